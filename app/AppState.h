@@ -1,0 +1,12 @@
+#pragma once
+#include "app/ShellState.h"
+#include "printer/PrinterState.h"
+
+namespace kv {
+
+// The application-wide state, grouped by the folder that owns each part.
+// One instance per run (and per test); nothing here is global.
+struct AppState : ShellState, PrinterState {
+};
+
+}  // namespace kv

@@ -1,0 +1,25 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace kv {
+
+inline constexpr size_t kPathSize = 260;
+inline constexpr size_t kAddressTextSize = 256;
+
+// Application-wide flags and texts of the shell.
+struct ShellState {
+    uint32_t m_dwLastError = 0;
+    std::string modulePath;
+    int32_t autoLoadMode = 0;
+    std::string autoLoadFileName;
+    std::string autoLoadFilePath;
+    // Set by the UI thread when a worker starts, cleared by the worker.
+    std::atomic<bool> flashInProgress{false};
+    std::array<std::string, 4> ipAddressText;
+    std::string portNumberText;
+};
+
+}  // namespace kv

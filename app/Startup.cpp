@@ -1,0 +1,95 @@
+#include "app/Startup.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+#include <vector>
+
+#include "printer/PrinterData.h"
+
+namespace kv {
+
+using platform::kErrorAlreadyExists;
+using platform::tracef;
+
+namespace {
+bool endsWithIgnoringCase(std::string_view text, std::string_view tail) {
+    if (text.size() < tail.size()) return false;
+    return std::equal(tail.begin(), tail.end(), text.end() - static_cast<long>(tail.size()),
+                      [](char a, char b) {
+                          return std::toupper(static_cast<unsigned char>(a)) ==
+                                 std::toupper(static_cast<unsigned char>(b));
+                      });
+}
+}  // namespace
+
+void CreateSingleInstance(Context& ctx) {
+    ctx.trace().write("CreateSingleInstance - Entry\r\n");
+    ctx.state.m_dwLastError = platform::require(ctx.sys.instanceLock, "instanceLock").create();
+    tracef(ctx.trace(), "CreateSingleInstance = m_dwLastError = %X, ERROR_ALREADY_EXISTS = %X\r\n",
+           ctx.state.m_dwLastError, kErrorAlreadyExists);
+}
+
+bool IsAnotherInstanceRunning(Context& ctx) {
+    ctx.trace().write("IsAnotherInstanceRunning - Entry\r\n");
+    tracef(ctx.trace(),
+           "IsAnotherInstanceRunning = m_dwLastError = %X, ERROR_ALREADY_EXISTS = %X\r\n",
+           ctx.state.m_dwLastError, kErrorAlreadyExists);
+    return ctx.state.m_dwLastError == kErrorAlreadyExists;
+}
+
+void ClearInstanceMutex(Context& ctx) {
+    ctx.trace().write("ClearInstanceMutex - Entry\r\n");
+    platform::require(ctx.sys.instanceLock, "instanceLock").release();
+}
+
+bool IsRunningAsAdmin(Context& ctx) {
+    platform::Admin& admin = platform::require(ctx.sys.admin, "admin");
+    tracef(ctx.trace(), "IsRunningAsAdmin - effective user id = %u\r\n", admin.effectiveUserId());
+    const bool result = admin.isAdministrator();
+    ctx.trace().write(result ? "Running as Admin\r\n" : "NOT Running as Admin!\r\n");
+    return result;
+}
+
+void DetectAutoLoad(Context& ctx) {
+    ShellState& s = ctx.state;
+    s.autoLoadMode = 0;
+    s.modulePath.clear();
+    s.autoLoadFileName.clear();
+    s.autoLoadFilePath.clear();
+
+    platform::Files& files = platform::require(ctx.sys.files, "files");
+    s.modulePath = fitField(files.executablePath(), kPathSize);
+    const std::string& path = s.modulePath;
+    if (path.size() < 8) return;
+    if (!endsWithIgnoringCase(path, "AUTO.EXE")) return;
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return;
+    const std::string folder = path.substr(0, slash + 1);
+
+    const std::vector<std::string> matches = files.binFilesIn(folder);
+    if (matches.empty()) return;
+    // Exactly one image beside the program, or none is taken.
+    if (matches.size() >= 2) return;
+    s.autoLoadFilePath = fitField(folder + matches.front(), kPathSize);
+    s.autoLoadFileName = fitField(matches.front(), kPathSize);
+    s.autoLoadMode = 1;
+}
+
+std::optional<int> runStartupChecks(Context& ctx) {
+    CreateSingleInstance(ctx);
+    if (IsAnotherInstanceRunning(ctx)) {
+        platform::box(ctx.ui(), kAnotherInstanceText);
+        return 0;
+    }
+    if (!IsRunningAsAdmin(ctx)) {
+        platform::box(ctx.ui(), "Error", kNotAdminText);
+        ctx.trace().write("Not running as admin!!!!!!!!!\r\n");
+        return 0;
+    }
+    ctx.trace().write("Running as admin\r\n");
+    DetectAutoLoad(ctx);
+    return std::nullopt;
+}
+
+}  // namespace kv

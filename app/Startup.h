@@ -1,0 +1,22 @@
+#pragma once
+#include <optional>
+
+#include "app/Context.h"
+
+namespace kv {
+
+inline constexpr const char* kAnotherInstanceText =
+    "Another KV tool is currently running\rPlease try again later";
+inline constexpr const char* kNotAdminText = "Not running as admin, please run as Adminstrator";
+
+void CreateSingleInstance(Context& ctx);
+bool IsAnotherInstanceRunning(Context& ctx);
+void ClearInstanceMutex(Context& ctx);
+bool IsRunningAsAdmin(Context& ctx);
+void DetectAutoLoad(Context& ctx);
+
+// The checks before the dialog opens: instance lock, administrator rights,
+// automatic-load detection. Returns the exit code when the program must end.
+std::optional<int> runStartupChecks(Context& ctx);
+
+}  // namespace kv

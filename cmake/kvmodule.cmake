@@ -1,0 +1,43 @@
+# Every folder is a static library of the *.cpp files it holds, so a new file
+# needs no edit here. Our own code builds with warnings as errors.
+set(KV_WARNINGS -Wall -Wextra -Werror)
+
+function(kv_module name folder)
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(_sources)
+    add_library(${name} STATIC ${_sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_compile_options(${name} PRIVATE ${KV_WARNINGS})
+    if(ARGN)
+      target_link_libraries(${name} PUBLIC ${ARGN})
+    endif()
+  else()
+    # Headers only, so far.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    if(ARGN)
+      target_link_libraries(${name} INTERFACE ${ARGN})
+    endif()
+  endif()
+endfunction()
+
+function(kv_program name)
+  add_executable(${name} ${ARGN})
+  target_compile_options(${name} PRIVATE ${KV_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# One test program per folder of tests/.
+function(kv_test folder)
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(NOT _sources)
+    return()
+  endif()
+  set(_name kvtest_${folder})
+  add_executable(${_name} ${_sources})
+  target_compile_options(${_name} PRIVATE ${KV_WARNINGS})
+  target_include_directories(${_name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${_name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(${_name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "KVFLASH_BUILD_DIR=${PROJECT_BINARY_DIR}")
+endfunction()

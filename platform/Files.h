@@ -1,0 +1,17 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace kv::platform {
+
+class Files {
+public:
+    virtual ~Files() = default;
+    // Full path of the running program as it was started.
+    virtual std::string executablePath() = 0;
+    // Names (not paths) of the entries of a folder that match *.bin ignoring
+    // case, in the folder's own order. An unreadable folder gives none.
+    virtual std::vector<std::string> binFilesIn(const std::string& folder) = 0;
+};
+
+}  // namespace kv::platform

@@ -1,0 +1,27 @@
+#pragma once
+#include <cstdint>
+
+namespace kv::platform {
+
+inline constexpr uint32_t kErrorAlreadyExists = 183;
+
+// The lock the maker's service tools share, so only one of them talks to a
+// printer at a time.
+class InstanceLock {
+public:
+    virtual ~InstanceLock() = default;
+    // Takes the lock. Returns 0, or kErrorAlreadyExists when another holder
+    // has it, or another error code when it could not be tried at all.
+    virtual uint32_t create() = 0;
+    virtual void release() = 0;
+};
+
+class Admin {
+public:
+    virtual ~Admin() = default;
+    virtual bool isAdministrator() = 0;
+    // Readable account of how that was decided, for the trace.
+    virtual unsigned effectiveUserId() = 0;
+};
+
+}  // namespace kv::platform

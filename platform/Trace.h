@@ -1,0 +1,29 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace kv::platform {
+
+// The debug trace. Lines are written exactly as given (a trailing "\r\n"
+// included); a sink decides how to show them.
+class Trace {
+public:
+    virtual ~Trace() = default;
+    virtual void write(std::string_view line) = 0;
+};
+
+// printf-style line. Only literal formats belong here; device data goes in
+// as an argument, escaped with escapeDeviceText.
+void tracef(Trace& trace, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Bytes from a printer made safe for a trace line: printable ASCII stays,
+// everything else becomes \xHH (and the backslash itself \\).
+std::string escapeDeviceText(std::string_view bytes);
+
+// Discards everything; for callers that need a Trace but no output.
+class NullTrace final : public Trace {
+public:
+    void write(std::string_view) override {}
+};
+
+}  // namespace kv::platform

@@ -1,0 +1,46 @@
+#include "platform/linux/FlockInstanceLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace kv::platform::linux_impl {
+
+std::string FlockInstanceLock::defaultFolder() {
+    if (::access("/run/lock", W_OK) == 0) return "/run/lock";
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) return runtime;
+    return "/tmp";
+}
+
+FlockInstanceLock::FlockInstanceLock(std::string folder)
+    : path_((folder.empty() ? defaultFolder() : folder) + "/KV_TOOLS") {}
+
+FlockInstanceLock::~FlockInstanceLock() { release(); }
+
+uint32_t FlockInstanceLock::create() {
+    release();
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) return static_cast<uint32_t>(errno);
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        // Like the named mutex, the handle stays open on this path.
+        return err == EWOULDBLOCK ? kErrorAlreadyExists : static_cast<uint32_t>(err);
+    }
+    return 0;
+}
+
+void FlockInstanceLock::release() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool PosixAdmin::isAdministrator() { return ::geteuid() == 0; }
+
+unsigned PosixAdmin::effectiveUserId() { return static_cast<unsigned>(::geteuid()); }
+
+}  // namespace kv::platform::linux_impl

@@ -1,0 +1,54 @@
+#include "platform/linux/LinuxFiles.h"
+
+#include <dirent.h>
+#include <limits.h>
+#include <strings.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace kv::platform::linux_impl {
+
+namespace {
+std::string selfExe() {
+    char buf[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+}
+
+std::string makeAbsolute(const std::string& argv0) {
+    if (argv0.empty()) return selfExe();
+    if (argv0.front() == '/') return argv0;
+    // A bare name was found through PATH; only the kernel knows where.
+    if (argv0.find('/') == std::string::npos) return selfExe();
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd)) return selfExe();
+    std::string path = cwd;
+    std::string rest = argv0;
+    while (rest.rfind("./", 0) == 0) rest.erase(0, 2);
+    return path + "/" + rest;
+}
+
+bool endsWithBinIgnoringCase(const char* name) {
+    const size_t len = std::char_traits<char>::length(name);
+    return len >= 4 && ::strcasecmp(name + len - 4, ".bin") == 0;
+}
+}  // namespace
+
+LinuxFiles::LinuxFiles(std::string argv0) : path_(makeAbsolute(argv0)) {}
+
+std::string LinuxFiles::executablePath() { return path_; }
+
+std::vector<std::string> LinuxFiles::binFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
+                                            ::closedir);
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (entry->d_type == DT_DIR) continue;
+        if (endsWithBinIgnoringCase(entry->d_name)) names.emplace_back(entry->d_name);
+    }
+    return names;
+}
+
+}  // namespace kv::platform::linux_impl

@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+
+#include "platform/Files.h"
+
+namespace kv::platform::linux_impl {
+
+class LinuxFiles final : public Files {
+public:
+    // argv0 as the program was started; made absolute against the current
+    // folder, links left as they are. Empty: /proc/self/exe.
+    explicit LinuxFiles(std::string argv0 = {});
+    std::string executablePath() override;
+    std::vector<std::string> binFilesIn(const std::string& folder) override;
+
+private:
+    std::string path_;
+};
+
+}  // namespace kv::platform::linux_impl

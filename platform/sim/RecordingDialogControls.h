@@ -1,0 +1,51 @@
+#pragma once
+#include <array>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/DialogControls.h"
+
+namespace kv::platform::sim {
+
+// Keeps every change in order, with the thread it came from, and the
+// resulting state of each control.
+class RecordingDialogControls final : public DialogControls {
+public:
+    enum class Kind { Text, Enable, Disable, Show, Hide };
+    struct Event {
+        Kind kind;
+        Control control;
+        std::string text;  // for Kind::Text
+        std::thread::id thread;
+    };
+    struct State {
+        std::string text;
+        bool enabled = true;
+        bool visible = true;
+    };
+
+    void setText(Control control, const std::string& text) override;
+    void enable(Control control, bool enabled) override;
+    void show(Control control, bool visible) override;
+
+    std::vector<Event> events() const;
+    State state(Control control) const;
+    std::string text(Control control) const { return state(control).text; }
+    bool enabled(Control control) const { return state(control).enabled; }
+    bool visible(Control control) const { return state(control).visible; }
+    // Every text a control was given, in order.
+    std::vector<std::string> textsOf(Control control) const;
+    // Sets a control's starting state without recording an event.
+    void preset(Control control, State state);
+    void clearEvents();
+
+private:
+    void record(Event event);
+    mutable std::mutex mutex_;
+    std::vector<Event> events_;
+    std::array<State, kControlCount> states_{};
+};
+
+}  // namespace kv::platform::sim

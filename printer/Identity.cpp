@@ -1,0 +1,178 @@
+#include "printer/Identity.h"
+
+#include <array>
+#include <string_view>
+
+namespace kv {
+
+namespace {
+
+bool contains(std::string_view text, std::string_view key) {
+    return text.find(key) != std::string_view::npos;
+}
+
+// Board code from a ZOR1 family device ID; every marker is searched in the
+// whole ID and each later one overrides the earlier.
+int32_t zor1BoardCode(std::string_view id) {
+    struct Family {
+        std::string_view model;
+        std::string_view variantA;
+        int32_t std, gap, pr, gapPr, gapPrA;
+    };
+    static constexpr std::array<Family, 2> families{{
+        {"MDL:ZOR12", "MDL:ZOR12A", 7, 9, 11, 13, 15},
+        {"MDL:ZOR13", "MDL:ZOR13A", 8, 10, 12, 14, 16},
+    }};
+    for (const Family& f : families) {
+        if (!contains(id, f.model)) continue;
+        int32_t code = f.std;
+        if (contains(id, ")GAP;")) code = f.gap;
+        if (contains(id, ")PR;")) code = f.pr;
+        if (contains(id, ")GAP_PR;")) code = f.gapPr;
+        if (contains(id, f.variantA) && code == f.gapPr) code = f.gapPrA;
+        return code;
+    }
+    return 6;
+}
+
+}  // namespace
+
+bool GetPrinterTypeNameFromID(platform::Ui& ui, PrinterData& printer) {
+    printer.printerType = PRINTER_TYPE_FGL;
+    const std::string_view id = printer.deviceId;
+    const size_t key = id.find("MDL:");
+    if (key == std::string_view::npos) {
+        platform::box(ui, kModelNotFoundText);
+        return false;
+    }
+    const std::string_view value = id.substr(key + 4);
+    if (contains(value, "ZOR-38")) {
+        printer.typeName = "ZOR-38";
+        printer.printerType = PRINTER_TYPE_RASTER;
+        return true;
+    }
+    if (!value.empty() && value.front() == ';') {
+        printer.typeName.clear();
+        return true;
+    }
+    const std::string_view name = value.substr(0, value.find(';'));
+    printer.typeName = fitField(name, kPrinterTextSize);
+    if (printer.typeName.empty()) return true;
+
+    const char last = printer.typeName.back();
+    const char beforeLast =
+        printer.typeName.size() >= 2 ? printer.typeName[printer.typeName.size() - 2] : 'F';
+    if (last == 'G') {
+        printer.printerType = PRINTER_TYPE_G;
+    } else if (last == 'A' || (beforeLast == 'A' && (last == 'T' || last == 'P'))) {
+        printer.printerType = PRINTER_TYPE_AEA;
+    }
+    return true;
+}
+
+void GetPortTypeName(PrinterData& printer, int32_t activePortType,
+                     const std::string& parallelPortName) {
+    switch (activePortType) {
+        case PORT_TYPE_PARALLEL:
+            printer.portName = parallelPortName.empty()
+                                   ? std::string("PARALLEL")
+                                   : fitField(parallelPortName, kPrinterTextSize);
+            break;
+        case PORT_TYPE_SERIAL: printer.portName = "SERIAL"; break;
+        case PORT_TYPE_ETHERNET: printer.portName = "ETHERNET"; break;
+        default: printer.portName = "USB"; break;
+    }
+}
+
+void GetFirmwareVersionFromID(platform::Ui& ui, PrinterData& printer) {
+    const std::string_view id = printer.deviceId;
+    const size_t key = id.find("FWV:");
+    if (key == std::string_view::npos) {
+        printer.firmwareVersion = "Not found";
+        platform::box(ui, kModelNotFoundText);
+        return;
+    }
+    const std::string_view value = id.substr(key + 4);
+    std::string version;
+    if (contains(id, "MDL:ZOR1")) {
+        printer.isZor1Family = true;
+        for (char c : value) {
+            if (c == ' ' || c == ';') break;
+            version += c;
+            if (c == ')') break;
+        }
+        printer.boardCode = zor1BoardCode(id);
+    } else {
+        printer.isZor1Family = false;
+        bool digitSeen = false;
+        for (char c : value) {
+            if (c == ' ' || c == ';') break;
+            version += c;
+            if (!digitSeen && c >= '0' && c <= '9') {
+                digitSeen = true;
+                if (c >= '1' && c <= '6') printer.boardCode = c - '1';
+            }
+        }
+    }
+    printer.firmwareVersion = fitField(version, kPrinterTextSize);
+}
+
+LanguageText languageTextLocal(uint32_t printerType, int32_t boardCode) {
+    const auto fgl = [boardCode]() -> LanguageText {
+        if (boardCode == 5) return {"FGL-AEA-G"};
+        if (boardCode == 4) return {"FGL-G"};
+        return {"FGL"};
+    };
+    switch (printerType) {
+        case PRINTER_TYPE_G:
+            if (boardCode == 5) return {"G-AEA-FGL"};
+            if (boardCode == 4) return {"G-FGL"};
+            return {"G"};
+        case PRINTER_TYPE_FGL: return fgl();
+        case PRINTER_TYPE_RASTER: return {"RASTER", true};
+        case PRINTER_TYPE_AEA:
+            if (boardCode == 4 || boardCode == 5) return {"AEA-FGL-G"};
+            if (boardCode == 15 || boardCode == 16) return {"AEA-G"};
+            return fgl();
+        default: return {"NOT FOUND"};
+    }
+}
+
+LanguageText languageTextEthernet(uint32_t printerType) {
+    switch (printerType) {
+        case PRINTER_TYPE_G: return {"G"};
+        case PRINTER_TYPE_FGL: return {"FGL"};
+        case PRINTER_TYPE_RASTER: return {"RASTER", true};
+        default: return {"NOT FOUND"};
+    }
+}
+
+std::optional<std::string> logicBoardTextLocal(int32_t boardCode) {
+    static constexpr std::array<std::string_view, 17> texts{
+        "LOGIC BD I",
+        "LOGIC BD II ROHS",
+        "MV38 STANDARD",
+        "MV38 DualDriver",
+        "MVQ Plus",
+        "SITARA",
+        "ZOR1X UNSUPPORTED",
+        "ZOR1X 200dpi (Std)",
+        "ZOR1X 300dpi (Std)",
+        "ZOR1X 200dpi (Adjust)",
+        "ZOR1X 300dpi (Adjust)",
+        "ZOR1X 200dpi (Std Presenter)",
+        "ZOR1X 300dpi (Std Presenter)",
+        "ZOR1X 200dpi (Adjust Presenter)",
+        "ZOR1X 300dpi (Adjust Presenter)",
+        "ZOR1XA 200dpi (Adjust Presenter)",
+        "ZOR1XA 300dpi (Adjust Presenter)",
+    };
+    if (boardCode < 0 || boardCode >= static_cast<int32_t>(texts.size())) return std::nullopt;
+    return std::string(texts[static_cast<size_t>(boardCode)]);
+}
+
+std::string logicBoardTextEthernet(int32_t boardCode) {
+    return boardCode == 0 ? "LOGIC BD I" : "LOGIC BD II ROHS";
+}
+
+}  // namespace kv

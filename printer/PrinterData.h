@@ -1,0 +1,47 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+enum PortType : int32_t {
+    PORT_TYPE_USB = 0,
+    PORT_TYPE_PARALLEL = 1,
+    PORT_TYPE_SERIAL = 2,
+    PORT_TYPE_ETHERNET = 3,
+    PORT_TYPE_NONE = 4,
+};
+
+enum PrinterType : uint32_t {
+    PRINTER_TYPE_G = 0,
+    PRINTER_TYPE_FGL = 1,
+    PRINTER_TYPE_RASTER = 2,
+    PRINTER_TYPE_AEA = 3,
+};
+
+// Size of the record's text fields; a longer text is cut to size - 1.
+inline constexpr size_t kPrinterTextSize = 1024;
+inline constexpr size_t kStatusSize = 1024;
+
+// A text cut to fit a field of fieldSize bytes (fieldSize - 1 characters).
+inline std::string fitField(std::string_view text, size_t fieldSize) {
+    return std::string(text.substr(0, fieldSize == 0 ? 0 : fieldSize - 1));
+}
+
+struct PrinterData {
+    std::string typeName;
+    std::string portName;
+    std::string firmwareVersion;
+    std::string deviceId;
+    int32_t portType = PORT_TYPE_USB;
+    int32_t boardCode = 0;
+    uint32_t printerType = PRINTER_TYPE_G;
+    int32_t modeSelection = 0;
+    std::array<uint8_t, kStatusSize> lastStatus{};
+    uint32_t lastStatusLength = 0;
+    bool isZor1Family = false;
+};
+
+}  // namespace kv

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs everything kvflash needs to build, test and run, from Debian's
+# packages. Run as root (or through sudo).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev
+  libcups2-dev cups-daemon cups-client
+  qt6-base-dev xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
