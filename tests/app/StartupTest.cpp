@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/Startup.h"
+#include "platform/linux/FlockInstanceLock.h"
+#include "platform/linux/LinuxFiles.h"
+#include "platform/sim/CaptureTrace.h"
+#include "platform/sim/ScriptedUi.h"
+#include "platform/sim/SimAdmin.h"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempFolder {
+public:
+    TempFolder() {
+        path_ = fs::temp_directory_path() /
+                ("kvflash-startup-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                 "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~TempFolder() { fs::remove_all(path_); }
+    std::string path() const { return path_.string(); }
+    void touch(const std::string& name) const { std::ofstream(path_ / name) << "x"; }
+
+private:
+    fs::path path_;
+};
+
+// One run's services, with the lock file and executable placed by the test.
+struct World {
+    explicit World(const std::string& lockFolder, const std::string& exe = "/opt/kv/kvflash",
+                   bool admin = true)
+        : lock(lockFolder), files(exe), adminService(admin) {
+        sys.trace = &trace;
+        sys.ui = &ui;
+        sys.instanceLock = &lock;
+        sys.files = &files;
+        sys.admin = &adminService;
+    }
+    platform::sim::CaptureTrace trace;
+    platform::sim::ScriptedUi ui;
+    platform::linux_impl::FlockInstanceLock lock;
+    platform::linux_impl::LinuxFiles files;
+    platform::sim::SimAdmin adminService;
+    platform::Services sys;
+    AppState state;
+    Context ctx{state, sys};
+};
+
+TEST(Startup, SecondLockHolderIsRefusedAndFirstKeepsRunning) {
+    TempFolder dir;
+    World first(dir.path());
+    World second(dir.path());
+    EXPECT_EQ(runStartupChecks(first.ctx), std::nullopt);
+    EXPECT_TRUE(first.ui.boxes().empty());
+    EXPECT_TRUE(first.trace.contains(
+        "CreateSingleInstance = m_dwLastError = 0, ERROR_ALREADY_EXISTS = B7\r\n"));
+
+    EXPECT_EQ(runStartupChecks(second.ctx), 0);
+    ASSERT_EQ(second.ui.boxes().size(), 1u);
+    EXPECT_FALSE(second.ui.boxes()[0].caption.has_value());
+    EXPECT_EQ(second.ui.boxes()[0].text,
+              "Another KV tool is currently running\rPlease try again later");
+    EXPECT_TRUE(second.trace.contains(
+        "IsAnotherInstanceRunning = m_dwLastError = B7, ERROR_ALREADY_EXISTS = B7\r\n"));
+
+    // Leaving the program frees the lock for the next tool.
+    ClearInstanceMutex(first.ctx);
+    World third(dir.path());
+    EXPECT_EQ(runStartupChecks(third.ctx), std::nullopt);
+}
+
+TEST(Startup, NotAdministratorEndsWithCodeZeroAfterItsBox) {
+    TempFolder dir;
+    World w(dir.path(), "/opt/kv/kvflash", /*admin=*/false);
+    EXPECT_EQ(runStartupChecks(w.ctx), 0);
+    ASSERT_EQ(w.ui.boxes().size(), 1u);
+    EXPECT_EQ(w.ui.boxes()[0].caption, "Error");
+    EXPECT_EQ(w.ui.boxes()[0].text, "Not running as admin, please run as Adminstrator");
+    const auto lines = w.trace.lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "NOT Running as Admin!\r\n");
+    EXPECT_EQ(lines.back(), "Not running as admin!!!!!!!!!\r\n");
+}
+
+TEST(Startup, AdministratorGoesOnToAutoLoadDetection) {
+    TempFolder dir;
+    World w(dir.path());
+    EXPECT_EQ(runStartupChecks(w.ctx), std::nullopt);
+    EXPECT_TRUE(w.trace.contains("Running as Admin\r\n"));
+    EXPECT_TRUE(w.trace.contains("Running as admin\r\n"));
+    EXPECT_EQ(w.state.modulePath, "/opt/kv/kvflash");
+}
+
+struct AutoLoadCase {
+    const char* name;
+    const char* exeName;
+    std::vector<std::string> files;
+    bool autoLoad;
+    const char* image;
+};
+
+void PrintTo(const AutoLoadCase& c, std::ostream* os) { *os << c.name; }
+
+class DetectAutoLoadTest : public ::testing::TestWithParam<AutoLoadCase> {};
+
+TEST_P(DetectAutoLoadTest, NeedsTheNameAndExactlyOneImage) {
+    const AutoLoadCase& c = GetParam();
+    TempFolder dir;
+    for (const auto& f : c.files) dir.touch(f);
+    World w(dir.path(), dir.path() + "/" + c.exeName);
+    w.state.autoLoadMode = 1;  // whatever was there is replaced
+    w.state.autoLoadFileName = "stale";
+    DetectAutoLoad(w.ctx);
+    EXPECT_EQ(w.state.autoLoadMode, c.autoLoad ? 1 : 0);
+    if (c.autoLoad) {
+        EXPECT_EQ(w.state.autoLoadFileName, c.image);
+        EXPECT_EQ(w.state.autoLoadFilePath, dir.path() + "/" + c.image);
+    } else {
+        EXPECT_EQ(w.state.autoLoadFileName, "");
+        EXPECT_EQ(w.state.autoLoadFilePath, "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Startup, DetectAutoLoadTest,
+    ::testing::Values(
+        AutoLoadCase{"OneImage", "fwauto.exe", {"image.bin", "notes.txt"}, true, "image.bin"},
+        AutoLoadCase{"UpperCaseImage", "FWAUTO.EXE", {"IMAGE.BIN"}, true, "IMAGE.BIN"},
+        AutoLoadCase{"MixedCaseName", "Auto.Exe", {"a.Bin"}, true, "a.Bin"},
+        AutoLoadCase{"TwoImages", "fwauto.exe", {"a.bin", "b.bin"}, false, ""},
+        AutoLoadCase{"NoImage", "fwauto.exe", {"a.txt"}, false, ""},
+        AutoLoadCase{"OldSuffix", "AUTO.EXE.old", {"a.bin"}, false, ""},
+        AutoLoadCase{"NoDot", "AUTOEXE.EXE", {"a.bin"}, false, ""},
+        AutoLoadCase{"PlainName", "kvflash", {"a.bin"}, false, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
+    TempFolder dir;
+    for (const char* exe : {"", "a", "AUTO.EX", "AUTO.EXE"}) {
+        World w(dir.path());
+        struct FixedFiles : platform::Files {
+            std::string exe;
+            std::string executablePath() override { return exe; }
+            std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
+        } files;
+        files.exe = exe;
+        w.sys.files = &files;
+        DetectAutoLoad(w.ctx);
+        EXPECT_EQ(w.state.autoLoadMode, 0) << exe;
+    }
+}
+
+TEST(Startup, OverlongExecutablePathIsCutBeforeTheNameTest) {
+    TempFolder dir;
+    World w(dir.path());
+    struct FixedFiles : platform::Files {
+        std::string executablePath() override { return "/" + std::string(300, 'd') + "/fwauto.exe"; }
+        std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
+    } files;
+    w.sys.files = &files;
+    DetectAutoLoad(w.ctx);
+    EXPECT_EQ(w.state.modulePath.size(), 259u);
+    EXPECT_EQ(w.state.autoLoadMode, 0);
+}
+
+}  // namespace
+}  // namespace kv
