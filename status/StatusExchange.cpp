@@ -1,0 +1,311 @@
+#include "status/StatusExchange.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "platform/DeviceIo.h"
+#include "status/PrinterStatus.h"
+#include "status/StatusDecoding.h"
+
+namespace kv {
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+constexpr const char* kEntryLine =
+    "GetPrinterStatusData - Entry ****************************************************";
+constexpr const char* kBeforeReadLine =
+    "GetPrinterStatusData - Before read command to get status bytes";
+constexpr const char* kWroteRequestLine =
+    "GetPrinterStatusData - Good return from writing request "
+    "****************************************************";
+constexpr const char* kReadAfterRequestLine =
+    "GetPrinterStatusData - Good return from reading after request "
+    "****************************************************";
+
+constexpr uint8_t kPlainStatusRequest[] = {0x1B, 0x49, 0x53};  // ESC I S
+constexpr uint32_t kWindowMs = 2000;
+
+platform::Trace& trace(platform::Services& sys) { return platform::require(sys.trace, "trace"); }
+platform::Clock& clock(platform::Services& sys) { return platform::require(sys.clock, "clock"); }
+platform::DeviceIo& io(platform::Services& sys) {
+    return platform::require(sys.deviceIo, "deviceIo");
+}
+
+void line(platform::Services& sys, std::string_view text) { trace(sys).write(text); }
+void lineAndBreak(platform::Services& sys, std::string_view text) {
+    trace(sys).write(text);
+    trace(sys).write(kCrLf);
+}
+
+bool isStatusKind(uint8_t c) { return c == 'S' || c == 'N' || c == 'E' || c == 'C'; }
+bool isPrintable(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
+
+// A request the device took only in part never reached the printer whole;
+// waiting for its answer would misread whatever comes back.
+bool writeAll(platform::Services& sys, platform::DeviceHandle port, const uint8_t* data,
+              uint32_t length) {
+    size_t taken = 0;
+    return io(sys).write(port, data, length, taken) && taken == length;
+}
+
+}  // namespace
+
+int getStatusTypeCommandArrayIndexHW(const uint8_t* request, uint32_t requestLength) {
+    if (!request) return -1;
+    for (size_t row = 0; row < statusTypeCommandArrayHW.size(); ++row) {
+        const auto& entry = statusTypeCommandArrayHW[row];
+        if (requestLength >= entry.commandLength &&
+            std::equal(entry.command.begin(), entry.command.begin() + entry.commandLength,
+                       request)) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+bool ReadStatusBytes(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
+                     uint32_t& length, PrinterData& printer) {
+    size_t got = 0;
+    if (!buffer || !io(sys).read(port, buffer, length, got)) {
+        length = 0;
+        clock(sys).sleepMs(100);
+        return false;
+    }
+    got = std::min<size_t>(got, length);
+    if (got == 0) {
+        if (printer.portType == PORT_TYPE_PARALLEL) {
+            const uint32_t replay = std::min<uint32_t>(
+                {printer.lastStatusLength, length, static_cast<uint32_t>(kStatusSize)});
+            std::copy_n(printer.lastStatus.begin(), replay, buffer);
+            length = replay;
+            clock(sys).sleepMs(100);
+            return true;
+        }
+        length = 0;
+        clock(sys).sleepMs(100);
+        return false;
+    }
+    if (isStatusKind(buffer[0])) {
+        clock(sys).sleepMs(150);
+        const size_t cached = std::min(got, kStatusSize);
+        std::copy_n(buffer, cached, printer.lastStatus.begin());
+        printer.lastStatusLength = static_cast<uint32_t>(cached);
+    }
+    length = static_cast<uint32_t>(got);
+    clock(sys).sleepMs(100);
+    return true;
+}
+
+bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
+                          uint32_t& length, bool sendRequest, const uint8_t* request,
+                          uint32_t requestLength, PrinterData& printer) {
+    if (printer.isZor1Family) {
+        return ReadCommandStatus(sys, port, buffer, length, sendRequest, request, requestLength,
+                                 printer);
+    }
+    lineAndBreak(sys, kEntryLine);
+    const uint32_t capacity = length;
+
+    lineAndBreak(sys, kBeforeReadLine);
+    if (!ReadStatusBytes(sys, port, buffer, length, printer)) {
+        length = 0;
+        clock(sys).sleepMs(100);
+        lineAndBreak(sys, "GetPrinterStatusData - After read command to get status bytes - FAILED");
+        return false;
+    }
+    lineAndBreak(sys, "GetPrinterStatusData - After read command to get status bytes - PASSED");
+
+    // Judged on the buffer, so a short reply is judged on the caller's
+    // cleared bytes; never past the caller's capacity.
+    if (capacity > 4 && (buffer[4] & 0x20) != 0) {
+        clock(sys).sleepMs(100);
+        return true;
+    }
+
+    lineAndBreak(sys,
+                 "GetPrinterStatusData - Printer Not busy "
+                 "****************************************************");
+    if (!sendRequest) return true;
+
+    clock(sys).sleepMs(100);
+    if (!request && requestLength != 0) return false;
+    if (!writeAll(sys, port, request, requestLength)) return false;
+    lineAndBreak(sys, kWroteRequestLine);
+    clock(sys).sleepMs(100);
+
+    length = capacity;
+    if (!ReadStatusBytes(sys, port, buffer, length, printer)) {
+        length = 0;
+        clock(sys).sleepMs(100);
+        return false;
+    }
+    lineAndBreak(sys, kReadAfterRequestLine);
+    return true;
+}
+
+bool PJLMonReadPort(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
+                    uint32_t& length, uint32_t awaited) {
+    const uint32_t capacity = buffer ? length : 0;
+    const uint64_t deadline = clock(sys).tickMs() + kWindowMs;
+    uint32_t total = 0;
+    while (total < capacity) {
+        size_t got = 0;
+        io(sys).read(port, buffer + total, capacity - total, got);  // only the count matters
+        got = std::min<size_t>(got, capacity - total);
+        if (got == 0) {
+            if (clock(sys).tickMs() >= deadline) break;
+            clock(sys).sleepMs(100);
+            continue;
+        }
+        total += static_cast<uint32_t>(got);
+        if (awaited != 0 && total >= awaited) break;
+    }
+    clock(sys).sleepMs(100);
+    length = total;
+    return total > 0;
+}
+
+bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
+                       uint32_t& length, bool sendRequest, const uint8_t* request,
+                       uint32_t requestLength, PrinterData& printer) {
+    lineAndBreak(sys, kEntryLine);
+    lineAndBreak(sys, kBeforeReadLine);
+    PrinterStatus status;
+    status.port = port;
+    status.printer = &printer;
+
+    const uint8_t* command = sendRequest ? request : kPlainStatusRequest;
+    const uint32_t commandLength =
+        sendRequest ? requestLength : static_cast<uint32_t>(sizeof kPlainStatusRequest);
+    const int row = getStatusTypeCommandArrayIndexHW(command, commandLength);
+    if (row < 0) {
+        length = 0;
+        clock(sys).sleepMs(100);
+        line(sys, "ReadCommandStatus - getStatusTypeCommandArrayIndexHW - Unsupported Command\r\n");
+        return false;
+    }
+    const StatusTypeCommandHW& entry = statusTypeCommandArrayHW[static_cast<size_t>(row)];
+
+    line(sys, "ReadCommandStatus - Valid specific status command string\r\n");
+    if (!writeAll(sys, port, entry.request.data(), entry.requestLength)) return false;
+    lineAndBreak(sys, kWroteRequestLine);
+
+    line(sys, "ReadCommandStatus - Get Status, Specific or HeartBeat\r\n");
+    std::array<uint8_t, kStatusReplySize> reply{};
+    uint32_t held = kStatusReplySize;
+    if (!PJLMonReadPort(sys, port, reply.data(), held, entry.replyLength)) {
+        clock(sys).sleepMs(500);
+        line(sys, "ReadCommandStatus - BAD ERROR Re-read due to error\r\n");
+        line(sys, "ReadCommandStatus - Trying again\r\n");
+        held = kStatusReplySize;
+        if (!PJLMonReadPort(sys, port, reply.data(), held, entry.replyLength)) {
+            length = 0;
+            return false;
+        }
+    }
+
+    uint32_t skipped = 0;
+    if (!entry.binaryAllowed) {
+        while (skipped < held && !isPrintable(reply[skipped])) {
+            const bool pair =
+                reply[skipped] == 0xAA && skipped + 1 < held && reply[skipped + 1] == 0x55;
+            skipped += pair ? 2 : 1;
+        }
+        if (skipped > 0) {
+            line(sys, "ReadCommandStatus - Invalid Binary data found - Trying again....\r\n");
+            // Gather only what is still missing after the skipped bytes: a
+            // reply whose characters came with the AA 55 pair is complete.
+            const uint32_t usable = held - skipped;
+            if (usable < entry.replyLength) {
+                uint32_t more = kStatusReplySize - held;
+                if (!PJLMonReadPort(sys, port, reply.data() + held, more,
+                                    entry.replyLength - usable)) {
+                    length = 0;
+                    return false;
+                }
+                held += more;
+            }
+            if (!isPrintable(reply[skipped])) {
+                line(sys, "ReadCommandStatus - Invalid Binary data found - Giving UP....\r\n");
+                length = 0;
+                return false;
+            }
+        }
+    }
+    const uint8_t* data = reply.data() + skipped;
+    const uint32_t dataLength = held - skipped;
+
+    line(sys,
+         "ReadCommandStatus - Good read in PJLMonReadPort so setting goodCommWithPrinter\r\n");
+    platform::tracef(trace(sys), "ReadCommandStatus - characters to read = %d, actually read = %d\r\n",
+                     static_cast<int>(entry.replyLength), static_cast<int>(dataLength));
+
+    if (entry.replyKind != STATUS_KIND_FIRMWARE) {
+        if (dataLength != entry.replyLength) {
+            platform::tracef(trace(sys),
+                             "ReadCommandStatus - INVALID PRINTER STATUS LENGTH - characters to "
+                             "read = %d, actually read = %d\r\n",
+                             static_cast<int>(entry.replyLength), static_cast<int>(dataLength));
+            length = 0;
+            clock(sys).sleepMs(100);
+            return false;
+        }
+        ProcessHWStatusString(sys, status, data, dataLength);
+        const uint8_t* chosen = status.sString.data();
+        uint32_t chosenLength = status.sLength;
+        switch (entry.replyKind) {
+            case STATUS_KIND_N: chosen = status.nString.data(); chosenLength = status.nLength; break;
+            case STATUS_KIND_E: chosen = status.eString.data(); chosenLength = status.eLength; break;
+            case STATUS_KIND_C: chosen = status.cString.data(); chosenLength = status.cLength; break;
+            default: break;
+        }
+        const uint32_t copied = buffer ? std::min(chosenLength, length) : 0;
+        std::copy_n(chosen, copied, buffer);
+        length = copied;
+        clock(sys).sleepMs(100);
+        std::copy_n(chosen, copied, printer.lastStatus.begin());
+        printer.lastStatusLength = copied;
+        line(sys, std::string(kReadAfterRequestLine) + kCrLf);
+        return true;
+    }
+
+    if (dataLength != 4) {
+        platform::tracef(trace(sys),
+                         "ReadCommandStatus - INVALID FIRMWARE VERSION LENGTH - characters to "
+                         "read = %d, actually read = %d\r\n",
+                         static_cast<int>(entry.replyLength), static_cast<int>(dataLength));
+        length = 0;
+        clock(sys).sleepMs(100);
+        return false;
+    }
+    char version[5] = {};
+    std::memcpy(version, data, 4);
+    char text[32] = {};
+    std::snprintf(text, sizeof text, "A05%02dV%s", static_cast<int>(dataLength + 1), version);
+    const uint32_t textLength = static_cast<uint32_t>(std::strlen(text));
+    const uint32_t stored = (buffer && length > 0) ? std::min(textLength, length - 1) : 0;
+    if (buffer && length > 0) {
+        std::memcpy(buffer, text, stored);
+        buffer[stored] = 0;
+    }
+    length = stored;
+    platform::tracef(trace(sys), "ReadCommandStatus - VALID FIRMWARE VERSION (Length: %d) - '%s'\r\n",
+                     static_cast<int>(stored),
+                     platform::escapeDeviceText(std::string_view(text, stored)).c_str());
+    clock(sys).sleepMs(100);
+    line(sys, std::string(kReadAfterRequestLine) + kCrLf);
+    return true;
+}
+
+bool isPrinterReady(platform::Services& sys, platform::DeviceHandle port, PrinterData& printer) {
+    std::array<uint8_t, kStatusReplySize> reply{};
+    uint32_t length = kStatusReplySize;
+    GetPrinterStatusData(sys, port, reply.data(), length, false, nullptr, 0, printer);
+    clock(sys).sleepMs(150);
+    return reply[3] == 0 && (reply[4] & 0xF4) == 0;
+}
+
+}  // namespace kv
