@@ -14,6 +14,7 @@ namespace kv::platform {
 class DeviceIo;
 class DeviceEnumerator;
 class PrintSpooler;
+class DurableFile;
 class Network;
 
 // One set of platform services, made by the entry point (real) or by a test
@@ -30,6 +31,8 @@ struct Services {
     DeviceIo* deviceIo = nullptr;
     DeviceEnumerator* enumerator = nullptr;
     PrintSpooler* spooler = nullptr;
+    // Where the print queues' former settings survive a crash.
+    DurableFile* queueJournal = nullptr;
     Network* network = nullptr;
 };
 

@@ -1,0 +1,120 @@
+#include "platform/linux/AtomicFile.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace kv::platform::linux_impl {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool makeFolders(const std::string& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+    const std::string parent = folderOf(folder);
+    if (parent != folder && !makeFolders(parent)) return false;
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+bool writeAll(int fd, const std::string& content) {
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return "/tmp";
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
+
+bool AtomicFile::exists() {
+    struct stat info {};
+    return ::stat(path_.c_str(), &info) == 0;
+}
+
+std::optional<std::string> AtomicFile::read() {
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        content.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return content;
+}
+
+bool AtomicFile::replace(const std::string& content) {
+    const std::string folder = folderOf(path_);
+    if (!makeFolders(folder)) return false;
+    const std::string temp = path_ + ".tmp." + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || ::rename(temp.c_str(), path_.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return syncFolder(folder);
+}
+
+bool AtomicFile::remove() {
+    if (::unlink(path_.c_str()) != 0) return errno == ENOENT;
+    syncFolder(folderOf(path_));
+    return true;
+}
+
+std::string AtomicFile::queueJournalPath() {
+    std::string folder;
+    if (const char* dir = std::getenv("KVFLASH_STATE_DIR"); dir && *dir) {
+        folder = dir;
+    } else if (::geteuid() == 0) {
+        folder = "/var/lib/kvflash";
+    } else if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/') {
+        folder = std::string(state) + "/kvflash";
+    } else {
+        folder = homeFolder() + "/.local/state/kvflash";
+    }
+    return folder + "/print-queues.journal";
+}
+
+}  // namespace kv::platform::linux_impl

@@ -1,0 +1,210 @@
+#include "platform/sim/MemorySpooler.h"
+
+#include <algorithm>
+#include <new>
+
+namespace kv::platform::sim {
+
+namespace {
+thread_local std::string lastProblemText;
+
+QueueRecord usbQueue(std::string name, std::string driver, std::string uri) {
+    QueueRecord r;
+    r.printerName = std::move(name);
+    r.driverName = std::move(driver);
+    r.portName = portForDeviceUri(uri);
+    r.location = std::move(uri);
+    return r;
+}
+}  // namespace
+
+MemorySpooler::MemorySpooler(std::vector<QueueRecord> queues) {
+    for (QueueRecord& r : queues) queues_.push_back({std::move(r), false});
+}
+
+std::vector<QueueRecord> MemorySpooler::defaultWorld() {
+    return {usbQueue("KV_ZOW3004F", "KV ZOW3004F PT", "usb://KV/ZOW3004F%20PT?serial=SIM0001"),
+            usbQueue("Office_Laser", "Acme LaserJet 9 Foomatic",
+                     "usb://Acme/LaserJet%209?serial=SIM0002")};
+}
+
+MemorySpooler::Queue* MemorySpooler::find(const std::string& printerName) {
+    for (Queue& q : queues_) {
+        if (q.record.printerName == printerName) return &q;
+    }
+    return nullptr;
+}
+
+const MemorySpooler::Queue* MemorySpooler::find(const std::string& printerName) const {
+    return const_cast<MemorySpooler*>(this)->find(printerName);
+}
+
+void MemorySpooler::fail(std::string problem) { lastProblemText = std::move(problem); }
+
+QueueList MemorySpooler::enumerateLocal() {
+    std::lock_guard lock(mutex_);
+    if (listOutOfMemory_) throw std::bad_alloc();
+    QueueList list;
+    if (unreachable_) {
+        list.problem = "the simulated spooler is not reachable";
+        fail(list.problem);
+        return list;
+    }
+    if (listEmpty_) return list;
+    for (Queue& q : queues_) {
+        list.queues.push_back(q.record);
+        if (goOffline_.count(q.record.printerName)) q.record.status |= kPrinterStatusOffline;
+    }
+    return list;
+}
+
+QueueHandle MemorySpooler::open(const std::string& printerName) {
+    std::lock_guard lock(mutex_);
+    if (unreachable_) {
+        fail("the simulated spooler is not reachable");
+        return {};
+    }
+    if (failOpen_.count(printerName)) {
+        fail("open refused by a test switch");
+        return {};
+    }
+    if (!find(printerName)) {
+        fail("no queue named " + printerName);
+        return {};
+    }
+    const int64_t id = nextHandle_++;
+    handles_[id] = printerName;
+    return QueueHandle{id};
+}
+
+std::optional<QueueRecord> MemorySpooler::get(QueueHandle handle) {
+    std::lock_guard lock(mutex_);
+    const auto h = handles_.find(handle.value);
+    const Queue* q = h == handles_.end() ? nullptr : find(h->second);
+    if (!q) {
+        fail("not an open queue");
+        return std::nullopt;
+    }
+    return q->record;
+}
+
+bool MemorySpooler::set(QueueHandle handle, const QueueRecord& record) {
+    std::lock_guard lock(mutex_);
+    const auto h = handles_.find(handle.value);
+    Queue* q = h == handles_.end() ? nullptr : find(h->second);
+    if (!q) {
+        fail("not an open queue");
+        return false;
+    }
+    if (refuseSet_.count(q->record.printerName)) {
+        fail("change refused by a test switch");
+        return false;
+    }
+    if (record.portName == kDummyPortName) {
+        if (q->record.portName != kDummyPortName &&
+            !(q->record.attributes & kPrinterAttributeWorkOffline)) {
+            q->held = true;
+            q->record.attributes |= kPrinterAttributeWorkOffline;
+        }
+        q->record.portName = std::string(kDummyPortName);
+        q->record.location = std::string(kDummyDeviceUri);
+    } else {
+        q->record.portName = record.portName;
+        q->record.location = record.location;
+        if (q->held) {
+            q->held = false;
+            q->record.attributes &= ~kPrinterAttributeWorkOffline;
+        }
+    }
+    writes_.push_back(q->record.printerName + " -> " + q->record.portName);
+    return true;
+}
+
+void MemorySpooler::close(QueueHandle handle) {
+    std::lock_guard lock(mutex_);
+    handles_.erase(handle.value);
+}
+
+std::string MemorySpooler::lastProblem() { return lastProblemText; }
+
+void MemorySpooler::addQueue(QueueRecord record) {
+    std::lock_guard lock(mutex_);
+    queues_.push_back({std::move(record), false});
+}
+
+void MemorySpooler::removeQueue(const std::string& printerName) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(queues_, [&](const Queue& q) { return q.record.printerName == printerName; });
+}
+
+std::optional<QueueRecord> MemorySpooler::queue(const std::string& printerName) const {
+    std::lock_guard lock(mutex_);
+    const Queue* q = find(printerName);
+    if (!q) return std::nullopt;
+    return q->record;
+}
+
+std::vector<QueueRecord> MemorySpooler::queues() const {
+    std::lock_guard lock(mutex_);
+    std::vector<QueueRecord> out;
+    for (const Queue& q : queues_) out.push_back(q.record);
+    return out;
+}
+
+bool MemorySpooler::held(const std::string& printerName) const {
+    std::lock_guard lock(mutex_);
+    const Queue* q = find(printerName);
+    return q && q->held;
+}
+
+void MemorySpooler::setListEmpty(bool on) {
+    std::lock_guard lock(mutex_);
+    listEmpty_ = on;
+}
+
+void MemorySpooler::setUnreachable(bool on) {
+    std::lock_guard lock(mutex_);
+    unreachable_ = on;
+}
+
+void MemorySpooler::setListOutOfMemory(bool on) {
+    std::lock_guard lock(mutex_);
+    listOutOfMemory_ = on;
+}
+
+namespace {
+void toggle(std::set<std::string>& names, const std::string& name, bool on) {
+    if (on) {
+        names.insert(name);
+    } else {
+        names.erase(name);
+    }
+}
+}  // namespace
+
+void MemorySpooler::setFailOpen(const std::string& printerName, bool on) {
+    std::lock_guard lock(mutex_);
+    toggle(failOpen_, printerName, on);
+}
+
+void MemorySpooler::setRefuseSet(const std::string& printerName, bool on) {
+    std::lock_guard lock(mutex_);
+    toggle(refuseSet_, printerName, on);
+}
+
+void MemorySpooler::setGoOfflineAfterListing(const std::string& printerName, bool on) {
+    std::lock_guard lock(mutex_);
+    toggle(goOffline_, printerName, on);
+}
+
+std::vector<std::string> MemorySpooler::writes() const {
+    std::lock_guard lock(mutex_);
+    return writes_;
+}
+
+size_t MemorySpooler::openHandles() const {
+    std::lock_guard lock(mutex_);
+    return handles_.size();
+}
+
+}  // namespace kv::platform::sim
