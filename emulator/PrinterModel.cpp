@@ -250,6 +250,13 @@ std::vector<std::string> PrinterModel::requestLog() const {
     return requestLog_;
 }
 
+std::vector<std::string> PrinterModel::requestLogFrom(size_t from) const {
+    std::lock_guard lock(mutex_);
+    if (from >= requestLog_.size()) return {};
+    return std::vector<std::string>(requestLog_.begin() + static_cast<ptrdiff_t>(from),
+                                    requestLog_.end());
+}
+
 PrinterConfig PrinterModel::config() const {
     std::lock_guard lock(mutex_);
     return config_;

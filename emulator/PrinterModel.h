@@ -94,6 +94,8 @@ public:
     std::vector<uint8_t> received() const;
     // One readable line per request recognised, for logs.
     std::vector<std::string> requestLog() const;
+    // The lines from index `from` on.
+    std::vector<std::string> requestLogFrom(size_t from) const;
 
     PrinterConfig config() const;
     void setConfig(const PrinterConfig& config);

@@ -1,0 +1,183 @@
+#include "emulator/EmuOptions.h"
+
+#include <cstdint>
+#include <string_view>
+
+namespace kv::emulator {
+
+const char* const kEmuUsage =
+    "usage: kvprinter-emu [options]\n"
+    "Serves an emulated KV printer over TCP, one connection after another.\n"
+    "  --listen A.B.C.D[:PORT]   address to listen on (default 127.0.0.1:10001; port 0: any free)\n"
+    "  --device-id TEXT          IEEE 1284 device ID answered to <SA08>\n"
+    "  --status B3,B4            status bytes 3 and 4 of every status reply (e.g. 0,0x01)\n"
+    "  --busy                    set the busy bit 0x20 of status byte 4\n"
+    "  --reply-split N           send replies in pieces of N bytes\n"
+    "  --piece-gap MS            pause between reply pieces (default 50)\n"
+    "  --silent                  accept requests and never answer\n"
+    "  --status-reply HEX        answer status requests with exactly these bytes (e.g. 533030)\n"
+    "  --drop-after N            close the connection once N bytes were received on it\n"
+    "  --link tcp|usb|parallel   request set spoken on the connection (default tcp: <SA08>, <SS>;\n"
+    "                            usb/parallel: ESC I S/N/E/C, ESC I A 05, or the ZOR1 requests)\n"
+    "  --firmware TEXT           firmware text of the E, C and A replies (default: the ID's FWV value)\n"
+    "  --zor1                    ZOR1 family: answers 10 AA 55 80 54 AB and GS I A only\n"
+    "  --hw-status B             the ZOR1 status byte (default 0)\n"
+    "  --version-chars XXXX      the four characters answered to GS I A\n"
+    "  --version-prefix          start the GS I A reply with AA 55\n"
+    "  --version-bursts N[,N..]  piece sizes of the GS I A reply (e.g. 4,2)\n"
+    "  --help                    this text\n";
+
+namespace {
+
+// A number in C notation (decimal, 0x hex, leading-0 octal) up to max.
+std::optional<uint64_t> number(std::string_view text, uint64_t max) {
+    if (text.empty()) return std::nullopt;
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (text.size() > 1 && text[0] == '0') {
+        base = 8;
+        text.remove_prefix(1);
+    }
+    uint64_t value = 0;
+    for (char c : text) {
+        int d = 99;
+        if (c >= '0' && c <= '9') d = c - '0';
+        if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        if (d >= base) return std::nullopt;
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+        if (value > max) return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<std::vector<uint64_t>> numberList(std::string_view text, uint64_t max) {
+    std::vector<uint64_t> out;
+    for (;;) {
+        const size_t comma = text.find(',');
+        const std::optional<uint64_t> n = number(text.substr(0, comma), max);
+        if (!n) return std::nullopt;
+        out.push_back(*n);
+        if (comma == std::string_view::npos) return out;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+std::optional<std::vector<uint8_t>> hexBytes(std::string_view text) {
+    std::vector<uint8_t> out;
+    std::string digits;
+    for (char c : text) {
+        if (c == ' ' || c == ',' || c == ':') continue;
+        digits += c;
+    }
+    if (digits.empty() || digits.size() % 2 != 0) return std::nullopt;
+    for (size_t i = 0; i < digits.size(); i += 2) {
+        const std::optional<uint64_t> b = number("0x" + digits.substr(i, 2), 0xFF);
+        if (!b) return std::nullopt;
+        out.push_back(static_cast<uint8_t>(*b));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, std::string& error) {
+    EmuOptions o;
+    bool busy = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return std::nullopt;
+            }
+            return args[++i];
+        };
+        const auto bad = [&](const std::string& v) {
+            error = "bad value for " + a + ": " + v;
+            return std::nullopt;
+        };
+        if (a == "--help") {
+            o.help = true;
+        } else if (a == "--silent") {
+            o.printer.silent = true;
+        } else if (a == "--busy") {
+            busy = true;
+        } else if (a == "--zor1") {
+            o.printer.zor1Family = true;
+        } else if (a == "--version-prefix") {
+            o.printer.versionPrefixAA55 = true;
+        } else if (a == "--listen" || a == "--device-id" || a == "--status" ||
+                   a == "--reply-split" || a == "--piece-gap" || a == "--status-reply" ||
+                   a == "--drop-after" || a == "--link" || a == "--firmware" ||
+                   a == "--hw-status" || a == "--version-chars" || a == "--version-bursts") {
+            const std::optional<std::string> v = value();
+            if (!v) return std::nullopt;
+            if (a == "--listen") {
+                const auto at = parseListenAddress(*v, 10001);
+                if (!at) return bad(*v);
+                o.listenAddress = v->substr(0, v->find(':'));
+                o.listenPort = at->port;
+            } else if (a == "--device-id") {
+                o.printer.deviceId = *v;
+            } else if (a == "--status") {
+                const auto list = numberList(*v, 0xFF);
+                if (!list || list->size() != 2) return bad(*v);
+                o.printer.statusByte3 = static_cast<uint8_t>((*list)[0]);
+                o.printer.statusByte4 = static_cast<uint8_t>((*list)[1]);
+            } else if (a == "--reply-split") {
+                const auto n = number(*v, 1u << 20);
+                if (!n) return bad(*v);
+                o.printer.replySplit = static_cast<size_t>(*n);
+            } else if (a == "--piece-gap") {
+                const auto n = number(*v, 60000);
+                if (!n) return bad(*v);
+                o.pieceGapMs = static_cast<uint32_t>(*n);
+            } else if (a == "--status-reply") {
+                const auto b = hexBytes(*v);
+                if (!b) return bad(*v);
+                o.printer.statusReplyOverride = *b;
+            } else if (a == "--drop-after") {
+                const auto n = number(*v, UINT32_MAX);
+                if (!n) return bad(*v);
+                o.printer.dropAfterBytes = static_cast<size_t>(*n);
+            } else if (a == "--link") {
+                if (*v == "tcp") {
+                    o.printer.link = LinkKind::Tcp;
+                } else if (*v == "usb") {
+                    o.printer.link = LinkKind::Usb;
+                } else if (*v == "parallel") {
+                    o.printer.link = LinkKind::Parallel;
+                } else {
+                    return bad(*v);
+                }
+            } else if (a == "--firmware") {
+                o.printer.firmwareText = *v;
+            } else if (a == "--hw-status") {
+                const auto n = number(*v, 0xFF);
+                if (!n) return bad(*v);
+                o.printer.hwStatusByte = static_cast<uint8_t>(*n);
+            } else if (a == "--version-chars") {
+                if (v->size() != 4) return bad(*v);
+                o.printer.versionChars = *v;
+            } else if (a == "--version-bursts") {
+                const auto list = numberList(*v, 1024);
+                if (!list) return bad(*v);
+                o.printer.versionBursts.assign(list->begin(), list->end());
+            }
+        } else {
+            error = "unknown option " + a;
+            return std::nullopt;
+        }
+    }
+    if (busy) o.printer.statusByte4 |= 0x20;
+    // A connection carries replies to requests only: no status of its own
+    // between requests, which a stream would repeat without end.
+    o.printer.statusAtPowerUp = false;
+    o.printer.statusStaysPending = false;
+    return o;
+}
+
+}  // namespace kv::emulator

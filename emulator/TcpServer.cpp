@@ -1,0 +1,228 @@
+#include "emulator/TcpServer.h"
+
+#include <array>
+#include <bit>
+#include <chrono>
+
+namespace kv::emulator {
+
+namespace {
+
+uint32_t toNetworkOrder(uint32_t host) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return (host >> 24) | ((host >> 8) & 0xFF00u) | ((host << 8) & 0xFF0000u) | (host << 24);
+    }
+    return host;
+}
+
+constexpr size_t kReceiveChunk = 4096;
+constexpr uint32_t kWaitSliceMs = 500;
+
+}  // namespace
+
+std::optional<uint32_t> parseDottedQuad(std::string_view text) {
+    uint32_t host = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (text.empty() || text.front() != '.') return std::nullopt;
+            text.remove_prefix(1);
+        }
+        size_t digits = 0;
+        uint32_t value = 0;
+        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 3) {
+            value = value * 10 + static_cast<uint32_t>(text[digits] - '0');
+            ++digits;
+        }
+        if (digits == 0 || value > 255) return std::nullopt;
+        text.remove_prefix(digits);
+        host = (host << 8) | value;
+    }
+    if (!text.empty()) return std::nullopt;
+    return toNetworkOrder(host);
+}
+
+std::optional<ListenAddress> parseListenAddress(std::string_view text, uint16_t defaultPort) {
+    ListenAddress out;
+    out.port = defaultPort;
+    const size_t colon = text.find(':');
+    if (colon != std::string_view::npos) {
+        const std::string_view port = text.substr(colon + 1);
+        if (port.empty() || port.size() > 5) return std::nullopt;
+        uint32_t value = 0;
+        for (char c : port) {
+            if (c < '0' || c > '9') return std::nullopt;
+            value = value * 10 + static_cast<uint32_t>(c - '0');
+        }
+        if (value > 65535) return std::nullopt;
+        out.port = static_cast<uint16_t>(value);
+        text = text.substr(0, colon);
+    }
+    const std::optional<uint32_t> address = parseDottedQuad(text);
+    if (!address) return std::nullopt;
+    out.address = *address;
+    return out;
+}
+
+std::string formatAddress(uint32_t address, uint16_t port) {
+    const uint32_t host = toNetworkOrder(address);  // the swap is its own inverse
+    return std::to_string(host >> 24) + "." + std::to_string((host >> 16) & 0xFF) + "." +
+           std::to_string((host >> 8) & 0xFF) + "." + std::to_string(host & 0xFF) + ":" +
+           std::to_string(port);
+}
+
+TcpServer::TcpServer(PrinterModel& model, platform::Network& network, Options options)
+    : model_(model), network_(network), options_(std::move(options)) {}
+
+TcpServer::~TcpServer() { stop(); }
+
+bool TcpServer::start() {
+    const std::optional<uint32_t> address = parseDottedQuad(options_.address);
+    if (!address) {
+        log("bad listen address " + options_.address);
+        return false;
+    }
+    const platform::SocketHandle listener = network_.listen(*address, options_.port);
+    if (!listener.valid()) {
+        log("cannot listen on " + formatAddress(*address, options_.port) +
+            " (error " + std::to_string(network_.lastError()) + ")");
+        return false;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        listener_ = listener;
+        port_ = network_.localPort(listener);
+        logged_ = model_.requestLog().size();
+    }
+    log("listening on " + formatAddress(*address, port()));
+    thread_ = std::thread([this] { run(); });
+    return true;
+}
+
+uint16_t TcpServer::port() const {
+    std::lock_guard lock(mutex_);
+    return port_;
+}
+
+size_t TcpServer::connectionsServed() const {
+    std::lock_guard lock(mutex_);
+    return served_;
+}
+
+void TcpServer::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        if (listener_.valid()) network_.shutdown(listener_);
+        if (current_.valid()) network_.shutdown(current_);
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    std::lock_guard lock(mutex_);
+    if (listener_.valid()) {
+        network_.close(listener_);
+        listener_ = platform::SocketHandle::invalid();
+    }
+}
+
+void TcpServer::run() {
+    platform::SocketHandle listener;
+    {
+        std::lock_guard lock(mutex_);
+        listener = listener_;
+    }
+    for (size_t number = 1;; ++number) {
+        const platform::SocketHandle connection = network_.accept(listener);
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_) {
+                if (connection.valid()) network_.close(connection);
+                return;
+            }
+            current_ = connection;
+        }
+        if (!connection.valid()) {
+            log("accept failed (error " + std::to_string(network_.lastError()) + ")");
+            return;
+        }
+        serve(connection, number);
+        {
+            std::lock_guard lock(mutex_);
+            current_ = platform::SocketHandle::invalid();
+            ++served_;
+            network_.close(connection);
+        }
+    }
+}
+
+void TcpServer::serve(platform::SocketHandle connection, size_t number) {
+    const std::string tag = "[" + std::to_string(number) + "] ";
+    log(tag + "connection opened");
+    model_.linkReset();
+    std::array<uint8_t, kReceiveChunk> buffer{};
+    const char* why = "peer closed";
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_) {
+                why = "server stopping";
+                break;
+            }
+        }
+        if (!network_.waitReadable(connection, kWaitSliceMs)) continue;
+        const int64_t n = network_.receive(connection, buffer.data(), buffer.size());
+        if (n < 0) {
+            why = "receive failed";
+            break;
+        }
+        if (n == 0) break;
+        model_.write(buffer.data(), static_cast<size_t>(n));
+        logNewRequests(number);
+        if (model_.linkDropped()) {
+            why = "printer dropped the link";
+            break;
+        }
+        bool first = true;
+        bool sendFailed = false;
+        while (model_.hasPending()) {
+            if (!first && !pauseBetweenPieces()) break;
+            first = false;
+            const std::vector<uint8_t> piece = model_.read(SIZE_MAX);
+            if (piece.empty()) break;
+            if (network_.send(connection, piece.data(), piece.size()) < 0) {
+                sendFailed = true;
+                break;
+            }
+        }
+        if (sendFailed) {
+            why = "send failed";
+            break;
+        }
+    }
+    log(tag + "connection closed (" + why + ")");
+}
+
+bool TcpServer::pauseBetweenPieces() {
+    std::unique_lock lock(mutex_);
+    return !wake_.wait_for(lock, std::chrono::milliseconds(options_.pieceGapMs),
+                           [this] { return stopping_; });
+}
+
+void TcpServer::logNewRequests(size_t number) {
+    size_t from;
+    {
+        std::lock_guard lock(mutex_);
+        from = logged_;
+    }
+    const std::vector<std::string> lines = model_.requestLogFrom(from);
+    {
+        std::lock_guard lock(mutex_);
+        logged_ = from + lines.size();
+    }
+    for (const std::string& line : lines) log("[" + std::to_string(number) + "] " + line);
+}
+
+void TcpServer::log(const std::string& line) {
+    if (options_.log) options_.log(line);
+}
+
+}  // namespace kv::emulator

@@ -1,0 +1,65 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace kv::platform {
+
+// A TCP socket. A small value with an explicit invalid state; a handle that
+// was closed never names another socket later.
+struct SocketHandle {
+    int64_t value = -1;
+    bool valid() const { return value >= 0; }
+    static constexpr SocketHandle invalid() { return SocketHandle{}; }
+    friend bool operator==(SocketHandle, SocketHandle) = default;
+};
+
+// How long a blocking step may wait before it counts as failed.
+struct NetworkBounds {
+    uint32_t connectMs = 10000;
+    uint32_t receiveMs = 30000;
+    uint32_t sendMs = 30000;
+};
+
+// TCP over IPv4. Addresses are 32-bit values in network byte order (the
+// form the dotted-address conversion gives); ports are in host order.
+class Network {
+public:
+    virtual ~Network() = default;
+
+    // Start and end the use of the socket library, where the system has such
+    // a step; false when it cannot start.
+    virtual bool startup() = 0;
+    virtual void cleanup() = 0;
+
+    // A stream socket, not yet connected; invalid on failure (see lastError).
+    virtual SocketHandle openTcp() = 0;
+    // Connects within bounds().connectMs.
+    virtual bool connect(SocketHandle socket, uint32_t address, uint16_t port) = 0;
+    // One send: the bytes taken (possibly fewer than offered when the
+    // send bound runs out part way), or -1.
+    virtual int64_t send(SocketHandle socket, const uint8_t* data, size_t length) = 0;
+    // One receive: bytes received, 0 when the peer closed, negative on an
+    // error or when bounds().receiveMs ran out.
+    virtual int64_t receive(SocketHandle socket, uint8_t* buffer, size_t capacity) = 0;
+    // Closing a handle that is invalid or already closed does nothing.
+    virtual void close(SocketHandle socket) = 0;
+    // The system's error code of this thread's last failed step.
+    virtual int lastError() const = 0;
+
+    virtual NetworkBounds bounds() const = 0;
+    virtual void setBounds(const NetworkBounds& bounds) = 0;
+
+    // Server side (the printer emulator). Port 0 picks a free port.
+    virtual SocketHandle listen(uint32_t address, uint16_t port) = 0;
+    virtual uint16_t localPort(SocketHandle socket) = 0;
+    // Waits for the next connection; invalid on error or after shutdown().
+    virtual SocketHandle accept(SocketHandle listener) = 0;
+    // Waits up to timeoutMs until a receive would not block (data, peer
+    // closed, or shut down); false when the time ran out.
+    virtual bool waitReadable(SocketHandle socket, uint32_t timeoutMs) = 0;
+    // Ends the traffic on a socket and wakes every wait on it; may be called
+    // from another thread while one waits. The handle still needs close().
+    virtual void shutdown(SocketHandle socket) = 0;
+};
+
+}  // namespace kv::platform

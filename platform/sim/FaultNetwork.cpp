@@ -1,0 +1,89 @@
+#include "platform/sim/FaultNetwork.h"
+
+namespace kv::platform::sim {
+
+void FaultNetwork::setFaults(const Faults& faults) {
+    std::lock_guard lock(mutex_);
+    faults_ = faults;
+}
+
+std::vector<FaultNetwork::Connect> FaultNetwork::connects() const {
+    std::lock_guard lock(mutex_);
+    return connects_;
+}
+
+int FaultNetwork::startups() const {
+    std::lock_guard lock(mutex_);
+    return startups_;
+}
+
+int FaultNetwork::cleanups() const {
+    std::lock_guard lock(mutex_);
+    return cleanups_;
+}
+
+bool FaultNetwork::injected(bool fails) {
+    lastWasInjected_ = fails;
+    return fails;
+}
+
+bool FaultNetwork::startup() {
+    {
+        std::lock_guard lock(mutex_);
+        ++startups_;
+        if (injected(faults_.startupFails)) return false;
+    }
+    return inner_.startup();
+}
+
+void FaultNetwork::cleanup() {
+    {
+        std::lock_guard lock(mutex_);
+        ++cleanups_;
+    }
+    inner_.cleanup();
+}
+
+SocketHandle FaultNetwork::openTcp() {
+    {
+        std::lock_guard lock(mutex_);
+        if (injected(faults_.openFails)) return SocketHandle::invalid();
+    }
+    return inner_.openTcp();
+}
+
+bool FaultNetwork::connect(SocketHandle socket, uint32_t address, uint16_t port) {
+    {
+        std::lock_guard lock(mutex_);
+        connects_.push_back({address, port});
+        if (injected(faults_.connectFails)) return false;
+    }
+    return inner_.connect(socket, address, port);
+}
+
+int64_t FaultNetwork::send(SocketHandle socket, const uint8_t* data, size_t length) {
+    {
+        std::lock_guard lock(mutex_);
+        bool fails = faults_.sendsBeforeFailure == 0;
+        if (faults_.sendsBeforeFailure > 0) --faults_.sendsBeforeFailure;
+        if (injected(fails)) return -1;
+    }
+    return inner_.send(socket, data, length);
+}
+
+int64_t FaultNetwork::receive(SocketHandle socket, uint8_t* buffer, size_t capacity) {
+    {
+        std::lock_guard lock(mutex_);
+        bool fails = faults_.receivesBeforeFailure == 0;
+        if (faults_.receivesBeforeFailure > 0) --faults_.receivesBeforeFailure;
+        if (injected(fails)) return -1;
+    }
+    return inner_.receive(socket, buffer, capacity);
+}
+
+int FaultNetwork::lastError() const {
+    std::lock_guard lock(mutex_);
+    return lastWasInjected_ ? faults_.errorCode : inner_.lastError();
+}
+
+}  // namespace kv::platform::sim

@@ -1,0 +1,71 @@
+#pragma once
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "platform/Network.h"
+
+namespace kv::platform::sim {
+
+// Passes everything to a real Network and fails chosen steps on request,
+// so tests reach the failure paths that a loopback peer cannot provoke.
+// It also records where connects went.
+class FaultNetwork final : public Network {
+public:
+    struct Faults {
+        bool startupFails = false;
+        bool openFails = false;
+        bool connectFails = false;
+        // Sends that succeed before every further one fails (-1: never fail).
+        int sendsBeforeFailure = -1;
+        // The next receives fail with this many calls passed through first
+        // (-1: never fail).
+        int receivesBeforeFailure = -1;
+        int errorCode = 10055;  // reported by lastError() for a made-up failure
+    };
+    struct Connect {
+        uint32_t address;
+        uint16_t port;
+    };
+
+    explicit FaultNetwork(Network& inner) : inner_(inner) {}
+
+    void setFaults(const Faults& faults);
+    std::vector<Connect> connects() const;
+    int startups() const;
+    int cleanups() const;
+
+    bool startup() override;
+    void cleanup() override;
+    SocketHandle openTcp() override;
+    bool connect(SocketHandle socket, uint32_t address, uint16_t port) override;
+    int64_t send(SocketHandle socket, const uint8_t* data, size_t length) override;
+    int64_t receive(SocketHandle socket, uint8_t* buffer, size_t capacity) override;
+    void close(SocketHandle socket) override { inner_.close(socket); }
+    int lastError() const override;
+    NetworkBounds bounds() const override { return inner_.bounds(); }
+    void setBounds(const NetworkBounds& bounds) override { inner_.setBounds(bounds); }
+    SocketHandle listen(uint32_t address, uint16_t port) override {
+        return inner_.listen(address, port);
+    }
+    uint16_t localPort(SocketHandle socket) override { return inner_.localPort(socket); }
+    SocketHandle accept(SocketHandle listener) override { return inner_.accept(listener); }
+    bool waitReadable(SocketHandle socket, uint32_t timeoutMs) override {
+        return inner_.waitReadable(socket, timeoutMs);
+    }
+    void shutdown(SocketHandle socket) override { inner_.shutdown(socket); }
+
+private:
+    // True when this step is to fail; remembers that lastError is ours.
+    bool injected(bool fails);
+
+    Network& inner_;
+    mutable std::mutex mutex_;
+    Faults faults_;
+    std::vector<Connect> connects_;
+    int startups_ = 0;
+    int cleanups_ = 0;
+    bool lastWasInjected_ = false;
+};
+
+}  // namespace kv::platform::sim
