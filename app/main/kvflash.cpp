@@ -2,26 +2,33 @@
 // checks and hands over to the front end.
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/Context.h"
+#include "app/QueueCommands.h"
 #include "app/Startup.h"
+#include "platform/linux/AtomicFile.h"
+#include "platform/linux/CupsSpooler.h"
 #include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/SyslogTrace.h"
+#include "spooler/QueueJournal.h"
 #include "ui/console/ConsoleUi.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kvflash [--trace] [--help] [--version]\n";
+    "usage: kvflash [--trace] [--help] [--version]\n"
+    "       kvflash [--trace] --list-queues | --restore-queues\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     bool traceToStderr = false;
+    std::string queueCommand;
     for (const std::string& a : args) {
         if (a == "--help") {
             std::fputs(kUsage, stdout);
@@ -35,6 +42,10 @@ int main(int argc, char** argv) {
             traceToStderr = true;
             continue;
         }
+        if (a == "--list-queues" || a == "--restore-queues") {
+            queueCommand = a;
+            continue;
+        }
         std::fprintf(stderr, "kvflash: unknown option %s\n%s", a.c_str(), kUsage);
         return 2;
     }
@@ -45,6 +56,9 @@ int main(int argc, char** argv) {
     kv::platform::linux_impl::LinuxFiles files(argc > 0 ? argv[0] : "");
     kv::platform::linux_impl::FlockInstanceLock lock;
     kv::platform::linux_impl::PosixAdmin admin;
+    kv::platform::linux_impl::CupsSpooler spooler;
+    kv::platform::linux_impl::AtomicFile queueJournal(
+        kv::platform::linux_impl::AtomicFile::queueJournalPath());
 
     kv::platform::Services sys;
     sys.clock = &clock;
@@ -53,10 +67,17 @@ int main(int argc, char** argv) {
     sys.files = &files;
     sys.instanceLock = &lock;
     sys.admin = &admin;
+    sys.spooler = &spooler;
+    sys.queueJournal = &queueJournal;
+
+    if (queueCommand == "--list-queues") return kv::listQueues(sys, std::cout);
+    if (queueCommand == "--restore-queues") return kv::restoreQueues(sys, std::cout);
 
     kv::AppState state;
     kv::Context ctx{state, sys};
     if (auto code = kv::runStartupChecks(ctx)) return *code;
+    // Only the holder of the instance lock may touch queues a journal names.
+    kv::restoreJournalAtStartup(sys);
     kv::ClearInstanceMutex(ctx);
     return 0;
 }

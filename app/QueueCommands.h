@@ -1,0 +1,32 @@
+#pragma once
+#include <functional>
+#include <iosfwd>
+
+#include "app/Context.h"
+#include "platform/TerminationSignals.h"
+
+namespace kv {
+
+// kvflash --list-queues: one line per local print queue, tab-separated:
+// name, port as the switch reads it, device, driver, and what a switch
+// would do with the queue. 0, or 1 when the spooler could not be asked.
+int listQueues(platform::Services& sys, std::ostream& out);
+
+// kvflash --restore-queues: puts back the queues a journal names, and says
+// what it did. 0 when no queue is left switched, 1 otherwise (also when
+// another KV tool holds the instance lock).
+int restoreQueues(platform::Services& sys, std::ostream& out);
+
+// Ends the program at once with code, after flushing the standard streams;
+// other threads may still be running, so no destructor runs.
+[[noreturn]] void endProgramNow(int code);
+
+// Lets SIGINT and SIGTERM end the program only after the print queues are
+// back: the handler restores what this run switched (waiting for a switch
+// or restore in progress) and calls endProgram with 128 + the signal
+// number. The restore's boxes go to the trace and stderr, not to the front
+// end, which may be waiting for input. ctx must outlive the watching.
+void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& signals,
+                                std::function<void(int exitCode)> endProgram = endProgramNow);
+
+}  // namespace kv
