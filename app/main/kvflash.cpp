@@ -3,16 +3,19 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/Context.h"
+#include "app/IdentifyCommand.h"
 #include "app/QueueCommands.h"
 #include "app/Startup.h"
 #include "platform/linux/AtomicFile.h"
 #include "platform/linux/CupsSpooler.h"
 #include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxFiles.h"
+#include "platform/linux/PosixNetwork.h"
 #include "platform/linux/SyslogTrace.h"
 #include "spooler/QueueJournal.h"
 #include "ui/console/ConsoleUi.h"
@@ -21,7 +24,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: kvflash [--trace] [--help] [--version]\n"
-    "       kvflash [--trace] --list-queues | --restore-queues\n";
+    "       kvflash [--trace] --list-queues | --restore-queues\n"
+    "       kvflash [--trace] --identify A.B.C.D[:PORT]\n";
 
 }  // namespace
 
@@ -29,7 +33,18 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     bool traceToStderr = false;
     std::string queueCommand;
+    std::optional<std::string> identifyTarget;
+    bool wantTarget = false;
     for (const std::string& a : args) {
+        if (wantTarget) {
+            identifyTarget = a;
+            wantTarget = false;
+            continue;
+        }
+        if (a == "--identify") {
+            wantTarget = true;
+            continue;
+        }
         if (a == "--help") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -47,6 +62,11 @@ int main(int argc, char** argv) {
             continue;
         }
         std::fprintf(stderr, "kvflash: unknown option %s\n%s", a.c_str(), kUsage);
+        return 2;
+    }
+
+    if (wantTarget) {
+        std::fprintf(stderr, "kvflash: --identify needs A.B.C.D[:PORT]\n%s", kUsage);
         return 2;
     }
 
@@ -69,6 +89,19 @@ int main(int argc, char** argv) {
     sys.admin = &admin;
     sys.spooler = &spooler;
     sys.queueJournal = &queueJournal;
+
+    kv::platform::linux_impl::PosixNetwork network;
+    sys.network = &network;
+    if (identifyTarget) {
+        // Talks to a network printer only: no local ports, no queues, so no
+        // instance lock or administrator rights needed.
+        kv::AppState state;
+        kv::Context ctx{state, sys};
+        std::string report;
+        const int code = kv::runIdentifyCommand(ctx, *identifyTarget, report);
+        std::fputs(report.c_str(), code == 2 ? stderr : stdout);
+        return code;
+    }
 
     if (queueCommand == "--list-queues") return kv::listQueues(sys, std::cout);
     if (queueCommand == "--restore-queues") return kv::restoreQueues(sys, std::cout);
