@@ -1,0 +1,18 @@
+#pragma once
+#include <QIcon>
+#include <QImage>
+
+namespace kv::ui {
+
+// Icon resources of the main dialog: 107 the large icon (32 and 16 pixels),
+// 108 the small one (16 pixels). Drawn at start, in a small fixed palette.
+inline constexpr int kLargeIconId = 107;
+inline constexpr int kSmallIconId = 108;
+
+// The artwork of one icon resource at one size (32 or 16); a null image for
+// an id or size that does not exist.
+QImage iconImage(int resourceId, int size);
+// The window's icon: 108 for the small size, 107 for the large ones.
+QIcon dialogIcon();
+
+}  // namespace kv::ui

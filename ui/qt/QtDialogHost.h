@@ -1,0 +1,34 @@
+#pragma once
+#include <map>
+
+#include "app/DialogHost.h"
+#include "ui/qt/QtDialogWindow.h"
+#include "ui/qt/UiDispatcher.h"
+
+class QTimer;
+
+namespace kv::ui {
+
+// Title, timers and end of the dialog window. A timer fires once per start
+// (the dialog stops it on each tick anyway); starting it again restarts it.
+class QtDialogHost final : public DialogHost {
+public:
+    QtDialogHost(QtDialogWindow& window, UiDispatcher& dispatcher)
+        : window_(window), dispatcher_(dispatcher) {}
+
+    std::string title() override;
+    void setTitle(const std::string& title) override;
+    void startTimer(int id, unsigned intervalMs) override;
+    void stopTimer(int id) override;
+    // Closes the window and ends its event loop with `result`.
+    void endDialog(int result) override;
+
+    bool timerActive(int id);
+
+private:
+    QtDialogWindow& window_;
+    UiDispatcher& dispatcher_;
+    std::map<int, QTimer*> timers_;  // children of the window, UI thread only
+};
+
+}  // namespace kv::ui

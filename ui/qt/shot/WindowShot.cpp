@@ -1,0 +1,74 @@
+// Renders the main window, filled as during a flash of a found printer, into
+// a PNG (the README's picture); optionally the icons too.
+//   kvflash-window-shot OUT.png [ICON-FOLDER]
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <cstdio>
+
+#include "ui/qt/AppIcons.h"
+#include "ui/qt/QtDialogSession.h"
+
+using kv::platform::Control;
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs("usage: kvflash-window-shot OUT.png [ICON-FOLDER]\n", stderr);
+        return 2;
+    }
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    kv::ui::QtDialogSession session;
+    kv::platform::DialogControls& c = session.controls();
+
+    // The start state.
+    for (Control field : {Control::flashButton, Control::programStatusText,
+                          Control::programStateText, Control::programGroup,
+                          Control::programStateLabel, Control::programStatusLabel}) {
+        c.enable(field, false);
+    }
+    c.setText(Control::ipOctetEdit1, "192");
+    c.setText(Control::ipOctetEdit2, "168");
+    c.setText(Control::ipOctetEdit3, "0");
+    c.setText(Control::ipOctetEdit4, "1");
+    c.setText(Control::portEdit, "10001");
+    // A printer found and ready.
+    c.setText(Control::statusText, "Found Printer - Printer ready..");
+    c.setText(Control::printerModelText, "ZOW3004F");
+    c.setText(Control::portText, "USB");
+    c.setText(Control::languageText, "FGL-G");
+    c.setText(Control::logicBoardText, "MVQ Plus");
+    c.setText(Control::currentVersionText, "V5.12");
+    for (Control field : {Control::programStatusText, Control::programStateText,
+                          Control::programGroup, Control::programStateLabel,
+                          Control::programStatusLabel}) {
+        c.enable(field, true);
+    }
+    for (Control field : {Control::ethernetGroup, Control::ethernetPortLabel,
+                          Control::ipAddressLabel, Control::ipOctetEdit1, Control::ipOctetEdit2,
+                          Control::ipOctetEdit3, Control::ipOctetEdit4, Control::portEdit,
+                          Control::findEthernetButton}) {
+        c.show(field, false);
+    }
+    // A file accepted, the transfer under way.
+    c.setText(Control::flashButton, "Flash Printer NOW");
+    c.show(Control::flashButton, true);
+    c.enable(Control::flashButton, true);
+    c.setText(Control::programStatusText, "Programming 100 KBytes");
+    c.setText(Control::programStateText, "40 KBytes programmed\r\n");
+
+    kv::ui::QtDialogWindow& window = session.window();
+    window.show();
+    QApplication::processEvents();
+    if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
+        std::fprintf(stderr, "kvflash-window-shot: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    if (argc > 2) {
+        const QDir folder(QString::fromLocal8Bit(argv[2]));
+        kv::ui::iconImage(kv::ui::kLargeIconId, 32).save(folder.filePath("icon-107-32.png"));
+        kv::ui::iconImage(kv::ui::kLargeIconId, 16).save(folder.filePath("icon-107-16.png"));
+        kv::ui::iconImage(kv::ui::kSmallIconId, 16).save(folder.filePath("icon-108-16.png"));
+    }
+    return 0;
+}
