@@ -244,6 +244,30 @@ TEST(SimDeviceIo, LastErrorIsPerThread) {
     EXPECT_EQ(io.lastError(), SimErrors::notFound);
 }
 
+TEST(SimDeviceIo, HandlesAreUsableFromTwoThreadsAtOnce) {
+    SimDeviceIo io;
+    const auto printer = usbPrinter();
+    io.attach(kUsb, printer);
+    io.attach("LPT1:", nullptr);
+    const DeviceHandle usb = io.open(kUsb, ShareMode::Shared);
+    const DeviceHandle lpt = io.open("LPT1:", ShareMode::Shared);
+    std::thread worker([&] {
+        for (int i = 0; i < 200; ++i) {
+            writeAll(io, usb, {0x1B, 0x49, 0x53});
+            readOnce(io, usb, 1024);
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        writeAll(io, lpt, {0x00});
+        const DeviceHandle extra = io.open("LPT1:", ShareMode::Shared);
+        io.close(extra);
+    }
+    worker.join();
+    EXPECT_EQ(io.written(kUsb).size(), 600u);
+    EXPECT_EQ(io.written("LPT1:").size(), 200u);
+    EXPECT_EQ(io.openHandles(), 2u);
+}
+
 TEST(SimDeviceIo, RecordsCanBeCleared) {
     SimDeviceIo io;
     io.attach("LPT1:", nullptr);
