@@ -170,11 +170,15 @@ void TcpServer::serve(platform::SocketHandle connection, size_t number) {
         }
         if (!network_.waitReadable(connection, kWaitSliceMs)) continue;
         const int64_t n = network_.receive(connection, buffer.data(), buffer.size());
-        if (n < 0) {
-            why = "receive failed";
+        if (n <= 0) {
+            std::lock_guard lock(mutex_);
+            if (stopping_) {
+                why = "server stopping";
+            } else if (n < 0) {
+                why = "receive failed";
+            }
             break;
         }
-        if (n == 0) break;
         model_.write(buffer.data(), static_cast<size_t>(n));
         logNewRequests(number);
         if (model_.linkDropped()) {

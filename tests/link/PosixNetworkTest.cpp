@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
+#include <vector>
+
+#include "link/InetAddr.h"
+#include "platform/linux/PosixNetwork.h"
+
+namespace kv::platform::linux_impl {
+namespace {
+
+const uint32_t kLoopback = inetAddr("127.0.0.1");
+
+TEST(PosixNetwork, ConnectGivesUpAtItsBound) {
+    PosixNetwork net({150, 150, 150});
+    const SocketHandle listener = net.listen(kLoopback, 0);
+    ASSERT_TRUE(listener.valid());
+    const uint16_t port = net.localPort(listener);
+    // Nobody accepts: once the listen queue is full the handshake goes
+    // unanswered and only the bound ends the connect.
+    bool timedOut = false;
+    for (int i = 0; i < 40 && !timedOut; ++i) {
+        const SocketHandle s = net.openTcp();
+        ASSERT_TRUE(s.valid());
+        if (!net.connect(s, kLoopback, port)) {
+            EXPECT_EQ(net.lastError(), ETIMEDOUT);
+            timedOut = true;
+        }
+    }
+    EXPECT_TRUE(timedOut);
+}
+
+TEST(PosixNetwork, ReceiveGivesUpAtItsBoundAndSeesThePeerClose) {
+    PosixNetwork net({2000, 100, 2000});
+    const SocketHandle listener = net.listen(kLoopback, 0);
+    const SocketHandle client = net.openTcp();
+    ASSERT_TRUE(net.connect(client, kLoopback, net.localPort(listener)));
+    const SocketHandle peer = net.accept(listener);
+    ASSERT_TRUE(peer.valid());
+
+    uint8_t buffer[8];
+    EXPECT_LT(net.receive(client, buffer, sizeof buffer), 0);
+    EXPECT_EQ(net.lastError(), ETIMEDOUT);
+
+    const uint8_t hello[] = {'h', 'i'};
+    EXPECT_EQ(net.send(peer, hello, 2), 2);
+    EXPECT_EQ(net.receive(client, buffer, sizeof buffer), 2);
+    net.close(peer);
+    EXPECT_EQ(net.receive(client, buffer, sizeof buffer), 0);
+
+    // Sending to a closed peer fails instead of raising a signal.
+    int64_t result = 0;
+    for (int i = 0; i < 50 && result >= 0; ++i) {
+        result = net.send(client, hello, 2);
+        net.waitReadable(client, 10);
+    }
+    EXPECT_EQ(result, -1);
+    net.close(client);
+    net.close(listener);
+    EXPECT_EQ(net.openCount(), 0u);
+}
+
+TEST(PosixNetwork, ShutdownWakesAWaitingAccept) {
+    PosixNetwork net;
+    const SocketHandle listener = net.listen(kLoopback, 0);
+    SocketHandle accepted{7};
+    std::thread waiter([&] { accepted = net.accept(listener); });
+    net.shutdown(listener);
+    waiter.join();
+    EXPECT_FALSE(accepted.valid());
+    EXPECT_TRUE(net.waitReadable(listener, 0)) << "a shut-down socket never blocks";
+    net.close(listener);
+}
+
+TEST(PosixNetwork, StaleAndInvalidHandlesFailCleanly) {
+    PosixNetwork net;
+    const SocketHandle s = net.openTcp();
+    net.close(s);
+    net.close(s);
+    uint8_t byte = 0;
+    EXPECT_EQ(net.send(s, &byte, 1), -1);
+    EXPECT_EQ(net.receive(SocketHandle::invalid(), &byte, 1), -1);
+    EXPECT_EQ(net.lastError(), EBADF);
+    EXPECT_FALSE(net.connect(s, kLoopback, 1));
+    const SocketHandle t = net.openTcp();
+    EXPECT_NE(t, s) << "handles are never reused";
+    net.close(t);
+}
+
+}  // namespace
+}  // namespace kv::platform::linux_impl
