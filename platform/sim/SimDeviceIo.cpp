@@ -144,6 +144,10 @@ bool SimDeviceIo::read(DeviceHandle handle, uint8_t* buffer, size_t capacity, si
         fail(SimErrors::ioFailure);
         return false;
     }
+    if (d->options.silentReads > 0) {
+        --d->options.silentReads;
+        return true;
+    }
     size_t limit = capacity;
     if (d->options.readBurst != 0) limit = std::min(limit, d->options.readBurst);
     if (limit == 0 || !buffer) return true;

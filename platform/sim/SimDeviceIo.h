@@ -23,6 +23,9 @@ struct SimDeviceOptions {
     bool readFails = false;
     // At most this many bytes per read (0: as many as the caller asks for).
     size_t readBurst = 0;
+    // This many reads return nothing before anything pending comes through:
+    // a printer slow to answer. Counts down as reads happen.
+    size_t silentReads = 0;
     // Writes fail outright, nothing reaches the printer.
     bool writeFails = false;
     // At most this many bytes taken per write (0: all of them).

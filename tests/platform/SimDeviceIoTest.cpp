@@ -108,6 +108,14 @@ TEST(SimDeviceIo, ScriptedReadsComeInBurstsAndEmptyReadsReturnAtOnce) {
     EXPECT_TRUE(readOnce(io, h, 16, &ok).empty());
     EXPECT_TRUE(ok);
     EXPECT_EQ(io.readCalls("LPT1:"), 5u);
+
+    o.silentReads = 2;
+    io.setOptions("LPT1:", o);
+    io.queueRead("LPT1:", {8});
+    EXPECT_TRUE(readOnce(io, h, 16).empty());
+    EXPECT_TRUE(readOnce(io, h, 16).empty());
+    EXPECT_EQ(readOnce(io, h, 16), (Bytes{8}));
+    EXPECT_EQ(io.options("LPT1:").silentReads, 0u);
 }
 
 TEST(SimDeviceIo, InjectedFailuresReportAnError) {

@@ -141,6 +141,18 @@ TEST(EmulatedExchange, SilentPrinterIsAskedTwiceThenFails) {
     EXPECT_TRUE(w.trace.contains("ReadCommandStatus - Trying again\r\n"));
 }
 
+TEST(EmulatedExchange, LateStatusByteIsTakenByTheSecondGathering) {
+    platform::sim::SimDeviceOptions o;
+    o.silentReads = 21;  // the whole first window
+    Zor1World w(o);
+    w.reply({0x00});
+    const auto r = w.exchange(false);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.reply, (Bytes{'S', '0', '0', 0x00, 0x00}));
+    EXPECT_EQ(w.written(), testing::kHwStatusRequest);
+    EXPECT_EQ(w.clock.pauses(), concat({silentWindow(), {500, 100, 100}}));
+}
+
 TEST(EmulatedExchange, RequestWriteFailureLeavesTheLength) {
     platform::sim::SimDeviceOptions o;
     o.writeFails = true;
