@@ -1,0 +1,96 @@
+#include "platform/sim/SimDeviceEnumerator.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <stdexcept>
+
+namespace kv::platform::sim {
+
+void SimDeviceEnumerator::add(InterfaceClass cls, DeviceInterface entry) {
+    std::lock_guard lock(mutex_);
+    classes_[cls].entries.push_back(std::move(entry));
+}
+
+void SimDeviceEnumerator::add(InterfaceClass cls, std::string path,
+                              std::optional<char> classInitial) {
+    add(cls, DeviceInterface{std::move(path), classInitial});
+}
+
+void SimDeviceEnumerator::plug(InterfaceClass cls, const std::string& path,
+                               std::shared_ptr<emulator::PrinterModel> model,
+                               SimDeviceOptions options) {
+    if (!world_) throw std::logic_error("SimDeviceEnumerator::plug needs a device world");
+    world_->attach(path, std::move(model), options);
+    const char initial = cls == InterfaceClass::Hid ? 'H' : 'U';
+    std::lock_guard lock(mutex_);
+    classes_[cls].entries.push_back(DeviceInterface{path, initial});
+    plugged_.push_back(path);
+}
+
+std::string SimDeviceEnumerator::plugUsbPrinter(uint16_t vendorId, uint16_t productId,
+                                                std::string_view serial,
+                                                std::shared_ptr<emulator::PrinterModel> model,
+                                                SimDeviceOptions options) {
+    const std::string path = makeUsbDevicePath(vendorId, productId, serial);
+    plug(InterfaceClass::UsbDevice, path, std::move(model), options);
+    return path;
+}
+
+void SimDeviceEnumerator::unplug(const std::string& path) {
+    bool wasPlugged = false;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [cls, list] : classes_) {
+            std::erase_if(list.entries,
+                          [&](const DeviceInterface& e) { return e.path && *e.path == path; });
+        }
+        wasPlugged = std::erase(plugged_, path) != 0;
+    }
+    if (wasPlugged && world_) world_->detach(path);
+}
+
+void SimDeviceEnumerator::clear() {
+    std::vector<std::string> plugged;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& [cls, list] : classes_) list.entries.clear();
+        plugged.swap(plugged_);
+    }
+    if (world_) {
+        for (const auto& path : plugged) world_->detach(path);
+    }
+}
+
+void SimDeviceEnumerator::setListFails(InterfaceClass cls, bool fails) {
+    std::lock_guard lock(mutex_);
+    classes_[cls].fails = fails;
+}
+
+size_t SimDeviceEnumerator::listCalls(InterfaceClass cls) const {
+    std::lock_guard lock(mutex_);
+    auto it = classes_.find(cls);
+    return it == classes_.end() ? 0 : it->second.calls;
+}
+
+std::optional<std::vector<DeviceInterface>> SimDeviceEnumerator::list(InterfaceClass cls) {
+    std::lock_guard lock(mutex_);
+    ClassList& list = classes_[cls];
+    ++list.calls;
+    if (list.fails) return std::nullopt;
+    return list.entries;
+}
+
+std::string SimDeviceEnumerator::hidPath(uint16_t vendorId, uint16_t productId,
+                                         std::string_view instance) {
+    char ids[32];
+    std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x#", vendorId, productId);
+    std::string path = "\\\\?\\hid#";
+    path += ids;
+    for (char c : instance) path += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    path += '#';
+    path += kHidInterfaceGuid;
+    return path;
+}
+
+}  // namespace kv::platform::sim
