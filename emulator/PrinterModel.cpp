@@ -32,6 +32,20 @@ std::string printable(const std::vector<uint8_t>& bytes) {
         std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
+// Short replies (status bytes) are easier to read in hex as well.
+constexpr size_t kHexShownUpTo = 16;
+
+std::string hex(const std::vector<uint8_t>& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (uint8_t b : bytes) {
+        if (!out.empty()) out += ' ';
+        out += digits[b >> 4];
+        out += digits[b & 0x0F];
+    }
+    return out;
+}
+
 }  // namespace
 
 std::vector<uint8_t> buildStatusReply(char kind, uint8_t byte3, uint8_t byte4,
@@ -188,7 +202,9 @@ void PrinterModel::answerLocked(const RequestRow& row) {
             bursts = config_.versionBursts;
             break;
     }
-    line += " -> " + printable(reply) + " (" + std::to_string(reply.size()) + " bytes)";
+    line += " -> " + printable(reply) + " (" + std::to_string(reply.size()) + " bytes";
+    if (reply.size() <= kHexShownUpTo) line += ": " + hex(reply);
+    line += ")";
     requestLog_.push_back(std::move(line));
     enqueueLocked(std::move(reply), bursts);
 }

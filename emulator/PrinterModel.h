@@ -72,6 +72,10 @@ struct PrinterConfig {
 // Requests are recognised from a table chosen by link and family (see
 // requestTable()); a new request kind is a table row and a case in
 // answer(). Bytes that start no known request are logged and dropped.
+// Flash programming is not modelled yet; it slots in as rows for the
+// flash-mode requests, a mode in which write() hands bytes to the image
+// instead of the parser, and a reset timed on the clock after which
+// deviceIdNow() and firmwareText() report the image's version.
 class PrinterModel {
 public:
     explicit PrinterModel(PrinterConfig config = {}, platform::Clock* clock = nullptr);

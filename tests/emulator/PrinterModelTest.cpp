@@ -43,7 +43,7 @@ TEST(PrinterModelTcp, AnswersIdAndStatusRequests) {
     EXPECT_TRUE(model.read(1024).empty());
     EXPECT_EQ(model.received(), bytes("<SA08><SS>"));
     ASSERT_EQ(model.requestLog().size(), 2u);
-    EXPECT_EQ(model.requestLog()[1], "\"<SS>\" -> S00\\x124 (5 bytes)");
+    EXPECT_EQ(model.requestLog()[1], "\"<SS>\" -> S00\\x124 (5 bytes: 53 30 30 12 34)");
 }
 
 TEST(PrinterModelTcp, RequestInPiecesAndNoiseAround) {

@@ -117,7 +117,7 @@ TEST(TcpServerTest, LogsEveryRequestAndEndsOnStopEvenWithAClientConnected) {
     const std::vector<std::string> expected = {
         "listening on 127.0.0.1:" + std::to_string(port),
         "[1] connection opened",
-        "[1] \"<SS>\" -> S00\\x00\\x00 (5 bytes)",
+        "[1] \"<SS>\" -> S00\\x00\\x00 (5 bytes: 53 30 30 00 00)",
         "[1] unrecognised 4 bytes: junk",
         "[1] connection closed (server stopping)",
     };
