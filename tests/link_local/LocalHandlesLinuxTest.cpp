@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "app/Context.h"
+#include "link/local/LocalHandles.h"
+#include "platform/linux/LinuxDeviceIo.h"
+#include "platform/linux/SysfsUsbEnumerator.h"
+#include "platform/sim/CaptureTrace.h"
+#include "platform/sim/ScriptedUi.h"
+#include "platform/sim/VirtualClock.h"
+#include "tests/platform/FakeSysfs.h"
+
+namespace kv {
+namespace {
+
+// GetPrinterHandle on the Linux backend over a stand-in machine tree.
+struct LinuxLocal {
+    testing::FakeMachine machine;
+    platform::sim::VirtualClock clock;
+    platform::sim::CaptureTrace trace;
+    platform::sim::ScriptedUi ui;
+    platform::linux_impl::SysfsUsbEnumerator enumerator{machine.sys().string(),
+                                                        machine.dev().string()};
+    platform::linux_impl::LinuxDeviceIo io{[this] {
+        platform::linux_impl::LinuxDeviceIoOptions o;
+        o.sysRoot = machine.sys().string();
+        o.devRoot = machine.dev().string();
+        o.procRoot = machine.proc().string();
+        o.defaultReadBoundMs = 0;
+        return o;
+    }()};
+    platform::Services sys;
+    AppState state;
+    Context ctx{state, sys};
+
+    LinuxLocal() {
+        sys.clock = &clock;
+        sys.trace = &trace;
+        sys.ui = &ui;
+        sys.deviceIo = &io;
+        sys.enumerator = &enumerator;
+    }
+};
+
+TEST(GetPrinterHandleOnLinux, OpensTheFirstUsblpNodeThatOpens) {
+    LinuxLocal w;
+    // lp0 is listed but has no node; lp1 opens.
+    w.machine.addDevice("1-2", "4b56", "0002", "zor1-0042");
+    w.machine.addInterface("1-2", "usblp", 0);
+    w.machine.addDevice("1-1", "4b56", "0001", "5a4f5731");
+    w.machine.addInterface("1-1", "usblp", 1);
+    const auto node = w.machine.addNode("usb/lp1");
+
+    platform::DeviceHandle h;
+    ASSERT_TRUE(GetPrinterHandle(w.ctx, h, w.state.printerData));
+    EXPECT_EQ(w.state.printerData.portType, PORT_TYPE_USB);
+    const uint8_t byte = 0x42;
+    size_t taken = 0;
+    EXPECT_TRUE(w.io.write(h, &byte, 1, taken));
+    EXPECT_TRUE(w.io.close(h));
+    std::ifstream in(node, std::ios::binary);
+    EXPECT_EQ(in.get(), 0x42);
+}
+
+TEST(GetPrinterHandleOnLinux, SilentParallelPortsAreNoPrinter) {
+    LinuxLocal w;
+    w.machine.addNode("lp0");  // opens, gives nothing to read
+    platform::DeviceHandle h{5};
+    EXPECT_FALSE(GetPrinterHandle(w.ctx, h, w.state.printerData));
+    EXPECT_FALSE(h.valid());
+    EXPECT_EQ(w.state.printerData.portType, PORT_TYPE_NONE);
+    EXPECT_EQ(w.state.activePortType, PORT_TYPE_PARALLEL);
+    EXPECT_TRUE(w.trace.contains("IsPrinterPARALLEL - After CreateFile found valid handle"));
+    EXPECT_TRUE(w.trace.contains("GetPrinterStatusData - After read command to get status bytes - FAILED"));
+}
+
+}  // namespace
+}  // namespace kv
