@@ -61,12 +61,16 @@ public:
     // The queue's current record.
     virtual std::optional<QueueRecord> get(QueueHandle handle) = 0;
     // Points the queue where the record's port says. portName kDummyPortName
-    // holds the queue (its jobs wait, none is lost) and points it at the
-    // dummy device; a portName that is the presentation of the record's
-    // location points the queue back there and releases a hold this spooler
-    // placed. Only the device and the hold change; the other fields are the
-    // queue's own and are not written. False when refused or unreachable.
+    // holds the queue (its jobs wait, none is lost) unless it is stopped
+    // already, and points it at the dummy device; a portName that is the
+    // presentation of the record's location points the queue back there and
+    // then releases a hold this spooler placed (or adopted). Only the device
+    // and the hold change; the other fields are the queue's own and are not
+    // written. False when refused or unreachable.
     virtual bool set(QueueHandle handle, const QueueRecord& record) = 0;
+    // The queue's hold was placed by a switch of an earlier run, as that
+    // run's journal says: the next set that points it back releases it.
+    virtual void adoptHold(QueueHandle handle) = 0;
     virtual void close(QueueHandle handle) = 0;
     // Why the last failed call on this thread failed, readable; may be empty.
     virtual std::string lastProblem() = 0;

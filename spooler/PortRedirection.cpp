@@ -105,6 +105,25 @@ void writeJournal(platform::Services& sys, SpoolerState& sp) {
     sp.journalCarried = std::move(carried);
 }
 
+// After the pass the journal names only the queues that did change.
+void trimJournal(platform::Services& sys, SpoolerState& sp, const std::set<std::string>& switched) {
+    if (!sp.journalInUse) return;
+    std::vector<JournalEntry> own;
+    for (const JournalEntry& e : sp.journalOwn) {
+        if (switched.count(e.printerName)) own.push_back(e);
+    }
+    if (own.size() == sp.journalOwn.size()) return;
+    sp.journalOwn = std::move(own);
+    std::vector<JournalEntry> all = sp.journalCarried;
+    all.insert(all.end(), sp.journalOwn.begin(), sp.journalOwn.end());
+    platform::DurableFile& journal = platform::require(sys.queueJournal, "queueJournal");
+    const bool done = all.empty() ? journal.remove() : journal.replace(formatJournal(all));
+    if (!done) {
+        tracef(platform::require(sys.trace, "trace"),
+               "SetPortsToFile - Journal %s could not be updated\r\n", journal.location().c_str());
+    }
+}
+
 // After a restore the journal keeps only what is still switched.
 void settleJournal(platform::Services& sys, SpoolerState& sp,
                    const std::set<std::string>& stillSwitched) {
@@ -233,6 +252,7 @@ bool SetPortsToFile(platform::Services& sys, SpoolerState& sp, PrinterState& pri
 
     writeJournal(sys, sp);
 
+    std::set<std::string> switched;
     for (QueueRecord& record : *sp.workingQueueInfo) {
         const char* name = record.printerName.c_str();
         const char* port = record.portName.c_str();
@@ -264,9 +284,12 @@ bool SetPortsToFile(platform::Services& sys, SpoolerState& sp, PrinterState& pri
         trace.write("Found KV printer\r\n");
         trace.write("Moving KV printer to file\r\n");
         printer.parallelPortName = fitField(record.portName, kParallelPortNameSize);
-        SetPortToFile(sys, record, true, false);
+        if (changeQueuePort(sys, record, true, false) == PortChange::Written) {
+            switched.insert(record.printerName);
+        }
         trace.write("Moving KV printer to file - Passed!\r\n");
     }
+    trimJournal(sys, sp, switched);
     sp.portsMoved = true;
     return true;
 }

@@ -137,7 +137,9 @@ JournalRestore restoreQueuesFromJournal(platform::Services& sys) {
                 record.location = e.location;
             }
             const platform::QueueHandle handle = spooler.open(e.printerName);
-            // Also for a queue that is back: the spooler lifts a hold it placed.
+            // Also for a queue that is back already: the earlier run may have
+            // died between holding it and switching it.
+            if (handle.valid() && e.held) spooler.adoptHold(handle);
             const bool ok = handle.valid() && spooler.set(handle, record);
             if (!ok) r.detail = spooler.lastProblem();
             if (handle.valid()) spooler.close(handle);

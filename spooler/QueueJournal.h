@@ -29,7 +29,7 @@ std::optional<std::vector<JournalEntry>> parseJournal(std::string_view text);
 
 enum class JournalOutcome {
     Restored,     // was on the dummy port, is back on its device
-    AlreadyBack,  // was not on the dummy port (any hold of ours lifted)
+    AlreadyBack,  // was not on the dummy port (a hold the journal names is lifted)
     Gone,         // the queue no longer exists
     Failed,       // still switched, or could not be checked
 };

@@ -55,9 +55,10 @@ std::string serverName() {
     return server ? server : "(none)";
 }
 
-bool connect(Connection& c, int timeoutMs) {
-    // libcups keeps its settings per thread, so this is set on every call.
+bool connectTo(Connection& c, const std::string& server, int timeoutMs) {
+    // libcups keeps its settings per thread, so they are set on every call.
     cupsSetPasswordCB2(declinePassword, nullptr);
+    if (!server.empty()) cupsSetServer(server.c_str());
     c.http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                           timeoutMs, nullptr);
     if (!c.http) {
@@ -194,12 +195,13 @@ bool setDeviceUri(Connection& c, const std::string& name, const std::string& uri
 
 }  // namespace
 
-CupsSpooler::CupsSpooler(int timeoutMs) : timeoutMs_(timeoutMs) {}
+CupsSpooler::CupsSpooler(std::string server, int timeoutMs)
+    : server_(std::move(server)), timeoutMs_(timeoutMs) {}
 
 QueueList CupsSpooler::enumerateLocal() {
     QueueList list;
     Connection c;
-    if (!connect(c, timeoutMs_)) {
+    if (!connectTo(c, server_, timeoutMs_)) {
         list.problem = problemText;
         return list;
     }
@@ -227,7 +229,7 @@ QueueList CupsSpooler::enumerateLocal() {
 
 QueueHandle CupsSpooler::open(const std::string& printerName) {
     Connection c;
-    if (!connect(c, timeoutMs_) || !queryPrinter(c, printerName)) return {};
+    if (!connectTo(c, server_, timeoutMs_) || !queryPrinter(c, printerName)) return {};
     std::lock_guard lock(mutex_);
     const int64_t id = nextHandle_++;
     handles_[id] = printerName;
@@ -248,7 +250,7 @@ std::optional<QueueRecord> CupsSpooler::get(QueueHandle handle) {
     const auto name = nameOf(handle);
     if (!name) return std::nullopt;
     Connection c;
-    if (!connect(c, timeoutMs_)) return std::nullopt;
+    if (!connectTo(c, server_, timeoutMs_)) return std::nullopt;
     const auto p = queryPrinter(c, *name);
     if (!p) return std::nullopt;
     return toRecord(*p);
@@ -269,7 +271,7 @@ bool CupsSpooler::set(QueueHandle handle, const QueueRecord& record) {
     }
 
     Connection c;
-    if (!connect(c, timeoutMs_)) return false;
+    if (!connectTo(c, server_, timeoutMs_)) return false;
     const auto current = queryPrinter(c, *name);
     if (!current) return false;
 
@@ -283,13 +285,30 @@ bool CupsSpooler::set(QueueHandle handle, const QueueRecord& record) {
             problemText = why;
             return false;
         }
+        if (pauseIt) {
+            std::lock_guard lock(mutex_);
+            holds_.insert(*name);
+        }
         return true;
     }
     if (current->uri != target && !setDeviceUri(c, *name, target)) return false;
-    if (current->state == IPP_PSTATE_STOPPED && current->stateMessage == kHoldMessage) {
-        return resume(c, *name);
+    bool held = false;
+    {
+        std::lock_guard lock(mutex_);
+        held = holds_.count(*name) > 0;
     }
+    if (!held) return true;
+    if (current->state == IPP_PSTATE_STOPPED && !resume(c, *name)) return false;
+    std::lock_guard lock(mutex_);
+    holds_.erase(*name);
     return true;
+}
+
+void CupsSpooler::adoptHold(QueueHandle handle) {
+    const auto name = nameOf(handle);
+    if (!name) return;
+    std::lock_guard lock(mutex_);
+    holds_.insert(*name);
 }
 
 void CupsSpooler::close(QueueHandle handle) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "platform/PrintSpooler.h"
@@ -19,9 +20,10 @@ namespace kv::platform::linux_impl {
 // Switching a queue to the dummy port pauses it first and then points it at
 // file:/dev/null: changing the device of a queue that is printing would
 // send the job being printed to the new device, where it is lost. Paused,
-// the queue keeps every job until it is pointed back and resumed. The pause
-// carries kHoldMessage as its state message, which is how a later restore,
-// by this or another run, knows the pause is ours to lift.
+// the queue keeps every job until it is pointed back and resumed. Only a
+// pause this object made (or adopted from a journal) is lifted: the queue's
+// state message cannot tell, since the scheduler rewrites it when the job
+// the pause stopped ends. The pause shows kHoldMessage to whoever looks.
 //
 // Never asks for a password: a request that needs one fails. A scheduler
 // that cannot be reached lists no queues.
@@ -29,22 +31,27 @@ class CupsSpooler final : public PrintSpooler {
 public:
     static constexpr const char* kHoldMessage = "Held by kvflash while a KV printer is updated";
 
+    // server: a host name or a socket path; empty for libcups' own choice.
     // timeoutMs bounds every connection and every request.
-    explicit CupsSpooler(int timeoutMs = 10000);
+    explicit CupsSpooler(std::string server = {}, int timeoutMs = 10000);
 
     QueueList enumerateLocal() override;
     QueueHandle open(const std::string& printerName) override;
     std::optional<QueueRecord> get(QueueHandle handle) override;
     bool set(QueueHandle handle, const QueueRecord& record) override;
+    void adoptHold(QueueHandle handle) override;
     void close(QueueHandle handle) override;
     std::string lastProblem() override;
 
 private:
     std::optional<std::string> nameOf(QueueHandle handle);
 
+    std::string server_;
     int timeoutMs_;
     std::mutex mutex_;
     std::map<int64_t, std::string> handles_;
+    // Queues paused by a switch, to be resumed when pointed back.
+    std::set<std::string> holds_;
     int64_t nextHandle_ = 1;
 };
 

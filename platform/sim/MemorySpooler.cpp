@@ -100,24 +100,37 @@ bool MemorySpooler::set(QueueHandle handle, const QueueRecord& record) {
         fail("change refused by a test switch");
         return false;
     }
+    const std::string& name = q->record.printerName;
     if (record.portName == kDummyPortName) {
         if (q->record.portName != kDummyPortName &&
             !(q->record.attributes & kPrinterAttributeWorkOffline)) {
             q->held = true;
             q->record.attributes |= kPrinterAttributeWorkOffline;
+            clientHolds_.insert(name);
         }
         q->record.portName = std::string(kDummyPortName);
         q->record.location = std::string(kDummyDeviceUri);
     } else {
         q->record.portName = record.portName;
         q->record.location = record.location;
-        if (q->held) {
+        if (clientHolds_.erase(name)) {
             q->held = false;
             q->record.attributes &= ~kPrinterAttributeWorkOffline;
         }
     }
     writes_.push_back(q->record.printerName + " -> " + q->record.portName);
     return true;
+}
+
+void MemorySpooler::adoptHold(QueueHandle handle) {
+    std::lock_guard lock(mutex_);
+    const auto h = handles_.find(handle.value);
+    if (h != handles_.end()) clientHolds_.insert(h->second);
+}
+
+void MemorySpooler::forgetHolds() {
+    std::lock_guard lock(mutex_);
+    clientHolds_.clear();
 }
 
 void MemorySpooler::close(QueueHandle handle) {

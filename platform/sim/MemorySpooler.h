@@ -11,8 +11,9 @@
 namespace kv::platform::sim {
 
 // A spooler held in memory. It behaves like the CUPS one: switching a queue
-// to the dummy port holds it (attribute kPrinterAttributeWorkOffline) and
-// pointing it back releases that hold. Failure switches stand in for a
+// to the dummy port holds it (attribute kPrinterAttributeWorkOffline) unless
+// it is stopped already, and pointing it back releases a hold this client
+// placed or adopted. forgetHolds() stands for a new run of the program. Failure switches stand in for a
 // spooler that has no queues, cannot be reached, will not open or change a
 // queue, or sees a queue go offline between the listing and the switch.
 class MemorySpooler final : public PrintSpooler {
@@ -27,6 +28,7 @@ public:
     QueueHandle open(const std::string& printerName) override;
     std::optional<QueueRecord> get(QueueHandle handle) override;
     bool set(QueueHandle handle, const QueueRecord& record) override;
+    void adoptHold(QueueHandle handle) override;
     void close(QueueHandle handle) override;
     std::string lastProblem() override;
 
@@ -34,8 +36,10 @@ public:
     void removeQueue(const std::string& printerName);
     std::optional<QueueRecord> queue(const std::string& printerName) const;
     std::vector<QueueRecord> queues() const;
-    // Whether the queue is held by a switch of this spooler.
+    // Whether the queue is held by a switch (of this run or an earlier one).
     bool held(const std::string& printerName) const;
+    // This client forgets which holds it placed, as a new run of the program would.
+    void forgetHolds();
 
     // The listing reports no queues (the queues still exist for open/get/set).
     void setListEmpty(bool on);
@@ -72,6 +76,7 @@ private:
     std::set<std::string> failOpen_;
     std::set<std::string> refuseSet_;
     std::set<std::string> goOffline_;
+    std::set<std::string> clientHolds_;
     std::vector<std::string> writes_;
 };
 

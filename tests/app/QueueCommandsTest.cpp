@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+
+#include "app/QueueCommands.h"
+#include "platform/linux/FlockInstanceLock.h"
+#include "platform/sim/CaptureTrace.h"
+#include "platform/sim/ManualTermination.h"
+#include "platform/sim/MemoryFile.h"
+#include "platform/sim/MemorySpooler.h"
+#include "platform/sim/ScriptedUi.h"
+#include "spooler/PortRedirection.h"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::QueueRecord;
+
+QueueRecord uriQueue(std::string name, const std::string& uri, std::string driver,
+                     uint32_t status = 0, uint32_t attributes = 0) {
+    QueueRecord r;
+    r.printerName = std::move(name);
+    r.location = uri;
+    r.portName = platform::portForDeviceUri(uri);
+    r.driverName = std::move(driver);
+    r.status = status;
+    r.attributes = attributes;
+    return r;
+}
+
+struct CommandWorld {
+    platform::sim::CaptureTrace trace;
+    platform::sim::ScriptedUi ui;
+    platform::sim::MemorySpooler spooler;
+    platform::sim::MemoryFile journal{"/state/print-queues.journal"};
+    fs::path lockFolder;
+    std::optional<platform::linux_impl::FlockInstanceLock> lock;
+    platform::Services sys;
+    AppState state;
+
+    CommandWorld() {
+        lockFolder = fs::temp_directory_path() /
+                     ("kvflash-queuecmd-" +
+                      std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::create_directories(lockFolder);
+        lock.emplace(lockFolder.string());
+        sys.trace = &trace;
+        sys.ui = &ui;
+        sys.spooler = &spooler;
+        sys.queueJournal = &journal;
+        sys.instanceLock = &*lock;
+    }
+    ~CommandWorld() {
+        lock.reset();
+        fs::remove_all(lockFolder);
+    }
+};
+
+TEST(ListQueues, OneLinePerQueueWithWhatASwitchWouldDo) {
+    CommandWorld w;
+    w.spooler.addQueue(uriQueue("kv", "usb://KV/ZOW3004F?serial=1", "KV ZOW3004F PT"));
+    w.spooler.addQueue(uriQueue("lpt", "parallel:/dev/lp2", "KV ZOR22G"));
+    w.spooler.addQueue(uriQueue("net", "ipp://server/printers/USB_KV", "KV ZOW3004F PT"));
+    w.spooler.addQueue(uriQueue("off", "usb://KV/A", "KV ZOR38", platform::kPrinterStatusOffline));
+    w.spooler.addQueue(uriQueue("stop", "usb://KV/B", "KV ZOR38", 0,
+                                platform::kPrinterAttributeWorkOffline));
+    w.spooler.addQueue(uriQueue("excl", "usb://KV/C", "KV ZOR12A"));
+    w.spooler.addQueue(uriQueue("acme", "usb://Acme/D", "Acme LaserJet 9"));
+    w.spooler.addQueue(uriQueue("left", "file:/dev/null", "KV ZOR38"));
+    w.journal.setContent(formatJournal({{"left", "USB://KV/E", "usb://KV/E", true}}));
+
+    std::ostringstream out;
+    EXPECT_EQ(listQueues(w.sys, out), 0);
+    EXPECT_EQ(out.str(),
+              "kv\tUSB://KV/ZOW3004F?serial=1\tusb://KV/ZOW3004F?serial=1\tKV ZOW3004F PT\theld: "
+              "moved to FILE: while a KV printer is worked on\n"
+              "lpt\tLPT3:\tparallel:/dev/lp2\tKV ZOR22G\theld: moved to FILE: while a KV printer is "
+              "worked on\n"
+              "net\tipp://server/printers/usb_kv\tipp://server/printers/USB_KV\tKV ZOW3004F "
+              "PT\tkept: not USB or parallel\n"
+              "off\tUSB://KV/A\tusb://KV/A\tKV ZOR38\tkept: offline\n"
+              "stop\tUSB://KV/B\tusb://KV/B\tKV ZOR38\tkept: stopped or not accepting jobs\n"
+              "excl\tUSB://KV/C\tusb://KV/C\tKV ZOR12A\tkept: excluded driver\n"
+              "acme\tUSB://Acme/D\tusb://Acme/D\tAcme LaserJet 9\tkept: not a KV driver\n"
+              "left\tFILE:\tfile:/dev/null\tKV ZOR38\tswitched by an earlier run from usb://KV/E "
+              "(kvflash --restore-queues puts it back)\n");
+}
+
+TEST(ListQueues, SaysWhyThereIsNoList) {
+    CommandWorld w;
+    std::ostringstream empty;
+    EXPECT_EQ(listQueues(w.sys, empty), 0);
+    EXPECT_EQ(empty.str(), "No print queues.\n");
+
+    w.spooler.setUnreachable(true);
+    std::ostringstream out;
+    EXPECT_EQ(listQueues(w.sys, out), 1);
+    EXPECT_EQ(out.str(), "No print queues: the simulated spooler is not reachable\n");
+}
+
+TEST(RestoreQueues, ReportsEachQueueAndTheExitCodeSaysWhetherAnyIsLeft) {
+    CommandWorld w;
+    w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));
+    w.spooler.addQueue(uriQueue("b", "file:/dev/null", "KV ZOR38"));
+    w.spooler.setRefuseSet("b");
+    w.journal.setContent(formatJournal({{"a", "USB://KV/A", "usb://KV/A", true},
+                                        {"b", "LPT1:", "parallel:/dev/lp0", true},
+                                        {"gone", "LPT2:", "parallel:/dev/lp1", true}}));
+    std::ostringstream first;
+    EXPECT_EQ(restoreQueues(w.sys, first), 1);
+    EXPECT_EQ(first.str(),
+              "a: restored to usb://KV/A\n"
+              "b: could not be restored to parallel:/dev/lp0: change refused by a test switch\n"
+              "gone: no longer exists\n"
+              "1 print queue(s) still switched; the journal /state/print-queues.journal keeps them.\n");
+    EXPECT_EQ(w.spooler.queue("a")->location, "usb://KV/A");
+
+    w.spooler.setRefuseSet("b", false);
+    std::ostringstream second;
+    EXPECT_EQ(restoreQueues(w.sys, second), 0);
+    EXPECT_EQ(second.str(),
+              "b: restored to parallel:/dev/lp0\n"
+              "All print queues are back; the journal /state/print-queues.journal has been "
+              "removed.\n");
+
+    std::ostringstream third;
+    EXPECT_EQ(restoreQueues(w.sys, third), 0);
+    EXPECT_EQ(third.str(),
+              "No print queues are left switched (no journal at /state/print-queues.journal).\n");
+}
+
+TEST(RestoreQueues, LeavesTheQueuesOfARunningCopyAlone) {
+    CommandWorld w;
+    w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));
+    const std::string text = formatJournal({{"a", "USB://KV/A", "usb://KV/A", true}});
+    w.journal.setContent(text);
+    platform::linux_impl::FlockInstanceLock running(w.lockFolder.string());
+    ASSERT_EQ(running.create(), 0u);
+
+    std::ostringstream out;
+    EXPECT_EQ(restoreQueues(w.sys, out), 1);
+    EXPECT_NE(out.str().find("Another KV tool is running"), std::string::npos);
+    EXPECT_EQ(w.spooler.queue("a")->location, "file:/dev/null");
+    EXPECT_EQ(w.journal.content(), text);
+}
+
+TEST(RestoreQueues, UnreadableJournalChangesNothing) {
+    CommandWorld w;
+    w.journal.setContent("garbage");
+    std::ostringstream out;
+    EXPECT_EQ(restoreQueues(w.sys, out), 1);
+    EXPECT_EQ(out.str(),
+              "The journal /state/print-queues.journal could not be read; nothing was changed.\n");
+}
+
+TEST(Termination, RestoresTheQueuesThenEndsWithTheSignalsCode) {
+    CommandWorld w;
+    w.spooler.addQueue(uriQueue("kv", "usb://KV/A", "KV ZOW3004F PT"));
+    w.spooler.addQueue(uriQueue("kv2", "usb://KV/B", "KV ZOW3004F PT"));
+    Context ctx{w.state, w.sys};
+    ASSERT_TRUE(SetPortsToFile(w.sys, w.state));
+    w.spooler.setFailOpen("kv2");
+
+    platform::sim::ManualTermination signals;
+    std::optional<int> exitCode;
+    restoreQueuesOnTermination(ctx, signals, [&](int code) { exitCode = code; });
+    ASSERT_TRUE(signals.deliver(SIGTERM));
+
+    EXPECT_EQ(exitCode, 128 + SIGTERM);
+    EXPECT_EQ(w.spooler.queue("kv")->location, "usb://KV/A");
+    EXPECT_FALSE(w.state.portsMoved);
+    // The restore's boxes never reach the front end.
+    EXPECT_TRUE(w.ui.boxes().empty());
+    EXPECT_TRUE(w.trace.contains("Box while ending: SetPortToFile - Could not open printer kv2, "
+                                 "(Win7 ignore)\r\n"));
+    EXPECT_TRUE(w.trace.contains("Signal 15 - restoring print queues before ending\r\n"));
+    // The switched queue that failed stays in the journal for the next start.
+    EXPECT_EQ(parseJournal(w.journal.content().value_or("")),
+              (std::vector<JournalEntry>{{"kv2", "USB://KV/B", "usb://KV/B", true}}));
+    // A refresh still running after the signal switches nothing.
+    EXPECT_TRUE(SetPortsToFile(w.sys, w.state));
+    EXPECT_EQ(w.spooler.queue("kv")->location, "usb://KV/A");
+}
+
+TEST(SimulatedSpooler, DefaultWorldHasAKvQueueOnUsbAndAnotherQueue) {
+    platform::sim::MemorySpooler spooler(platform::sim::MemorySpooler::defaultWorld());
+    const auto queues = spooler.enumerateLocal().queues;
+    ASSERT_EQ(queues.size(), 2u);
+    EXPECT_EQ(queues[0].driverName, "KV ZOW3004F PT");
+    EXPECT_EQ(classifyQueue(queues[0]), QueueVerdict::Switch);
+    EXPECT_EQ(classifyQueue(queues[1]), QueueVerdict::NotKvDriver);
+}
+
+}  // namespace
+}  // namespace kv
