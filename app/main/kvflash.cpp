@@ -14,8 +14,10 @@
 #include "platform/linux/AtomicFile.h"
 #include "platform/linux/CupsSpooler.h"
 #include "platform/linux/FlockInstanceLock.h"
+#include "platform/linux/LinuxDeviceIo.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/PosixNetwork.h"
+#include "platform/linux/SysfsUsbEnumerator.h"
 #include "platform/linux/SyslogTrace.h"
 #include "spooler/QueueJournal.h"
 #include "ui/console/ConsoleUi.h"
@@ -89,6 +91,10 @@ int main(int argc, char** argv) {
     sys.admin = &admin;
     sys.spooler = &spooler;
     sys.queueJournal = &queueJournal;
+    kv::platform::linux_impl::LinuxDeviceIo deviceIo;
+    kv::platform::linux_impl::SysfsUsbEnumerator enumerator;
+    sys.deviceIo = &deviceIo;
+    sys.enumerator = &enumerator;
 
     kv::platform::linux_impl::PosixNetwork network;
     sys.network = &network;
