@@ -1,37 +1,21 @@
 // Renders the main window, filled as during a flash of a found printer, into
-// a PNG (the README's picture); optionally the icons too.
-//   kvflash-window-shot OUT.png [ICON-FOLDER]
+// a PNG (the README's picture); with --start as it opens instead; optionally
+// the icons too.
+//   kvflash-window-shot [--start] OUT.png [ICON-FOLDER]
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <cstdio>
+#include <string_view>
 
 #include "ui/qt/AppIcons.h"
 #include "ui/qt/QtDialogSession.h"
 
 using kv::platform::Control;
 
-int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs("usage: kvflash-window-shot OUT.png [ICON-FOLDER]\n", stderr);
-        return 2;
-    }
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    kv::ui::QtDialogSession session;
-    kv::platform::DialogControls& c = session.controls();
+namespace {
 
-    // The start state.
-    for (Control field : {Control::flashButton, Control::programStatusText,
-                          Control::programStateText, Control::programGroup,
-                          Control::programStateLabel, Control::programStatusLabel}) {
-        c.enable(field, false);
-    }
-    c.setText(Control::ipOctetEdit1, "192");
-    c.setText(Control::ipOctetEdit2, "168");
-    c.setText(Control::ipOctetEdit3, "0");
-    c.setText(Control::ipOctetEdit4, "1");
-    c.setText(Control::portEdit, "10001");
+void fillFlashing(kv::platform::DialogControls& c) {
     // A printer found and ready.
     c.setText(Control::statusText, "Found Printer - Printer ready..");
     c.setText(Control::printerModelText, "ZOW3004F");
@@ -56,16 +40,47 @@ int main(int argc, char** argv) {
     c.enable(Control::flashButton, true);
     c.setText(Control::programStatusText, "Programming 100 KBytes");
     c.setText(Control::programStateText, "40 KBytes programmed\r\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool startState = argc > 1 && std::string_view(argv[1]) == "--start";
+    const int first = startState ? 2 : 1;
+    if (argc <= first) {
+        std::fputs("usage: kvflash-window-shot [--start] OUT.png [ICON-FOLDER]\n", stderr);
+        return 2;
+    }
+    const char* out = argv[first];
+    const char* iconFolder = argc > first + 1 ? argv[first + 1] : nullptr;
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    kv::ui::QtDialogSession session;
+    kv::platform::DialogControls& c = session.controls();
+
+    // The start state.
+    for (Control field : {Control::flashButton, Control::programStatusText,
+                          Control::programStateText, Control::programGroup,
+                          Control::programStateLabel, Control::programStatusLabel}) {
+        c.enable(field, false);
+    }
+    c.setText(Control::ipOctetEdit1, "192");
+    c.setText(Control::ipOctetEdit2, "168");
+    c.setText(Control::ipOctetEdit3, "0");
+    c.setText(Control::ipOctetEdit4, "1");
+    c.setText(Control::portEdit, "10001");
+    c.show(Control::flashButton, false);
+    if (!startState) fillFlashing(c);
 
     kv::ui::QtDialogWindow& window = session.window();
     window.show();
     QApplication::processEvents();
-    if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
-        std::fprintf(stderr, "kvflash-window-shot: cannot write %s\n", argv[1]);
+    if (!window.grab().save(QString::fromLocal8Bit(out))) {
+        std::fprintf(stderr, "kvflash-window-shot: cannot write %s\n", out);
         return 1;
     }
-    if (argc > 2) {
-        const QDir folder(QString::fromLocal8Bit(argv[2]));
+    if (iconFolder) {
+        const QDir folder(QString::fromLocal8Bit(iconFolder));
         kv::ui::iconImage(kv::ui::kLargeIconId, 32).save(folder.filePath("icon-107-32.png"));
         kv::ui::iconImage(kv::ui::kLargeIconId, 16).save(folder.filePath("icon-107-16.png"));
         kv::ui::iconImage(kv::ui::kSmallIconId, 16).save(folder.filePath("icon-108-16.png"));
