@@ -289,7 +289,9 @@ bool LinuxDeviceIo::write(DeviceHandle handle, const uint8_t* data, size_t lengt
         }
         readySaid = r > 0;
     }
-    if (taken > 0) {
+    // A write that timed out is stuck; waiting for it again at close would
+    // only double the wait.
+    if (ok && taken > 0) {
         std::lock_guard lock(mutex_);
         if (auto it = open_.find(fd); it != open_.end()) it->second.unsettledWrite = true;
     }
