@@ -1,0 +1,28 @@
+#pragma once
+#include "app/Context.h"
+#include "platform/DeviceHandle.h"
+#include "platform/DialogControls.h"
+#include "printer/PrinterData.h"
+
+namespace kv {
+
+struct FlashJob;
+
+// "Flash Printer NOW": re-probes the printer, then flashes it over
+// Ethernet when that is the active link, otherwise over its local port.
+// True when a transfer worker was started; the worker's ending then puts
+// the print queues back. False when nothing was started (the queues are
+// back already).
+bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
+
+// Puts the printer on `handle` into flash-programming mode (the ZOR1
+// family needs no request) and starts ProgramFlash. True when the worker
+// runs and owns the handle; false after a failure, which was shown.
+bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
+                         platform::DialogControls& controls, PrinterData& printer);
+
+// The local transfer worker: start delay, the image in blocks, the reset
+// wait, then the ending (handle closed, queues back, re-probe).
+void ProgramFlash(FlashJob* job);
+
+}  // namespace kv

@@ -1,0 +1,30 @@
+#pragma once
+#include <cstddef>
+#include <string>
+
+#include "app/Context.h"
+#include "platform/DialogControls.h"
+#include "printer/PrinterData.h"
+
+namespace kv {
+
+// Room for the list of printers found, terminator included.
+inline constexpr size_t kFoundTextSize = 1024;
+
+// "Find Printer" and the automatic-load search: count the KV printers on
+// USB and LPT1..LPT3, insist on exactly one, probe it and (automatic-load
+// mode) flash the automatic file. Does nothing while a flash runs.
+void refreshPrinterList(Context& ctx, PrinterData& printer);
+
+// Counts the KV printers on USB and on LPT1..LPT3; foundText gets one line
+// per printer, cut to foundTextSize - 1 characters.
+int CountConnectedKVPrinters(Context& ctx, std::string& foundText, size_t foundTextSize);
+
+// Switches the KV queues to the dummy port, opens the one counted printer,
+// reads and decodes its identity into `printer`, checks its readiness and
+// fills the dialog's fields. The caller puts the queues back.
+// False when it posted the quit request (the program is ending, so nothing
+// may be started on the printer); true otherwise.
+bool refreshPrinterData(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
+
+}  // namespace kv
