@@ -1,0 +1,61 @@
+#pragma once
+#include <string>
+
+#include "app/Context.h"
+#include "app/DialogEvents.h"
+#include "app/DialogHost.h"
+
+namespace kv {
+
+inline constexpr const char* kCannotExitText = "Cannot exit while printer FW is being updated";
+inline constexpr const char* kHelpCaption =
+    "........................ Help information ....................";
+inline constexpr const char* kHelpText =
+    "1 - Click Find Printer .....\r\n"
+    "  If application reports more than 1 printer connected\r\n"
+    "  disconnect or power off printers that are not going to be flashed.\r\n"
+    "\n"
+    "2 - Click Select firmware file .. navigate to directory containing\r\n"
+    "    bin file and click on file proper bin file.\r\n"
+    "    Application will determine if selected flash file is correct for printer.\r\n"
+    "\n"
+    "3 - Click Flash Printer NOW.\r\n"
+    "\n"
+    "4 - Wait till flash update is complete, verify new version number.";
+
+// The main dialog's behaviour, free of any toolkit: a front end forwards
+// its events here and renders what this changes through the controls, the
+// host and the Ui of the context.
+class MainDialog final : public DialogEvents {
+public:
+    MainDialog(Context& ctx, DialogHost& host) : ctx_(ctx), host_(host) {}
+
+    void onInit() override;
+    void onTimer(int id) override;
+    void onCommand(int id) override;
+    void onEditChanged(int id, const std::string& text) override;
+    void onOptionSelected(int index) override;
+
+    bool ended() const { return ended_; }
+    int result() const { return result_; }
+    // True when the last Find Ethernet Printer found a ready printer and
+    // the Ethernet link is still the active one.
+    bool ethernetPrinterSelected() const;
+
+private:
+    void exitOrRefuse(int id);
+    void findPrinter();
+    void readyCheck();
+    void selectFile();
+    void findEthernet();
+    void runAutoLoadSearch();
+    void enableEthernetGroup();
+
+    Context& ctx_;
+    DialogHost& host_;
+    bool ended_ = false;
+    int result_ = 0;
+    bool ethernetFoundReady_ = false;
+};
+
+}  // namespace kv

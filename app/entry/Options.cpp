@@ -1,0 +1,150 @@
+#include "app/entry/Options.h"
+
+#include <map>
+
+namespace kv::entry {
+
+const char* const kUsageText =
+    "usage: kvflash [--simulate [--sim-usb ID] [--sim-lpt1 ID] [--sim-lpt2 ID] [--sim-lpt3 ID]"
+    " [--fast]] [--trace]\n"
+    "       kvflash --console [--yes] [--trace] [--simulate ...] [COMMAND ...]\n"
+    "       kvflash --list-queues | --restore-queues | --identify A.B.C.D[:PORT]\n"
+    "       kvflash --help | --version\n"
+    "\n"
+    "Without --console kvflash opens its window where there is a display, and\n"
+    "runs in the terminal otherwise.\n"
+    "\n"
+    "Commands (terminal front end), run in order as clicks would be:\n"
+    "  find                     Find Printer\n"
+    "  ethernet A.B.C.D[:PORT]  type the address (port 10001 by default), then\n"
+    "                           Find Ethernet Printer\n"
+    "  select PATH              Select Firmware File; the file dialog answers PATH\n"
+    "                           ('-' cancels it)\n"
+    "  flash                    Flash Printer NOW; returns when the transfer and the\n"
+    "                           printer's re-identification have ended\n"
+    "  ready                    the hidden ready check\n"
+    "  help                     Display Help\n"
+    "  exit                     Exit (implied after the last command)\n"
+    "\n"
+    "Options:\n"
+    "  --console        the terminal front end, even where there is a display\n"
+    "  --yes            answer Yes/No boxes with yes (default no)\n"
+    "  --trace          echo the debug trace to stderr (it always goes to syslog)\n"
+    "  --simulate       a simulated printer and print queues instead of real ones:\n"
+    "                   by default one USB printer\n"
+    "                   \"MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;\", a KV\n"
+    "                   print queue \"KV ZOW3004F PT\" on USB001 and a non-KV queue\n"
+    "  --sim-usb ID     attach a simulated USB printer with this device ID instead\n"
+    "  --sim-lpt1 ID    ... on LPT1 (likewise --sim-lpt2, --sim-lpt3); repeatable\n"
+    "  --fast           every pause in virtual time (simulated world only)\n"
+    "  --list-queues    list the local print queues and how a flash treats them\n"
+    "  --restore-queues put back print queues an earlier run left switched\n"
+    "  --identify T     identify the network printer at T = A.B.C.D[:PORT]\n"
+    "\n"
+    "In the terminal every event is one line on stdout: title, text, show, hide,\n"
+    "enable, disable, box and file-dialog. Exit code: 0 when every command ran\n"
+    "and the last flash succeeded, 1 when a command was refused or a flash failed,\n"
+    "2 for a usage error.\n";
+
+namespace {
+
+bool isDecimal(const std::string& s) {
+    if (s.empty() || s.size() > 5) return false;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<EthernetTarget> parseEthernetTarget(const std::string& text) {
+    EthernetTarget target;
+    std::string address = text;
+    target.port = "10001";
+    const size_t colon = text.find(':');
+    if (colon != std::string::npos) {
+        address = text.substr(0, colon);
+        target.port = text.substr(colon + 1);
+        if (!isDecimal(target.port)) return std::nullopt;
+    }
+    size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        const size_t dot = address.find('.', start);
+        if ((dot == std::string::npos) != (i == 3)) return std::nullopt;
+        target.octets[i] = address.substr(start, dot == std::string::npos ? std::string::npos
+                                                                           : dot - start);
+        if (target.octets[i].empty()) return std::nullopt;
+        start = dot + 1;
+    }
+    return target;
+}
+
+ParseResult parseOptions(const std::vector<std::string>& args) {
+    ParseResult r;
+    Options& o = r.options;
+    const std::map<std::string, bool*> flags{
+        {"--help", &o.help},           {"--version", &o.version},
+        {"--console", &o.console},     {"--yes", &o.yes},
+        {"--trace", &o.trace},         {"--simulate", &o.simulate},
+        {"--fast", &o.fast},           {"--list-queues", &o.listQueues},
+        {"--restore-queues", &o.restoreQueues},
+    };
+    const std::map<std::string, std::vector<std::string>*> simOptions{
+        {"--sim-usb", &o.simUsb},
+        {"--sim-lpt1", &o.simLpt[0]},
+        {"--sim-lpt2", &o.simLpt[1]},
+        {"--sim-lpt3", &o.simLpt[2]},
+    };
+    const std::map<std::string, ConsoleCommand::Kind> plainCommands{
+        {"find", ConsoleCommand::Kind::Find},   {"flash", ConsoleCommand::Kind::Flash},
+        {"ready", ConsoleCommand::Kind::Ready}, {"help", ConsoleCommand::Kind::Help},
+        {"exit", ConsoleCommand::Kind::Exit},
+    };
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasNext = i + 1 < args.size();
+        if (auto f = flags.find(a); f != flags.end()) {
+            *f->second = true;
+        } else if (auto s = simOptions.find(a); s != simOptions.end()) {
+            if (!hasNext) {
+                r.error = a + " needs a device ID";
+                return r;
+            }
+            s->second->push_back(args[++i]);
+        } else if (a == "--identify") {
+            if (!hasNext) {
+                r.error = "--identify needs A.B.C.D[:PORT]";
+                return r;
+            }
+            o.identify = args[++i];
+        } else if (auto c = plainCommands.find(a); c != plainCommands.end()) {
+            o.commands.push_back({c->second, {}});
+        } else if (a == "ethernet") {
+            if (!hasNext || !parseEthernetTarget(args[i + 1])) {
+                r.error = "ethernet needs an address A.B.C.D[:PORT]";
+                return r;
+            }
+            o.commands.push_back({ConsoleCommand::Kind::Ethernet, args[++i]});
+        } else if (a == "select") {
+            if (!hasNext) {
+                r.error = "select needs a file path (or - to cancel the file dialog)";
+                return r;
+            }
+            o.commands.push_back({ConsoleCommand::Kind::Select, args[++i]});
+        } else {
+            r.error = "unknown option or command: " + a;
+            return r;
+        }
+    }
+    if (o.customSimulatedWorld()) o.simulate = true;
+    if (o.fast && !o.simulate) {
+        r.error = "--fast needs a simulated world (--simulate): real printers need their pauses";
+        return r;
+    }
+    if (!o.commands.empty()) o.console = true;
+    return r;
+}
+
+}  // namespace kv::entry

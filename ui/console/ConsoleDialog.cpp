@@ -1,0 +1,93 @@
+#include "ui/console/ConsoleDialog.h"
+
+#include <algorithm>
+
+#include "ui/console/ConsoleText.h"
+
+namespace kv::ui {
+
+namespace {
+std::string quoted(const std::string& text) { return "\"" + escapeConsoleText(text) + "\""; }
+std::string nameOf(platform::Control c) { return std::string(platform::controlName(c)); }
+}  // namespace
+
+ConsoleDialogControls::ConsoleDialogControls(std::FILE* out,
+                                             std::array<State, platform::kControlCount> initial)
+    : out_(out), states_(std::move(initial)) {}
+
+void ConsoleDialogControls::line(const std::string& text) {
+    std::fputs(text.c_str(), out_);
+    std::fputc('\n', out_);
+    std::fflush(out_);
+}
+
+void ConsoleDialogControls::setText(platform::Control control, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    states_[static_cast<size_t>(control)].text = text;
+    texts_.emplace_back(control, text);
+    line("text " + nameOf(control) + " " + quoted(text));
+}
+
+void ConsoleDialogControls::enable(platform::Control control, bool enabled) {
+    std::lock_guard lock(mutex_);
+    states_[static_cast<size_t>(control)].enabled = enabled;
+    line((enabled ? "enable " : "disable ") + nameOf(control));
+}
+
+void ConsoleDialogControls::show(platform::Control control, bool visible) {
+    std::lock_guard lock(mutex_);
+    states_[static_cast<size_t>(control)].visible = visible;
+    line((visible ? "show " : "hide ") + nameOf(control));
+}
+
+ConsoleDialogControls::State ConsoleDialogControls::state(platform::Control control) const {
+    std::lock_guard lock(mutex_);
+    return states_[static_cast<size_t>(control)];
+}
+
+size_t ConsoleDialogControls::timesSet(platform::Control control, const std::string& text) const {
+    std::lock_guard lock(mutex_);
+    return static_cast<size_t>(std::count(texts_.begin(), texts_.end(), std::pair{control, text}));
+}
+
+ConsoleDialogHost::ConsoleDialogHost(std::FILE* out, std::string title)
+    : out_(out), title_(std::move(title)) {}
+
+std::string ConsoleDialogHost::title() {
+    std::lock_guard lock(mutex_);
+    return title_;
+}
+
+void ConsoleDialogHost::setTitle(const std::string& title) {
+    std::lock_guard lock(mutex_);
+    title_ = title;
+    std::fprintf(out_, "title %s\n", quoted(title).c_str());
+    std::fflush(out_);
+}
+
+void ConsoleDialogHost::startTimer(int id, unsigned intervalMs) {
+    std::lock_guard lock(mutex_);
+    timer_ = Timer{id, intervalMs};
+}
+
+void ConsoleDialogHost::stopTimer(int id) {
+    std::lock_guard lock(mutex_);
+    if (timer_ && timer_->id == id) timer_.reset();
+}
+
+void ConsoleDialogHost::endDialog(int) {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+}
+
+std::optional<ConsoleDialogHost::Timer> ConsoleDialogHost::pendingTimer() const {
+    std::lock_guard lock(mutex_);
+    return timer_;
+}
+
+bool ConsoleDialogHost::ended() const {
+    std::lock_guard lock(mutex_);
+    return ended_;
+}
+
+}  // namespace kv::ui

@@ -1,0 +1,69 @@
+#pragma once
+#include <array>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/DialogHost.h"
+#include "platform/DialogControls.h"
+
+namespace kv::ui {
+
+// The dialog's controls as event lines on a stream ("text CONTROL \"...\"",
+// "show CONTROL", ...), with their state kept so a command can be refused
+// like a click on a greyed or hidden button. Callable from any thread.
+class ConsoleDialogControls final : public platform::DialogControls {
+public:
+    struct State {
+        std::string text;
+        bool enabled = true;
+        bool visible = true;
+    };
+    // `initial`: the controls as the dialog's template creates them.
+    ConsoleDialogControls(std::FILE* out, std::array<State, platform::kControlCount> initial);
+
+    void setText(platform::Control control, const std::string& text) override;
+    void enable(platform::Control control, bool enabled) override;
+    void show(platform::Control control, bool visible) override;
+
+    State state(platform::Control control) const;
+    // How many times a control was given exactly this text.
+    size_t timesSet(platform::Control control, const std::string& text) const;
+
+private:
+    void line(const std::string& text);
+    std::FILE* out_;
+    mutable std::mutex mutex_;
+    std::array<State, platform::kControlCount> states_;
+    std::vector<std::pair<platform::Control, std::string>> texts_;
+};
+
+// The window's title and its one timer, for the terminal.
+class ConsoleDialogHost final : public DialogHost {
+public:
+    ConsoleDialogHost(std::FILE* out, std::string title);
+    std::string title() override;
+    void setTitle(const std::string& title) override;
+    void startTimer(int id, unsigned intervalMs) override;
+    void stopTimer(int id) override;
+    void endDialog(int result) override;
+
+    struct Timer {
+        int id;
+        unsigned intervalMs;
+    };
+    std::optional<Timer> pendingTimer() const;
+    bool ended() const;
+
+private:
+    std::FILE* out_;
+    mutable std::mutex mutex_;
+    std::string title_;
+    std::optional<Timer> timer_;
+    bool ended_ = false;
+};
+
+}  // namespace kv::ui

@@ -1,0 +1,106 @@
+#include "ui/console/ConsoleSession.h"
+
+#include "app/DialogIds.h"
+#include "ui/console/ConsoleText.h"
+
+namespace kv::ui {
+
+using platform::Control;
+using Kind = entry::ConsoleCommand::Kind;
+
+bool ConsoleSession::refused(Control control) {
+    const auto s = p_.controls.state(control);
+    const char* why = !s.visible ? "hidden" : !s.enabled ? "disabled" : nullptr;
+    if (!why) return false;
+    std::fprintf(p_.out, "refused %s %s\n", std::string(platform::controlName(control)).c_str(),
+                 why);
+    std::fflush(p_.out);
+    return true;
+}
+
+// The one-shot timer fires once its interval has passed on the clock, as
+// the window's message loop would deliver it.
+void ConsoleSession::fireDueTimer() {
+    while (auto timer = p_.host.pendingTimer()) {
+        p_.clock.sleepMs(timer->intervalMs);
+        p_.dialog.onTimer(timer->id);
+        waitForWorker();
+    }
+}
+
+void ConsoleSession::waitForWorker() {
+    if (!p_.flashRunning()) return;
+    const size_t localBefore = p_.controls.timesSet(Control::programStatusText, kLocalFlashSuccess);
+    const size_t netBefore = p_.controls.timesSet(Control::programStatusText, kEthernetFlashSuccess);
+    p_.waitForFlashEnd();
+    lastFlashSucceeded_ =
+        p_.controls.timesSet(Control::programStatusText, kLocalFlashSuccess) > localBefore ||
+        p_.controls.timesSet(Control::programStatusText, kEthernetFlashSuccess) > netBefore;
+}
+
+bool ConsoleSession::runCommand(const entry::ConsoleCommand& command) {
+    namespace ids = dialog;
+    switch (command.kind) {
+        case Kind::Find:
+            if (refused(Control::findPrinterButton)) return false;
+            p_.dialog.onCommand(ids::kFindPrinter);
+            break;
+        case Kind::Ethernet: {
+            const auto target = entry::parseEthernetTarget(command.argument);
+            const Control fields[] = {Control::ipOctetEdit1, Control::ipOctetEdit2,
+                                      Control::ipOctetEdit3, Control::ipOctetEdit4,
+                                      Control::portEdit};
+            const int ids[] = {ids::kIpOctet1, ids::kIpOctet2, ids::kIpOctet3, ids::kIpOctet4,
+                               ids::kPortEdit};
+            for (Control f : fields) {
+                if (refused(f)) return false;
+            }
+            if (refused(Control::findEthernetButton)) return false;
+            for (int i = 0; i < 5; ++i) {
+                const std::string& text = i < 4 ? target->octets[i] : target->port;
+                p_.controls.setText(fields[i], text);
+                p_.dialog.onEditChanged(ids[i], text);
+            }
+            p_.dialog.onCommand(ids::kFindEthernet);
+            break;
+        }
+        case Kind::Select:
+            if (refused(Control::selectFileButton)) return false;
+            p_.ui.setNextFile(command.argument == "-" ? std::nullopt
+                                                      : std::optional(command.argument));
+            p_.dialog.onCommand(ids::kSelectFile);
+            p_.ui.setNextFile(std::nullopt);
+            break;
+        case Kind::Flash:
+            if (refused(Control::flashButton)) return false;
+            lastFlashSucceeded_ = false;
+            p_.dialog.onCommand(ids::kFlash);
+            waitForWorker();
+            break;
+        case Kind::Ready: p_.dialog.onCommand(ids::kReadyCheck); break;
+        case Kind::Help:
+            if (refused(Control::helpButton)) return false;
+            p_.dialog.onCommand(ids::kHelp);
+            break;
+        case Kind::Exit: p_.dialog.onCommand(ids::kExit); break;
+    }
+    fireDueTimer();
+    return true;
+}
+
+int ConsoleSession::run(const std::vector<entry::ConsoleCommand>& commands) {
+    std::fprintf(p_.out, "title \"%s\"\n", escapeConsoleText(p_.host.title()).c_str());
+    p_.dialog.onInit();
+    fireDueTimer();
+    for (const auto& command : commands) {
+        if (p_.host.ended()) break;
+        if (!runCommand(command)) {
+            if (!p_.host.ended()) p_.dialog.onCommand(dialog::kExit);
+            return 1;
+        }
+    }
+    if (!p_.host.ended()) p_.dialog.onCommand(dialog::kExit);
+    return lastFlashSucceeded_.value_or(true) ? 0 : 1;
+}
+
+}  // namespace kv::ui

@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "app/DialogEvents.h"
+#include "app/entry/Options.h"
+#include "platform/Clock.h"
+#include "ui/console/ConsoleDialog.h"
+#include "ui/console/ConsoleUi.h"
+
+namespace kv::ui {
+
+// Runs the main dialog in the terminal: its start, the automatic-load
+// timer, then the commands in order as clicks would be, and Exit.
+class ConsoleSession {
+public:
+    struct Parts {
+        DialogEvents& dialog;
+        ConsoleDialogControls& controls;
+        ConsoleDialogHost& host;
+        ConsoleUi& ui;
+        platform::Clock& clock;
+        std::FILE* out;
+        // Whether a transfer worker is running now.
+        std::function<bool()> flashRunning;
+        // Blocks until the running worker (and its re-probe) has ended.
+        std::function<void()> waitForFlashEnd;
+    };
+
+    explicit ConsoleSession(Parts parts) : p_(std::move(parts)) {}
+
+    // 0: every command ran and the last flash, if any, succeeded; 1: a
+    // command was refused or a flash did not succeed.
+    int run(const std::vector<entry::ConsoleCommand>& commands);
+
+private:
+    bool refused(platform::Control control);
+    void fireDueTimer();
+    void waitForWorker();
+    bool runCommand(const entry::ConsoleCommand& command);
+
+    Parts p_;
+    std::optional<bool> lastFlashSucceeded_;
+};
+
+inline constexpr const char* kLocalFlashSuccess = "Printer successfully flashed";
+inline constexpr const char* kEthernetFlashSuccess = "Progamming complete";
+
+}  // namespace kv::ui
