@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <future>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "app/QueueCommands.h"
 #include "platform/linux/FlockInstanceLock.h"
+#include "platform/linux/SigwaitTermination.h"
 #include "platform/sim/CaptureTrace.h"
 #include "platform/sim/ManualTermination.h"
 #include "platform/sim/MemoryFile.h"
@@ -184,6 +189,42 @@ TEST(Termination, RestoresTheQueuesThenEndsWithTheSignalsCode) {
     // A refresh still running after the signal switches nothing.
     EXPECT_TRUE(SetPortsToFile(w.sys, w.state));
     EXPECT_EQ(w.spooler.queue("kv")->location, "usb://KV/A");
+}
+
+// A real SIGTERM while another thread keeps switching and restoring: the
+// restore waits for the pass in progress, and nothing is switched after it.
+TEST(Termination, RealSignalWhileAnotherThreadSwitches) {
+    platform::linux_impl::SigwaitTermination signals;  // before any other thread
+    CommandWorld w;
+    w.spooler.addQueue(uriQueue("kv", "usb://KV/A", "KV ZOW3004F PT"));
+    Context ctx{w.state, w.sys};
+    std::promise<int> ended;
+    restoreQueuesOnTermination(ctx, signals, [&](int code) { ended.set_value(code); });
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> passes{0};
+    std::thread refresher([&] {
+        while (!stop) {
+            SetPortsToFile(w.sys, w.state);
+            RestorePortsToOriginal(w.sys, w.state);
+            SetPortsToFile(w.sys, w.state);
+            ++passes;
+        }
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (passes < 3 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    platform::linux_impl::SigwaitTermination::signalProcess(SIGTERM);
+    auto code = ended.get_future();
+    const bool delivered = code.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    stop = true;
+    refresher.join();
+    signals.stop();
+
+    ASSERT_TRUE(delivered);
+    EXPECT_EQ(code.get(), 128 + SIGTERM);
+    EXPECT_EQ(w.spooler.queue("kv")->location, "usb://KV/A");
+    EXPECT_FALSE(w.spooler.held("kv"));
+    EXPECT_FALSE(w.journal.content().has_value());
 }
 
 TEST(SimulatedSpooler, DefaultWorldHasAKvQueueOnUsbAndAnotherQueue) {
