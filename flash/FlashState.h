@@ -2,6 +2,9 @@
 #include <cstddef>
 #include <string>
 
+#include "flash/FlashJob.h"
+#include "flash/WorkerSignal.h"
+
 namespace kv {
 
 // The system's path limit, terminator included.
@@ -12,6 +15,10 @@ struct FlashState {
     // Full path of the accepted image to flash; empty when there is none.
     // At most kFirmwareFileNameSize - 1 characters.
     std::string firmwareFileName;
+    // The record handed to the transfer worker; overwritten by each start.
+    FlashJob flashJob;
+    // Notified by each worker as its very last step.
+    WorkerSignal workerSignal;
 };
 
 }  // namespace kv

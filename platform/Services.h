@@ -16,6 +16,7 @@ class DeviceEnumerator;
 class PrintSpooler;
 class DurableFile;
 class Network;
+class Threads;
 
 // One set of platform services, made by the entry point (real) or by a test
 // (simulated) and passed down by reference. A missing service is a wiring
@@ -34,6 +35,8 @@ struct Services {
     // Where the print queues' former settings survive a crash.
     DurableFile* queueJournal = nullptr;
     Network* network = nullptr;
+    // Starts the flash transfer worker.
+    Threads* threads = nullptr;
 };
 
 template <typename T>

@@ -17,6 +17,7 @@
 #include "platform/linux/LinuxDeviceIo.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/PosixNetwork.h"
+#include "platform/linux/PthreadThreads.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
 #include "platform/linux/SyslogTrace.h"
 #include "spooler/QueueJournal.h"
@@ -98,6 +99,8 @@ int main(int argc, char** argv) {
 
     kv::platform::linux_impl::PosixNetwork network;
     sys.network = &network;
+    kv::platform::linux_impl::PthreadThreads threads;
+    sys.threads = &threads;
     if (identifyTarget) {
         // Talks to a network printer only: no local ports, no queues, so no
         // instance lock or administrator rights needed.

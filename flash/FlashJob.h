@@ -1,0 +1,38 @@
+#pragma once
+#include <memory>
+
+#include "platform/DeviceHandle.h"
+#include "platform/DialogControls.h"
+#include "platform/Network.h"
+#include "printer/PrinterData.h"
+
+namespace kv {
+
+struct AppState;
+struct FirmwareImage;
+
+namespace platform {
+struct Services;
+}
+
+// The argument record of a transfer worker. The UI thread fills it before
+// the worker starts and leaves it alone while flashInProgress is set; the
+// worker stops reading it before it clears that flag.
+struct FlashJob {
+    // The open local printer handle; the local worker closes it.
+    platform::DeviceHandle handle;
+    // The Ethernet connection of an Ethernet flash.
+    platform::SocketHandle socket;
+    platform::DialogControls* controls = nullptr;
+    // The image of an Ethernet flash. Shared, so it lives as long as the
+    // worker that sends it, whatever happens to the job record meanwhile.
+    std::shared_ptr<FirmwareImage> image;
+    PrinterData* printer = nullptr;
+    // What the worker reaches the rest of the application through; both
+    // outlive every worker (the front end waits for the worker before it
+    // tears them down).
+    AppState* state = nullptr;
+    platform::Services* sys = nullptr;
+};
+
+}  // namespace kv

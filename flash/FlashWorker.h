@@ -1,0 +1,28 @@
+#pragma once
+#include <cstddef>
+
+#include "app/Context.h"
+#include "flash/FlashJob.h"
+
+namespace kv {
+
+// The worker's stack reservation. The original asked for 16384 bytes, but
+// on its system that is only the first committed part of a stack that grows
+// to the program's default reservation (1 MiB); a fixed 16 KiB stack here
+// would overflow (sanitizer builds need far more, and get it from the
+// thread service). So: the same 1 MiB the original could grow to.
+inline constexpr size_t kWorkerStackBytes = 1024 * 1024;
+
+using FlashWorkerProcedure = void (*)(FlashJob* job);
+
+// Fills in the job's way back to the application (state, services) and
+// starts procedure(&ctx.state.flashJob) on a detached thread above normal
+// priority. False when no thread could be created.
+bool startFlashWorker(Context& ctx, FlashWorkerProcedure procedure);
+
+// The worker's very last step: clears flashInProgress, then tells any
+// waiter that this worker has ended. Nothing of the job or the state may be
+// touched after it.
+void endFlashWorker(AppState& state);
+
+}  // namespace kv
