@@ -6,7 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
-  libcups2-dev cups-daemon cups-client
+  libcups2-dev cups-daemon cups-client cups-ipp-utils
   qt6-base-dev xvfb xauth
 )
 missing=()
