@@ -18,6 +18,7 @@
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/PosixNetwork.h"
 #include "platform/linux/PthreadThreads.h"
+#include "platform/linux/SigwaitTermination.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
 #include "platform/linux/SyslogTrace.h"
 #include "spooler/QueueJournal.h"
@@ -117,9 +118,13 @@ int main(int argc, char** argv) {
 
     kv::AppState state;
     kv::Context ctx{state, sys};
+    // Before any thread starts, so that every thread leaves SIGINT and
+    // SIGTERM to it; after ctx, so that it stops before ctx goes.
+    kv::platform::linux_impl::SigwaitTermination termination;
     if (auto code = kv::runStartupChecks(ctx)) return *code;
     // Only the holder of the instance lock may touch queues a journal names.
     kv::restoreJournalAtStartup(sys);
+    kv::restoreQueuesOnTermination(ctx, termination);
     kv::ClearInstanceMutex(ctx);
     return 0;
 }
