@@ -84,6 +84,7 @@ std::set<QString> listedNames(QFileDialog* dialog) {
 }
 
 TEST(QtUi, TheFileDialogOffersTheBoardsFilterIgnoringCase) {
+    if (test::kThreadSanitizer) GTEST_SKIP() << "Qt's file dialog threads are opaque to TSan";
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     for (const char* name : {"fw.bin", "FW2.BIN", "Fw3.Bin", "notes.txt", "fw.bin.old"}) {
@@ -135,6 +136,7 @@ TEST(QtUi, TheFileDialogOffersTheBoardsFilterIgnoringCase) {
 }
 
 TEST(QtUi, ACancelledFileDialogGivesNothing) {
+    if (test::kThreadSanitizer) GTEST_SKIP() << "Qt's file dialog threads are opaque to TSan";
     QtDialogSession session;
     ModalWatcher watcher([&](QWidget* modal) {
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) dialog->reject();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ struct Script {
     const char* name;
     std::vector<Step> steps;
 };
+
+void PrintTo(const Script& script, std::ostream* os) { *os << script.name; }
 
 class TransferProgressScript : public ::testing::TestWithParam<Script> {};
 
