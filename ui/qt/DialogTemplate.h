@@ -54,7 +54,7 @@ std::size_t itemIndexOf(platform::Control control);
 // Index of the first item with this id, if any.
 std::optional<std::size_t> itemIndexOfId(int id);
 
-// Windows-style dialog units: x in quarters of the mean letter width, y in
+// Dialog units: x in quarters of the mean letter width, y in
 // eighths of the font height, each value rounded on its own.
 struct BaseUnits {
     int x;  // mean width of A-Z and a-z, rounded
