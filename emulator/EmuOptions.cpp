@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "emulator/Sha256.h"
+
 namespace kv::emulator {
 
 const char* const kEmuUsage =
@@ -25,7 +27,21 @@ const char* const kEmuUsage =
     "  --version-chars XXXX      the four characters answered to GS I A\n"
     "  --version-prefix          start the GS I A reply with AA 55\n"
     "  --version-bursts N[,N..]  piece sizes of the GS I A reply (e.g. 4,2)\n"
-    "  --help                    this text\n";
+    "flash programming (ESC *FR, then <SA15> answered with the ready text; the image;\n"
+    "a reset, then the image's FWV: version):\n"
+    "  --flash-ready-text TEXT   reply to <SA15> (default FLASH READY)\n"
+    "  --flash-quiet MS          the image has ended after MS without a byte (default 1000)\n"
+    "  --reset-time MS           how long the printer is away after the image (default 5000)\n"
+    "faults:\n"
+    "  --not-ready               set bit 0x80 of status byte 3 (not ready)\n"
+    "  --no-flash-ready          answer <SA15> without FLASH READY\n"
+    "  --silent-after-fr         answer nothing at all from ESC *FR on\n"
+    "  --drop-image-after N      close the connection after N image bytes\n"
+    "  --short-writes N          take at most N bytes at a time (a slow printer)\n"
+    "  --never-back              never answer again after the image\n"
+    "  --help                    this text\n"
+    "On exit (SIGINT, SIGTERM) a summary goes to stdout: flashes, image bytes and their\n"
+    "SHA-256, the firmware version before and after.\n";
 
 namespace {
 
@@ -109,10 +125,20 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
             o.printer.zor1Family = true;
         } else if (a == "--version-prefix") {
             o.printer.versionPrefixAA55 = true;
+        } else if (a == "--not-ready") {
+            o.printer.statusByte3 |= 0x80;
+        } else if (a == "--no-flash-ready") {
+            o.printer.flashReadyMissing = true;
+        } else if (a == "--silent-after-fr") {
+            o.printer.silentAfterFlashRequest = true;
+        } else if (a == "--never-back") {
+            o.printer.neverComesBack = true;
         } else if (a == "--listen" || a == "--device-id" || a == "--status" ||
                    a == "--reply-split" || a == "--piece-gap" || a == "--status-reply" ||
                    a == "--drop-after" || a == "--link" || a == "--firmware" ||
-                   a == "--hw-status" || a == "--version-chars" || a == "--version-bursts") {
+                   a == "--hw-status" || a == "--version-chars" || a == "--version-bursts" ||
+                   a == "--flash-ready-text" || a == "--flash-quiet" || a == "--reset-time" ||
+                   a == "--drop-image-after" || a == "--short-writes") {
             const std::optional<std::string> v = value();
             if (!v) return std::nullopt;
             if (a == "--listen") {
@@ -166,6 +192,21 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
                 const auto list = numberList(*v, 1024);
                 if (!list) return bad(*v);
                 o.printer.versionBursts.assign(list->begin(), list->end());
+            } else if (a == "--flash-ready-text") {
+                o.printer.flashReadyText = *v;
+            } else if (a == "--flash-quiet" || a == "--reset-time") {
+                const auto n = number(*v, 3600000);
+                if (!n) return bad(*v);
+                (a == "--flash-quiet" ? o.printer.flashQuietMs : o.printer.resetMs) =
+                    static_cast<uint32_t>(*n);
+            } else if (a == "--drop-image-after") {
+                const auto n = number(*v, UINT32_MAX);
+                if (!n) return bad(*v);
+                o.printer.dropAfterImageBytes = static_cast<size_t>(*n);
+            } else if (a == "--short-writes") {
+                const auto n = number(*v, 1u << 20);
+                if (!n || *n == 0) return bad(*v);
+                o.printer.writeLimit = static_cast<size_t>(*n);
             }
         } else {
             error = "unknown option " + a;
@@ -178,6 +219,22 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
     o.printer.statusAtPowerUp = false;
     o.printer.statusStaysPending = false;
     return o;
+}
+
+std::string exitSummary(const PrinterModel& model, size_t connectionsServed) {
+    const FlashSummary flash = model.flashSummary();
+    const std::vector<uint8_t> image = model.flashImage();
+    std::string out;
+    out += "connections served: " + std::to_string(connectionsServed) + "\n";
+    out += "bytes received: " + std::to_string(model.received().size()) + "\n";
+    out += "flashes: " + std::to_string(flash.flashes) + "\n";
+    out += "flash-mode bytes: " + std::to_string(image.size()) +
+           (flash.incomplete ? " (cut off)" : "") + "\n";
+    out += "flash-mode SHA-256: " + sha256Hex(image) + "\n";
+    out += "firmware before: " + flash.versionBefore + "\n";
+    out += "firmware after: " + flash.versionNow + "\n";
+    out += "printer state: " + std::string(flashPhaseName(flash.phase)) + "\n";
+    return out;
 }
 
 }  // namespace kv::emulator

@@ -22,4 +22,8 @@ extern const char* const kEmuUsage;
 // The options, or the reason they are refused in `error`.
 std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, std::string& error);
 
+// What kvprinter-emu prints on exit: connections, bytes received, the bytes
+// taken in flash mode with their SHA-256, the firmware before and after.
+std::string exitSummary(const PrinterModel& model, size_t connectionsServed);
+
 }  // namespace kv::emulator

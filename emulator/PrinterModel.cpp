@@ -4,12 +4,15 @@
 #include <cstdio>
 
 #include "platform/Trace.h"
+#include "printer/FirmwareMarker.h"
 
 namespace kv::emulator {
 
 namespace {
 
 constexpr size_t kMaxFirmwareText = 99;  // two decimal digits of length
+constexpr size_t kProgramCommandSize = 9;
+constexpr std::string_view kFlashRefusedText = "FLASH MODE REFUSED";
 
 void appendField(std::vector<uint8_t>& out, int number) {
     out.push_back(static_cast<uint8_t>('0' + number / 10));
@@ -88,12 +91,16 @@ std::vector<PrinterModel::RequestRow> PrinterModel::requestTable(const PrinterCo
         return {
             {Request::DeviceIdTcp, "<SA08>"sv, "\"<SA08>\""sv},
             {Request::StatusTcp, "<SS>"sv, "\"<SS>\""sv},
+            {Request::FlashRequest, "\x1B*FR"sv, "ESC *FR"sv},
+            {Request::FlashEnterTcp, "<SA15>"sv, "\"<SA15>\""sv},
         };
     }
     if (config.zor1Family) {
         return {
             {Request::HwStatus, "\x10\xAA\x55\x80\x54\xAB"sv, "HW status 10 AA 55 80 54 AB"sv},
             {Request::HwVersion, "\x1D\x49\x41"sv, "GS I A"sv},
+            // The prefix; the four length bytes follow.
+            {Request::ProgramCommand, "\x1A\x75\xAA\x55\x80"sv, "programming command"sv},
         };
     }
     return {
@@ -102,6 +109,8 @@ std::vector<PrinterModel::RequestRow> PrinterModel::requestTable(const PrinterCo
         {Request::StatusE, "\x1BIE"sv, "ESC I E"sv},
         {Request::StatusC, "\x1BIC"sv, "ESC I C"sv},
         {Request::FirmwareA, "\x1BIA\x05"sv, "ESC I A 05"sv},
+        {Request::FlashRequest, "\x1B*FR"sv, "ESC *FR"sv},
+        {Request::FlashEnterLocal, "\x1BIA\x0F"sv, "ESC I A 0F"sv},
     };
 }
 
@@ -112,31 +121,89 @@ void PrinterModel::powerUpLocked() {
     linkBytes_ = 0;
     dropped_ = false;
     if (config_.link != LinkKind::Tcp && !config_.zor1Family && !config_.silent &&
-        config_.statusAtPowerUp) {
+        config_.statusAtPowerUp && !offlineLocked()) {
         enqueueLocked(statusReplyLocked('S'), {});
     }
 }
 
 size_t PrinterModel::write(const uint8_t* data, size_t length) {
     std::lock_guard lock(mutex_);
+    settleLocked(false);
     if (dropped_ || (data == nullptr && length > 0)) return 0;
     size_t take = length;
+    if (config_.writeLimit > 0) take = std::min(take, config_.writeLimit);
     if (config_.dropAfterBytes) {
         const size_t left =
             *config_.dropAfterBytes > linkBytes_ ? *config_.dropAfterBytes - linkBytes_ : 0;
         take = std::min(take, left);
     }
+    size_t at = 0;
+    while (at < take && !dropped_) {
+        if (flash_.phase == FlashPhase::Receiving) {
+            at += takeImageLocked(data + at, take - at);
+            continue;
+        }
+        settleLocked(false);
+        if (offlineLocked()) {
+            // A resetting printer takes what it is sent and loses it.
+            ignoredWhileOffline_ += take - at;
+            at = take;
+            break;
+        }
+        // Byte by byte, so the bytes behind a flash-mode request go to the
+        // image and not to the parser.
+        inbox_.push_back(data[at++]);
+        parseLocked();
+    }
+    take = at;
+    if (inbox_.empty()) flushUnknownLocked();
     received_.insert(received_.end(), data, data + take);
-    inbox_.insert(inbox_.end(), data, data + take);
     linkBytes_ += take;
-    parseLocked();
-    if (config_.dropAfterBytes && linkBytes_ >= *config_.dropAfterBytes) {
+    if (!dropped_ && config_.dropAfterBytes && linkBytes_ >= *config_.dropAfterBytes) {
         flushUnknownLocked();
         dropped_ = true;
         pending_.clear();
+        if (flash_.phase == FlashPhase::Receiving) flash_.incomplete = true;
         requestLog_.push_back("link dropped after " + std::to_string(linkBytes_) + " bytes");
     }
     return take;
+}
+
+size_t PrinterModel::takeImageLocked(const uint8_t* data, size_t length) {
+    size_t used = 0;
+    if (flash_.awaitBenignZero && length > 0) {
+        flash_.awaitBenignZero = false;
+        if (data[0] == 0x00) {
+            requestLog_.push_back("parallel 0x00 after flash-mode entry");
+            return 1;
+        }
+        requestLog_.push_back("no parallel 0x00 after flash-mode entry");
+    }
+    size_t n = length;
+    if (flash_.announced) n = std::min<uint64_t>(n, *flash_.announced - image_.size());
+    if (config_.dropAfterImageBytes)
+        n = std::min(n, *config_.dropAfterImageBytes > image_.size()
+                            ? *config_.dropAfterImageBytes - image_.size()
+                            : size_t{0});
+    image_.insert(image_.end(), data, data + n);
+    used += n;
+    if (n > 0) {
+        flash_.anyByte = true;
+        flash_.lastByteAt = nowLocked();
+    }
+    if (config_.dropAfterImageBytes && image_.size() >= *config_.dropAfterImageBytes &&
+        !(flash_.announced && image_.size() == *flash_.announced)) {
+        dropped_ = true;
+        flash_.incomplete = true;
+        pending_.clear();
+        requestLog_.push_back("link dropped after " + std::to_string(image_.size()) +
+                              " image bytes");
+        return used;
+    }
+    if (flash_.announced && image_.size() == *flash_.announced) {
+        endImageLocked(nowLocked(), "the announced payload is complete");
+    }
+    return used;
 }
 
 void PrinterModel::parseLocked() {
@@ -153,17 +220,24 @@ void PrinterModel::parseLocked() {
             if (row.bytes.starts_with(in)) partial = true;
         }
         if (whole) {
+            size_t used = whole->bytes.size();
+            if (whole->kind == Request::ProgramCommand) {
+                used = kProgramCommandSize;
+                if (inbox_.size() < used) break;  // the length bytes may still come
+            }
             flushUnknownLocked();
-            const size_t used = whole->bytes.size();
-            answerLocked(*whole);
+            const RequestRow row = *whole;
+            // Taken off the inbox first: an answer may change the mode.
+            const std::vector<uint8_t> request(inbox_.begin(),
+                                               inbox_.begin() + static_cast<ptrdiff_t>(used));
             inbox_.erase(inbox_.begin(), inbox_.begin() + static_cast<ptrdiff_t>(used));
+            answerLocked(row, request);
             continue;
         }
         if (partial) break;  // the rest of a request may still come
         unknown_.push_back(inbox_.front());
         inbox_.erase(inbox_.begin());
     }
-    if (inbox_.empty()) flushUnknownLocked();
 }
 
 void PrinterModel::flushUnknownLocked() {
@@ -173,15 +247,58 @@ void PrinterModel::flushUnknownLocked() {
     unknown_.clear();
 }
 
-void PrinterModel::answerLocked(const RequestRow& row) {
+void PrinterModel::answerLocked(const RequestRow& row, const std::vector<uint8_t>& request) {
     std::string line(row.name);
-    if (config_.silent) {
+    if (config_.silent || flash_.silent) {
         requestLog_.push_back(line + " -> (silent)");
         return;
     }
     std::vector<uint8_t> reply;
     std::vector<size_t> bursts;
     switch (row.kind) {
+        case Request::FlashRequest:
+            flash_.phase = FlashPhase::Requested;
+            if (config_.silentAfterFlashRequest) {
+                flash_.silent = true;
+                requestLog_.push_back(line + " -> (silent from now on)");
+                return;
+            }
+            // Over TCP the request gets no reply; locally the printer's
+            // ordinary status answers it.
+            if (config_.link == LinkKind::Tcp) {
+                requestLog_.push_back(line + " -> (no reply)");
+                return;
+            }
+            reply = statusReplyLocked('S');
+            break;
+        case Request::FlashEnterLocal:
+        case Request::FlashEnterTcp: {
+            const bool enters = flash_.phase == FlashPhase::Requested && !config_.flashReadyMissing;
+            const bool tcp = row.kind == Request::FlashEnterTcp;
+            if (enters) {
+                if (tcp) {
+                    reply.assign(config_.flashReadyText.begin(), config_.flashReadyText.end());
+                } else {
+                    reply = buildStatusReply('E', config_.statusByte3, config_.statusByte4,
+                                             config_.flashReadyText);
+                }
+            } else {
+                if (flash_.phase == FlashPhase::Requested) flash_.phase = FlashPhase::Idle;
+                reply = tcp ? std::vector<uint8_t>(kFlashRefusedText.begin(),
+                                                   kFlashRefusedText.end())
+                            : statusReplyLocked('E');
+            }
+            logReplyLocked(line, reply);
+            enqueueLocked(std::move(reply), {});
+            if (enters) enterFlashModeLocked(std::nullopt);
+            return;
+        }
+        case Request::ProgramCommand: {
+            const uint64_t announced = programCommandLength(request.data());
+            requestLog_.push_back(line + " for " + std::to_string(announced) + " bytes");
+            enterFlashModeLocked(announced);
+            return;
+        }
         case Request::DeviceIdTcp: {
             const std::string id = deviceIdLocked();
             reply.assign(id.begin(), id.end());
@@ -202,11 +319,121 @@ void PrinterModel::answerLocked(const RequestRow& row) {
             bursts = config_.versionBursts;
             break;
     }
+    logReplyLocked(line, reply);
+    enqueueLocked(std::move(reply), bursts);
+}
+
+void PrinterModel::logReplyLocked(std::string line, const std::vector<uint8_t>& reply) {
     line += " -> " + printable(reply) + " (" + std::to_string(reply.size()) + " bytes";
     if (reply.size() <= kHexShownUpTo) line += ": " + hex(reply);
     line += ")";
     requestLog_.push_back(std::move(line));
-    enqueueLocked(std::move(reply), bursts);
+}
+
+uint64_t PrinterModel::programCommandLength(const uint8_t* command) {
+    const uint64_t low = command[5] | (uint64_t{command[6]} << 8);
+    // Byte 7 is the high part up to 254; 0xFF says that byte 8 holds the
+    // high part plus one, cut to 8 bits.
+    const uint64_t high = command[7] < 0xFF ? command[7] : 0xFFu + command[8];
+    return low | (high << 16);
+}
+
+uint64_t PrinterModel::nowLocked() const { return clock_ ? clock_->tickMs() : 0; }
+
+void PrinterModel::enterFlashModeLocked(std::optional<uint64_t> announced) {
+    versionBefore_ = firmwareTextLocked();
+    flash_.phase = FlashPhase::Receiving;
+    flash_.enteredAt = nowLocked();
+    flash_.lastByteAt = flash_.enteredAt;
+    flash_.anyByte = false;
+    flash_.announced = announced;
+    flash_.awaitBenignZero = !announced && config_.link == LinkKind::Parallel;
+    flash_.incomplete = false;
+    flash_.newVersion.clear();
+    image_.clear();
+    ++flashes_;
+    requestLog_.push_back("flash mode: receiving the image");
+    if (announced && *announced == 0) endImageLocked(flash_.enteredAt, "the announced payload is empty");
+}
+
+void PrinterModel::endImageLocked(uint64_t at, const char* why) {
+    flash_.newVersion = flash_.incomplete ? std::string()
+                                          : firmwareVersionInImage(image_.data(), image_.size());
+    flash_.backAt = at + (clock_ ? config_.resetMs : 0);
+    flash_.phase = config_.neverComesBack ? FlashPhase::Dead : FlashPhase::Resetting;
+    inbox_.clear();
+    unknown_.clear();
+    pending_.clear();
+    std::string line = "image ended after " + std::to_string(image_.size()) + " bytes (" + why +
+                       ")" + (flash_.incomplete ? ", incomplete" : "") + "; ";
+    line += config_.neverComesBack ? std::string("the printer never comes back")
+                                   : "resetting for " + std::to_string(clock_ ? config_.resetMs : 0) +
+                                         " ms";
+    requestLog_.push_back(std::move(line));
+}
+
+void PrinterModel::settleLocked(bool poll) {
+    if (flash_.phase == FlashPhase::Receiving && poll && !flash_.announced) {
+        const uint64_t now = nowLocked();
+        const uint64_t quietEnd = flash_.lastByteAt + config_.flashQuietMs;
+        if (quietEnd <= now) {
+            endImageLocked(quietEnd, "quiet, then the host polled");
+        } else {
+            endImageLocked(now, "the host polled");
+        }
+    }
+    if (flash_.phase == FlashPhase::Resetting && nowLocked() >= flash_.backAt) {
+        flash_.phase = FlashPhase::Idle;
+        flash_.silent = false;
+        if (!flash_.newVersion.empty()) flashedVersion_ = flash_.newVersion;
+        requestLog_.push_back("back after the reset with firmware " + firmwareTextLocked());
+        powerUpLocked();
+    }
+}
+
+bool PrinterModel::offlineLocked() const {
+    return flash_.phase == FlashPhase::Dead ||
+           (flash_.phase == FlashPhase::Resetting && nowLocked() < flash_.backAt);
+}
+
+bool PrinterModel::offline() const {
+    std::lock_guard lock(mutex_);
+    return offlineLocked();
+}
+
+FlashPhase PrinterModel::flashPhase() const {
+    std::lock_guard lock(mutex_);
+    if (flash_.phase == FlashPhase::Resetting && !offlineLocked()) return FlashPhase::Idle;
+    return flash_.phase;
+}
+
+std::vector<uint8_t> PrinterModel::flashImage() const {
+    std::lock_guard lock(mutex_);
+    return image_;
+}
+
+FlashSummary PrinterModel::flashSummary() const {
+    std::lock_guard lock(mutex_);
+    FlashSummary out;
+    out.flashes = flashes_;
+    out.imageBytes = image_.size();
+    out.versionBefore = flashes_ > 0 ? versionBefore_ : firmwareTextLocked();
+    out.versionNow = firmwareTextLocked();
+    out.phase = flash_.phase;
+    if (flash_.phase == FlashPhase::Resetting && !offlineLocked()) out.phase = FlashPhase::Idle;
+    out.incomplete = flash_.incomplete;
+    return out;
+}
+
+std::string_view flashPhaseName(FlashPhase phase) {
+    switch (phase) {
+        case FlashPhase::Idle: return "idle";
+        case FlashPhase::Requested: return "flash requested";
+        case FlashPhase::Receiving: return "receiving the image";
+        case FlashPhase::Resetting: return "resetting";
+        case FlashPhase::Dead: return "never came back";
+    }
+    return "?";
 }
 
 void PrinterModel::enqueueLocked(std::vector<uint8_t> reply, const std::vector<size_t>& bursts) {
@@ -229,11 +456,13 @@ void PrinterModel::enqueueLocked(std::vector<uint8_t> reply, const std::vector<s
 
 bool PrinterModel::idleStatusAppliesLocked() const {
     return config_.link != LinkKind::Tcp && !config_.zor1Family && !config_.silent &&
-           config_.statusStaysPending && !dropped_;
+           config_.statusStaysPending && !dropped_ && !flash_.silent &&
+           (flash_.phase == FlashPhase::Idle || flash_.phase == FlashPhase::Requested);
 }
 
 std::vector<uint8_t> PrinterModel::read(size_t capacity) {
     std::lock_guard lock(mutex_);
+    settleLocked(pending_.empty());
     if (capacity == 0) return {};
     if (pending_.empty() && idleStatusAppliesLocked()) enqueueLocked(statusReplyLocked('S'), {});
     if (pending_.empty()) return {};
@@ -250,9 +479,13 @@ bool PrinterModel::hasPending() const {
     return !pending_.empty() || idleStatusAppliesLocked();
 }
 
-std::optional<std::string> PrinterModel::queryDeviceId() const {
+std::optional<std::string> PrinterModel::queryDeviceId() {
     std::lock_guard lock(mutex_);
-    if (config_.deviceIdQueryFails || config_.silent || dropped_) return std::nullopt;
+    settleLocked(true);
+    if (config_.deviceIdQueryFails || config_.silent || dropped_ || flash_.silent ||
+        offlineLocked()) {
+        return std::nullopt;
+    }
     return deviceIdLocked();
 }
 
@@ -285,11 +518,23 @@ void PrinterModel::setConfig(const PrinterConfig& config) {
 
 void PrinterModel::powerCycle() {
     std::lock_guard lock(mutex_);
+    settleLocked(false);
+    // Off and on again: a flash under way is abandoned, a reset is over at
+    // once; a printer that never comes back stays that way.
+    if (flash_.phase == FlashPhase::Resetting) {
+        flash_.backAt = nowLocked();
+        settleLocked(false);
+    } else if (flash_.phase == FlashPhase::Requested || flash_.phase == FlashPhase::Receiving) {
+        flash_.phase = FlashPhase::Idle;
+        requestLog_.push_back("power cycled: the flash was abandoned");
+    }
+    flash_.silent = false;
     powerUpLocked();
 }
 
 void PrinterModel::linkReset() {
     std::lock_guard lock(mutex_);
+    settleLocked(true);
     inbox_.clear();
     unknown_.clear();
     pending_.clear();
@@ -313,6 +558,7 @@ std::string PrinterModel::deviceIdNow() const {
 }
 
 std::string PrinterModel::firmwareTextLocked() const {
+    if (!flashedVersion_.empty()) return flashedVersion_.substr(0, kMaxFirmwareText);
     if (!config_.firmwareText.empty()) return config_.firmwareText.substr(0, kMaxFirmwareText);
     const std::string& id = config_.deviceId;
     const size_t key = id.find("FWV:");
@@ -324,9 +570,18 @@ std::string PrinterModel::firmwareTextLocked() const {
 }
 
 std::string PrinterModel::deviceIdLocked() const {
-    // Flash programming will change the reported version; until then the
-    // configured ID is what the printer reports.
-    return config_.deviceId;
+    std::string id = config_.deviceId;
+    if (flashedVersion_.empty()) return id;
+    // After a flash the ID names the new firmware.
+    const size_t key = id.find(kFirmwareVersionMarker);
+    if (key == std::string::npos) {
+        if (!id.empty() && id.back() != ';') id += ';';
+        return id + std::string(kFirmwareVersionMarker) + flashedVersion_ + ";";
+    }
+    const size_t from = key + kFirmwareVersionMarker.size();
+    const size_t end = id.find(';', from);
+    id.replace(from, end == std::string::npos ? std::string::npos : end - from, flashedVersion_);
+    return id;
 }
 
 std::vector<uint8_t> PrinterModel::statusReplyLocked(char kind) const {
@@ -339,7 +594,7 @@ std::vector<uint8_t> PrinterModel::firmwareReplyLocked() const {
 }
 
 std::vector<uint8_t> PrinterModel::hwVersionReplyLocked() const {
-    std::string chars = config_.versionChars;
+    std::string chars = flashedVersion_.empty() ? config_.versionChars : std::string();
     if (chars.empty()) {
         chars = firmwareTextLocked();
         if (!chars.empty() && chars.front() == 'V') chars.erase(0, 1);

@@ -64,6 +64,52 @@ struct PrinterConfig {
     // bytes are refused and nothing more is answered (TCP: the connection
     // closes).
     std::optional<size_t> dropAfterBytes;
+
+    // --- Flash programming ---
+    // Local: the status reply to ESC "IA" 0x0F carries this text (an E reply
+    // with it in field 05). TCP: the whole reply to "<SA15>".
+    std::string flashReadyText = "FLASH READY";
+    // The image has ended once no byte came for this long (clock time); see
+    // PrinterModel for when that is judged.
+    uint32_t flashQuietMs = 1000;
+    // After the image the printer answers nothing for this long (clock
+    // time), then comes back with the image's firmware version.
+    uint32_t resetMs = 5000;
+
+    // --- Flash faults ---
+    // The reply to the flash-mode request lacks "FLASH READY"; the printer
+    // stays out of flash mode.
+    bool flashReadyMissing = false;
+    // From ESC "*FR" on the printer answers nothing at all (no status reply,
+    // no "FLASH READY", no device ID) until it is power-cycled.
+    bool silentAfterFlashRequest = false;
+    // The link drops once this many image bytes were taken; the flash is
+    // then incomplete and the printer keeps its old firmware.
+    std::optional<size_t> dropAfterImageBytes;
+    // Short writes: every write takes at most this many bytes (0: all).
+    size_t writeLimit = 0;
+    // After the image the printer never answers again.
+    bool neverComesBack = false;
+};
+
+// Where a flash stands.
+enum class FlashPhase {
+    Idle,       // not flashing (or back after a flash)
+    Requested,  // ESC "*FR" taken, the flash-mode request not yet
+    Receiving,  // in flash mode: every byte is image data
+    Resetting,  // the image has ended; nothing is answered
+    Dead,       // the image has ended and the printer never comes back
+};
+std::string_view flashPhaseName(FlashPhase phase);
+
+// What a flash left behind, for logs and summaries.
+struct FlashSummary {
+    size_t flashes = 0;         // times flash mode was entered
+    size_t imageBytes = 0;      // image bytes of the latest flash
+    std::string versionBefore;  // firmware text when the latest flash began
+    std::string versionNow;     // firmware text the printer reports now
+    FlashPhase phase = FlashPhase::Idle;
+    bool incomplete = false;    // the latest image was cut off by a dropped link
 };
 
 // A KV printer as a byte machine: bytes written by the host go in, replies
@@ -72,10 +118,28 @@ struct PrinterConfig {
 // Requests are recognised from a table chosen by link and family (see
 // requestTable()); a new request kind is a table row and a case in
 // answer(). Bytes that start no known request are logged and dropped.
-// Flash programming is not modelled yet; it slots in as rows for the
-// flash-mode requests, a mode in which write() hands bytes to the image
-// instead of the parser, and a reset timed on the clock after which
-// deviceIdNow() and firmwareText() report the image's version.
+//
+// Flash programming. Local links: ESC "*FR" (answered by an ordinary S
+// status reply), then ESC "IA" 0x0F, answered by a status reply that holds
+// flashReadyText; on a parallel port the host's one 0x00 byte that follows
+// is taken as such and is not image data. ZOR1 family on a local link: the
+// 9-byte programming command 1A 75 AA 55 80 len0 len1 H H2, then exactly
+// that many image bytes. TCP: ESC "*FR" (no reply), then "<SA15>",
+// answered by flashReadyText. From flash-mode entry on, every byte is image
+// data, recorded byte for byte (flashImage()).
+//
+// When the image has ended. ZOR1: once the announced payload is complete.
+// Otherwise writes never end it (bytes may reach the model late, after the
+// host's clock has moved on); it ends when the host polls — a device-ID
+// query or a read that finds nothing pending on a local port, a new TCP
+// connection — and is then dated back to flashQuietMs after the last image
+// byte (after the entry when none came), if that is earlier than the poll.
+// So a host that waits its reset time before probing finds the printer
+// back, and one that probes at once finds it resetting. The reset lasts
+// resetMs on the clock (no time at all without a clock); then the printer
+// answers again, its device ID's "FWV:" value replaced by the version in
+// the image (firmwareVersionInImage), or unchanged when the image carries
+// none or was cut off.
 class PrinterModel {
 public:
     explicit PrinterModel(PrinterConfig config = {}, platform::Clock* clock = nullptr);
@@ -91,8 +155,8 @@ public:
     bool hasPending() const;
 
     // The device-ID query of a local port; nothing when the printer does
-    // not answer it.
-    std::optional<std::string> queryDeviceId() const;
+    // not answer it. In flash mode it is a poll (see above).
+    std::optional<std::string> queryDeviceId();
 
     // Every byte the host wrote, in order.
     std::vector<uint8_t> received() const;
@@ -108,10 +172,19 @@ public:
     // the power-up status is pending again. What was received is kept.
     void powerCycle();
     // A new connection (TCP) or reopened port: partial requests and unread
-    // replies of the old one are gone, and the drop fault is re-armed.
+    // replies of the old one are gone, and the drop fault is re-armed. In
+    // flash mode it is a poll (see above).
     void linkReset();
-    // The link dropped (dropAfterBytes reached); the host side should close.
+    // The link dropped (dropAfterBytes or dropAfterImageBytes reached); the
+    // host side should close.
     bool linkDropped() const;
+
+    // Resetting after an image, or never coming back: nothing is answered.
+    bool offline() const;
+    FlashPhase flashPhase() const;
+    // The image bytes of the latest flash, in order.
+    std::vector<uint8_t> flashImage() const;
+    FlashSummary flashSummary() const;
 
     // The firmware text and device ID the printer reports now.
     std::string firmwareText() const;
@@ -128,6 +201,10 @@ public:
         FirmwareA,     // ESC I A 05
         HwStatus,      // 10 AA 55 80 54 AB
         HwVersion,     // GS I A
+        FlashRequest,  // ESC *FR
+        FlashEnterLocal,  // ESC I A 0F
+        FlashEnterTcp,    // "<SA15>"
+        ProgramCommand,   // 1A 75 AA 55 80 and four bytes more (ZOR1 family)
     };
     struct RequestRow {
         Request kind;
@@ -137,10 +214,35 @@ public:
     // The requests this configuration recognises.
     static std::vector<RequestRow> requestTable(const PrinterConfig& config);
 
+    // The payload length a programming command announces (its bytes 5 to 8).
+    static uint64_t programCommandLength(const uint8_t* command);
+
 private:
+    struct Flash {
+        FlashPhase phase = FlashPhase::Idle;
+        bool silent = false;        // silentAfterFlashRequest has struck
+        uint64_t enteredAt = 0;
+        uint64_t lastByteAt = 0;
+        bool anyByte = false;
+        bool awaitBenignZero = false;  // parallel: the host's 0x00 comes first
+        std::optional<uint64_t> announced;  // ZOR1: payload length
+        bool incomplete = false;
+        uint64_t backAt = 0;
+        std::string newVersion;     // found in the image
+    };
+
+    uint64_t nowLocked() const;
+    // Ends the image on a poll, and brings the printer back once its reset
+    // time is over.
+    void settleLocked(bool poll);
+    void endImageLocked(uint64_t at, const char* why);
+    bool offlineLocked() const;
+    void enterFlashModeLocked(std::optional<uint64_t> announced);
+    size_t takeImageLocked(const uint8_t* data, size_t length);
     void powerUpLocked();
     void parseLocked();
-    void answerLocked(const RequestRow& row);
+    void answerLocked(const RequestRow& row, const std::vector<uint8_t>& request);
+    void logReplyLocked(std::string line, const std::vector<uint8_t>& reply);
     void flushUnknownLocked();
     void enqueueLocked(std::vector<uint8_t> reply, const std::vector<size_t>& bursts);
     bool idleStatusAppliesLocked() const;
@@ -160,6 +262,13 @@ private:
     std::vector<std::string> requestLog_;
     size_t linkBytes_ = 0;
     bool dropped_ = false;
+    Flash flash_;
+    std::vector<uint8_t> image_;
+    size_t flashes_ = 0;
+    std::string versionBefore_;
+    // The firmware text a flash put in; empty: as configured.
+    std::string flashedVersion_;
+    size_t ignoredWhileOffline_ = 0;
 };
 
 // Reply layouts of a printer that speaks the status format: a kind letter,

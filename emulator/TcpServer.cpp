@@ -16,7 +16,8 @@ uint32_t toNetworkOrder(uint32_t host) {
 }
 
 constexpr size_t kReceiveChunk = 4096;
-constexpr uint32_t kWaitSliceMs = 500;
+// How often an idle connection looks for a stop and for a newer connection.
+constexpr uint32_t kWaitSliceMs = 100;
 
 }  // namespace
 
@@ -103,6 +104,16 @@ uint16_t TcpServer::port() const {
     return port_;
 }
 
+uint64_t TcpServer::bytesReceived() const {
+    std::lock_guard lock(mutex_);
+    return bytesReceived_;
+}
+
+bool TcpServer::waitForBytesReceived(uint64_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return received_.wait_for(lock, timeout, [&] { return bytesReceived_ >= count; });
+}
+
 size_t TcpServer::connectionsServed() const {
     std::lock_guard lock(mutex_);
     return served_;
@@ -158,6 +169,20 @@ void TcpServer::serve(platform::SocketHandle connection, size_t number) {
     const std::string tag = "[" + std::to_string(number) + "] ";
     log(tag + "connection opened");
     model_.linkReset();
+    logNewRequests(number);
+    if (model_.offline()) {
+        // A printer that is resetting has no one to talk to.
+        log(tag + "connection closed (" +
+            (model_.flashPhase() == FlashPhase::Dead ? "printer never came back"
+                                                     : "printer resetting") +
+            ")");
+        return;
+    }
+    platform::SocketHandle listener;
+    {
+        std::lock_guard lock(mutex_);
+        listener = listener_;
+    }
     std::array<uint8_t, kReceiveChunk> buffer{};
     const char* why = "peer closed";
     for (;;) {
@@ -168,7 +193,16 @@ void TcpServer::serve(platform::SocketHandle connection, size_t number) {
                 break;
             }
         }
-        if (!network_.waitReadable(connection, kWaitSliceMs)) continue;
+        if (!network_.waitReadable(connection, kWaitSliceMs)) {
+            // One connection at a time, like the printer: an idle one gives
+            // way to a newer one (a host that reconnects without closing,
+            // as after a flash, whose connection it leaves open).
+            if (network_.waitReadable(listener, 0)) {
+                why = "a newer connection is waiting";
+                break;
+            }
+            continue;
+        }
         const int64_t n = network_.receive(connection, buffer.data(), buffer.size());
         if (n <= 0) {
             std::lock_guard lock(mutex_);
@@ -179,7 +213,19 @@ void TcpServer::serve(platform::SocketHandle connection, size_t number) {
             }
             break;
         }
-        model_.write(buffer.data(), static_cast<size_t>(n));
+        // A printer taking short writes gets the rest offered again.
+        size_t at = 0;
+        while (at < static_cast<size_t>(n)) {
+            const size_t took = model_.write(buffer.data() + at, static_cast<size_t>(n) - at);
+            at += took;
+            if (took == 0 || model_.linkDropped() || at == static_cast<size_t>(n)) break;
+            if (!pauseBetweenPieces()) break;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            bytesReceived_ += static_cast<uint64_t>(n);
+        }
+        received_.notify_all();
         logNewRequests(number);
         if (model_.linkDropped()) {
             why = "printer dropped the link";

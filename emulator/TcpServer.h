@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -53,6 +54,13 @@ public:
     void stop();
 
     size_t connectionsServed() const;
+    // Bytes received on all connections and handed to the model.
+    uint64_t bytesReceived() const;
+    // Waits until at least `count` bytes were received and handed to the
+    // model; false when the time ran out. Lets a test whose host runs on a
+    // virtual clock make sure the printer has seen what was sent before
+    // that clock moves on.
+    bool waitForBytesReceived(uint64_t count, std::chrono::milliseconds timeout) const;
 
 private:
     void run();
@@ -68,6 +76,8 @@ private:
     std::thread thread_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
+    mutable std::condition_variable received_;
+    uint64_t bytesReceived_ = 0;
     bool stopping_ = false;
     platform::SocketHandle listener_;
     platform::SocketHandle current_;

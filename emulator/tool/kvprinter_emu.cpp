@@ -40,7 +40,9 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 
-    PrinterModel model(options->printer);
+    // The reset after a flash runs on real time here.
+    kv::platform::RealClock clock;
+    PrinterModel model(options->printer, &clock);
     kv::platform::linux_impl::PosixNetwork network;
     TcpServer::Options serverOptions;
     serverOptions.address = options->listenAddress;
@@ -58,5 +60,7 @@ int main(int argc, char** argv) {
     server.stop();
     logLine("served " + std::to_string(server.connectionsServed()) + " connections, received " +
             std::to_string(model.received().size()) + " bytes");
+    std::fputs(exitSummary(model, server.connectionsServed()).c_str(), stdout);
+    std::fflush(stdout);
     return 0;
 }

@@ -67,8 +67,19 @@ int64_t FaultNetwork::send(SocketHandle socket, const uint8_t* data, size_t leng
         bool fails = faults_.sendsBeforeFailure == 0;
         if (faults_.sendsBeforeFailure > 0) --faults_.sendsBeforeFailure;
         if (injected(fails)) return -1;
+        if (faults_.sendLimit > 0 && length > faults_.sendLimit) length = faults_.sendLimit;
     }
-    return inner_.send(socket, data, length);
+    const int64_t sent = inner_.send(socket, data, length);
+    if (sent > 0) {
+        std::lock_guard lock(mutex_);
+        bytesSent_ += static_cast<uint64_t>(sent);
+    }
+    return sent;
+}
+
+uint64_t FaultNetwork::bytesSent() const {
+    std::lock_guard lock(mutex_);
+    return bytesSent_;
 }
 
 int64_t FaultNetwork::receive(SocketHandle socket, uint8_t* buffer, size_t capacity) {

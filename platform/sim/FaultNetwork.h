@@ -22,6 +22,8 @@ public:
         // (-1: never fail).
         int receivesBeforeFailure = -1;
         int errorCode = 10055;  // reported by lastError() for a made-up failure
+        // Short sends: at most this many bytes go out per send (0: all).
+        size_t sendLimit = 0;
     };
     struct Connect {
         uint32_t address;
@@ -34,6 +36,8 @@ public:
     std::vector<Connect> connects() const;
     int startups() const;
     int cleanups() const;
+    // Bytes the inner network took in successful sends, over all sockets.
+    uint64_t bytesSent() const;
 
     bool startup() override;
     void cleanup() override;
@@ -65,6 +69,7 @@ private:
     std::vector<Connect> connects_;
     int startups_ = 0;
     int cleanups_ = 0;
+    uint64_t bytesSent_ = 0;
     bool lastWasInjected_ = false;
 };
 
