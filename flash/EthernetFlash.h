@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "app/Context.h"
+#include "flash/FirmwareImage.h"
+#include "flash/FlashJob.h"
+#include "platform/DialogControls.h"
+#include "platform/Network.h"
+#include "printer/PrinterData.h"
+
+namespace kv {
+
+// Fixed for every printer over Ethernet.
+inline constexpr uint32_t kEthernetStartDelaySeconds = 15;
+inline constexpr uint32_t kEthernetBlockSize = 8192;
+inline constexpr uint32_t kEthernetResetWaitSeconds = 25;
+inline constexpr uint32_t kFlashReplySize = 1024;
+
+// The Ethernet branch of FlashPrinterNow, run after its own first steps
+// (no flash running, the printer re-probed, the active link Ethernet) on the
+// UI thread: loads the image named by firmwareFileName, opens a fresh
+// connection into ethernetSocket, asks before flashing the version the
+// printer already has, and enters flash mode. True when the worker was
+// started (it then owns the connection and puts the queues back); false
+// when nothing was started, with the queues back already.
+bool FlashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
+                             PrinterData& printer);
+
+// Puts the printer on `socket` into flash mode (ESC "*FR", "<SA15>",
+// "FLASH READY") and starts ProgramFlashEthernet with `image`. True when
+// the worker runs; false after a failure, which has been shown.
+bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
+                            platform::DialogControls& controls, PrinterData& printer,
+                            std::shared_ptr<FirmwareImage> image);
+
+// The Ethernet transfer worker: start delay, the image in 8192-byte blocks,
+// the reset wait, then the ending (queues back, the printer found again,
+// flashInProgress cleared, waiters told).
+void ProgramFlashEthernet(FlashJob* job);
+
+}  // namespace kv
