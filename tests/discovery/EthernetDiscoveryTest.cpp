@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Context.h"
+#include "emulator/PrinterModel.h"
+#include "emulator/TcpServer.h"
+#include "platform/linux/PosixNetwork.h"
+#include "platform/sim/CaptureTrace.h"
+#include "platform/sim/FaultNetwork.h"
+#include "platform/sim/RecordingDialogControls.h"
+#include "platform/sim/ScriptedUi.h"
+#include "platform/sim/VirtualClock.h"
+#include "printer/discovery/EthernetDiscovery.h"
+
+namespace kv::ethtest {
+namespace {
+
+using platform::Control;
+using Bytes = std::vector<uint8_t>;
+
+// A printer emulator on a loopback port and the application around it.
+struct FindWorld {
+    explicit FindWorld(std::string deviceId) : model(config(std::move(deviceId)), &clock) {
+        clientNet.setBounds({1000, 300, 1000});
+        emulator::TcpServer::Options options;
+        options.port = 0;
+        server = std::make_unique<emulator::TcpServer>(model, serverNet, options);
+        EXPECT_TRUE(server->start());
+        sys.clock = &clock;
+        sys.trace = &trace;
+        sys.ui = &ui;
+        sys.controls = &controls;
+        sys.network = &faulty;
+        state.ipAddressText = {"127", "0", "0", "1"};
+        state.portNumberText = std::to_string(server->port());
+        state.printerCount = 7;  // left alone
+        state.activePortType = PORT_TYPE_USB;
+    }
+    ~FindWorld() { server->stop(); }
+    static emulator::PrinterConfig config(std::string deviceId) {
+        emulator::PrinterConfig c;
+        c.deviceId = std::move(deviceId);
+        return c;
+    }
+    bool find() { return findEthernetPrinter(ctx, controls, state.printerData); }
+
+    platform::sim::VirtualClock clock;
+    emulator::PrinterModel model;
+    platform::linux_impl::PosixNetwork serverNet;
+    platform::linux_impl::PosixNetwork clientNet;
+    platform::sim::FaultNetwork faulty{clientNet};
+    std::unique_ptr<emulator::TcpServer> server;
+    platform::sim::CaptureTrace trace;
+    platform::sim::ScriptedUi ui;
+    platform::sim::RecordingDialogControls controls;
+    platform::Services sys;
+    AppState state;
+    Context ctx{state, sys};
+};
+
+constexpr Control kProgramFields[] = {Control::programStatusText, Control::programStateText,
+                                      Control::programGroup, Control::programStateLabel,
+                                      Control::programStatusLabel};
+
+TEST(FindEthernetPrinter, FieldsByTheEthernetRules) {
+    struct Case {
+        std::string deviceId;
+        std::string printer, language, board, version;
+        bool optionList;
+    };
+    const std::vector<Case> cases = {
+        // A type name ending in A: AEA, which has no Ethernet language text
+        // (locally the same printer shows a board-dependent AEA text).
+        {"MFG:KV;MDL:ZOW2002A;CLS:PRINTER;FWV:V5.12;", "ZOW2002A", "NOT FOUND", "LOGIC BD II ROHS",
+         "V5.12", false},
+        {"MFG:KV;MDL:ZOW3004G;FWV:V1.20;", "ZOW3004G", "G", "LOGIC BD I", "V1.20", false},
+        {"MFG:KV;MDL:ZOW3004F;FWV:V3.01;", "ZOW3004F", "FGL", "LOGIC BD II ROHS", "V3.01", false},
+        {"MFG:KV;MDL:KV ZOR-38;FWV:V6.00;", "ZOR-38", "RASTER", "LOGIC BD II ROHS", "V6.00", true},
+        {"MFG:KV;MDL:ZOR12A;FWV:V1.05(0)GAP_PR;", "ZOR12A", "NOT FOUND", "LOGIC BD II ROHS",
+         "V1.05(0)", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.deviceId);
+        FindWorld w(c.deviceId);
+        EXPECT_TRUE(w.find());
+        EXPECT_EQ(w.controls.text(Control::printerModelText), c.printer);
+        EXPECT_EQ(w.controls.text(Control::portText), "ETHERNET");
+        EXPECT_EQ(w.controls.text(Control::languageText), c.language);
+        EXPECT_EQ(w.controls.text(Control::logicBoardText), c.board);
+        EXPECT_EQ(w.controls.text(Control::currentVersionText), c.version);
+        EXPECT_EQ(w.controls.enabled(Control::optionList), c.optionList);
+        EXPECT_FALSE(w.controls.visible(Control::optionList));
+        EXPECT_EQ(w.controls.text(Control::statusText), "Found Printer - Printer ready");
+        EXPECT_EQ(w.state.activePortType, PORT_TYPE_ETHERNET);
+        EXPECT_EQ(w.state.printerData.portType, PORT_TYPE_ETHERNET);
+        EXPECT_EQ(w.state.printerData.portName, "ETHERNET");
+        EXPECT_EQ(w.state.printerCount, 7) << "the local count is left alone";
+        // Program controls opened: the Flash button waits for a file.
+        EXPECT_FALSE(w.controls.enabled(Control::flashButton));
+        for (Control f : kProgramFields) EXPECT_TRUE(w.controls.enabled(f));
+        // ID and status only, no ESC I C; the socket is closed again.
+        EXPECT_EQ(w.model.received(), Bytes({'<', 'S', 'A', '0', '8', '>', '<', 'S', 'S', '>'}));
+        EXPECT_EQ(w.clientNet.openCount(), 0u);
+        EXPECT_TRUE(w.trace.contains("After finding Ethernet port type = 3"));
+        EXPECT_TRUE(w.ui.boxes().empty());
+    }
+}
+
+TEST(FindEthernetPrinter, StatusLineAndPauses) {
+    FindWorld w("MFG:KV;MDL:ZOW3004F;FWV:V3.01;");
+    EXPECT_TRUE(w.find());
+    EXPECT_EQ(w.controls.textsOf(Control::statusText),
+              (std::vector<std::string>{"Probing for printers - Operation may take up to 30 seconds",
+                                        "Found Printer - Printer ready"}));
+    EXPECT_EQ(w.clock.pauses(), (std::vector<uint32_t>{300, 200}));
+}
+
+TEST(FindEthernetPrinter, Failures) {
+    struct Case {
+        std::string name;
+        std::function<void(FindWorld&)> arrange;
+        std::vector<std::string> boxes;
+        std::string status;
+        bool connected;
+    };
+    const std::vector<Case> cases = {
+        {"not ready",
+         [](FindWorld& w) {
+             auto c = w.model.config();
+             c.statusByte4 = 0x02;
+             w.model.setConfig(c);
+         },
+         {}, "Found Printer - Printer NOT ready", true},
+        {"busy",
+         [](FindWorld& w) {
+             auto c = w.model.config();
+             c.statusByte4 = 0x20;
+             w.model.setConfig(c);
+         },
+         {}, "Found Printer - Printer NOT ready", true},
+        {"silent printer",
+         [](FindWorld& w) {
+             auto c = w.model.config();
+             c.silent = true;
+             w.model.setConfig(c);
+         },
+         {"Can't get printer ID"}, "Found Printer - Printer NOT ready", true},
+        {"connect fails",
+         [](FindWorld& w) {
+             platform::sim::FaultNetwork::Faults f;
+             f.connectFails = true;
+             w.faulty.setFaults(f);
+         },
+         {}, "Did not find Ethernet attached printer", false},
+        {"nobody listens",
+         [](FindWorld& w) { w.server->stop(); },
+         {}, "Did not find Ethernet attached printer", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FindWorld w("MFG:KV;MDL:ZOW3004F;FWV:V3.01;");
+        w.controls.preset(Control::flashButton, {"", true, true});
+        w.controls.preset(Control::findEthernetButton, {"", false, true});
+        w.controls.preset(Control::ethernetGroup, {"", false, true});
+        c.arrange(w);
+        EXPECT_FALSE(w.find());
+        EXPECT_EQ(w.ui.boxTexts(), c.boxes);
+        EXPECT_EQ(w.controls.text(Control::statusText), c.status);
+        EXPECT_EQ(w.clientNet.openCount(), 0u);
+        if (c.connected) {
+            EXPECT_EQ(w.state.activePortType, PORT_TYPE_ETHERNET);
+            EXPECT_FALSE(w.controls.enabled(Control::flashButton));
+            for (Control f : kProgramFields) EXPECT_FALSE(w.controls.enabled(f));
+        } else {
+            EXPECT_EQ(w.state.activePortType, PORT_TYPE_USB) << "no link was made";
+            EXPECT_EQ(w.state.printerData.portType, PORT_TYPE_NONE);
+            EXPECT_TRUE(w.controls.enabled(Control::findEthernetButton));
+            EXPECT_TRUE(w.controls.enabled(Control::ethernetGroup));
+            EXPECT_TRUE(w.controls.enabled(Control::flashButton)) << "program controls untouched";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kv::ethtest
