@@ -3,14 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "ui/console/ConsoleCommand.h"
+
 namespace kv::entry {
 
-// One command of the terminal front end, as a click would be.
-struct ConsoleCommand {
-    enum class Kind { Find, Ethernet, Select, Flash, Ready, Help, Exit };
-    Kind kind;
-    std::string argument;  // address for Ethernet, path for Select
-};
+using ui::ConsoleCommand;
+using ui::parseEthernetTarget;
 
 struct Options {
     bool help = false;
@@ -38,14 +36,6 @@ struct ParseResult {
 };
 
 ParseResult parseOptions(const std::vector<std::string>& args);
-
-// "A.B.C.D[:PORT]" split into the four octet texts and the port text
-// (10001 when none is given). Nothing for a malformed target.
-struct EthernetTarget {
-    std::string octets[4];
-    std::string port;
-};
-std::optional<EthernetTarget> parseEthernetTarget(const std::string& text);
 
 extern const char* const kUsageText;
 

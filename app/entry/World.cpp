@@ -8,6 +8,7 @@
 #include "platform/linux/LinuxDeviceIo.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/PosixNetwork.h"
+#include "platform/linux/PthreadThreads.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
 #include "platform/linux/SyslogTrace.h"
 #include "platform/sim/MemoryFile.h"
@@ -34,6 +35,7 @@ public:
         sys.instanceLock = &lock_;
         sys.admin = &admin_;
         sys.network = &network_;
+        sys.threads = &threads_;
     }
 
 private:
@@ -42,6 +44,7 @@ private:
     lx::FlockInstanceLock lock_;
     lx::PosixAdmin admin_;
     lx::PosixNetwork network_;
+    lx::PthreadThreads threads_;
 };
 
 class RealWorld final : public CommonWorld {

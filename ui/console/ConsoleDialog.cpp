@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ui/console/ConsoleText.h"
+#include "ui/template/DialogTemplate.h"
 
 namespace kv::ui {
 
@@ -10,6 +11,19 @@ namespace {
 std::string quoted(const std::string& text) { return "\"" + escapeConsoleText(text) + "\""; }
 std::string nameOf(platform::Control c) { return std::string(platform::controlName(c)); }
 }  // namespace
+
+std::array<ConsoleDialogControls::State, platform::kControlCount>
+ConsoleDialogControls::templateStates() {
+    std::array<State, platform::kControlCount> states{};
+    const auto items = mainDialogItems();
+    for (size_t i = 0; i < platform::kControlCount; ++i) {
+        const DialogItem& item = items[itemIndexOf(static_cast<platform::Control>(i))];
+        states[i].text = item.caption ? item.caption : "";
+        states[i].visible = (item.styles & kHidden) == 0;
+        states[i].enabled = (item.styles & kDisabled) == 0;
+    }
+    return states;
+}
 
 ConsoleDialogControls::ConsoleDialogControls(std::FILE* out,
                                              std::array<State, platform::kControlCount> initial)

@@ -29,6 +29,9 @@ public:
     void enable(platform::Control control, bool enabled) override;
     void show(platform::Control control, bool visible) override;
 
+    // Every control as the dialog's template creates it.
+    static std::array<State, platform::kControlCount> templateStates();
+
     State state(platform::Control control) const;
     // How many times a control was given exactly this text.
     size_t timesSet(platform::Control control, const std::string& text) const;

@@ -6,7 +6,7 @@
 namespace kv::ui {
 
 using platform::Control;
-using Kind = entry::ConsoleCommand::Kind;
+using Kind = ConsoleCommand::Kind;
 
 bool ConsoleSession::refused(Control control) {
     const auto s = p_.controls.state(control);
@@ -21,24 +21,32 @@ bool ConsoleSession::refused(Control control) {
 // The one-shot timer fires once its interval has passed on the clock, as
 // the window's message loop would deliver it.
 void ConsoleSession::fireDueTimer() {
+    // The only timer is the automatic-load search, whose purpose is a flash:
+    // each run of it counts as a flash attempt.
     while (auto timer = p_.host.pendingTimer()) {
+        const SuccessMark before = mark();
         p_.clock.sleepMs(timer->intervalMs);
         p_.dialog.onTimer(timer->id);
         waitForWorker();
+        lastFlashSucceeded_ = succeededSince(before);
     }
 }
 
 void ConsoleSession::waitForWorker() {
-    if (!p_.flashRunning()) return;
-    const size_t localBefore = p_.controls.timesSet(Control::programStatusText, kLocalFlashSuccess);
-    const size_t netBefore = p_.controls.timesSet(Control::programStatusText, kEthernetFlashSuccess);
-    p_.waitForFlashEnd();
-    lastFlashSucceeded_ =
-        p_.controls.timesSet(Control::programStatusText, kLocalFlashSuccess) > localBefore ||
-        p_.controls.timesSet(Control::programStatusText, kEthernetFlashSuccess) > netBefore;
+    if (p_.flashRunning()) p_.waitForFlashEnd();
 }
 
-bool ConsoleSession::runCommand(const entry::ConsoleCommand& command) {
+ConsoleSession::SuccessMark ConsoleSession::mark() const {
+    return {p_.controls.timesSet(Control::programStatusText, kLocalFlashSuccess),
+            p_.controls.timesSet(Control::programStatusText, kEthernetFlashSuccess)};
+}
+
+bool ConsoleSession::succeededSince(const SuccessMark& before) const {
+    const SuccessMark now = mark();
+    return now.local > before.local || now.ethernet > before.ethernet;
+}
+
+bool ConsoleSession::runCommand(const ConsoleCommand& command) {
     namespace ids = dialog;
     switch (command.kind) {
         case Kind::Find:
@@ -46,7 +54,7 @@ bool ConsoleSession::runCommand(const entry::ConsoleCommand& command) {
             p_.dialog.onCommand(ids::kFindPrinter);
             break;
         case Kind::Ethernet: {
-            const auto target = entry::parseEthernetTarget(command.argument);
+            const auto target = parseEthernetTarget(command.argument);
             const Control fields[] = {Control::ipOctetEdit1, Control::ipOctetEdit2,
                                       Control::ipOctetEdit3, Control::ipOctetEdit4,
                                       Control::portEdit};
@@ -73,10 +81,13 @@ bool ConsoleSession::runCommand(const entry::ConsoleCommand& command) {
             break;
         case Kind::Flash:
             if (refused(Control::flashButton)) return false;
-            lastFlashSucceeded_ = false;
+        {
+            const SuccessMark before = mark();
             p_.dialog.onCommand(ids::kFlash);
             waitForWorker();
+            lastFlashSucceeded_ = succeededSince(before);
             break;
+        }
         case Kind::Ready: p_.dialog.onCommand(ids::kReadyCheck); break;
         case Kind::Help:
             if (refused(Control::helpButton)) return false;
@@ -88,7 +99,7 @@ bool ConsoleSession::runCommand(const entry::ConsoleCommand& command) {
     return true;
 }
 
-int ConsoleSession::run(const std::vector<entry::ConsoleCommand>& commands) {
+int ConsoleSession::run(const std::vector<ConsoleCommand>& commands) {
     std::fprintf(p_.out, "title \"%s\"\n", escapeConsoleText(p_.host.title()).c_str());
     p_.dialog.onInit();
     fireDueTimer();

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/DialogEvents.h"
-#include "app/entry/Options.h"
+#include "ui/console/ConsoleCommand.h"
 #include "platform/Clock.h"
 #include "ui/console/ConsoleDialog.h"
 #include "ui/console/ConsoleUi.h"
@@ -32,13 +32,20 @@ public:
 
     // 0: every command ran and the last flash, if any, succeeded; 1: a
     // command was refused or a flash did not succeed.
-    int run(const std::vector<entry::ConsoleCommand>& commands);
+    int run(const std::vector<ConsoleCommand>& commands);
 
 private:
+    // How often each success text was shown so far.
+    struct SuccessMark {
+        size_t local;
+        size_t ethernet;
+    };
+    SuccessMark mark() const;
+    bool succeededSince(const SuccessMark& before) const;
     bool refused(platform::Control control);
     void fireDueTimer();
     void waitForWorker();
-    bool runCommand(const entry::ConsoleCommand& command);
+    bool runCommand(const ConsoleCommand& command);
 
     Parts p_;
     std::optional<bool> lastFlashSucceeded_;

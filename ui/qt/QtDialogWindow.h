@@ -6,7 +6,7 @@
 
 #include "app/DialogEvents.h"
 #include "platform/DialogControls.h"
-#include "ui/qt/DialogTemplate.h"
+#include "ui/template/DialogTemplate.h"
 #include "ui/qt/TransferProgress.h"
 
 class QProgressBar;

@@ -1,4 +1,4 @@
-#include "ui/qt/DialogTemplate.h"
+#include "ui/template/DialogTemplate.h"
 
 #include <array>
 #include <stdexcept>
