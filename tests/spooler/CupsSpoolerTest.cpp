@@ -285,8 +285,8 @@ TEST_F(RealCups, AJobPrintingDuringTheSwitchIsPrintedAfterTheRestore) {
               "URI=" + kKvUsbUri + "\nticket printing during the switch\n");
 }
 
-// Both runs of kvflash are in one test: run side by side they would take
-// each other's instance lock.
+// kvflash runs with a lock folder of its own, so no other test's copy holds
+// its instance lock.
 TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) {
     if (trim(run("id -u").out) != "0") GTEST_SKIP() << "kvflash starts only as root";
     ASSERT_TRUE(fs::exists(kvflashPath())) << "build kvflash first: " << kvflashPath();
@@ -296,7 +296,7 @@ TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) 
     EXPECT_EQ(w->ipp("kv_usb").uri, "file:/dev/null");
     EXPECT_EQ(w->ipp("kv_lpt").state, "stopped");
 
-    const auto list = run(w->env() + "KVFLASH_STATE_DIR=" + stateDir + " " + kvflashPath() +
+    const auto list = run(w->env() + "KVFLASH_STATE_DIR=" + stateDir + " KVFLASH_LOCK_DIR=" + stateDir + " " + kvflashPath() +
                           " --list-queues");
     EXPECT_EQ(list.code, 0);
     EXPECT_NE(list.out.find("kv_usb\tFILE:\tfile:/dev/null\tKV ZOW3004F PT\tswitched by an earlier "
@@ -308,7 +308,7 @@ TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) 
               std::string::npos)
         << list.out;
 
-    const auto start = run(w->env() + "KVFLASH_STATE_DIR=" + stateDir + " " + kvflashPath());
+    const auto start = run(w->env() + "KVFLASH_STATE_DIR=" + stateDir + " KVFLASH_LOCK_DIR=" + stateDir + " " + kvflashPath());
     EXPECT_EQ(start.code, 0) << start.out << start.err;
     EXPECT_NE(start.out.find("box - \"Print queues left switched by an earlier run have been "
                              "restored\""),
@@ -321,7 +321,7 @@ TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) 
     ASSERT_TRUE(journal->exists());
 
     const std::string command =
-        w->env() + "KVFLASH_STATE_DIR=" + stateDir + " " + kvflashPath() + " --restore-queues";
+        w->env() + "KVFLASH_STATE_DIR=" + stateDir + " KVFLASH_LOCK_DIR=" + stateDir + " " + kvflashPath() + " --restore-queues";
     const auto first = run(command);
     EXPECT_EQ(first.code, 0) << first.out << first.err;
     EXPECT_EQ(first.out, "kv_lpt: restored to parallel:/dev/lp0\n"
