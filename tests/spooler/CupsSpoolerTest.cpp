@@ -130,6 +130,13 @@ protected:
         return pid;
     }
 
+    // kvflash on this scheduler, with a journal folder and an instance-lock
+    // folder of its own (so no other test's copy holds the lock).
+    std::string kvflash(const std::string& arguments) const {
+        return w->env() + "KVFLASH_STATE_DIR=" + stateDir + " KVFLASH_LOCK_DIR=" + stateDir + " " +
+               kvflashPath() + " " + arguments;
+    }
+
     void killHard(const std::string& pid) {
         run("kill -KILL " + pid + "; while kill -0 " + pid + " 2>/dev/null && ! grep -q ') Z' /proc/" +
                 pid + "/stat 2>/dev/null; do sleep 0.01; done",
@@ -285,8 +292,6 @@ TEST_F(RealCups, AJobPrintingDuringTheSwitchIsPrintedAfterTheRestore) {
               "URI=" + kKvUsbUri + "\nticket printing during the switch\n");
 }
 
-// kvflash runs with a lock folder of its own, so no other test's copy holds
-// its instance lock.
 TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) {
     if (trim(run("id -u").out) != "0") GTEST_SKIP() << "kvflash starts only as root";
     ASSERT_TRUE(fs::exists(kvflashPath())) << "build kvflash first: " << kvflashPath();
@@ -296,8 +301,7 @@ TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) 
     EXPECT_EQ(w->ipp("kv_usb").uri, "file:/dev/null");
     EXPECT_EQ(w->ipp("kv_lpt").state, "stopped");
 
-    const auto list = run(w->env() + "KVFLASH_STATE_DIR=" + stateDir + " KVFLASH_LOCK_DIR=" + stateDir + " " + kvflashPath() +
-                          " --list-queues");
+    const auto list = run(kvflash("--list-queues"));
     EXPECT_EQ(list.code, 0);
     EXPECT_NE(list.out.find("kv_usb\tFILE:\tfile:/dev/null\tKV ZOW3004F PT\tswitched by an earlier "
                             "run from " + kKvUsbUri + " (kvflash --restore-queues puts it back)\n"),
@@ -308,7 +312,7 @@ TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) 
               std::string::npos)
         << list.out;
 
-    const auto start = run(w->env() + "KVFLASH_STATE_DIR=" + stateDir + " KVFLASH_LOCK_DIR=" + stateDir + " " + kvflashPath());
+    const auto start = run(kvflash(""));
     EXPECT_EQ(start.code, 0) << start.out << start.err;
     EXPECT_NE(start.out.find("box - \"Print queues left switched by an earlier run have been "
                              "restored\""),
@@ -320,8 +324,7 @@ TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) 
     killHard(startSwitchingHelper());
     ASSERT_TRUE(journal->exists());
 
-    const std::string command =
-        w->env() + "KVFLASH_STATE_DIR=" + stateDir + " KVFLASH_LOCK_DIR=" + stateDir + " " + kvflashPath() + " --restore-queues";
+    const std::string command = kvflash("--restore-queues");
     const auto first = run(command);
     EXPECT_EQ(first.code, 0) << first.out << first.err;
     EXPECT_EQ(first.out, "kv_lpt: restored to parallel:/dev/lp0\n"
