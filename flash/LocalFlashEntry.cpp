@@ -1,0 +1,135 @@
+#include <array>
+#include <cstdio>
+#include <string_view>
+
+#include "flash/EthernetFlash.h"
+#include "flash/FlashJob.h"
+#include "flash/FlashWorker.h"
+#include "flash/LocalFlash.h"
+#include "flash/LocalWrite.h"
+#include "link/local/LocalHandles.h"
+#include "platform/DeviceIo.h"
+#include "printer/discovery/Discovery.h"
+#include "spooler/PortRedirection.h"
+#include "status/StatusExchange.h"
+
+namespace kv {
+namespace {
+
+using platform::Control;
+
+constexpr std::array<uint8_t, 4> kFlashModeRequest{0x1B, 0x2A, 0x46, 0x52};   // ESC * F R
+constexpr std::array<uint8_t, 4> kFlashReadyRequest{0x1B, 0x49, 0x41, 0x0F};  // ESC I A 0F
+constexpr uint8_t kParallelZero = 0x00;
+constexpr std::string_view kFlashReady = "FLASH READY";
+constexpr size_t kMessageSize = 1024;
+
+// One status reply after a request, with one more try 100 ms later.
+bool readStatusBack(Context& ctx, platform::DeviceHandle handle, PrinterData& printer,
+                    std::array<uint8_t, kStatusReplySize>& reply, uint32_t& length) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (attempt > 0) ctx.clock().sleepMs(100);
+        length = kStatusReplySize;
+        if (GetPrinterStatusData(ctx.sys, handle, reply.data(), length, false, nullptr, 0,
+                                 printer)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool holdsFlashReady(const std::array<uint8_t, kStatusReplySize>& reply, uint32_t length) {
+    const std::string_view received(reinterpret_cast<const char*>(reply.data()),
+                                    std::min<size_t>(length, reply.size()));
+    return received.find(kFlashReady) != std::string_view::npos;
+}
+
+bool fail(Context& ctx, const std::string& text) {
+    platform::box(ctx.ui(), text);
+    return false;
+}
+
+}  // namespace
+
+bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
+                         platform::DialogControls& controls, PrinterData& printer) {
+    std::array<uint8_t, kStatusReplySize> reply{};
+    uint32_t length = 0;
+
+    if (!isPrinterReady(ctx.sys, handle, printer)) {
+        std::array<char, kMessageSize> message{};
+        std::snprintf(message.data(), message.size(),
+                      "%s printer is NOT ready, resolve and try again  %s",
+                      printer.typeName.c_str(), printer.portName.c_str());
+        return fail(ctx, message.data());
+    }
+    controls.setText(Control::programStatusText, "Printer responding");
+
+    if (!printer.isZor1Family) {
+        ctx.clock().sleepMs(500);
+        if (!writeWholeBlock(ctx, handle, kFlashModeRequest.data(), kFlashModeRequest.size())) {
+            return fail(ctx, "Error 1bFR");
+        }
+        ctx.clock().sleepMs(100);
+        if (!readStatusBack(ctx, handle, printer, reply, length)) {
+            return fail(ctx, "Could not read status back");
+        }
+        ctx.clock().sleepMs(100);
+        if (!writeWholeBlock(ctx, handle, kFlashReadyRequest.data(), kFlashReadyRequest.size())) {
+            return fail(ctx, "Error 1bIA");
+        }
+        ctx.clock().sleepMs(500);
+        if (!readStatusBack(ctx, handle, printer, reply, length)) {
+            return fail(ctx, "Could not read status back");
+        }
+        if (printer.portType == PORT_TYPE_PARALLEL &&
+            !writeWholeBlock(ctx, handle, &kParallelZero, 1)) {
+            return fail(ctx, "Benign write of 0 failed");
+        }
+        if (!holdsFlashReady(reply, length)) {
+            return fail(ctx, "Failed to entered flash programming mode");
+        }
+    }
+
+    FlashJob& job = ctx.state.flashJob;
+    job.handle = handle;
+    job.controls = &controls;
+    job.image.reset();
+    job.printer = &printer;
+    ctx.state.flashInProgress = true;
+    if (!startFlashWorker(ctx, &ProgramFlash)) {
+        ctx.state.flashInProgress = false;
+        return fail(ctx, "Flash update thread did not start");
+    }
+    return true;
+}
+
+bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
+    AppState& state = ctx.state;
+    if (state.flashInProgress) return false;
+
+    // After a quit request the program ends soon: a transfer cut off by
+    // that would leave the printer half programmed.
+    if (!refreshPrinterData(ctx, controls, printer)) {
+        RestorePortsToOriginal(ctx.sys, state);
+        return false;
+    }
+    if (state.activePortType == PORT_TYPE_ETHERNET) {
+        return FlashPrinterNowEthernet(ctx, controls, printer);
+    }
+
+    if (!GetPrinterHandle(ctx, state.printerHandle, printer)) {
+        platform::box(ctx.ui(), "Programming could NOT get printer handle");
+        RestorePortsToOriginal(ctx.sys, state);
+        return false;
+    }
+    if (!EnterFlashModeLocal(ctx, state.printerHandle, controls, printer)) {
+        // Nobody else will close it.
+        platform::require(ctx.sys.deviceIo, "deviceIo").close(state.printerHandle);
+        RestorePortsToOriginal(ctx.sys, state);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kv

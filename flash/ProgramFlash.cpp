@@ -1,0 +1,206 @@
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "flash/FirmwareHeader.h"
+#include "flash/FlashJob.h"
+#include "flash/FlashWorker.h"
+#include "flash/LocalFlash.h"
+#include "flash/LocalWrite.h"
+#include "flash/TransferParameters.h"
+#include "platform/DeviceIo.h"
+#include "printer/discovery/Discovery.h"
+#include "spooler/PortRedirection.h"
+
+namespace kv {
+namespace {
+
+using platform::Control;
+
+// One reusable block buffer, as large as the largest block needs.
+constexpr size_t kBlockBufferSize = 8448;
+
+std::string formatted(const char* format, uint64_t value) {
+    std::array<char, 128> text{};
+    std::snprintf(text.data(), text.size(), format, static_cast<int>(value));
+    return text.data();
+}
+
+class Transfer {
+public:
+    Transfer(Context& ctx, FlashJob& job)
+        : ctx_(ctx),
+          job_(job),
+          controls_(*job.controls),
+          printer_(*job.printer),
+          params_(transferParametersFor(printer_)) {}
+
+    // Everything up to the ending: true when the image went over and the
+    // reset wait passed.
+    bool run() {
+        setStatus(formatted("Delaying %d seconds", params_.startDelaySeconds));
+        countSeconds(params_.startDelaySeconds);
+
+        file_.open(ctx_.state.firmwareFileName, std::ios::binary);
+        if (!file_.is_open()) {
+            platform::box(ctx_.ui(), "ProgramFlash", "FW file DID NOT open");
+            return false;
+        }
+        // The size as a 32-bit count, as the printer's protocol carries it.
+        file_.seekg(0, std::ios::end);
+        const std::streamoff end = file_.tellg();
+        file_.seekg(0, std::ios::beg);
+        if (end < 0) return false;
+        const uint32_t fileSize = static_cast<uint32_t>(static_cast<uint64_t>(end) & 0xFFFFFFFFu);
+        setStatus(formatted("Programming %d KBytes", fileSize / 1024));
+        ctx_.clock().sleepMs(2000);
+
+        if (params_.wholeFileFirst && !announcePayload(fileSize)) return false;
+        if (!stream()) return false;
+
+        ctx_.trace().write("Done ============================================");
+        setState("End Of File");
+        file_.close();
+        ctx_.clock().sleepMs(1000);
+
+        setStatus("Waiting for reset");
+        countSeconds(params_.resetWaitSeconds);
+        setStatus("Printer successfully flashed");
+        setState(" ");
+        return true;
+    }
+
+private:
+    void setStatus(const std::string& text) { controls_.setText(Control::programStatusText, text); }
+    void setState(const std::string& text) { controls_.setText(Control::programStateText, text); }
+
+    void countSeconds(uint32_t seconds) {
+        for (uint32_t n = 0; n < seconds; ++n) {
+            setState(formatted("%d seconds elapsed", n));
+            ctx_.clock().sleepMs(1000);
+        }
+    }
+
+    // The ZOR1 family: the whole file in memory, the payload chosen, the
+    // programming command sent.
+    bool announcePayload(uint32_t fileSize) {
+        uint32_t payloadLength = fileSize;
+        try {
+            memory_.emplace(fileSize, uint8_t{0});
+        } catch (const std::bad_alloc&) {
+            // No room: the blocks come from the file after all.
+            memory_.reset();
+        }
+        if (memory_) {
+            file_.read(reinterpret_cast<char*>(memory_->data()), fileSize);
+            if (static_cast<uint64_t>(file_.gcount()) != fileSize) return false;
+            payload_ = memory_->data();
+            if (printer_.boardCode == 15 || printer_.boardCode == 16) {
+                const uint8_t* behindHeader = nullptr;
+                const int32_t result = CheckFirmwareHeader(memory_->data(), fileSize, &behindHeader);
+                if (result == -2) return false;
+                if (result >= 0) {
+                    payload_ = behindHeader;
+                    payloadLength = static_cast<uint32_t>(result);
+                }
+            }
+            remaining_ = payloadLength;
+        }
+        const auto command = FLASH_PROGRAM_COMMAND(payloadLength);
+        if (!writeWholeBlock(ctx_, job_.handle, command.data(), command.size())) {
+            platform::box(ctx_.ui(), "Error HW Programming Command");
+            return false;
+        }
+        return true;
+    }
+
+    // The next block: from memory, the block size or the rest (the rest is
+    // the last block, even when empty); from the file, what one read brings.
+    // Nothing on a read error.
+    std::optional<size_t> nextBlock(bool& last) {
+        last = false;
+        if (memory_) {
+            size_t n = params_.blockSize;
+            if (remaining_ < n) {
+                n = remaining_;
+                last = true;
+            }
+            std::copy_n(payload_, n, buffer_.begin());
+            payload_ += n;
+            remaining_ -= n;
+            return n;
+        }
+        file_.read(reinterpret_cast<char*>(buffer_.data()), params_.blockSize);
+        if (file_.bad()) return std::nullopt;
+        return static_cast<size_t>(file_.gcount());
+    }
+
+    bool stream() {
+        uint64_t total = 0;
+        while (true) {
+            bool last = false;
+            const std::optional<size_t> block = nextBlock(last);
+            // A file that cannot be read to its end is no image to report
+            // as flashed.
+            if (!block) return false;
+            total += *block;
+            if (*block == 0) return true;
+            setState(formatted("%d KBytes programmed\r\n", total / 1024));
+            if (!writeWholeBlock(ctx_, job_.handle, buffer_.data(), *block)) {
+                const uint32_t code = platform::require(ctx_.sys.deviceIo, "deviceIo").lastError();
+                std::array<char, 128> text{};
+                std::snprintf(text.data(), text.size(), "Write flash error = Dec = %d, Hex = %X",
+                              static_cast<int>(code), static_cast<unsigned>(code));
+                platform::box(ctx_.ui(), text.data());
+                return false;
+            }
+            if (last) return true;
+        }
+    }
+
+    Context& ctx_;
+    FlashJob& job_;
+    platform::DialogControls& controls_;
+    PrinterData& printer_;
+    const TransferParameters params_;
+    std::ifstream file_;
+    std::array<uint8_t, kBlockBufferSize> buffer_{};
+    std::optional<std::vector<uint8_t>> memory_;
+    const uint8_t* payload_ = nullptr;
+    size_t remaining_ = 0;
+};
+
+// Handle closed, notice, queues back, re-probe, queues back, button away;
+// the flag goes last so that nothing else probes while this one does.
+void finish(Context& ctx, FlashJob& job) {
+    platform::require(ctx.sys.deviceIo, "deviceIo").close(job.handle);
+    PrinterData& printer = *job.printer;
+    if (printer.portType == PORT_TYPE_USB && printer.boardCode < 2) {
+        platform::box(ctx.ui(), "update",
+                      "USB printer, please power cycle printer before proceeding, older USB "
+                      "adpaters need BRANDING");
+    }
+    RestorePortsToOriginal(ctx.sys, ctx.state);
+    refreshPrinterData(ctx, *job.controls, printer);
+    RestorePortsToOriginal(ctx.sys, ctx.state);
+    job.controls->show(Control::flashButton, false);
+}
+
+}  // namespace
+
+void ProgramFlash(FlashJob* job) {
+    Context ctx{*job->state, *job->sys};
+    {
+        Transfer transfer(ctx, *job);
+        transfer.run();
+    }
+    finish(ctx, *job);
+    endFlashWorker(ctx.state);
+}
+
+}  // namespace kv
