@@ -136,6 +136,11 @@ int runKvflash(int argc, char** argv) {
     Context ctx{state, sys};
     // Queues this run switched go back before a SIGINT or SIGTERM ends it.
     restoreQueuesOnTermination(ctx, termination);
+    // The watcher uses ctx: it stops before ctx goes, on every return.
+    struct StopWatching {
+        platform::TerminationSignals& signals;
+        ~StopWatching() { signals.stop(); }
+    } stopWatching{termination};
     const bool implicitConsole = !options.console && !desktopAvailable();
     if (options.console || implicitConsole) return runConsole(ctx, options, implicitConsole);
 #ifdef KVFLASH_HAVE_QT
