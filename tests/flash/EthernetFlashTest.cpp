@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "flash/LocalFlash.h"
 #include "tests/flash/EthernetFlashWorld.h"
 
 namespace kv::ethtest {
@@ -463,6 +464,37 @@ TEST(EthernetFlash, FlagClearedOnlyAfterQueuesAndReprobe) {
     }
     EXPECT_FALSE(w.state.flashInProgress);
     EXPECT_EQ(w.state.workerSignal.endedCount(), 1u);
+}
+
+TEST(EthernetFlash, ThroughFlashPrinterNowAsTheDialogCallsIt) {
+    // No local printer was counted; the printer was found over Ethernet.
+    EthernetFlashWorld w;
+    w.state.printerCount = 0;
+    ASSERT_TRUE(w.find());
+    const Bytes image = imageBytes(10000, "V5.60");
+    w.writeImage(image);
+
+    ASSERT_TRUE(FlashPrinterNow(w.ctx, w.controls, w.state.printerData));
+    ASSERT_TRUE(w.state.workerSignal.waitForWorkerEnd());
+    // The re-probe first shows its box for the missing local printer, as it
+    // always has; then the Ethernet road runs.
+    EXPECT_EQ(w.boxTexts(),
+              std::vector<std::string>{
+                  "refreshPrinterData - Did not find connected KV printer, may be Ethernet "
+                  "connected"});
+    EXPECT_EQ(w.model.flashImage(), image);
+    EXPECT_EQ(w.statusTexts().back(), "Progamming complete");
+    EXPECT_EQ(w.state.printerData.firmwareVersion, "V5.60");
+    EXPECT_FALSE(w.state.flashInProgress);
+    EXPECT_TRUE(w.queuesRestored());
+    // The same file again: the printer has that version now, so it asks.
+    w.ui.clear();
+    w.ui.queueAnswer(true);
+    ASSERT_TRUE(FlashPrinterNow(w.ctx, w.controls, w.state.printerData));
+    ASSERT_TRUE(w.state.workerSignal.waitForWorkerEnd());
+    ASSERT_EQ(w.boxTexts().size(), 2u);
+    EXPECT_EQ(w.boxTexts()[1], "New version same as old version, continue?");
+    EXPECT_EQ(w.model.flashSummary().flashes, 2u);
 }
 
 }  // namespace
