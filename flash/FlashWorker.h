@@ -6,11 +6,10 @@
 
 namespace kv {
 
-// The worker's stack reservation. The original asked for 16384 bytes, but
-// on its system that is only the first committed part of a stack that grows
-// to the program's default reservation (1 MiB); a fixed 16 KiB stack here
-// would overflow (sanitizer builds need far more, and get it from the
-// thread service). So: the same 1 MiB the original could grow to.
+// The worker's stack reservation. The transfer was designed for a 16384-byte
+// stack that is only the first committed part of a stack growing to 1 MiB;
+// a fixed 16 KiB stack here would overflow (sanitizer builds need far more,
+// and get it from the thread service). So: the full 1 MiB.
 inline constexpr size_t kWorkerStackBytes = 1024 * 1024;
 
 using FlashWorkerProcedure = void (*)(FlashJob* job);

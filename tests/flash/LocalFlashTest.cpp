@@ -238,7 +238,7 @@ TEST(LocalFlash, LogicBoard2TimelineInVirtualTime) {
         }
     }
     // One worker, asked for above-normal priority and at least the
-    // original's stack.
+    // 16384-byte stack the transfer was designed for.
     ASSERT_EQ(w.threads.optionsAsked().size(), 1u);
     EXPECT_TRUE(w.threads.optionsAsked()[0].aboveNormalPriority);
     EXPECT_GE(w.threads.optionsAsked()[0].stackBytes, 16384u);

@@ -36,7 +36,7 @@ TEST(PthreadThreads, DetachedWithTheStackAndPriorityAsked) {
     const int niceBefore = linux_impl::PthreadThreads::currentThreadFacts().nice;
     auto seen = std::make_shared<Seen>();
     ThreadOptions options;
-    options.stackBytes = 16384;  // what the original asked for
+    options.stackBytes = 16384;  // the smallest stack a worker may ask for
     options.aboveNormalPriority = true;
     ASSERT_TRUE(threads.startDetached([seen] { seen->record(); }, options));
     ASSERT_TRUE(seen->wait());

@@ -23,7 +23,7 @@ public:
                                    const std::string& text,
                                    platform::BoxButtons buttons) override;
     // A Qt file dialog (not the desktop's), so that the pattern match is the
-    // same everywhere: it ignores case, as the original system's did.
+    // same everywhere: it ignores case, as the filter's patterns expect.
     std::optional<std::string> openFile(const platform::OpenFileRequest& request) override;
     // Ends the dialog if it is still open; the front end's run() returns the code.
     void postQuit(int code) override;
