@@ -16,8 +16,9 @@ bool startFlashWorker(Context& ctx, FlashWorkerProcedure procedure) {
 }
 
 void endFlashWorker(AppState& state) {
-    state.flashInProgress.store(false);
-    state.workerSignal.notifyEnded();
+    // One step under the signal's lock: a waiter that sees the flag clear
+    // may tear the state down at once.
+    state.workerSignal.notifyEnded(state.flashInProgress);
 }
 
 }  // namespace kv

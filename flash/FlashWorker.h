@@ -19,8 +19,8 @@ using FlashWorkerProcedure = void (*)(FlashJob* job);
 // priority. False when no thread could be created.
 bool startFlashWorker(Context& ctx, FlashWorkerProcedure procedure);
 
-// The worker's very last step: clears flashInProgress, then tells any
-// waiter that this worker has ended. Nothing of the job or the state may be
+// The worker's very last step: clears flashInProgress and tells any waiter
+// that this worker has ended, in one step under the signal's lock. Nothing of the job or the state may be
 // touched after it.
 void endFlashWorker(AppState& state);
 

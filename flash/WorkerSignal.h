@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -21,6 +22,24 @@ public:
         // Notified under the lock: a waiter cannot return (and destroy the
         // state holding this signal) before the worker is done with it.
         wake_.notify_all();
+    }
+
+    // The worker's last step: `running` goes false and the end is counted
+    // under the lock, so a waitWhileRunning that sees it false returns only
+    // after the worker has let go of this signal.
+    void notifyEnded(std::atomic<bool>& running) {
+        std::lock_guard lock(mutex_);
+        running.store(false);
+        ++ended_;
+        wake_.notify_all();
+    }
+
+    // Waits until `running` is false, whatever earlier ends were left
+    // untaken. False when the time ran out.
+    bool waitWhileRunning(const std::atomic<bool>& running,
+                          std::chrono::milliseconds timeout = kWorkerEndWait) {
+        std::unique_lock lock(mutex_);
+        return wake_.wait_for(lock, timeout, [&running] { return !running.load(); });
     }
 
     uint64_t endedCount() const {

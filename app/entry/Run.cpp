@@ -37,10 +37,10 @@ bool desktopAvailable() {
 }
 
 // Waits until a running worker (and its re-probe) has ended; the worker's
-// own steps are all bounded.
+// own steps are all bounded. By the flag: an earlier worker's end that
+// nobody took must not count for this one.
 void waitForFlashEnd(AppState& state) {
-    while (state.flashInProgress) {
-        if (state.workerSignal.waitForWorkerEnd(std::chrono::seconds(1))) return;
+    while (!state.workerSignal.waitWhileRunning(state.flashInProgress, std::chrono::seconds(1))) {
     }
 }
 
