@@ -69,6 +69,7 @@ void MainDialog::onInit() {
 }
 
 void MainDialog::onTimer(int id) {
+    applyPendingEdits();
     if (id != ids::kAutoLoadTimer) return;
     host_.stopTimer(ids::kAutoLoadTimer);
     if (ctx_.state.autoLoadMode == 1) runAutoLoadSearch();
@@ -88,6 +89,7 @@ void MainDialog::runAutoLoadSearch() {
 }
 
 void MainDialog::onCommand(int id) {
+    applyPendingEdits();
     switch (id) {
         case ids::kExit:
         case ids::kCancel: exitOrRefuse(id); break;
@@ -181,8 +183,22 @@ void MainDialog::onEditChanged(int id, const std::string& text) {
     std::string* buffer = addressBuffer(ctx_.state, id);
     if (!buffer) return;
     const std::string firstLine = text.substr(0, text.find_first_of("\r\n"));
-    *buffer = fitField(firstLine, kAddressTextSize);
-    ctx_.trace().write(*buffer);
+    const std::string fitted = fitField(firstLine, kAddressTextSize);
+    ctx_.trace().write(fitted);
+    // An Ethernet worker reads the address for its re-probe: the text waits
+    // for the next event after the flash.
+    if (ctx_.state.flashInProgress) {
+        pendingEdits_[id] = fitted;
+        return;
+    }
+    pendingEdits_.erase(id);
+    *buffer = fitted;
+}
+
+void MainDialog::applyPendingEdits() {
+    if (pendingEdits_.empty() || ctx_.state.flashInProgress) return;
+    for (const auto& [id, text] : pendingEdits_) *addressBuffer(ctx_.state, id) = text;
+    pendingEdits_.clear();
 }
 
 void MainDialog::onOptionSelected(int index) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <map>
 #include <string>
 
 #include "app/Context.h"
@@ -50,12 +51,15 @@ private:
     void findEthernet();
     void runAutoLoadSearch();
     void enableEthernetGroup();
+    void applyPendingEdits();
 
     Context& ctx_;
     DialogHost& host_;
     bool ended_ = false;
     int result_ = 0;
     bool ethernetFoundReady_ = false;
+    // Address text typed while a worker may read the address, by item id.
+    std::map<int, std::string> pendingEdits_;
 };
 
 }  // namespace kv

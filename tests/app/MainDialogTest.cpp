@@ -191,6 +191,25 @@ TEST(MainDialog, AddressFieldsStoreTheFirstLineAsTyped) {
     EXPECT_TRUE(w.trace.contains("abc"));
 }
 
+// An Ethernet worker reads the address for its re-probe: typing meanwhile
+// must not change it under the worker, nor be lost.
+TEST(MainDialog, AddressTypedWhileFlashingIsKeptUntilTheFlashEnds) {
+    DialogWorld w;
+    w.state.flashInProgress = true;
+    w.dialog.onEditChanged(ids::kIpOctet1, "10");
+    w.dialog.onEditChanged(ids::kPortEdit, "9100");
+    w.dialog.onEditChanged(ids::kPortEdit, "9101");
+    w.dialog.onCommand(ids::kHelp);
+    EXPECT_EQ(w.state.ipAddressText[0], "192");
+    EXPECT_EQ(w.state.portNumberText, "10001");
+
+    w.state.flashInProgress = false;
+    w.dialog.onCommand(ids::kHelp);
+    EXPECT_EQ(w.state.ipAddressText[0], "10");
+    EXPECT_EQ(w.state.ipAddressText[1], "168");
+    EXPECT_EQ(w.state.portNumberText, "9101");
+}
+
 TEST(MainDialog, LettersInTheAddressMakeTheConnectFail) {
     DialogWorld w;
     w.dialog.onEditChanged(ids::kIpOctet1, "abc");
