@@ -123,10 +123,13 @@ void endProgramNow(int code) {
 
 void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& signals,
                                 std::function<void(int)> endProgram) {
-    signals.watch([&ctx, endProgram = std::move(endProgram)](int signalNumber) {
+    // The services as they are now: the entry sets the front end's fields
+    // later on its own thread, and the restore needs none of them.
+    signals.watch([&ctx, base = ctx.sys, endProgram = std::move(endProgram)](int signalNumber) {
         EndingUi ui(ctx.trace());
-        platform::Services sys = ctx.sys;
+        platform::Services sys = base;
         sys.ui = &ui;
+        sys.controls = nullptr;
         platform::tracef(ctx.trace(), "Signal %d - restoring print queues before ending\r\n",
                          signalNumber);
         RestoreQueuesForExit(sys, ctx.state);

@@ -227,6 +227,29 @@ TEST(Termination, RealSignalWhileAnotherThreadSwitches) {
     EXPECT_FALSE(w.journal.content().has_value());
 }
 
+// The entry gives the services their front end only after the watcher
+// runs: a signal handled meanwhile must not read those fields (the thread
+// sanitizer sees it).
+TEST(Termination, FrontEndMayBeSetWhileASignalIsHandled) {
+    CommandWorld w;
+    w.spooler.addQueue(uriQueue("kv", "usb://KV/A", "KV ZOW3004F PT"));
+    Context ctx{w.state, w.sys};
+    ASSERT_TRUE(SetPortsToFile(w.sys, w.state));
+    w.sys.ui = nullptr;
+    platform::sim::ManualTermination signals;
+    std::promise<int> ended;
+    restoreQueuesOnTermination(ctx, signals, [&](int code) { ended.set_value(code); });
+
+    std::thread watcher([&] { signals.deliver(SIGINT); });
+    w.sys.ui = &w.ui;
+    w.sys.controls = nullptr;
+    watcher.join();
+
+    EXPECT_EQ(ended.get_future().get(), 128 + SIGINT);
+    EXPECT_EQ(w.spooler.queue("kv")->location, "usb://KV/A");
+    EXPECT_TRUE(w.ui.boxes().empty());
+}
+
 TEST(SimulatedSpooler, DefaultWorldHasAKvQueueOnUsbAndAnotherQueue) {
     platform::sim::MemorySpooler spooler(platform::sim::MemorySpooler::defaultWorld());
     const auto queues = spooler.enumerateLocal().queues;
