@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev
   libcups2-dev cups-daemon cups-client cups-ipp-utils
-  qt6-base-dev xvfb xauth
+  qt6-base-dev fonts-dejavu-core xvfb xauth
 )
 missing=()
 for p in "${packages[@]}"; do
