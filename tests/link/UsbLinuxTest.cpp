@@ -23,13 +23,7 @@ struct LinuxUsb {
     platform::sim::ScriptedUi ui;
     platform::linux_impl::SysfsUsbEnumerator enumerator{machine.sys().string(),
                                                         machine.dev().string()};
-    platform::linux_impl::LinuxDeviceIo io{[this] {
-        platform::linux_impl::LinuxDeviceIoOptions o;
-        o.sysRoot = machine.sys().string();
-        o.devRoot = machine.dev().string();
-        o.procRoot = machine.proc().string();
-        return o;
-    }()};
+    platform::linux_impl::LinuxDeviceIo io{machine.ioOptions()};
     platform::Services sys;
 
     LinuxUsb() {

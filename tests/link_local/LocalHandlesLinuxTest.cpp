@@ -24,10 +24,7 @@ struct LinuxLocal {
     platform::linux_impl::SysfsUsbEnumerator enumerator{machine.sys().string(),
                                                         machine.dev().string()};
     platform::linux_impl::LinuxDeviceIo io{[this] {
-        platform::linux_impl::LinuxDeviceIoOptions o;
-        o.sysRoot = machine.sys().string();
-        o.devRoot = machine.dev().string();
-        o.procRoot = machine.proc().string();
+        auto o = machine.ioOptions();
         o.defaultReadBoundMs = 0;
         return o;
     }()};

@@ -5,6 +5,8 @@
 #include <random>
 #include <string>
 
+#include "platform/linux/LinuxDeviceIo.h"
+
 namespace kv::testing {
 
 // A scratch machine tree for the Linux device backend: sys/, dev/ and proc/
@@ -29,6 +31,14 @@ public:
     std::filesystem::path sys() const { return root_ / "sys"; }
     std::filesystem::path dev() const { return root_ / "dev"; }
     std::filesystem::path proc() const { return root_ / "proc"; }
+    // Device I/O that looks for its nodes and probe data in this tree.
+    platform::linux_impl::LinuxDeviceIoOptions ioOptions() const {
+        platform::linux_impl::LinuxDeviceIoOptions o;
+        o.sysRoot = sys().string();
+        o.devRoot = dev().string();
+        o.procRoot = proc().string();
+        return o;
+    }
 
     static void write(const std::filesystem::path& file, const std::string& text) {
         std::filesystem::create_directories(file.parent_path());
