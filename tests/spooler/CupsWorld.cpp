@@ -78,13 +78,16 @@ bool onPath(const std::string& tool) {
 
 // Stands in for a local printer. With <queue>.block present it first waits
 // (at most 10 s) for the file to go, so a test can catch a job mid-print.
+// The output appears whole (rename), so a test never reads half a job.
 constexpr const char* kBackend = R"(#!/bin/sh
 [ $# -eq 0 ] && exit 0
 out="@OUT@/$PRINTER"
 echo started > "$out.started"
 i=0
 while [ -e "$out.block" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done
-{ echo "URI=$DEVICE_URI"; if [ -n "$6" ]; then cat "$6"; else cat; fi; } >> "$out.out"
+tmp="$out.part.$$"
+{ [ -e "$out.out" ] && cat "$out.out"; echo "URI=$DEVICE_URI"; if [ -n "$6" ]; then cat "$6"; else cat; fi; } > "$tmp"
+mv -f "$tmp" "$out.out"
 )";
 
 constexpr const char* kAttributesTest = R"({
