@@ -5,33 +5,14 @@
 
 #include "link/Usb.h"
 #include "link/UsbConfig.h"
-#include "platform/linux/LinuxDeviceIo.h"
-#include "platform/linux/SysfsUsbEnumerator.h"
-#include "platform/sim/CaptureTrace.h"
-#include "platform/sim/ScriptedUi.h"
-#include "platform/sim/VirtualClock.h"
-#include "tests/platform/FakeSysfs.h"
+#include "tests/platform/LinuxMachineWorld.h"
 
 namespace kv {
 namespace {
 
 // The USB code on the Linux backend, over a stand-in sysfs tree.
-struct LinuxUsb {
-    testing::FakeMachine machine;
-    platform::sim::VirtualClock clock;
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    platform::linux_impl::SysfsUsbEnumerator enumerator{machine.sys().string(),
-                                                        machine.dev().string()};
-    platform::linux_impl::LinuxDeviceIo io{machine.ioOptions()};
-    platform::Services sys;
-
+struct LinuxUsb : testing::LinuxMachineWorld {
     LinuxUsb() {
-        sys.clock = &clock;
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.deviceIo = &io;
-        sys.enumerator = &enumerator;
         machine.addDevice("1-1", "4b56", "0001", "5a-4f-57-31");
         machine.addInterface("1-1", "usblp", 1);
         machine.addDevice("1-2", "4b56", "0002", "ZOR1-0042");

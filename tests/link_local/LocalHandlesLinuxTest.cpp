@@ -6,39 +6,17 @@
 #include "app/Context.h"
 #include "link/local/LocalHandles.h"
 #include "platform/linux/LinuxDeviceIo.h"
-#include "platform/linux/SysfsUsbEnumerator.h"
-#include "platform/sim/CaptureTrace.h"
-#include "platform/sim/ScriptedUi.h"
-#include "platform/sim/VirtualClock.h"
-#include "tests/platform/FakeSysfs.h"
+#include "tests/platform/LinuxMachineWorld.h"
 
 namespace kv {
 namespace {
 
-// GetPrinterHandle on the Linux backend over a stand-in machine tree.
-struct LinuxLocal {
-    testing::FakeMachine machine;
-    platform::sim::VirtualClock clock;
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    platform::linux_impl::SysfsUsbEnumerator enumerator{machine.sys().string(),
-                                                        machine.dev().string()};
-    platform::linux_impl::LinuxDeviceIo io{[this] {
-        auto o = machine.ioOptions();
-        o.defaultReadBoundMs = 0;
-        return o;
-    }()};
-    platform::Services sys;
+// GetPrinterHandle on the Linux backend over a stand-in machine tree; reads
+// return at once so an empty device costs no waiting.
+struct LinuxLocal : testing::LinuxMachineWorld {
+    LinuxLocal() : LinuxMachineWorld(0) {}
     AppState state;
     Context ctx{state, sys};
-
-    LinuxLocal() {
-        sys.clock = &clock;
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.deviceIo = &io;
-        sys.enumerator = &enumerator;
-    }
 };
 
 TEST(GetPrinterHandleOnLinux, OpensTheFirstUsblpNodeThatOpens) {
