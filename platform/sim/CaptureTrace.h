@@ -15,6 +15,8 @@ public:
     std::vector<std::string> lines() const;
     bool contains(std::string_view line) const;
     size_t count(std::string_view line) const;
+    // `part` was written in this order, other lines in between allowed.
+    bool containsInOrder(const std::vector<std::string>& part) const;
     void clear();
 
 private:

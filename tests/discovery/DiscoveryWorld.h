@@ -26,17 +26,6 @@ inline constexpr const char* kZowId = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;F
 inline constexpr const char* kZowSerial = "5a4f573330303446";
 inline constexpr const char* kKvQueue = "KV_ZOW3004F";
 
-// `part` appears in `all` in this order, other lines in between allowed.
-inline bool inOrder(const Lines& all, const Lines& part) {
-    auto it = all.begin();
-    for (const auto& line : part) {
-        it = std::find(it, all.end(), line);
-        if (it == all.end()) return false;
-        ++it;
-    }
-    return true;
-}
-
 // A machine with local KV printers, the in-memory spooler holding a KV
 // queue on USB and an office queue, and every service discovery and the
 // local flash take, all on a virtual clock.

@@ -33,17 +33,6 @@ struct LocalWorld : testing::UsbWorld {
     bool probe(int port) { return IsPrinterPARALLEL(sys, handle, port, state.printerData); }
 };
 
-// `part` appears in `all` in this order, other lines in between allowed.
-bool inOrder(const Lines& all, const Lines& part) {
-    auto it = all.begin();
-    for (const auto& line : part) {
-        it = std::find(it, all.end(), line);
-        if (it == all.end()) return false;
-        ++it;
-    }
-    return true;
-}
-
 Lines emptyPortProbe(const std::string& port) {
     return {"IsPrinterPARALLEL - Entry",
             "\r\n",
@@ -138,11 +127,11 @@ TEST(GetPrinterHandle, ParallelPrinterWhenNoUsbPrinterOpens) {
     EXPECT_EQ(w.state.activePortType, PORT_TYPE_PARALLEL);
     EXPECT_EQ(w.io.openHandles("LPT2:"), 1u);
     EXPECT_EQ(w.io.openHandles(), 1u);
-    EXPECT_TRUE(inOrder(w.trace.lines(),
-                        {"GetPrinterHandle - USB printer NOT found", "findPrinterPARALLEL - Entry",
-                         "IsPrinterPARALLEL - Preparing for LPT2:",
-                         "Parallel CTO = rit 0 rttc 0 rttm 0 wttc 0 wttm 0",
-                         "GetPrinterHandle - parallel printer found"}));
+    EXPECT_TRUE(w.trace.containsInOrder({"GetPrinterHandle - USB printer NOT found",
+                                         "findPrinterPARALLEL - Entry",
+                                         "IsPrinterPARALLEL - Preparing for LPT2:",
+                                         "Parallel CTO = rit 0 rttc 0 rttm 0 wttc 0 wttm 0",
+                                         "GetPrinterHandle - parallel printer found"}));
     EXPECT_EQ(w.io.deviceTimeouts("LPT2:").writeTotalTimeoutConstant, 15000u);
 }
 
@@ -250,16 +239,13 @@ TEST(IsPrinterParallel, FoundPrinterIsReopenedSharedAfterItsTraceAndPause) {
     LocalWorld w;
     w.io.attach("LPT1:", parallelModel());
     EXPECT_TRUE(w.probe(1));
-    EXPECT_TRUE(inOrder(w.trace.lines(),
-                        {"IsPrinterPARALLEL - Entry", "\r\n",
-                         "IsPrinterPARALLEL - Preparing for LPT1:", "\r\n",
-                         "IsPrinterPARALLEL - Before CreateFile",
-                         "IsPrinterPARALLEL - After CreateFile",
-                         "IsPrinterPARALLEL - After CreateFile found valid handle", "\r\n",
-                         "GetPrinterStatusData - Entry "
-                         "****************************************************",
-                         "IsPrinterPARALLEL - After status read - GOOD GetPrinterStatusData",
-                         "\r\n"}));
+    EXPECT_TRUE(w.trace.containsInOrder(
+        {"IsPrinterPARALLEL - Entry", "\r\n", "IsPrinterPARALLEL - Preparing for LPT1:", "\r\n",
+         "IsPrinterPARALLEL - Before CreateFile", "IsPrinterPARALLEL - After CreateFile",
+         "IsPrinterPARALLEL - After CreateFile found valid handle", "\r\n",
+         "GetPrinterStatusData - Entry "
+         "****************************************************",
+         "IsPrinterPARALLEL - After status read - GOOD GetPrinterStatusData", "\r\n"}));
     EXPECT_EQ(w.trace.lines().back(), "\r\n");
     EXPECT_EQ(w.clock.pauses().back(), kParallelReopenPauseMs);
     EXPECT_TRUE(w.io.written("LPT1:").empty());  // the status read asks nothing
