@@ -12,6 +12,7 @@
 #include "emulator/TcpServer.h"
 #include "platform/linux/PosixNetwork.h"
 #include "platform/sim/VirtualClock.h"
+#include "tests/emulator/LoggedServer.h"
 
 namespace kv::emulator {
 namespace {
@@ -398,15 +399,8 @@ TEST(EmuFlashOptions, FlagsAndSummary) {
 
 // The server side: a reconnect takes over from the flash connection the
 // host leaves open, and a resetting printer closes new connections at once.
-struct FlashServer {
-    explicit FlashServer(PrinterConfig config) : model(config, &clock) {
-        TcpServer::Options options;
-        options.port = 0;
-        options.log = [this](const std::string& line) {
-            std::lock_guard lock(mutex);
-            lines.push_back(line);
-        };
-        server = std::make_unique<TcpServer>(model, net, options);
+struct FlashServer : LoggedServer {
+    explicit FlashServer(PrinterConfig config) : LoggedServer(config, true) {
         EXPECT_TRUE(server->start());
     }
     platform::SocketHandle connect() {
@@ -422,17 +416,7 @@ struct FlashServer {
         const int64_t n = client.receive(s, buffer, sizeof buffer);
         return n > 0 ? Bytes(buffer, buffer + n) : Bytes{};
     }
-    std::vector<std::string> log() {
-        std::lock_guard lock(mutex);
-        return lines;
-    }
-    std::mutex mutex;
-    std::vector<std::string> lines;
-    platform::sim::VirtualClock clock;
-    platform::linux_impl::PosixNetwork net{{2000, 2000, 2000}};
     platform::linux_impl::PosixNetwork client{{2000, 2000, 2000}};
-    PrinterModel model;
-    std::unique_ptr<TcpServer> server;
 };
 
 TEST(FlashServerTest, ReconnectAfterTheImageFindsTheNewVersion) {

@@ -9,6 +9,7 @@
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
 #include "platform/linux/PosixNetwork.h"
+#include "tests/emulator/LoggedServer.h"
 
 namespace kv::emulator {
 namespace {
@@ -73,27 +74,6 @@ TEST(EmuOptionsTest, BuildsThePrinterFromTheCommandLine) {
         EXPECT_FALSE(error.empty());
     }
 }
-
-struct LoggedServer {
-    explicit LoggedServer(PrinterConfig config = {}) : model(config) {
-        TcpServer::Options options;
-        options.port = 0;
-        options.log = [this](const std::string& line) {
-            std::lock_guard lock(mutex);
-            lines.push_back(line);
-        };
-        server = std::make_unique<TcpServer>(model, net, options);
-    }
-    std::vector<std::string> log() {
-        std::lock_guard lock(mutex);
-        return lines;
-    }
-    platform::linux_impl::PosixNetwork net{{2000, 2000, 2000}};
-    PrinterModel model;
-    std::unique_ptr<TcpServer> server;
-    std::mutex mutex;
-    std::vector<std::string> lines;
-};
 
 TEST(TcpServerTest, LogsEveryRequestAndEndsOnStopEvenWithAClientConnected) {
     LoggedServer s;
