@@ -138,6 +138,23 @@ TEST(RestoreQueues, ReportsEachQueueAndTheExitCodeSaysWhetherAnyIsLeft) {
               "No print queues are left switched (no journal at /state/print-queues.journal).\n");
 }
 
+// Every queue is back but the journal stays: the command says so and fails
+// rather than claiming all is done.
+TEST(RestoreQueues, AJournalThatCannotBeRemovedIsReportedAndFailsTheCommand) {
+    CommandWorld w;
+    w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));
+    const std::string text = formatJournal({{"a", "USB://KV/A", "usb://KV/A", true}});
+    w.journal.setContent(text);
+    w.journal.setFailRemove(true);
+    std::ostringstream out;
+    EXPECT_EQ(restoreQueues(w.sys, out), 1);
+    EXPECT_EQ(out.str(),
+              "a: restored to usb://KV/A\n"
+              "The journal /state/print-queues.journal could not be removed.\n");
+    EXPECT_EQ(w.spooler.queue("a")->location, "usb://KV/A");
+    EXPECT_EQ(w.journal.content(), text);
+}
+
 TEST(RestoreQueues, LeavesTheQueuesOfARunningCopyAlone) {
     CommandWorld w;
     w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));
