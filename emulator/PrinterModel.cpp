@@ -552,11 +552,6 @@ std::string PrinterModel::firmwareText() const {
     return firmwareTextLocked();
 }
 
-std::string PrinterModel::deviceIdNow() const {
-    std::lock_guard lock(mutex_);
-    return deviceIdLocked();
-}
-
 std::string PrinterModel::firmwareTextLocked() const {
     if (!flashedVersion_.empty()) return flashedVersion_.substr(0, kMaxFirmwareText);
     if (!config_.firmwareText.empty()) return config_.firmwareText.substr(0, kMaxFirmwareText);

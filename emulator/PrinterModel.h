@@ -186,9 +186,8 @@ public:
     std::vector<uint8_t> flashImage() const;
     FlashSummary flashSummary() const;
 
-    // The firmware text and device ID the printer reports now.
+    // The firmware text the printer reports now.
     std::string firmwareText() const;
-    std::string deviceIdNow() const;
 
     // The request kinds the model knows.
     enum class Request {

@@ -12,11 +12,6 @@ std::vector<FaultNetwork::Connect> FaultNetwork::connects() const {
     return connects_;
 }
 
-int FaultNetwork::startups() const {
-    std::lock_guard lock(mutex_);
-    return startups_;
-}
-
 int FaultNetwork::cleanups() const {
     std::lock_guard lock(mutex_);
     return cleanups_;
@@ -30,7 +25,6 @@ bool FaultNetwork::injected(bool fails) {
 bool FaultNetwork::startup() {
     {
         std::lock_guard lock(mutex_);
-        ++startups_;
         if (injected(faults_.startupFails)) return false;
     }
     return inner_.startup();

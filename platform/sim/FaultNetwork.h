@@ -34,7 +34,6 @@ public:
 
     void setFaults(const Faults& faults);
     std::vector<Connect> connects() const;
-    int startups() const;
     int cleanups() const;
     // Bytes the inner network took in successful sends, over all sockets.
     uint64_t bytesSent() const;
@@ -67,7 +66,6 @@ private:
     mutable std::mutex mutex_;
     Faults faults_;
     std::vector<Connect> connects_;
-    int startups_ = 0;
     int cleanups_ = 0;
     uint64_t bytesSent_ = 0;
     bool lastWasInjected_ = false;

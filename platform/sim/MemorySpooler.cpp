@@ -145,11 +145,6 @@ void MemorySpooler::addQueue(QueueRecord record) {
     queues_.push_back({std::move(record), false});
 }
 
-void MemorySpooler::removeQueue(const std::string& printerName) {
-    std::lock_guard lock(mutex_);
-    std::erase_if(queues_, [&](const Queue& q) { return q.record.printerName == printerName; });
-}
-
 std::optional<QueueRecord> MemorySpooler::queue(const std::string& printerName) const {
     std::lock_guard lock(mutex_);
     const Queue* q = find(printerName);

@@ -33,7 +33,6 @@ public:
     std::string lastProblem() override;
 
     void addQueue(QueueRecord record);
-    void removeQueue(const std::string& printerName);
     std::optional<QueueRecord> queue(const std::string& printerName) const;
     std::vector<QueueRecord> queues() const;
     // Whether the queue is held by a switch (of this run or an earlier one).

@@ -7,7 +7,7 @@ BoxAnswer ScriptedUi::messageBox(const std::optional<std::string>& caption, cons
     std::lock_guard lock(mutex_);
     BoxAnswer answer = BoxAnswer::Ok;
     if (buttons == BoxButtons::YesNo) {
-        bool yes = defaultYes_;
+        bool yes = false;
         if (!answers_.empty()) {
             yes = answers_.front();
             answers_.pop_front();
@@ -35,11 +35,6 @@ void ScriptedUi::postQuit(int code) {
 void ScriptedUi::queueAnswer(bool yes) {
     std::lock_guard lock(mutex_);
     answers_.push_back(yes);
-}
-
-void ScriptedUi::setDefaultAnswer(bool yes) {
-    std::lock_guard lock(mutex_);
-    defaultYes_ = yes;
 }
 
 void ScriptedUi::queueFile(std::optional<std::string> path) {

@@ -24,9 +24,8 @@ public:
     std::optional<std::string> openFile(const OpenFileRequest& request) override;
     void postQuit(int code) override;
 
-    // Answers for Yes/No boxes, in order; when none is queued the default is used.
+    // Answers for Yes/No boxes, in order; when none is queued the answer is No.
     void queueAnswer(bool yes);
-    void setDefaultAnswer(bool yes);
     // Answers for the file dialog, in order; nullopt cancels. None queued cancels.
     void queueFile(std::optional<std::string> path);
 
@@ -40,7 +39,6 @@ private:
     mutable std::mutex mutex_;
     std::vector<Box> boxes_;
     std::deque<bool> answers_;
-    bool defaultYes_ = false;
     std::deque<std::optional<std::string>> files_;
     std::vector<OpenFileRequest> fileRequests_;
     std::optional<int> quitCode_;

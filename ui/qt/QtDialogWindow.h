@@ -41,7 +41,6 @@ public:
     // does when it opens.
     void focusFirstControl();
 
-    const BaseUnits& baseUnits() const { return base_; }
     // The widget of a template item, by its index in mainDialogItems().
     QWidget* item(std::size_t index) const { return items_.at(index); }
     QWidget* control(platform::Control control) const;
