@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Context.h"
+#include "state/Context.h"
 
 namespace kv {
 

@@ -2,7 +2,7 @@
 #include <map>
 #include <string>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "app/DialogEvents.h"
 #include "app/DialogHost.h"
 

@@ -132,7 +132,7 @@ void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& sign
         sys.controls = nullptr;
         platform::tracef(ctx.trace(), "Signal %d - restoring print queues before ending\r\n",
                          signalNumber);
-        RestoreQueuesForExit(sys, ctx.state);
+        restoreQueuesForExit(sys, ctx.state);
         endProgram(128 + signalNumber);
     });
 }

@@ -2,7 +2,7 @@
 #include <functional>
 #include <iosfwd>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "platform/TerminationSignals.h"
 
 namespace kv {

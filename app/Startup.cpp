@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <optional>
 
-#include "app/Context.h"
+#include "state/Context.h"
 
 namespace kv {
 

@@ -21,8 +21,10 @@ function(kv_module name folder)
   endif()
 endfunction()
 
+# Every program lands in build/bin.
 function(kv_program name)
   add_executable(${name} ${ARGN})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
   target_compile_options(${name} PRIVATE ${KV_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
 endfunction()

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "emulator/Sha256.h"
+#include "image/Sha256.h"
 
 namespace kv::emulator {
 

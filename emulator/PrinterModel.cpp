@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "platform/Trace.h"
-#include "printer/FirmwareMarker.h"
+#include "image/FirmwareMarker.h"
 
 namespace kv::emulator {
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "flash/FlashWorker.h"
+#include "flash/LoadFirmwareImage.h"
 #include "link/Ethernet.h"
 #include "platform/Trace.h"
 #include "platform/Ui.h"
@@ -128,13 +129,13 @@ private:
 
 }  // namespace
 
-bool FlashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
+bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
                              PrinterData& printer) {
     AppState& state = ctx.state;
     ctx.trace().write("Attempting to program flash via Ethernet");
 
     auto image = std::make_shared<FirmwareImage>();
-    if (!LoadFirmwareImage(ctx, *image)) {
+    if (!loadFirmwareImage(ctx, *image)) {
         RestorePortsToOriginal(ctx.sys, state);
         return false;
     }

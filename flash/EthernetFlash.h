@@ -2,12 +2,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/Context.h"
-#include "flash/FirmwareImage.h"
-#include "flash/FlashJob.h"
+#include "state/Context.h"
+#include "image/FirmwareImage.h"
+#include "state/FlashJob.h"
 #include "platform/DialogControls.h"
 #include "platform/Network.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 
@@ -24,7 +24,7 @@ inline constexpr uint32_t kFlashReplySize = 1024;
 // printer already has, and enters flash mode. True when the worker was
 // started (it then owns the connection and puts the queues back); false
 // when nothing was started, with the queues back already.
-bool FlashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
+bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
                              PrinterData& printer);
 
 // Puts the printer on `socket` into flash mode (ESC "*FR", "<SA15>",

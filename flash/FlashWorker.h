@@ -1,8 +1,8 @@
 #pragma once
 #include <cstddef>
 
-#include "app/Context.h"
-#include "flash/FlashJob.h"
+#include "state/Context.h"
+#include "state/FlashJob.h"
 
 namespace kv {
 

@@ -1,8 +1,8 @@
 #pragma once
-#include "app/Context.h"
+#include "state/Context.h"
 #include "platform/DeviceHandle.h"
 #include "platform/DialogControls.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

@@ -3,10 +3,10 @@
 #include <string_view>
 
 #include "flash/EthernetFlash.h"
-#include "flash/FlashJob.h"
+#include "state/FlashJob.h"
 #include "flash/FlashWorker.h"
 #include "flash/LocalFlash.h"
-#include "flash/LocalWrite.h"
+#include "flash/WriteWholeBlock.h"
 #include "link/local/LocalHandles.h"
 #include "platform/DeviceIo.h"
 #include "printer/discovery/Discovery.h"
@@ -115,7 +115,7 @@ bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterDa
         return false;
     }
     if (state.activePortType == PORT_TYPE_ETHERNET) {
-        return FlashPrinterNowEthernet(ctx, controls, printer);
+        return flashPrinterNowEthernet(ctx, controls, printer);
     }
 
     if (!GetPrinterHandle(ctx, state.printerHandle, printer)) {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "flash/FirmwareHeader.h"
-#include "flash/FlashJob.h"
+#include "image/FirmwareHeader.h"
+#include "state/FlashJob.h"
 #include "flash/FlashWorker.h"
 #include "flash/LocalFlash.h"
-#include "flash/LocalWrite.h"
+#include "flash/WriteWholeBlock.h"
 #include "flash/TransferParameters.h"
 #include "platform/DeviceIo.h"
 #include "printer/discovery/Discovery.h"

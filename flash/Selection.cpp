@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "flash/FlashState.h"
+#include "state/FlashState.h"
 
 namespace kv {
 namespace {

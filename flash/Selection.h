@@ -2,10 +2,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "platform/DialogControls.h"
 #include "platform/Ui.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

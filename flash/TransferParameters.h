@@ -2,7 +2,7 @@
 #include <array>
 #include <cstdint>
 
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

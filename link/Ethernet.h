@@ -5,7 +5,7 @@
 
 #include "platform/Network.h"
 #include "platform/Services.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/Ui.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

@@ -299,7 +299,7 @@ void RestorePortsToOriginal(platform::Services& sys, SpoolerState& sp) {
     restoreLocked(sys, sp);
 }
 
-void RestoreQueuesForExit(platform::Services& sys, SpoolerState& sp) {
+void restoreQueuesForExit(platform::Services& sys, SpoolerState& sp) {
     std::lock_guard lock(sp.queueMutex);
     sp.queuesClosed = true;
     restoreLocked(sys, sp);

@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "platform/Services.h"
-#include "printer/PrinterState.h"
-#include "spooler/SpoolerState.h"
+#include "state/PrinterState.h"
+#include "state/SpoolerState.h"
 
 namespace kv {
 
@@ -55,7 +55,7 @@ bool SetPortsToFile(platform::Services& sys, State& state) {
 
 // The restore before the program ends on a signal: waits for a switch or
 // restore in progress, puts the queues back and lets no later switch happen.
-void RestoreQueuesForExit(platform::Services& sys, SpoolerState& spooler);
+void restoreQueuesForExit(platform::Services& sys, SpoolerState& spooler);
 
 // Whether the switch takes a queue, or the first rule that keeps it.
 enum class QueueVerdict {

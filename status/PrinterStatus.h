@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "platform/DeviceHandle.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

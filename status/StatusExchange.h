@@ -4,7 +4,7 @@
 
 #include "platform/DeviceHandle.h"
 #include "platform/Services.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

@@ -1,10 +1,10 @@
 #pragma once
 #include <cstdint>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "platform/DeviceHandle.h"
 #include "platform/Services.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

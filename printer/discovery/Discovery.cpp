@@ -13,7 +13,7 @@
 #include "platform/DeviceIo.h"
 #include "platform/Network.h"
 #include "printer/Identity.h"
-#include "printer/discovery/DialogStates.h"
+#include "printer/discovery/ProgramControls.h"
 #include "spooler/PortRedirection.h"
 #include "status/StatusExchange.h"
 

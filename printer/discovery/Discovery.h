@@ -2,9 +2,9 @@
 #include <cstddef>
 #include <string>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "platform/DialogControls.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

@@ -4,7 +4,7 @@
 #include "platform/Trace.h"
 #include "platform/Ui.h"
 #include "printer/Identity.h"
-#include "printer/discovery/DialogStates.h"
+#include "printer/discovery/ProgramControls.h"
 
 namespace kv {
 

@@ -1,7 +1,7 @@
 #pragma once
-#include "app/Context.h"
+#include "state/Context.h"
 #include "platform/DialogControls.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

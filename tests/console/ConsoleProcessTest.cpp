@@ -76,7 +76,7 @@ protected:
         return r;
     }
 
-    static std::string kvflash() { return buildDir() + "/app/kvflash"; }
+    static std::string kvflash() { return buildDir() + "/bin/kvflash"; }
     static std::string demoImage() { return buildDir() + "/demo/FMVQ_V5.20.bin"; }
 
     fs::path temp_;

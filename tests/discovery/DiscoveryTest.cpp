@@ -14,7 +14,7 @@ using emulator::LinkKind;
 using emulator::PrinterConfig;
 using platform::Control;
 using platform::sim::RecordingDialogControls;
-using platform::sim::SimDeviceOptions;
+using emulator::SimDeviceOptions;
 using testing::DiscoveryWorld;
 using testing::kZowId;
 using testing::Lines;

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "emulator/PrinterModel.h"
 #include "link/UsbConfig.h"
 #include "platform/sim/CaptureTrace.h"
@@ -12,8 +12,8 @@
 #include "platform/sim/MemorySpooler.h"
 #include "platform/sim/RecordingDialogControls.h"
 #include "platform/sim/ScriptedUi.h"
-#include "platform/sim/SimDeviceEnumerator.h"
-#include "platform/sim/SimDeviceIo.h"
+#include "emulator/sim/SimDeviceEnumerator.h"
+#include "emulator/sim/SimDeviceIo.h"
 #include "platform/sim/SimThreads.h"
 #include "platform/sim/VirtualClock.h"
 
@@ -34,8 +34,8 @@ struct DiscoveryWorld {
     platform::sim::CaptureTrace trace;
     platform::sim::ScriptedUi ui;
     platform::sim::RecordingDialogControls controls;
-    platform::sim::SimDeviceIo io;
-    platform::sim::SimDeviceEnumerator enumerator{&io};
+    emulator::SimDeviceIo io;
+    emulator::SimDeviceEnumerator enumerator{&io};
     platform::sim::MemorySpooler spooler{platform::sim::MemorySpooler::defaultWorld()};
     platform::sim::MemoryFile journal;
     platform::sim::SimThreads threads;
@@ -81,13 +81,13 @@ struct DiscoveryWorld {
 
     // A USB printer of the maker's vendor ID; returns its path.
     std::string plugUsb(std::shared_ptr<emulator::PrinterModel> printer,
-                        std::string serial = kZowSerial, platform::sim::SimDeviceOptions options = {},
+                        std::string serial = kZowSerial, emulator::SimDeviceOptions options = {},
                         uint16_t productId = 1) {
         return enumerator.plugUsbPrinter(kKvUsbVendorId, productId, serial, std::move(printer),
                                          options);
     }
     void plugParallel(const std::string& port, std::shared_ptr<emulator::PrinterModel> printer,
-                      platform::sim::SimDeviceOptions options = {}) {
+                      emulator::SimDeviceOptions options = {}) {
         io.attach(port, std::move(printer), options);
     }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
 #include "platform/linux/PosixNetwork.h"

@@ -8,7 +8,7 @@
 
 #include "emulator/EmuOptions.h"
 #include "emulator/PrinterModel.h"
-#include "emulator/Sha256.h"
+#include "image/Sha256.h"
 #include "emulator/TcpServer.h"
 #include "platform/linux/PosixNetwork.h"
 #include "platform/sim/VirtualClock.h"

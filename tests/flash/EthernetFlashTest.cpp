@@ -451,7 +451,7 @@ TEST(EthernetFlash, FlagClearedOnlyAfterQueuesAndReprobe) {
     w.writeImage(imageBytes(100));
     WatchingControls watching(w);
     ASSERT_TRUE(SetPortsToFile(w.sys, w.state));
-    ASSERT_TRUE(FlashPrinterNowEthernet(w.ctx, watching, w.state.printerData));
+    ASSERT_TRUE(flashPrinterNowEthernet(w.ctx, watching, w.state.printerData));
     ASSERT_TRUE(w.state.workerSignal.waitForWorkerEnd());
 
     const auto seen = watching.seen();

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
 #include "flash/EthernetFlash.h"
@@ -129,7 +129,7 @@ struct EthernetFlashWorld {
     // for the worker, if one started.
     bool flash() {
         EXPECT_TRUE(SetPortsToFile(sys, state));
-        const bool started = FlashPrinterNowEthernet(ctx, controls, state.printerData);
+        const bool started = flashPrinterNowEthernet(ctx, controls, state.printerData);
         if (started) {
             EXPECT_TRUE(state.workerSignal.waitForWorkerEnd()) << "the worker never ended";
         }

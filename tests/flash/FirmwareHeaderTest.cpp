@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "flash/FirmwareHeader.h"
+#include "image/FirmwareHeader.h"
 #include "tests/flash/FlashTestSupport.h"
 
 namespace kv {

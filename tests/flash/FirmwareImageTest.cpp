@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "flash/FileBytes.h"
-#include "flash/FirmwareImage.h"
-#include "printer/FirmwareMarker.h"
+#include "image/FileBytes.h"
+#include "flash/LoadFirmwareImage.h"
+#include "image/FirmwareMarker.h"
 #include "tests/flash/FlashTestSupport.h"
 
 namespace kv {
@@ -72,7 +72,7 @@ TEST_F(LoadImage, ReadsTheSelectedFileWhole) {
     test::writeAll(w.state.firmwareFileName, bytes);
     image.versionText = "stale";
 
-    ASSERT_TRUE(LoadFirmwareImage(w.ctx, image));
+    ASSERT_TRUE(loadFirmwareImage(w.ctx, image));
     EXPECT_EQ(image.data, bytes);
     EXPECT_EQ(image.length, 20000u);
     EXPECT_EQ(image.versionText, firmwareVersionInImage(bytes.data(), bytes.size()));
@@ -84,19 +84,19 @@ TEST_F(LoadImage, ReadsTheSelectedFileWhole) {
 TEST_F(LoadImage, EmptyFileIsAnEmptyImage) {
     w.state.firmwareFileName = dir.file("empty.bin");
     test::writeAll(w.state.firmwareFileName, {});
-    ASSERT_TRUE(LoadFirmwareImage(w.ctx, image));
+    ASSERT_TRUE(loadFirmwareImage(w.ctx, image));
     EXPECT_EQ(image.length, 0u);
 }
 
 TEST_F(LoadImage, NoNameSelected) {
     image = makeFirmwareImage(bytesOf("FWV:old;"));
-    EXPECT_FALSE(LoadFirmwareImage(w.ctx, image));
+    EXPECT_FALSE(loadFirmwareImage(w.ctx, image));
     expectRefused("No firmware file selected");
 }
 
 TEST_F(LoadImage, MissingFile) {
     w.state.firmwareFileName = dir.file("gone.bin");
-    EXPECT_FALSE(LoadFirmwareImage(w.ctx, image));
+    EXPECT_FALSE(loadFirmwareImage(w.ctx, image));
     ASSERT_EQ(w.ui.boxes().size(), 1u);
     EXPECT_EQ(w.ui.boxes()[0].caption, std::optional<std::string>("Firmware update"));
     EXPECT_EQ(w.ui.boxes()[0].text.rfind("Could not read the firmware file " +
@@ -107,7 +107,7 @@ TEST_F(LoadImage, MissingFile) {
 
 TEST_F(LoadImage, FolderIsNotAnImage) {
     w.state.firmwareFileName = dir.path().string();
-    EXPECT_FALSE(LoadFirmwareImage(w.ctx, image));
+    EXPECT_FALSE(loadFirmwareImage(w.ctx, image));
     expectRefused("Could not read the firmware file " + dir.path().string() +
                   " (not a regular file)");
 }
@@ -115,11 +115,11 @@ TEST_F(LoadImage, FolderIsNotAnImage) {
 TEST_F(LoadImage, SizeLimitIsInclusive) {
     w.state.firmwareFileName = dir.file("limit.bin");
     test::writeAll(w.state.firmwareFileName, std::vector<uint8_t>(100, 0x55));
-    EXPECT_TRUE(LoadFirmwareImage(w.ctx, image, 100));
+    EXPECT_TRUE(loadFirmwareImage(w.ctx, image, 100));
     EXPECT_EQ(image.length, 100u);
 
     test::writeAll(w.state.firmwareFileName, std::vector<uint8_t>(101, 0x55));
-    EXPECT_FALSE(LoadFirmwareImage(w.ctx, image, 100));
+    EXPECT_FALSE(loadFirmwareImage(w.ctx, image, 100));
     expectRefused("The firmware file " + w.state.firmwareFileName +
                   " is too large: 101 bytes, at most 100 bytes can be sent");
 }
@@ -130,7 +130,7 @@ TEST_F(LoadImage, RefusesOver64MiBWithoutReadingIt) {
     test::writeAll(w.state.firmwareFileName, {});
     // Sparse: no 64 MiB is written.
     std::filesystem::resize_file(w.state.firmwareFileName, kMaxFirmwareImageBytes + 1);
-    EXPECT_FALSE(LoadFirmwareImage(w.ctx, image));
+    EXPECT_FALSE(loadFirmwareImage(w.ctx, image));
     expectRefused("The firmware file " + w.state.firmwareFileName +
                   " is too large: 67108865 bytes, at most 67108864 bytes can be sent");
 }

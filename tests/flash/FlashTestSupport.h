@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "platform/sim/CaptureTrace.h"
 #include "platform/sim/RecordingDialogControls.h"
 #include "platform/sim/ScriptedUi.h"

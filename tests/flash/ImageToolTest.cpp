@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "flash/FirmwareHeader.h"
-#include "flash/ImageTool.h"
+#include "image/FirmwareHeader.h"
+#include "image/ImageTool.h"
 #include "tests/flash/FlashTestSupport.h"
 
 namespace kv {
@@ -77,7 +77,7 @@ protected:
             ADD_FAILURE() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
             return {};
         }
-        std::string command = quote(std::string(build) + "/flash/kvimage");
+        std::string command = quote(std::string(build) + "/bin/kvimage");
         for (const std::string& a : args) command += " " + quote(a);
         command += " >" + quote(dir.file("out.txt")) + " 2>" + quote(dir.file("err.txt")) +
                    "; echo $? >" + quote(dir.file("rc.txt"));

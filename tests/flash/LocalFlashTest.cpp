@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "flash/FirmwareHeader.h"
+#include "image/FirmwareHeader.h"
 #include "flash/LocalFlash.h"
 #include "flash/TransferParameters.h"
 #include "tests/flash/LocalFlashWorld.h"

@@ -9,7 +9,7 @@
 
 #include "flash/LocalFlash.h"
 #include "platform/DeviceIo.h"
-#include "printer/FirmwareMarker.h"
+#include "image/FirmwareMarker.h"
 #include "printer/discovery/Discovery.h"
 #include "tests/discovery/DiscoveryWorld.h"
 #include "tests/flash/FlashTestSupport.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "flash/FlashState.h"
+#include "state/FlashState.h"
 #include "flash/Selection.h"
 #include "tests/flash/FlashTestSupport.h"
 

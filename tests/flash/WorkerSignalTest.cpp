@@ -4,7 +4,7 @@
 #include <memory>
 #include <thread>
 
-#include "flash/WorkerSignal.h"
+#include "state/WorkerSignal.h"
 
 namespace kv {
 namespace {

@@ -11,7 +11,7 @@
 #include "emulator/TcpServer.h"
 #include "link/Ethernet.h"
 #include "link/InetAddr.h"
-#include "link/LinkState.h"
+#include "state/LinkState.h"
 #include "platform/linux/PosixNetwork.h"
 #include "platform/sim/CaptureTrace.h"
 #include "platform/sim/FaultNetwork.h"

@@ -11,7 +11,7 @@ namespace kv {
 namespace {
 
 using platform::InterfaceClass;
-using platform::sim::SimDeviceEnumerator;
+using emulator::SimDeviceEnumerator;
 using testing::UsbWorld;
 using testing::rawUsbPath;
 using testing::usbModel;
@@ -79,7 +79,7 @@ TEST(GetPrinterPNPString, SerialSegmentNamesThePrinterOrTheDeviceIsAsked) {
 TEST(GetPrinterPNPString, HalfDecodedSerialLeavesNothingBehind) {
     UsbWorld w;
     const std::string path = rawUsbPath(kMakers, "5a4f573");
-    w.io.attach(path, usbModel(), platform::sim::SimDeviceOptions{.deviceIdFails = true});
+    w.io.attach(path, usbModel(), emulator::SimDeviceOptions{.deviceIdFails = true});
     EXPECT_EQ(pnp(w, path).name, "");
     EXPECT_FALSE(pnp(w, path).ok);
     EXPECT_EQ(pnp(w, path, "Fallback").name, "Fallback");
@@ -307,7 +307,7 @@ TEST(GetPrinterID, FailureShowsTheErrorBoxAndKeepsTheId) {
     };
     for (const Case& c : cases) {
         UsbWorld w;
-        w.io.attach("LPT1:", usbModel(), platform::sim::SimDeviceOptions{.deviceIdFails = true});
+        w.io.attach("LPT1:", usbModel(), emulator::SimDeviceOptions{.deviceIdFails = true});
         const auto h = c.validHandle ? w.io.open("LPT1:", platform::ShareMode::Shared)
                                      : platform::DeviceHandle::invalid();
         PrinterData printer;

@@ -8,8 +8,8 @@
 #include "platform/Services.h"
 #include "platform/sim/CaptureTrace.h"
 #include "platform/sim/ScriptedUi.h"
-#include "platform/sim/SimDeviceEnumerator.h"
-#include "platform/sim/SimDeviceIo.h"
+#include "emulator/sim/SimDeviceEnumerator.h"
+#include "emulator/sim/SimDeviceIo.h"
 #include "platform/sim/VirtualClock.h"
 
 namespace kv::testing {
@@ -20,8 +20,8 @@ struct UsbWorld {
     platform::sim::VirtualClock clock;
     platform::sim::CaptureTrace trace;
     platform::sim::ScriptedUi ui;
-    platform::sim::SimDeviceIo io;
-    platform::sim::SimDeviceEnumerator enumerator{&io};
+    emulator::SimDeviceIo io;
+    emulator::SimDeviceEnumerator enumerator{&io};
     platform::Services sys;
 
     UsbWorld() {

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "link/local/LocalHandles.h"
 #include "platform/linux/LinuxDeviceIo.h"
 #include "tests/platform/LinuxMachineWorld.h"

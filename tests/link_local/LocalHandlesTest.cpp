@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "link/UsbConfig.h"
 #include "link/local/LocalHandles.h"
 #include "tests/link/UsbWorld.h"
@@ -16,8 +16,8 @@ using platform::CommTimeouts;
 using platform::DeviceHandle;
 using platform::InterfaceClass;
 using platform::ShareMode;
-using platform::sim::SimDeviceEnumerator;
-using platform::sim::SimDeviceOptions;
+using emulator::SimDeviceEnumerator;
+using emulator::SimDeviceOptions;
 using testing::parallelModel;
 using testing::usbModel;
 using Bytes = std::vector<uint8_t>;

@@ -4,14 +4,14 @@
 #include <thread>
 
 #include "emulator/PrinterModel.h"
-#include "platform/sim/SimDeviceIo.h"
+#include "emulator/sim/SimDeviceIo.h"
 
 namespace kv::platform {
 namespace {
 
-using sim::SimDeviceIo;
-using sim::SimDeviceOptions;
-using sim::SimErrors;
+using emulator::SimDeviceIo;
+using emulator::SimDeviceOptions;
+using emulator::SimErrors;
 using Bytes = std::vector<uint8_t>;
 
 const std::string kUsb = "\\\\?\\usb#vid_1234&pid_0001#5a4f5731#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";

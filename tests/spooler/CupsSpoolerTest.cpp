@@ -59,9 +59,9 @@ fs::path selfPath() { return fs::read_symlink("/proc/self/exe"); }
 
 std::string kvflashPath() {
     if (const char* build = std::getenv("KVFLASH_BUILD_DIR"); build && *build) {
-        return std::string(build) + "/app/kvflash";
+        return std::string(build) + "/bin/kvflash";
     }
-    return (selfPath().parent_path().parent_path() / "app/kvflash").string();
+    return (selfPath().parent_path().parent_path() / "bin/kvflash").string();
 }
 
 class RealCups : public ::testing::Test {

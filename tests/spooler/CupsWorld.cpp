@@ -168,22 +168,27 @@ CupsWorld::CupsWorld() {
 
     std::string serverBin = trim(run("cups-config --serverbin 2>/dev/null").out);
     if (serverBin.empty() || !fs::exists(serverBin)) serverBin = "/usr/lib/cups";
-    for (const char* dir : {"filter", "driver", "daemon", "monitor", "notifier", "cgi-bin"}) {
+    for (const char* dir : {"driver", "daemon", "monitor", "notifier", "cgi-bin"}) {
         std::error_code ignored;
         if (fs::exists(fs::path(serverBin) / dir)) {
             fs::create_directory_symlink(fs::path(serverBin) / dir, root / "bin" / dir, ignored);
         }
     }
-    // A real backend for the network queue (never run: no job goes there),
-    // and the stand-in for local printers.
-    std::error_code ignored;
-    fs::create_symlink(fs::path(serverBin) / "backend/socket", root / "bin/backend/socket", ignored);
-    for (const char* scheme : {"usb", "parallel"}) {
+    // A stand-in backend for every scheme the queues use, so the scheduler
+    // takes them whatever backends this machine has (no job goes to the
+    // network queue).
+    for (const char* scheme : {"usb", "parallel", "socket"}) {
         const fs::path script = root / "bin/backend" / scheme;
         writeFile(script, replaceAll(kBackend, "@OUT@", root_ + "/out"));
         // Owner-only: the scheduler runs such a backend as root.
         fs::permissions(script, fs::perms::owner_all);
     }
+    // Jobs here are raw; a queue with a PPD still wants the command filter,
+    // which only the full "cups" package brings.
+    fs::create_directory(root / "bin/filter");
+    const fs::path commandFilter = root / "bin/filter/commandtops";
+    writeFile(commandFilter, "#!/bin/sh\ncat >/dev/null\n");
+    fs::permissions(commandFilter, fs::perms::owner_all);
     writeFile(root / "ipp-attributes.test", kAttributesTest);
 
     writeFile(root / "etc/cups-files.conf",

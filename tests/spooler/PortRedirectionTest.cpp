@@ -303,7 +303,7 @@ TEST(SetPortsToFile, AfterTheExitRestoreNothingIsSwitchedAgain) {
     SpoolerWorld w;
     w.spooler.addQueue(queue("A", "USB001", "KV ZOW3004F PT"));
     ASSERT_TRUE(SetPortsToFile(w.sys, w.state, w.printer));
-    RestoreQueuesForExit(w.sys, w.state);
+    restoreQueuesForExit(w.sys, w.state);
     EXPECT_EQ(w.portOf("A"), "USB001");
     EXPECT_TRUE(SetPortsToFile(w.sys, w.state, w.printer));
     EXPECT_EQ(w.portOf("A"), "USB001");

@@ -6,8 +6,8 @@
 #include "platform/sim/MemoryFile.h"
 #include "platform/sim/MemorySpooler.h"
 #include "platform/sim/ScriptedUi.h"
-#include "printer/PrinterState.h"
-#include "spooler/SpoolerState.h"
+#include "state/PrinterState.h"
+#include "state/SpoolerState.h"
 
 namespace kv::testing {
 

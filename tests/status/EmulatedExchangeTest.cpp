@@ -15,7 +15,7 @@ const char* const kIdWithVersion = "MFG:KV;CMD:FGL;MDL:ZOR1;FWV:V1234(B);";
 const char* const kPath = "\\\\?\\usb#vid_1234&pid_0001#zor1x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
 
 struct Zor1World : testing::StatusWorld {
-    explicit Zor1World(platform::sim::SimDeviceOptions options = {})
+    explicit Zor1World(emulator::SimDeviceOptions options = {})
         : StatusWorld(kPath, nullptr, options) {
         printer.isZor1Family = true;
         printer.deviceId = kIdWithVersion;
@@ -142,7 +142,7 @@ TEST(EmulatedExchange, SilentPrinterIsAskedTwiceThenFails) {
 }
 
 TEST(EmulatedExchange, LateStatusByteIsTakenByTheSecondGathering) {
-    platform::sim::SimDeviceOptions o;
+    emulator::SimDeviceOptions o;
     o.silentReads = 21;  // the whole first window
     Zor1World w(o);
     w.reply({0x00});
@@ -154,7 +154,7 @@ TEST(EmulatedExchange, LateStatusByteIsTakenByTheSecondGathering) {
 }
 
 TEST(EmulatedExchange, RequestWriteFailureLeavesTheLength) {
-    platform::sim::SimDeviceOptions o;
+    emulator::SimDeviceOptions o;
     o.writeFails = true;
     Zor1World w(o);
     w.reply({0x00});

@@ -150,7 +150,7 @@ TEST(PlainExchange, RepliesWithoutKindLetterAreReturnedButNotCached) {
 
 struct FailCase {
     const char* name;
-    platform::sim::SimDeviceOptions options;
+    emulator::SimDeviceOptions options;
     bool answerQueued;
     uint32_t length;  // expected length after the failure
     size_t bytesWritten;
@@ -169,18 +169,18 @@ TEST_P(PlainExchangeFailure, ReportsFalseWithTheExpectedLength) {
     EXPECT_EQ(w.written().size(), c.bytesWritten);
 }
 
-platform::sim::SimDeviceOptions writeFails() {
-    platform::sim::SimDeviceOptions o;
+emulator::SimDeviceOptions writeFails() {
+    emulator::SimDeviceOptions o;
     o.writeFails = true;
     return o;
 }
-platform::sim::SimDeviceOptions shortWrite() {
-    platform::sim::SimDeviceOptions o;
+emulator::SimDeviceOptions shortWrite() {
+    emulator::SimDeviceOptions o;
     o.writeLimit = 2;
     return o;
 }
-platform::sim::SimDeviceOptions readFails() {
-    platform::sim::SimDeviceOptions o;
+emulator::SimDeviceOptions readFails() {
+    emulator::SimDeviceOptions o;
     o.readFails = true;
     return o;
 }
@@ -211,7 +211,7 @@ TEST(PJLMonReadPort, SilentPortGivesUpAfterTheWindowInHundredMsSteps) {
 }
 
 TEST(PJLMonReadPort, StopsAsSoonAsTheAwaitedCountIsReached) {
-    platform::sim::SimDeviceOptions o;
+    emulator::SimDeviceOptions o;
     o.readBurst = 3;
     StatusWorld w("LPT1:", nullptr, o);
     w.reply(bytes("ABCDEFGH"));

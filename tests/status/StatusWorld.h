@@ -6,9 +6,9 @@
 
 #include "platform/Services.h"
 #include "platform/sim/CaptureTrace.h"
-#include "platform/sim/SimDeviceIo.h"
+#include "emulator/sim/SimDeviceIo.h"
 #include "platform/sim/VirtualClock.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 #include "status/StatusExchange.h"
 
 namespace kv::testing {
@@ -27,7 +27,7 @@ inline Bytes join(Bytes a, const Bytes& b) {
 struct StatusWorld {
     platform::sim::VirtualClock clock;
     platform::sim::CaptureTrace trace;
-    platform::sim::SimDeviceIo io;
+    emulator::SimDeviceIo io;
     platform::Services sys;
     PrinterData printer;
     std::string path;
@@ -35,7 +35,7 @@ struct StatusWorld {
 
     explicit StatusWorld(std::string devicePath = "LPT1:",
                          std::shared_ptr<emulator::PrinterModel> model = nullptr,
-                         platform::sim::SimDeviceOptions options = {})
+                         emulator::SimDeviceOptions options = {})
         : path(std::move(devicePath)) {
         sys.clock = &clock;
         sys.trace = &trace;

@@ -1,18 +1,18 @@
-#include "app/entry/Run.h"
+#include "main/Run.h"
 
 #include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "app/DialogIds.h"
 #include "app/IdentifyCommand.h"
 #include "app/MainDialog.h"
 #include "app/QueueCommands.h"
 #include "app/Startup.h"
-#include "app/entry/Options.h"
-#include "app/entry/World.h"
+#include "main/Options.h"
+#include "main/World.h"
 #include "platform/linux/SigwaitTermination.h"
 #include "spooler/QueueJournal.h"
 #include "ui/console/ConsoleDialog.h"

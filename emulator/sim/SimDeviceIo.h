@@ -13,7 +13,12 @@
 #include "emulator/PrinterModel.h"
 #include "platform/DeviceIo.h"
 
-namespace kv::platform::sim {
+namespace kv::emulator {
+
+using platform::DeviceIo;
+using platform::DeviceHandle;
+using platform::ShareMode;
+using platform::CommTimeouts;
 
 // How one simulated device misbehaves. Every field may be changed while the
 // device is open; the next call sees the change.
@@ -59,7 +64,7 @@ public:
     // takes writes, answers nothing, and fails the device-ID query).
     // Attaching again at a path replaces the device; handles to the old one
     // then fail as if it was unplugged.
-    void attach(const std::string& path, std::shared_ptr<emulator::PrinterModel> model,
+    void attach(const std::string& path, std::shared_ptr<PrinterModel> model,
                 SimDeviceOptions options = {});
     void detach(const std::string& path);
 
@@ -98,7 +103,7 @@ public:
 
 private:
     struct Device {
-        std::shared_ptr<emulator::PrinterModel> model;
+        std::shared_ptr<PrinterModel> model;
         SimDeviceOptions options;
         CommTimeouts timeouts;
         std::deque<std::vector<uint8_t>> scripted;
@@ -126,4 +131,4 @@ private:
     std::map<std::thread::id, uint32_t> lastErrors_;
 };
 
-}  // namespace kv::platform::sim
+}  // namespace kv::emulator

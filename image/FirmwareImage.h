@@ -3,9 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "app/Context.h"
-#include "flash/FileBytes.h"
-
 namespace kv {
 
 // The in-memory image an Ethernet flash sends.
@@ -21,11 +18,5 @@ struct FirmwareImage {
 // An image of these bytes, sent whole, with the version they carry.
 // At most 4 GiB - 1 bytes.
 FirmwareImage makeFirmwareImage(std::vector<uint8_t> bytes);
-
-// Reads the file named by firmwareFileName whole into `image`. A missing
-// name, an unreadable file or one over maxBytes gets a box (caption
-// "Firmware update") and false, and leaves `image` empty.
-bool LoadFirmwareImage(Context& ctx, FirmwareImage& image,
-                       uint64_t maxBytes = kMaxFirmwareImageBytes);
 
 }  // namespace kv

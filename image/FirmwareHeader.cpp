@@ -1,4 +1,4 @@
-#include "flash/FirmwareHeader.h"
+#include "image/FirmwareHeader.h"
 
 #include <cstring>
 #include <limits>

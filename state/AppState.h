@@ -1,9 +1,9 @@
 #pragma once
-#include "app/ShellState.h"
-#include "flash/FlashState.h"
-#include "link/LinkState.h"
-#include "printer/PrinterState.h"
-#include "spooler/SpoolerState.h"
+#include "state/ShellState.h"
+#include "state/FlashState.h"
+#include "state/LinkState.h"
+#include "state/PrinterState.h"
+#include "state/SpoolerState.h"
 
 namespace kv {
 

@@ -4,7 +4,7 @@
 #include "platform/DeviceHandle.h"
 #include "platform/DialogControls.h"
 #include "platform/Network.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace kv::emulator {
+namespace kv {
 
 // SHA-256 (FIPS 180-4), for the emulator's summary of what it received.
 class Sha256 {
@@ -30,4 +30,4 @@ inline std::string sha256Hex(const std::vector<uint8_t>& bytes) {
     return sha256Hex(bytes.data(), bytes.size());
 }
 
-}  // namespace kv::emulator
+}  // namespace kv

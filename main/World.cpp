@@ -1,4 +1,4 @@
-#include "app/entry/World.h"
+#include "main/World.h"
 
 #include "emulator/PrinterModel.h"
 #include "link/UsbConfig.h"
@@ -13,8 +13,8 @@
 #include "platform/linux/SyslogTrace.h"
 #include "platform/sim/MemoryFile.h"
 #include "platform/sim/MemorySpooler.h"
-#include "platform/sim/SimDeviceEnumerator.h"
-#include "platform/sim/SimDeviceIo.h"
+#include "emulator/sim/SimDeviceEnumerator.h"
+#include "emulator/sim/SimDeviceIo.h"
 #include "platform/sim/VirtualClock.h"
 
 namespace kv::entry {
@@ -112,8 +112,8 @@ public:
 private:
     platform::RealClock realClock_;
     sim::VirtualClock virtualClock_;
-    sim::SimDeviceIo devices_;
-    sim::SimDeviceEnumerator enumerator_;
+    emulator::SimDeviceIo devices_;
+    emulator::SimDeviceEnumerator enumerator_;
     sim::MemorySpooler spooler_;
     sim::MemoryFile journal_;
 };

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "platform/DeviceHandle.h"
-#include "printer/PrinterData.h"
+#include "state/PrinterData.h"
 
 namespace kv {
 

@@ -1,9 +1,9 @@
-#include "emulator/Sha256.h"
+#include "image/Sha256.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace kv::emulator {
+namespace kv {
 
 namespace {
 
@@ -114,4 +114,4 @@ std::string sha256Hex(const uint8_t* data, size_t length) {
     return out;
 }
 
-}  // namespace kv::emulator
+}  // namespace kv

@@ -1,4 +1,4 @@
 // kvflash: firmware updater for KV ticket printers.
-#include "app/entry/Run.h"
+#include "main/Run.h"
 
 int main(int argc, char** argv) { return kv::entry::runKvflash(argc, argv); }

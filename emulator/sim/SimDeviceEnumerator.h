@@ -10,9 +10,13 @@
 
 #include "emulator/PrinterModel.h"
 #include "platform/DeviceEnumerator.h"
-#include "platform/sim/SimDeviceIo.h"
+#include "emulator/sim/SimDeviceIo.h"
 
-namespace kv::platform::sim {
+namespace kv::emulator {
+
+using platform::DeviceEnumerator;
+using platform::DeviceInterface;
+using platform::InterfaceClass;
 
 // A configurable list of present device interfaces. Entries can be anything
 // (HID paths, other vendors, malformed paths, interfaces whose detail or
@@ -31,11 +35,11 @@ public:
     // Lists `path` and attaches `model` there in the world (a null model is
     // a port that opens and answers nothing). Needs a world.
     void plug(InterfaceClass cls, const std::string& path,
-              std::shared_ptr<emulator::PrinterModel> model, SimDeviceOptions options = {});
+              std::shared_ptr<PrinterModel> model, SimDeviceOptions options = {});
     // A USB printer: its USB device interface path, listed with class 'U'
     // and attached. Returns the path.
     std::string plugUsbPrinter(uint16_t vendorId, uint16_t productId, std::string_view serial,
-                               std::shared_ptr<emulator::PrinterModel> model,
+                               std::shared_ptr<PrinterModel> model,
                                SimDeviceOptions options = {});
 
     // No longer listed; detached from the world when it was plugged there.
@@ -64,4 +68,4 @@ private:
     std::vector<std::string> plugged_;
 };
 
-}  // namespace kv::platform::sim
+}  // namespace kv::emulator

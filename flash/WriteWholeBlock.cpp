@@ -1,4 +1,4 @@
-#include "flash/LocalWrite.h"
+#include "flash/WriteWholeBlock.h"
 
 #include "platform/DeviceIo.h"
 

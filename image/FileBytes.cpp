@@ -1,4 +1,4 @@
-#include "flash/FileBytes.h"
+#include "image/FileBytes.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,11 +1,11 @@
-#include "platform/sim/SimDeviceEnumerator.h"
+#include "emulator/sim/SimDeviceEnumerator.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <stdexcept>
 
-namespace kv::platform::sim {
+namespace kv::emulator {
 
 void SimDeviceEnumerator::add(InterfaceClass cls, DeviceInterface entry) {
     std::lock_guard lock(mutex_);
@@ -32,7 +32,7 @@ std::string SimDeviceEnumerator::plugUsbPrinter(uint16_t vendorId, uint16_t prod
                                                 std::string_view serial,
                                                 std::shared_ptr<emulator::PrinterModel> model,
                                                 SimDeviceOptions options) {
-    const std::string path = makeUsbDevicePath(vendorId, productId, serial);
+    const std::string path = platform::makeUsbDevicePath(vendorId, productId, serial);
     plug(InterfaceClass::UsbDevice, path, std::move(model), options);
     return path;
 }
@@ -89,8 +89,8 @@ std::string SimDeviceEnumerator::hidPath(uint16_t vendorId, uint16_t productId,
     path += ids;
     for (char c : instance) path += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     path += '#';
-    path += kHidInterfaceGuid;
+    path += platform::kHidInterfaceGuid;
     return path;
 }
 
-}  // namespace kv::platform::sim
+}  // namespace kv::emulator

@@ -1,10 +1,10 @@
-#include "platform/sim/SimDeviceIo.h"
+#include "emulator/sim/SimDeviceIo.h"
 
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
-namespace kv::platform::sim {
+namespace kv::emulator {
 
 std::string SimDeviceIo::key(const std::string& path) {
     std::string k = path;
@@ -242,4 +242,4 @@ uint32_t SimDeviceIo::lastError() const {
     return it == lastErrors_.end() ? 0 : it->second;
 }
 
-}  // namespace kv::platform::sim
+}  // namespace kv::emulator

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/AppState.h"
+#include "state/AppState.h"
 #include "platform/Services.h"
 
 namespace kv {

@@ -1,4 +1,4 @@
-#include "flash/ImageTool.h"
+#include "image/ImageTool.h"
 
 #include <charconv>
 #include <cstdio>
@@ -7,9 +7,9 @@
 #include <set>
 #include <stdexcept>
 
-#include "flash/FileBytes.h"
-#include "flash/FirmwareHeader.h"
-#include "printer/FirmwareMarker.h"
+#include "image/FileBytes.h"
+#include "image/FirmwareHeader.h"
+#include "image/FirmwareMarker.h"
 
 namespace kv {
 namespace {

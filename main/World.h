@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/entry/Options.h"
+#include "main/Options.h"
 #include "platform/Services.h"
 
 namespace kv::entry {

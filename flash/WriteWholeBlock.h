@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/Context.h"
+#include "state/Context.h"
 #include "platform/DeviceHandle.h"
 
 namespace kv {

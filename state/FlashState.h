@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <string>
 
-#include "flash/FlashJob.h"
-#include "flash/WorkerSignal.h"
+#include "state/FlashJob.h"
+#include "state/WorkerSignal.h"
 
 namespace kv {
 

@@ -1,12 +1,10 @@
-#include "flash/FirmwareImage.h"
+#include "flash/LoadFirmwareImage.h"
 
 #include <algorithm>
 #include <limits>
-#include <stdexcept>
 
 #include "platform/Trace.h"
 #include "platform/Ui.h"
-#include "printer/FirmwareMarker.h"
 
 namespace kv {
 namespace {
@@ -15,17 +13,7 @@ constexpr const char* kCaption = "Firmware update";
 
 }  // namespace
 
-FirmwareImage makeFirmwareImage(std::vector<uint8_t> bytes) {
-    if (bytes.size() > std::numeric_limits<uint32_t>::max())
-        throw std::length_error("firmware image over 4 GiB");
-    FirmwareImage image;
-    image.versionText = firmwareVersionInImage(bytes.data(), bytes.size());
-    image.length = static_cast<uint32_t>(bytes.size());
-    image.data = std::move(bytes);
-    return image;
-}
-
-bool LoadFirmwareImage(Context& ctx, FirmwareImage& image, uint64_t maxBytes) {
+bool loadFirmwareImage(Context& ctx, FirmwareImage& image, uint64_t maxBytes) {
     image = FirmwareImage{};
     platform::Trace& trace = ctx.trace();
     const std::string& path = ctx.state.firmwareFileName;

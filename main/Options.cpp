@@ -1,4 +1,4 @@
-#include "app/entry/Options.h"
+#include "main/Options.h"
 
 #include <map>
 
