@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/DurableFile.h"
+#include "spooler/QueueJournal.h"
 
 namespace kv {
 

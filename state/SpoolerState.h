@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/PrintSpooler.h"
-#include "spooler/QueueJournal.h"
+#include "state/JournalEntry.h"
 
 namespace kv {
 

@@ -18,6 +18,7 @@
 #include "platform/sim/MemorySpooler.h"
 #include "platform/sim/ScriptedUi.h"
 #include "spooler/PortRedirection.h"
+#include "spooler/QueueJournal.h"
 
 namespace kv {
 namespace {

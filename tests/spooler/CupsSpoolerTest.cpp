@@ -14,6 +14,7 @@
 #include "platform/sim/CaptureTrace.h"
 #include "platform/sim/ScriptedUi.h"
 #include "spooler/PortRedirection.h"
+#include "spooler/QueueJournal.h"
 #include "tests/spooler/CupsWorld.h"
 
 namespace kv {
