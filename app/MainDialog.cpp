@@ -1,6 +1,6 @@
 #include "app/MainDialog.h"
 
-#include "app/DialogIds.h"
+#include "platform/DialogItemIds.h"
 #include "app/Startup.h"
 #include "flash/LocalFlash.h"
 #include "flash/Selection.h"
@@ -9,6 +9,7 @@
 #include "platform/DeviceIo.h"
 #include "printer/discovery/Discovery.h"
 #include "printer/discovery/EthernetDiscovery.h"
+#include "printer/discovery/ProgramControls.h"
 #include "status/StatusExchange.h"
 
 namespace kv {
@@ -42,11 +43,7 @@ void MainDialog::onInit() {
     AppState& s = ctx_.state;
     platform::DialogControls& c = ctx_.controls();
     s.printerData = PrinterData{};
-    for (Control off : {Control::flashButton, Control::programStatusText, Control::programStateText,
-                        Control::programGroup, Control::programStateLabel,
-                        Control::programStatusLabel}) {
-        c.enable(off, false);
-    }
+    disableProgramControls(c);
     s.ipAddressText = {"192", "168", "0", "1"};
     s.portNumberText = "10001";
     c.setText(Control::ipOctetEdit1, s.ipAddressText[0]);

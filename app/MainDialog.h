@@ -5,8 +5,15 @@
 #include "state/Context.h"
 #include "app/DialogEvents.h"
 #include "app/DialogHost.h"
+#include "platform/DialogItemIds.h"
 
 namespace kv {
+
+namespace dialog {
+// The one-shot timer of the automatic-load search.
+inline constexpr int kAutoLoadTimer = 1;
+inline constexpr unsigned kAutoLoadDelayMs = 100;
+}  // namespace dialog
 
 inline constexpr const char* kCannotExitText = "Cannot exit while printer FW is being updated";
 inline constexpr const char* kHelpCaption =

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -10,6 +9,7 @@
 #include "flash/FlashWorker.h"
 #include "flash/LoadFirmwareImage.h"
 #include "link/Ethernet.h"
+#include "platform/Format.h"
 #include "platform/Trace.h"
 #include "platform/Ui.h"
 #include "printer/discovery/EthernetDiscovery.h"
@@ -24,13 +24,9 @@ using platform::Control;
 constexpr std::string_view kEscFR = "\x1B*FR";
 constexpr std::string_view kSA15 = "<SA15>";
 constexpr std::string_view kFlashReady = "FLASH READY";
+constexpr size_t kMessageSize = 1024;
 
-template <typename... Args>
-std::string formatted(const char* format, Args... args) {
-    std::array<char, 1024> text{};
-    std::snprintf(text.data(), text.size(), format, args...);
-    return text.data();
-}
+using platform::formatted;
 
 bool sendRequest(Context& ctx, platform::SocketHandle socket, std::string_view request) {
     int32_t sent = 0;
@@ -173,8 +169,10 @@ bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
     std::array<uint8_t, kFlashReplySize> reply{};
 
     if (!isPrinterReadyEthernet(ctx.sys, socket, printer)) {
-        platform::box(ctx.ui(), formatted("%s printer is NOT ready, resolve and try again  %s",
-                                          printer.typeName.c_str(), printer.portName.c_str()));
+        platform::box(ctx.ui(), fitField(formatted("%s printer is NOT ready, resolve and try again  %s",
+                                                   printer.typeName.c_str(),
+                                                   printer.portName.c_str()),
+                                         kMessageSize));
         return false;
     }
     controls.setText(Control::programStatusText, "Printer responding");

@@ -1,5 +1,4 @@
 #include <array>
-#include <cstdio>
 #include <string_view>
 
 #include "flash/EthernetFlash.h"
@@ -9,6 +8,7 @@
 #include "flash/WriteWholeBlock.h"
 #include "link/local/LocalHandles.h"
 #include "platform/DeviceIo.h"
+#include "platform/Format.h"
 #include "printer/discovery/Discovery.h"
 #include "spooler/PortRedirection.h"
 #include "status/StatusExchange.h"
@@ -57,11 +57,10 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
     uint32_t length = 0;
 
     if (!isPrinterReady(ctx.sys, handle, printer)) {
-        std::array<char, kMessageSize> message{};
-        std::snprintf(message.data(), message.size(),
-                      "%s printer is NOT ready, resolve and try again  %s",
-                      printer.typeName.c_str(), printer.portName.c_str());
-        return fail(ctx, message.data());
+        return fail(ctx, fitField(platform::formatted(
+                                      "%s printer is NOT ready, resolve and try again  %s",
+                                      printer.typeName.c_str(), printer.portName.c_str()),
+                                  kMessageSize));
     }
     controls.setText(Control::programStatusText, "Printer responding");
 

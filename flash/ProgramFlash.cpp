@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <fstream>
 #include <new>
 #include <optional>
@@ -14,6 +13,7 @@
 #include "flash/WriteWholeBlock.h"
 #include "flash/TransferParameters.h"
 #include "platform/DeviceIo.h"
+#include "platform/Format.h"
 #include "printer/discovery/Discovery.h"
 #include "spooler/PortRedirection.h"
 
@@ -25,11 +25,7 @@ using platform::Control;
 // One reusable block buffer, as large as the largest block needs.
 constexpr size_t kBlockBufferSize = 8448;
 
-std::string formatted(const char* format, uint64_t value) {
-    std::array<char, 128> text{};
-    std::snprintf(text.data(), text.size(), format, static_cast<int>(value));
-    return text.data();
-}
+using platform::formatted;
 
 class Transfer {
 public:
@@ -43,7 +39,7 @@ public:
     // Everything up to the ending: true when the image went over and the
     // reset wait passed.
     bool run() {
-        setStatus(formatted("Delaying %d seconds", params_.startDelaySeconds));
+        setStatus(formatted("Delaying %d seconds", static_cast<int>(params_.startDelaySeconds)));
         countSeconds(params_.startDelaySeconds);
 
         file_.open(ctx_.state.firmwareFileName, std::ios::binary);
@@ -57,7 +53,7 @@ public:
         file_.seekg(0, std::ios::beg);
         if (end < 0) return false;
         const uint32_t fileSize = static_cast<uint32_t>(static_cast<uint64_t>(end) & 0xFFFFFFFFu);
-        setStatus(formatted("Programming %d KBytes", fileSize / 1024));
+        setStatus(formatted("Programming %d KBytes", static_cast<int>(fileSize / 1024)));
         ctx_.clock().sleepMs(2000);
 
         if (params_.wholeFileFirst && !announcePayload(fileSize)) return false;
@@ -81,7 +77,7 @@ private:
 
     void countSeconds(uint32_t seconds) {
         for (uint32_t n = 0; n < seconds; ++n) {
-            setState(formatted("%d seconds elapsed", n));
+            setState(formatted("%d seconds elapsed", static_cast<int>(n)));
             ctx_.clock().sleepMs(1000);
         }
     }
@@ -150,13 +146,12 @@ private:
             if (!block) return false;
             total += *block;
             if (*block == 0) return true;
-            setState(formatted("%d KBytes programmed\r\n", total / 1024));
+            setState(formatted("%d KBytes programmed\r\n", static_cast<int>(total / 1024)));
             if (!writeWholeBlock(ctx_, job_.handle, buffer_.data(), *block)) {
                 const uint32_t code = platform::require(ctx_.sys.deviceIo, "deviceIo").lastError();
-                std::array<char, 128> text{};
-                std::snprintf(text.data(), text.size(), "Write flash error = Dec = %d, Hex = %X",
-                              static_cast<int>(code), static_cast<unsigned>(code));
-                platform::box(ctx_.ui(), text.data());
+                platform::box(ctx_.ui(), formatted("Write flash error = Dec = %d, Hex = %X",
+                                                   static_cast<int>(code),
+                                                   static_cast<unsigned>(code)));
                 return false;
             }
             if (last) return true;

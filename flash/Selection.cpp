@@ -181,7 +181,7 @@ void SelectFirmwareFile(Context& ctx) {
 
     // A path that does not fit the name field is no file at all: cut, it
     // would name some other file.
-    if (!chosen || chosen->empty() || chosen->size() >= kFirmwareFileNameSize) {
+    if (!chosen || chosen->empty() || chosen->size() >= kPathSize) {
         // The earlier selection is gone with the emptied name.
         takeFlashButtonAway(controls);
         platform::box(ui, kSelectCaption, "Did not get a file to open");

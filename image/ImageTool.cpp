@@ -10,6 +10,7 @@
 #include "image/FileBytes.h"
 #include "image/FirmwareHeader.h"
 #include "image/FirmwareMarker.h"
+#include "platform/Format.h"
 
 namespace kv {
 namespace {
@@ -33,15 +34,11 @@ std::optional<uint64_t> parseUnsigned(std::string_view text) {
 }
 
 std::string hex16(uint16_t value) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%04X", value);
-    return buf;
+    return platform::formatted("0x%04X", static_cast<unsigned>(value));
 }
 
 std::string hex8(uint8_t value) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%02X", value);
-    return buf;
+    return platform::formatted("0x%02X", static_cast<unsigned>(value));
 }
 
 std::string versionText(uint8_t major, uint8_t minor) {

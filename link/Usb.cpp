@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <string_view>
 
 #include "link/UsbConfig.h"
 #include "platform/DeviceEnumerator.h"
 #include "platform/DeviceIo.h"
+#include "platform/Format.h"
 
 namespace kv {
 namespace {
@@ -19,9 +19,7 @@ platform::DeviceIo& io(platform::Services& sys) {
 
 // "vid_%04x&pid_" of a vendor number.
 std::string vendorPattern(uint32_t vendorId) {
-    char pattern[260];
-    std::snprintf(pattern, sizeof pattern, "vid_%04x&pid_", static_cast<unsigned>(vendorId & 0xFFFF));
-    return pattern;
+    return platform::formatted("vid_%04x&pid_", static_cast<unsigned>(vendorId & 0xFFFF));
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -172,10 +170,10 @@ bool GetPrinterID(platform::Services& sys, platform::DeviceHandle handle, Printe
     std::array<uint8_t, platform::kDeviceIdCapacity> reply{};
     size_t obtained = 0;
     if (!dev.queryDeviceId(handle, reply.data(), reply.size(), obtained)) {
-        char text[128];
-        std::snprintf(text, sizeof text, "GetPrinterID - Error = %d, IOCTL = %X",
-                      static_cast<int>(dev.lastError()), platform::kIoctlDeviceId);
-        platform::box(platform::require(sys.ui, "ui"), text);
+        platform::box(platform::require(sys.ui, "ui"),
+                      platform::formatted("GetPrinterID - Error = %d, IOCTL = %X",
+                                          static_cast<int>(dev.lastError()),
+                                          static_cast<unsigned>(platform::kIoctlDeviceId)));
         return false;
     }
     printer.deviceId =

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "state/Context.h"
-#include "app/DialogIds.h"
 #include "app/IdentifyCommand.h"
 #include "app/MainDialog.h"
 #include "app/QueueCommands.h"
@@ -18,6 +17,7 @@
 #include "ui/console/ConsoleDialog.h"
 #include "ui/console/ConsoleSession.h"
 #include "ui/console/ConsoleUi.h"
+#include "ui/template/DialogTemplate.h"
 #ifdef KVFLASH_HAVE_QT
 #include "ui/qt/QtFrontEnd.h"
 #endif
@@ -55,7 +55,7 @@ std::vector<ConsoleCommand> demoCommands() {
 int runConsole(Context& ctx, const Options& options, bool implicitConsole) {
     ui::ConsoleUi consoleUi(stdout, options.yes);
     ui::ConsoleDialogControls controls(stdout, ui::ConsoleDialogControls::templateStates());
-    ui::ConsoleDialogHost host(stdout, dialog::kDialogTitle);
+    ui::ConsoleDialogHost host(stdout, ui::mainDialogFrame().title);
     ctx.sys.ui = &consoleUi;
     ctx.sys.controls = &controls;
 

@@ -1,5 +1,7 @@
 #include "platform/DialogControls.h"
 
+#include "platform/DialogItemIds.h"
+
 namespace kv::platform {
 
 namespace {
@@ -9,32 +11,32 @@ struct ControlInfo {
 };
 
 constexpr std::array<ControlInfo, kControlCount> kControls{{
-    {"statusText", 1013},
-    {"printerModelText", 1014},
-    {"portText", 1015},
-    {"languageText", 1026},
-    {"logicBoardText", 1016},
-    {"currentVersionText", 1017},
-    {"flashButton", 1018},
-    {"helpButton", 1043},
-    {"findPrinterButton", 1022},
-    {"programStatusText", 1019},
-    {"programStateText", 1021},
-    {"programGroup", 1023},
-    {"programStatusLabel", 1024},
-    {"programStateLabel", 1025},
-    {"spareText", 1029},
-    {"optionList", 1031},
-    {"selectFileButton", 1028},
-    {"findEthernetButton", 1039},
-    {"ipAddressLabel", 1042},
-    {"ethernetGroup", 1040},
-    {"ethernetPortLabel", 1041},
-    {"ipOctetEdit1", 1037},
-    {"ipOctetEdit2", 1036},
-    {"ipOctetEdit3", 1035},
-    {"ipOctetEdit4", 1034},
-    {"portEdit", 1038},
+    {"statusText", dialog::kStatusText},
+    {"printerModelText", dialog::kPrinterModelText},
+    {"portText", dialog::kPortText},
+    {"languageText", dialog::kLanguageText},
+    {"logicBoardText", dialog::kLogicBoardText},
+    {"currentVersionText", dialog::kCurrentVersionText},
+    {"flashButton", dialog::kFlash},
+    {"helpButton", dialog::kHelp},
+    {"findPrinterButton", dialog::kFindPrinter},
+    {"programStatusText", dialog::kProgramStatusText},
+    {"programStateText", dialog::kProgramStateText},
+    {"programGroup", dialog::kProgramGroup},
+    {"programStatusLabel", dialog::kProgramStatusLabel},
+    {"programStateLabel", dialog::kProgramStateLabel},
+    {"spareText", dialog::kSpareText},
+    {"optionList", dialog::kOptionList},
+    {"selectFileButton", dialog::kSelectFile},
+    {"findEthernetButton", dialog::kFindEthernet},
+    {"ipAddressLabel", dialog::kIpAddressLabel},
+    {"ethernetGroup", dialog::kEthernetGroup},
+    {"ethernetPortLabel", dialog::kEthernetPortLabel},
+    {"ipOctetEdit1", dialog::kIpOctet1},
+    {"ipOctetEdit2", dialog::kIpOctet2},
+    {"ipOctetEdit3", dialog::kIpOctet3},
+    {"ipOctetEdit4", dialog::kIpOctet4},
+    {"portEdit", dialog::kPortEdit},
 }};
 }  // namespace
 

@@ -3,17 +3,15 @@
 #include <string>
 
 #include "state/FlashJob.h"
+#include "state/TextFields.h"
 #include "state/WorkerSignal.h"
 
 namespace kv {
 
-// The system's path limit, terminator included.
-inline constexpr size_t kFirmwareFileNameSize = 260;
-
 // What the firmware update keeps between commands.
 struct FlashState {
     // Full path of the accepted image to flash; empty when there is none.
-    // At most kFirmwareFileNameSize - 1 characters.
+    // At most kPathSize - 1 characters.
     std::string firmwareFileName;
     // The record handed to the transfer worker; overwritten by each start.
     FlashJob flashJob;

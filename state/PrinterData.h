@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "state/TextFields.h"
+
 namespace kv {
 
 enum PortType : int32_t {
@@ -21,14 +23,8 @@ enum PrinterType : uint32_t {
     PRINTER_TYPE_AEA = 3,
 };
 
-// Size of the record's text fields; a longer text is cut to size - 1.
-inline constexpr size_t kPrinterTextSize = 1024;
+// Room for the last status reply.
 inline constexpr size_t kStatusSize = 1024;
-
-// A text cut to fit a field of fieldSize bytes (fieldSize - 1 characters).
-inline std::string fitField(std::string_view text, size_t fieldSize) {
-    return std::string(text.substr(0, fieldSize == 0 ? 0 : fieldSize - 1));
-}
 
 struct PrinterData {
     std::string typeName;

@@ -4,10 +4,9 @@
 #include <cstdint>
 #include <string>
 
-namespace kv {
+#include "state/TextFields.h"
 
-inline constexpr size_t kPathSize = 260;
-inline constexpr size_t kAddressTextSize = 256;
+namespace kv {
 
 // Application-wide flags and texts of the shell.
 struct ShellState {

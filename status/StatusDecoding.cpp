@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Format.h"
 #include "status/StatusExchange.h"
 
 namespace kv {
@@ -129,10 +130,8 @@ bool ProcessKVStatusString(platform::Services& sys, PrinterStatus& status, const
     const uint16_t bitwise_status = static_cast<uint16_t>((head[3] << 8) | head[4]);
     trace(sys).write(
         "ProcessKVStatusString - Processing bitwise_status to make PrinterStatus.\r\n");
-    char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "ProcessKVStatusString - Bitwise status = 0x%x ",
-                  bitwise_status);
-    std::string flags = prefix;
+    std::string flags = platform::formatted("ProcessKVStatusString - Bitwise status = 0x%x ",
+                                            static_cast<unsigned>(bitwise_status));
     for (const StatusFlag& flag : kStatusFlags) {
         if ((bitwise_status & flag.mask) == 0) continue;
         flags += flag.name;
@@ -173,9 +172,8 @@ bool ProcessKVStatusStringAddField(platform::Services& sys, PrinterStatus* statu
         return true;
     };
     const auto appendNumber = [&](uint32_t value) {
-        char digits[16];
-        std::snprintf(digits, sizeof digits, "%02u", value % 100);
-        return append(digits, 2);
+        const std::string digits = platform::formatted("%02u", value % 100);
+        return append(digits.data(), 2);
     };
 
     if (!appendNumber(field)) return false;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/DeviceIo.h"
+#include "platform/Format.h"
 #include "status/PrinterStatus.h"
 #include "status/StatusDecoding.h"
 
@@ -283,18 +284,18 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
     }
     char version[5] = {};
     std::memcpy(version, data, 4);
-    char text[32] = {};
-    std::snprintf(text, sizeof text, "A05%02dV%s", static_cast<int>(dataLength + 1), version);
-    const uint32_t textLength = static_cast<uint32_t>(std::strlen(text));
+    const std::string text =
+        platform::formatted("A05%02dV%s", static_cast<int>(dataLength + 1), version);
+    const uint32_t textLength = static_cast<uint32_t>(std::strlen(text.c_str()));
     const uint32_t stored = (buffer && length > 0) ? std::min(textLength, length - 1) : 0;
     if (buffer && length > 0) {
-        std::memcpy(buffer, text, stored);
+        std::memcpy(buffer, text.data(), stored);
         buffer[stored] = 0;
     }
     length = stored;
     platform::tracef(trace(sys), "ReadCommandStatus - VALID FIRMWARE VERSION (Length: %d) - '%s'\r\n",
                      static_cast<int>(stored),
-                     platform::escapeDeviceText(std::string_view(text, stored)).c_str());
+                     platform::escapeDeviceText(std::string_view(text.data(), stored)).c_str());
     clock(sys).sleepMs(100);
     line(sys, std::string(kReadAfterRequestLine) + kCrLf);
     return true;

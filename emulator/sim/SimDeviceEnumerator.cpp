@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "platform/Format.h"
+
 namespace kv::emulator {
 
 void SimDeviceEnumerator::add(InterfaceClass cls, DeviceInterface entry) {
@@ -83,8 +85,8 @@ std::optional<std::vector<DeviceInterface>> SimDeviceEnumerator::list(InterfaceC
 
 std::string SimDeviceEnumerator::hidPath(uint16_t vendorId, uint16_t productId,
                                          std::string_view instance) {
-    char ids[32];
-    std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x#", vendorId, productId);
+    const std::string ids = platform::formatted("vid_%04x&pid_%04x#", static_cast<unsigned>(vendorId),
+                                                static_cast<unsigned>(productId));
     std::string path = "\\\\?\\hid#";
     path += ids;
     for (char c : instance) path += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

@@ -269,7 +269,7 @@ void refreshPrinterList(Context& ctx, PrinterData& printer) {
                 // The program is ending: no flash may start now.
             } else if (ValidateFirmwareFile(ctx.ui(), state.autoLoadFilePath, controls, printer) !=
                        0) {
-                state.firmwareFileName = fitField(state.autoLoadFilePath, kFirmwareFileNameSize);
+                state.firmwareFileName = fitField(state.autoLoadFilePath, kPathSize);
                 workerStarted = FlashPrinterNow(ctx, controls, printer);
             } else {
                 platform::box(ctx.ui(), "Validating FW File", "Invalid firmware file selected");

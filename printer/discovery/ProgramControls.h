@@ -5,25 +5,22 @@
 
 namespace kv {
 
-// The program controls: the Flash button, the two program lines, their
-// labels and their group.
+// The program controls: the Flash button first, then the two program
+// lines, their labels and their group, in the dialog's order.
+inline constexpr std::array<platform::Control, 6> kProgramControls{
+    platform::Control::flashButton,  platform::Control::programStatusText,
+    platform::Control::programStateText, platform::Control::programGroup,
+    platform::Control::programStateLabel, platform::Control::programStatusLabel,
+};
+
 inline void disableProgramControls(platform::DialogControls& controls) {
-    using platform::Control;
-    for (Control c : {Control::flashButton, Control::programStatusText, Control::programStateText,
-                      Control::programGroup, Control::programStateLabel,
-                      Control::programStatusLabel}) {
-        controls.enable(c, false);
-    }
+    for (platform::Control c : kProgramControls) controls.enable(c, false);
 }
 
 // The program lines become live; the Flash button waits for a firmware file.
 inline void openProgramControls(platform::DialogControls& controls) {
-    using platform::Control;
-    controls.enable(Control::flashButton, false);
-    for (Control c : {Control::programStatusText, Control::programStateText, Control::programGroup,
-                      Control::programStateLabel, Control::programStatusLabel}) {
-        controls.enable(c, true);
-    }
+    controls.enable(kProgramControls.front(), false);
+    for (size_t i = 1; i < kProgramControls.size(); ++i) controls.enable(kProgramControls[i], true);
 }
 
 // Hidden once a local printer was probed (dialog order 1040, 1039, 1037,

@@ -3,11 +3,11 @@
 #include <fstream>
 #include <map>
 
-#include "app/DialogIds.h"
 #include "app/MainDialog.h"
 #include "emulator/TcpServer.h"
 #include "platform/linux/PosixNetwork.h"
 #include "tests/discovery/DiscoveryWorld.h"
+#include "ui/template/DialogTemplate.h"
 
 namespace kv {
 namespace {
@@ -25,7 +25,7 @@ public:
     void stopTimer(int id) override { timers.erase(id); }
     void endDialog(int result) override { endedWith = result; }
 
-    std::string title_ = ids::kDialogTitle;
+    std::string title_ = ui::mainDialogFrame().title;
     std::map<int, unsigned> timers;
     int starts = 0;
     std::optional<int> endedWith;

@@ -275,8 +275,8 @@ TEST_F(Select, RejectionWithoutABoxOfTheCheck) {
 TEST_F(Select, APathMustFitTheNameField) {
     const std::string folder = "/fw/F2KV1/";
     const std::string fits =
-        folder + std::string(kFirmwareFileNameSize - 1 - folder.size() - 4, 'a') + ".bin";
-    ASSERT_EQ(fits.size(), kFirmwareFileNameSize - 1);
+        folder + std::string(kPathSize - 1 - folder.size() - 4, 'a') + ".bin";
+    ASSERT_EQ(fits.size(), kPathSize - 1);
     selectAccepted(5, fits);
 
     w.ui.queueFile(fits.substr(0, fits.size() - 4) + "a.bin");  // one character too long

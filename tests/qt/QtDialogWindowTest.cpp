@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DialogIds.h"
+#include "platform/DialogItemIds.h"
 #include "tests/qt/QtTestSupport.h"
 #include "ui/qt/QtDialogSession.h"
 

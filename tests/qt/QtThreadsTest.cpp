@@ -7,7 +7,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/DialogIds.h"
+#include "app/MainDialog.h"
 #include "tests/qt/QtTestSupport.h"
 #include "ui/qt/QtDialogSession.h"
 

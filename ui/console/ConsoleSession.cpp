@@ -1,6 +1,6 @@
 #include "ui/console/ConsoleSession.h"
 
-#include "app/DialogIds.h"
+#include "platform/DialogItemIds.h"
 #include "ui/console/ConsoleText.h"
 
 namespace kv::ui {

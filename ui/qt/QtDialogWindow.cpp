@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "app/DialogIds.h"
+#include "platform/DialogItemIds.h"
 #include "ui/qt/AppIcons.h"
 #include "ui/qt/QtText.h"
 
