@@ -148,7 +148,7 @@ void MainDialog::readyCheck() {
     // Opening the printer while a worker streams to it would interleave
     // with the image.
     if (s.flashInProgress) return;
-    platform::DeviceIo& io = platform::require(ctx_.sys.deviceIo, "deviceIo");
+    platform::DeviceIo& io = ctx_.sys.deviceIo();
     GetPrinterHandle(ctx_, s.printerHandle, s.printerData);
     if (!isPrinterReady(ctx_.sys, s.printerHandle, s.printerData)) {
         platform::box(ctx_.ui(), "Not Ready");

@@ -36,8 +36,8 @@ private:
 
 std::map<std::string, JournalEntry> journalEntries(platform::Services& sys) {
     std::map<std::string, JournalEntry> byName;
-    if (!sys.queueJournal || !sys.queueJournal->exists()) return byName;
-    const auto text = sys.queueJournal->read();
+    if (!sys.wired.queueJournal || !sys.wired.queueJournal->exists()) return byName;
+    const auto text = sys.wired.queueJournal->read();
     const auto entries = text ? parseJournal(*text) : std::nullopt;
     if (!entries) return byName;
     for (const JournalEntry& e : *entries) byName[e.printerName] = e;
@@ -47,7 +47,7 @@ std::map<std::string, JournalEntry> journalEntries(platform::Services& sys) {
 }  // namespace
 
 int listQueues(platform::Services& sys, std::ostream& out) {
-    platform::PrintSpooler& spooler = platform::require(sys.spooler, "spooler");
+    platform::PrintSpooler& spooler = sys.spooler();
     const platform::QueueList list = spooler.enumerateLocal();
     if (!list.problem.empty()) {
         out << "No print queues: " << list.problem << "\n";
@@ -69,7 +69,7 @@ int listQueues(platform::Services& sys, std::ostream& out) {
 }
 
 int restoreQueues(platform::Services& sys, std::ostream& out) {
-    platform::InstanceLock& lock = platform::require(sys.instanceLock, "instanceLock");
+    platform::InstanceLock& lock = sys.instanceLock();
     if (lock.create() == platform::kErrorAlreadyExists) {
         out << "Another KV tool is running; its print queues stay as they are. Try again when "
                "it has ended.\n";
@@ -128,8 +128,8 @@ void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& sign
     signals.watch([&ctx, base = ctx.sys, endProgram = std::move(endProgram)](int signalNumber) {
         EndingUi ui(ctx.trace());
         platform::Services sys = base;
-        sys.ui = &ui;
-        sys.controls = nullptr;
+        sys.wired.ui = &ui;
+        sys.wired.controls = nullptr;
         platform::tracef(ctx.trace(), "Signal %d - restoring print queues before ending\r\n",
                          signalNumber);
         restoreQueuesForExit(sys, ctx.state);

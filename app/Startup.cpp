@@ -25,7 +25,7 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view tail) {
 
 void CreateSingleInstance(Context& ctx) {
     ctx.trace().write("CreateSingleInstance - Entry\r\n");
-    ctx.state.m_dwLastError = platform::require(ctx.sys.instanceLock, "instanceLock").create();
+    ctx.state.m_dwLastError = ctx.sys.instanceLock().create();
     tracef(ctx.trace(), "CreateSingleInstance = m_dwLastError = %X, ERROR_ALREADY_EXISTS = %X\r\n",
            ctx.state.m_dwLastError, kErrorAlreadyExists);
 }
@@ -40,11 +40,11 @@ bool IsAnotherInstanceRunning(Context& ctx) {
 
 void ClearInstanceMutex(Context& ctx) {
     ctx.trace().write("ClearInstanceMutex - Entry\r\n");
-    platform::require(ctx.sys.instanceLock, "instanceLock").release();
+    ctx.sys.instanceLock().release();
 }
 
 bool IsRunningAsAdmin(Context& ctx) {
-    platform::Admin& admin = platform::require(ctx.sys.admin, "admin");
+    platform::Admin& admin = ctx.sys.admin();
     tracef(ctx.trace(), "IsRunningAsAdmin - effective user id = %u\r\n", admin.effectiveUserId());
     const bool result = admin.isAdministrator();
     ctx.trace().write(result ? "Running as Admin\r\n" : "NOT Running as Admin!\r\n");
@@ -58,7 +58,7 @@ void DetectAutoLoad(Context& ctx) {
     s.autoLoadFileName.clear();
     s.autoLoadFilePath.clear();
 
-    platform::Files& files = platform::require(ctx.sys.files, "files");
+    platform::Files& files = ctx.sys.files();
     s.modulePath = fitField(files.executablePath(), kPathSize);
     const std::string& path = s.modulePath;
     if (path.size() < 8) return;

@@ -104,7 +104,7 @@ private:
             if (block == 0) return true;
             setState(formatted("%d KBytes programmed\r\n", static_cast<int>(total / 1024)));
             if (!sendWholeBlock(ctx_, socket_, at, block)) {
-                const int code = platform::require(ctx_.sys.network, "network").lastError();
+                const int code = ctx_.sys.network().lastError();
                 platform::box(ctx_.ui(), formatted("Write error = Dec = %d, Hex = %X", code,
                                                    static_cast<unsigned>(code)));
                 return false;

@@ -11,7 +11,7 @@ bool startFlashWorker(Context& ctx, FlashWorkerProcedure procedure) {
     platform::ThreadOptions options;
     options.stackBytes = kWorkerStackBytes;
     options.aboveNormalPriority = true;
-    return platform::require(ctx.sys.threads, "threads")
+    return ctx.sys.threads()
         .startDetached([procedure, job] { procedure(job); }, options);
 }
 

@@ -124,7 +124,7 @@ bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterDa
     }
     if (!EnterFlashModeLocal(ctx, state.printerHandle, controls, printer)) {
         // Nobody else will close it.
-        platform::require(ctx.sys.deviceIo, "deviceIo").close(state.printerHandle);
+        ctx.sys.deviceIo().close(state.printerHandle);
         RestorePortsToOriginal(ctx.sys, state);
         return false;
     }

@@ -148,7 +148,7 @@ private:
             if (*block == 0) return true;
             setState(formatted("%d KBytes programmed\r\n", static_cast<int>(total / 1024)));
             if (!writeWholeBlock(ctx_, job_.handle, buffer_.data(), *block)) {
-                const uint32_t code = platform::require(ctx_.sys.deviceIo, "deviceIo").lastError();
+                const uint32_t code = ctx_.sys.deviceIo().lastError();
                 platform::box(ctx_.ui(), formatted("Write flash error = Dec = %d, Hex = %X",
                                                    static_cast<int>(code),
                                                    static_cast<unsigned>(code)));
@@ -173,7 +173,7 @@ private:
 // Handle closed, notice, queues back, re-probe, queues back, button away;
 // the flag goes last so that nothing else probes while this one does.
 void finish(Context& ctx, FlashJob& job) {
-    platform::require(ctx.sys.deviceIo, "deviceIo").close(job.handle);
+    ctx.sys.deviceIo().close(job.handle);
     PrinterData& printer = *job.printer;
     if (printer.portType == PORT_TYPE_USB && printer.boardCode < 2) {
         platform::box(ctx.ui(), "update",

@@ -6,7 +6,7 @@ namespace kv {
 
 bool writeWholeBlock(Context& ctx, platform::DeviceHandle handle, const uint8_t* data,
                      size_t length) {
-    platform::DeviceIo& io = platform::require(ctx.sys.deviceIo, "deviceIo");
+    platform::DeviceIo& io = ctx.sys.deviceIo();
     size_t done = 0;
     while (true) {
         size_t taken = 0;

@@ -10,12 +10,9 @@ namespace {
 
 constexpr const char* kSeparator = "rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr";
 
-platform::Network& net(platform::Services& sys) { return platform::require(sys.network, "network"); }
-platform::Trace& trace(platform::Services& sys) { return platform::require(sys.trace, "trace"); }
-platform::Clock& clock(platform::Services& sys) { return platform::require(sys.clock, "clock"); }
 
 int64_t sendText(platform::Services& sys, platform::SocketHandle socket, std::string_view text) {
-    return net(sys).send(socket, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    return sys.network().send(socket, reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
 
 }  // namespace
@@ -32,8 +29,8 @@ std::string joinAddress(std::string_view part1, std::string_view part2, std::str
 bool openSocket(platform::Services& sys, platform::SocketHandle& socket, std::string_view part1,
                 std::string_view part2, std::string_view part3, std::string_view part4,
                 std::string_view portText, PrinterData& printer) {
-    platform::Trace& t = trace(sys);
-    platform::Network& n = net(sys);
+    platform::Trace& t = sys.trace();
+    platform::Network& n = sys.network();
     const std::string address = joinAddress(part1, part2, part3, part4);
     platform::tracef(t, "IP address = %s", address.c_str());
     const uint16_t port = portFromText(portText);
@@ -73,15 +70,15 @@ bool openSocket(platform::Services& sys, platform::SocketHandle& socket, std::st
 }
 
 void closeSocket(platform::Services& sys, platform::SocketHandle socket) {
-    platform::Trace& t = trace(sys);
+    platform::Trace& t = sys.trace();
     t.write("closeSocket - Entry");
-    net(sys).close(socket);
+    sys.network().close(socket);
     t.write("closeSocket - Complete");
 }
 
 bool GetPrinterIDEthernet(platform::Services& sys, platform::SocketHandle socket,
                           PrinterData& printer) {
-    platform::Trace& t = trace(sys);
+    platform::Trace& t = sys.trace();
     std::array<uint8_t, kEthernetReplySize> reply{};
     t.write("GetPrinterIDEthernet - Entry");
 
@@ -91,9 +88,9 @@ bool GetPrinterIDEthernet(platform::Services& sys, platform::SocketHandle socket
         return false;
     }
     platform::tracef(t, "GetPrinterIDEthernet - Sent <SA08> bytes send = %d", static_cast<int>(sent));
-    clock(sys).sleepMs(kIdReplyPauseMs);
+    sys.clock().sleepMs(kIdReplyPauseMs);
 
-    const int64_t received = net(sys).receive(socket, reply.data(), reply.size());
+    const int64_t received = sys.network().receive(socket, reply.data(), reply.size());
     if (received == 0) {
         t.write("GetPrinterIDEthernet - Connection Closed");
         return false;
@@ -111,7 +108,7 @@ bool GetPrinterIDEthernet(platform::Services& sys, platform::SocketHandle socket
 
 bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle socket,
                             const PrinterData& /*printer*/) {
-    platform::Trace& t = trace(sys);
+    platform::Trace& t = sys.trace();
     std::array<uint8_t, kEthernetReplySize> reply{};
     t.write("isPrinterReadyEthernet - Entry");
 
@@ -121,9 +118,9 @@ bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle sock
         return false;
     }
     platform::tracef(t, "isPrinterReadyEthernet - Sent <SS> bytes send = %d", static_cast<int>(sent));
-    clock(sys).sleepMs(kStatusReplyPauseMs);
+    sys.clock().sleepMs(kStatusReplyPauseMs);
 
-    const int64_t received = net(sys).receive(socket, reply.data(), reply.size());
+    const int64_t received = sys.network().receive(socket, reply.data(), reply.size());
     if (received == 0) {
         t.write("isPrinterReadyEthernet - Connection Closed");
         return false;
@@ -146,9 +143,9 @@ bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle sock
 
 bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket, const uint8_t* data,
                        uint32_t length, int32_t& bytesSent) {
-    platform::Trace& t = trace(sys);
+    platform::Trace& t = sys.trace();
     t.write("WriteFileEthernet - Entry");
-    const int64_t sent = net(sys).send(socket, data, data ? length : 0);
+    const int64_t sent = sys.network().send(socket, data, data ? length : 0);
     bytesSent = sent < 0 ? -1 : static_cast<int32_t>(sent);
     if (sent < 0) {
         t.write("WriteFileEthernet - Error sending data");
@@ -160,9 +157,9 @@ bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket, c
 
 bool ReadDataEthernet(platform::Services& sys, platform::SocketHandle socket, uint8_t* buffer,
                       uint32_t& length) {
-    platform::Trace& t = trace(sys);
+    platform::Trace& t = sys.trace();
     t.write("ReadDataEthernet - Entry");
-    const int64_t received = net(sys).receive(socket, buffer, buffer ? length : 0);
+    const int64_t received = sys.network().receive(socket, buffer, buffer ? length : 0);
     if (received == 0) {
         t.write("ReadDataEthernet - Connection Closed");
         return false;

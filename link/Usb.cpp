@@ -13,9 +13,6 @@
 namespace kv {
 namespace {
 
-platform::DeviceIo& io(platform::Services& sys) {
-    return platform::require(sys.deviceIo, "deviceIo");
-}
 
 // "vid_%04x&pid_" of a vendor number.
 std::string vendorPattern(uint32_t vendorId) {
@@ -81,14 +78,14 @@ std::optional<std::string> decodeSerial(std::string_view segment, uint32_t outLe
 
 // The "MDL:" value of the device's own ID, or empty.
 std::string modelFromDevice(platform::Services& sys, const std::string& path, uint32_t outLen) {
-    platform::DeviceIo& dev = io(sys);
+    platform::DeviceIo& dev = sys.deviceIo();
     const platform::DeviceHandle handle = dev.open(path, platform::ShareMode::Exclusive);
     if (!handle.valid()) return {};
     std::string model;
     std::array<uint8_t, platform::kDeviceIdCapacity> reply{};
     size_t obtained = 0;
     if (dev.queryDeviceId(handle, reply.data(), reply.size(), obtained) && obtained >= 1) {
-        platform::require(sys.trace, "trace").write("GetPrinterPNPString\r\n");
+        sys.trace().write("GetPrinterPNPString\r\n");
         const std::string_view id = replyText(reply.data(), std::min(obtained, reply.size()));
         if (const size_t at = id.find("MDL:"); at != std::string_view::npos) {
             std::string_view value = id.substr(at + 4);
@@ -106,7 +103,7 @@ bool EnumerateUSBDevicePaths(platform::Services& sys, const uint32_t* vendorIds,
                              uint8_t vendorCount, std::vector<std::string>* paths,
                              uint8_t maxPaths, bool anyClass) {
     if (!paths) return false;
-    platform::DeviceEnumerator& enumerator = platform::require(sys.enumerator, "enumerator");
+    platform::DeviceEnumerator& enumerator = sys.enumerator();
     std::vector<std::string> patterns;
     for (uint8_t i = 0; vendorIds && i < vendorCount; ++i) {
         patterns.push_back(vendorPattern(vendorIds[i]));
@@ -166,11 +163,11 @@ bool GetPrinterPNPString(platform::Services& sys, const char* devicePath, uint32
 }
 
 bool GetPrinterID(platform::Services& sys, platform::DeviceHandle handle, PrinterData& printer) {
-    platform::DeviceIo& dev = io(sys);
+    platform::DeviceIo& dev = sys.deviceIo();
     std::array<uint8_t, platform::kDeviceIdCapacity> reply{};
     size_t obtained = 0;
     if (!dev.queryDeviceId(handle, reply.data(), reply.size(), obtained)) {
-        platform::box(platform::require(sys.ui, "ui"),
+        platform::box(sys.ui(),
                       platform::formatted("GetPrinterID - Error = %d, IOCTL = %X",
                                           static_cast<int>(dev.lastError()),
                                           static_cast<unsigned>(platform::kIoctlDeviceId)));
@@ -178,7 +175,7 @@ bool GetPrinterID(platform::Services& sys, platform::DeviceHandle handle, Printe
     }
     printer.deviceId =
         std::string(replyText(reply.data(), std::min(obtained, platform::kDeviceIdCapacity - 1)));
-    platform::require(sys.clock, "clock").sleepMs(kDeviceIdQueryPauseMs);
+    sys.clock().sleepMs(kDeviceIdQueryPauseMs);
     return true;
 }
 

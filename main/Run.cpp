@@ -56,8 +56,8 @@ int runConsole(Context& ctx, const Options& options, bool implicitConsole) {
     ui::ConsoleUi consoleUi(stdout, options.yes);
     ui::ConsoleDialogControls controls(stdout, ui::ConsoleDialogControls::templateStates());
     ui::ConsoleDialogHost host(stdout, ui::mainDialogFrame().title);
-    ctx.sys.ui = &consoleUi;
-    ctx.sys.controls = &controls;
+    ctx.sys.wired.ui = &consoleUi;
+    ctx.sys.wired.controls = &controls;
 
     if (auto code = runStartupChecks(ctx)) return *code;
     restoreJournalAtStartup(ctx.sys);
@@ -78,8 +78,8 @@ int runConsole(Context& ctx, const Options& options, bool implicitConsole) {
 #ifdef KVFLASH_HAVE_QT
 int runWindow(Context& ctx, int& argc, char** argv) {
     ui::QtFrontEnd window(argc, argv);
-    ctx.sys.ui = &window.ui();
-    ctx.sys.controls = &window.controls();
+    ctx.sys.wired.ui = &window.ui();
+    ctx.sys.wired.controls = &window.controls();
     if (auto code = runStartupChecks(ctx)) return *code;
     restoreJournalAtStartup(ctx.sys);
     MainDialog dialog(ctx, window.host());
@@ -119,7 +119,7 @@ int runKvflash(int argc, char** argv) {
 
     if (options.identify || options.listQueues || options.restoreQueues) {
         ui::ConsoleUi consoleUi(stdout, options.yes);
-        sys.ui = &consoleUi;
+        sys.wired.ui = &consoleUi;
         AppState state;
         Context ctx{state, sys};
         if (options.listQueues) return listQueues(sys, std::cout);

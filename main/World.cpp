@@ -30,12 +30,12 @@ class CommonWorld : public World {
 public:
     CommonWorld(const Options& options, const std::string& argv0)
         : trace_(options.trace), files_(argv0) {
-        sys.trace = &trace_;
-        sys.files = &files_;
-        sys.instanceLock = &lock_;
-        sys.admin = &admin_;
-        sys.network = &network_;
-        sys.threads = &threads_;
+        sys.wired.trace = &trace_;
+        sys.wired.files = &files_;
+        sys.wired.instanceLock = &lock_;
+        sys.wired.admin = &admin_;
+        sys.wired.network = &network_;
+        sys.wired.threads = &threads_;
     }
 
 private:
@@ -51,11 +51,11 @@ class RealWorld final : public CommonWorld {
 public:
     RealWorld(const Options& options, const std::string& argv0)
         : CommonWorld(options, argv0), journal_(lx::AtomicFile::queueJournalPath()) {
-        sys.clock = &clock_;
-        sys.deviceIo = &deviceIo_;
-        sys.enumerator = &enumerator_;
-        sys.spooler = &spooler_;
-        sys.queueJournal = &journal_;
+        sys.wired.clock = &clock_;
+        sys.wired.deviceIo = &deviceIo_;
+        sys.wired.enumerator = &enumerator_;
+        sys.wired.spooler = &spooler_;
+        sys.wired.queueJournal = &journal_;
     }
 
 private:
@@ -85,12 +85,12 @@ public:
         simulated = true;
         platform::Clock* clock = &realClock_;
         if (options.fast) clock = &virtualClock_;
-        sys.clock = clock;
-        sys.deviceIo = &devices_;
-        sys.enumerator = &enumerator_;
+        sys.wired.clock = clock;
+        sys.wired.deviceIo = &devices_;
+        sys.wired.enumerator = &enumerator_;
         // A demo never touches the machine's real print queues or journal.
-        sys.spooler = &spooler_;
-        sys.queueJournal = &journal_;
+        sys.wired.spooler = &spooler_;
+        sys.wired.queueJournal = &journal_;
 
         std::vector<std::string> usb = options.simUsb;
         if (!options.customSimulatedWorld()) usb.push_back(kDefaultSimulatedId);

@@ -18,31 +18,49 @@ class DurableFile;
 class Network;
 class Threads;
 
-// One set of platform services, made by the entry point (real) or by a test
-// (simulated) and passed down by reference. A missing service is a wiring
-// fault, reported at the first use.
-struct Services {
-    Clock* clock = nullptr;
-    Trace* trace = nullptr;
-    Ui* ui = nullptr;
-    DialogControls* controls = nullptr;
-    Files* files = nullptr;
-    InstanceLock* instanceLock = nullptr;
-    Admin* admin = nullptr;
-    DeviceIo* deviceIo = nullptr;
-    DeviceEnumerator* enumerator = nullptr;
-    PrintSpooler* spooler = nullptr;
-    // Where the print queues' former settings survive a crash.
-    DurableFile* queueJournal = nullptr;
-    Network* network = nullptr;
-    // Starts the flash transfer worker.
-    Threads* threads = nullptr;
-};
-
 template <typename T>
 T& require(T* service, const char* name) {
     if (!service) throw std::logic_error(std::string("platform service not wired: ") + name);
     return *service;
 }
+
+// One set of platform services, made by the entry point (real) or by a test
+// (simulated) and passed down by reference. A missing service is a wiring
+// fault, reported at the first use.
+struct Services {
+    // What each service is; set by whoever builds the set.
+    struct Wiring {
+        Clock* clock = nullptr;
+        Trace* trace = nullptr;
+        Ui* ui = nullptr;
+        DialogControls* controls = nullptr;
+        Files* files = nullptr;
+        InstanceLock* instanceLock = nullptr;
+        Admin* admin = nullptr;
+        DeviceIo* deviceIo = nullptr;
+        DeviceEnumerator* enumerator = nullptr;
+        PrintSpooler* spooler = nullptr;
+        // Where the print queues' former settings survive a crash.
+        DurableFile* queueJournal = nullptr;
+        Network* network = nullptr;
+        // Starts the flash transfer worker.
+        Threads* threads = nullptr;
+    };
+    Wiring wired;
+
+    Clock& clock() const { return require(wired.clock, "clock"); }
+    Trace& trace() const { return require(wired.trace, "trace"); }
+    Ui& ui() const { return require(wired.ui, "ui"); }
+    DialogControls& controls() const { return require(wired.controls, "controls"); }
+    Files& files() const { return require(wired.files, "files"); }
+    InstanceLock& instanceLock() const { return require(wired.instanceLock, "instanceLock"); }
+    Admin& admin() const { return require(wired.admin, "admin"); }
+    DeviceIo& deviceIo() const { return require(wired.deviceIo, "deviceIo"); }
+    DeviceEnumerator& enumerator() const { return require(wired.enumerator, "enumerator"); }
+    PrintSpooler& spooler() const { return require(wired.spooler, "spooler"); }
+    DurableFile& queueJournal() const { return require(wired.queueJournal, "queueJournal"); }
+    Network& network() const { return require(wired.network, "network"); }
+    Threads& threads() const { return require(wired.threads, "threads"); }
+};
 
 }  // namespace kv::platform

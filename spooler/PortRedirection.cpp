@@ -24,9 +24,9 @@ enum class PortChange { Written, LeftOffline, Failed };
 
 PortChange changeQueuePort(platform::Services& sys, QueueRecord& record, bool toFile,
                            bool keepStatus) {
-    platform::PrintSpooler& spooler = platform::require(sys.spooler, "spooler");
-    platform::Ui& ui = platform::require(sys.ui, "ui");
-    platform::Trace& trace = platform::require(sys.trace, "trace");
+    platform::PrintSpooler& spooler = sys.spooler();
+    platform::Ui& ui = sys.ui();
+    platform::Trace& trace = sys.trace();
 
     const platform::QueueHandle handle = spooler.open(record.printerName);
     if (!handle.valid()) {
@@ -67,9 +67,9 @@ bool isPrinterKV(platform::Trace& trace, const std::string& driverName) {
 // Before the first queue changes, the journal names every queue about to
 // change; entries an earlier run left behind stay in it.
 void writeJournal(platform::Services& sys, SpoolerState& sp) {
-    if (!sys.queueJournal) return;
-    platform::DurableFile& journal = *sys.queueJournal;
-    platform::Trace& trace = platform::require(sys.trace, "trace");
+    if (!sys.wired.queueJournal) return;
+    platform::DurableFile& journal = *sys.wired.queueJournal;
+    platform::Trace& trace = sys.trace();
 
     std::vector<JournalEntry> own;
     std::set<std::string> names;
@@ -117,10 +117,10 @@ void trimJournal(platform::Services& sys, SpoolerState& sp, const std::set<std::
     sp.journalOwn = std::move(own);
     std::vector<JournalEntry> all = sp.journalCarried;
     all.insert(all.end(), sp.journalOwn.begin(), sp.journalOwn.end());
-    platform::DurableFile& journal = platform::require(sys.queueJournal, "queueJournal");
+    platform::DurableFile& journal = sys.queueJournal();
     const bool done = all.empty() ? journal.remove() : journal.replace(formatJournal(all));
     if (!done) {
-        tracef(platform::require(sys.trace, "trace"),
+        tracef(sys.trace(),
                "SetPortsToFile - Journal %s could not be updated\r\n", journal.location().c_str());
     }
 }
@@ -133,10 +133,10 @@ void settleJournal(platform::Services& sys, SpoolerState& sp,
     for (const JournalEntry& e : sp.journalOwn) {
         if (stillSwitched.count(e.printerName)) remaining.push_back(e);
     }
-    platform::DurableFile& journal = platform::require(sys.queueJournal, "queueJournal");
+    platform::DurableFile& journal = sys.queueJournal();
     const bool done = remaining.empty() ? journal.remove() : journal.replace(formatJournal(remaining));
     if (!done) {
-        tracef(platform::require(sys.trace, "trace"),
+        tracef(sys.trace(),
                "RestorePortsToOriginal - Journal %s could not be updated\r\n",
                journal.location().c_str());
     }
@@ -146,7 +146,7 @@ void settleJournal(platform::Services& sys, SpoolerState& sp,
 }
 
 void restoreLocked(platform::Services& sys, SpoolerState& sp) {
-    platform::Trace& trace = platform::require(sys.trace, "trace");
+    platform::Trace& trace = sys.trace();
     trace.write("RestorePortsToOriginal - Entry\r\n");
     std::set<std::string> stillSwitched;
     if (sp.savedQueueInfo && sp.workingQueueInfo) {
@@ -218,7 +218,7 @@ bool SetPortToFile(platform::Services& sys, QueueRecord& record, bool toFile, bo
 
 bool SetPortsToFile(platform::Services& sys, SpoolerState& sp, PrinterState& printer) {
     std::lock_guard lock(sp.queueMutex);
-    platform::Trace& trace = platform::require(sys.trace, "trace");
+    platform::Trace& trace = sys.trace();
     printer.parallelPortName.clear();
     trace.write("SetPortsToFile - Entry\r\n");
     if (sp.portsMoved) {
@@ -229,8 +229,8 @@ bool SetPortsToFile(platform::Services& sys, SpoolerState& sp, PrinterState& pri
         trace.write("SetPortsToFile - Returning because the program is ending\r\n");
         return true;
     }
-    platform::PrintSpooler& spooler = platform::require(sys.spooler, "spooler");
-    platform::Ui& ui = platform::require(sys.ui, "ui");
+    platform::PrintSpooler& spooler = sys.spooler();
+    platform::Ui& ui = sys.ui();
 
     platform::QueueList list;
     try {

@@ -104,8 +104,8 @@ std::optional<std::vector<JournalEntry>> parseJournal(std::string_view text) {
 
 JournalRestore restoreQueuesFromJournal(platform::Services& sys) {
     JournalRestore result;
-    if (!sys.queueJournal) return result;
-    platform::DurableFile& journal = *sys.queueJournal;
+    if (!sys.wired.queueJournal) return result;
+    platform::DurableFile& journal = *sys.wired.queueJournal;
     result.location = journal.location();
     if (!journal.exists()) return result;
     result.found = true;
@@ -116,7 +116,7 @@ JournalRestore restoreQueuesFromJournal(platform::Services& sys) {
         return result;
     }
 
-    platform::PrintSpooler& spooler = platform::require(sys.spooler, "spooler");
+    platform::PrintSpooler& spooler = sys.spooler();
     const platform::QueueList list = spooler.enumerateLocal();
     std::vector<JournalEntry> remaining;
     for (const JournalEntry& e : *entries) {
@@ -163,8 +163,8 @@ JournalRestore restoreQueuesFromJournal(platform::Services& sys) {
 bool restoreJournalAtStartup(platform::Services& sys) {
     const JournalRestore r = restoreQueuesFromJournal(sys);
     if (!r.found) return true;
-    platform::Trace& trace = platform::require(sys.trace, "trace");
-    platform::Ui& ui = platform::require(sys.ui, "ui");
+    platform::Trace& trace = sys.trace();
+    platform::Ui& ui = sys.ui();
     tracef(trace, "restoreJournalAtStartup - Journal of an earlier run found, %s\r\n",
            r.location.c_str());
     if (!r.readable) {

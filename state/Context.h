@@ -1,19 +1,19 @@
 #pragma once
-#include "state/AppState.h"
 #include "platform/Services.h"
+#include "state/AppState.h"
 
 namespace kv {
 
+// What the dialog's behaviour and the procedures below it work on: the
+// application state and the platform services.
 struct Context {
     AppState& state;
     platform::Services& sys;
 
-    platform::Clock& clock() const { return platform::require(sys.clock, "clock"); }
-    platform::Trace& trace() const { return platform::require(sys.trace, "trace"); }
-    platform::Ui& ui() const { return platform::require(sys.ui, "ui"); }
-    platform::DialogControls& controls() const {
-        return platform::require(sys.controls, "controls");
-    }
+    platform::Clock& clock() const { return sys.clock(); }
+    platform::Trace& trace() const { return sys.trace(); }
+    platform::Ui& ui() const { return sys.ui(); }
+    platform::DialogControls& controls() const { return sys.controls(); }
 };
 
 }  // namespace kv

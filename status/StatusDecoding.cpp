@@ -13,7 +13,6 @@
 namespace kv {
 namespace {
 
-platform::Trace& trace(platform::Services& sys) { return platform::require(sys.trace, "trace"); }
 
 struct HwBit {
     uint8_t mask;
@@ -64,7 +63,7 @@ void setFirmwareText(PrinterStatus& status, std::string_view text) {
 void firmwareFromDeviceId(platform::Services& sys, PrinterStatus& status) {
     const std::string& id = status.printer->deviceId;
     if (id.empty()) return;
-    trace(sys).write(
+    sys.trace().write(
         "ProcessKVStatusStringAddField - No Firmware Version. Getting from PNP string.\r\n");
     const size_t match = id.find(kFirmwareKey);
     if (match == std::string::npos) return;
@@ -76,7 +75,7 @@ void firmwareFromDeviceId(platform::Services& sys, PrinterStatus& status) {
 }
 
 void firmwareFromPrinter(platform::Services& sys, PrinterStatus& status) {
-    trace(sys).write("ProcessKVStatusStringAddField - No Firmware Version. Getting from Printer.\r\n");
+    sys.trace().write("ProcessKVStatusStringAddField - No Firmware Version. Getting from Printer.\r\n");
     std::array<uint8_t, kStatusReplySize> reply{};
     uint32_t length = kStatusReplySize;
     ReadCommandStatus(sys, status.port, reply.data(), length, true, kFirmwareRequest,
@@ -93,10 +92,10 @@ void firmwareFromPrinter(platform::Services& sys, PrinterStatus& status) {
 bool ProcessHWStatusString(platform::Services& sys, PrinterStatus& status,
                            const uint8_t* statusBytes, uint32_t count) {
     if (!statusBytes || count != 1) {
-        trace(sys).write("ProcessHWStatusString - return because not valid status byte\r\n");
+        sys.trace().write("ProcessHWStatusString - return because not valid status byte\r\n");
         return false;
     }
-    trace(sys).write("ProcessHWStatusString - Creating Simple Status String\r\n");
+    sys.trace().write("ProcessHWStatusString - Creating Simple Status String\r\n");
     uint8_t reply[5] = {'S', '0', '0', 0x00, 0x00};
     std::string text = "ProcessHWStatusString - Status String";
     for (const HwBit& bit : kHwBits) {
@@ -105,8 +104,8 @@ bool ProcessHWStatusString(platform::Services& sys, PrinterStatus& status,
         reply[4] |= bit.byte4;
     }
     if (reply[4] != 0) {
-        trace(sys).write(text);
-        trace(sys).write("\r\n");
+        sys.trace().write(text);
+        sys.trace().write("\r\n");
     }
     return ProcessKVStatusString(sys, status, reply, sizeof reply);
 }
@@ -116,19 +115,19 @@ bool ProcessKVStatusString(platform::Services& sys, PrinterStatus& status, const
     // Fields read bytes 3 and 4 whatever the length; past the end they read 0.
     std::array<uint8_t, 5> head{};
     if (reply) std::copy_n(reply, std::min<uint32_t>(length, head.size()), head.begin());
-    platform::tracef(trace(sys), "ProcessKVStatusString - Status = %2.2X%2.2X\r\n", head[3],
+    platform::tracef(sys.trace(), "ProcessKVStatusString - Status = %2.2X%2.2X\r\n", head[3],
                      head[4]);
     if (!reply || length == 0) {
-        trace(sys).write("ProcessKVStatusString - return because length = 0\r\n");
+        sys.trace().write("ProcessKVStatusString - return because length = 0\r\n");
         return false;
     }
     if (!isStatusKind(head[0])) {
-        trace(sys).write("ProcessKVStatusString - return because not S,N,E,C\r\n");
+        sys.trace().write("ProcessKVStatusString - return because not S,N,E,C\r\n");
         return false;
     }
 
     const uint16_t bitwise_status = static_cast<uint16_t>((head[3] << 8) | head[4]);
-    trace(sys).write(
+    sys.trace().write(
         "ProcessKVStatusString - Processing bitwise_status to make PrinterStatus.\r\n");
     std::string flags = platform::formatted("ProcessKVStatusString - Bitwise status = 0x%x ",
                                             static_cast<unsigned>(bitwise_status));
@@ -137,10 +136,10 @@ bool ProcessKVStatusString(platform::Services& sys, PrinterStatus& status, const
         flags += flag.name;
         flags += ' ';
     }
-    trace(sys).write(flags);
-    trace(sys).write("\r\n");
+    sys.trace().write(flags);
+    sys.trace().write("\r\n");
 
-    trace(sys).write("ProcessKVStatusString - Generating Status Strings\r\n");
+    sys.trace().write("ProcessKVStatusString - Generating Status Strings\r\n");
     const auto build = [&](auto& string, uint32_t& stringLength, char kind,
                            std::initializer_list<uint32_t> fields) {
         string.fill(0);
@@ -157,7 +156,7 @@ bool ProcessKVStatusString(platform::Services& sys, PrinterStatus& status, const
     build(status.nString, status.nLength, 'N', {0, 1});
     build(status.eString, status.eLength, 'E', {0, 1, 5});
     build(status.cString, status.cLength, 'C', {0, 1, 2, 3, 4, 5});
-    trace(sys).write("ProcessKVStatusString - Generated Status Strings\r\n");
+    sys.trace().write("ProcessKVStatusString - Generated Status Strings\r\n");
     return true;
 }
 

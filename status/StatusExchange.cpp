@@ -29,16 +29,11 @@ constexpr const char* kReadAfterRequestLine =
 constexpr uint8_t kPlainStatusRequest[] = {0x1B, 0x49, 0x53};  // ESC I S
 constexpr uint32_t kWindowMs = 2000;
 
-platform::Trace& trace(platform::Services& sys) { return platform::require(sys.trace, "trace"); }
-platform::Clock& clock(platform::Services& sys) { return platform::require(sys.clock, "clock"); }
-platform::DeviceIo& io(platform::Services& sys) {
-    return platform::require(sys.deviceIo, "deviceIo");
-}
 
-void line(platform::Services& sys, std::string_view text) { trace(sys).write(text); }
+void line(platform::Services& sys, std::string_view text) { sys.trace().write(text); }
 void lineAndBreak(platform::Services& sys, std::string_view text) {
-    trace(sys).write(text);
-    trace(sys).write(kCrLf);
+    sys.trace().write(text);
+    sys.trace().write(kCrLf);
 }
 
 bool isStatusKind(uint8_t c) { return c == 'S' || c == 'N' || c == 'E' || c == 'C'; }
@@ -49,7 +44,7 @@ bool isPrintable(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
 bool writeAll(platform::Services& sys, platform::DeviceHandle port, const uint8_t* data,
               uint32_t length) {
     size_t taken = 0;
-    return io(sys).write(port, data, length, taken) && taken == length;
+    return sys.deviceIo().write(port, data, length, taken) && taken == length;
 }
 
 }  // namespace
@@ -70,9 +65,9 @@ int getStatusTypeCommandArrayIndexHW(const uint8_t* request, uint32_t requestLen
 bool ReadStatusBytes(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
                      uint32_t& length, PrinterData& printer) {
     size_t got = 0;
-    if (!buffer || !io(sys).read(port, buffer, length, got)) {
+    if (!buffer || !sys.deviceIo().read(port, buffer, length, got)) {
         length = 0;
-        clock(sys).sleepMs(100);
+        sys.clock().sleepMs(100);
         return false;
     }
     got = std::min<size_t>(got, length);
@@ -82,21 +77,21 @@ bool ReadStatusBytes(platform::Services& sys, platform::DeviceHandle port, uint8
                 {printer.lastStatusLength, length, static_cast<uint32_t>(kStatusSize)});
             std::copy_n(printer.lastStatus.begin(), replay, buffer);
             length = replay;
-            clock(sys).sleepMs(100);
+            sys.clock().sleepMs(100);
             return true;
         }
         length = 0;
-        clock(sys).sleepMs(100);
+        sys.clock().sleepMs(100);
         return false;
     }
     if (isStatusKind(buffer[0])) {
-        clock(sys).sleepMs(150);
+        sys.clock().sleepMs(150);
         const size_t cached = std::min(got, kStatusSize);
         std::copy_n(buffer, cached, printer.lastStatus.begin());
         printer.lastStatusLength = static_cast<uint32_t>(cached);
     }
     length = static_cast<uint32_t>(got);
-    clock(sys).sleepMs(100);
+    sys.clock().sleepMs(100);
     return true;
 }
 
@@ -113,7 +108,7 @@ bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, 
     lineAndBreak(sys, kBeforeReadLine);
     if (!ReadStatusBytes(sys, port, buffer, length, printer)) {
         length = 0;
-        clock(sys).sleepMs(100);
+        sys.clock().sleepMs(100);
         lineAndBreak(sys, "GetPrinterStatusData - After read command to get status bytes - FAILED");
         return false;
     }
@@ -122,7 +117,7 @@ bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, 
     // Judged on the buffer, so a short reply is judged on the caller's
     // cleared bytes; never past the caller's capacity.
     if (capacity > 4 && (buffer[4] & 0x20) != 0) {
-        clock(sys).sleepMs(100);
+        sys.clock().sleepMs(100);
         return true;
     }
 
@@ -131,16 +126,16 @@ bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, 
                  "****************************************************");
     if (!sendRequest) return true;
 
-    clock(sys).sleepMs(100);
+    sys.clock().sleepMs(100);
     if (!request && requestLength != 0) return false;
     if (!writeAll(sys, port, request, requestLength)) return false;
     lineAndBreak(sys, kWroteRequestLine);
-    clock(sys).sleepMs(100);
+    sys.clock().sleepMs(100);
 
     length = capacity;
     if (!ReadStatusBytes(sys, port, buffer, length, printer)) {
         length = 0;
-        clock(sys).sleepMs(100);
+        sys.clock().sleepMs(100);
         return false;
     }
     lineAndBreak(sys, kReadAfterRequestLine);
@@ -150,21 +145,21 @@ bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, 
 bool PJLMonReadPort(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
                     uint32_t& length, uint32_t awaited) {
     const uint32_t capacity = buffer ? length : 0;
-    const uint64_t deadline = clock(sys).tickMs() + kWindowMs;
+    const uint64_t deadline = sys.clock().tickMs() + kWindowMs;
     uint32_t total = 0;
     while (total < capacity) {
         size_t got = 0;
-        io(sys).read(port, buffer + total, capacity - total, got);  // only the count matters
+        sys.deviceIo().read(port, buffer + total, capacity - total, got);  // only the count matters
         got = std::min<size_t>(got, capacity - total);
         if (got == 0) {
-            if (clock(sys).tickMs() >= deadline) break;
-            clock(sys).sleepMs(100);
+            if (sys.clock().tickMs() >= deadline) break;
+            sys.clock().sleepMs(100);
             continue;
         }
         total += static_cast<uint32_t>(got);
         if (awaited != 0 && total >= awaited) break;
     }
-    clock(sys).sleepMs(100);
+    sys.clock().sleepMs(100);
     length = total;
     return total > 0;
 }
@@ -184,7 +179,7 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
     const int row = getStatusTypeCommandArrayIndexHW(command, commandLength);
     if (row < 0) {
         length = 0;
-        clock(sys).sleepMs(100);
+        sys.clock().sleepMs(100);
         line(sys, "ReadCommandStatus - getStatusTypeCommandArrayIndexHW - Unsupported Command\r\n");
         return false;
     }
@@ -198,7 +193,7 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
     std::array<uint8_t, kStatusReplySize> reply{};
     uint32_t held = kStatusReplySize;
     if (!PJLMonReadPort(sys, port, reply.data(), held, entry.replyLength)) {
-        clock(sys).sleepMs(500);
+        sys.clock().sleepMs(500);
         line(sys, "ReadCommandStatus - BAD ERROR Re-read due to error\r\n");
         line(sys, "ReadCommandStatus - Trying again\r\n");
         held = kStatusReplySize;
@@ -241,17 +236,17 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
 
     line(sys,
          "ReadCommandStatus - Good read in PJLMonReadPort so setting goodCommWithPrinter\r\n");
-    platform::tracef(trace(sys), "ReadCommandStatus - characters to read = %d, actually read = %d\r\n",
+    platform::tracef(sys.trace(), "ReadCommandStatus - characters to read = %d, actually read = %d\r\n",
                      static_cast<int>(entry.replyLength), static_cast<int>(dataLength));
 
     if (entry.replyKind != STATUS_KIND_FIRMWARE) {
         if (dataLength != entry.replyLength) {
-            platform::tracef(trace(sys),
+            platform::tracef(sys.trace(),
                              "ReadCommandStatus - INVALID PRINTER STATUS LENGTH - characters to "
                              "read = %d, actually read = %d\r\n",
                              static_cast<int>(entry.replyLength), static_cast<int>(dataLength));
             length = 0;
-            clock(sys).sleepMs(100);
+            sys.clock().sleepMs(100);
             return false;
         }
         ProcessHWStatusString(sys, status, data, dataLength);
@@ -266,7 +261,7 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
         const uint32_t copied = buffer ? std::min(chosenLength, length) : 0;
         std::copy_n(chosen, copied, buffer);
         length = copied;
-        clock(sys).sleepMs(100);
+        sys.clock().sleepMs(100);
         std::copy_n(chosen, copied, printer.lastStatus.begin());
         printer.lastStatusLength = copied;
         line(sys, std::string(kReadAfterRequestLine) + kCrLf);
@@ -274,12 +269,12 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
     }
 
     if (dataLength != 4) {
-        platform::tracef(trace(sys),
+        platform::tracef(sys.trace(),
                          "ReadCommandStatus - INVALID FIRMWARE VERSION LENGTH - characters to "
                          "read = %d, actually read = %d\r\n",
                          static_cast<int>(entry.replyLength), static_cast<int>(dataLength));
         length = 0;
-        clock(sys).sleepMs(100);
+        sys.clock().sleepMs(100);
         return false;
     }
     char version[5] = {};
@@ -293,10 +288,10 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
         buffer[stored] = 0;
     }
     length = stored;
-    platform::tracef(trace(sys), "ReadCommandStatus - VALID FIRMWARE VERSION (Length: %d) - '%s'\r\n",
+    platform::tracef(sys.trace(), "ReadCommandStatus - VALID FIRMWARE VERSION (Length: %d) - '%s'\r\n",
                      static_cast<int>(stored),
                      platform::escapeDeviceText(std::string_view(text.data(), stored)).c_str());
-    clock(sys).sleepMs(100);
+    sys.clock().sleepMs(100);
     line(sys, std::string(kReadAfterRequestLine) + kCrLf);
     return true;
 }
@@ -305,7 +300,7 @@ bool isPrinterReady(platform::Services& sys, platform::DeviceHandle port, Printe
     std::array<uint8_t, kStatusReplySize> reply{};
     uint32_t length = kStatusReplySize;
     GetPrinterStatusData(sys, port, reply.data(), length, false, nullptr, 0, printer);
-    clock(sys).sleepMs(150);
+    sys.clock().sleepMs(150);
     return reply[3] == 0 && (reply[4] & 0xF4) == 0;
 }
 

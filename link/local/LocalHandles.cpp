@@ -14,14 +14,10 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-platform::DeviceIo& io(platform::Services& sys) {
-    return platform::require(sys.deviceIo, "deviceIo");
-}
-platform::Trace& trace(platform::Services& sys) { return platform::require(sys.trace, "trace"); }
 
 void lineAndBreak(platform::Services& sys, const std::string& text) {
-    trace(sys).write(text);
-    trace(sys).write(kCrLf);
+    sys.trace().write(text);
+    sys.trace().write(kCrLf);
 }
 
 const char* parallelPortName(int portNumber) {
@@ -36,8 +32,8 @@ const char* parallelPortName(int portNumber) {
 
 bool IsPrinterPARALLEL(platform::Services& sys, platform::DeviceHandle& handle, int portNumber,
                        PrinterData& printer) {
-    platform::DeviceIo& dev = io(sys);
-    platform::Trace& t = trace(sys);
+    platform::DeviceIo& dev = sys.deviceIo();
+    platform::Trace& t = sys.trace();
     const std::string port = parallelPortName(portNumber);
 
     lineAndBreak(sys, "IsPrinterPARALLEL - Entry");
@@ -73,7 +69,7 @@ bool IsPrinterPARALLEL(platform::Services& sys, platform::DeviceHandle& handle, 
     }
     dev.close(probe);
     const platform::DeviceHandle shared = dev.open(port, platform::ShareMode::Shared);
-    platform::require(sys.clock, "clock").sleepMs(kParallelReopenPauseMs);
+    sys.clock().sleepMs(kParallelReopenPauseMs);
     // A port lost between the probe and the reopen has no printer for us:
     // an invalid handle must not pass for a found printer.
     handle = shared;
@@ -94,7 +90,7 @@ bool findPrinterPARALLEL(Context& ctx, platform::DeviceHandle& handle, PrinterDa
         return false;
     }
 
-    platform::DeviceIo& dev = io(sys);
+    platform::DeviceIo& dev = sys.deviceIo();
     platform::CommTimeouts cto;
     if (!dev.getCommTimeouts(handle, cto)) {
         platform::box(ctx.ui(), "Parallel GetCommTimeouts failed");
@@ -131,7 +127,7 @@ bool GetPrinterHandle(Context& ctx, platform::DeviceHandle& handle, PrinterData&
         GetPrinterPNPString(sys, path.c_str(), kKvUsbVendorId, name, kPrinterNameLength,
                             kKvDefaultPrinterName);
         if (name.empty()) continue;
-        const platform::DeviceHandle opened = io(sys).open(path, platform::ShareMode::Shared);
+        const platform::DeviceHandle opened = sys.deviceIo().open(path, platform::ShareMode::Shared);
         if (!opened.valid()) continue;
         handle = opened;
         ctx.state.activePortType = PORT_TYPE_USB;

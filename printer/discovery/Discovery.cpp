@@ -38,11 +38,10 @@ void appendBounded(std::string& text, std::string_view more, size_t size) {
     text.append(more.substr(0, room - text.size()));
 }
 
-platform::DeviceIo& deviceIo(Context& ctx) { return platform::require(ctx.sys.deviceIo, "deviceIo"); }
 
 // Ends the use of the socket library, where the system has one.
 void endSockets(Context& ctx) {
-    if (ctx.sys.network) ctx.sys.network->cleanup();
+    if (ctx.sys.wired.network) ctx.sys.wired.network->cleanup();
 }
 
 // The local printers' queues go back, and the program is asked to end.
@@ -67,12 +66,12 @@ int countUsbPrinters(Context& ctx, std::string& foundText, size_t foundTextSize)
         GetPrinterPNPString(ctx.sys, path.c_str(), kKvUsbVendorId, name, kPrinterNameLength,
                             nullptr);
         if (name.empty()) continue;
-        const platform::DeviceHandle probe = deviceIo(ctx).open(path, platform::ShareMode::Shared);
+        const platform::DeviceHandle probe = ctx.sys.deviceIo().open(path, platform::ShareMode::Shared);
         if (!probe.valid()) {
             trace.write("Did not find KV USB printer\r\n");
             continue;
         }
-        deviceIo(ctx).close(probe);
+        ctx.sys.deviceIo().close(probe);
         ++count;
         appendBounded(foundText, name, foundTextSize);
         appendBounded(foundText, " USB connected\r\n", foundTextSize);
@@ -119,7 +118,7 @@ int countParallelPrinters(Context& ctx, std::string& foundText, size_t foundText
                 ++count;
             }
         }
-        deviceIo(ctx).close(probeHandle);
+        ctx.sys.deviceIo().close(probeHandle);
     }
     return count;
 }
@@ -160,7 +159,7 @@ void probeTheOnePrinter(Context& ctx, platform::DialogControls& controls, Printe
         quitPosted = true;
         // The record still holds an earlier printer's ID: showing it would
         // put another printer's identity in the fields.
-        if (handle.valid()) deviceIo(ctx).close(handle);
+        if (handle.valid()) ctx.sys.deviceIo().close(handle);
         return;
     }
 
@@ -192,7 +191,7 @@ void probeTheOnePrinter(Context& ctx, platform::DialogControls& controls, Printe
         controls.setText(Control::statusText, "Found Printer - Printer NOT ready");
     }
 
-    deviceIo(ctx).close(handle);
+    ctx.sys.deviceIo().close(handle);
     for (Control c : kEthernetControlsHideOrder) controls.show(c, false);
 }
 

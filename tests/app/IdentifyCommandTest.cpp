@@ -45,10 +45,10 @@ TEST(IdentifyCommand, TargetTexts) {
 struct IdentifyWorld {
     explicit IdentifyWorld(emulator::PrinterConfig config) : model(config) {
         net.setBounds({2000, 300, 2000});
-        sys.clock = &clock;
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.network = &net;
+        sys.wired.clock = &clock;
+        sys.wired.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.network = &net;
         emulator::TcpServer::Options options;
         options.port = 0;
         server = std::make_unique<emulator::TcpServer>(model, serverNet, options);

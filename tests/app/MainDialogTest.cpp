@@ -43,8 +43,8 @@ struct DialogWorld : DiscoveryWorld {
     platform::linux_impl::PosixNetwork network;
     CountingLock lock;
     DialogWorld() {
-        sys.network = &network;
-        sys.instanceLock = &lock;
+        sys.wired.network = &network;
+        sys.wired.instanceLock = &lock;
         dialog.onInit();
     }
     std::optional<platform::sim::ScriptedUi::Box> lastBox() const {

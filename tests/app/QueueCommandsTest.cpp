@@ -54,11 +54,11 @@ struct CommandWorld {
                       std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::create_directories(lockFolder);
         lock.emplace(lockFolder.string());
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.spooler = &spooler;
-        sys.queueJournal = &journal;
-        sys.instanceLock = &*lock;
+        sys.wired.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.spooler = &spooler;
+        sys.wired.queueJournal = &journal;
+        sys.wired.instanceLock = &*lock;
     }
     ~CommandWorld() {
         lock.reset();
@@ -253,14 +253,14 @@ TEST(Termination, FrontEndMayBeSetWhileASignalIsHandled) {
     w.spooler.addQueue(uriQueue("kv", "usb://KV/A", "KV ZOW3004F PT"));
     Context ctx{w.state, w.sys};
     ASSERT_TRUE(SetPortsToFile(w.sys, w.state));
-    w.sys.ui = nullptr;
+    w.sys.wired.ui = nullptr;
     platform::sim::ManualTermination signals;
     std::promise<int> ended;
     restoreQueuesOnTermination(ctx, signals, [&](int code) { ended.set_value(code); });
 
     std::thread watcher([&] { signals.deliver(SIGINT); });
-    w.sys.ui = &w.ui;
-    w.sys.controls = nullptr;
+    w.sys.wired.ui = &w.ui;
+    w.sys.wired.controls = nullptr;
     watcher.join();
 
     EXPECT_EQ(ended.get_future().get(), 128 + SIGINT);

@@ -37,11 +37,11 @@ struct World {
     explicit World(const std::string& lockFolder, const std::string& exe = "/opt/kv/kvflash",
                    bool admin = true)
         : lock(lockFolder), files(exe), adminService(admin) {
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.instanceLock = &lock;
-        sys.files = &files;
-        sys.admin = &adminService;
+        sys.wired.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.instanceLock = &lock;
+        sys.wired.files = &files;
+        sys.wired.admin = &adminService;
     }
     platform::sim::CaptureTrace trace;
     platform::sim::ScriptedUi ui;
@@ -151,7 +151,7 @@ TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
             std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
         } files;
         files.exe = exe;
-        w.sys.files = &files;
+        w.sys.wired.files = &files;
         DetectAutoLoad(w.ctx);
         EXPECT_EQ(w.state.autoLoadMode, 0) << exe;
     }
@@ -164,7 +164,7 @@ TEST(Startup, OverlongExecutablePathIsCutBeforeTheNameTest) {
         std::string executablePath() override { return "/" + std::string(300, 'd') + "/fwauto.exe"; }
         std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
     } files;
-    w.sys.files = &files;
+    w.sys.wired.files = &files;
     DetectAutoLoad(w.ctx);
     EXPECT_EQ(w.state.modulePath.size(), 259u);
     EXPECT_EQ(w.state.autoLoadMode, 0);

@@ -56,15 +56,15 @@ struct DiscoveryWorld {
     }
 
     DiscoveryWorld() {
-        sys.clock = &clock;
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.controls = &controls;
-        sys.deviceIo = &io;
-        sys.enumerator = &enumerator;
-        sys.spooler = &spooler;
-        sys.queueJournal = &journal;
-        sys.threads = &threads;
+        sys.wired.clock = &clock;
+        sys.wired.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.controls = &controls;
+        sys.wired.deviceIo = &io;
+        sys.wired.enumerator = &enumerator;
+        sys.wired.spooler = &spooler;
+        sys.wired.queueJournal = &journal;
+        sys.wired.threads = &threads;
         kvQueuePort = spooler.queue(kKvQueue)->portName;
     }
 

@@ -30,11 +30,11 @@ struct FindWorld {
         options.port = 0;
         server = std::make_unique<emulator::TcpServer>(model, serverNet, options);
         EXPECT_TRUE(server->start());
-        sys.clock = &clock;
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.controls = &controls;
-        sys.network = &faulty;
+        sys.wired.clock = &clock;
+        sys.wired.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.controls = &controls;
+        sys.wired.network = &faulty;
         state.ipAddressText = {"127", "0", "0", "1"};
         state.portNumberText = std::to_string(server->port());
         state.printerCount = 7;  // left alone

@@ -94,14 +94,14 @@ struct EthernetFlashWorld {
         EXPECT_TRUE(server->start());
         clock = std::make_unique<DeliveringClock>(virtualClock, faulty, *server, model);
 
-        sys.clock = clock.get();
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.controls = &controls;
-        sys.spooler = &spooler;
-        sys.queueJournal = &journal;
-        sys.network = &faulty;
-        sys.threads = &threads;
+        sys.wired.clock = clock.get();
+        sys.wired.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.controls = &controls;
+        sys.wired.spooler = &spooler;
+        sys.wired.queueJournal = &journal;
+        sys.wired.network = &faulty;
+        sys.wired.threads = &threads;
 
         state.ipAddressText = {"127", "0", "0", "1"};
         state.portNumberText = std::to_string(server->port());

@@ -67,9 +67,9 @@ struct SimWorld {
     Context ctx{state, sys};
 
     SimWorld() {
-        sys.ui = &ui;
-        sys.controls = &controls;
-        sys.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.controls = &controls;
+        sys.wired.trace = &trace;
     }
 };
 

@@ -175,8 +175,8 @@ struct LocalFlashWorld : DiscoveryWorld {
     std::string port;  // the device path or "LPT1:"
 
     LocalFlashWorld() {
-        sys.deviceIo = &faulty;
-        sys.controls = &hooked;
+        sys.wired.deviceIo = &faulty;
+        sys.wired.controls = &hooked;
     }
 
     // Attaches the printer at a USB path or at LPT1.

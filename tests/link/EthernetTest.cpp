@@ -28,9 +28,9 @@ using Bytes = std::vector<uint8_t>;
 struct EthernetWorld {
     explicit EthernetWorld(emulator::PrinterConfig config = {}) : model(config) {
         clientNet.setBounds({2000, 2000, 2000});
-        sys.clock = &clock;
-        sys.trace = &trace;
-        sys.network = &faulty;
+        sys.wired.clock = &clock;
+        sys.wired.trace = &trace;
+        sys.wired.network = &faulty;
         emulator::TcpServer::Options options;
         options.port = 0;
         server = std::make_unique<emulator::TcpServer>(model, serverNet, options);

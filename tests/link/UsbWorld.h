@@ -25,11 +25,11 @@ struct UsbWorld {
     platform::Services sys;
 
     UsbWorld() {
-        sys.clock = &clock;
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.deviceIo = &io;
-        sys.enumerator = &enumerator;
+        sys.wired.clock = &clock;
+        sys.wired.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.deviceIo = &io;
+        sys.wired.enumerator = &enumerator;
     }
 };
 

@@ -314,7 +314,7 @@ TEST(IsPrinterParallel, APortLostBeforeTheReopenIsNoPrinter) {
     w.io.attach("LPT1:", parallelModel());
     w.io.attach("LPT2:", parallelModel());
     ReopenFails flaky(w.io, "LPT1:");
-    w.sys.deviceIo = &flaky;
+    w.sys.wired.deviceIo = &flaky;
 
     EXPECT_TRUE(w.findParallel());
     EXPECT_EQ(w.io.openHandles("LPT1:"), 0u);

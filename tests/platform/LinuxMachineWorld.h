@@ -17,11 +17,11 @@ struct LinuxMachineWorld {
     explicit LinuxMachineWorld(uint32_t readBoundMs = platform::linux_impl::LinuxDeviceIoOptions{}
                                                           .defaultReadBoundMs)
         : io(withReadBound(machine.ioOptions(), readBoundMs)) {
-        sys.clock = &clock;
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.deviceIo = &io;
-        sys.enumerator = &enumerator;
+        sys.wired.clock = &clock;
+        sys.wired.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.deviceIo = &io;
+        sys.wired.enumerator = &enumerator;
     }
 
     FakeMachine machine;

@@ -22,8 +22,8 @@ TEST(QtMainDialog, FindPrinterFillsTheWindowFromTheFoundPrinter) {
     testing::DiscoveryWorld world;
     world.plugUsb(world.model(emulator::LinkKind::Usb));
     QtDialogSession session;
-    world.sys.controls = &session.controls();
-    world.sys.ui = &session.ui();
+    world.sys.wired.controls = &session.controls();
+    world.sys.wired.ui = &session.ui();
     MainDialog dialog(world.ctx, session.host());
     QtDialogWindow& window = session.window();
     window.attach(&dialog);

@@ -100,10 +100,10 @@ protected:
         fs::create_directories(stateDir);
         journal = std::make_unique<AtomicFile>(stateDir + "/print-queues.journal");
         spooler = std::make_unique<CupsSpooler>(w->socket(), 10000);
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.spooler = spooler.get();
-        sys.queueJournal = journal.get();
+        sys.wired.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.spooler = spooler.get();
+        sys.wired.queueJournal = journal.get();
     }
 
     std::map<std::string, std::string> devicesAsLpstatShowsThem(
@@ -345,9 +345,9 @@ TEST(CupsUnreachable, CountsAsNoQueuesAndNothingIsSwitched) {
     platform::sim::ScriptedUi ui;
     CupsSpooler spooler("/nonexistent/kvflash-test/cups.sock", 2000);
     platform::Services sys;
-    sys.trace = &trace;
-    sys.ui = &ui;
-    sys.spooler = &spooler;
+    sys.wired.trace = &trace;
+    sys.wired.ui = &ui;
+    sys.wired.spooler = &spooler;
     SpoolerState state;
     PrinterState printer;
 
@@ -372,10 +372,10 @@ TEST(CupsHelper, DISABLED_SwitchAndWaitToBeKilled) {
     CupsSpooler spooler(server);
     AtomicFile journal(journalPath);
     platform::Services sys;
-    sys.trace = &trace;
-    sys.ui = &ui;
-    sys.spooler = &spooler;
-    sys.queueJournal = &journal;
+    sys.wired.trace = &trace;
+    sys.wired.ui = &ui;
+    sys.wired.spooler = &spooler;
+    sys.wired.queueJournal = &journal;
     SpoolerState state;
     PrinterState printer;
     ASSERT_TRUE(SetPortsToFile(sys, state, printer));

@@ -82,7 +82,7 @@ TEST(Journal, NamesEverySwitchedQueueBeforeTheFirstChangeAndGoesAfterTheRestore)
     w.spooler.addQueue(queue("Net", "IP_1", "KV ZOW3004F PT"));
     w.spooler.addQueue(queue("B", "LPT1:", "KV ZOR22G"));
     JournalWatchingSpooler watching(w.spooler, w.journal);
-    w.sys.spooler = &watching;
+    w.sys.wired.spooler = &watching;
 
     ASSERT_TRUE(SetPortsToFile(w.sys, w.state, w.printer));
     const std::vector<JournalEntry> expected = {{"A", "USB001", "loc:USB001", true},
@@ -159,7 +159,7 @@ TEST(Journal, AJournalThatCannotBeWrittenDoesNotStopTheSwitch) {
 
 TEST(Journal, NoJournalServiceMeansNoJournal) {
     SpoolerWorld w;
-    w.sys.queueJournal = nullptr;
+    w.sys.wired.queueJournal = nullptr;
     w.spooler.addQueue(queue("A", "USB001", "KV ZOW3004F PT"));
     ASSERT_TRUE(SetPortsToFile(w.sys, w.state, w.printer));
     RestorePortsToOriginal(w.sys, w.state);

@@ -35,10 +35,10 @@ struct SpoolerWorld {
     PrinterState printer;
 
     SpoolerWorld() {
-        sys.trace = &trace;
-        sys.ui = &ui;
-        sys.spooler = &spooler;
-        sys.queueJournal = &journal;
+        sys.wired.trace = &trace;
+        sys.wired.ui = &ui;
+        sys.wired.spooler = &spooler;
+        sys.wired.queueJournal = &journal;
     }
     std::string portOf(const std::string& name) const {
         const auto q = spooler.queue(name);

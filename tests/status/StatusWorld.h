@@ -37,9 +37,9 @@ struct StatusWorld {
                          std::shared_ptr<emulator::PrinterModel> model = nullptr,
                          emulator::SimDeviceOptions options = {})
         : path(std::move(devicePath)) {
-        sys.clock = &clock;
-        sys.trace = &trace;
-        sys.deviceIo = &io;
+        sys.wired.clock = &clock;
+        sys.wired.trace = &trace;
+        sys.wired.deviceIo = &io;
         io.attach(path, std::move(model), options);
         port = io.open(path, platform::ShareMode::Shared);
     }

@@ -4,8 +4,8 @@
 //
 //   if (kv::ui::desktopAvailable()) {
 //       kv::ui::QtFrontEnd window(argc, argv);  // the QApplication and the window
-//       sys.ui = &window.ui();
-//       sys.controls = &window.controls();
+//       sys.wired.ui = &window.ui();
+//       sys.wired.controls = &window.controls();
 //       kv::MainDialog dialog(ctx, window.host());
 //       return window.run(dialog);  // onInit, then the window until it ends
 //   }
