@@ -1,64 +1,48 @@
 #include "app/IdentifyCommand.h"
 
 #include <array>
+#include <optional>
 
-#include "link/Ethernet.h"
-#include "printer/Identity.h"
+#include "app/EthernetTarget.h"
+#include "printer/discovery/EthernetDiscovery.h"
 
 namespace kv {
+namespace {
 
-bool setEthernetTarget(ShellState& shell, std::string_view target) {
-    std::string_view address = target;
-    std::string_view port = kDefaultEthernetPort;
-    const size_t colon = target.find(':');
-    if (colon != std::string_view::npos) {
-        address = target.substr(0, colon);
-        port = target.substr(colon + 1);
+using platform::Control;
+
+// The dialog's fields as the search leaves them, with no window behind.
+class FieldTexts final : public platform::DialogControls {
+public:
+    void setText(Control control, const std::string& text) override {
+        texts_[static_cast<size_t>(control)] = text;
     }
-    std::array<std::string, 4> parts;
-    size_t count = 0;
-    for (;;) {
-        const size_t dot = address.find('.');
-        if (count == 4) return false;
-        parts[count++] = std::string(address.substr(0, dot));
-        if (dot == std::string_view::npos) break;
-        address.remove_prefix(dot + 1);
+    void enable(Control, bool) override {}
+    void show(Control, bool) override {}
+
+    std::string text(Control control) const {
+        return texts_[static_cast<size_t>(control)].value_or("");
     }
-    if (count != 4) return false;
-    for (size_t i = 0; i < 4; ++i) shell.ipAddressText[i] = fitField(parts[i], kAddressTextSize);
-    shell.portNumberText = fitField(port, kAddressTextSize);
-    return true;
-}
+    bool wasSet(Control control) const { return texts_[static_cast<size_t>(control)].has_value(); }
+
+private:
+    std::array<std::optional<std::string>, platform::kControlCount> texts_;
+};
+
+}  // namespace
 
 IdentifyResult identifyEthernetPrinter(Context& ctx) {
-    AppState& s = ctx.state;
+    FieldTexts fields;
     IdentifyResult r;
-    if (!openSocket(ctx.sys, s.ethernetSocket, s.ipAddressText[0], s.ipAddressText[1],
-                    s.ipAddressText[2], s.ipAddressText[3], s.portNumberText, s.printerData)) {
-        r.status = "Did not find Ethernet attached printer";
-        return r;
-    }
-    r.connected = true;
-    s.activePortType = PORT_TYPE_ETHERNET;
-    platform::tracef(ctx.trace(), "After finding Ethernet port type = %d",
-                     static_cast<int>(s.printerData.portType));
-
-    if (GetPrinterIDEthernet(ctx.sys, s.ethernetSocket, s.printerData)) {
-        r.idRead = true;
-        GetPrinterTypeNameFromID(ctx.ui(), s.printerData);
-        GetPortTypeName(s.printerData, s.activePortType, s.parallelPortName);
-        GetFirmwareVersionFromID(ctx.ui(), s.printerData);
-        r.model = s.printerData.typeName;
-        r.port = s.printerData.portName;
-        r.firmwareVersion = s.printerData.firmwareVersion;
-        r.language = languageTextEthernet(s.printerData.printerType).text;
-        r.logicBoard = logicBoardTextEthernet(s.printerData.boardCode);
-        r.ready = isPrinterReadyEthernet(ctx.sys, s.ethernetSocket, s.printerData);
-    } else {
-        platform::box(ctx.ui(), "Can't get printer ID");
-    }
-    r.status = r.ready ? "Found Printer - Printer ready" : "Found Printer - Printer NOT ready";
-    closeSocket(ctx.sys, s.ethernetSocket);
+    r.ready = findEthernetPrinter(ctx, fields, ctx.state.printerData);
+    // The search names the printer only once it has read an ID.
+    r.idRead = fields.wasSet(Control::printerModelText);
+    r.model = fields.text(Control::printerModelText);
+    r.port = fields.text(Control::portText);
+    r.language = fields.text(Control::languageText);
+    r.logicBoard = fields.text(Control::logicBoardText);
+    r.firmwareVersion = fields.text(Control::currentVersionText);
+    r.status = fields.text(Control::statusText);
     return r;
 }
 
@@ -82,11 +66,13 @@ std::string formatIdentifyResult(const IdentifyResult& r) {
 }
 
 int runIdentifyCommand(Context& ctx, std::string_view target, std::string& out) {
-    if (!setEthernetTarget(ctx.state, target)) {
+    const std::optional<EthernetTarget> parsed = parseEthernetTarget(target);
+    if (!parsed) {
         out = "kvflash: --identify needs A.B.C.D[:PORT], got " +
               platform::escapeDeviceText(target) + "\n";
         return 2;
     }
+    setEthernetTexts(ctx.state, *parsed);
     const IdentifyResult r = identifyEthernetPrinter(ctx);
     out = formatIdentifyResult(r);
     return r.idRead ? 0 : 1;

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "app/EthernetTarget.h"
 #include "ui/console/ConsoleCommand.h"
 
 namespace kv::entry {
 
 using ui::ConsoleCommand;
-using ui::parseEthernetTarget;
 
 struct Options {
     bool help = false;

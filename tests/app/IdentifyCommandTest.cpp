@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/EthernetTarget.h"
 #include "app/IdentifyCommand.h"
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
@@ -13,7 +14,7 @@
 namespace kv {
 namespace {
 
-TEST(IdentifyCommand, TargetTexts) {
+TEST(IdentifyCommand, TargetTextsAsTheTerminalTakesThem) {
     struct Case {
         const char* target;
         bool ok;
@@ -23,20 +24,21 @@ TEST(IdentifyCommand, TargetTexts) {
     const std::vector<Case> cases = {
         {"192.168.0.1", true, {"192", "168", "0", "1"}, "10001"},
         {"127.0.0.1:4000", true, {"127", "0", "0", "1"}, "4000"},
-        {"10.0.0.x:abc", true, {"10", "0", "0", "x"}, "abc"},  // judged later, as typed
-        {"1.2.3.4:", true, {"1", "2", "3", "4"}, ""},
+        {"10.0.0.x", true, {"10", "0", "0", "x"}, "10001"},  // judged later, as typed
+        {"127.0.0.1:abc", false, {}, ""},
+        {"1.2.3.4:", false, {}, ""},
+        {"1.2.3.4:123456", false, {}, ""},
+        {"1..3.4", false, {}, ""},
         {"1.2.3", false, {}, ""},
         {"1.2.3.4.5", false, {}, ""},
         {"", false, {}, ""},
     };
     for (const Case& c : cases) {
+        const auto target = parseEthernetTarget(c.target);
+        ASSERT_EQ(target.has_value(), c.ok) << c.target;
+        if (!c.ok) continue;
         ShellState shell;
-        shell.portNumberText = "unchanged";
-        EXPECT_EQ(setEthernetTarget(shell, c.target), c.ok) << c.target;
-        if (!c.ok) {
-            EXPECT_EQ(shell.portNumberText, "unchanged");
-            continue;
-        }
+        setEthernetTexts(shell, *target);
         EXPECT_EQ(shell.ipAddressText, c.parts) << c.target;
         EXPECT_EQ(shell.portNumberText, c.port) << c.target;
     }
@@ -124,6 +126,7 @@ TEST(IdentifyCommand, NotReadyNoIdAndNoPrinter) {
         IdentifyWorld w({});
         std::string out;
         EXPECT_EQ(runIdentifyCommand(w.ctx, "localhost", out), 2);
+        EXPECT_EQ(runIdentifyCommand(w.ctx, "127.0.0.1:abc", out), 2);
         EXPECT_TRUE(w.trace.lines().empty());
     }
 }

@@ -1,5 +1,6 @@
 #include "ui/console/ConsoleSession.h"
 
+#include "app/EthernetTarget.h"
 #include "platform/DialogItemIds.h"
 #include "ui/console/ConsoleText.h"
 
@@ -55,6 +56,7 @@ bool ConsoleSession::runCommand(const ConsoleCommand& command) {
             break;
         case Kind::Ethernet: {
             const auto target = parseEthernetTarget(command.argument);
+            if (!target) return false;
             const Control fields[] = {Control::ipOctetEdit1, Control::ipOctetEdit2,
                                       Control::ipOctetEdit3, Control::ipOctetEdit4,
                                       Control::portEdit};
