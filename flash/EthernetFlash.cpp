@@ -20,6 +20,8 @@ namespace kv {
 namespace {
 
 using platform::Control;
+using platform::TransferPhase;
+using platform::TransferProgress;
 
 constexpr std::string_view kEscFR = "\x1B*FR";
 constexpr std::string_view kSA15 = "<SA15>";
@@ -71,25 +73,22 @@ public:
 
     void run() {
         setStatus("Delaying 15 seconds");
-        for (uint32_t n = 0; n < kEthernetStartDelaySeconds; ++n) {
-            setState(formatted("%d seconds elapsed", static_cast<int>(n)));
-            ctx_.clock().sleepMs(1000);
-        }
+        countSeconds(kEthernetStartDelaySeconds, TransferPhase::StartDelay);
         FirmwareImage empty;
         FirmwareImage& image = image_ ? *image_ : empty;
         padToEvenLength(image);
         setStatus(formatted("Programming %d KBytes", static_cast<int>(image.length / 1024)));
+        setProgress({TransferPhase::Data, 0, image.length});
         if (!stream(image)) return;
 
         setState("End Of File");
+        setProgress({TransferPhase::Data, image.length, image.length});
         ctx_.clock().sleepMs(1000);
         setStatus("Waiting for reset");
-        for (uint32_t n = 0; n < kEthernetResetWaitSeconds; ++n) {
-            setState(formatted("%d seconds elapsed", static_cast<int>(n)));
-            ctx_.clock().sleepMs(1000);
-        }
+        countSeconds(kEthernetResetWaitSeconds, TransferPhase::ResetWait);
         setStatus("Progamming complete");
         setState(" ");
+        setProgress({});
     }
 
 private:
@@ -103,6 +102,7 @@ private:
             total += block;
             if (block == 0) return true;
             setState(formatted("%d KBytes programmed\r\n", static_cast<int>(total / 1024)));
+            setProgress({TransferPhase::Data, total, image.length});
             if (!sendWholeBlock(ctx_, socket_, at, block)) {
                 const int code = ctx_.sys.network().lastError();
                 platform::box(ctx_.ui(), formatted("Write error = Dec = %d, Hex = %X", code,
@@ -115,6 +115,15 @@ private:
 
     void setStatus(const std::string& text) { controls_.setText(Control::programStatusText, text); }
     void setState(const std::string& text) { controls_.setText(Control::programStateText, text); }
+    void setProgress(const TransferProgress& progress) { controls_.setProgress(progress); }
+
+    void countSeconds(uint32_t seconds, TransferPhase phase) {
+        for (uint32_t n = 0; n < seconds; ++n) {
+            setState(formatted("%d seconds elapsed", static_cast<int>(n)));
+            setProgress({phase, n, seconds});
+            ctx_.clock().sleepMs(1000);
+        }
+    }
 
     Context& ctx_;
     platform::DialogControls& controls_;

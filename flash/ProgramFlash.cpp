@@ -21,6 +21,8 @@ namespace kv {
 namespace {
 
 using platform::Control;
+using platform::TransferPhase;
+using platform::TransferProgress;
 
 // One reusable block buffer, as large as the largest block needs.
 constexpr size_t kBlockBufferSize = 8448;
@@ -40,7 +42,7 @@ public:
     // reset wait passed.
     bool run() {
         setStatus(formatted("Delaying %d seconds", static_cast<int>(params_.startDelaySeconds)));
-        countSeconds(params_.startDelaySeconds);
+        countSeconds(params_.startDelaySeconds, TransferPhase::StartDelay);
 
         file_.open(ctx_.state.firmwareFileName, std::ios::binary);
         if (!file_.is_open()) {
@@ -54,6 +56,8 @@ public:
         if (end < 0) return false;
         const uint32_t fileSize = static_cast<uint32_t>(static_cast<uint64_t>(end) & 0xFFFFFFFFu);
         setStatus(formatted("Programming %d KBytes", static_cast<int>(fileSize / 1024)));
+        dataTotal_ = fileSize;
+        setProgress({TransferPhase::Data, 0, dataTotal_});
         ctx_.clock().sleepMs(2000);
 
         if (params_.wholeFileFirst && !announcePayload(fileSize)) return false;
@@ -61,23 +65,27 @@ public:
 
         ctx_.trace().write("Done ============================================");
         setState("End Of File");
+        setProgress({TransferPhase::Data, streamed_, std::max(dataTotal_, streamed_)});
         file_.close();
         ctx_.clock().sleepMs(1000);
 
         setStatus("Waiting for reset");
-        countSeconds(params_.resetWaitSeconds);
+        countSeconds(params_.resetWaitSeconds, TransferPhase::ResetWait);
         setStatus("Printer successfully flashed");
         setState(" ");
+        setProgress({});
         return true;
     }
 
 private:
     void setStatus(const std::string& text) { controls_.setText(Control::programStatusText, text); }
     void setState(const std::string& text) { controls_.setText(Control::programStateText, text); }
+    void setProgress(const TransferProgress& progress) { controls_.setProgress(progress); }
 
-    void countSeconds(uint32_t seconds) {
+    void countSeconds(uint32_t seconds, TransferPhase phase) {
         for (uint32_t n = 0; n < seconds; ++n) {
             setState(formatted("%d seconds elapsed", static_cast<int>(n)));
+            setProgress({phase, n, seconds});
             ctx_.clock().sleepMs(1000);
         }
     }
@@ -106,6 +114,8 @@ private:
                 }
             }
             remaining_ = payloadLength;
+            dataTotal_ = payloadLength;
+            setProgress({TransferPhase::Data, 0, dataTotal_});
         }
         const auto command = FLASH_PROGRAM_COMMAND(payloadLength);
         if (!writeWholeBlock(ctx_, job_.handle, command.data(), command.size())) {
@@ -145,8 +155,10 @@ private:
             // as flashed.
             if (!block) return false;
             total += *block;
+            streamed_ = total;
             if (*block == 0) return true;
             setState(formatted("%d KBytes programmed\r\n", static_cast<int>(total / 1024)));
+            setProgress({TransferPhase::Data, total, std::max(dataTotal_, total)});
             if (!writeWholeBlock(ctx_, job_.handle, buffer_.data(), *block)) {
                 const uint32_t code = ctx_.sys.deviceIo().lastError();
                 platform::box(ctx_.ui(), formatted("Write flash error = Dec = %d, Hex = %X",
@@ -168,6 +180,9 @@ private:
     std::optional<std::vector<uint8_t>> memory_;
     const uint8_t* payload_ = nullptr;
     size_t remaining_ = 0;
+    // Bytes the data phase sends, and those sent so far.
+    uint64_t dataTotal_ = 0;
+    uint64_t streamed_ = 0;
 };
 
 // Handle closed, notice, queues back, re-probe, queues back, button away;

@@ -54,6 +54,17 @@ void RecordingDialogControls::preset(Control control, State state) {
 void RecordingDialogControls::clearEvents() {
     std::lock_guard lock(mutex_);
     events_.clear();
+    progress_.clear();
+}
+
+void RecordingDialogControls::setProgress(const TransferProgress& progress) {
+    std::lock_guard lock(mutex_);
+    progress_.push_back(progress);
+}
+
+std::vector<TransferProgress> RecordingDialogControls::progress() const {
+    std::lock_guard lock(mutex_);
+    return progress_;
 }
 
 }  // namespace kv::platform::sim

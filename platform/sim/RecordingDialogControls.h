@@ -29,6 +29,7 @@ public:
     void setText(Control control, const std::string& text) override;
     void enable(Control control, bool enabled) override;
     void show(Control control, bool visible) override;
+    void setProgress(const TransferProgress& progress) override;
 
     std::vector<Event> events() const;
     State state(Control control) const;
@@ -37,6 +38,8 @@ public:
     bool visible(Control control) const { return state(control).visible; }
     // Every text a control was given, in order.
     std::vector<std::string> textsOf(Control control) const;
+    // Every progress report, in order.
+    std::vector<TransferProgress> progress() const;
     // Sets a control's starting state without recording an event.
     void preset(Control control, State state);
     void clearEvents();
@@ -45,6 +48,7 @@ private:
     void record(Event event);
     mutable std::mutex mutex_;
     std::vector<Event> events_;
+    std::vector<TransferProgress> progress_;
     std::array<State, kControlCount> states_{};
 };
 

@@ -154,6 +154,19 @@ TEST(EthernetFlash, ImageSizesBlocksAndProgramTexts) {
         EXPECT_EQ(w.stateTexts(),
                   concat({secondsElapsed(15), c.programmed, {"End Of File"}, secondsElapsed(25),
                           {" "}}));
+        // The data phase in numbers: bytes of the padded length.
+        using platform::TransferPhase;
+        std::vector<platform::TransferProgress> data{{TransferPhase::Data, 0, c.sent}};
+        for (size_t sent = 8192; sent < c.sent + 8192; sent += 8192)
+            data.push_back({TransferPhase::Data, std::min(sent, c.sent), c.sent});
+        data.push_back({TransferPhase::Data, c.sent, c.sent});
+        std::vector<platform::TransferProgress> numbers;
+        for (const auto& p : w.controls.progress())
+            if (p.phase == TransferPhase::Data) numbers.push_back(p);
+        EXPECT_EQ(numbers, data);
+        EXPECT_EQ(w.controls.progress().front(),
+                  (platform::TransferProgress{TransferPhase::StartDelay, 0, 15}));
+        EXPECT_EQ(w.controls.progress().back(), platform::TransferProgress{});
         EXPECT_FALSE(w.state.flashInProgress);
         EXPECT_TRUE(w.queuesRestored());
         EXPECT_EQ(w.controls.text(Control::statusText), "Found Printer - Printer ready");

@@ -201,6 +201,16 @@ TEST(LocalFlash, LogicBoard2TimelineInVirtualTime) {
     EXPECT_EQ(programmed(102400, 512).back(), "100 KBytes programmed\r\n");
     EXPECT_EQ(programmed(102400, 512).size(), 200u);
 
+    // The same road in numbers, for the window's bar.
+    using platform::TransferPhase;
+    std::vector<platform::TransferProgress> numbers;
+    for (uint64_t n = 0; n < 15; ++n) numbers.push_back({TransferPhase::StartDelay, n, 15});
+    for (uint64_t sent = 0; sent <= 102400; sent += 512) numbers.push_back({TransferPhase::Data, sent, 102400});
+    numbers.push_back({TransferPhase::Data, 102400, 102400});
+    for (uint64_t n = 0; n < 25; ++n) numbers.push_back({TransferPhase::ResetWait, n, 25});
+    numbers.push_back({});
+    EXPECT_EQ(w.controls.progress(), numbers);
+
     // The worker's own pauses, with nothing in between.
     EXPECT_TRUE(containsSlice(w.clock.pauses(),
                               catPauses({steps(15, 1000), {2000}, {1000}, steps(25, 1000)})));

@@ -55,6 +55,9 @@ public:
         inner_.show(control, visible);
         run(visible ? Kind::Show : Kind::Hide, control, {});
     }
+    void setProgress(const platform::TransferProgress& progress) override {
+        inner_.setProgress(progress);
+    }
 
     // Every text of a control with its time, from `sinceMs` on.
     std::vector<Timed> timed(platform::Control control, uint64_t sinceMs = 0) const {

@@ -299,14 +299,14 @@ TEST(QtDialogWindow, TheFlashButtonCaptionWrapsWhenTooLong) {
 }
 
 struct ProgressStep {
-    Control control;
-    const char* text;
+    platform::TransferProgress progress;
     bool visible;
-    int minimum, maximum, value;
+    int maximum, value;
     const char* format;
 };
 
-TEST(QtDialogWindow, TheProgressBarFollowsTheProgramLines) {
+TEST(QtDialogWindow, TheProgressBarFollowsTheWorkersNumbers) {
+    using platform::TransferPhase;
     QtDialogSession session;
     QtDialogWindow& window = session.window();
     QProgressBar* bar = window.transferProgress();
@@ -321,29 +321,25 @@ TEST(QtDialogWindow, TheProgressBarFollowsTheProgramLines) {
     EXPECT_EQ(bar->geometry().left(), state.left());
 
     const std::vector<ProgressStep> steps = {
-        {Control::programStatusText, "Printer responding", false, 0, 0, 0, ""},
-        {Control::programStatusText, "Delaying 15 seconds", true, 0, 15, 0, "0 of 15 seconds"},
-        {Control::programStateText, "6 seconds elapsed", true, 0, 15, 6, "6 of 15 seconds"},
-        {Control::programStatusText, "Programming 100 KBytes", true, 0, 100, 0, "0 of 100 KBytes"},
-        {Control::programStateText, "40 KBytes programmed\r\n", true, 0, 100, 40, "40 of 100 KBytes"},
-        {Control::programStateText, "End Of File", true, 0, 100, 100, "100 of 100 KBytes"},
-        {Control::programStatusText, "Waiting for reset", true, 0, 0, 0, "0 seconds"},
-        {Control::programStatusText, "Printer successfully flashed", false, 0, 0, 0, ""},
-        {Control::programStatusText, "Programming 10 KBytes", true, 0, 10, 0, "0 of 10 KBytes"},
+        {{TransferPhase::StartDelay, 6, 15}, true, 15, 6, "6 of 15 seconds"},
+        {{TransferPhase::Data, 40 * 1024, 100 * 1024}, true, 100, 40, "40 of 100 KBytes"},
+        {{TransferPhase::ResetWait, 5, 35}, true, 35, 30, "30 seconds left"},
+        {{}, false, 0, 0, ""},
+        {{TransferPhase::Data, 0, 10 * 1024}, true, 10, 0, "0 of 10 KBytes"},
     };
     for (const ProgressStep& s : steps) {
-        SCOPED_TRACE(s.text);
-        session.controls().setText(s.control, s.text);
+        SCOPED_TRACE(s.format);
+        session.controls().setProgress(s.progress);
         EXPECT_EQ(!bar->isHidden(), s.visible);
         if (!s.visible) continue;
-        EXPECT_EQ(bar->minimum(), s.minimum);
         EXPECT_EQ(bar->maximum(), s.maximum);
-        if (s.maximum > 0) {
-            EXPECT_EQ(bar->value(), s.value);
-        }
+        EXPECT_EQ(bar->value(), s.value);
         EXPECT_EQ(bar->format(), QString::fromLatin1(s.format));
     }
-    // The end of a local transfer hides the Flash button, and the bar with it.
+    // The texts alone move nothing, and the end of a local transfer hides
+    // the Flash button and the bar with it.
+    session.controls().setText(Control::programStatusText, "Waiting for reset");
+    EXPECT_EQ(bar->format(), QString::fromLatin1("0 of 10 KBytes"));
     session.controls().show(Control::flashButton, false);
     EXPECT_TRUE(bar->isHidden());
 }

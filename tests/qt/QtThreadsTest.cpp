@@ -32,6 +32,7 @@ TEST(QtThreads, AWorkersControlChangesLandOnTheUiThreadBeforeItGoesOn) {
     std::atomic<bool> done{false};
     std::thread worker([&] {
         session.controls().setText(Control::programStatusText, "Programming 4 KBytes");
+        session.controls().setProgress({platform::TransferPhase::Data, 0, 4096});
         session.controls().setText(Control::ipOctetEdit1, "7");
         session.controls().enable(Control::programGroup, false);
         done = true;

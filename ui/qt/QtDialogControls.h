@@ -20,6 +20,9 @@ public:
     void show(platform::Control control, bool visible) override {
         dispatcher_.run([&] { window_.applyVisible(control, visible); });
     }
+    void setProgress(const platform::TransferProgress& progress) override {
+        dispatcher_.run([&] { window_.applyProgress(progress); });
+    }
 
 private:
     QtDialogWindow& window_;

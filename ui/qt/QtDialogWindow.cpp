@@ -178,14 +178,11 @@ void QtDialogWindow::applyText(platform::Control which, const std::string& text)
     } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
         list->setCurrentText(toQt(text));
     }
+}
 
-    if (which == platform::Control::programStatusText) {
-        tracker_.statusText(text);
-        updateProgress();
-    } else if (which == platform::Control::programStateText) {
-        tracker_.stateText(text);
-        updateProgress();
-    }
+void QtDialogWindow::applyProgress(const platform::TransferProgress& progress) {
+    tracker_.update(progress);
+    updateProgress();
 }
 
 void QtDialogWindow::applyEnabled(platform::Control which, bool enabled) {
@@ -204,8 +201,8 @@ void QtDialogWindow::applyVisible(platform::Control which, bool visible) {
 
 void QtDialogWindow::updateProgress() {
     const ProgressView& view = tracker_.view();
-    progress_->setRange(0, view.busy ? 0 : view.maximum);
-    progress_->setValue(view.busy ? 0 : view.value);
+    progress_->setRange(0, view.maximum);
+    progress_->setValue(view.value);
     QString text = toQt(view.text);
     text.replace(QLatin1Char('%'), QStringLiteral("%%"));
     progress_->setFormat(text);

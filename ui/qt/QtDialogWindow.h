@@ -31,6 +31,7 @@ public:
     void applyText(platform::Control control, const std::string& text);
     void applyEnabled(platform::Control control, bool enabled);
     void applyVisible(platform::Control control, bool visible);
+    void applyProgress(const platform::TransferProgress& progress);
     void forwardTimer(int id);
 
     // Ends the dialog with this result: hides the window and leaves exec().
