@@ -91,7 +91,8 @@ void MainDialog::onCommand(int id) {
         case ids::kExit:
         case ids::kCancel: exitOrRefuse(id); break;
         case ids::kFlash:
-            FlashPrinterNow(ctx_, ctx_.controls(), ctx_.state.printerData);
+            // Whatever went wrong was shown; a worker ends on its own.
+            (void)FlashPrinterNow(ctx_, ctx_.controls(), ctx_.state.printerData);
             break;
         case ids::kFindPrinter: findPrinter(); break;
         case ids::kReadyCheck: readyCheck(); break;
@@ -149,7 +150,8 @@ void MainDialog::readyCheck() {
     // with the image.
     if (s.flashInProgress) return;
     platform::DeviceIo& io = ctx_.sys.deviceIo();
-    GetPrinterHandle(ctx_, s.printerHandle, s.printerData);
+    // No printer leaves an invalid handle, which reads as not ready.
+    (void)GetPrinterHandle(ctx_, s.printerHandle, s.printerData);
     if (!isPrinterReady(ctx_.sys, s.printerHandle, s.printerData)) {
         platform::box(ctx_.ui(), "Not Ready");
     }

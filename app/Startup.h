@@ -10,9 +10,9 @@ inline constexpr const char* kAnotherInstanceText =
 inline constexpr const char* kNotAdminText = "Not running as admin, please run as Adminstrator";
 
 void CreateSingleInstance(Context& ctx);
-bool IsAnotherInstanceRunning(Context& ctx);
+[[nodiscard]] bool IsAnotherInstanceRunning(Context& ctx);
 void ClearInstanceMutex(Context& ctx);
-bool IsRunningAsAdmin(Context& ctx);
+[[nodiscard]] bool IsRunningAsAdmin(Context& ctx);
 void DetectAutoLoad(Context& ctx);
 
 // The checks before the dialog opens: instance lock, administrator rights,

@@ -242,7 +242,7 @@ void ProgramFlashEthernet(FlashJob* job) {
     // The queues and the re-probe first; the flag goes last, so that no
     // other search can run while this one does.
     RestorePortsToOriginal(ctx.sys, state);
-    findEthernetPrinter(ctx, *job->controls, *job->printer);
+    (void)findEthernetPrinter(ctx, *job->controls, *job->printer);
     endFlashWorker(state);
 }
 

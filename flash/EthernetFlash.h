@@ -24,13 +24,13 @@ inline constexpr uint32_t kFlashReplySize = 1024;
 // printer already has, and enters flash mode. True when the worker was
 // started (it then owns the connection and puts the queues back); false
 // when nothing was started, with the queues back already.
-bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
+[[nodiscard]] bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
                              PrinterData& printer);
 
 // Puts the printer on `socket` into flash mode (ESC "*FR", "<SA15>",
 // "FLASH READY") and starts ProgramFlashEthernet with `image`. True when
 // the worker runs; false after a failure, which has been shown.
-bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
+[[nodiscard]] bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
                             platform::DialogControls& controls, PrinterData& printer,
                             std::shared_ptr<FirmwareImage> image);
 

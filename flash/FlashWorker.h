@@ -17,7 +17,7 @@ using FlashWorkerProcedure = void (*)(FlashJob* job);
 // Fills in the job's way back to the application (state, services) and
 // starts procedure(&ctx.state.flashJob) on a detached thread above normal
 // priority. False when no thread could be created.
-bool startFlashWorker(Context& ctx, FlashWorkerProcedure procedure);
+[[nodiscard]] bool startFlashWorker(Context& ctx, FlashWorkerProcedure procedure);
 
 // The worker's very last step: clears flashInProgress and tells any waiter
 // that this worker has ended, in one step under the signal's lock. Nothing of the job or the state may be

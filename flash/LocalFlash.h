@@ -13,12 +13,12 @@ struct FlashJob;
 // True when a transfer worker was started; the worker's ending then puts
 // the print queues back. False when nothing was started (the queues are
 // back already).
-bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
+[[nodiscard]] bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
 
 // Puts the printer on `handle` into flash-programming mode (the ZOR1
 // family needs no request) and starts ProgramFlash. True when the worker
 // runs and owns the handle; false after a failure, which was shown.
-bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
+[[nodiscard]] bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
                          platform::DialogControls& controls, PrinterData& printer);
 
 // The local transfer worker: start delay, the image in blocks, the reset

@@ -196,7 +196,7 @@ void finish(Context& ctx, FlashJob& job) {
                       "adpaters need BRANDING");
     }
     RestorePortsToOriginal(ctx.sys, ctx.state);
-    refreshPrinterData(ctx, *job.controls, printer);
+    (void)refreshPrinterData(ctx, *job.controls, printer);
     RestorePortsToOriginal(ctx.sys, ctx.state);
     job.controls->show(Control::flashButton, false);
 }

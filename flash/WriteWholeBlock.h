@@ -14,7 +14,7 @@ inline constexpr uint32_t kShortWritePauseMs = 100;
 // pauses and writes the rest, until everything is taken or a write fails.
 // A write that takes nothing at all counts as failed (the printer stalls).
 // On false the device's last error code tells why.
-bool writeWholeBlock(Context& ctx, platform::DeviceHandle handle, const uint8_t* data,
+[[nodiscard]] bool writeWholeBlock(Context& ctx, platform::DeviceHandle handle, const uint8_t* data,
                      size_t length);
 
 }  // namespace kv

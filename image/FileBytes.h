@@ -21,7 +21,7 @@ struct FileBytes {
 FileBytes readFileBytes(const std::string& path, uint64_t maxBytes = kMaxFirmwareImageBytes);
 
 // Writes (replacing) a file; on failure returns false with the reason.
-bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
+[[nodiscard]] bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
                     std::string* reason);
 
 }  // namespace kv

@@ -21,24 +21,24 @@ std::string joinAddress(std::string_view part1, std::string_view part2, std::str
 // Connects to the printer. On success the socket is stored and portType is
 // PORT_TYPE_ETHERNET; on any failure portType is PORT_TYPE_NONE and socket
 // keeps its value.
-bool openSocket(platform::Services& sys, platform::SocketHandle& socket, std::string_view part1,
+[[nodiscard]] bool openSocket(platform::Services& sys, platform::SocketHandle& socket, std::string_view part1,
                 std::string_view part2, std::string_view part3, std::string_view part4,
                 std::string_view portText, PrinterData& printer);
 void closeSocket(platform::Services& sys, platform::SocketHandle socket);
 
 // "<SA08>": the reply is stored in deviceId.
-bool GetPrinterIDEthernet(platform::Services& sys, platform::SocketHandle socket,
+[[nodiscard]] bool GetPrinterIDEthernet(platform::Services& sys, platform::SocketHandle socket,
                           PrinterData& printer);
 // "<SS>": true when bytes 3 and 4 say ready (only low paper tolerated).
-bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle socket,
+[[nodiscard]] bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle socket,
                             const PrinterData& printer);
 
 // One send; bytesSent gets its result (-1 on failure).
-bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket, const uint8_t* data,
+[[nodiscard]] bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket, const uint8_t* data,
                        uint32_t length, int32_t& bytesSent);
 // One receive; length is the capacity in and the bytes received out (left
 // as it was on failure).
-bool ReadDataEthernet(platform::Services& sys, platform::SocketHandle socket, uint8_t* buffer,
+[[nodiscard]] bool ReadDataEthernet(platform::Services& sys, platform::SocketHandle socket, uint8_t* buffer,
                       uint32_t& length);
 
 }  // namespace kv

@@ -23,7 +23,7 @@ inline constexpr uint32_t kDeviceIdQueryPauseMs = 250;
 // table (each entry used as a 16-bit vendor number), at most maxPaths of
 // them. USB device interfaces count only with setup class initial 'U',
 // unless anyClass. False only when `paths` is null.
-bool EnumerateUSBDevicePaths(platform::Services& sys, const uint32_t* vendorIds,
+[[nodiscard]] bool EnumerateUSBDevicePaths(platform::Services& sys, const uint32_t* vendorIds,
                              uint8_t vendorCount, std::vector<std::string>* paths,
                              uint8_t maxPaths, bool anyClass);
 
@@ -32,11 +32,11 @@ bool EnumerateUSBDevicePaths(platform::Services& sys, const uint32_t* vendorIds,
 // device, else the "MDL:" value of the device's own ID, else the default
 // name (null: none). `out` holds at most outLen characters. True when a
 // name was found.
-bool GetPrinterPNPString(platform::Services& sys, const char* devicePath, uint32_t vendorId,
+[[nodiscard]] bool GetPrinterPNPString(platform::Services& sys, const char* devicePath, uint32_t vendorId,
                          std::string& out, uint32_t outLen, const char* defaultName);
 
 // Reads the device ID of an open printer into printer.deviceId (at most
 // 1023 characters). A failure shows its own box and leaves deviceId.
-bool GetPrinterID(platform::Services& sys, platform::DeviceHandle handle, PrinterData& printer);
+[[nodiscard]] bool GetPrinterID(platform::Services& sys, platform::DeviceHandle handle, PrinterData& printer);
 
 }  // namespace kv

@@ -14,7 +14,8 @@
 #include "main/World.h"
 #include "platform/linux/SigwaitTermination.h"
 #include "spooler/QueueJournal.h"
-#include "ui/console/ConsoleDialog.h"
+#include "ui/console/ConsoleDialogControls.h"
+#include "ui/console/ConsoleDialogHost.h"
 #include "ui/console/ConsoleSession.h"
 #include "ui/console/ConsoleUi.h"
 #include "ui/template/DialogTemplate.h"
@@ -60,7 +61,8 @@ int runConsole(Context& ctx, const Options& options, bool implicitConsole) {
     ctx.sys.wired.controls = &controls;
 
     if (auto code = runStartupChecks(ctx)) return *code;
-    restoreJournalAtStartup(ctx.sys);
+    // What could not be put back was shown; the program goes on.
+    (void)restoreJournalAtStartup(ctx.sys);
 
     std::vector<ConsoleCommand> commands = options.commands;
     if (commands.empty() && implicitConsole && options.simulate && ctx.state.autoLoadMode == 0) {
@@ -81,7 +83,8 @@ int runWindow(Context& ctx, int& argc, char** argv) {
     ctx.sys.wired.ui = &window.ui();
     ctx.sys.wired.controls = &window.controls();
     if (auto code = runStartupChecks(ctx)) return *code;
-    restoreJournalAtStartup(ctx.sys);
+    // What could not be put back was shown; the program goes on.
+    (void)restoreJournalAtStartup(ctx.sys);
     MainDialog dialog(ctx, window.host());
     const int code = window.run(dialog);
     // The window goes with this scope: no worker may still be writing to it.

@@ -47,24 +47,24 @@ public:
 
     // One read of at most `capacity` bytes. True when the call succeeded, with
     // `obtained` set (0 when nothing was pending). On failure `obtained` is 0.
-    virtual bool read(DeviceHandle handle, uint8_t* buffer, size_t capacity,
+    [[nodiscard]] virtual bool read(DeviceHandle handle, uint8_t* buffer, size_t capacity,
                       size_t& obtained) = 0;
 
     // One write. True when the call succeeded, with `taken` set to the bytes
     // the device accepted, which may be fewer than `length`.
-    virtual bool write(DeviceHandle handle, const uint8_t* data, size_t length,
+    [[nodiscard]] virtual bool write(DeviceHandle handle, const uint8_t* data, size_t length,
                        size_t& taken) = 0;
 
     // The IEEE 1284 device-ID text (without any length prefix), at most
     // `capacity` bytes of it. False when the device does not answer it.
-    virtual bool queryDeviceId(DeviceHandle handle, uint8_t* buffer, size_t capacity,
+    [[nodiscard]] virtual bool queryDeviceId(DeviceHandle handle, uint8_t* buffer, size_t capacity,
                                size_t& obtained) = 0;
 
-    virtual bool getCommTimeouts(DeviceHandle handle, CommTimeouts& timeouts) = 0;
-    virtual bool setCommTimeouts(DeviceHandle handle, const CommTimeouts& timeouts) = 0;
+    [[nodiscard]] virtual bool getCommTimeouts(DeviceHandle handle, CommTimeouts& timeouts) = 0;
+    [[nodiscard]] virtual bool setCommTimeouts(DeviceHandle handle, const CommTimeouts& timeouts) = 0;
 
     // False for a handle that is not open.
-    virtual bool close(DeviceHandle handle) = 0;
+    [[nodiscard]] virtual bool close(DeviceHandle handle) = 0;
 
     // The platform's own code for the most recent failed call made by the
     // calling thread (errno values on Linux); 0 before any failure.

@@ -14,9 +14,9 @@ public:
     virtual std::optional<std::string> read() = 0;
     // Replaces the content, on disk before it returns. False on failure, with
     // the old content (or none) left in place.
-    virtual bool replace(const std::string& content) = 0;
+    [[nodiscard]] virtual bool replace(const std::string& content) = 0;
     // True when the file is gone afterwards (also when there was none).
-    virtual bool remove() = 0;
+    [[nodiscard]] virtual bool remove() = 0;
     // Where it lives, for messages.
     virtual std::string location() = 0;
 };

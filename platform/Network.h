@@ -28,13 +28,13 @@ public:
 
     // Start and end the use of the socket library, where the system has such
     // a step; false when it cannot start.
-    virtual bool startup() = 0;
+    [[nodiscard]] virtual bool startup() = 0;
     virtual void cleanup() = 0;
 
     // A stream socket, not yet connected; invalid on failure (see lastError).
     virtual SocketHandle openTcp() = 0;
     // Connects within bounds().connectMs.
-    virtual bool connect(SocketHandle socket, uint32_t address, uint16_t port) = 0;
+    [[nodiscard]] virtual bool connect(SocketHandle socket, uint32_t address, uint16_t port) = 0;
     // One send: the bytes taken (possibly fewer than offered when the
     // send bound runs out part way), or -1.
     virtual int64_t send(SocketHandle socket, const uint8_t* data, size_t length) = 0;
@@ -56,7 +56,7 @@ public:
     virtual SocketHandle accept(SocketHandle listener) = 0;
     // Waits up to timeoutMs until a receive would not block (data, peer
     // closed, or shut down); false when the time ran out.
-    virtual bool waitReadable(SocketHandle socket, uint32_t timeoutMs) = 0;
+    [[nodiscard]] virtual bool waitReadable(SocketHandle socket, uint32_t timeoutMs) = 0;
     // Ends the traffic on a socket and wakes every wait on it; may be called
     // from another thread while one waits. The handle still needs close().
     virtual void shutdown(SocketHandle socket) = 0;

@@ -67,7 +67,7 @@ public:
     // then releases a hold this spooler placed (or adopted). Only the device
     // and the hold change; the other fields are the queue's own and are not
     // written. False when refused or unreachable.
-    virtual bool set(QueueHandle handle, const QueueRecord& record) = 0;
+    [[nodiscard]] virtual bool set(QueueHandle handle, const QueueRecord& record) = 0;
     // The queue's hold was placed by a switch of an earlier run, as that
     // run's journal says: the next set that points it back releases it.
     virtual void adoptHold(QueueHandle handle) = 0;

@@ -70,7 +70,7 @@ bool GetPrinterTypeNameFromID(platform::Ui& ui, PrinterData& printer) {
     return true;
 }
 
-void GetPortTypeName(PrinterData& printer, int32_t activePortType,
+void GetPortTypeName(PrinterData& printer, PortType activePortType,
                      const std::string& parallelPortName) {
     switch (activePortType) {
         case PORT_TYPE_PARALLEL:
@@ -117,7 +117,7 @@ void GetFirmwareVersionFromID(platform::Ui& ui, PrinterData& printer) {
     printer.firmwareVersion = fitField(version, kPrinterTextSize);
 }
 
-LanguageText languageTextLocal(uint32_t printerType, int32_t boardCode) {
+LanguageText languageTextLocal(PrinterType printerType, int32_t boardCode) {
     const auto fgl = [boardCode]() -> LanguageText {
         if (boardCode == 5) return {"FGL-AEA-G"};
         if (boardCode == 4) return {"FGL-G"};
@@ -138,7 +138,7 @@ LanguageText languageTextLocal(uint32_t printerType, int32_t boardCode) {
     }
 }
 
-LanguageText languageTextEthernet(uint32_t printerType) {
+LanguageText languageTextEthernet(PrinterType printerType) {
     switch (printerType) {
         case PRINTER_TYPE_G: return {"G"};
         case PRINTER_TYPE_FGL: return {"FGL"};

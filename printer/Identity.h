@@ -11,8 +11,8 @@ inline constexpr const char* kModelNotFoundText = "Printer model NOT found in ID
 
 // Decoders of the device-ID text, called in this order after an ID was stored.
 // Each missing key shows one box through ui.
-bool GetPrinterTypeNameFromID(platform::Ui& ui, PrinterData& printer);
-void GetPortTypeName(PrinterData& printer, int32_t activePortType,
+[[nodiscard]] bool GetPrinterTypeNameFromID(platform::Ui& ui, PrinterData& printer);
+void GetPortTypeName(PrinterData& printer, PortType activePortType,
                      const std::string& parallelPortName);
 void GetFirmwareVersionFromID(platform::Ui& ui, PrinterData& printer);
 
@@ -22,8 +22,8 @@ struct LanguageText {
     bool enablesOptionList = false;
 };
 
-LanguageText languageTextLocal(uint32_t printerType, int32_t boardCode);
-LanguageText languageTextEthernet(uint32_t printerType);
+LanguageText languageTextLocal(PrinterType printerType, int32_t boardCode);
+LanguageText languageTextEthernet(PrinterType printerType);
 // Nothing for a code outside 0..16: the field keeps what it showed.
 std::optional<std::string> logicBoardTextLocal(int32_t boardCode);
 std::string logicBoardTextEthernet(int32_t boardCode);

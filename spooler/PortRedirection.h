@@ -38,7 +38,7 @@ inline constexpr const char* kNoMemoryText =
 // the queues as they were. True when the pass ran (also when nothing needed
 // switching or the queues were already switched); false when the records
 // could not be held in memory.
-bool SetPortsToFile(platform::Services& sys, SpoolerState& spooler, PrinterState& printer);
+[[nodiscard]] bool SetPortsToFile(platform::Services& sys, SpoolerState& spooler, PrinterState& printer);
 // Writes the kept record back to every queue whose port was changed. Safe
 // at any time.
 void RestorePortsToOriginal(platform::Services& sys, SpoolerState& spooler);
@@ -49,7 +49,7 @@ bool SetPortToFile(platform::Services& sys, platform::QueueRecord& record, bool 
 
 // For callers holding the whole application state.
 template <typename State>
-bool SetPortsToFile(platform::Services& sys, State& state) {
+[[nodiscard]] bool SetPortsToFile(platform::Services& sys, State& state) {
     return SetPortsToFile(sys, static_cast<SpoolerState&>(state), static_cast<PrinterState&>(state));
 }
 

@@ -57,6 +57,6 @@ inline constexpr const char* kJournalNotRestoredText =
 // At start-up, after the instance lock is held: restores what a journal of
 // an earlier run holds, with a trace line per queue and a box. Returns
 // complete().
-bool restoreJournalAtStartup(platform::Services& sys);
+[[nodiscard]] bool restoreJournalAtStartup(platform::Services& sys);
 
 }  // namespace kv

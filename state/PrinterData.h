@@ -8,20 +8,24 @@
 
 namespace kv {
 
-enum PortType : int32_t {
+// The link a printer was found on.
+enum class PortType : int32_t {
     PORT_TYPE_USB = 0,
     PORT_TYPE_PARALLEL = 1,
     PORT_TYPE_SERIAL = 2,
     PORT_TYPE_ETHERNET = 3,
     PORT_TYPE_NONE = 4,
 };
+using enum PortType;
 
-enum PrinterType : uint32_t {
+// The language family, from the type name.
+enum class PrinterType : uint32_t {
     PRINTER_TYPE_G = 0,
     PRINTER_TYPE_FGL = 1,
     PRINTER_TYPE_RASTER = 2,
     PRINTER_TYPE_AEA = 3,
 };
+using enum PrinterType;
 
 // Room for the last status reply.
 inline constexpr size_t kStatusSize = 1024;
@@ -31,9 +35,9 @@ struct PrinterData {
     std::string portName;
     std::string firmwareVersion;
     std::string deviceId;
-    int32_t portType = PORT_TYPE_USB;
+    PortType portType = PORT_TYPE_USB;
     int32_t boardCode = 0;
-    uint32_t printerType = PRINTER_TYPE_G;
+    PrinterType printerType = PRINTER_TYPE_G;
     int32_t modeSelection = 0;
     std::array<uint8_t, kStatusSize> lastStatus{};
     uint32_t lastStatusLength = 0;

@@ -13,7 +13,7 @@ struct PrinterState {
     PrinterData printerData;
     // Scratch record for probing the parallel ports; never cleared.
     PrinterData probeData;
-    int32_t activePortType = PORT_TYPE_USB;
+    PortType activePortType = PORT_TYPE_USB;
     std::string parallelPortName;
     int32_t printerCount = 0;
     platform::DeviceHandle printerHandle;

@@ -78,7 +78,8 @@ void firmwareFromPrinter(platform::Services& sys, PrinterStatus& status) {
     sys.trace().write("ProcessKVStatusStringAddField - No Firmware Version. Getting from Printer.\r\n");
     std::array<uint8_t, kStatusReplySize> reply{};
     uint32_t length = kStatusReplySize;
-    ReadCommandStatus(sys, status.port, reply.data(), length, true, kFirmwareRequest,
+    // A failed exchange leaves the length below 6: no text.
+    (void)ReadCommandStatus(sys, status.port, reply.data(), length, true, kFirmwareRequest,
                       sizeof kFirmwareRequest, *status.printer);
     if (length <= 5) return;
     const auto* from = reinterpret_cast<const char*>(reply.data()) + 5;
@@ -147,7 +148,7 @@ bool ProcessKVStatusString(platform::Services& sys, PrinterStatus& status, const
         string[0] = static_cast<uint8_t>(kind);
         stringLength = 1;
         for (uint32_t field : fields) {
-            ProcessKVStatusStringAddField(sys, &status, field, string.data(),
+            (void)ProcessKVStatusStringAddField(sys, &status, field, string.data(),
                                           static_cast<uint16_t>(string.size()), &stringLength,
                                           head.data());
         }

@@ -249,7 +249,7 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
             sys.clock().sleepMs(100);
             return false;
         }
-        ProcessHWStatusString(sys, status, data, dataLength);
+        (void)ProcessHWStatusString(sys, status, data, dataLength);
         const uint8_t* chosen = status.sString.data();
         uint32_t chosenLength = status.sLength;
         switch (entry.replyKind) {
@@ -299,7 +299,8 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
 bool isPrinterReady(platform::Services& sys, platform::DeviceHandle port, PrinterData& printer) {
     std::array<uint8_t, kStatusReplySize> reply{};
     uint32_t length = kStatusReplySize;
-    GetPrinterStatusData(sys, port, reply.data(), length, false, nullptr, 0, printer);
+    // A read that brought nothing leaves the buffer zeroed: ready.
+    (void)GetPrinterStatusData(sys, port, reply.data(), length, false, nullptr, 0, printer);
     sys.clock().sleepMs(150);
     return reply[3] == 0 && (reply[4] & 0xF4) == 0;
 }

@@ -13,13 +13,14 @@ inline constexpr uint32_t kStatusReplySize = 1024;
 
 // What a ZOR1-family printer is sent for each status command it cannot
 // speak, and how its answer turns into a reply in the status format.
-enum StatusReplyKind : int32_t {
+enum class StatusReplyKind : int32_t {
     STATUS_KIND_S = 1,
     STATUS_KIND_N = 2,
     STATUS_KIND_E = 3,
     STATUS_KIND_C = 4,
     STATUS_KIND_FIRMWARE = 10,
 };
+using enum StatusReplyKind;
 
 struct StatusTypeCommandHW {
     std::array<uint8_t, 4> command;
@@ -28,7 +29,7 @@ struct StatusTypeCommandHW {
     uint32_t requestLength;
     uint32_t replyLength;
     bool binaryAllowed;
-    int32_t replyKind;
+    StatusReplyKind replyKind;
 };
 
 inline constexpr std::array<StatusTypeCommandHW, 5> statusTypeCommandArrayHW{{
@@ -48,26 +49,26 @@ int getStatusTypeCommandArrayIndexHW(const uint8_t* request, uint32_t requestLen
 // in and the reply's byte count out. ZOR1-family printers (by the record's
 // flag) go through ReadCommandStatus. A request write that the device takes
 // only in part counts as failed.
-bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
+[[nodiscard]] bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
                           uint32_t& length, bool sendRequest, const uint8_t* request,
                           uint32_t requestLength, PrinterData& printer);
 
 // The emulated exchange: the status command (ESC I S when sendRequest is
 // clear) mapped onto the binary requests of statusTypeCommandArrayHW.
-bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
+[[nodiscard]] bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
                        uint32_t& length, bool sendRequest, const uint8_t* request,
                        uint32_t requestLength, PrinterData& printer);
 
 // One read; replays the record's cached status when a parallel port brings
 // nothing, and caches every reply that starts with a kind letter.
-bool ReadStatusBytes(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
+[[nodiscard]] bool ReadStatusBytes(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
                      uint32_t& length, PrinterData& printer);
 
 // Gathers up to `awaited` bytes (0: no count, until the window closes or the
 // buffer is full) within a 2000 ms window that only empty reads consult.
-bool PJLMonReadPort(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
+[[nodiscard]] bool PJLMonReadPort(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
                     uint32_t& length, uint32_t awaited);
 
-bool isPrinterReady(platform::Services& sys, platform::DeviceHandle port, PrinterData& printer);
+[[nodiscard]] bool isPrinterReady(platform::Services& sys, platform::DeviceHandle port, PrinterData& printer);
 
 }  // namespace kv

@@ -119,12 +119,12 @@ bool GetPrinterHandle(Context& ctx, platform::DeviceHandle& handle, PrinterData&
 
     std::vector<std::string> paths;
     paths.reserve(kUsbPathSlots);
-    EnumerateUSBDevicePaths(sys, kKvUsbVendorTable.data(),
+    (void)EnumerateUSBDevicePaths(sys, kKvUsbVendorTable.data(),
                             static_cast<uint8_t>(kKvUsbVendorTable.size()), &paths, kUsbPathSlots,
                             false);
     for (const std::string& path : paths) {
         std::string name;
-        GetPrinterPNPString(sys, path.c_str(), kKvUsbVendorId, name, kPrinterNameLength,
+        (void)GetPrinterPNPString(sys, path.c_str(), kKvUsbVendorId, name, kPrinterNameLength,
                             kKvDefaultPrinterName);
         if (name.empty()) continue;
         const platform::DeviceHandle opened = sys.deviceIo().open(path, platform::ShareMode::Shared);

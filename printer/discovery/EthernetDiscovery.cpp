@@ -34,7 +34,7 @@ bool findEthernetPrinter(Context& ctx, platform::DialogControls& controls, Print
     if (!GetPrinterIDEthernet(ctx.sys, socket, printer)) {
         platform::box(ctx.ui(), "Can't get printer ID");
     } else {
-        GetPrinterTypeNameFromID(ctx.ui(), printer);
+        (void)GetPrinterTypeNameFromID(ctx.ui(), printer);
         controls.setText(Control::printerModelText, printer.typeName);
         GetPortTypeName(printer, state.activePortType, state.parallelPortName);
         controls.setText(Control::portText, printer.portName);

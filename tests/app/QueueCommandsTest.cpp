@@ -223,9 +223,9 @@ TEST(Termination, RealSignalWhileAnotherThreadSwitches) {
     std::atomic<int> passes{0};
     std::thread refresher([&] {
         while (!stop) {
-            SetPortsToFile(w.sys, w.state);
+            EXPECT_TRUE(SetPortsToFile(w.sys, w.state));
             RestorePortsToOriginal(w.sys, w.state);
-            SetPortsToFile(w.sys, w.state);
+            EXPECT_TRUE(SetPortsToFile(w.sys, w.state));
             ++passes;
         }
     });

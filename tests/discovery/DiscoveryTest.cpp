@@ -319,7 +319,7 @@ TEST_P(CurrentVersionFromC, TextFromOffset33) {
     w.plugUsb(w.model(config));
     w.state.printerCount = 1;
 
-    refreshPrinterData(w.ctx, w.controls, w.state.printerData);
+    EXPECT_TRUE(refreshPrinterData(w.ctx, w.controls, w.state.printerData));
 
     EXPECT_EQ(w.controls.text(Control::statusText), "Found Printer - Printer ready..");
     EXPECT_EQ(w.controls.textsOf(Control::currentVersionText), (Lines{"V5.12", c.shown}));
@@ -340,7 +340,7 @@ TEST(RefreshPrinterData, FailedCExchangeKeepsTheVersionFromTheId) {
     options.writeFails = true;
     w.io.setOptions(path, options);
 
-    refreshPrinterData(w.ctx, w.controls, w.state.printerData);
+    EXPECT_TRUE(refreshPrinterData(w.ctx, w.controls, w.state.printerData));
 
     EXPECT_EQ(w.controls.text(Control::statusText), "Found Printer - Printer ready..");
     EXPECT_EQ(w.controls.textsOf(Control::currentVersionText), Lines{"V5.12"});
@@ -359,7 +359,7 @@ TEST_P(TypeNameEndingInA, LanguageByBoardLocally) {
     DiscoveryWorld w;
     w.plugUsb(w.model(LinkKind::Usb, std::string("MFG:KV;MDL:ZOW3004A;FWV:") + c.firmware + ";"));
     w.state.printerCount = 1;
-    refreshPrinterData(w.ctx, w.controls, w.state.printerData);
+    EXPECT_TRUE(refreshPrinterData(w.ctx, w.controls, w.state.printerData));
     EXPECT_EQ(w.controls.text(Control::languageText), c.language);
     EXPECT_EQ(w.controls.text(Control::logicBoardText), c.board);
 }
@@ -379,7 +379,7 @@ TEST(RefreshPrinterData, ZorAeaBoardsShowAeaG) {
     config.deviceId = "MFG:KV;MDL:ZOR12A;CMD:GAP_PR;)GAP_PR;FWV:R6.02;";
     w.plugUsb(w.model(config), "zor12a-1");
     w.state.printerCount = 1;
-    refreshPrinterData(w.ctx, w.controls, w.state.printerData);
+    EXPECT_TRUE(refreshPrinterData(w.ctx, w.controls, w.state.printerData));
     EXPECT_EQ(w.state.printerData.boardCode, 15);
     EXPECT_EQ(w.controls.text(Control::languageText), "AEA-G");
     EXPECT_EQ(w.controls.text(Control::logicBoardText), "ZOR1XA 200dpi (Adjust Presenter)");
@@ -389,7 +389,7 @@ TEST(RefreshPrinterData, RasterEnablesTheOptionList) {
     DiscoveryWorld w;
     w.plugUsb(w.model(LinkKind::Usb, "MFG:KV;MDL:ZOR-38;FWV:V3.10;"));
     w.state.printerCount = 1;
-    refreshPrinterData(w.ctx, w.controls, w.state.printerData);
+    EXPECT_TRUE(refreshPrinterData(w.ctx, w.controls, w.state.printerData));
     EXPECT_EQ(w.controls.text(Control::languageText), "RASTER");
     EXPECT_TRUE(w.controls.enabled(Control::optionList));
     EXPECT_FALSE(w.controls.visible(Control::optionList));
@@ -403,7 +403,7 @@ TEST(RefreshPrinterData, UnsupportedZorVariantIsNotAskedAnything) {
     config.deviceId = "MFG:KV;MDL:ZOR1;FWV:R6.02;";  // neither ZOR12 nor ZOR13
     const std::string path = w.plugUsb(w.model(config), "zor1-1");
     w.state.printerCount = 1;
-    refreshPrinterData(w.ctx, w.controls, w.state.printerData);
+    EXPECT_TRUE(refreshPrinterData(w.ctx, w.controls, w.state.printerData));
     EXPECT_EQ(w.state.printerData.boardCode, 6);
     EXPECT_EQ(w.controls.text(Control::statusText), "Found Printer - Printer NOT SUPPORTED");
     EXPECT_EQ(w.controls.text(Control::logicBoardText), "ZOR1X UNSUPPORTED");

@@ -268,7 +268,7 @@ TEST(Ethernet, FailedOpenLeavesPortTypeNoneAndSocketAsItWas) {
     };
     const std::string port = std::to_string(deadPort());
     for (const Case& c : cases) {
-        for (int32_t before : {PORT_TYPE_USB, PORT_TYPE_ETHERNET, PORT_TYPE_PARALLEL}) {
+        for (PortType before : {PORT_TYPE_USB, PORT_TYPE_ETHERNET, PORT_TYPE_PARALLEL}) {
             EthernetWorld w;
             w.faulty.setFaults(c.faults);
             w.printer.portType = before;

@@ -10,7 +10,7 @@ struct IdCase {
     const char* name;
     std::string deviceId;
     std::string typeName;
-    uint32_t printerType;
+    PrinterType printerType;
     std::string firmwareVersion;
     int32_t boardCode;
     bool zor1;
@@ -28,7 +28,7 @@ TEST_P(DecodeId, DecodesEveryField) {
     pd.boardCode = 3;  // a previous decode; only a version digit may change it
     pd.typeName = "previous";
     pd.deviceId = c.deviceId;
-    GetPrinterTypeNameFromID(ui, pd);
+    (void)GetPrinterTypeNameFromID(ui, pd);
     GetFirmwareVersionFromID(ui, pd);
     EXPECT_EQ(pd.typeName, c.typeName);
     EXPECT_EQ(pd.printerType, c.printerType);
@@ -100,7 +100,7 @@ TEST(Identity, PortTypeNames) {
     EXPECT_EQ(pd.portName, "SERIAL");
     GetPortTypeName(pd, PORT_TYPE_ETHERNET, "");
     EXPECT_EQ(pd.portName, "ETHERNET");
-    for (int32_t t : {int32_t{PORT_TYPE_USB}, int32_t{PORT_TYPE_NONE}, int32_t{99}}) {
+    for (PortType t : {PORT_TYPE_USB, PORT_TYPE_NONE, static_cast<PortType>(99)}) {
         GetPortTypeName(pd, t, "LPT1:");
         EXPECT_EQ(pd.portName, "USB");
     }
@@ -121,7 +121,7 @@ TEST(Identity, LocalLanguageTableForEveryBoardCode) {
         EXPECT_EQ(languageTextLocal(PRINTER_TYPE_RASTER, board).text, "RASTER");
         EXPECT_TRUE(languageTextLocal(PRINTER_TYPE_RASTER, board).enablesOptionList);
         EXPECT_FALSE(languageTextLocal(PRINTER_TYPE_FGL, board).enablesOptionList);
-        EXPECT_EQ(languageTextLocal(7, board).text, "NOT FOUND");
+        EXPECT_EQ(languageTextLocal(static_cast<PrinterType>(7), board).text, "NOT FOUND");
         EXPECT_EQ(logicBoardTextEthernet(board), board == 0 ? "LOGIC BD I" : "LOGIC BD II ROHS");
     }
 }
@@ -132,7 +132,7 @@ TEST(Identity, EthernetLanguageTable) {
     EXPECT_EQ(languageTextEthernet(PRINTER_TYPE_RASTER).text, "RASTER");
     EXPECT_TRUE(languageTextEthernet(PRINTER_TYPE_RASTER).enablesOptionList);
     EXPECT_EQ(languageTextEthernet(PRINTER_TYPE_AEA).text, "NOT FOUND");
-    EXPECT_EQ(languageTextEthernet(9).text, "NOT FOUND");
+    EXPECT_EQ(languageTextEthernet(static_cast<PrinterType>(9)).text, "NOT FOUND");
 }
 
 TEST(Identity, LocalLogicBoardTable) {

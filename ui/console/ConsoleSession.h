@@ -6,7 +6,8 @@
 #include "app/DialogEvents.h"
 #include "ui/console/ConsoleCommand.h"
 #include "platform/Clock.h"
-#include "ui/console/ConsoleDialog.h"
+#include "ui/console/ConsoleDialogControls.h"
+#include "ui/console/ConsoleDialogHost.h"
 #include "ui/console/ConsoleUi.h"
 
 namespace kv::ui {
