@@ -29,9 +29,14 @@ function(kv_program name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
 endfunction()
 
-# One test program per folder of tests/.
+# One test program per folder of tests/; a folder's linux/ part holds the
+# tests of what only Linux has (its devices, CUPS, signals, processes).
 function(kv_test folder)
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+    file(GLOB _linux CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/linux/*.cpp)
+    list(APPEND _sources ${_linux})
+  endif()
   if(NOT _sources)
     return()
   endif()
@@ -39,7 +44,8 @@ function(kv_test folder)
   add_executable(${_name} ${_sources})
   target_compile_options(${_name} PRIVATE ${KV_WARNINGS})
   target_include_directories(${_name} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${_name} PRIVATE ${ARGN} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${_name} PRIVATE ${ARGN} kv_test_support GTest::gtest GTest::gmock
+    GTest::gtest_main)
   gtest_discover_tests(${_name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "KVFLASH_BUILD_DIR=${PROJECT_BINARY_DIR}")
 endfunction()

@@ -43,7 +43,28 @@ SocketHandle FaultNetwork::openTcp() {
         std::lock_guard lock(mutex_);
         if (injected(faults_.openFails)) return SocketHandle::invalid();
     }
-    return inner_.openTcp();
+    return opened(inner_.openTcp());
+}
+
+SocketHandle FaultNetwork::opened(SocketHandle socket) {
+    if (socket.valid()) {
+        std::lock_guard lock(mutex_);
+        open_.insert(socket.value);
+    }
+    return socket;
+}
+
+void FaultNetwork::close(SocketHandle socket) {
+    {
+        std::lock_guard lock(mutex_);
+        open_.erase(socket.value);
+    }
+    inner_.close(socket);
+}
+
+size_t FaultNetwork::openCount() const {
+    std::lock_guard lock(mutex_);
+    return open_.size();
 }
 
 bool FaultNetwork::connect(SocketHandle socket, uint32_t address, uint16_t port) {

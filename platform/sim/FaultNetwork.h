@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "platform/Network.h"
@@ -37,6 +38,8 @@ public:
     int cleanups() const;
     // Bytes the inner network took in successful sends, over all sockets.
     uint64_t bytesSent() const;
+    // Sockets opened through here and not closed yet.
+    size_t openCount() const;
 
     bool startup() override;
     void cleanup() override;
@@ -44,15 +47,15 @@ public:
     bool connect(SocketHandle socket, uint32_t address, uint16_t port) override;
     int64_t send(SocketHandle socket, const uint8_t* data, size_t length) override;
     int64_t receive(SocketHandle socket, uint8_t* buffer, size_t capacity) override;
-    void close(SocketHandle socket) override { inner_.close(socket); }
+    void close(SocketHandle socket) override;
     int lastError() const override;
     NetworkBounds bounds() const override { return inner_.bounds(); }
     void setBounds(const NetworkBounds& bounds) override { inner_.setBounds(bounds); }
     SocketHandle listen(uint32_t address, uint16_t port) override {
-        return inner_.listen(address, port);
+        return opened(inner_.listen(address, port));
     }
     uint16_t localPort(SocketHandle socket) override { return inner_.localPort(socket); }
-    SocketHandle accept(SocketHandle listener) override { return inner_.accept(listener); }
+    SocketHandle accept(SocketHandle listener) override { return opened(inner_.accept(listener)); }
     bool waitReadable(SocketHandle socket, uint32_t timeoutMs) override {
         return inner_.waitReadable(socket, timeoutMs);
     }
@@ -61,6 +64,7 @@ public:
 private:
     // True when this step is to fail; remembers that lastError is ours.
     bool injected(bool fails);
+    SocketHandle opened(SocketHandle socket);
 
     Network& inner_;
     mutable std::mutex mutex_;
@@ -68,6 +72,7 @@ private:
     std::vector<Connect> connects_;
     int cleanups_ = 0;
     uint64_t bytesSent_ = 0;
+    std::set<int64_t> open_;
     bool lastWasInjected_ = false;
 };
 

@@ -339,25 +339,6 @@ TEST(FlashModelClockless, ResetTakesNoTime) {
     EXPECT_EQ(m.firmwareText(), "V2.00");
 }
 
-TEST(Sha256Test, KnownVectors) {
-    EXPECT_EQ(sha256Hex(bytes("")),
-              "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(sha256Hex(bytes("abc")),
-              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    EXPECT_EQ(sha256Hex(bytes("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
-              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-    EXPECT_EQ(sha256Hex(Bytes(1000000, 'a')),
-              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-    // Fed in odd pieces, the digest is the same.
-    const Bytes data(1000, 'q');
-    Sha256 pieces;
-    for (size_t at = 0; at < data.size(); at += 37)
-        pieces.update(data.data() + at, std::min<size_t>(37, data.size() - at));
-    Sha256 whole;
-    whole.update(data.data(), data.size());
-    EXPECT_EQ(pieces.finish(), whole.finish());
-}
-
 TEST(EmuFlashOptions, FlagsAndSummary) {
     std::string error;
     const auto o = parseEmuOptions(

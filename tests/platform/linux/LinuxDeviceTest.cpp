@@ -11,7 +11,7 @@
 #include "platform/DeviceEnumerator.h"
 #include "platform/linux/LinuxDeviceIo.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
-#include "tests/platform/FakeSysfs.h"
+#include "tests/platform/linux/FakeSysfs.h"
 
 namespace kv::platform {
 namespace {

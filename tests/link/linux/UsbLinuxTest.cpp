@@ -5,7 +5,7 @@
 
 #include "link/Usb.h"
 #include "link/UsbConfig.h"
-#include "tests/platform/LinuxMachineWorld.h"
+#include "tests/platform/linux/LinuxMachineWorld.h"
 
 namespace kv {
 namespace {

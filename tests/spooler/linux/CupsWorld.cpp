@@ -1,4 +1,4 @@
-#include "tests/spooler/CupsWorld.h"
+#include "tests/spooler/linux/CupsWorld.h"
 
 #include <atomic>
 #include <cctype>

@@ -7,7 +7,7 @@
 #include "platform/sim/CaptureTrace.h"
 #include "platform/sim/ScriptedUi.h"
 #include "platform/sim/VirtualClock.h"
-#include "tests/platform/FakeSysfs.h"
+#include "tests/platform/linux/FakeSysfs.h"
 
 namespace kv::testing {
 

@@ -6,7 +6,7 @@
 #include "state/Context.h"
 #include "link/local/LocalHandles.h"
 #include "platform/linux/LinuxDeviceIo.h"
-#include "tests/platform/LinuxMachineWorld.h"
+#include "tests/platform/linux/LinuxMachineWorld.h"
 
 namespace kv {
 namespace {

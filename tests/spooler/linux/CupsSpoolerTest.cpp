@@ -15,7 +15,7 @@
 #include "platform/sim/ScriptedUi.h"
 #include "spooler/PortRedirection.h"
 #include "spooler/QueueJournal.h"
-#include "tests/spooler/CupsWorld.h"
+#include "tests/spooler/linux/CupsWorld.h"
 
 namespace kv {
 namespace {

@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "image/FirmwareImage.h"
+#include "image/FirmwareMarker.h"
+
+namespace kv {
+namespace {
+
+std::vector<uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+TEST(FirmwareVersionInImage, Rule) {
+    const std::string a127(127, 'A');
+    const struct {
+        const char* name;
+        std::string image;
+        std::string version;
+    } cases[] = {
+        {"at the start", "FWV:V5.20;\x01\x02", "V5.20"},
+        {"in the middle", std::string("\xFF\x00xx", 4) + "FWV:V1.0;yy", "V1.0"},
+        {"first of two", "FWV:A;FWV:B;", "A"},
+        {"none", "MDL:ZOW;fwv:V1;", ""},
+        {"cut marker", "xxFWV", ""},
+        {"marker at the end", "xxFWV:", ""},
+        {"empty value", "FWV:;V2", ""},
+        {"NUL ends it", std::string("FWV:AB\0CD;", 10), "AB"},
+        {"end of data ends it", "FWV:V7", "V7"},
+        {"127 then ';'", "FWV:" + a127 + ";", a127},
+        {"no terminator within 127", "FWV:" + a127 + "BCD;", a127},
+        {"empty image", "", ""},
+    };
+    for (const auto& c : cases) {
+        const auto* data = reinterpret_cast<const uint8_t*>(c.image.data());
+        EXPECT_EQ(firmwareVersionInImage(data, c.image.size()), c.version) << c.name;
+    }
+    EXPECT_EQ(firmwareVersionInImage(nullptr, 0), "");
+}
+
+TEST(MakeFirmwareImage, KeepsBytesLengthAndVersion) {
+    const FirmwareImage image = makeFirmwareImage(bytesOf("\x01" "FWV:V5.20;\x02\x03"));
+    EXPECT_EQ(image.versionText, "V5.20");
+    EXPECT_EQ(image.length, 13u);
+    EXPECT_EQ(image.data, bytesOf("\x01" "FWV:V5.20;\x02\x03"));
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,27 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "platform/Files.h"
+#include "platform/InstanceLock.h"
+#include "platform/Network.h"
+#include "platform/TerminationSignals.h"
+
+namespace kv::testing {
+
+// The services of the platform the tests run on that a test uses for real:
+// sockets on loopback, the instance lock, the executable's folder, the
+// termination signals. Each platform's test support defines these.
+
+std::unique_ptr<platform::Network> makeHostNetwork();
+// The lock kept in `folder`, so test runs side by side do not meet.
+std::unique_ptr<platform::InstanceLock> makeHostInstanceLock(const std::string& folder);
+// The executable as if started as `argv0`.
+std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0);
+// Must be made before any other thread of the test program starts.
+std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals();
+// Asks the platform to end this process, as a user's Ctrl-C or a service
+// manager would (SIGINT, SIGTERM).
+void requestHostTermination(int signalNumber);
+
+}  // namespace kv::testing

@@ -1,0 +1,28 @@
+#include "tests/support/HostPlatform.h"
+
+#include "platform/linux/FlockInstanceLock.h"
+#include "platform/linux/LinuxFiles.h"
+#include "platform/linux/PosixNetwork.h"
+#include "platform/linux/SigwaitTermination.h"
+
+namespace kv::testing {
+
+namespace lx = platform::linux_impl;
+
+std::unique_ptr<platform::Network> makeHostNetwork() { return std::make_unique<lx::PosixNetwork>(); }
+
+std::unique_ptr<platform::InstanceLock> makeHostInstanceLock(const std::string& folder) {
+    return std::make_unique<lx::FlockInstanceLock>(folder);
+}
+
+std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0) {
+    return std::make_unique<lx::LinuxFiles>(argv0);
+}
+
+std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {
+    return std::make_unique<lx::SigwaitTermination>();
+}
+
+void requestHostTermination(int signalNumber) { lx::SigwaitTermination::signalProcess(signalNumber); }
+
+}  // namespace kv::testing
