@@ -4,12 +4,8 @@
 
 #include "app/EthernetTarget.h"
 #include "app/IdentifyCommand.h"
-#include "emulator/PrinterModel.h"
-#include "emulator/TcpServer.h"
-#include "platform/linux/PosixNetwork.h"
-#include "platform/sim/CaptureTrace.h"
-#include "platform/sim/ScriptedUi.h"
-#include "platform/sim/VirtualClock.h"
+#include "tests/support/LoopbackPrinter.h"
+#include "tests/support/SimWorld.h"
 
 namespace kv {
 namespace {
@@ -44,30 +40,14 @@ TEST(IdentifyCommand, TargetTextsAsTheTerminalTakesThem) {
     }
 }
 
-struct IdentifyWorld {
-    explicit IdentifyWorld(emulator::PrinterConfig config) : model(config) {
-        net.setBounds({2000, 300, 2000});
-        sys.wired.clock = &clock;
-        sys.wired.trace = &trace;
-        sys.wired.ui = &ui;
-        sys.wired.network = &net;
-        emulator::TcpServer::Options options;
-        options.port = 0;
-        server = std::make_unique<emulator::TcpServer>(model, serverNet, options);
-        EXPECT_TRUE(server->start());
+struct IdentifyWorld : testing::SimWorld {
+    explicit IdentifyWorld(emulator::PrinterConfig config) : peer(std::move(config)) {
+        network.setBounds({2000, 300, 2000});
     }
-    std::string target() const { return "127.0.0.1:" + std::to_string(server->port()); }
+    std::string target() const { return peer.target(); }
 
-    platform::sim::VirtualClock clock;
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    platform::linux_impl::PosixNetwork net;
-    platform::linux_impl::PosixNetwork serverNet;
-    platform::Services sys;
-    emulator::PrinterModel model;
-    std::unique_ptr<emulator::TcpServer> server;
-    AppState state;
-    Context ctx{state, sys};
+    testing::LoopbackPrinter peer;
+    std::unique_ptr<emulator::TcpServer>& server = peer.server;
 };
 
 TEST(IdentifyCommand, ReportsAReadyPrinter) {
@@ -89,7 +69,7 @@ TEST(IdentifyCommand, ReportsAReadyPrinter) {
     EXPECT_TRUE(w.trace.contains("After finding Ethernet port type = 3"));
     EXPECT_EQ(w.trace.lines().back(), "closeSocket - Complete");
     EXPECT_TRUE(w.ui.boxes().empty());
-    EXPECT_EQ(w.net.openCount(), 0u);
+    EXPECT_EQ(w.network.openCount(), 0u);
 }
 
 TEST(IdentifyCommand, NotReadyNoIdAndNoPrinter) {
@@ -111,7 +91,7 @@ TEST(IdentifyCommand, NotReadyNoIdAndNoPrinter) {
         EXPECT_EQ(runIdentifyCommand(w.ctx, w.target(), out), 1);
         EXPECT_EQ(out, "Status:           Found Printer - Printer NOT ready\n");
         EXPECT_EQ(w.ui.boxTexts(), std::vector<std::string>{"Can't get printer ID"});
-        EXPECT_EQ(w.net.openCount(), 0u);
+        EXPECT_EQ(w.network.openCount(), 0u);
     }
     {
         IdentifyWorld w({});

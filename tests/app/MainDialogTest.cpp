@@ -4,9 +4,8 @@
 #include <map>
 
 #include "app/MainDialog.h"
-#include "emulator/TcpServer.h"
-#include "platform/linux/PosixNetwork.h"
 #include "tests/discovery/DiscoveryWorld.h"
+#include "tests/support/LoopbackPrinter.h"
 #include "ui/template/DialogTemplate.h"
 
 namespace kv {
@@ -40,10 +39,8 @@ struct CountingLock final : platform::InstanceLock {
 struct DialogWorld : DiscoveryWorld {
     FakeHost host;
     MainDialog dialog{ctx, host};
-    platform::linux_impl::PosixNetwork network;
     CountingLock lock;
     DialogWorld() {
-        sys.wired.network = &network;
         sys.wired.instanceLock = &lock;
         dialog.onInit();
     }
@@ -296,16 +293,12 @@ TEST(MainDialog, EthernetRoadIsReachable) {
         EXPECT_TRUE(w.controls.visible(c)) << platform::controlName(c);
     }
 
-    emulator::PrinterModel printer;  // a ready ZOW3004F on TCP
-    emulator::TcpServer::Options where;
-    where.port = 0;
-    emulator::TcpServer server(printer, w.network, where);
-    ASSERT_TRUE(server.start());
+    const testing::LoopbackPrinter printer({});  // a ready ZOW3004F on TCP
     w.dialog.onEditChanged(ids::kIpOctet1, "127");
     w.dialog.onEditChanged(ids::kIpOctet2, "0");
     w.dialog.onEditChanged(ids::kIpOctet3, "0");
     w.dialog.onEditChanged(ids::kIpOctet4, "1");
-    w.dialog.onEditChanged(ids::kPortEdit, std::to_string(server.port()));
+    w.dialog.onEditChanged(ids::kPortEdit, printer.portText());
     w.dialog.onCommand(ids::kFindEthernet);
     EXPECT_EQ(w.controls.text(Control::statusText), "Found Printer - Printer ready");
     EXPECT_EQ(w.controls.text(Control::portText), "ETHERNET");
@@ -324,7 +317,6 @@ TEST(MainDialog, EthernetRoadIsReachable) {
     w.ui.clear();
     w.dialog.onCommand(ids::kSelectFile);
     EXPECT_EQ(w.lastBox()->text, "KV printer not selected");
-    server.stop();
 }
 
 TEST(MainDialog, ReadyCheckShowsNotReadyAndClosesTheHandle) {

@@ -10,15 +10,11 @@
 #include <thread>
 
 #include "app/QueueCommands.h"
-#include "platform/linux/FlockInstanceLock.h"
-#include "platform/linux/SigwaitTermination.h"
-#include "platform/sim/CaptureTrace.h"
 #include "platform/sim/ManualTermination.h"
-#include "platform/sim/MemoryFile.h"
-#include "platform/sim/MemorySpooler.h"
-#include "platform/sim/ScriptedUi.h"
 #include "spooler/PortRedirection.h"
 #include "spooler/QueueJournal.h"
+#include "tests/support/SimWorld.h"
+#include "tests/support/TempDir.h"
 
 namespace kv {
 namespace {
@@ -38,32 +34,11 @@ QueueRecord uriQueue(std::string name, const std::string& uri, std::string drive
     return r;
 }
 
-struct CommandWorld {
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    platform::sim::MemorySpooler spooler;
-    platform::sim::MemoryFile journal{"/state/print-queues.journal"};
-    fs::path lockFolder;
-    std::optional<platform::linux_impl::FlockInstanceLock> lock;
-    platform::Services sys;
-    AppState state;
-
-    CommandWorld() {
-        lockFolder = fs::temp_directory_path() /
-                     ("kvflash-queuecmd-" +
-                      std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::create_directories(lockFolder);
-        lock.emplace(lockFolder.string());
-        sys.wired.trace = &trace;
-        sys.wired.ui = &ui;
-        sys.wired.spooler = &spooler;
-        sys.wired.queueJournal = &journal;
-        sys.wired.instanceLock = &*lock;
-    }
-    ~CommandWorld() {
-        lock.reset();
-        fs::remove_all(lockFolder);
-    }
+// The maintenance commands' world: simulated spooler and journal, and the
+// host's instance lock in a folder of its own.
+struct CommandWorld : testing::SimWorld {
+    CommandWorld() { useHostInstanceLock(lockFolder.str()); }
+    testing::TempDir lockFolder;
 };
 
 TEST(ListQueues, OneLinePerQueueWithWhatASwitchWouldDo) {
@@ -122,7 +97,7 @@ TEST(RestoreQueues, ReportsEachQueueAndTheExitCodeSaysWhetherAnyIsLeft) {
               "a: restored to usb://KV/A\n"
               "b: could not be restored to parallel:/dev/lp0: change refused by a test switch\n"
               "gone: no longer exists\n"
-              "1 print queue(s) still switched; the journal /state/print-queues.journal keeps them.\n");
+              "1 print queue(s) still switched; the journal memory:journal keeps them.\n");
     EXPECT_EQ(w.spooler.queue("a")->location, "usb://KV/A");
 
     w.spooler.setRefuseSet("b", false);
@@ -130,13 +105,13 @@ TEST(RestoreQueues, ReportsEachQueueAndTheExitCodeSaysWhetherAnyIsLeft) {
     EXPECT_EQ(restoreQueues(w.sys, second), 0);
     EXPECT_EQ(second.str(),
               "b: restored to parallel:/dev/lp0\n"
-              "All print queues are back; the journal /state/print-queues.journal has been "
+              "All print queues are back; the journal memory:journal has been "
               "removed.\n");
 
     std::ostringstream third;
     EXPECT_EQ(restoreQueues(w.sys, third), 0);
     EXPECT_EQ(third.str(),
-              "No print queues are left switched (no journal at /state/print-queues.journal).\n");
+              "No print queues are left switched (no journal at memory:journal).\n");
 }
 
 // Every queue is back but the journal stays: the command says so and fails
@@ -151,7 +126,7 @@ TEST(RestoreQueues, AJournalThatCannotBeRemovedIsReportedAndFailsTheCommand) {
     EXPECT_EQ(restoreQueues(w.sys, out), 1);
     EXPECT_EQ(out.str(),
               "a: restored to usb://KV/A\n"
-              "The journal /state/print-queues.journal could not be removed.\n");
+              "The journal memory:journal could not be removed.\n");
     EXPECT_EQ(w.spooler.queue("a")->location, "usb://KV/A");
     EXPECT_EQ(w.journal.content(), text);
 }
@@ -161,8 +136,8 @@ TEST(RestoreQueues, LeavesTheQueuesOfARunningCopyAlone) {
     w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));
     const std::string text = formatJournal({{"a", "USB://KV/A", "usb://KV/A", true}});
     w.journal.setContent(text);
-    platform::linux_impl::FlockInstanceLock running(w.lockFolder.string());
-    ASSERT_EQ(running.create(), 0u);
+    const auto running = testing::makeHostInstanceLock(w.lockFolder.str());
+    ASSERT_EQ(running->create(), 0u);
 
     std::ostringstream out;
     EXPECT_EQ(restoreQueues(w.sys, out), 1);
@@ -177,7 +152,7 @@ TEST(RestoreQueues, UnreadableJournalChangesNothing) {
     std::ostringstream out;
     EXPECT_EQ(restoreQueues(w.sys, out), 1);
     EXPECT_EQ(out.str(),
-              "The journal /state/print-queues.journal could not be read; nothing was changed.\n");
+              "The journal memory:journal could not be read; nothing was changed.\n");
 }
 
 TEST(Termination, RestoresTheQueuesThenEndsWithTheSignalsCode) {
@@ -212,12 +187,12 @@ TEST(Termination, RestoresTheQueuesThenEndsWithTheSignalsCode) {
 // A real SIGTERM while another thread keeps switching and restoring: the
 // restore waits for the pass in progress, and nothing is switched after it.
 TEST(Termination, RealSignalWhileAnotherThreadSwitches) {
-    platform::linux_impl::SigwaitTermination signals;  // before any other thread
+    const auto signals = testing::makeHostTerminationSignals();  // before any other thread
     CommandWorld w;
     w.spooler.addQueue(uriQueue("kv", "usb://KV/A", "KV ZOW3004F PT"));
     Context ctx{w.state, w.sys};
     std::promise<int> ended;
-    restoreQueuesOnTermination(ctx, signals, [&](int code) { ended.set_value(code); });
+    restoreQueuesOnTermination(ctx, *signals, [&](int code) { ended.set_value(code); });
 
     std::atomic<bool> stop{false};
     std::atomic<int> passes{0};
@@ -231,12 +206,12 @@ TEST(Termination, RealSignalWhileAnotherThreadSwitches) {
     });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (passes < 3 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
-    platform::linux_impl::SigwaitTermination::signalProcess(SIGTERM);
+    testing::requestHostTermination(SIGTERM);
     auto code = ended.get_future();
     const bool delivered = code.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     stop = true;
     refresher.join();
-    signals.stop();
+    signals->stop();
 
     ASSERT_TRUE(delivered);
     EXPECT_EQ(code.get(), 128 + SIGTERM);

@@ -4,57 +4,35 @@
 #include <fstream>
 
 #include "app/Startup.h"
-#include "platform/linux/FlockInstanceLock.h"
-#include "platform/linux/LinuxFiles.h"
-#include "platform/sim/CaptureTrace.h"
-#include "platform/sim/ScriptedUi.h"
 #include "platform/sim/SimAdmin.h"
+#include "tests/support/SimWorld.h"
+#include "tests/support/TempDir.h"
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempFolder {
-public:
-    TempFolder() {
-        path_ = fs::temp_directory_path() /
-                ("kvflash-startup-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~TempFolder() { fs::remove_all(path_); }
-    std::string path() const { return path_.string(); }
-    void touch(const std::string& name) const { std::ofstream(path_ / name) << "x"; }
-
-private:
-    fs::path path_;
+// A folder for the lock file and the images beside a program.
+struct Folder : testing::TempDir {
+    std::string path() const { return str(); }
+    void touch(const std::string& name) const { std::ofstream(file(name)) << "x"; }
 };
 
 // One run's services, with the lock file and executable placed by the test.
-struct World {
+struct World : testing::SimWorld {
     explicit World(const std::string& lockFolder, const std::string& exe = "/opt/kv/kvflash",
                    bool admin = true)
-        : lock(lockFolder), files(exe), adminService(admin) {
-        sys.wired.trace = &trace;
-        sys.wired.ui = &ui;
-        sys.wired.instanceLock = &lock;
-        sys.wired.files = &files;
+        : adminService(admin) {
+        useHostInstanceLock(lockFolder);
+        useHostFiles(exe);
         sys.wired.admin = &adminService;
     }
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    platform::linux_impl::FlockInstanceLock lock;
-    platform::linux_impl::LinuxFiles files;
     platform::sim::SimAdmin adminService;
-    platform::Services sys;
-    AppState state;
-    Context ctx{state, sys};
 };
 
 TEST(Startup, SecondLockHolderIsRefusedAndFirstKeepsRunning) {
-    TempFolder dir;
+    Folder dir;
     World first(dir.path());
     World second(dir.path());
     EXPECT_EQ(runStartupChecks(first.ctx), std::nullopt);
@@ -77,7 +55,7 @@ TEST(Startup, SecondLockHolderIsRefusedAndFirstKeepsRunning) {
 }
 
 TEST(Startup, NotAdministratorEndsWithCodeZeroAfterItsBox) {
-    TempFolder dir;
+    Folder dir;
     World w(dir.path(), "/opt/kv/kvflash", /*admin=*/false);
     EXPECT_EQ(runStartupChecks(w.ctx), 0);
     ASSERT_EQ(w.ui.boxes().size(), 1u);
@@ -90,7 +68,7 @@ TEST(Startup, NotAdministratorEndsWithCodeZeroAfterItsBox) {
 }
 
 TEST(Startup, AdministratorGoesOnToAutoLoadDetection) {
-    TempFolder dir;
+    Folder dir;
     World w(dir.path());
     EXPECT_EQ(runStartupChecks(w.ctx), std::nullopt);
     EXPECT_TRUE(w.trace.contains("Running as Admin\r\n"));
@@ -112,7 +90,7 @@ class DetectAutoLoadTest : public ::testing::TestWithParam<AutoLoadCase> {};
 
 TEST_P(DetectAutoLoadTest, NeedsTheNameAndExactlyOneImage) {
     const AutoLoadCase& c = GetParam();
-    TempFolder dir;
+    Folder dir;
     for (const auto& f : c.files) dir.touch(f);
     World w(dir.path(), dir.path() + "/" + c.exeName);
     w.state.autoLoadMode = 1;  // whatever was there is replaced
@@ -142,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
-    TempFolder dir;
+    Folder dir;
     for (const char* exe : {"", "a", "AUTO.EX", "AUTO.EXE"}) {
         World w(dir.path());
         struct FixedFiles : platform::Files {
@@ -158,7 +136,7 @@ TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
 }
 
 TEST(Startup, OverlongExecutablePathIsCutBeforeTheNameTest) {
-    TempFolder dir;
+    Folder dir;
     World w(dir.path());
     struct FixedFiles : platform::Files {
         std::string executablePath() override { return "/" + std::string(300, 'd') + "/fwauto.exe"; }

@@ -4,18 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "state/Context.h"
 #include "emulator/PrinterModel.h"
 #include "link/UsbConfig.h"
-#include "platform/sim/CaptureTrace.h"
-#include "platform/sim/MemoryFile.h"
-#include "platform/sim/MemorySpooler.h"
-#include "platform/sim/RecordingDialogControls.h"
-#include "platform/sim/ScriptedUi.h"
-#include "emulator/sim/SimDeviceEnumerator.h"
-#include "emulator/sim/SimDeviceIo.h"
-#include "platform/sim/SimThreads.h"
-#include "platform/sim/VirtualClock.h"
+#include "tests/support/SimWorld.h"
 
 namespace kv::testing {
 
@@ -29,23 +20,9 @@ inline constexpr const char* kKvQueue = "KV_ZOW3004F";
 // A machine with local KV printers, the in-memory spooler holding a KV
 // queue on USB and an office queue, and every service discovery and the
 // local flash take, all on a virtual clock.
-struct DiscoveryWorld {
-    platform::sim::VirtualClock clock;
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    platform::sim::RecordingDialogControls controls;
-    emulator::SimDeviceIo io;
-    emulator::SimDeviceEnumerator enumerator{&io};
-    platform::sim::MemorySpooler spooler{platform::sim::MemorySpooler::defaultWorld()};
-    platform::sim::MemoryFile journal;
-    platform::sim::SimThreads threads;
-    platform::Services sys;
-    AppState state;
-    Context ctx{state, sys};
+struct DiscoveryWorld : SimWorld {
     std::string kvQueuePort;
 
-    DiscoveryWorld(const DiscoveryWorld&) = delete;
-    DiscoveryWorld& operator=(const DiscoveryWorld&) = delete;
     // Workers the test started; each must end before the world goes, since
     // it uses everything here.
     size_t workersStarted = 0;
@@ -55,16 +32,7 @@ struct DiscoveryWorld {
         }
     }
 
-    DiscoveryWorld() {
-        sys.wired.clock = &clock;
-        sys.wired.trace = &trace;
-        sys.wired.ui = &ui;
-        sys.wired.controls = &controls;
-        sys.wired.deviceIo = &io;
-        sys.wired.enumerator = &enumerator;
-        sys.wired.spooler = &spooler;
-        sys.wired.queueJournal = &journal;
-        sys.wired.threads = &threads;
+    DiscoveryWorld() : SimWorld(platform::sim::MemorySpooler::defaultWorld()) {
         kvQueuePort = spooler.queue(kKvQueue)->portName;
     }
 
@@ -75,9 +43,7 @@ struct DiscoveryWorld {
         config.deviceId = std::move(deviceId);
         return std::make_shared<emulator::PrinterModel>(config, &clock);
     }
-    std::shared_ptr<emulator::PrinterModel> model(emulator::PrinterConfig config) {
-        return std::make_shared<emulator::PrinterModel>(config, &clock);
-    }
+    using SimWorld::model;
 
     // A USB printer of the maker's vendor ID; returns its path.
     std::string plugUsb(std::shared_ptr<emulator::PrinterModel> printer,

@@ -5,16 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "state/Context.h"
 #include "emulator/PrinterModel.h"
-#include "emulator/TcpServer.h"
-#include "platform/linux/PosixNetwork.h"
-#include "platform/sim/CaptureTrace.h"
-#include "platform/sim/FaultNetwork.h"
-#include "platform/sim/RecordingDialogControls.h"
-#include "platform/sim/ScriptedUi.h"
-#include "platform/sim/VirtualClock.h"
 #include "printer/discovery/EthernetDiscovery.h"
+#include "tests/support/LoopbackPrinter.h"
+#include "tests/support/SimWorld.h"
 
 namespace kv::ethtest {
 namespace {
@@ -23,24 +17,13 @@ using platform::Control;
 using Bytes = std::vector<uint8_t>;
 
 // A printer emulator on a loopback port and the application around it.
-struct FindWorld {
-    explicit FindWorld(std::string deviceId) : model(config(std::move(deviceId)), &clock) {
-        clientNet.setBounds({1000, 300, 1000});
-        emulator::TcpServer::Options options;
-        options.port = 0;
-        server = std::make_unique<emulator::TcpServer>(model, serverNet, options);
-        EXPECT_TRUE(server->start());
-        sys.wired.clock = &clock;
-        sys.wired.trace = &trace;
-        sys.wired.ui = &ui;
-        sys.wired.controls = &controls;
-        sys.wired.network = &faulty;
-        state.ipAddressText = {"127", "0", "0", "1"};
-        state.portNumberText = std::to_string(server->port());
+struct FindWorld : testing::SimWorld {
+    explicit FindWorld(std::string deviceId) : peer(config(std::move(deviceId)), &clock) {
+        network.setBounds({1000, 300, 1000});
+        peer.typeInto(state);
         state.printerCount = 7;  // left alone
         state.activePortType = PORT_TYPE_USB;
     }
-    ~FindWorld() { server->stop(); }
     static emulator::PrinterConfig config(std::string deviceId) {
         emulator::PrinterConfig c;
         c.deviceId = std::move(deviceId);
@@ -48,18 +31,8 @@ struct FindWorld {
     }
     bool find() { return findEthernetPrinter(ctx, controls, state.printerData); }
 
-    platform::sim::VirtualClock clock;
-    emulator::PrinterModel model;
-    platform::linux_impl::PosixNetwork serverNet;
-    platform::linux_impl::PosixNetwork clientNet;
-    platform::sim::FaultNetwork faulty{clientNet};
-    std::unique_ptr<emulator::TcpServer> server;
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    platform::sim::RecordingDialogControls controls;
-    platform::Services sys;
-    AppState state;
-    Context ctx{state, sys};
+    testing::LoopbackPrinter peer;
+    emulator::PrinterModel& model = peer.model;
 };
 
 constexpr Control kProgramFields[] = {Control::programStatusText, Control::programStateText,
@@ -104,7 +77,7 @@ TEST(FindEthernetPrinter, FieldsByTheEthernetRules) {
         for (Control f : kProgramFields) EXPECT_TRUE(w.controls.enabled(f));
         // ID and status only, no ESC I C; the socket is closed again.
         EXPECT_EQ(w.model.received(), Bytes({'<', 'S', 'A', '0', '8', '>', '<', 'S', 'S', '>'}));
-        EXPECT_EQ(w.clientNet.openCount(), 0u);
+        EXPECT_EQ(w.network.openCount(), 0u);
         EXPECT_TRUE(w.trace.contains("After finding Ethernet port type = 3"));
         EXPECT_TRUE(w.ui.boxes().empty());
     }
@@ -153,11 +126,11 @@ TEST(FindEthernetPrinter, Failures) {
          [](FindWorld& w) {
              platform::sim::FaultNetwork::Faults f;
              f.connectFails = true;
-             w.faulty.setFaults(f);
+             w.network.setFaults(f);
          },
          {}, "Did not find Ethernet attached printer", false},
         {"nobody listens",
-         [](FindWorld& w) { w.server->stop(); },
+         [](FindWorld& w) { w.peer.server->stop(); },
          {}, "Did not find Ethernet attached printer", false},
     };
     for (const Case& c : cases) {
@@ -170,7 +143,7 @@ TEST(FindEthernetPrinter, Failures) {
         EXPECT_FALSE(w.find());
         EXPECT_EQ(w.ui.boxTexts(), c.boxes);
         EXPECT_EQ(w.controls.text(Control::statusText), c.status);
-        EXPECT_EQ(w.clientNet.openCount(), 0u);
+        EXPECT_EQ(w.network.openCount(), 0u);
         if (c.connected) {
             EXPECT_EQ(w.state.activePortType, PORT_TYPE_ETHERNET);
             EXPECT_FALSE(w.controls.enabled(Control::flashButton));

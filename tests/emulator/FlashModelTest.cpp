@@ -10,7 +10,6 @@
 #include "emulator/PrinterModel.h"
 #include "image/Sha256.h"
 #include "emulator/TcpServer.h"
-#include "platform/linux/PosixNetwork.h"
 #include "platform/sim/VirtualClock.h"
 #include "tests/emulator/LoggedServer.h"
 
@@ -397,7 +396,8 @@ struct FlashServer : LoggedServer {
         const int64_t n = client.receive(s, buffer, sizeof buffer);
         return n > 0 ? Bytes(buffer, buffer + n) : Bytes{};
     }
-    platform::linux_impl::PosixNetwork client{{2000, 2000, 2000}};
+    std::unique_ptr<platform::Network> network = testing::makeHostNetwork({2000, 2000, 2000});
+    platform::Network& client = *network;
 };
 
 TEST(FlashServerTest, ReconnectAfterTheImageFindsTheNewVersion) {

@@ -6,8 +6,8 @@
 
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
-#include "platform/linux/PosixNetwork.h"
 #include "platform/sim/VirtualClock.h"
+#include "tests/support/HostPlatform.h"
 
 namespace kv::emulator {
 
@@ -23,7 +23,7 @@ struct LoggedServer {
             std::lock_guard lock(mutex);
             lines.push_back(line);
         };
-        server = std::make_unique<TcpServer>(model, net, options);
+        server = std::make_unique<TcpServer>(model, *net, options);
     }
     std::vector<std::string> log() {
         std::lock_guard lock(mutex);
@@ -34,7 +34,7 @@ struct LoggedServer {
     std::mutex mutex;
     std::vector<std::string> lines;
     platform::sim::VirtualClock clock;
-    platform::linux_impl::PosixNetwork net{{2000, 2000, 2000}};
+    std::unique_ptr<platform::Network> net = testing::makeHostNetwork({2000, 2000, 2000});
     PrinterModel model;
     std::unique_ptr<TcpServer> server;
 };

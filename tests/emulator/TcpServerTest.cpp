@@ -8,7 +8,7 @@
 #include "emulator/EmuOptions.h"
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
-#include "platform/linux/PosixNetwork.h"
+#include "tests/support/HostPlatform.h"
 #include "tests/emulator/LoggedServer.h"
 
 namespace kv::emulator {
@@ -81,7 +81,8 @@ TEST(TcpServerTest, LogsEveryRequestAndEndsOnStopEvenWithAClientConnected) {
     const uint16_t port = s.server->port();
     ASSERT_NE(port, 0);
 
-    platform::linux_impl::PosixNetwork client({2000, 2000, 2000});
+    const auto network = testing::makeHostNetwork({2000, 2000, 2000});
+    platform::Network& client = *network;
     const platform::SocketHandle c = client.openTcp();
     ASSERT_TRUE(client.connect(c, *parseDottedQuad("127.0.0.1"), port));
     const std::string request = "<SS>junk";
@@ -112,7 +113,7 @@ TEST(TcpServerTest, PortInUseIsReported) {
     TcpServer::Options options;
     options.port = first.server->port();
     options.log = [&second](const std::string& line) { second.lines.push_back(line); };
-    TcpServer clash(second.model, second.net, options);
+    TcpServer clash(second.model, *second.net, options);
     EXPECT_FALSE(clash.start());
     ASSERT_EQ(second.lines.size(), 1u);
     EXPECT_EQ(second.lines[0].rfind("cannot listen on 127.0.0.1:", 0), 0u);

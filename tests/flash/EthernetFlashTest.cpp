@@ -51,7 +51,7 @@ TEST(EthernetFlash, OddImageIsPaddedAndTheWholeRoadIsAsWritten) {
     ASSERT_TRUE(w.find());
     const Bytes image = imageBytes(8193, "V5.13");
     w.writeImage(image);
-    w.virtualClock.clearPauses();
+    w.clock.clearPauses();
     w.controls.clearEvents();
     w.trace.clear();
     const size_t receivedBefore = w.model.received().size();
@@ -79,7 +79,7 @@ TEST(EthernetFlash, OddImageIsPaddedAndTheWholeRoadIsAsWritten) {
                       {"8 KBytes programmed\r\n", "8 KBytes programmed\r\n", "End Of File"},
                       secondsElapsed(25),
                       {" "}}));
-    EXPECT_EQ(w.virtualClock.pauses(), fullFlashPauses());
+    EXPECT_EQ(w.clock.pauses(), fullFlashPauses());
 
     // The re-probe found the printer with its new firmware.
     EXPECT_EQ(w.controls.text(Control::statusText), "Found Printer - Printer ready");
@@ -90,7 +90,7 @@ TEST(EthernetFlash, OddImageIsPaddedAndTheWholeRoadIsAsWritten) {
     EXPECT_TRUE(w.queuesRestored());
     EXPECT_TRUE(w.ui.boxes().empty());
     // The flash connection is left open, as it always was; the re-probe's is closed.
-    EXPECT_EQ(w.clientNet.openCount(), 1u);
+    EXPECT_EQ(w.network.openCount(), 1u);
 
     // Every program text came from the worker, not from this (the UI) thread.
     const auto self = std::this_thread::get_id();
@@ -256,7 +256,7 @@ TEST(EthernetFlash, SameVersionQuestion) {
             const auto lines = w.trace.lines();
             EXPECT_TRUE(hasLine(lines, "Created socket for flash programming"));
             EXPECT_TRUE(hasLine(lines, "closeSocket - Complete"));
-            EXPECT_EQ(w.clientNet.openCount(), 0u);
+            EXPECT_EQ(w.network.openCount(), 0u);
             EXPECT_EQ(w.model.flashSummary().flashes, 0u);
             EXPECT_TRUE(w.statusTexts().empty());
         } else {
@@ -274,7 +274,7 @@ TEST(EthernetFlash, ShortSendsLoseNothing) {
     ASSERT_TRUE(w.find());
     platform::sim::FaultNetwork::Faults f;
     f.sendLimit = 1000;
-    w.faulty.setFaults(f);
+    w.network.setFaults(f);
     const Bytes image = imageBytes(16384, "V5.20");
     w.writeImage(image);
     w.trace.clear();
@@ -307,7 +307,7 @@ TEST(EthernetFlash, FaultsEndWithTheirMessage) {
         return [passing](EthernetFlashWorld& w) {
             platform::sim::FaultNetwork::Faults f;
             f.sendsBeforeFailure = passing;
-            w.faulty.setFaults(f);
+            w.network.setFaults(f);
         };
     };
     const std::vector<Case> cases = {
@@ -341,7 +341,7 @@ TEST(EthernetFlash, FaultsEndWithTheirMessage) {
          [](EthernetFlashWorld& w) {
              platform::sim::FaultNetwork::Faults f;
              f.connectFails = true;
-             w.faulty.setFaults(f);
+             w.network.setFaults(f);
          },
          100, false, {}, "Found Printer - Printer ready", ""},
         {"image file missing", nullptr,
@@ -354,7 +354,7 @@ TEST(EthernetFlash, FaultsEndWithTheirMessage) {
         if (c.printer) c.printer(config);
         EthernetFlashWorld w(config);
         // Short bounds, so a silent printer costs little real time.
-        w.clientNet.setBounds({1000, 300, 1000});
+        w.network.setBounds({1000, 300, 1000});
         w.find();
         w.ui.clear();
         w.writeImage(imageBytes(c.imageSize, "V5.30"));
@@ -390,7 +390,7 @@ TEST(EthernetFlash, ConnectionDroppedMidImage) {
     emulator::PrinterConfig c = EthernetFlashWorld::defaultPrinter();
     c.dropAfterImageBytes = 3 * 8192;
     EthernetFlashWorld w(c);
-    w.clientNet.setBounds({1000, 1000, 1000});
+    w.network.setBounds({1000, 1000, 1000});
     ASSERT_TRUE(w.find());
     w.writeImage(imageBytes(16 * 1024 * 1024, "V5.40"));
     ASSERT_TRUE(w.flash());
@@ -406,7 +406,7 @@ TEST(EthernetFlash, ConnectionDroppedMidImage) {
     EXPECT_FALSE(w.state.flashInProgress);
     EXPECT_TRUE(w.queuesRestored());
     // The printer kept its old firmware.
-    w.virtualClock.advanceMs(60000);
+    w.clock.advanceMs(60000);
     w.ui.clear();
     EXPECT_TRUE(w.find());
     EXPECT_EQ(w.state.printerData.firmwareVersion, "V5.12");
@@ -423,7 +423,7 @@ TEST(EthernetFlash, ReprobeBeforeThePrinterIsBack) {
     ASSERT_TRUE(w.flash());
     EXPECT_EQ(w.statusTexts().back(), "Progamming complete");
     EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"Can't get printer ID"});
-    w.virtualClock.advanceMs(60000);
+    w.clock.advanceMs(60000);
     EXPECT_TRUE(w.find());
     EXPECT_EQ(w.state.printerData.firmwareVersion, "V5.50");
 }

@@ -7,22 +7,15 @@
 #include <thread>
 #include <vector>
 
-#include "state/Context.h"
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
 #include "flash/EthernetFlash.h"
-#include "platform/linux/PosixNetwork.h"
-#include "platform/sim/CaptureTrace.h"
 #include "platform/sim/FaultNetwork.h"
-#include "platform/sim/MemoryFile.h"
-#include "platform/sim/MemorySpooler.h"
-#include "platform/sim/RecordingDialogControls.h"
-#include "platform/sim/ScriptedUi.h"
-#include "platform/sim/SimThreads.h"
 #include "platform/sim/VirtualClock.h"
 #include "printer/discovery/EthernetDiscovery.h"
 #include "spooler/PortRedirection.h"
-#include "tests/flash/FlashTestSupport.h"
+#include "tests/support/SimWorld.h"
+#include "tests/support/TempDir.h"
 
 namespace kv::ethtest {
 
@@ -70,7 +63,7 @@ inline constexpr const char* kDeviceId = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTE
 // An image of `size` bytes; with a version marker when `version` is set and
 // the image has room for it.
 inline Bytes imageBytes(size_t size, const std::string& version = "", uint32_t seed = 7) {
-    Bytes image = test::pseudoRandomBytes(size, seed);
+    Bytes image = testing::pseudoRandomBytes(size, seed);
     // No stray marker from the random bytes.
     for (uint8_t& b : image)
         if (b == 'F') b = 'f';
@@ -82,26 +75,17 @@ inline Bytes imageBytes(size_t size, const std::string& version = "", uint32_t s
 
 // kvflash's state and simulated services around a printer emulator served
 // on a loopback port, with real sockets and a virtual clock.
-struct EthernetFlashWorld {
+struct EthernetFlashWorld : testing::SimWorld {
     explicit EthernetFlashWorld(emulator::PrinterConfig config = defaultPrinter())
-        : model(config, &virtualClock),
-          spooler(platform::sim::MemorySpooler::defaultWorld()) {
-        clientNet.setBounds({2000, 2000, 2000});
+        : SimWorld(platform::sim::MemorySpooler::defaultWorld()), model(config, &clock) {
+        network.setBounds({2000, 2000, 2000});
         emulator::TcpServer::Options options;
         options.port = 0;
         options.pieceGapMs = 5;
-        server = std::make_unique<emulator::TcpServer>(model, serverNet, options);
+        server = std::make_unique<emulator::TcpServer>(model, *serverNet, options);
         EXPECT_TRUE(server->start());
-        clock = std::make_unique<DeliveringClock>(virtualClock, faulty, *server, model);
-
-        sys.wired.clock = clock.get();
-        sys.wired.trace = &trace;
-        sys.wired.ui = &ui;
-        sys.wired.controls = &controls;
-        sys.wired.spooler = &spooler;
-        sys.wired.queueJournal = &journal;
-        sys.wired.network = &faulty;
-        sys.wired.threads = &threads;
+        delivering = std::make_unique<DeliveringClock>(clock, network, *server, model);
+        sys.wired.clock = delivering.get();
 
         state.ipAddressText = {"127", "0", "0", "1"};
         state.portNumberText = std::to_string(server->port());
@@ -120,7 +104,7 @@ struct EthernetFlashWorld {
         return c;
     }
 
-    void writeImage(const Bytes& image) { test::writeAll(state.firmwareFileName, image); }
+    void writeImage(const Bytes& image) { testing::writeAll(state.firmwareFileName, image); }
 
     bool find() { return findEthernetPrinter(ctx, controls, state.printerData); }
 
@@ -146,23 +130,11 @@ struct EthernetFlashWorld {
     }
     std::vector<std::string> boxTexts() const { return ui.boxTexts(); }
 
-    test::TempDir dir;
-    platform::sim::VirtualClock virtualClock;
+    testing::TempDir dir;
     emulator::PrinterModel model;
-    platform::linux_impl::PosixNetwork serverNet;
-    platform::linux_impl::PosixNetwork clientNet;
-    platform::sim::FaultNetwork faulty{clientNet};
+    std::unique_ptr<platform::Network> serverNet = testing::makeHostNetwork();
     std::unique_ptr<emulator::TcpServer> server;
-    std::unique_ptr<DeliveringClock> clock;
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    platform::sim::RecordingDialogControls controls;
-    platform::sim::MemorySpooler spooler;
-    platform::sim::MemoryFile journal;
-    platform::sim::SimThreads threads;
-    platform::Services sys;
-    AppState state;
-    Context ctx{state, sys};
+    std::unique_ptr<DeliveringClock> delivering;
     std::vector<platform::QueueRecord> queuesBefore;
 };
 

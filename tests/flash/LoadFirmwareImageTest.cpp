@@ -7,15 +7,16 @@
 #include "image/FileBytes.h"
 #include "flash/LoadFirmwareImage.h"
 #include "image/FirmwareMarker.h"
-#include "tests/flash/FlashTestSupport.h"
+#include "tests/support/SimWorld.h"
+#include "tests/support/TempDir.h"
 
 namespace kv {
 namespace {
 
 class LoadImage : public ::testing::Test {
 protected:
-    test::SimWorld w;
-    test::TempDir dir;
+    testing::SimWorld w;
+    testing::TempDir dir;
     FirmwareImage image;
 
     void expectRefused(const std::string& text) {
@@ -29,11 +30,11 @@ protected:
 };
 
 TEST_F(LoadImage, ReadsTheSelectedFileWhole) {
-    std::vector<uint8_t> bytes = test::pseudoRandomBytes(20000, 3);
+    std::vector<uint8_t> bytes = testing::pseudoRandomBytes(20000, 3);
     const std::string marker = "FWV:V5.20;";
     std::copy(marker.begin(), marker.end(), bytes.begin() + 9000);
     w.state.firmwareFileName = dir.file("a.bin");
-    test::writeAll(w.state.firmwareFileName, bytes);
+    testing::writeAll(w.state.firmwareFileName, bytes);
     image.versionText = "stale";
 
     ASSERT_TRUE(loadFirmwareImage(w.ctx, image));
@@ -47,7 +48,7 @@ TEST_F(LoadImage, ReadsTheSelectedFileWhole) {
 
 TEST_F(LoadImage, EmptyFileIsAnEmptyImage) {
     w.state.firmwareFileName = dir.file("empty.bin");
-    test::writeAll(w.state.firmwareFileName, {});
+    testing::writeAll(w.state.firmwareFileName, {});
     ASSERT_TRUE(loadFirmwareImage(w.ctx, image));
     EXPECT_EQ(image.length, 0u);
 }
@@ -78,11 +79,11 @@ TEST_F(LoadImage, FolderIsNotAnImage) {
 
 TEST_F(LoadImage, SizeLimitIsInclusive) {
     w.state.firmwareFileName = dir.file("limit.bin");
-    test::writeAll(w.state.firmwareFileName, std::vector<uint8_t>(100, 0x55));
+    testing::writeAll(w.state.firmwareFileName, std::vector<uint8_t>(100, 0x55));
     EXPECT_TRUE(loadFirmwareImage(w.ctx, image, 100));
     EXPECT_EQ(image.length, 100u);
 
-    test::writeAll(w.state.firmwareFileName, std::vector<uint8_t>(101, 0x55));
+    testing::writeAll(w.state.firmwareFileName, std::vector<uint8_t>(101, 0x55));
     EXPECT_FALSE(loadFirmwareImage(w.ctx, image, 100));
     expectRefused("The firmware file " + w.state.firmwareFileName +
                   " is too large: 101 bytes, at most 100 bytes can be sent");
@@ -91,7 +92,7 @@ TEST_F(LoadImage, SizeLimitIsInclusive) {
 TEST_F(LoadImage, RefusesOver64MiBWithoutReadingIt) {
     EXPECT_EQ(kMaxFirmwareImageBytes, 64ull * 1024 * 1024);
     w.state.firmwareFileName = dir.file("huge.bin");
-    test::writeAll(w.state.firmwareFileName, {});
+    testing::writeAll(w.state.firmwareFileName, {});
     // Sparse: no 64 MiB is written.
     std::filesystem::resize_file(w.state.firmwareFileName, kMaxFirmwareImageBytes + 1);
     EXPECT_FALSE(loadFirmwareImage(w.ctx, image));
@@ -100,9 +101,9 @@ TEST_F(LoadImage, RefusesOver64MiBWithoutReadingIt) {
 }
 
 TEST(ReadFileBytes, LargerThanOneReadChunk) {
-    test::TempDir dir;
-    const std::vector<uint8_t> bytes = test::pseudoRandomBytes(3 * (1 << 20) + 5, 11);
-    test::writeAll(dir.file("big.bin"), bytes);
+    testing::TempDir dir;
+    const std::vector<uint8_t> bytes = testing::pseudoRandomBytes(3 * (1 << 20) + 5, 11);
+    testing::writeAll(dir.file("big.bin"), bytes);
     FileBytes whole = readFileBytes(dir.file("big.bin"));
     ASSERT_EQ(whole.status, FileBytes::Status::Ok);
     EXPECT_EQ(whole.bytes, bytes);

@@ -12,7 +12,7 @@
 #include "image/FirmwareMarker.h"
 #include "printer/discovery/Discovery.h"
 #include "tests/discovery/DiscoveryWorld.h"
-#include "tests/flash/FlashTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace kv::testing {
 
@@ -173,7 +173,7 @@ private:
 struct LocalFlashWorld : DiscoveryWorld {
     FaultyDeviceIo faulty{io};
     HookedControls hooked{controls, clock};
-    test::TempDir dir;
+    testing::TempDir dir;
     std::shared_ptr<emulator::PrinterModel> printer;
     std::string port;  // the device path or "LPT1:"
 
@@ -197,7 +197,7 @@ struct LocalFlashWorld : DiscoveryWorld {
     // The image file the flash sends; firmwareFileName names it.
     void image(const Bytes& bytes, const std::string& name = "image.bin") {
         const std::string path = dir.file(name);
-        test::writeAll(path, bytes);
+        testing::writeAll(path, bytes);
         state.firmwareFileName = path;
     }
 
@@ -223,7 +223,7 @@ struct LocalFlashWorld : DiscoveryWorld {
 // An image of `size` pseudo-random bytes carrying "FWV:<version>;" near its
 // start (when it has room).
 inline Bytes imageBytes(size_t size, const std::string& version = "V2.50", uint32_t seed = 7) {
-    Bytes bytes = test::pseudoRandomBytes(size, seed);
+    Bytes bytes = testing::pseudoRandomBytes(size, seed);
     const std::string marker = "FWV:" + version + ";";
     if (size >= marker.size() + 16) std::copy(marker.begin(), marker.end(), bytes.begin() + 16);
     return bytes;

@@ -7,7 +7,7 @@
 
 #include "state/FlashState.h"
 #include "flash/Selection.h"
-#include "tests/flash/FlashTestSupport.h"
+#include "tests/support/SimWorld.h"
 
 namespace kv {
 namespace {
@@ -191,7 +191,7 @@ TEST(FirmwareFileFilter, UpperCaseNamesTheFilterListsAreRejected) {
 
 class Select : public ::testing::Test {
 protected:
-    test::SimWorld w;
+    testing::SimWorld w;
 
     void selectAccepted(int32_t board, const std::string& path) {
         w.state.printerData.boardCode = board;

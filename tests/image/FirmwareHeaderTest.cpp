@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "image/FirmwareHeader.h"
-#include "tests/flash/FlashTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace kv {
 namespace {
@@ -120,7 +120,7 @@ TEST(CheckFirmwareHeader, OddLengthLastByteIsALowByte) {
 
 TEST(BuildHeadedImage, GivesThePayloadBackByteForByte) {
     for (size_t length : {0u, 1u, 2u, 3u, 21u, 22u, 23u, 511u, 512u, 8193u, 300001u}) {
-        const std::vector<uint8_t> data = test::pseudoRandomBytes(length, 7 + length);
+        const std::vector<uint8_t> data = testing::pseudoRandomBytes(length, 7 + length);
         const std::vector<uint8_t> image = buildHeadedImage(data.data(), data.size(), 5, 12);
         ASSERT_EQ(image.size(), length + 22);
         EXPECT_EQ(std::string(image.begin(), image.begin() + 11), "KV_FIRMWARE");

@@ -8,14 +8,10 @@
 #include <vector>
 
 #include "emulator/PrinterModel.h"
-#include "emulator/TcpServer.h"
 #include "link/Ethernet.h"
 #include "link/InetAddr.h"
-#include "state/LinkState.h"
-#include "platform/linux/PosixNetwork.h"
-#include "platform/sim/CaptureTrace.h"
-#include "platform/sim/FaultNetwork.h"
-#include "platform/sim/VirtualClock.h"
+#include "tests/support/LoopbackPrinter.h"
+#include "tests/support/SimWorld.h"
 
 namespace kv {
 namespace {
@@ -25,46 +21,24 @@ using Bytes = std::vector<uint8_t>;
 
 // A printer model served on a loopback port, and a client side whose
 // pauses run on a virtual clock. The client's network can fail on request.
-struct EthernetWorld {
-    explicit EthernetWorld(emulator::PrinterConfig config = {}) : model(config) {
-        clientNet.setBounds({2000, 2000, 2000});
-        sys.wired.clock = &clock;
-        sys.wired.trace = &trace;
-        sys.wired.network = &faulty;
-        emulator::TcpServer::Options options;
-        options.port = 0;
-        server = std::make_unique<emulator::TcpServer>(model, serverNet, options);
-        EXPECT_TRUE(server->start());
+struct EthernetWorld : testing::SimWorld {
+    explicit EthernetWorld(emulator::PrinterConfig config = {}) : peer(std::move(config)) {
+        network.setBounds({2000, 2000, 2000});
     }
-    ~EthernetWorld() { server->stop(); }
 
-    std::string portText() const { return std::to_string(server->port()); }
+    std::string portText() const { return peer.portText(); }
     bool open(const std::string& port) {
         return openSocket(sys, state.ethernetSocket, "127", "0", "0", "1", port, printer);
     }
     bool open() { return open(portText()); }
     platform::SocketHandle socket() const { return state.ethernetSocket; }
 
-    platform::sim::VirtualClock clock;
-    platform::sim::CaptureTrace trace;
-    platform::linux_impl::PosixNetwork serverNet;
-    platform::linux_impl::PosixNetwork clientNet;
-    platform::sim::FaultNetwork faulty{clientNet};
-    platform::Services sys;
-    emulator::PrinterModel model;
-    std::unique_ptr<emulator::TcpServer> server;
-    LinkState state;
+    testing::LoopbackPrinter peer;
+    emulator::PrinterModel& model = peer.model;
     PrinterData printer;
 };
 
-// A port on which nothing listens (taken and given back at once).
-uint16_t deadPort() {
-    platform::linux_impl::PosixNetwork net;
-    const platform::SocketHandle s = net.listen(inetAddr("127.0.0.1"), 0);
-    const uint16_t port = net.localPort(s);
-    net.close(s);
-    return port;
-}
+uint16_t deadPort() { return testing::deadLoopbackPort(); }
 
 TEST(Ethernet, IdentifyAndReadyTraceAndPauses) {
     EthernetWorld w;
@@ -96,7 +70,7 @@ TEST(Ethernet, IdentifyAndReadyTraceAndPauses) {
     EXPECT_EQ(w.trace.lines(), expected);
     EXPECT_EQ(w.clock.pauses(), (std::vector<uint32_t>{300, 200}));
     EXPECT_EQ(w.model.received(), Bytes({'<', 'S', 'A', '0', '8', '>', '<', 'S', 'S', '>'}));
-    EXPECT_EQ(w.clientNet.openCount(), 0u);
+    EXPECT_EQ(w.network.openCount(), 0u);
 }
 
 TEST(Ethernet, DeviceIdIsOneReceiveCutAtNul) {
@@ -236,14 +210,14 @@ TEST(Ethernet, PortTextReachesConnectCutTo16Bits) {
     EthernetWorld w;
     platform::sim::FaultNetwork::Faults faults;
     faults.connectFails = true;
-    w.faulty.setFaults(faults);
+    w.network.setFaults(faults);
     for (const auto& [text, port] : std::vector<std::pair<std::string, uint16_t>>{
              {"10001", 10001}, {"70000", 4464}, {"none", 0}}) {
         w.trace.clear();
         EXPECT_FALSE(w.open(text));
         EXPECT_EQ(w.trace.lines().at(1), "Port number = " + std::to_string(port));
-        EXPECT_EQ(w.faulty.connects().back().port, port);
-        EXPECT_EQ(w.faulty.connects().back().address, inetAddr("127.0.0.1"));
+        EXPECT_EQ(w.network.connects().back().port, port);
+        EXPECT_EQ(w.network.connects().back().address, inetAddr("127.0.0.1"));
     }
 }
 
@@ -270,7 +244,7 @@ TEST(Ethernet, FailedOpenLeavesPortTypeNoneAndSocketAsItWas) {
     for (const Case& c : cases) {
         for (PortType before : {PORT_TYPE_USB, PORT_TYPE_ETHERNET, PORT_TYPE_PARALLEL}) {
             EthernetWorld w;
-            w.faulty.setFaults(c.faults);
+            w.network.setFaults(c.faults);
             w.printer.portType = before;
             w.state.ethernetSocket = platform::SocketHandle{4242};
             EXPECT_FALSE(w.open(port)) << c.name;
@@ -279,8 +253,8 @@ TEST(Ethernet, FailedOpenLeavesPortTypeNoneAndSocketAsItWas) {
             Lines lines = w.trace.lines();
             ASSERT_GE(lines.size(), 2u);
             EXPECT_EQ(Lines(lines.begin() + 2, lines.end()), c.tail) << c.name;
-            EXPECT_EQ(w.faulty.cleanups(), c.cleanups) << c.name;
-            EXPECT_EQ(w.clientNet.openCount(), 0u) << c.name << ": no socket left behind";
+            EXPECT_EQ(w.network.cleanups(), c.cleanups) << c.name;
+            EXPECT_EQ(w.network.openCount(), 0u) << c.name << ": no socket left behind";
         }
     }
 }
@@ -290,7 +264,7 @@ TEST(Ethernet, BadAddressTextFailsToConnect) {
     EXPECT_FALSE(openSocket(w.sys, w.state.ethernetSocket, "127", "", "0", "1", w.portText(),
                             w.printer));
     EXPECT_EQ(w.trace.lines().at(0), "IP address = 127..0.1");
-    EXPECT_EQ(w.faulty.connects().at(0).address, kInaddrNone);
+    EXPECT_EQ(w.network.connects().at(0).address, kInaddrNone);
     EXPECT_EQ(w.printer.portType, PORT_TYPE_NONE);
 }
 
@@ -299,7 +273,7 @@ TEST(Ethernet, FailedSendsStoreMinusOneAndKeepTheRecord) {
     ASSERT_TRUE(w.open());
     platform::sim::FaultNetwork::Faults faults;
     faults.sendsBeforeFailure = 0;
-    w.faulty.setFaults(faults);
+    w.network.setFaults(faults);
     w.printer.deviceId = "MDL:OLD;";
     w.trace.clear();
 
@@ -363,7 +337,7 @@ TEST(Ethernet, SilentPeerRunsIntoTheReceiveBound) {
     emulator::PrinterConfig config;
     config.silent = true;
     EthernetWorld w(config);
-    w.clientNet.setBounds({2000, 100, 2000});
+    w.network.setBounds({2000, 100, 2000});
     ASSERT_TRUE(w.open());
     w.printer.deviceId = "MDL:OLD;";
     w.trace.clear();
@@ -453,7 +427,7 @@ TEST(Ethernet, ClosingAStaleHandleLeavesNewerSocketsAlone) {
     closeSocket(w.sys, first);
     EXPECT_TRUE(GetPrinterIDEthernet(w.sys, w.socket(), w.printer)) << "the new socket still works";
     closeSocket(w.sys, w.socket());
-    EXPECT_EQ(w.clientNet.openCount(), 0u);
+    EXPECT_EQ(w.network.openCount(), 0u);
 }
 
 TEST(Ethernet, ServerTakesConnectionsOneAfterAnother) {
@@ -463,8 +437,8 @@ TEST(Ethernet, ServerTakesConnectionsOneAfterAnother) {
         EXPECT_TRUE(GetPrinterIDEthernet(w.sys, w.socket(), w.printer));
         closeSocket(w.sys, w.socket());
     }
-    w.server->stop();
-    EXPECT_EQ(w.server->connectionsServed(), 3u);
+    w.peer.server->stop();
+    EXPECT_EQ(w.peer.server->connectionsServed(), 3u);
 }
 
 }  // namespace

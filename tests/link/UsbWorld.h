@@ -5,33 +5,13 @@
 #include "emulator/PrinterModel.h"
 #include "link/UsbConfig.h"
 #include "platform/DeviceEnumerator.h"
-#include "platform/Services.h"
-#include "platform/sim/CaptureTrace.h"
-#include "platform/sim/ScriptedUi.h"
-#include "emulator/sim/SimDeviceEnumerator.h"
-#include "emulator/sim/SimDeviceIo.h"
-#include "platform/sim/VirtualClock.h"
+#include "tests/support/SimWorld.h"
 
 namespace kv::testing {
 
 // A simulated machine with USB and parallel printers, and the services the
 // link code takes.
-struct UsbWorld {
-    platform::sim::VirtualClock clock;
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    emulator::SimDeviceIo io;
-    emulator::SimDeviceEnumerator enumerator{&io};
-    platform::Services sys;
-
-    UsbWorld() {
-        sys.wired.clock = &clock;
-        sys.wired.trace = &trace;
-        sys.wired.ui = &ui;
-        sys.wired.deviceIo = &io;
-        sys.wired.enumerator = &enumerator;
-    }
-};
+struct UsbWorld : SimWorld {};
 
 inline std::shared_ptr<emulator::PrinterModel> usbModel(
     std::string deviceId = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;") {

@@ -1,13 +1,9 @@
 #pragma once
 #include <string>
 
-#include "platform/Services.h"
-#include "platform/sim/CaptureTrace.h"
-#include "platform/sim/MemoryFile.h"
-#include "platform/sim/MemorySpooler.h"
-#include "platform/sim/ScriptedUi.h"
 #include "state/PrinterState.h"
 #include "state/SpoolerState.h"
+#include "tests/support/SimWorld.h"
 
 namespace kv::testing {
 
@@ -25,21 +21,10 @@ inline platform::QueueRecord queue(std::string name, std::string port, std::stri
 }
 
 // Simulated services around an in-memory spooler and journal.
-struct SpoolerWorld {
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    platform::sim::MemorySpooler spooler;
-    platform::sim::MemoryFile journal;
-    platform::Services sys;
-    SpoolerState state;
-    PrinterState printer;
+struct SpoolerWorld : SimWorld {
+    // The part of the state that travels with the printer record.
+    PrinterState& printer = state;
 
-    SpoolerWorld() {
-        sys.wired.trace = &trace;
-        sys.wired.ui = &ui;
-        sys.wired.spooler = &spooler;
-        sys.wired.queueJournal = &journal;
-    }
     std::string portOf(const std::string& name) const {
         const auto q = spooler.queue(name);
         return q ? q->portName : "(gone)";

@@ -4,12 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Services.h"
-#include "platform/sim/CaptureTrace.h"
-#include "emulator/sim/SimDeviceIo.h"
-#include "platform/sim/VirtualClock.h"
 #include "state/PrinterData.h"
 #include "status/StatusExchange.h"
+#include "tests/support/SimWorld.h"
 
 namespace kv::testing {
 
@@ -24,11 +21,7 @@ inline Bytes join(Bytes a, const Bytes& b) {
 
 // One local printer port in a simulated world, with the services the status
 // code takes.
-struct StatusWorld {
-    platform::sim::VirtualClock clock;
-    platform::sim::CaptureTrace trace;
-    emulator::SimDeviceIo io;
-    platform::Services sys;
+struct StatusWorld : SimWorld {
     PrinterData printer;
     std::string path;
     platform::DeviceHandle port;
@@ -37,9 +30,6 @@ struct StatusWorld {
                          std::shared_ptr<emulator::PrinterModel> model = nullptr,
                          emulator::SimDeviceOptions options = {})
         : path(std::move(devicePath)) {
-        sys.wired.clock = &clock;
-        sys.wired.trace = &trace;
-        sys.wired.deviceIo = &io;
         io.attach(path, std::move(model), options);
         port = io.open(path, platform::ShareMode::Shared);
     }

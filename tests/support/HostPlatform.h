@@ -13,7 +13,8 @@ namespace kv::testing {
 // sockets on loopback, the instance lock, the executable's folder, the
 // termination signals. Each platform's test support defines these.
 
-std::unique_ptr<platform::Network> makeHostNetwork();
+// Connects, receives and sends within `bounds`.
+std::unique_ptr<platform::Network> makeHostNetwork(platform::NetworkBounds bounds = {});
 // The lock kept in `folder`, so test runs side by side do not meet.
 std::unique_ptr<platform::InstanceLock> makeHostInstanceLock(const std::string& folder);
 // The executable as if started as `argv0`.

@@ -8,7 +8,7 @@
 
 #include "image/FirmwareHeader.h"
 #include "image/ImageTool.h"
-#include "tests/flash/FlashTestSupport.h"
+#include "tests/support/TempDir.h"
 
 namespace kv {
 namespace {
@@ -57,7 +57,7 @@ struct ToolRun {
 
 class KvImage : public ::testing::Test {
 protected:
-    test::TempDir dir;
+    testing::TempDir dir;
 
     static std::string quote(const std::string& s) {
         std::string q = "'";
@@ -104,13 +104,13 @@ TEST_F(KvImage, MakeWrapCheck) {
 
     ToolRun made = run({"make", "--version", "V5.20", "--size", "10001", payloadPath});
     ASSERT_EQ(made.code, 0) << made.err;
-    const std::vector<uint8_t> payload = test::readAll(payloadPath);
+    const std::vector<uint8_t> payload = testing::readAll(payloadPath);
     EXPECT_EQ(payload, makeTestPayload("V5.20", 10001));
 
     ToolRun wrapped = run({"wrap", payloadPath, imagePath, "--header-version", "5.12"});
     ASSERT_EQ(wrapped.code, 0) << wrapped.err;
     EXPECT_EQ(wrapped.err, "");
-    const std::vector<uint8_t> image = test::readAll(imagePath);
+    const std::vector<uint8_t> image = testing::readAll(imagePath);
     const uint8_t* body = nullptr;
     ASSERT_EQ(CheckFirmwareHeader(image.data(), static_cast<uint32_t>(image.size()), &body),
               10001);
@@ -130,11 +130,11 @@ TEST_F(KvImage, MakeWrapCheck) {
 
 TEST_F(KvImage, WrapEveryLengthAndAnOptionFirst) {
     for (size_t length : {0u, 1u, 2u, 513u}) {
-        const std::vector<uint8_t> payload = test::pseudoRandomBytes(length, 100 + length);
-        test::writeAll(dir.file("p.bin"), payload);
+        const std::vector<uint8_t> payload = testing::pseudoRandomBytes(length, 100 + length);
+        testing::writeAll(dir.file("p.bin"), payload);
         ToolRun r = run({"wrap", "--header-version=5.13", dir.file("p.bin"), dir.file("w.bin")});
         ASSERT_EQ(r.code, 0) << r.err;
-        const std::vector<uint8_t> image = test::readAll(dir.file("w.bin"));
+        const std::vector<uint8_t> image = testing::readAll(dir.file("w.bin"));
         const uint8_t* body = nullptr;
         ASSERT_EQ(CheckFirmwareHeader(image.data(), static_cast<uint32_t>(image.size()), &body),
                   static_cast<int32_t>(length));
@@ -146,7 +146,7 @@ TEST_F(KvImage, WrapEveryLengthAndAnOptionFirst) {
 TEST_F(KvImage, CheckSaysWhyAFileIsRefusedOrNotHeaded) {
     const std::vector<uint8_t> payload = {1, 2, 3};
     std::vector<uint8_t> v511 = buildHeadedImage(payload.data(), 3, 5, 11);
-    test::writeAll(dir.file("v511.bin"), v511);
+    testing::writeAll(dir.file("v511.bin"), v511);
     ToolRun r = run({"check", dir.file("v511.bin")});
     EXPECT_EQ(r.code, kImageToolRefused);
     EXPECT_NE(r.out.find("refused (header version 5.11 is neither 5.12 nor 5.13)"),
@@ -156,19 +156,19 @@ TEST_F(KvImage, CheckSaysWhyAFileIsRefusedOrNotHeaded) {
     std::vector<uint8_t> complement = buildHeadedImage(payload.data(), 3, 5, 12);
     complement[17] += 1;
     complement[19] -= 1;
-    test::writeAll(dir.file("complement.bin"), complement);
+    testing::writeAll(dir.file("complement.bin"), complement);
     r = run({"check", dir.file("complement.bin")});
     EXPECT_EQ(r.code, kImageToolRefused);
     EXPECT_NE(r.out.find("is not the complement of the check byte"), std::string::npos) << r.out;
 
     std::vector<uint8_t> badSum = buildHeadedImage(payload.data(), 3, 5, 12);
     badSum.back() ^= 0x40;
-    test::writeAll(dir.file("badsum.bin"), badSum);
+    testing::writeAll(dir.file("badsum.bin"), badSum);
     r = run({"check", dir.file("badsum.bin")});
     EXPECT_EQ(r.code, kImageToolNotHeaded);
     EXPECT_NE(r.out.find("checksum is not 0xABCD"), std::string::npos) << r.out;
 
-    test::writeAll(dir.file("short.bin"), {'K', 'V'});
+    testing::writeAll(dir.file("short.bin"), {'K', 'V'});
     r = run({"check", dir.file("short.bin")});
     EXPECT_EQ(r.code, kImageToolNotHeaded);
     EXPECT_NE(r.out.find("shorter than the 22-byte header"), std::string::npos) << r.out;
@@ -181,7 +181,7 @@ TEST_F(KvImage, ErrorsAreOneLineAndExit3) {
                        "bad size \"12k\"");
     expectOneErrorLine(run({"make", "--size", "100", dir.file("x.bin")}), "--version");
     expectOneErrorLine(run({"check", dir.file("missing.bin")}), "cannot read");
-    test::writeAll(dir.file("p.bin"), {1, 2, 3});
+    testing::writeAll(dir.file("p.bin"), {1, 2, 3});
     expectOneErrorLine(run({"wrap", dir.file("p.bin"), dir.file("no/such/folder/w.bin")}),
                        "cannot write");
     expectOneErrorLine(run({"wrap", dir.file("p.bin"), dir.file("w.bin"), "--header-version",

@@ -9,7 +9,9 @@ namespace kv::testing {
 
 namespace lx = platform::linux_impl;
 
-std::unique_ptr<platform::Network> makeHostNetwork() { return std::make_unique<lx::PosixNetwork>(); }
+std::unique_ptr<platform::Network> makeHostNetwork(platform::NetworkBounds bounds) {
+    return std::make_unique<lx::PosixNetwork>(bounds);
+}
 
 std::unique_ptr<platform::InstanceLock> makeHostInstanceLock(const std::string& folder) {
     return std::make_unique<lx::FlockInstanceLock>(folder);
