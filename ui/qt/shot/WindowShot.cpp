@@ -40,6 +40,7 @@ void fillFlashing(kv::platform::DialogControls& c) {
     c.enable(Control::flashButton, true);
     c.setText(Control::programStatusText, "Programming 100 KBytes");
     c.setText(Control::programStateText, "40 KBytes programmed\r\n");
+    c.setProgress({kv::platform::TransferPhase::Data, 40 * 1024, 100 * 1024});
 }
 
 }  // namespace
