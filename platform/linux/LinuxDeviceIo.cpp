@@ -41,6 +41,10 @@ constexpr uint32_t kReturnAtOnce = 0xFFFFFFFF;
 // lp has no poll of its own (it always reports ready), so a device that
 // keeps saying "try again" is retried at this pace rather than in a spin.
 constexpr auto kRetryStep = std::chrono::milliseconds(10);
+// Stale input: how long a quiet device is watched for bytes on their way,
+// and the bound of the whole discarding against one that keeps talking.
+constexpr auto kDiscardSettle = std::chrono::milliseconds(20);
+constexpr auto kDiscardBound = std::chrono::milliseconds(250);
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -370,6 +374,29 @@ bool LinuxDeviceIo::setCommTimeouts(DeviceHandle handle, const CommTimeouts& tim
     }
     it->second.timeouts = timeouts;
     return true;
+}
+
+size_t LinuxDeviceIo::discardStaleInput(DeviceHandle handle) {
+    Open h;
+    if (!lookup(handle, h) || h.kind != Kind::Usb) return 0;
+    const int fd = static_cast<int>(handle.value);
+    const auto deadline = SteadyClock::now() + kDiscardBound;
+    std::array<uint8_t, 1024> scratch{};
+    size_t dropped = 0;
+    while (SteadyClock::now() < deadline) {
+        const ssize_t n = ::read(fd, scratch.data(), scratch.size());
+        if (n > 0) {
+            dropped += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        // Gone or failing: the request's own write will say so.
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+        // Nothing held (or a zero-length packet): wait a moment for what is
+        // already on its way.
+        if (pollFor(fd, POLLIN, std::min(deadline, SteadyClock::now() + kDiscardSettle)) <= 0) break;
+    }
+    return dropped;
 }
 
 bool LinuxDeviceIo::close(DeviceHandle handle) {
