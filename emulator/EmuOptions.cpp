@@ -50,7 +50,7 @@ const char* const kEmuUsage =
     "  --status-repeat MS        offers its status again MS after the host took the last (default 300)\n"
     "  --unplug-after-image N    is pulled out after N image bytes, for good\n"
     "  --stop-reading-after-image N  stops reading after N image bytes\n"
-    "  --unasked-status MS       offers its status after every MS of quiet, read or not\n"
+    "  --unasked-status MS       offers its status MS after the host's last byte, read or not\n"
     "  --help                    this text\n"
     "On exit (SIGINT, SIGTERM) a summary goes to stdout: flashes, image bytes and their\n"
     "SHA-256, the firmware version before and after.\n";

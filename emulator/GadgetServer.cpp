@@ -10,8 +10,6 @@ namespace kv::emulator {
 namespace {
 
 constexpr size_t kReadChunk = 8192;  // one bulk buffer of the printer function
-// Unasked statuses waiting to go out; a printer's own buffer is small.
-constexpr size_t kMaxUnaskedQueued = 4;
 
 }  // namespace
 
@@ -76,7 +74,7 @@ bool GadgetServer::plugIn() {
     const uint64_t now = clock_.tickMs();
     lastHostByteAt_ = now;
     lastTakenAt_ = now;
-    lastUnaskedAt_ = now;
+    lastUnaskedAt_ = 0;
     {
         std::lock_guard lock(mutex_);
         plugged_ = true;
@@ -181,9 +179,8 @@ void GadgetServer::sendOutput(uint64_t now) {
         if (piece.empty()) break;
         outbox_.push_back(std::move(piece));
     }
-    if (options_.unaskedStatusMs && outbox_.size() < kMaxUnaskedQueued) {
-        const uint64_t quietSince = std::max(lastHostByteAt_, lastUnaskedAt_);
-        if (now - quietSince >= *options_.unaskedStatusMs) {
+    if (options_.unaskedStatusMs && lastUnaskedAt_ <= lastHostByteAt_) {
+        if (now - lastHostByteAt_ >= *options_.unaskedStatusMs) {
             if (const auto status = model_.pendingStatus()) {
                 outbox_.push_back(*status);
                 lastUnaskedAt_ = now;

@@ -46,8 +46,9 @@ public:
         // Faults.
         std::optional<size_t> unplugAfterImageBytes;    // pulled out mid-image, never back
         std::optional<size_t> stopReadingAfterImageBytes;  // takes nothing more from then on
-        // Offers its status after every this many ms of host quiet, whether
-        // or not the last one was read: replies then come late.
+        // Offers its status once the host has been quiet this long after its
+        // last byte, whether or not what it sent before was read: that
+        // status then waits in front of the next reply.
         std::optional<uint32_t> unaskedStatusMs;
         std::function<void(const std::string&)> log;
     };

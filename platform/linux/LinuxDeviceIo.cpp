@@ -43,8 +43,8 @@ constexpr uint32_t kReturnAtOnce = 0xFFFFFFFF;
 constexpr auto kRetryStep = std::chrono::milliseconds(10);
 // Stale input: how long a quiet device is watched for bytes on their way,
 // and the bound of the whole discarding against one that keeps talking.
-constexpr auto kDiscardSettle = std::chrono::milliseconds(20);
-constexpr auto kDiscardBound = std::chrono::milliseconds(250);
+constexpr auto kDiscardSettle = std::chrono::milliseconds(50);
+constexpr auto kDiscardBound = std::chrono::milliseconds(500);
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -82,6 +82,17 @@ int pollFor(int fd, short events, SteadyClock::time_point deadline) {
     pollfd p{fd, events, 0};
     const int r = ::poll(&p, 1, ms);
     return r;
+}
+
+// usblp ends the transfer that was under way when the printer was pulled
+// out with EIO, and only the calls after it with ENODEV; a device that
+// hangs up within a moment of an EIO is gone, and says so.
+constexpr int kHangUpWaitMs = 100;
+
+int deviceError(int fd, int err) {
+    if (err != EIO && err != EPROTO) return err;
+    pollfd p{fd, 0, 0};
+    return ::poll(&p, 1, kHangUpWaitMs) == 1 && (p.revents & POLLHUP) ? ENODEV : err;
 }
 
 std::optional<std::string> readSmallFile(const fs::path& file) {
@@ -232,7 +243,7 @@ bool LinuxDeviceIo::read(DeviceHandle handle, uint8_t* buffer, size_t capacity,
         if (n == 0) return true;
         if (errno == EINTR) continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            fail(errno);
+            fail(deviceError(fd, errno));
             return false;
         }
         if (SteadyClock::now() >= deadline) return true;
@@ -274,7 +285,7 @@ bool LinuxDeviceIo::write(DeviceHandle handle, const uint8_t* data, size_t lengt
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            fail(errno);
+            fail(deviceError(fd, errno));
             ok = false;
             break;
         }

@@ -417,6 +417,39 @@ TEST(LinuxDeviceIo, AWriteTheDeviceDoesNotTakeTimesOut) {
     EXPECT_TRUE(io.close(h));
 }
 
+// usblp keeps a read outstanding, so the node holds what the printer sent
+// before anyone asked; that is dropped ahead of a request. lp holds nothing
+// ahead (a read there is a reverse transfer of its own), so nothing is read.
+TEST(LinuxDeviceIo, StaleInputIsDroppedOnlyWhereTheDriverReadsAhead) {
+    struct Case {
+        std::string path;
+        const char* node;
+        size_t dropped;
+    };
+    const std::string sent = "S00\x01\x02late";
+    for (const Case& c : {Case{kZor1, "usb/lp0", sent.size()}, Case{"LPT1:", "lp0", 0}}) {
+        SCOPED_TRACE(c.node);
+        Machine m;
+        const auto node = m.addNode(c.node, true);
+        ASSERT_FALSE(node.empty());
+        LinuxDeviceIo io(m.options());
+        const DeviceHandle h = io.open(c.path, ShareMode::Shared);
+        ASSERT_TRUE(h.valid()) << io.lastError();
+        CommTimeouts atOnce;
+        atOnce.readIntervalTimeout = 0xFFFFFFFF;
+        ASSERT_TRUE(io.setCommTimeouts(h, atOnce));
+        std::ofstream(node, std::ios::binary) << sent << std::flush;
+
+        EXPECT_EQ(io.discardStaleInput(h), c.dropped);
+        Bytes buffer(64);
+        size_t obtained = 0;
+        EXPECT_TRUE(io.read(h, buffer.data(), buffer.size(), obtained));
+        EXPECT_EQ(obtained, sent.size() - c.dropped);
+        EXPECT_EQ(io.discardStaleInput(DeviceHandle{}), 0u);
+        io.close(h);
+    }
+}
+
 // ---------------------------------------------------------------- real devices
 
 TEST(LinuxDeviceIoOnRealNodes, UsbPrinterAnswersItsDeviceId) {
