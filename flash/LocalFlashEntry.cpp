@@ -47,7 +47,7 @@ bool holdsFlashReady(const std::array<uint8_t, kStatusReplySize>& reply, uint32_
 // Each request's status reply must be the next thing read: whatever the
 // printer sent before it (a status it offered unasked) is dropped first.
 bool writeRequest(Context& ctx, platform::DeviceHandle handle, const std::array<uint8_t, 4>& request) {
-    platform::require(ctx.sys.deviceIo, "deviceIo").discardStaleInput(handle);
+    ctx.sys.deviceIo().discardStaleInput(handle);
     return writeWholeBlock(ctx, handle, request.data(), request.size());
 }
 

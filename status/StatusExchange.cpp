@@ -45,7 +45,7 @@ bool isPrintable(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
 // waiting for its answer would misread whatever comes back.
 bool writeRequest(platform::Services& sys, platform::DeviceHandle port, const uint8_t* data,
                   uint32_t length) {
-    io(sys).discardStaleInput(port);
+    sys.deviceIo().discardStaleInput(port);
     size_t taken = 0;
     return sys.deviceIo().write(port, data, length, taken) && taken == length;
 }
