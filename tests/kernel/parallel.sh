@@ -23,7 +23,7 @@ end_scenario
 begin reverse-and-id
 "$KV_PROBE" lpt-read >"$work/read.out" 2>&1
 show "$work/read.out"
-check "a read on the port is bounded and brings no bytes" grep -q 'obtained=0 ' "$work/read.out"
+check "a read on the port fails at once (no nibble-mode reply): EIO" grep -q 'obtained=0 errno=5 ' "$work/read.out"
 check "no IEEE 1284 device ID comes back" grep -q '^id-errno=' "$work/read.out"
 end_scenario
 
@@ -54,7 +54,7 @@ end_scenario
 
 # ---------------------------------------------------------------------------
 # kvflash's own search on the real lp driver: without a reverse channel the
-# status read brings nothing, so no printer counts as present.
+# status read fails (EIO), so no printer counts as present.
 begin find-on-lpt
 before=$(stat -c %s "$out")
 t0=$(date +%s)
@@ -66,7 +66,8 @@ sync; sleep 0.5
 after=$(stat -c %s "$out")
 echo "    bytes the search sent to the port: $((after - before)) ($(tail -c +$((before + 1)) "$out" | od -An -tx1 | tr -s ' '))"
 echo "    took $took s, exit $code"
-check "no parallel printer is found" grep -qF 'text statusText "Did not find printer"' "$work/kvflash.out"
+check "no parallel printer is found" grep -qF 'text statusText "KV printer not found"' "$work/kvflash.out"
+check "the status read failed, so not even the zero byte went out" [ "$after" -eq "$before" ]
 check "the search ends within 60 s" [ "$took" -lt 60 ]
 check "nothing left open" nothing_left_open
 end_scenario
