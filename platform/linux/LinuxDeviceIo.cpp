@@ -304,11 +304,11 @@ bool LinuxDeviceIo::write(DeviceHandle handle, const uint8_t* data, size_t lengt
         }
         readySaid = r > 0;
     }
-    // A write that timed out is stuck; waiting for it again at close would
-    // only double the wait.
-    if (ok && taken > 0) {
+    // A write that timed out is stuck, and the blocks taken before it wait
+    // behind it; waiting for them again at close would only double the wait.
+    if (!ok || taken > 0) {
         std::lock_guard lock(mutex_);
-        if (auto it = open_.find(fd); it != open_.end()) it->second.unsettledWrite = true;
+        if (auto it = open_.find(fd); it != open_.end()) it->second.unsettledWrite = ok;
     }
     return ok;
 }

@@ -54,7 +54,9 @@ sed 's/^/    emu: /' "$work/emu.out"
 check "the write bound fires (ETIMEDOUT)" \
   grep -qF 'box - "Write flash error = Dec = 110, Hex = 6E"' "$work/kvflash.out"
 check "kvflash exits with 1" [ "$code" -eq 1 ]
-check "it ends within the 15 s write bound plus the flash's own pauses (60 s)" [ "$took" -lt 60 ]
+# About 18 s of the flash's own pauses and searches, the 15 s write bound;
+# a close that waited for the stuck block again would add 15 s more.
+check "it ends within the write bound plus the flash's own pauses (45 s)" [ "$took" -lt 45 ]
 check "flashInProgress was cleared" ended_cleanly
 check "nothing left open" nothing_left_open
 end_scenario

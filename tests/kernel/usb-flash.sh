@@ -59,8 +59,10 @@ show "$work/second.out" 20
 check "a second kvflash is refused by the instance lock" grep -q '^box' "$work/second.out"
 check "the second kvflash does not reach the printer" \
   bash -c "! grep -q 'Found Printer' '$work/second.out'"
-mkdir -p "$work/other-lock"
-KVFLASH_LOCK_DIR="$work/other-lock" timeout 60 "$KV_KVFLASH" --console --trace find \
+# Its own lock and its own print-queue journal: the first one's journal is
+# not its to restore.
+mkdir -p "$work/other-lock" "$work/other-state"
+KVFLASH_LOCK_DIR="$work/other-lock" KVFLASH_STATE_DIR="$work/other-state" timeout 60 "$KV_KVFLASH" --console --trace find \
   >"$work/third.out" 2>"$work/third.err" </dev/null
 echo "    a kvflash with an instance lock of its own: $(grep -c . "$work/third.out") lines"
 grep -E 'statusText|^box' "$work/third.out" | sed 's/^/    /'

@@ -48,6 +48,15 @@ if ! [ -x "$busybox" ] || ! dpkg-query -W -f='${Status}' busybox-static 2>/dev/n
   missing "no static busybox (package busybox-static)"
 fi
 
+# The guest sees this machine's root, except where it mounts its own /run,
+# /dev, /proc and /sys.
+for value in "$guest_script" $(env | sed -n 's/^KV_[A-Za-z0-9_]*=//p'); do
+  case "$value" in
+    /run/*|/dev/*|/proc/*|/sys/*)
+      echo "vm.sh: FAIL: $value lies where the guest mounts its own folders" >&2; exit 1 ;;
+  esac
+done
+
 mkdir -p "$cache"
 cache="$(cd "$cache" && pwd)"
 
