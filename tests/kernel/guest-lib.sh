@@ -67,11 +67,28 @@ stop_printer() {
 
 emu_summary() { sed -n "s/^$1: //p" "$work/emu.out"; }
 
-# kvflash's terminal front end, bounded; stdout to $work/kvflash.out,
-# stderr (the trace) to $work/kvflash.err. Returns its exit code.
+# kvflash's terminal front end, bounded; stdout to $work/kvflash.out (and
+# each line with the time it came in $work/kvflash.times), stderr (the
+# trace) to $work/kvflash.err. Returns its exit code.
 kvflash_run() {
   local bound="$1"; shift
-  timeout --kill-after=5 "$bound" "$KV_KVFLASH" --console "$@" >"$work/kvflash.out" 2>"$work/kvflash.err" </dev/null
+  : >"$work/kvflash.out"; : >"$work/kvflash.times"
+  timeout --kill-after=5 "$bound" "$KV_KVFLASH" --console "$@" 2>"$work/kvflash.err" </dev/null |
+    while IFS= read -r line; do
+      printf '%s\n' "$line" >>"$work/kvflash.out"
+      printf '%s %s\n' "$EPOCHREALTIME" "$line" >>"$work/kvflash.times"
+    done
+  local code=${PIPESTATUS[0]}
+  printf '%s (end)\n' "$EPOCHREALTIME" >>"$work/kvflash.times"
+  return "$code"
+}
+
+# Seconds (whole) between the first line holding FROM and the first line
+# after it holding TO ("(end)": the end of the run).
+seconds_between() {
+  awk -v from="$1" -v to="$2" '
+    !t0 && index($0, from) { t0 = $1; next }
+    t0 && index($0, to) { printf "%d\n", $1 - t0; exit }' "$work/kvflash.times"
 }
 
 show() {  # show FILE [LINES]: the file, abbreviated past LINES lines
