@@ -9,7 +9,8 @@ namespace kv::emulator {
 
 const char* const kEmuUsage =
     "usage: kvprinter-emu [options]\n"
-    "Serves an emulated KV printer over TCP, one connection after another.\n"
+    "Serves an emulated KV printer over TCP, one connection after another, or on a USB\n"
+    "printer gadget (--gadget).\n"
     "  --listen A.B.C.D[:PORT]   address to listen on (default 127.0.0.1:10001; port 0: any free)\n"
     "  --device-id TEXT          IEEE 1284 device ID answered to <SA08>\n"
     "  --status B3,B4            status bytes 3 and 4 of every status reply (e.g. 0,0x01)\n"

@@ -3,7 +3,7 @@
 # $KVTEST_OUT the run folder the host reads back).
 #
 # The programs come from the environment the test set: KV_KVFLASH,
-# KV_EMULATOR, KV_KVIMAGE, KV_PROBE.
+# KV_EMULATOR, KV_KVIMAGE, KV_PROBE, KV_PLATFORM_TESTS.
 
 set -u
 work="${TMPDIR:-/run/tmp}"
@@ -111,6 +111,15 @@ nothing_left_open() {
     [ "$(readlink "$fd" 2>/dev/null)" = /dev/usb/lp0 ] && return 1
   done
   return 0
+}
+
+# The platform tests that need a real device, which skip on a machine
+# without one; here they must run and pass.
+real_node_test() {  # real_node_test GTEST_NAME
+  "$KV_PLATFORM_TESTS" --gtest_filter="$1" >"$work/gtest.out" 2>&1
+  local code=$?
+  grep -E '^\[ +(OK|FAILED|SKIPPED) +\]|ID:|probe' "$work/gtest.out" | sed 's/^/    /'
+  [ "$code" -eq 0 ] && grep -q '^\[       OK \]' "$work/gtest.out"
 }
 
 finish() {

@@ -15,6 +15,8 @@ for f in autoprobe autoprobe0 autoprobe1 autoprobe2 autoprobe3; do
   echo "    $f: $(tr '\n' ' ' <"$port/$f" 2>&1)"
 done
 dmesg | grep -E 'parport|lp0' | sed 's/^/    dmesg: /'
+check "the real-node platform test runs and passes" \
+  real_node_test 'LinuxDeviceIoOnRealNodes.ParallelPortOpensAndShowsItsProbe'
 end_scenario
 
 # ---------------------------------------------------------------------------

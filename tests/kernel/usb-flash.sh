@@ -31,6 +31,8 @@ check "the device path is the one sysfs describes" grep -qxF "path=$want_path" "
 check "the node is the one usblp registered" grep -qxF "node=$want_node" "$work/probe.out"
 check "the device ID arrives whole (the gadget's length quirk made up for)" grep -qxF "id=$id" "$work/probe.out"
 check "port status: selected, no error, paper present" grep -qxF "port-status=0x18" "$work/probe.out"
+check "the real-node platform test runs and passes" \
+  real_node_test 'LinuxDeviceIoOnRealNodes.UsbPrinterAnswersItsDeviceId'
 check "nothing left open" nothing_left_open
 end_scenario
 
