@@ -9,7 +9,8 @@ namespace kv::emulator {
 
 const char* const kEmuUsage =
     "usage: kvprinter-emu [options]\n"
-    "Serves an emulated KV printer over TCP, one connection after another.\n"
+    "Serves an emulated KV printer over TCP, one connection after another, or on a USB\n"
+    "printer gadget (--gadget).\n"
     "  --listen A.B.C.D[:PORT]   address to listen on (default 127.0.0.1:10001; port 0: any free)\n"
     "  --device-id TEXT          IEEE 1284 device ID answered to <SA08>\n"
     "  --status B3,B4            status bytes 3 and 4 of every status reply (e.g. 0,0x01)\n"
@@ -39,6 +40,18 @@ const char* const kEmuUsage =
     "  --drop-image-after N      close the connection after N image bytes\n"
     "  --short-writes N          take at most N bytes at a time (a slow printer)\n"
     "  --never-back              never answer again after the image\n"
+    "  --paper-out               set bit 0x01 of status byte 3 (out of paper)\n"
+    "USB printer gadget (Linux, as root; configfs, libcomposite, usb_f_printer and a device\n"
+    "controller such as dummy_hcd loaded):\n"
+    "  --gadget NODE             serve on the printer gadget NODE (e.g. /dev/g_printer0) instead of\n"
+    "                            TCP; the printer is plugged in at start, leaves the bus for its reset\n"
+    "                            after an image and comes back with the image's version\n"
+    "  --usb-serial TEXT         its USB serial number (default: the model name hex-coded)\n"
+    "  --usb-product-id N        its USB product ID (default 0x0001)\n"
+    "  --status-repeat MS        offers its status again MS after the host took the last (default 300)\n"
+    "  --unplug-after-image N    is pulled out after N image bytes, for good\n"
+    "  --stop-reading-after-image N  stops reading after N image bytes\n"
+    "  --unasked-status MS       offers its status MS after the host's last byte, read or not\n"
     "  --help                    this text\n"
     "On exit (SIGINT, SIGTERM) a summary goes to stdout: flashes, image bytes and their\n"
     "SHA-256, the firmware version before and after.\n";
@@ -102,6 +115,7 @@ std::optional<std::vector<uint8_t>> hexBytes(std::string_view text) {
 std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, std::string& error) {
     EmuOptions o;
     bool busy = false;
+    bool linkGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const auto value = [&]() -> std::optional<std::string> {
@@ -127,6 +141,8 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
             o.printer.versionPrefixAA55 = true;
         } else if (a == "--not-ready") {
             o.printer.statusByte3 |= 0x80;
+        } else if (a == "--paper-out") {
+            o.printer.statusByte3 |= 0x01;
         } else if (a == "--no-flash-ready") {
             o.printer.flashReadyMissing = true;
         } else if (a == "--silent-after-fr") {
@@ -138,7 +154,10 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
                    a == "--drop-after" || a == "--link" || a == "--firmware" ||
                    a == "--hw-status" || a == "--version-chars" || a == "--version-bursts" ||
                    a == "--flash-ready-text" || a == "--flash-quiet" || a == "--reset-time" ||
-                   a == "--drop-image-after" || a == "--short-writes") {
+                   a == "--drop-image-after" || a == "--short-writes" || a == "--gadget" ||
+                   a == "--usb-serial" || a == "--usb-product-id" || a == "--status-repeat" ||
+                   a == "--unplug-after-image" || a == "--stop-reading-after-image" ||
+                   a == "--unasked-status") {
             const std::optional<std::string> v = value();
             if (!v) return std::nullopt;
             if (a == "--listen") {
@@ -170,6 +189,7 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
                 if (!n) return bad(*v);
                 o.printer.dropAfterBytes = static_cast<size_t>(*n);
             } else if (a == "--link") {
+                linkGiven = true;
                 if (*v == "tcp") {
                     o.printer.link = LinkKind::Tcp;
                 } else if (*v == "usb") {
@@ -203,6 +223,28 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
                 const auto n = number(*v, UINT32_MAX);
                 if (!n) return bad(*v);
                 o.printer.dropAfterImageBytes = static_cast<size_t>(*n);
+            } else if (a == "--gadget") {
+                if (v->empty() || (*v)[0] != '/') return bad(*v);
+                o.gadgetNode = *v;
+            } else if (a == "--usb-serial") {
+                o.usbSerial = *v;
+            } else if (a == "--usb-product-id") {
+                const auto n = number(*v, 0xFFFF);
+                if (!n) return bad(*v);
+                o.usbProductId = static_cast<uint16_t>(*n);
+            } else if (a == "--status-repeat" || a == "--unasked-status") {
+                const auto n = number(*v, 3600000);
+                if (!n || *n == 0) return bad(*v);
+                if (a == "--status-repeat") {
+                    o.statusRepeatMs = static_cast<uint32_t>(*n);
+                } else {
+                    o.unaskedStatusMs = static_cast<uint32_t>(*n);
+                }
+            } else if (a == "--unplug-after-image" || a == "--stop-reading-after-image") {
+                const auto n = number(*v, UINT32_MAX);
+                if (!n) return bad(*v);
+                (a == "--unplug-after-image" ? o.unplugAfterImageBytes
+                                             : o.stopReadingAfterImageBytes) = static_cast<size_t>(*n);
             } else if (a == "--short-writes") {
                 const auto n = number(*v, 1u << 20);
                 if (!n || *n == 0) return bad(*v);
@@ -214,6 +256,9 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
         }
     }
     if (busy) o.printer.statusByte4 |= 0x20;
+    // A gadget is a USB printer unless told otherwise.
+    if (!o.gadgetNode.empty() && !linkGiven) o.printer.link = LinkKind::Usb;
+    if (!o.gadgetNode.empty() && o.usbSerial.empty()) o.usbSerial = serialNamingModel(o.printer.deviceId);
     // A connection carries replies to requests only: no status of its own
     // between requests, which a stream would repeat without end.
     o.printer.statusAtPowerUp = false;
@@ -221,11 +266,12 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
     return o;
 }
 
-std::string exitSummary(const PrinterModel& model, size_t connectionsServed) {
+namespace {
+
+std::string flashLines(const PrinterModel& model) {
     const FlashSummary flash = model.flashSummary();
     const std::vector<uint8_t> image = model.flashImage();
     std::string out;
-    out += "connections served: " + std::to_string(connectionsServed) + "\n";
     out += "bytes received: " + std::to_string(model.received().size()) + "\n";
     out += "flashes: " + std::to_string(flash.flashes) + "\n";
     out += "flash-mode bytes: " + std::to_string(image.size()) +
@@ -234,6 +280,32 @@ std::string exitSummary(const PrinterModel& model, size_t connectionsServed) {
     out += "firmware before: " + flash.versionBefore + "\n";
     out += "firmware after: " + flash.versionNow + "\n";
     out += "printer state: " + std::string(flashPhaseName(flash.phase)) + "\n";
+    return out;
+}
+
+}  // namespace
+
+std::string exitSummary(const PrinterModel& model, size_t connectionsServed) {
+    return "connections served: " + std::to_string(connectionsServed) + "\n" + flashLines(model);
+}
+
+std::string gadgetExitSummary(const PrinterModel& model, size_t plugs) {
+    return "times plugged in: " + std::to_string(plugs) + "\n" + flashLines(model);
+}
+
+std::string serialNamingModel(const std::string& deviceId) {
+    static const char digits[] = "0123456789ABCDEF";
+    const size_t key = deviceId.find("MDL:");
+    if (key == std::string::npos) return {};
+    const size_t from = key + 4;
+    const size_t end = deviceId.find(';', from);
+    const std::string model =
+        deviceId.substr(from, end == std::string::npos ? std::string::npos : end - from);
+    std::string out;
+    for (unsigned char c : model) {
+        out += digits[c >> 4];
+        out += digits[c & 0x0F];
+    }
     return out;
 }
 

@@ -479,6 +479,17 @@ bool PrinterModel::hasPending() const {
     return !pending_.empty() || idleStatusAppliesLocked();
 }
 
+std::optional<std::vector<uint8_t>> PrinterModel::pendingStatus() const {
+    std::lock_guard lock(mutex_);
+    if (config_.link == LinkKind::Tcp || config_.zor1Family || config_.silent || dropped_ ||
+        flash_.silent || offlineLocked() ||
+        (flash_.phase != FlashPhase::Idle && flash_.phase != FlashPhase::Requested &&
+         flash_.phase != FlashPhase::Resetting)) {
+        return std::nullopt;
+    }
+    return statusReplyLocked('S');
+}
+
 std::optional<std::string> PrinterModel::queryDeviceId() {
     std::lock_guard lock(mutex_);
     settleLocked(true);

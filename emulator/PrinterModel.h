@@ -153,6 +153,10 @@ public:
     // bounded by replySplit). Empty when nothing is pending.
     std::vector<uint8_t> read(size_t capacity);
     bool hasPending() const;
+    // The S status a printer on a local link keeps pending for the host in
+    // its present state, whether or not statusStaysPending is set; nothing
+    // while it does not answer (ZOR1 family, silent, in flash mode, away).
+    std::optional<std::vector<uint8_t>> pendingStatus() const;
 
     // The device-ID query of a local port; nothing when the printer does
     // not answer it. In flash mode it is a poll (see above).

@@ -44,6 +44,13 @@ bool holdsFlashReady(const std::array<uint8_t, kStatusReplySize>& reply, uint32_
     return received.find(kFlashReady) != std::string_view::npos;
 }
 
+// Each request's status reply must be the next thing read: whatever the
+// printer sent before it (a status it offered unasked) is dropped first.
+bool writeRequest(Context& ctx, platform::DeviceHandle handle, const std::array<uint8_t, 4>& request) {
+    ctx.sys.deviceIo().discardStaleInput(handle);
+    return writeWholeBlock(ctx, handle, request.data(), request.size());
+}
+
 bool fail(Context& ctx, const std::string& text) {
     platform::box(ctx.ui(), text);
     return false;
@@ -66,7 +73,7 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
 
     if (!printer.isZor1Family) {
         ctx.clock().sleepMs(500);
-        if (!writeWholeBlock(ctx, handle, kFlashModeRequest.data(), kFlashModeRequest.size())) {
+        if (!writeRequest(ctx, handle, kFlashModeRequest)) {
             return fail(ctx, "Error 1bFR");
         }
         ctx.clock().sleepMs(100);
@@ -74,7 +81,7 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
             return fail(ctx, "Could not read status back");
         }
         ctx.clock().sleepMs(100);
-        if (!writeWholeBlock(ctx, handle, kFlashReadyRequest.data(), kFlashReadyRequest.size())) {
+        if (!writeRequest(ctx, handle, kFlashReadyRequest)) {
             return fail(ctx, "Error 1bIA");
         }
         ctx.clock().sleepMs(500);

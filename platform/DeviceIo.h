@@ -63,6 +63,17 @@ public:
     [[nodiscard]] virtual bool getCommTimeouts(DeviceHandle handle, CommTimeouts& timeouts) = 0;
     [[nodiscard]] virtual bool setCommTimeouts(DeviceHandle handle, const CommTimeouts& timeouts) = 0;
 
+    // Drops what the device sent that no read has asked for yet, so that
+    // the first read after a request brings the answer to that request
+    // rather than something older. Drivers that fetch ahead of the reads
+    // hold such bytes (usblp keeps a read outstanding at all times);
+    // devices that deliver only when read hold none. Returns the bytes
+    // dropped; bounded in time like every call.
+    virtual size_t discardStaleInput(DeviceHandle handle) {
+        (void)handle;
+        return 0;
+    }
+
     // False for a handle that is not open.
     [[nodiscard]] virtual bool close(DeviceHandle handle) = 0;
 

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   libcups2-dev cups-daemon cups-client cups-ipp-utils
   qt6-base-dev fonts-dejavu-core xvfb xauth
+  qemu-system-x86 busybox-static cpio
 )
 missing=()
 for p in "${packages[@]}"; do

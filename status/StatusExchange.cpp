@@ -39,10 +39,13 @@ void lineAndBreak(platform::Services& sys, std::string_view text) {
 bool isStatusKind(uint8_t c) { return c == 'S' || c == 'N' || c == 'E' || c == 'C'; }
 bool isPrintable(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
 
+// What the printer sent before the request would be read as its answer:
+// the pending status was read and judged already, so anything older goes.
 // A request the device took only in part never reached the printer whole;
 // waiting for its answer would misread whatever comes back.
-bool writeAll(platform::Services& sys, platform::DeviceHandle port, const uint8_t* data,
-              uint32_t length) {
+bool writeRequest(platform::Services& sys, platform::DeviceHandle port, const uint8_t* data,
+                  uint32_t length) {
+    sys.deviceIo().discardStaleInput(port);
     size_t taken = 0;
     return sys.deviceIo().write(port, data, length, taken) && taken == length;
 }
@@ -128,7 +131,7 @@ bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, 
 
     sys.clock().sleepMs(100);
     if (!request && requestLength != 0) return false;
-    if (!writeAll(sys, port, request, requestLength)) return false;
+    if (!writeRequest(sys, port, request, requestLength)) return false;
     lineAndBreak(sys, kWroteRequestLine);
     sys.clock().sleepMs(100);
 
@@ -186,7 +189,7 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
     const StatusTypeCommandHW& entry = statusTypeCommandArrayHW[static_cast<size_t>(row)];
 
     line(sys, "ReadCommandStatus - Valid specific status command string\r\n");
-    if (!writeAll(sys, port, entry.request.data(), entry.requestLength)) return false;
+    if (!writeRequest(sys, port, entry.request.data(), entry.requestLength)) return false;
     lineAndBreak(sys, kWroteRequestLine);
 
     line(sys, "ReadCommandStatus - Get Status, Specific or HeartBeat\r\n");

@@ -1,5 +1,5 @@
-// kvprinter-emu: an emulated KV printer on a TCP port, for trying kvflash
-// without a printer.
+// kvprinter-emu: an emulated KV printer on a TCP port, or on the device
+// side of a USB printer gadget, for trying kvflash without a printer.
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "emulator/EmuOptions.h"
+#include "emulator/GadgetServer.h"
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
+#include "platform/linux/LinuxUsbGadget.h"
 #include "platform/linux/PosixNetwork.h"
 
 namespace {
@@ -20,6 +22,37 @@ volatile std::sig_atomic_t stopSignal = 0;
 extern "C" void onSignal(int signalNumber) { stopSignal = signalNumber; }
 
 void logLine(const std::string& line) { std::fprintf(stderr, "kvprinter-emu: %s\n", line.c_str()); }
+
+void waitForStopSignal() {
+    while (stopSignal == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    logLine(std::string("stopping on ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM"));
+}
+
+int serveOnGadget(const kv::emulator::EmuOptions& options, kv::emulator::PrinterModel& model,
+                  kv::platform::Clock& clock) {
+    using namespace kv::emulator;
+    kv::platform::linux_impl::LinuxUsbGadgetOptions gadgetOptions;
+    gadgetOptions.node = options.gadgetNode;
+    gadgetOptions.serial = options.usbSerial;
+    gadgetOptions.productId = options.usbProductId;
+    kv::platform::linux_impl::LinuxUsbGadget gadget(gadgetOptions);
+    GadgetServer::Options serverOptions;
+    serverOptions.statusRepeatMs = options.statusRepeatMs;
+    serverOptions.pieceGapMs = options.pieceGapMs;
+    serverOptions.unplugAfterImageBytes = options.unplugAfterImageBytes;
+    serverOptions.stopReadingAfterImageBytes = options.stopReadingAfterImageBytes;
+    serverOptions.unaskedStatusMs = options.unaskedStatusMs;
+    serverOptions.log = logLine;
+    GadgetServer server(model, gadget, clock, serverOptions);
+    if (!server.start()) return 1;
+    std::printf("%s\n", options.gadgetNode.c_str());
+    std::fflush(stdout);
+    waitForStopSignal();
+    server.stop();
+    std::fputs(gadgetExitSummary(model, server.plugs()).c_str(), stdout);
+    std::fflush(stdout);
+    return 0;
+}
 
 }  // namespace
 
@@ -43,6 +76,7 @@ int main(int argc, char** argv) {
     // The reset after a flash runs on real time here.
     kv::platform::RealClock clock;
     PrinterModel model(options->printer, &clock);
+    if (!options->gadgetNode.empty()) return serveOnGadget(*options, model, clock);
     kv::platform::linux_impl::PosixNetwork network;
     TcpServer::Options serverOptions;
     serverOptions.address = options->listenAddress;
@@ -55,8 +89,7 @@ int main(int argc, char** argv) {
     std::printf("%u\n", static_cast<unsigned>(server.port()));
     std::fflush(stdout);
 
-    while (stopSignal == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    logLine(std::string("stopping on ") + (stopSignal == SIGINT ? "SIGINT" : "SIGTERM"));
+    waitForStopSignal();
     server.stop();
     logLine("served " + std::to_string(server.connectionsServed()) + " connections, received " +
             std::to_string(model.received().size()) + " bytes");

@@ -41,6 +41,10 @@ constexpr uint32_t kReturnAtOnce = 0xFFFFFFFF;
 // lp has no poll of its own (it always reports ready), so a device that
 // keeps saying "try again" is retried at this pace rather than in a spin.
 constexpr auto kRetryStep = std::chrono::milliseconds(10);
+// Stale input: how long a quiet device is watched for bytes on their way,
+// and the bound of the whole discarding against one that keeps talking.
+constexpr auto kDiscardSettle = std::chrono::milliseconds(50);
+constexpr auto kDiscardBound = std::chrono::milliseconds(500);
 
 std::string lower(std::string_view text) {
     std::string out(text);
@@ -78,6 +82,17 @@ int pollFor(int fd, short events, SteadyClock::time_point deadline) {
     pollfd p{fd, events, 0};
     const int r = ::poll(&p, 1, ms);
     return r;
+}
+
+// usblp ends the transfer that was under way when the printer was pulled
+// out with EIO, and only the calls after it with ENODEV; a device that
+// hangs up within a moment of an EIO is gone, and says so.
+constexpr int kHangUpWaitMs = 100;
+
+int deviceError(int fd, int err) {
+    if (err != EIO && err != EPROTO) return err;
+    pollfd p{fd, 0, 0};
+    return ::poll(&p, 1, kHangUpWaitMs) == 1 && (p.revents & POLLHUP) ? ENODEV : err;
 }
 
 std::optional<std::string> readSmallFile(const fs::path& file) {
@@ -228,7 +243,7 @@ bool LinuxDeviceIo::read(DeviceHandle handle, uint8_t* buffer, size_t capacity,
         if (n == 0) return true;
         if (errno == EINTR) continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            fail(errno);
+            fail(deviceError(fd, errno));
             return false;
         }
         if (SteadyClock::now() >= deadline) return true;
@@ -270,7 +285,7 @@ bool LinuxDeviceIo::write(DeviceHandle handle, const uint8_t* data, size_t lengt
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            fail(errno);
+            fail(deviceError(fd, errno));
             ok = false;
             break;
         }
@@ -289,11 +304,11 @@ bool LinuxDeviceIo::write(DeviceHandle handle, const uint8_t* data, size_t lengt
         }
         readySaid = r > 0;
     }
-    // A write that timed out is stuck; waiting for it again at close would
-    // only double the wait.
-    if (ok && taken > 0) {
+    // A write that timed out is stuck, and the blocks taken before it wait
+    // behind it; waiting for them again at close would only double the wait.
+    if (!ok || taken > 0) {
         std::lock_guard lock(mutex_);
-        if (auto it = open_.find(fd); it != open_.end()) it->second.unsettledWrite = true;
+        if (auto it = open_.find(fd); it != open_.end()) it->second.unsettledWrite = ok;
     }
     return ok;
 }
@@ -370,6 +385,29 @@ bool LinuxDeviceIo::setCommTimeouts(DeviceHandle handle, const CommTimeouts& tim
     }
     it->second.timeouts = timeouts;
     return true;
+}
+
+size_t LinuxDeviceIo::discardStaleInput(DeviceHandle handle) {
+    Open h;
+    if (!lookup(handle, h) || h.kind != Kind::Usb) return 0;
+    const int fd = static_cast<int>(handle.value);
+    const auto deadline = SteadyClock::now() + kDiscardBound;
+    std::array<uint8_t, 1024> scratch{};
+    size_t dropped = 0;
+    while (SteadyClock::now() < deadline) {
+        const ssize_t n = ::read(fd, scratch.data(), scratch.size());
+        if (n > 0) {
+            dropped += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        // Gone or failing: the request's own write will say so.
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
+        // Nothing held (or a zero-length packet): wait a moment for what is
+        // already on its way.
+        if (pollFor(fd, POLLIN, std::min(deadline, SteadyClock::now() + kDiscardSettle)) <= 0) break;
+    }
+    return dropped;
 }
 
 bool LinuxDeviceIo::close(DeviceHandle handle) {

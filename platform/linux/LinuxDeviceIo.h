@@ -60,6 +60,10 @@ public:
                        size_t& obtained) override;
     bool getCommTimeouts(DeviceHandle handle, CommTimeouts& timeouts) override;
     bool setCommTimeouts(DeviceHandle handle, const CommTimeouts& timeouts) override;
+    // USB: reads and drops what usblp fetched ahead, and what arrives
+    // within a short settling time after it. Parallel ports hold nothing
+    // ahead: a read there is a reverse transfer of its own.
+    size_t discardStaleInput(DeviceHandle handle) override;
     bool close(DeviceHandle handle) override;
     uint32_t lastError() const override;
 

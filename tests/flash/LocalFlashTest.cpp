@@ -516,6 +516,46 @@ TEST(LocalFlash, ShortWritesAreWrittenToTheEnd) {
     expectCleanEnd(w);
 }
 
+// usblp fetches ahead of the reads, so what the printer sent before a
+// request would be read as its answer: every request (status, flash mode)
+// goes out right after stale input was dropped; the image blocks, which
+// get no answer, and the ZOR1 programming command do not wait for that.
+TEST(LocalFlash, EveryRequestFollowsADiscardOfStaleInput) {
+    struct Case {
+        const char* name;
+        PrinterConfig printer;
+        std::vector<size_t> requestSizes;   // each must follow a discard
+        std::vector<size_t> unaskedSizes;   // none may
+    };
+    for (const Case& c :
+         {Case{"ESC requests", localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW3004F;FWV:V4.10;"),
+               {3, 4}, {512}},
+          Case{"ZOR1 requests", zorPrinter(kZor12Id), {3, 6}, {9, 8192}}}) {
+        SCOPED_TRACE(c.name);
+        LocalFlashWorld w;
+        w.attach(c.printer);
+        w.find();
+        w.image(imageBytes(20000, "R6.10", 3));
+        ASSERT_TRUE(w.flash().ended);
+        const std::vector<size_t> events = w.faulty.events();
+        std::map<size_t, size_t> seen;
+        for (size_t i = 0; i < events.size(); ++i) {
+            const size_t n = events[i];
+            if (n == testing::FaultyDeviceIo::kDiscard) continue;
+            ++seen[n];
+            const bool afterDiscard = i > 0 && events[i - 1] == testing::FaultyDeviceIo::kDiscard;
+            if (std::count(c.requestSizes.begin(), c.requestSizes.end(), n)) {
+                EXPECT_TRUE(afterDiscard) << "a " << n << "-byte request at event " << i;
+            }
+            if (std::count(c.unaskedSizes.begin(), c.unaskedSizes.end(), n)) {
+                EXPECT_FALSE(afterDiscard) << "a " << n << "-byte write at event " << i;
+            }
+        }
+        for (size_t n : c.requestSizes) EXPECT_GT(seen[n], 0u) << n;
+        for (size_t n : c.unaskedSizes) EXPECT_GT(seen[n], 0u) << n;
+    }
+}
+
 TEST(LocalFlash, RefusedWhileAFlashRuns) {
     LocalFlashWorld w;
     w.attach(localPrinter(LinkKind::Usb, kLogicBd2Id));

@@ -87,8 +87,9 @@ private:
     std::map<platform::Control, std::vector<Timed>> timed_;
 };
 
-// Forwards to the simulated devices; records the size of every write, and
-// fails the writes a test picks (with an I/O error code).
+// Forwards to the simulated devices; records the size of every write (and,
+// in the same order, every discarding of stale input as 0), and fails the
+// writes a test picks (with an I/O error code).
 class FaultyDeviceIo final : public platform::DeviceIo {
 public:
     static constexpr uint32_t kInjectedError = 5;  // EIO
@@ -103,7 +104,16 @@ public:
     }
     std::vector<size_t> writeSizes() const {
         std::lock_guard lock(mutex_);
-        return sizes_;
+        std::vector<size_t> out;
+        for (size_t n : events_)
+            if (n != kDiscard) out.push_back(n);
+        return out;
+    }
+    static constexpr size_t kDiscard = 0;
+    // Write sizes and discards, in the order they came.
+    std::vector<size_t> events() const {
+        std::lock_guard lock(mutex_);
+        return events_;
     }
 
     platform::DeviceHandle open(const std::string& path, platform::ShareMode share) override {
@@ -118,7 +128,7 @@ public:
         bool fail = false;
         {
             std::lock_guard lock(mutex_);
-            sizes_.push_back(length);
+            events_.push_back(length);
             fail = failWrite_ && failWrite_(data, length);
         }
         if (fail) {
@@ -138,6 +148,13 @@ public:
     }
     bool setCommTimeouts(platform::DeviceHandle h, const platform::CommTimeouts& t) override {
         return keep(inner_.setCommTimeouts(h, t));
+    }
+    size_t discardStaleInput(platform::DeviceHandle h) override {
+        {
+            std::lock_guard lock(mutex_);
+            events_.push_back(kDiscard);
+        }
+        return inner_.discardStaleInput(h);
     }
     bool close(platform::DeviceHandle h) override { return keep(inner_.close(h)); }
     uint32_t lastError() const override {
@@ -163,7 +180,7 @@ private:
     platform::DeviceIo& inner_;
     mutable std::mutex mutex_;
     WritePredicate failWrite_;
-    std::vector<size_t> sizes_;
+    std::vector<size_t> events_;
     std::map<std::thread::id, bool> injected_;
 };
 
