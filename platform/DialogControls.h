@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -43,6 +44,15 @@ std::string_view controlName(Control control);
 // The dialog item id of a control (1013 for statusText, ...).
 int controlId(Control control);
 
+// Where a transfer is, as numbers for a progress bar: seconds for the start
+// delay and the reset wait, bytes for the data.
+enum class TransferPhase { None, StartDelay, Data, ResetWait };
+struct TransferProgress {
+    TransferPhase phase = TransferPhase::None;
+    uint64_t done = 0;
+    uint64_t total = 0;
+};
+
 // Callable from any thread. A worker's changes reach the UI thread without
 // the UI thread ever waiting for the worker.
 class DialogControls {
@@ -51,6 +61,7 @@ public:
     virtual void setText(Control control, const std::string& text) = 0;
     virtual void enable(Control control, bool enabled) = 0;
     virtual void show(Control control, bool visible) = 0;
+    virtual void setProgress(const TransferProgress&) {}
 };
 
 }  // namespace kv::platform

@@ -2,6 +2,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Printf.h"
+
 namespace kv::platform {
 
 // The debug trace. Lines are written exactly as given (a trailing "\r\n"
@@ -14,7 +16,7 @@ public:
 
 // printf-style line. Only literal formats belong here; device data goes in
 // as an argument, escaped with escapeDeviceText.
-void tracef(Trace& trace, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void tracef(Trace& trace, const char* format, ...) KV_PRINTF(2, 3);
 
 // Bytes from a printer made safe for a trace line: printable ASCII stays,
 // everything else becomes \xHH (and the backslash itself \\).
