@@ -63,7 +63,7 @@ void DetectAutoLoad(Context& ctx) {
     const std::string& path = s.modulePath;
     if (path.size() < 8) return;
     if (!endsWithIgnoringCase(path, "AUTO.EXE")) return;
-    const size_t slash = path.rfind('/');
+    const size_t slash = path.rfind(files.folderSeparator());
     if (slash == std::string::npos) return;
     const std::string folder = path.substr(0, slash + 1);
 

@@ -6,19 +6,14 @@
 #include <vector>
 
 #include "state/Context.h"
-#include "app/IdentifyCommand.h"
 #include "app/MainDialog.h"
 #include "app/QueueCommands.h"
 #include "app/Startup.h"
+#include "main/ConsoleRun.h"
 #include "main/Options.h"
 #include "main/World.h"
 #include "platform/linux/SigwaitTermination.h"
 #include "spooler/QueueJournal.h"
-#include "ui/console/ConsoleDialogControls.h"
-#include "ui/console/ConsoleDialogHost.h"
-#include "ui/console/ConsoleSession.h"
-#include "ui/console/ConsoleUi.h"
-#include "ui/template/DialogTemplate.h"
 #ifdef KVFLASH_HAVE_QT
 #include "ui/qt/QtFrontEnd.h"
 #endif
@@ -27,54 +22,12 @@ namespace kv::entry {
 
 namespace {
 
-constexpr const char* kVersionText = "kvflash 4.0.2.2";
-
 bool desktopAvailable() {
 #ifdef KVFLASH_HAVE_QT
     return ui::desktopAvailable();
 #else
     return false;
 #endif
-}
-
-// Waits until a running worker (and its re-probe) has ended; the worker's
-// own steps are all bounded. By the flag: an earlier worker's end that
-// nobody took must not count for this one.
-void waitForFlashEnd(AppState& state) {
-    while (!state.workerSignal.waitWhileRunning(state.flashInProgress, std::chrono::seconds(1))) {
-    }
-}
-
-// What --simulate runs in a terminal when no command is given: the whole
-// road of one flash with the bundled demo image.
-std::vector<ConsoleCommand> demoCommands() {
-    return {{ConsoleCommand::Kind::Find, {}},
-            {ConsoleCommand::Kind::Select, KVFLASH_DEMO_IMAGE},
-            {ConsoleCommand::Kind::Flash, {}}};
-}
-
-int runConsole(Context& ctx, const Options& options, bool implicitConsole) {
-    ui::ConsoleUi consoleUi(stdout, options.yes);
-    ui::ConsoleDialogControls controls(stdout, ui::ConsoleDialogControls::templateStates());
-    ui::ConsoleDialogHost host(stdout, ui::mainDialogFrame().title);
-    ctx.sys.wired.ui = &consoleUi;
-    ctx.sys.wired.controls = &controls;
-
-    if (auto code = runStartupChecks(ctx)) return *code;
-    // What could not be put back was shown; the program goes on.
-    (void)restoreJournalAtStartup(ctx.sys);
-
-    std::vector<ConsoleCommand> commands = options.commands;
-    if (commands.empty() && implicitConsole && options.simulate && ctx.state.autoLoadMode == 0) {
-        commands = demoCommands();
-    }
-    MainDialog dialog(ctx, host);
-    ui::ConsoleSession session({dialog, controls, host, consoleUi, ctx.clock(), stdout,
-                                [&ctx] { return ctx.state.flashInProgress.load(); },
-                                [&ctx] { waitForFlashEnd(ctx.state); }});
-    const int code = session.run(commands);
-    waitForFlashEnd(ctx.state);
-    return code;
 }
 
 #ifdef KVFLASH_HAVE_QT
@@ -121,18 +74,7 @@ int runKvflash(int argc, char** argv) {
     platform::Services& sys = world->sys;
 
     if (options.identify || options.listQueues || options.restoreQueues) {
-        ui::ConsoleUi consoleUi(stdout, options.yes);
-        sys.wired.ui = &consoleUi;
-        AppState state;
-        Context ctx{state, sys};
-        if (options.listQueues) return listQueues(sys, std::cout);
-        if (options.restoreQueues) return restoreQueues(sys, std::cout);
-        // A network printer only: no local port or queue is touched, so no
-        // instance lock or administrator rights are needed.
-        std::string report;
-        const int code = runIdentifyCommand(ctx, *options.identify, report);
-        std::fputs(report.c_str(), code == 2 ? stderr : stdout);
-        return code;
+        return runMaintenance(sys, options);
     }
 
     AppState state;
@@ -145,11 +87,13 @@ int runKvflash(int argc, char** argv) {
         ~StopWatching() { signals.stop(); }
     } stopWatching{termination};
     const bool implicitConsole = !options.console && !desktopAvailable();
-    if (options.console || implicitConsole) return runConsole(ctx, options, implicitConsole);
+    if (options.console || implicitConsole) {
+        return runConsole(ctx, options, implicitConsole, KVFLASH_DEMO_IMAGE);
+    }
 #ifdef KVFLASH_HAVE_QT
     return runWindow(ctx, argc, argv);
 #else
-    return runConsole(ctx, options, true);
+    return runConsole(ctx, options, true, KVFLASH_DEMO_IMAGE);
 #endif
 }
 

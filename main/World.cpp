@@ -1,7 +1,6 @@
 #include "main/World.h"
 
-#include "emulator/PrinterModel.h"
-#include "link/UsbConfig.h"
+#include "main/SimulatedPrinters.h"
 #include "platform/linux/AtomicFile.h"
 #include "platform/linux/CupsSpooler.h"
 #include "platform/linux/FlockInstanceLock.h"
@@ -66,16 +65,6 @@ private:
     lx::AtomicFile journal_;
 };
 
-std::shared_ptr<emulator::PrinterModel> makePrinter(const std::string& deviceId,
-                                                    emulator::LinkKind link,
-                                                    platform::Clock* clock) {
-    emulator::PrinterConfig config;
-    config.link = link;
-    config.deviceId = deviceId;
-    config.zor1Family = deviceId.find("MDL:ZOR1") != std::string::npos;
-    return std::make_shared<emulator::PrinterModel>(config, clock);
-}
-
 class SimulatedWorld final : public CommonWorld {
 public:
     SimulatedWorld(const Options& options, const std::string& argv0)
@@ -92,21 +81,7 @@ public:
         sys.wired.spooler = &spooler_;
         sys.wired.queueJournal = &journal_;
 
-        std::vector<std::string> usb = options.simUsb;
-        if (!options.customSimulatedWorld()) usb.push_back(kDefaultSimulatedId);
-        uint16_t product = 1;
-        for (const std::string& id : usb) {
-            const std::string serial = "SIM" + std::to_string(1000 + product);
-            enumerator_.plugUsbPrinter(kKvUsbVendorId, product++, serial,
-                                       makePrinter(id, emulator::LinkKind::Usb, clock));
-        }
-        for (int port = 0; port < 3; ++port) {
-            // One printer per port; the last one given wins.
-            if (options.simLpt[port].empty()) continue;
-            devices_.attach("LPT" + std::to_string(port + 1) + ":",
-                            makePrinter(options.simLpt[port].back(),
-                                        emulator::LinkKind::Parallel, clock));
-        }
+        attachSimulatedPrinters(options, devices_, enumerator_, clock);
     }
 
 private:

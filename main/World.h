@@ -25,7 +25,4 @@ std::unique_ptr<World> makeRealWorld(const Options& options, const std::string& 
 // with --fast.
 std::unique_ptr<World> makeSimulatedWorld(const Options& options, const std::string& argv0);
 
-inline constexpr const char* kDefaultSimulatedId =
-    "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
-
 }  // namespace kv::entry

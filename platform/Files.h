@@ -12,6 +12,8 @@ public:
     // Names (not paths) of the entries of a folder that match *.bin ignoring
     // case, in the folder's own order. An unreadable folder gives none.
     virtual std::vector<std::string> binFilesIn(const std::string& folder) = 0;
+    // The character that ends a folder's name in executablePath().
+    virtual char folderSeparator() const { return '/'; }
 };
 
 }  // namespace kv::platform

@@ -8,7 +8,10 @@ packages=(
   libgtest-dev libgmock-dev
   libcups2-dev cups-daemon cups-client cups-ipp-utils
   qt6-base-dev fonts-dejavu-core xvfb xauth
+  # The kernel tests: a virtual machine booting Debian's kernel.
   qemu-system-x86 busybox-static cpio
+  # The Windows build: cross compiler, GoogleTest sources, Wine to test it.
+  g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine wine64
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -19,10 +19,6 @@ namespace kv::ui {
 
 namespace {
 
-// Where the progress bar sits: inside the program group, under the two
-// program lines and aligned with them.
-constexpr DialogRect kProgressRect{80, 124, 181, 8};
-
 constexpr const char* kMultiLineProperty = "kvMultiLine";
 
 BaseUnits baseUnitsOf(const QFont& font) {
@@ -74,7 +70,7 @@ QtDialogWindow::QtDialogWindow(QWidget* parent) : QDialog(parent) {
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("transferProgress"));
-    progress_->setGeometry(toPixels(kProgressRect));
+    progress_->setGeometry(toPixels(kTransferProgressRect));
     progress_->setTextVisible(true);
     progress_->setFocusPolicy(Qt::NoFocus);
     progress_->hide();

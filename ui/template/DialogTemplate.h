@@ -46,6 +46,11 @@ struct DialogFrame {
     int fontPoints;
 };
 
+// The transfer's progress bar, which the front ends add to the template:
+// inside the program group, under the two program lines and aligned with
+// them.
+inline constexpr DialogRect kTransferProgressRect{80, 124, 181, 8};
+
 const DialogFrame& mainDialogFrame();
 std::span<const DialogItem> mainDialogItems();
 

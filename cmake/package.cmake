@@ -1,0 +1,22 @@
+# The Windows ZIP: the window program, the terminal program, kvimage, the
+# demo image and a short README, all in one folder. No DLL goes with them:
+# everything is linked statically.
+foreach(_program kvflash kvflash-cli kvimage)
+  if(TARGET ${_program})
+    install(TARGETS ${_program} RUNTIME DESTINATION .)
+  endif()
+endforeach()
+set(KVFLASH_DEMO_IMAGE_FILE "" CACHE FILEPATH "The demo image to ship (made by the Linux build's kvimage)")
+if(KVFLASH_DEMO_IMAGE_FILE)
+  install(FILES ${KVFLASH_DEMO_IMAGE_FILE} DESTINATION .)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/docs/windows/README.txt DESTINATION .)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME kvflash)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_SYSTEM_NAME win64)
+set(CPACK_PACKAGE_FILE_NAME kvflash-${PROJECT_VERSION}-win64)
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

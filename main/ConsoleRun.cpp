@@ -1,0 +1,72 @@
+#include "main/ConsoleRun.h"
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "app/IdentifyCommand.h"
+#include "app/MainDialog.h"
+#include "app/QueueCommands.h"
+#include "app/Startup.h"
+#include "spooler/QueueJournal.h"
+#include "ui/console/ConsoleDialogControls.h"
+#include "ui/console/ConsoleDialogHost.h"
+#include "ui/console/ConsoleSession.h"
+#include "ui/console/ConsoleUi.h"
+#include "ui/template/DialogTemplate.h"
+
+namespace kv::entry {
+
+// By the flag: an earlier worker's end that nobody took must not count for
+// this one.
+void waitForFlashEnd(AppState& state) {
+    while (!state.workerSignal.waitWhileRunning(state.flashInProgress, std::chrono::seconds(1))) {
+    }
+}
+
+int runMaintenance(platform::Services& sys, const Options& options) {
+    ui::ConsoleUi consoleUi(stdout, options.yes);
+    sys.wired.ui = &consoleUi;
+    AppState state;
+    Context ctx{state, sys};
+    if (options.listQueues) return listQueues(sys, std::cout);
+    if (options.restoreQueues) return restoreQueues(sys, std::cout);
+    // A network printer only: no local port or queue is touched, so no
+    // instance lock or administrator rights are needed.
+    std::string report;
+    const int code = runIdentifyCommand(ctx, *options.identify, report);
+    std::fputs(report.c_str(), code == 2 ? stderr : stdout);
+    return code;
+}
+
+int runConsole(Context& ctx, const Options& options, bool demoWhenIdle,
+               const std::string& demoImage) {
+    ui::ConsoleUi consoleUi(stdout, options.yes);
+    ui::ConsoleDialogControls controls(stdout, ui::ConsoleDialogControls::templateStates());
+    ui::ConsoleDialogHost host(stdout, ui::mainDialogFrame().title);
+    ctx.sys.wired.ui = &consoleUi;
+    ctx.sys.wired.controls = &controls;
+
+    if (auto code = runStartupChecks(ctx)) return *code;
+    // What could not be put back was shown; the program goes on.
+    (void)restoreJournalAtStartup(ctx.sys);
+
+    std::vector<ui::ConsoleCommand> commands = options.commands;
+    // What --simulate runs when no command is given: the whole road of one
+    // flash with the bundled demo image.
+    if (commands.empty() && demoWhenIdle && options.simulate && ctx.state.autoLoadMode == 0) {
+        commands = {{ui::ConsoleCommand::Kind::Find, {}},
+                    {ui::ConsoleCommand::Kind::Select, demoImage},
+                    {ui::ConsoleCommand::Kind::Flash, {}}};
+    }
+    MainDialog dialog(ctx, host);
+    ui::ConsoleSession session({dialog, controls, host, consoleUi, ctx.clock(), stdout,
+                                [&ctx] { return ctx.state.flashInProgress.load(); },
+                                [&ctx] { waitForFlashEnd(ctx.state); }});
+    const int code = session.run(commands);
+    waitForFlashEnd(ctx.state);
+    return code;
+}
+
+}  // namespace kv::entry

@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+
+#include "state/Context.h"
+#include "main/Options.h"
+
+namespace kv::entry {
+
+inline constexpr const char* kVersionText = "kvflash 4.0.2.2";
+
+// Waits until a running worker (and its re-probe) has ended; the worker's
+// own steps are all bounded.
+void waitForFlashEnd(AppState& state);
+
+// --identify, --list-queues or --restore-queues, in the terminal: their
+// exit code. Only for options that ask for one of them.
+int runMaintenance(platform::Services& sys, const Options& options);
+
+// The terminal front end: start-up checks, the journal of an earlier run,
+// then the commands. With no command, a simulated world and `demoWhenIdle`,
+// the demo's find, select `demoImage`, flash.
+int runConsole(Context& ctx, const Options& options, bool demoWhenIdle,
+               const std::string& demoImage);
+
+}  // namespace kv::entry

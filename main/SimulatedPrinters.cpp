@@ -1,0 +1,44 @@
+#include "main/SimulatedPrinters.h"
+
+#include <memory>
+
+#include "emulator/PrinterModel.h"
+#include "link/UsbConfig.h"
+
+namespace kv::entry {
+
+namespace {
+
+std::shared_ptr<emulator::PrinterModel> makePrinter(const std::string& deviceId,
+                                                    emulator::LinkKind link,
+                                                    platform::Clock* clock) {
+    emulator::PrinterConfig config;
+    config.link = link;
+    config.deviceId = deviceId;
+    config.zor1Family = deviceId.find("MDL:ZOR1") != std::string::npos;
+    return std::make_shared<emulator::PrinterModel>(config, clock);
+}
+
+}  // namespace
+
+void attachSimulatedPrinters(const Options& options, emulator::SimDeviceIo& devices,
+                             emulator::SimDeviceEnumerator& enumerator,
+                             platform::Clock* clock) {
+    std::vector<std::string> usb = options.simUsb;
+    if (!options.customSimulatedWorld()) usb.push_back(kDefaultSimulatedId);
+    uint16_t product = 1;
+    for (const std::string& id : usb) {
+        const std::string serial = "SIM" + std::to_string(1000 + product);
+        enumerator.plugUsbPrinter(kKvUsbVendorId, product++, serial,
+                                  makePrinter(id, emulator::LinkKind::Usb, clock));
+    }
+    for (int port = 0; port < 3; ++port) {
+        // One printer per port; the last one given wins.
+        if (options.simLpt[port].empty()) continue;
+        devices.attach(
+            "LPT" + std::to_string(port + 1) + ":",
+            makePrinter(options.simLpt[port].back(), emulator::LinkKind::Parallel, clock));
+    }
+}
+
+}  // namespace kv::entry

@@ -1,0 +1,104 @@
+#include "main/win32/Win32World.h"
+
+#include "main/SimulatedPrinters.h"
+#include "platform/sim/MemoryFile.h"
+#include "platform/sim/MemorySpooler.h"
+#include "platform/sim/VirtualClock.h"
+#include "platform/win32/DebugStringTrace.h"
+#include "platform/win32/JournalFile.h"
+#include "platform/win32/MutexInstanceLock.h"
+#include "platform/win32/SetupDiEnumerator.h"
+#include "platform/win32/TokenAdmin.h"
+#include "platform/win32/Win32DeviceIo.h"
+#include "platform/win32/Win32Files.h"
+#include "platform/win32/Win32Threads.h"
+#include "platform/win32/WinsockNetwork.h"
+#include "platform/win32/WinspoolSpooler.h"
+
+namespace kv::entry {
+
+namespace {
+
+namespace win = platform::win32;
+namespace sim = platform::sim;
+
+// What every world shares: trace, executable path, instance lock, admin
+// check, network and threads. (Keeping the machine awake during a transfer
+// with SetThreadExecutionState is not part of the platform services yet.)
+class CommonWorld : public World {
+public:
+    explicit CommonWorld(const Options& options) : trace_(options.trace) {
+        sys.wired.trace = &trace_;
+        sys.wired.files = &files_;
+        sys.wired.instanceLock = &lock_;
+        sys.wired.admin = &admin_;
+        sys.wired.network = &network_;
+        sys.wired.threads = &threads_;
+    }
+
+private:
+    win::DebugStringTrace trace_;
+    win::Win32Files files_;
+    win::MutexInstanceLock lock_;
+    win::TokenAdmin admin_;
+    win::WinsockNetwork network_;
+    win::Win32Threads threads_;
+};
+
+class RealWorld final : public CommonWorld {
+public:
+    explicit RealWorld(const Options& options)
+        : CommonWorld(options), journal_(win::JournalFile::queueJournalPath()) {
+        sys.wired.clock = &clock_;
+        sys.wired.deviceIo = &deviceIo_;
+        sys.wired.enumerator = &enumerator_;
+        sys.wired.spooler = &spooler_;
+        sys.wired.queueJournal = &journal_;
+    }
+
+private:
+    platform::RealClock clock_;
+    win::Win32DeviceIo deviceIo_;
+    win::SetupDiEnumerator enumerator_;
+    win::WinspoolSpooler spooler_;
+    win::JournalFile journal_;
+};
+
+class SimulatedWorld final : public CommonWorld {
+public:
+    explicit SimulatedWorld(const Options& options)
+        : CommonWorld(options),
+          enumerator_(&devices_),
+          spooler_(sim::MemorySpooler::defaultWorld()) {
+        simulated = true;
+        platform::Clock* clock = &realClock_;
+        if (options.fast) clock = &virtualClock_;
+        sys.wired.clock = clock;
+        sys.wired.deviceIo = &devices_;
+        sys.wired.enumerator = &enumerator_;
+        // A demo never touches the machine's real print queues or journal.
+        sys.wired.spooler = &spooler_;
+        sys.wired.queueJournal = &journal_;
+        attachSimulatedPrinters(options, devices_, enumerator_, clock);
+    }
+
+private:
+    platform::RealClock realClock_;
+    sim::VirtualClock virtualClock_;
+    sim::SimDeviceIo devices_;
+    sim::SimDeviceEnumerator enumerator_;
+    sim::MemorySpooler spooler_;
+    sim::MemoryFile journal_;
+};
+
+}  // namespace
+
+std::unique_ptr<World> makeWin32RealWorld(const Options& options) {
+    return std::make_unique<RealWorld>(options);
+}
+
+std::unique_ptr<World> makeWin32SimulatedWorld(const Options& options) {
+    return std::make_unique<SimulatedWorld>(options);
+}
+
+}  // namespace kv::entry

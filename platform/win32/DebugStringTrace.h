@@ -1,0 +1,17 @@
+#pragma once
+#include "platform/Trace.h"
+
+namespace kv::platform::win32 {
+
+// Each line goes whole to OutputDebugStringA, where a debugger or a
+// debug-output viewer shows it; optionally echoed to stderr.
+class DebugStringTrace final : public Trace {
+public:
+    explicit DebugStringTrace(bool echoToStderr = false) : echo_(echoToStderr) {}
+    void write(std::string_view line) override;
+
+private:
+    bool echo_;
+};
+
+}  // namespace kv::platform::win32

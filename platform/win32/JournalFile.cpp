@@ -1,0 +1,117 @@
+#include "platform/win32/JournalFile.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace kv::platform::win32 {
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+bool makeFolders(const std::string& folder) {
+    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const std::string parent = folderOf(folder);
+    // A drive root ("C:") or the top of a relative path ends the climb.
+    if (parent != folder && parent != "." && parent.size() > 2 && !makeFolders(parent)) {
+        return false;
+    }
+    return ::CreateDirectoryA(folder.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::string environment(const char* name) {
+    char value[MAX_PATH] = {};
+    const DWORD n = ::GetEnvironmentVariableA(name, value, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::string(value, n) : std::string();
+}
+
+struct File {
+    HANDLE h;
+    explicit File(HANDLE handle) : h(handle) {}
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File() {
+        if (h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+    }
+};
+
+}  // namespace
+
+JournalFile::JournalFile(std::string path) : path_(std::move(path)) {}
+
+bool JournalFile::exists() {
+    return ::GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::string> JournalFile::read() {
+    File file(::CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.h == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        DWORD n = 0;
+        if (!::ReadFile(file.h, buffer, sizeof buffer, &n, nullptr)) return std::nullopt;
+        if (n == 0) break;
+        content.append(buffer, n);
+    }
+    return content;
+}
+
+bool JournalFile::replace(const std::string& content) {
+    if (!makeFolders(folderOf(path_))) return false;
+    const std::string temp = path_ + ".tmp." + std::to_string(::GetCurrentProcessId());
+    {
+        File file(::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.h == INVALID_HANDLE_VALUE) return false;
+        size_t done = 0;
+        bool ok = true;
+        while (ok && done < content.size()) {
+            DWORD n = 0;
+            const DWORD part = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1 << 20));
+            ok = ::WriteFile(file.h, content.data() + done, part, &n, nullptr) && n > 0;
+            done += n;
+        }
+        if (!ok || !::FlushFileBuffers(file.h)) {
+            ::CloseHandle(file.h);
+            file.h = INVALID_HANDLE_VALUE;
+            ::DeleteFileA(temp.c_str());
+            return false;
+        }
+    }
+    if (!::MoveFileExA(temp.c_str(), path_.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileA(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool JournalFile::remove() {
+    if (::DeleteFileA(path_.c_str())) return true;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+std::string JournalFile::queueJournalPath() {
+    std::string folder = environment("KVFLASH_STATE_DIR");
+    if (folder.empty()) {
+        const std::string data = environment("ProgramData");
+        if (!data.empty()) folder = data + "\\kvflash";
+    }
+    if (folder.empty()) {
+        char exe[MAX_PATH] = {};
+        const DWORD n = ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+        folder = n > 0 && n < MAX_PATH ? folderOf(std::string(exe, n)) : std::string(".");
+    }
+    return folder + "\\print-queues.journal";
+}
+
+}  // namespace kv::platform::win32

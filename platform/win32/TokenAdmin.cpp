@@ -1,0 +1,41 @@
+#include "platform/win32/TokenAdmin.h"
+
+#include <windows.h>
+
+namespace kv::platform::win32 {
+
+namespace {
+using CheckTokenMembershipFn = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
+}
+
+bool TokenAdmin::isAdministrator() {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
+                                    0, 0, 0, 0, 0, &administrators)) {
+        outcome_ = Outcome::SidFailed;
+        return false;
+    }
+    HMODULE advapi = ::LoadLibraryA("Advapi32.dll");
+    if (!advapi) {
+        ::FreeSid(administrators);
+        outcome_ = Outcome::LibraryMissing;
+        return true;
+    }
+    const auto check = reinterpret_cast<CheckTokenMembershipFn>(
+        reinterpret_cast<void*>(::GetProcAddress(advapi, "CheckTokenMembership")));
+    BOOL member = FALSE;
+    if (!check) {
+        outcome_ = Outcome::FunctionMissing;
+    } else if (!check(nullptr, administrators, &member)) {
+        member = FALSE;
+        outcome_ = Outcome::CallFailed;
+    } else {
+        outcome_ = member ? Outcome::Member : Outcome::NotMember;
+    }
+    ::FreeSid(administrators);
+    ::FreeLibrary(advapi);
+    return member != FALSE;
+}
+
+}  // namespace kv::platform::win32

@@ -1,0 +1,29 @@
+#include "platform/win32/Win32Files.h"
+
+#include <windows.h>
+
+namespace kv::platform::win32 {
+
+std::string Win32Files::executablePath() {
+    char path[MAX_PATH] = {};
+    // At most MAX_PATH - 1 characters; a longer path comes back cut.
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path, length < MAX_PATH ? length : MAX_PATH - 1);
+}
+
+std::vector<std::string> Win32Files::binFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::string pattern = folder;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+    pattern += "*.bin";
+    WIN32_FIND_DATAA found{};
+    HANDLE search = ::FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        names.emplace_back(found.cFileName);
+    } while (::FindNextFileA(search, &found));
+    ::FindClose(search);
+    return names;
+}
+
+}  // namespace kv::platform::win32

@@ -1,0 +1,16 @@
+#pragma once
+#include "platform/Files.h"
+
+namespace kv::platform::win32 {
+
+// The executable's own path (GetModuleFileNameA) and the "*.bin" search of
+// a folder (FindFirstFileA). The search reports every entry the pattern
+// matches, folders included, in the file system's order.
+class Win32Files final : public Files {
+public:
+    std::string executablePath() override;
+    std::vector<std::string> binFilesIn(const std::string& folder) override;
+    char folderSeparator() const override { return '\\'; }
+};
+
+}  // namespace kv::platform::win32

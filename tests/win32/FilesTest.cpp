@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "state/Context.h"
+#include "app/Startup.h"
+#include "platform/win32/Win32Files.h"
+#include "tests/win32/Win32TestSupport.h"
+
+namespace kv::testing {
+namespace {
+
+using platform::win32::Win32Files;
+
+constexpr const char* kAutoLoadGate = "KVTEST_AUTOLOAD_CHILD";
+
+std::vector<std::string> sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Every entry "*.bin" matches counts, a folder too, in any case.
+TEST(Win32Files, BinSearchCountsEveryMatchingEntry) {
+    TempFolder folder;
+    for (const char* name : {"a.bin", "B.BIN", "c.txt", "d.bin.txt", "e.Bin"}) {
+        ASSERT_TRUE(writeFile(folder.path() + name, "x"));
+    }
+    ASSERT_TRUE(::CreateDirectoryA((folder.path() + "images.bin").c_str(), nullptr));
+    Win32Files files;
+    EXPECT_EQ(sorted(files.binFilesIn(folder.path())),
+              (std::vector<std::string>{"B.BIN", "a.bin", "e.Bin", "images.bin"}));
+    // Without the trailing separator the same folder is searched.
+    std::string bare = folder.path();
+    bare.pop_back();
+    EXPECT_EQ(files.binFilesIn(bare).size(), 4u);
+    EXPECT_TRUE(files.binFilesIn(folder.path() + "missing\\").empty());
+}
+
+TEST(AutoLoadChild, DISABLED_Detect) {
+    if (!environment(kAutoLoadGate)) GTEST_SKIP() << "runs as a renamed copy of this program";
+    AppState state;
+    platform::NullTrace trace;
+    Win32Files files;
+    platform::Services sys;
+    sys.wired.trace = &trace;
+    sys.wired.files = &files;
+    Context ctx{state, sys};
+    DetectAutoLoad(ctx);
+    std::printf("\nmodule=%s\nmode=%d\nname=%s\npath=%s\n", state.modulePath.c_str(),
+                state.autoLoadMode, state.autoLoadFileName.c_str(), state.autoLoadFilePath.c_str());
+}
+
+// The program's own name and folder decide automatic loading: a copy of
+// this program under each name runs the detection on its own path.
+TEST(Win32Files, AutoLoadFollowsTheProgramsNameAndFolder) {
+    struct Case {
+        const char* program;
+        std::vector<std::string> binFiles;
+        int mode;
+        const char* file;
+    };
+    const Case cases[] = {
+        {"fwauto.exe", {"image.bin"}, 1, "image.bin"},
+        {"FwAuto.EXE", {"image.bin"}, 1, "image.bin"},
+        {"fwauto.exe", {"one.bin", "two.bin"}, 0, ""},
+        {"fwauto.exe", {}, 0, ""},
+        {"kvflash.exe", {"image.bin"}, 0, ""},
+        {"autoexe.exe", {"image.bin"}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + " beside " + std::to_string(c.binFiles.size()) +
+                     " images");
+        TempFolder folder;
+        const std::string program = folder.path() + c.program;
+        ASSERT_TRUE(::CopyFileA(selfPath().c_str(), program.c_str(), FALSE));
+        for (const std::string& bin : c.binFiles) ASSERT_TRUE(writeFile(folder.path() + bin, "x"));
+        const ProcessResult r = runProcess(
+            program, "--gtest_also_run_disabled_tests --gtest_filter=AutoLoadChild.DISABLED_Detect",
+            {{kAutoLoadGate, "1"}});
+        ASSERT_TRUE(r.finished) << r.out;
+        EXPECT_EQ(field(r.out, "module"), program);
+        EXPECT_EQ(field(r.out, "mode"), std::to_string(c.mode));
+        EXPECT_EQ(field(r.out, "name"), std::string(c.file));
+        EXPECT_EQ(field(r.out, "path"), c.mode ? folder.path() + c.file : std::string());
+    }
+}
+
+}  // namespace
+}  // namespace kv::testing

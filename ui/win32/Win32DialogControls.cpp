@@ -1,0 +1,38 @@
+#include "ui/win32/Win32DialogControls.h"
+
+#include <windows.h>
+
+namespace kv::ui {
+
+namespace {
+HWND control(Win32DialogWindow& window, platform::Control c) {
+    return static_cast<HWND>(window.item(platform::controlId(c)));
+}
+}  // namespace
+
+void Win32DialogControls::setText(platform::Control c, const std::string& text) {
+    if (HWND h = control(window_, c)) {
+        ::SendMessageA(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+}
+
+void Win32DialogControls::enable(platform::Control c, bool enabled) {
+    window_.runOnUi([&] {
+        if (HWND h = control(window_, c)) ::EnableWindow(h, enabled ? TRUE : FALSE);
+    });
+}
+
+void Win32DialogControls::show(platform::Control c, bool visible) {
+    window_.runOnUi([&] {
+        if (HWND h = control(window_, c)) ::ShowWindow(h, visible ? SW_SHOWNA : SW_HIDE);
+        // Every transfer's local ending hides the Flash button; so does every
+        // road outside a transfer.
+        if (c == platform::Control::flashButton && !visible) window_.applyProgress({});
+    });
+}
+
+void Win32DialogControls::setProgress(const platform::TransferProgress& progress) {
+    window_.runOnUi([&] { window_.applyProgress(progress); });
+}
+
+}  // namespace kv::ui

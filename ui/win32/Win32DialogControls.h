@@ -1,0 +1,25 @@
+#pragma once
+#include "platform/DialogControls.h"
+#include "ui/win32/Win32DialogWindow.h"
+
+namespace kv::ui {
+
+// The dialog's controls for the code that writes to them, from any thread:
+// a text goes as a window-text message (WM_SETTEXT) sent to the control,
+// the other changes as a message sent to the dialog; the caller waits until
+// the UI thread has handled it. Changes after the dialog has gone are
+// dropped.
+class Win32DialogControls final : public platform::DialogControls {
+public:
+    explicit Win32DialogControls(Win32DialogWindow& window) : window_(window) {}
+
+    void setText(platform::Control control, const std::string& text) override;
+    void enable(platform::Control control, bool enabled) override;
+    void show(platform::Control control, bool visible) override;
+    void setProgress(const platform::TransferProgress& progress) override;
+
+private:
+    Win32DialogWindow& window_;
+};
+
+}  // namespace kv::ui

@@ -1,0 +1,43 @@
+#include "ui/win32/Win32DialogHost.h"
+
+#include <windows.h>
+
+namespace kv::ui {
+
+namespace {
+HWND dialogOf(Win32DialogWindow& window) { return static_cast<HWND>(window.hwnd()); }
+// The title is read as the dialog did: at most 1023 characters.
+constexpr int kTitleCapacity = 1024;
+}  // namespace
+
+std::string Win32DialogHost::title() {
+    std::string text;
+    window_.runOnUi([&] {
+        char buffer[kTitleCapacity] = {};
+        const int n = ::GetWindowTextA(dialogOf(window_), buffer, kTitleCapacity);
+        text.assign(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+    });
+    return text;
+}
+
+void Win32DialogHost::setTitle(const std::string& title) {
+    window_.runOnUi([&] { ::SetWindowTextA(dialogOf(window_), title.c_str()); });
+}
+
+void Win32DialogHost::startTimer(int id, unsigned intervalMs) {
+    window_.runOnUi(
+        [&] { ::SetTimer(dialogOf(window_), static_cast<UINT_PTR>(id), intervalMs, nullptr); });
+}
+
+void Win32DialogHost::stopTimer(int id) {
+    window_.runOnUi([&] { ::KillTimer(dialogOf(window_), static_cast<UINT_PTR>(id)); });
+}
+
+void Win32DialogHost::endDialog(int result) {
+    window_.runOnUi([&] {
+        ended_ = true;
+        ::EndDialog(dialogOf(window_), result);
+    });
+}
+
+}  // namespace kv::ui
