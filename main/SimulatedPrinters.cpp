@@ -41,4 +41,18 @@ void attachSimulatedPrinters(const Options& options, emulator::SimDeviceIo& devi
     }
 }
 
+SimulatedMachine::SimulatedMachine(const Options& options)
+    : clock_(options.fast ? static_cast<platform::Clock*>(&virtualClock_) : &realClock_),
+      spooler_(platform::sim::MemorySpooler::defaultWorld()) {
+    attachSimulatedPrinters(options, devices_, enumerator_, clock_);
+}
+
+void SimulatedMachine::wireInto(platform::Services& sys) {
+    sys.wired.clock = clock_;
+    sys.wired.deviceIo = &devices_;
+    sys.wired.enumerator = &enumerator_;
+    sys.wired.spooler = &spooler_;
+    sys.wired.queueJournal = &journal_;
+}
+
 }  // namespace kv::entry

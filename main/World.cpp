@@ -10,18 +10,12 @@
 #include "platform/linux/PthreadThreads.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
 #include "platform/linux/SyslogTrace.h"
-#include "platform/sim/MemoryFile.h"
-#include "platform/sim/MemorySpooler.h"
-#include "emulator/sim/SimDeviceEnumerator.h"
-#include "emulator/sim/SimDeviceIo.h"
-#include "platform/sim/VirtualClock.h"
 
 namespace kv::entry {
 
 namespace {
 
 namespace lx = platform::linux_impl;
-namespace sim = platform::sim;
 
 // What every world shares: trace, executable path, instance lock, admin
 // check and the network.
@@ -67,30 +61,13 @@ private:
 
 class SimulatedWorld final : public CommonWorld {
 public:
-    SimulatedWorld(const Options& options, const std::string& argv0)
-        : CommonWorld(options, argv0),
-          enumerator_(&devices_),
-          spooler_(sim::MemorySpooler::defaultWorld()) {
+    SimulatedWorld(const Options& options, const std::string& argv0) : CommonWorld(options, argv0), machine_(options) {
         simulated = true;
-        platform::Clock* clock = &realClock_;
-        if (options.fast) clock = &virtualClock_;
-        sys.wired.clock = clock;
-        sys.wired.deviceIo = &devices_;
-        sys.wired.enumerator = &enumerator_;
-        // A demo never touches the machine's real print queues or journal.
-        sys.wired.spooler = &spooler_;
-        sys.wired.queueJournal = &journal_;
-
-        attachSimulatedPrinters(options, devices_, enumerator_, clock);
+        machine_.wireInto(sys);
     }
 
 private:
-    platform::RealClock realClock_;
-    sim::VirtualClock virtualClock_;
-    emulator::SimDeviceIo devices_;
-    emulator::SimDeviceEnumerator enumerator_;
-    sim::MemorySpooler spooler_;
-    sim::MemoryFile journal_;
+    SimulatedMachine machine_;
 };
 
 }  // namespace

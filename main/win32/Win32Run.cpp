@@ -95,7 +95,8 @@ int runWin32Window(void* instance, const std::vector<std::string>& args) {
     ctx.sys.wired.ui = &window.ui();
     ctx.sys.wired.controls = &window.controls();
     if (auto code = runStartupChecks(ctx)) return *code;
-    restoreJournalAtStartup(ctx.sys);
+    // What could not be put back was shown; the program goes on.
+    (void)restoreJournalAtStartup(ctx.sys);
     MainDialog dialog(ctx, window.host());
     ui::Win32FrontEnd::Hooks hooks;
     hooks.transferRunning = [&ctx] { return ctx.state.flashInProgress.load(); };

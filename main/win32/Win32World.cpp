@@ -1,9 +1,6 @@
 #include "main/win32/Win32World.h"
 
 #include "main/SimulatedPrinters.h"
-#include "platform/sim/MemoryFile.h"
-#include "platform/sim/MemorySpooler.h"
-#include "platform/sim/VirtualClock.h"
 #include "platform/win32/DebugStringTrace.h"
 #include "platform/win32/JournalFile.h"
 #include "platform/win32/MutexInstanceLock.h"
@@ -20,7 +17,6 @@ namespace kv::entry {
 namespace {
 
 namespace win = platform::win32;
-namespace sim = platform::sim;
 
 // What every world shares: trace, executable path, instance lock, admin
 // check, network and threads. (Keeping the machine awake during a transfer
@@ -66,29 +62,13 @@ private:
 
 class SimulatedWorld final : public CommonWorld {
 public:
-    explicit SimulatedWorld(const Options& options)
-        : CommonWorld(options),
-          enumerator_(&devices_),
-          spooler_(sim::MemorySpooler::defaultWorld()) {
+    explicit SimulatedWorld(const Options& options) : CommonWorld(options), machine_(options) {
         simulated = true;
-        platform::Clock* clock = &realClock_;
-        if (options.fast) clock = &virtualClock_;
-        sys.wired.clock = clock;
-        sys.wired.deviceIo = &devices_;
-        sys.wired.enumerator = &enumerator_;
-        // A demo never touches the machine's real print queues or journal.
-        sys.wired.spooler = &spooler_;
-        sys.wired.queueJournal = &journal_;
-        attachSimulatedPrinters(options, devices_, enumerator_, clock);
+        machine_.wireInto(sys);
     }
 
 private:
-    platform::RealClock realClock_;
-    sim::VirtualClock virtualClock_;
-    sim::SimDeviceIo devices_;
-    sim::SimDeviceEnumerator enumerator_;
-    sim::MemorySpooler spooler_;
-    sim::MemoryFile journal_;
+    SimulatedMachine machine_;
 };
 
 }  // namespace
