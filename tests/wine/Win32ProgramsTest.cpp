@@ -73,7 +73,7 @@ TEST_F(Win32Programs, EthernetFlashThroughWinsockDeliversTheImageWhole) {
     std::printf("%s", summary.c_str());
     const std::string bytes = readAll(KVFLASH_DEMO_IMAGE);
     const std::string sha =
-        emulator::sha256Hex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        sha256Hex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     EXPECT_NE(summary.find("flash-mode bytes: " + std::to_string(bytes.size()) + "\n"),
               std::string::npos)
         << summary;
