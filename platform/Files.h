@@ -10,7 +10,8 @@ public:
     // Full path of the running program as it was started.
     virtual std::string executablePath() = 0;
     // Names (not paths) of the entries of a folder that match *.bin ignoring
-    // case, in the folder's own order. An unreadable folder gives none.
+    // case, folders among them, in the folder's own order. An unreadable
+    // folder gives none.
     virtual std::vector<std::string> binFilesIn(const std::string& folder) = 0;
     // The character that ends a folder's name in executablePath().
     virtual char folderSeparator() const { return '/'; }

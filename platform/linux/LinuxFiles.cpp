@@ -44,8 +44,9 @@ std::vector<std::string> LinuxFiles::binFilesIn(const std::string& folder) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
                                             ::closedir);
     if (!dir) return names;
+    // Every entry counts, folders too, as the search of a name pattern sees
+    // them ("." and ".." never end in ".bin").
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (entry->d_type == DT_DIR) continue;
         if (endsWithBinIgnoringCase(entry->d_name)) names.emplace_back(entry->d_name);
     }
     return names;

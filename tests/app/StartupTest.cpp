@@ -16,7 +16,14 @@ namespace fs = std::filesystem;
 // A folder for the lock file and the images beside a program.
 struct Folder : testing::TempDir {
     std::string path() const { return str(); }
-    void touch(const std::string& name) const { std::ofstream(file(name)) << "x"; }
+    // A name ending in '/' makes a folder.
+    void touch(const std::string& name) const {
+        if (name.ends_with('/')) {
+            fs::create_directory(file(name.substr(0, name.size() - 1)));
+        } else {
+            std::ofstream(file(name)) << "x";
+        }
+    }
 };
 
 // One run's services, with the lock file and executable placed by the test.
@@ -113,6 +120,8 @@ INSTANTIATE_TEST_SUITE_P(
         AutoLoadCase{"UpperCaseImage", "FWAUTO.EXE", {"IMAGE.BIN"}, true, "IMAGE.BIN"},
         AutoLoadCase{"MixedCaseName", "Auto.Exe", {"a.Bin"}, true, "a.Bin"},
         AutoLoadCase{"TwoImages", "fwauto.exe", {"a.bin", "b.bin"}, false, ""},
+        // A folder named like an image is a match of the search as well.
+        AutoLoadCase{"ImageAndBinFolder", "fwauto.exe", {"image.bin", "d.bin/"}, false, ""},
         AutoLoadCase{"NoImage", "fwauto.exe", {"a.txt"}, false, ""},
         AutoLoadCase{"OldSuffix", "AUTO.EXE.old", {"a.bin"}, false, ""},
         AutoLoadCase{"NoDot", "AUTOEXE.EXE", {"a.bin"}, false, ""},
