@@ -128,15 +128,19 @@ INSTANTIATE_TEST_SUITE_P(
         AutoLoadCase{"PlainName", "kvflash", {"a.bin"}, false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An executable path of the test's choosing, beside one image.
+struct FixedFiles : platform::Files {
+    std::string exe;
+    std::string executablePath() override { return exe; }
+    std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
+    std::optional<std::string> notAFileToOpen(const std::string&) override { return "unused"; }
+};
+
 TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
     Folder dir;
     for (const char* exe : {"", "a", "AUTO.EX", "AUTO.EXE"}) {
         World w(dir.path());
-        struct FixedFiles : platform::Files {
-            std::string exe;
-            std::string executablePath() override { return exe; }
-            std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
-        } files;
+        FixedFiles files;
         files.exe = exe;
         w.sys.wired.files = &files;
         DetectAutoLoad(w.ctx);
@@ -147,10 +151,8 @@ TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
 TEST(Startup, OverlongExecutablePathIsCutBeforeTheNameTest) {
     Folder dir;
     World w(dir.path());
-    struct FixedFiles : platform::Files {
-        std::string executablePath() override { return "/" + std::string(300, 'd') + "/fwauto.exe"; }
-        std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
-    } files;
+    FixedFiles files;
+    files.exe = "/" + std::string(300, 'd') + "/fwauto.exe";
     w.sys.wired.files = &files;
     DetectAutoLoad(w.ctx);
     EXPECT_EQ(w.state.modulePath.size(), 259u);
