@@ -27,7 +27,7 @@ inline constexpr const char* kHelpText =
     "    bin file and click on file proper bin file.\r\n"
     "    Application will determine if selected flash file is correct for printer.\r\n"
     "\n"
-    "3 - Click Flash Printer NOW.\r\n"
+    "3 - Click Flash Printer Now.\r\n"
     "\n"
     "4 - Wait till flash update is complete, verify new version number.";
 

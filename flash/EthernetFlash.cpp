@@ -36,14 +36,16 @@ bool sendRequest(Context& ctx, platform::SocketHandle socket, std::string_view r
                              static_cast<uint32_t>(request.size()), sent);
 }
 
-// Every byte of the block, however many sends that takes. A send that fails,
-// or takes nothing, ends it.
+// Every byte of the block within one send bound, however many sends that
+// takes. A send that fails, or takes nothing, ends it.
 bool sendWholeBlock(Context& ctx, platform::SocketHandle socket, const uint8_t* block,
                     uint32_t length) {
+    platform::SendBudget budget{ctx.sys.network().bounds().sendMs};
     uint32_t done = 0;
     while (done < length) {
         int32_t sent = 0;
-        if (!WriteFileEthernet(ctx.sys, socket, block + done, length - done, sent) || sent <= 0)
+        if (!WriteFileEthernet(ctx.sys, socket, block + done, length - done, sent, budget) ||
+            sent <= 0)
             return false;
         done += static_cast<uint32_t>(sent);
     }

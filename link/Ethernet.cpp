@@ -143,9 +143,15 @@ bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle sock
 
 bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket, const uint8_t* data,
                        uint32_t length, int32_t& bytesSent) {
+    platform::SendBudget budget{sys.network().bounds().sendMs};
+    return WriteFileEthernet(sys, socket, data, length, bytesSent, budget);
+}
+
+bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket, const uint8_t* data,
+                       uint32_t length, int32_t& bytesSent, platform::SendBudget& budget) {
     platform::Trace& t = sys.trace();
     t.write("WriteFileEthernet - Entry");
-    const int64_t sent = sys.network().send(socket, data, data ? length : 0);
+    const int64_t sent = sys.network().sendWithin(socket, data, data ? length : 0, budget);
     bytesSent = sent < 0 ? -1 : static_cast<int32_t>(sent);
     if (sent < 0) {
         t.write("WriteFileEthernet - Error sending data");

@@ -36,6 +36,10 @@ void closeSocket(platform::Services& sys, platform::SocketHandle socket);
 // One send; bytesSent gets its result (-1 on failure).
 [[nodiscard]] bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket, const uint8_t* data,
                        uint32_t length, int32_t& bytesSent);
+// The same within what is left of a bound shared with other sends.
+[[nodiscard]] bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket,
+                                     const uint8_t* data, uint32_t length, int32_t& bytesSent,
+                                     platform::SendBudget& budget);
 // One receive; length is the capacity in and the bytes received out (left
 // as it was on failure).
 [[nodiscard]] bool ReadDataEthernet(platform::Services& sys, platform::SocketHandle socket, uint8_t* buffer,

@@ -26,7 +26,7 @@ void waitForFlashEnd(AppState& state) {
 }
 
 int runMaintenance(platform::Services& sys, const Options& options) {
-    ui::ConsoleUi consoleUi(stdout, options.yes);
+    ui::ConsoleUi consoleUi(stdout, sys.files(), options.yes);
     sys.wired.ui = &consoleUi;
     AppState state;
     Context ctx{state, sys};
@@ -42,7 +42,7 @@ int runMaintenance(platform::Services& sys, const Options& options) {
 
 int runConsole(Context& ctx, const Options& options, bool demoWhenIdle,
                const std::string& demoImage) {
-    ui::ConsoleUi consoleUi(stdout, options.yes);
+    ui::ConsoleUi consoleUi(stdout, ctx.sys.files(), options.yes);
     ui::ConsoleDialogControls controls(stdout, ui::ConsoleDialogControls::templateStates());
     ui::ConsoleDialogHost host(stdout, ui::mainDialogFrame().title);
     ctx.sys.wired.ui = &consoleUi;

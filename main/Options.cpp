@@ -5,8 +5,8 @@
 namespace kv::entry {
 
 const char* const kUsageText =
-    "usage: kvflash [--simulate [--sim-usb ID] [--sim-lpt1 ID] [--sim-lpt2 ID] [--sim-lpt3 ID]"
-    " [--fast]] [--trace]\n"
+    "usage: kvflash [--simulate [--sim-usb ID] [--sim-usb-no-id ID] [--sim-lpt1 ID]"
+    " [--sim-lpt2 ID] [--sim-lpt3 ID] [--fast]] [--trace]\n"
     "       kvflash --console [--yes] [--trace] [--simulate ...] [COMMAND ...]\n"
     "       kvflash --list-queues | --restore-queues | --identify A.B.C.D[:PORT]\n"
     "       kvflash --help | --version\n"
@@ -19,7 +19,8 @@ const char* const kUsageText =
     "  ethernet A.B.C.D[:PORT]  type the address (port 10001 by default), then\n"
     "                           Find Ethernet Printer\n"
     "  select PATH              Select Firmware File; the file dialog answers PATH\n"
-    "                           ('-' cancels it)\n"
+    "                           ('-' cancels it, and so does a path that is not an\n"
+    "                           existing readable file, with the reason on stderr)\n"
     "  flash                    Flash Printer NOW; returns when the transfer and the\n"
     "                           printer's re-identification have ended\n"
     "  ready                    the hidden ready check\n"
@@ -36,6 +37,9 @@ const char* const kUsageText =
     "                   queue with the KV driver \"KV ZOW3004F PT\" on a USB printer and\n"
     "                   a non-KV queue\n"
     "  --sim-usb ID     attach a simulated USB printer with this device ID instead\n"
+    "  --sim-usb-no-id ID  ... one whose device-ID query fails; its USB serial\n"
+    "                   number names the model of ID, so it is counted, but it\n"
+    "                   cannot be identified\n"
     "  --sim-lpt1 ID    ... on LPT1 (likewise --sim-lpt2, --sim-lpt3); repeatable\n"
     "  --fast           every pause in virtual time (simulated world only)\n"
     "  --list-queues    list the local print queues and how a flash treats them\n"
@@ -43,9 +47,11 @@ const char* const kUsageText =
     "  --identify T     identify the network printer at T = A.B.C.D[:PORT]\n"
     "\n"
     "In the terminal every event is one line on stdout: title, text, show, hide,\n"
-    "enable, disable, box and file-dialog. Exit code: 0 when every command ran\n"
-    "and the last flash succeeded, 1 when a command was refused or a flash failed,\n"
-    "2 for a usage error.\n";
+    "enable, disable, box and file-dialog. When the dialog asks the program to\n"
+    "end (a printer that cannot be identified), no further command runs and the\n"
+    "last line is quit. Exit code: 0 when every command ran and the last flash\n"
+    "succeeded, 1 when a command was refused, a flash failed or the run ended on\n"
+    "quit, 2 for a usage error.\n";
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
     ParseResult r;
@@ -59,6 +65,7 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     };
     const std::map<std::string, std::vector<std::string>*> simOptions{
         {"--sim-usb", &o.simUsb},
+        {"--sim-usb-no-id", &o.simUsbNoId},
         {"--sim-lpt1", &o.simLpt[0]},
         {"--sim-lpt2", &o.simLpt[1]},
         {"--sim-lpt3", &o.simLpt[2]},

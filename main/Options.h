@@ -22,11 +22,14 @@ struct Options {
     bool restoreQueues = false;
     std::optional<std::string> identify;
     std::vector<std::string> simUsb;
+    // USB printers whose device-ID query fails (their serial number names them).
+    std::vector<std::string> simUsbNoId;
     std::vector<std::string> simLpt[3];
     std::vector<ConsoleCommand> commands;
 
     bool customSimulatedWorld() const {
-        return !simUsb.empty() || !simLpt[0].empty() || !simLpt[1].empty() || !simLpt[2].empty();
+        return !simUsb.empty() || !simUsbNoId.empty() || !simLpt[0].empty() ||
+               !simLpt[1].empty() || !simLpt[2].empty();
     }
 };
 

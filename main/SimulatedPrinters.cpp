@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "emulator/EmuOptions.h"
 #include "emulator/PrinterModel.h"
 #include "link/UsbConfig.h"
 
@@ -11,11 +12,13 @@ namespace {
 
 std::shared_ptr<emulator::PrinterModel> makePrinter(const std::string& deviceId,
                                                     emulator::LinkKind link,
-                                                    platform::Clock* clock) {
+                                                    platform::Clock* clock,
+                                                    bool deviceIdFails = false) {
     emulator::PrinterConfig config;
     config.link = link;
     config.deviceId = deviceId;
     config.zor1Family = deviceId.find("MDL:ZOR1") != std::string::npos;
+    config.deviceIdQueryFails = deviceIdFails;
     return std::make_shared<emulator::PrinterModel>(config, clock);
 }
 
@@ -31,6 +34,12 @@ void attachSimulatedPrinters(const Options& options, emulator::SimDeviceIo& devi
         const std::string serial = "SIM" + std::to_string(1000 + product);
         enumerator.plugUsbPrinter(kKvUsbVendorId, product++, serial,
                                   makePrinter(id, emulator::LinkKind::Usb, clock));
+    }
+    // Counted through the name their serial number carries, as KV printers'
+    // serial numbers do; asked for their ID, they fail.
+    for (const std::string& id : options.simUsbNoId) {
+        enumerator.plugUsbPrinter(kKvUsbVendorId, product++, emulator::serialNamingModel(id),
+                                  makePrinter(id, emulator::LinkKind::Usb, clock, true));
     }
     for (int port = 0; port < 3; ++port) {
         // One printer per port; the last one given wins.

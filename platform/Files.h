@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,13 @@ public:
     // Full path of the running program as it was started.
     virtual std::string executablePath() = 0;
     // Names (not paths) of the entries of a folder that match *.bin ignoring
-    // case, in the folder's own order. An unreadable folder gives none.
+    // case, folders among them, in the folder's own order. An unreadable
+    // folder gives none.
     virtual std::vector<std::string> binFilesIn(const std::string& folder) = 0;
+    // What a file-open dialog checks before it returns `path`, without
+    // opening it: nothing when it names an existing regular file this
+    // program may read, else a short reason ("no such file", "a folder").
+    virtual std::optional<std::string> notAFileToOpen(const std::string& path) = 0;
     // The character that ends a folder's name in executablePath().
     virtual char folderSeparator() const { return '/'; }
 };

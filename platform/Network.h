@@ -20,6 +20,13 @@ struct NetworkBounds {
     uint32_t sendMs = 30000;
 };
 
+// What is left of one send bound that several sends share (one block of an
+// image, however many sends it takes): each send waits at most what is left
+// and takes off the time it used.
+struct SendBudget {
+    uint32_t leftMs = 0;
+};
+
 // TCP over IPv4. Addresses are 32-bit values in network byte order (the
 // form the dotted-address conversion gives); ports are in host order.
 class Network {
@@ -35,9 +42,16 @@ public:
     virtual SocketHandle openTcp() = 0;
     // Connects within bounds().connectMs.
     [[nodiscard]] virtual bool connect(SocketHandle socket, uint32_t address, uint16_t port) = 0;
-    // One send: the bytes taken (possibly fewer than offered when the
-    // send bound runs out part way), or -1.
-    virtual int64_t send(SocketHandle socket, const uint8_t* data, size_t length) = 0;
+    // One send within `budget`: the bytes taken (fewer than offered when the
+    // budget ran out part way), or -1. A budget that has run out sends
+    // nothing (the error is a time-out).
+    virtual int64_t sendWithin(SocketHandle socket, const uint8_t* data, size_t length,
+                               SendBudget& budget) = 0;
+    // One send with a bound of its own, bounds().sendMs.
+    int64_t send(SocketHandle socket, const uint8_t* data, size_t length) {
+        SendBudget budget{bounds().sendMs};
+        return sendWithin(socket, data, length, budget);
+    }
     // One receive: bytes received, 0 when the peer closed, negative on an
     // error or when bounds().receiveMs ran out.
     virtual int64_t receive(SocketHandle socket, uint8_t* buffer, size_t capacity) = 0;

@@ -156,7 +156,9 @@ void restoreLocked(platform::Services& sys, SpoolerState& sp) {
             const QueueRecord& saved = (*sp.savedQueueInfo)[i];
             const QueueRecord& working = (*sp.workingQueueInfo)[i];
             if (saved.portName.empty() || working.portName.empty()) continue;
-            tracef(trace, "RestorePortsToOriginal - Printer = %s\r\n", saved.printerName.c_str());
+            if (!saved.printerName.empty()) {
+                tracef(trace, "RestorePortsToOriginal - Printer = %s\r\n", saved.printerName.c_str());
+            }
             tracef(trace, "RestorePortsToOriginal - Original port name %s\r\n",
                    saved.portName.c_str());
             if (saved.portName != working.portName) {

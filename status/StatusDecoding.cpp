@@ -118,12 +118,14 @@ bool ProcessKVStatusString(platform::Services& sys, PrinterStatus& status, const
     if (reply) std::copy_n(reply, std::min<uint32_t>(length, head.size()), head.begin());
     platform::tracef(sys.trace(), "ProcessKVStatusString - Status = %2.2X%2.2X\r\n", head[3],
                      head[4]);
-    if (!reply || length == 0) {
-        sys.trace().write("ProcessKVStatusString - return because length = 0\r\n");
+    // The kind letter is judged first, from the reply's first byte even
+    // when its length says 0.
+    if (!reply || !isStatusKind(reply[0])) {
+        sys.trace().write("ProcessKVStatusString - return because not S,N,E,C\r\n");
         return false;
     }
-    if (!isStatusKind(head[0])) {
-        sys.trace().write("ProcessKVStatusString - return because not S,N,E,C\r\n");
+    if (length == 0) {
+        sys.trace().write("ProcessKVStatusString - return because length = 0\r\n");
         return false;
     }
 

@@ -13,7 +13,9 @@ namespace kv {
                            const uint8_t* statusBytes, uint32_t count);
 
 // Traces the reply's status bits and builds the S, N, E and C strings in
-// `status`. A reply shorter than five bytes reads as zeros past its end.
+// `status`. A reply shorter than five bytes reads as zeros past its end;
+// its first byte (the kind letter) is read whatever the length, so a reply
+// that is not null holds at least one byte.
 [[nodiscard]] bool ProcessKVStatusString(platform::Services& sys, PrinterStatus& status, const uint8_t* reply,
                            uint32_t length);
 

@@ -1,10 +1,14 @@
 #include "platform/linux/LinuxFiles.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace kv::platform::linux_impl {
@@ -44,11 +48,24 @@ std::vector<std::string> LinuxFiles::binFilesIn(const std::string& folder) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
                                             ::closedir);
     if (!dir) return names;
+    // Every entry counts, folders too, as the search of a name pattern sees
+    // them ("." and ".." never end in ".bin").
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (entry->d_type == DT_DIR) continue;
         if (endsWithBinIgnoringCase(entry->d_name)) names.emplace_back(entry->d_name);
     }
     return names;
+}
+
+std::optional<std::string> LinuxFiles::notAFileToOpen(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        return errno == ENOENT || path.empty() ? "no such file" : std::strerror(errno);
+    }
+    if (S_ISDIR(st.st_mode)) return "a folder";
+    if (!S_ISREG(st.st_mode)) return "not a regular file";
+    // As this program's effective user, who would open it.
+    if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) return "not readable";
+    return std::nullopt;
 }
 
 }  // namespace kv::platform::linux_impl

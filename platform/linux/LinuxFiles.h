@@ -12,6 +12,7 @@ public:
     explicit LinuxFiles(std::string argv0 = {});
     std::string executablePath() override;
     std::vector<std::string> binFilesIn(const std::string& folder) override;
+    std::optional<std::string> notAFileToOpen(const std::string& path) override;
 
 private:
     std::string path_;

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -21,14 +22,22 @@ int fail(int code) {
     return -1;
 }
 
-// Waits for events on fd until timeoutMs has passed, across interrupted
-// calls. 1: ready, 0: time ran out, -1: error.
-int waitFor(int fd, short events, uint32_t timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+using SteadyClock = std::chrono::steady_clock;
+
+SteadyClock::time_point deadlineIn(uint32_t ms) {
+    return SteadyClock::now() + std::chrono::milliseconds(ms);
+}
+
+int64_t msUntil(SteadyClock::time_point deadline) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now())
+        .count();
+}
+
+// Waits for events on fd until the deadline, across interrupted calls.
+// 1: ready, 0: time ran out, -1: error.
+int waitUntil(int fd, short events, SteadyClock::time_point deadline) {
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int64_t left = msUntil(deadline);
         pollfd p{fd, events, 0};
         const int r = ::poll(&p, 1, left > 0 ? static_cast<int>(left) : 0);
         if (r > 0) return 1;
@@ -38,6 +47,10 @@ int waitFor(int fd, short events, uint32_t timeoutMs) {
         }
         if (errno != EINTR) return fail(errno);
     }
+}
+
+int waitFor(int fd, short events, uint32_t timeoutMs) {
+    return waitUntil(fd, events, deadlineIn(timeoutMs));
 }
 
 sockaddr_in ipv4(uint32_t address, uint16_t port) {
@@ -112,13 +125,20 @@ bool PosixNetwork::connect(SocketHandle socket, uint32_t address, uint16_t port)
     return ok;
 }
 
-int64_t PosixNetwork::send(SocketHandle socket, const uint8_t* data, size_t length) {
+int64_t PosixNetwork::sendWithin(SocketHandle socket, const uint8_t* data, size_t length,
+                                 SendBudget& budget) {
     const int fd = descriptor(socket);
     if (fd < 0) return -1;
     if (length == 0) return 0;
-    const uint32_t boundMs = bounds().sendMs;
+    // One deadline for the whole call: a peer that keeps taking a little
+    // must not stretch it.
+    const auto deadline = deadlineIn(budget.leftMs);
     size_t sent = 0;
     while (sent < length) {
+        if (msUntil(deadline) <= 0) {
+            tlsLastError = ETIMEDOUT;
+            break;
+        }
         const ssize_t n = ::send(fd, data + sent, length - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += static_cast<size_t>(n);
@@ -126,21 +146,23 @@ int64_t PosixNetwork::send(SocketHandle socket, const uint8_t* data, size_t leng
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (waitFor(fd, POLLOUT, boundMs) == 1) continue;
+            if (waitUntil(fd, POLLOUT, deadline) == 1) continue;
         } else {
             tlsLastError = errno;
         }
         break;
     }
+    budget.leftMs = static_cast<uint32_t>(std::max<int64_t>(msUntil(deadline), 0));
     return sent > 0 ? static_cast<int64_t>(sent) : -1;
 }
 
 int64_t PosixNetwork::receive(SocketHandle socket, uint8_t* buffer, size_t capacity) {
     const int fd = descriptor(socket);
     if (fd < 0) return -1;
-    const uint32_t boundMs = bounds().receiveMs;
+    // One deadline across readiness that brings nothing.
+    const auto deadline = deadlineIn(bounds().receiveMs);
     for (;;) {
-        const int ready = waitFor(fd, POLLIN, boundMs);
+        const int ready = waitUntil(fd, POLLIN, deadline);
         if (ready != 1) return -1;
         const ssize_t n = ::recv(fd, buffer, capacity, MSG_DONTWAIT);
         if (n >= 0) return n;

@@ -19,7 +19,8 @@ public:
 
     SocketHandle openTcp() override;
     bool connect(SocketHandle socket, uint32_t address, uint16_t port) override;
-    int64_t send(SocketHandle socket, const uint8_t* data, size_t length) override;
+    int64_t sendWithin(SocketHandle socket, const uint8_t* data, size_t length,
+                       SendBudget& budget) override;
     int64_t receive(SocketHandle socket, uint8_t* buffer, size_t capacity) override;
     void close(SocketHandle socket) override;
     int lastError() const override;

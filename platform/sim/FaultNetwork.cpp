@@ -1,5 +1,7 @@
 #include "platform/sim/FaultNetwork.h"
 
+#include <algorithm>
+
 namespace kv::platform::sim {
 
 void FaultNetwork::setFaults(const Faults& faults) {
@@ -76,15 +78,20 @@ bool FaultNetwork::connect(SocketHandle socket, uint32_t address, uint16_t port)
     return inner_.connect(socket, address, port);
 }
 
-int64_t FaultNetwork::send(SocketHandle socket, const uint8_t* data, size_t length) {
+int64_t FaultNetwork::sendWithin(SocketHandle socket, const uint8_t* data, size_t length,
+                                 SendBudget& budget) {
     {
         std::lock_guard lock(mutex_);
         bool fails = faults_.sendsBeforeFailure == 0;
         if (faults_.sendsBeforeFailure > 0) --faults_.sendsBeforeFailure;
+        if (faults_.sendCostMs > 0) {
+            fails = fails || budget.leftMs <= faults_.sendCostMs;
+            budget.leftMs -= std::min(budget.leftMs, faults_.sendCostMs);
+        }
         if (injected(fails)) return -1;
         if (faults_.sendLimit > 0 && length > faults_.sendLimit) length = faults_.sendLimit;
     }
-    const int64_t sent = inner_.send(socket, data, length);
+    const int64_t sent = inner_.sendWithin(socket, data, length, budget);
     if (sent > 0) {
         std::lock_guard lock(mutex_);
         bytesSent_ += static_cast<uint64_t>(sent);

@@ -25,6 +25,10 @@ public:
         int errorCode = 10055;  // reported by lastError() for a made-up failure
         // Short sends: at most this many bytes go out per send (0: all).
         size_t sendLimit = 0;
+        // Slow sends, as to a printer that takes a few bytes at a time: each
+        // send uses this much of its budget before the bytes go out; one
+        // given no more than that fails, its bound run out (0: no cost).
+        uint32_t sendCostMs = 0;
     };
     struct Connect {
         uint32_t address;
@@ -45,7 +49,8 @@ public:
     void cleanup() override;
     SocketHandle openTcp() override;
     bool connect(SocketHandle socket, uint32_t address, uint16_t port) override;
-    int64_t send(SocketHandle socket, const uint8_t* data, size_t length) override;
+    int64_t sendWithin(SocketHandle socket, const uint8_t* data, size_t length,
+                       SendBudget& budget) override;
     int64_t receive(SocketHandle socket, uint8_t* buffer, size_t capacity) override;
     void close(SocketHandle socket) override;
     int lastError() const override;

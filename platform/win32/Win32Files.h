@@ -10,6 +10,9 @@ class Win32Files final : public Files {
 public:
     std::string executablePath() override;
     std::vector<std::string> binFilesIn(const std::string& folder) override;
+    // By the entry's attributes; read access is left to the open, as the
+    // system's file dialog leaves it.
+    std::optional<std::string> notAFileToOpen(const std::string& path) override;
     char folderSeparator() const override { return '\\'; }
 };
 

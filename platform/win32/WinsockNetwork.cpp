@@ -162,15 +162,21 @@ bool WinsockNetwork::connect(SocketHandle socket, uint32_t address, uint16_t por
     return true;
 }
 
-int64_t WinsockNetwork::send(SocketHandle socket, const uint8_t* data, size_t length) {
+int64_t WinsockNetwork::sendWithin(SocketHandle socket, const uint8_t* data, size_t length,
+                                   SendBudget& budget) {
     const auto e = find(socket);
     if (!e) return -1;
     if (length == 0) return 0;
     const SOCKET s = static_cast<SOCKET>(e->socket);
-    // One bound for the whole call.
-    const auto deadline = deadlineIn(bounds().sendMs);
+    // One deadline for the whole call: a peer that keeps taking a little
+    // must not stretch it.
+    const auto deadline = deadlineIn(budget.leftMs);
     size_t sent = 0;
     while (sent < length) {
+        if (msUntil(deadline) <= 0) {
+            tlsLastError = WSAETIMEDOUT;
+            break;
+        }
         const int r =
             ::send(s, reinterpret_cast<const char*>(data + sent), chunk(length - sent), 0);
         if (r > 0) {
@@ -184,6 +190,7 @@ int64_t WinsockNetwork::send(SocketHandle socket, const uint8_t* data, size_t le
         }
         break;
     }
+    budget.leftMs = static_cast<uint32_t>(std::max<int64_t>(msUntil(deadline), 0));
     return sent > 0 ? static_cast<int64_t>(sent) : -1;
 }
 

@@ -10,8 +10,9 @@ namespace kv::platform::win32 {
 
 // Network over Windows Sockets 2.2, with the bounds of the Linux build:
 // connect waits at most connectMs, a receive at most receiveMs for its first
-// byte, and a send gives up once sendMs has passed since the call began
-// (the bound does not start again when part of the data goes out).
+// byte, and a send gives up once its budget (sendMs for send()) has passed
+// since the call began (the bound does not start again when part of the
+// data goes out).
 // Handles are numbered afresh for every socket, so a closed one never names
 // a later socket. Thread-safe. Error codes are WSAGetLastError's
 // (10061 refused, 10060 timed out, ...).
@@ -30,7 +31,8 @@ public:
 
     SocketHandle openTcp() override;
     bool connect(SocketHandle socket, uint32_t address, uint16_t port) override;
-    int64_t send(SocketHandle socket, const uint8_t* data, size_t length) override;
+    int64_t sendWithin(SocketHandle socket, const uint8_t* data, size_t length,
+                       SendBudget& budget) override;
     int64_t receive(SocketHandle socket, uint8_t* buffer, size_t capacity) override;
     void close(SocketHandle socket) override;
     int lastError() const override;

@@ -155,13 +155,9 @@ TEST(MainDialog, HelpTextByteForByte) {
     ASSERT_TRUE(w.lastBox());
     EXPECT_EQ(w.lastBox()->caption,
               "........................ Help information ....................");
+    // One literal, as the help text is written down, so it can be compared by eye.
     const std::string expected =
-        "1 - Click Find Printer .....\r\n  If application reports more than 1 printer "
-        "connected\r\n  disconnect or power off printers that are not going to be "
-        "flashed.\r\n\n2 - Click Select firmware file .. navigate to directory containing\r\n    "
-        "bin file and click on file proper bin file.\r\n    Application will determine if "
-        "selected flash file is correct for printer.\r\n\n3 - Click Flash Printer "
-        "NOW.\r\n\n4 - Wait till flash update is complete, verify new version number.";
+        "1 - Click Find Printer .....\r\n  If application reports more than 1 printer connected\r\n  disconnect or power off printers that are not going to be flashed.\r\n\n2 - Click Select firmware file .. navigate to directory containing\r\n    bin file and click on file proper bin file.\r\n    Application will determine if selected flash file is correct for printer.\r\n\n3 - Click Flash Printer Now.\r\n\n4 - Wait till flash update is complete, verify new version number.";
     EXPECT_EQ(w.lastBox()->text, expected);
     EXPECT_EQ(w.lastBox()->buttons, platform::BoxButtons::Ok);
 }

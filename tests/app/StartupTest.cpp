@@ -16,7 +16,14 @@ namespace fs = std::filesystem;
 // A folder for the lock file and the images beside a program.
 struct Folder : testing::TempDir {
     std::string path() const { return str(); }
-    void touch(const std::string& name) const { std::ofstream(file(name)) << "x"; }
+    // A name ending in '/' makes a folder.
+    void touch(const std::string& name) const {
+        if (name.ends_with('/')) {
+            fs::create_directory(file(name.substr(0, name.size() - 1)));
+        } else {
+            std::ofstream(file(name)) << "x";
+        }
+    }
 };
 
 // One run's services, with the lock file and executable placed by the test.
@@ -113,21 +120,27 @@ INSTANTIATE_TEST_SUITE_P(
         AutoLoadCase{"UpperCaseImage", "FWAUTO.EXE", {"IMAGE.BIN"}, true, "IMAGE.BIN"},
         AutoLoadCase{"MixedCaseName", "Auto.Exe", {"a.Bin"}, true, "a.Bin"},
         AutoLoadCase{"TwoImages", "fwauto.exe", {"a.bin", "b.bin"}, false, ""},
+        // A folder named like an image is a match of the search as well.
+        AutoLoadCase{"ImageAndBinFolder", "fwauto.exe", {"image.bin", "d.bin/"}, false, ""},
         AutoLoadCase{"NoImage", "fwauto.exe", {"a.txt"}, false, ""},
         AutoLoadCase{"OldSuffix", "AUTO.EXE.old", {"a.bin"}, false, ""},
         AutoLoadCase{"NoDot", "AUTOEXE.EXE", {"a.bin"}, false, ""},
         AutoLoadCase{"PlainName", "kvflash", {"a.bin"}, false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// An executable path of the test's choosing, beside one image.
+struct FixedFiles : platform::Files {
+    std::string exe;
+    std::string executablePath() override { return exe; }
+    std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
+    std::optional<std::string> notAFileToOpen(const std::string&) override { return "unused"; }
+};
+
 TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
     Folder dir;
     for (const char* exe : {"", "a", "AUTO.EX", "AUTO.EXE"}) {
         World w(dir.path());
-        struct FixedFiles : platform::Files {
-            std::string exe;
-            std::string executablePath() override { return exe; }
-            std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
-        } files;
+        FixedFiles files;
         files.exe = exe;
         w.sys.wired.files = &files;
         DetectAutoLoad(w.ctx);
@@ -138,10 +151,8 @@ TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
 TEST(Startup, OverlongExecutablePathIsCutBeforeTheNameTest) {
     Folder dir;
     World w(dir.path());
-    struct FixedFiles : platform::Files {
-        std::string executablePath() override { return "/" + std::string(300, 'd') + "/fwauto.exe"; }
-        std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
-    } files;
+    FixedFiles files;
+    files.exe = "/" + std::string(300, 'd') + "/fwauto.exe";
     w.sys.wired.files = &files;
     DetectAutoLoad(w.ctx);
     EXPECT_EQ(w.state.modulePath.size(), 259u);

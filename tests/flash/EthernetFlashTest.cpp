@@ -331,6 +331,18 @@ TEST(EthernetFlash, FaultsEndWithTheirMessage) {
         {"block send fails", nullptr, refuseSends(3), 100, true,
          {"Write error = Dec = 10055, Hex = 2747", "Can't get printer ID"},
          "Found Printer - Printer NOT ready", "Programming 0 KBytes"},
+        // One block gets one send bound in all, however many sends it
+        // takes: 1000 bytes at a time, each using 150 of its 1000 ms.
+        {"block outlasts its send bound", nullptr,
+         [](EthernetFlashWorld& w) {
+             platform::sim::FaultNetwork::Faults f;
+             f.sendLimit = 1000;
+             f.sendCostMs = 150;
+             f.errorCode = 10060;
+             w.network.setFaults(f);
+         },
+         16384, true, {"Write error = Dec = 10060, Hex = 274C", "Can't get printer ID"},
+         "Found Printer - Printer NOT ready", "Programming 16 KBytes"},
         {"never comes back", [](auto& c) { c.neverComesBack = true; }, nullptr, 100, true,
          {"Can't get printer ID"}, "Found Printer - Printer NOT ready", "Progamming complete"},
         {"thread does not start", nullptr,
@@ -365,6 +377,9 @@ TEST(EthernetFlash, FaultsEndWithTheirMessage) {
         const auto took = std::chrono::steady_clock::now() - began;
         EXPECT_LT(took, std::chrono::seconds(5)) << "no wait beyond its bound";
 
+        if (c.name == "block outlasts its send bound") {
+            EXPECT_EQ(w.model.flashImage().size(), 6000u) << "six sends fit in the bound";
+        }
         if (c.name == "image file missing") {
             ASSERT_EQ(w.boxTexts().size(), 1u);
             EXPECT_EQ(w.boxTexts()[0].rfind("Could not read the firmware file ", 0), 0u);

@@ -196,6 +196,17 @@ TEST(RestorePortsToOriginal, WithoutSwitchOnlyTracesEntryAndClearsFlag) {
     EXPECT_TRUE(w.spooler.writes().empty());
 }
 
+TEST(RestorePortsToOriginal, QueueWithoutANameGetsNoPrinterLine) {
+    SpoolerWorld w;
+    w.spooler.addQueue(queue("", "IP_2", "Acme"));
+    ASSERT_TRUE(SetPortsToFile(w.sys, w.state, w.printer));
+    w.trace.clear();
+    RestorePortsToOriginal(w.sys, w.state);
+    EXPECT_EQ(w.trace.lines(),
+              (std::vector<std::string>{"RestorePortsToOriginal - Entry\r\n",
+                                        "RestorePortsToOriginal - Original port name IP_2\r\n"}));
+}
+
 TEST(SetPortsToFile, NoQueueAtAllShowsNoDriverBoxAndCountsAsMoved) {
     for (bool unreachable : {false, true}) {
         SCOPED_TRACE(unreachable ? "unreachable" : "empty");

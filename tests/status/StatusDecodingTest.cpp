@@ -114,14 +114,30 @@ TEST(BitwiseStatus, EveryNameInItsOrder) {
     EXPECT_TRUE(w3.trace.contains("ProcessKVStatusString - Bitwise status = 0x8100 "));
 }
 
+// The kind letter is judged before the length: its line is the one written.
 TEST(KvStatusString, RejectsRepliesWithoutKindLetterOrLength) {
-    DecodeWorld w;
-    const Bytes bad{'X', '0', '0', 0x00, 0x00};
-    EXPECT_FALSE(ProcessKVStatusString(w.sys, w.status, bad.data(), 5));
-    EXPECT_TRUE(w.trace.contains("ProcessKVStatusString - return because not S,N,E,C\r\n"));
-    EXPECT_FALSE(ProcessKVStatusString(w.sys, w.status, bad.data(), 0));
-    EXPECT_TRUE(w.trace.contains("ProcessKVStatusString - return because length = 0\r\n"));
-    EXPECT_EQ(w.status.sLength, 0u);
+    struct Case {
+        Bytes reply;
+        uint32_t length;
+        const char* line;
+    };
+    const char* noKind = "ProcessKVStatusString - return because not S,N,E,C\r\n";
+    const char* noLength = "ProcessKVStatusString - return because length = 0\r\n";
+    const Case cases[] = {
+        {{'X', '0', '0', 0x00, 0x00}, 5, noKind},
+        {{'X', '0', '0', 0x00, 0x00}, 0, noKind},
+        {{'S', '0', '0', 0x00, 0x00}, 0, noLength},
+    };
+    for (const Case& c : cases) {
+        DecodeWorld w;
+        SCOPED_TRACE(c.line);
+        EXPECT_FALSE(ProcessKVStatusString(w.sys, w.status, c.reply.data(), c.length));
+        const auto lines = w.trace.lines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), c.line);
+        EXPECT_EQ(w.trace.count(c.line == noKind ? noLength : noKind), 0u);
+        EXPECT_EQ(w.status.sLength, 0u);
+    }
 }
 
 TEST(KvStatusString, ShortReplyReadsZerosPastItsEnd) {

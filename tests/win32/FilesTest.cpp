@@ -38,6 +38,18 @@ TEST(Win32Files, BinSearchCountsEveryMatchingEntry) {
     EXPECT_TRUE(files.binFilesIn(folder.path() + "missing\\").empty());
 }
 
+// What the terminal's file dialog answers: only an existing file.
+TEST(Win32Files, NotAFileToOpenByTheEntrysAttributes) {
+    TempFolder folder;
+    ASSERT_TRUE(writeFile(folder.path() + "image.bin", "x"));
+    ASSERT_TRUE(::CreateDirectoryA((folder.path() + "d.bin").c_str(), nullptr));
+    Win32Files files;
+    EXPECT_EQ(files.notAFileToOpen(folder.path() + "image.bin"), std::nullopt);
+    EXPECT_EQ(files.notAFileToOpen(folder.path() + "d.bin"), "a folder");
+    EXPECT_EQ(files.notAFileToOpen(folder.path() + "gone.bin"), "no such file");
+    EXPECT_EQ(files.notAFileToOpen(""), "no such file");
+}
+
 TEST(AutoLoadChild, DISABLED_Detect) {
     if (!environment(kAutoLoadGate)) GTEST_SKIP() << "runs as a renamed copy of this program";
     AppState state;

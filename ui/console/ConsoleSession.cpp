@@ -24,7 +24,9 @@ bool ConsoleSession::refused(Control control) {
 void ConsoleSession::fireDueTimer() {
     // The only timer is the automatic-load search, whose purpose is a flash:
     // each run of it counts as a flash attempt.
-    while (auto timer = p_.host.pendingTimer()) {
+    while (!quitRequested()) {
+        const auto timer = p_.host.pendingTimer();
+        if (!timer) break;
         const SuccessMark before = mark();
         p_.clock.sleepMs(timer->intervalMs);
         p_.dialog.onTimer(timer->id);
@@ -101,17 +103,30 @@ bool ConsoleSession::runCommand(const ConsoleCommand& command) {
     return true;
 }
 
+bool ConsoleSession::quitRequested() const {
+    // Exit posts one too, after the dialog has ended.
+    return p_.ui.quitCode().has_value() && !p_.host.ended();
+}
+
+int ConsoleSession::endOnQuitRequest() {
+    std::fputs("quit\n", p_.out);
+    std::fflush(p_.out);
+    return 1;
+}
+
 int ConsoleSession::run(const std::vector<ConsoleCommand>& commands) {
     std::fprintf(p_.out, "title \"%s\"\n", escapeConsoleText(p_.host.title()).c_str());
     p_.dialog.onInit();
     fireDueTimer();
     for (const auto& command : commands) {
         if (p_.host.ended()) break;
+        if (quitRequested()) return endOnQuitRequest();
         if (!runCommand(command)) {
             if (!p_.host.ended()) p_.dialog.onCommand(dialog::kExit);
             return 1;
         }
     }
+    if (quitRequested()) return endOnQuitRequest();
     if (!p_.host.ended()) p_.dialog.onCommand(dialog::kExit);
     return lastFlashSucceeded_.value_or(true) ? 0 : 1;
 }

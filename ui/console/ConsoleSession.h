@@ -32,7 +32,8 @@ public:
     explicit ConsoleSession(Parts parts) : p_(std::move(parts)) {}
 
     // 0: every command ran and the last flash, if any, succeeded; 1: a
-    // command was refused or a flash did not succeed.
+    // command was refused, a flash did not succeed, or the dialog asked the
+    // program to end.
     int run(const std::vector<ConsoleCommand>& commands);
 
 private:
@@ -47,6 +48,12 @@ private:
     void fireDueTimer();
     void waitForWorker();
     bool runCommand(const ConsoleCommand& command);
+    // The dialog posted a quit request while it was still open (it cannot go
+    // on: the printer's ID unreadable, the print queues not switched). The
+    // window then ends without Exit; so does the terminal.
+    bool quitRequested() const;
+    // The run's last lines when it ends on that request; its exit code.
+    int endOnQuitRequest();
 
     Parts p_;
     std::optional<bool> lastFlashSucceeded_;

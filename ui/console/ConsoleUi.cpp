@@ -32,6 +32,13 @@ std::optional<std::string> ConsoleUi::openFile(const platform::OpenFileRequest& 
     std::lock_guard lock(mutex_);
     std::optional<std::string> answer = nextFile_;
     nextFile_.reset();
+    if (answer) {
+        if (const auto why = files_.notAFileToOpen(*answer)) {
+            std::fprintf(err_, "select %s: %s\n", quoted(*answer).c_str(), why->c_str());
+            std::fflush(err_);
+            answer.reset();
+        }
+    }
     line("file-dialog " + quoted(request.description) + " " + quoted(request.patterns) + " -> " +
          (answer ? quoted(*answer) : std::string("-")));
     return answer;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -117,7 +118,8 @@ TEST_F(ConsoleProcess, UsageErrorsExitTwoWithOneLineAndTheUsage) {
 TEST_F(ConsoleProcess, HelpAndVersion) {
     const ProcessResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* word : {"--console", "--yes", "--trace", "--simulate", "--sim-usb", "--sim-lpt1",
+    for (const char* word : {"--console", "--yes", "--trace", "--simulate", "--sim-usb",
+                             "--sim-usb-no-id", "--sim-lpt1", "quit",
                              "--fast", "find", "ethernet A.B.C.D[:PORT]", "select PATH", "flash",
                              "ready", "help", "exit", "--list-queues", "--restore-queues"}) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
@@ -168,15 +170,24 @@ TEST_F(ConsoleProcess, TextsAreEscapedLikeC) {
     EXPECT_NE(r.out.find("\\r\\n\\n2 - Click Select firmware file"), std::string::npos);
 }
 
-TEST_F(ConsoleProcess, CancelledFileDialogAndARejectedFile) {
-    const ProcessResult r = run({"--console", "--simulate", "--fast", "find", "select", "-", "select",
-                       "/fw/F2KV1_wrong.bin", "flash"});
+// The file dialog answers only what a real one returns, an existing regular
+// file: anything else is a cancelled dialog, with the reason on stderr.
+TEST_F(ConsoleProcess, FileDialogCancelsWhatIsNoFileAndRejectsAWrongOne) {
+    const fs::path folder = temp_ / "d.bin";
+    fs::create_directory(folder);
+    const fs::path missing = temp_ / "missing.bin";
+    const fs::path wrong = temp_ / "F2KV1_wrong.bin";
+    std::ofstream(wrong) << "x";
+    const ProcessResult r =
+        run({"--console", "--simulate", "--fast", "find", "select", "-", "select", folder.string(),
+             "select", missing.string(), "select", wrong.string(), "flash"});
     EXPECT_EQ(r.exitCode, 1);
     const auto out = lines(r.out);
+    const std::string cancelled = "file-dialog \"Bin Files (*.bin)\" \"*.bin\" -> -";
+    const std::string noFile = "box \"Get Firmware file\" \"Did not get a file to open\"";
     const std::vector<std::string> expected = {
-        "file-dialog \"Bin Files (*.bin)\" \"*.bin\" -> -",
-        "box \"Get Firmware file\" \"Did not get a file to open\"",
-        "file-dialog \"Bin Files (*.bin)\" \"*.bin\" -> \"/fw/F2KV1_wrong.bin\"",
+        cancelled, noFile, cancelled, noFile, cancelled, noFile,
+        "file-dialog \"Bin Files (*.bin)\" \"*.bin\" -> \"" + wrong.string() + "\"",
         "box \"Validating FW File\" \"You have selected firmware not compatible with this printer\"",
         "box \"Get Firmware file\" \"Invalid firmware file selected\"",
         "refused flashButton hidden",
@@ -185,7 +196,30 @@ TEST_F(ConsoleProcess, CancelledFileDialogAndARejectedFile) {
     for (const auto& line : expected) {
         it = std::find(it, out.end(), line);
         ASSERT_NE(it, out.end()) << "missing in order: " << line << "\n" << r.out;
+        ++it;
     }
+    // One line for each path the dialog would not return, naming it.
+    const auto err = lines(r.err);
+    ASSERT_EQ(err.size(), 2u) << r.err;
+    EXPECT_NE(err[0].find(folder.string()), std::string::npos) << err[0];
+    EXPECT_NE(err[1].find(missing.string()), std::string::npos) << err[1];
+}
+
+// A quit request from the dialog (here: the one printer's device ID cannot
+// be read) ends the run as it ends the window: no later command runs.
+TEST_F(ConsoleProcess, QuitRequestEndsTheRun) {
+    const ProcessResult r =
+        run({"--console", "--simulate", "--fast", "--sim-usb-no-id",
+             "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;", "find", "select", demoImage(),
+             "flash"});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    const auto out = lines(r.out);
+    const std::string cannotFind = "box - \"Cannot find attached KV printer, exiting \"";
+    const auto box = std::find(out.begin(), out.end(), cannotFind);
+    ASSERT_NE(box, out.end()) << r.out;
+    EXPECT_EQ(out.back(), "quit") << r.out;
+    EXPECT_EQ(r.out.find("file-dialog"), std::string::npos) << r.out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), "quit"), 1);
 }
 
 TEST_F(ConsoleProcess, AutomaticLoadFlashesWithoutCommands) {

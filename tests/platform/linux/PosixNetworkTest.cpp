@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -59,6 +60,49 @@ TEST(PosixNetwork, ReceiveGivesUpAtItsBoundAndSeesThePeerClose) {
     net.close(client);
     net.close(listener);
     EXPECT_EQ(net.openCount(), 0u);
+}
+
+// A peer that keeps taking a little at a time must not stretch the send
+// bound: it covers the whole call, not each wait for room.
+TEST(PosixNetwork, SendEndsAtItsBoundWhileAPeerTakesALittleAtATime) {
+    constexpr uint32_t kBoundMs = 200;
+    PosixNetwork net({2000, 2000, kBoundMs});
+    const SocketHandle listener = net.listen(kLoopback, 0);
+    const SocketHandle client = net.openTcp();
+    ASSERT_TRUE(net.connect(client, kLoopback, net.localPort(listener)));
+    const SocketHandle peer = net.accept(listener);
+    ASSERT_TRUE(peer.valid());
+    std::thread reader([&] {
+        std::vector<uint8_t> buffer(64 * 1024);
+        while (net.receive(peer, buffer.data(), buffer.size()) > 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));  // the peer's pace
+        }
+    });
+
+    // Far more than the peer takes within the bound at its pace.
+    const std::vector<uint8_t> lots(32u << 20, 0x55);
+    SendBudget budget{kBoundMs};
+    const auto began = std::chrono::steady_clock::now();
+    const int64_t sent = net.sendWithin(client, lots.data(), lots.size(), budget);
+    const auto took = std::chrono::steady_clock::now() - began;
+    // The budget is spent: a further send under it takes nothing.
+    const int64_t more = net.sendWithin(client, lots.data(), lots.size(), budget);
+    const int moreError = net.lastError();
+    const auto tookMore = std::chrono::steady_clock::now() - began - took;
+    net.shutdown(peer);
+    reader.join();
+
+    EXPECT_GT(sent, 0);
+    EXPECT_LT(sent, static_cast<int64_t>(lots.size()));
+    EXPECT_GE(took, std::chrono::milliseconds(kBoundMs - 10));
+    EXPECT_LT(took, std::chrono::milliseconds(kBoundMs + 400));
+    EXPECT_EQ(budget.leftMs, 0u);
+    EXPECT_EQ(more, -1);
+    EXPECT_EQ(moreError, ETIMEDOUT);
+    EXPECT_LT(tookMore, std::chrono::milliseconds(50));
+    net.close(client);
+    net.close(peer);
+    net.close(listener);
 }
 
 TEST(PosixNetwork, ShutdownWakesAWaitingAccept) {
