@@ -80,7 +80,7 @@ std::vector<uint8_t> buildFirmwareReply(std::string_view firmwareText) {
 }
 
 PrinterModel::PrinterModel(PrinterConfig config, platform::Clock* clock)
-    : config_(std::move(config)), clock_(clock) {
+    : config_(std::move(config)), table_(requestTable(config_)), clock_(clock) {
     std::lock_guard lock(mutex_);
     powerUpLocked();
 }
@@ -215,7 +215,7 @@ size_t PrinterModel::takeImageLocked(const uint8_t* data, size_t length) {
 }
 
 void PrinterModel::parseLocked() {
-    const std::vector<RequestRow> table = requestTable(config_);
+    const std::vector<RequestRow>& table = table_;
     while (!inbox_.empty()) {
         const std::string_view in(reinterpret_cast<const char*>(inbox_.data()), inbox_.size());
         const RequestRow* whole = nullptr;
@@ -566,6 +566,7 @@ PrinterConfig PrinterModel::config() const {
 void PrinterModel::setConfig(const PrinterConfig& config) {
     std::lock_guard lock(mutex_);
     config_ = config;
+    table_ = requestTable(config_);
 }
 
 void PrinterModel::powerCycle() {

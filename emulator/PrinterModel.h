@@ -283,6 +283,7 @@ private:
 
     mutable std::mutex mutex_;
     PrinterConfig config_;
+    std::vector<RequestRow> table_;  // requestTable(config_)
     platform::Clock* clock_;
     std::vector<uint8_t> received_;  // the first keepBytes
     uint64_t receivedCount_ = 0;

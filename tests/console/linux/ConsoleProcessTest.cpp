@@ -101,6 +101,8 @@ TEST_F(ConsoleProcess, UsageErrorsExitTwoWithOneLineAndTheUsage) {
         {"--console", "ethernet", "10.0.0.1:port"},
         {"--console", "select"},
         {"--sim-usb"},
+        // Whatever an argument holds, the error stays one line.
+        {"--bo\ngus"},
     };
     for (const auto& args : cases) {
         const ProcessResult r = run(args);
