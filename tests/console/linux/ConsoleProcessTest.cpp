@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/linux/ChildProcess.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -63,7 +65,9 @@ protected:
     }
 
     ProcessResult run(const std::vector<std::string>& args, const std::string& program = {}) {
+        // No display: the runs without --console mean the terminal too.
         std::string command = "KVFLASH_LOCK_DIR=" + shellQuote(temp_.string()) + " " +
+                              kv::testing::kWithoutDisplay +
                               shellQuote(program.empty() ? kvflash() : program);
         for (const auto& a : args) command += " " + shellQuote(a);
         command += " >" + shellQuote((temp_ / "out").string()) + " 2>" +
