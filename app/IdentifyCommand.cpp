@@ -1,48 +1,36 @@
 #include "app/IdentifyCommand.h"
 
-#include <array>
-#include <optional>
-
 #include "app/EthernetTarget.h"
 #include "printer/discovery/EthernetDiscovery.h"
 
 namespace kv {
-namespace {
 
 using platform::Control;
 
-// The dialog's fields as the search leaves them, with no window behind.
-class FieldTexts final : public platform::DialogControls {
-public:
-    void setText(Control control, const std::string& text) override {
-        texts_[static_cast<size_t>(control)] = text;
-    }
-    void enable(Control, bool) override {}
-    void show(Control, bool) override {}
+void IdentifyFields::setText(Control control, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    texts_[static_cast<size_t>(control)] = text;
+}
 
-    std::string text(Control control) const {
-        return texts_[static_cast<size_t>(control)].value_or("");
-    }
-    bool wasSet(Control control) const { return texts_[static_cast<size_t>(control)].has_value(); }
-
-private:
-    std::array<std::optional<std::string>, platform::kControlCount> texts_;
-};
-
-}  // namespace
-
-IdentifyResult identifyEthernetPrinter(Context& ctx) {
-    FieldTexts fields;
+IdentifyResult IdentifyFields::result() const {
+    std::lock_guard lock(mutex_);
+    const auto text = [this](Control c) { return texts_[static_cast<size_t>(c)].value_or(""); };
     IdentifyResult r;
-    r.ready = findEthernetPrinter(ctx, fields, ctx.state.printerData);
     // The search names the printer only once it has read an ID.
-    r.idRead = fields.wasSet(Control::printerModelText);
-    r.model = fields.text(Control::printerModelText);
-    r.port = fields.text(Control::portText);
-    r.language = fields.text(Control::languageText);
-    r.logicBoard = fields.text(Control::logicBoardText);
-    r.firmwareVersion = fields.text(Control::currentVersionText);
-    r.status = fields.text(Control::statusText);
+    r.idRead = texts_[static_cast<size_t>(Control::printerModelText)].has_value();
+    r.model = text(Control::printerModelText);
+    r.port = text(Control::portText);
+    r.language = text(Control::languageText);
+    r.logicBoard = text(Control::logicBoardText);
+    r.firmwareVersion = text(Control::currentVersionText);
+    r.status = text(Control::statusText);
+    return r;
+}
+
+IdentifyResult identifyEthernetPrinter(Context& ctx, IdentifyFields& fields) {
+    const bool ready = findEthernetPrinter(ctx, fields, ctx.state.printerData);
+    IdentifyResult r = fields.result();
+    r.ready = ready;
     return r;
 }
 
@@ -65,7 +53,20 @@ std::string formatIdentifyResult(const IdentifyResult& r) {
     return out;
 }
 
+std::string formatInterruptedIdentify(const IdentifyFields& fields, int signalNumber) {
+    IdentifyResult r = fields.result();
+    r.status = "Interrupted by signal " + std::to_string(signalNumber) +
+               (r.status.empty() ? "" : " after: " + r.status);
+    return formatIdentifyResult(r);
+}
+
 int runIdentifyCommand(Context& ctx, std::string_view target, std::string& out) {
+    IdentifyFields fields;
+    return runIdentifyCommand(ctx, target, fields, out);
+}
+
+int runIdentifyCommand(Context& ctx, std::string_view target, IdentifyFields& fields,
+                       std::string& out) {
     const std::optional<EthernetTarget> parsed = parseEthernetTarget(target);
     if (!parsed) {
         out = "kvflash: --identify needs A.B.C.D[:PORT], got " +
@@ -73,7 +74,7 @@ int runIdentifyCommand(Context& ctx, std::string_view target, std::string& out) 
         return 2;
     }
     setEthernetTexts(ctx.state, *parsed);
-    const IdentifyResult r = identifyEthernetPrinter(ctx);
+    const IdentifyResult r = identifyEthernetPrinter(ctx, fields);
     out = formatIdentifyResult(r);
     return r.idRead ? 0 : 1;
 }

@@ -116,6 +116,21 @@ int restoreQueues(platform::Services& sys, std::ostream& out) {
     return 1;
 }
 
+bool GatedJournal::replace(const std::string& content) {
+    std::lock_guard lock(mutex_);
+    return !closed_ && inner_.replace(content);
+}
+
+bool GatedJournal::remove() {
+    std::lock_guard lock(mutex_);
+    return !closed_ && inner_.remove();
+}
+
+void GatedJournal::close() {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+}
+
 void endProgramNow(int code) {
     std::fflush(nullptr);
     std::_Exit(code);

@@ -1,8 +1,12 @@
 #pragma once
 #include <functional>
 #include <iosfwd>
+#include <mutex>
+#include <optional>
+#include <string>
 
 #include "state/Context.h"
+#include "platform/DurableFile.h"
 #include "platform/TerminationSignals.h"
 
 namespace kv {
@@ -16,6 +20,26 @@ int listQueues(platform::Services& sys, std::ostream& out);
 // what it did. 0 when no queue is left switched, 1 otherwise (also when
 // another KV tool holds the instance lock).
 int restoreQueues(platform::Services& sys, std::ostream& out);
+
+// The journal as --restore-queues writes it, so that a signal can end the
+// command at once and still leave the journal whole: a write under way is
+// finished first (it replaces the file whole), and none starts afterwards.
+class GatedJournal final : public platform::DurableFile {
+public:
+    explicit GatedJournal(platform::DurableFile& inner) : inner_(inner) {}
+    bool exists() override { return inner_.exists(); }
+    std::optional<std::string> read() override { return inner_.read(); }
+    bool replace(const std::string& content) override;
+    bool remove() override;
+    std::string location() override { return inner_.location(); }
+    // Waits for a write under way; later ones fail and change nothing.
+    void close();
+
+private:
+    platform::DurableFile& inner_;
+    std::mutex mutex_;
+    bool closed_ = false;
+};
 
 // Ends the program at once with code, after flushing the standard streams;
 // other threads may still be running, so no destructor runs.

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "image/Sha256.h"
+#include "image/FileBytes.h"
 
 namespace kv::emulator {
 
@@ -40,6 +40,9 @@ const char* const kEmuUsage =
     "  --drop-image-after N      close the connection after N image bytes\n"
     "  --short-writes N          take at most N bytes at a time (a slow printer)\n"
     "  --never-back              never answer again after the image\n"
+    "memory:\n"
+    "  --keep-bytes N            keep at most N bytes of what arrives and of the image (default and\n"
+    "                            most 67108864); beyond, they are counted and hashed only\n"
     "  --paper-out               set bit 0x01 of status byte 3 (out of paper)\n"
     "USB printer gadget (Linux, as root; configfs, libcomposite, usb_f_printer and a device\n"
     "controller such as dummy_hcd loaded):\n"
@@ -157,7 +160,7 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
                    a == "--drop-image-after" || a == "--short-writes" || a == "--gadget" ||
                    a == "--usb-serial" || a == "--usb-product-id" || a == "--status-repeat" ||
                    a == "--unplug-after-image" || a == "--stop-reading-after-image" ||
-                   a == "--unasked-status") {
+                   a == "--unasked-status" || a == "--keep-bytes") {
             const std::optional<std::string> v = value();
             if (!v) return std::nullopt;
             if (a == "--listen") {
@@ -219,6 +222,10 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
                 if (!n) return bad(*v);
                 (a == "--flash-quiet" ? o.printer.flashQuietMs : o.printer.resetMs) =
                     static_cast<uint32_t>(*n);
+            } else if (a == "--keep-bytes") {
+                const auto n = number(*v, kMaxFirmwareImageBytes);
+                if (!n) return bad(*v);
+                o.printer.keepBytes = *n;
             } else if (a == "--drop-image-after") {
                 const auto n = number(*v, UINT32_MAX);
                 if (!n) return bad(*v);
@@ -270,13 +277,12 @@ namespace {
 
 std::string flashLines(const PrinterModel& model) {
     const FlashSummary flash = model.flashSummary();
-    const std::vector<uint8_t> image = model.flashImage();
     std::string out;
-    out += "bytes received: " + std::to_string(model.received().size()) + "\n";
+    out += "bytes received: " + std::to_string(model.receivedCount()) + "\n";
     out += "flashes: " + std::to_string(flash.flashes) + "\n";
-    out += "flash-mode bytes: " + std::to_string(image.size()) +
+    out += "flash-mode bytes: " + std::to_string(flash.imageBytes) +
            (flash.incomplete ? " (cut off)" : "") + "\n";
-    out += "flash-mode SHA-256: " + sha256Hex(image) + "\n";
+    out += "flash-mode SHA-256: " + flash.imageSha256 + "\n";
     out += "firmware before: " + flash.versionBefore + "\n";
     out += "firmware after: " + flash.versionNow + "\n";
     out += "printer state: " + std::string(flashPhaseName(flash.phase)) + "\n";

@@ -80,7 +80,7 @@ std::vector<uint8_t> buildFirmwareReply(std::string_view firmwareText) {
 }
 
 PrinterModel::PrinterModel(PrinterConfig config, platform::Clock* clock)
-    : config_(std::move(config)), clock_(clock) {
+    : config_(std::move(config)), table_(requestTable(config_)), clock_(clock) {
     std::lock_guard lock(mutex_);
     powerUpLocked();
 }
@@ -117,6 +117,7 @@ std::vector<PrinterModel::RequestRow> PrinterModel::requestTable(const PrinterCo
 void PrinterModel::powerUpLocked() {
     inbox_.clear();
     unknown_.clear();
+    unknownCount_ = 0;
     pending_.clear();
     linkBytes_ = 0;
     dropped_ = false;
@@ -156,15 +157,19 @@ size_t PrinterModel::write(const uint8_t* data, size_t length) {
         parseLocked();
     }
     take = at;
-    if (inbox_.empty()) flushUnknownLocked();
-    received_.insert(received_.end(), data, data + take);
+    // Unknown bytes go to the log with the write that brought them, also
+    // while a partial request waits for its rest.
+    flushUnknownLocked();
+    const uint64_t room = config_.keepBytes > received_.size() ? config_.keepBytes - received_.size() : 0;
+    received_.insert(received_.end(), data, data + static_cast<size_t>(std::min<uint64_t>(take, room)));
+    receivedCount_ += take;
     linkBytes_ += take;
     if (!dropped_ && config_.dropAfterBytes && linkBytes_ >= *config_.dropAfterBytes) {
         flushUnknownLocked();
         dropped_ = true;
         pending_.clear();
         if (flash_.phase == FlashPhase::Receiving) flash_.incomplete = true;
-        requestLog_.push_back("link dropped after " + std::to_string(linkBytes_) + " bytes");
+        logLocked("link dropped after " + std::to_string(linkBytes_) + " bytes");
     }
     return take;
 }
@@ -174,40 +179,43 @@ size_t PrinterModel::takeImageLocked(const uint8_t* data, size_t length) {
     if (flash_.awaitBenignZero && length > 0) {
         flash_.awaitBenignZero = false;
         if (data[0] == 0x00) {
-            requestLog_.push_back("parallel 0x00 after flash-mode entry");
+            logLocked("parallel 0x00 after flash-mode entry");
             return 1;
         }
-        requestLog_.push_back("no parallel 0x00 after flash-mode entry");
+        logLocked("no parallel 0x00 after flash-mode entry");
     }
     size_t n = length;
-    if (flash_.announced) n = std::min<uint64_t>(n, *flash_.announced - image_.size());
+    if (flash_.announced) n = static_cast<size_t>(std::min<uint64_t>(n, *flash_.announced - imageCount_));
     if (config_.dropAfterImageBytes)
-        n = std::min(n, *config_.dropAfterImageBytes > image_.size()
-                            ? *config_.dropAfterImageBytes - image_.size()
-                            : size_t{0});
-    image_.insert(image_.end(), data, data + n);
+        n = static_cast<size_t>(std::min<uint64_t>(
+            n, *config_.dropAfterImageBytes > imageCount_ ? *config_.dropAfterImageBytes - imageCount_
+                                                          : 0));
+    const uint64_t room = config_.keepBytes > image_.size() ? config_.keepBytes - image_.size() : 0;
+    image_.insert(image_.end(), data, data + static_cast<size_t>(std::min<uint64_t>(n, room)));
+    imageHash_.update(data, n);
+    imageMarker_.feed(data, n);
+    imageCount_ += n;
     used += n;
     if (n > 0) {
         flash_.anyByte = true;
         flash_.lastByteAt = nowLocked();
     }
-    if (config_.dropAfterImageBytes && image_.size() >= *config_.dropAfterImageBytes &&
-        !(flash_.announced && image_.size() == *flash_.announced)) {
+    if (config_.dropAfterImageBytes && imageCount_ >= *config_.dropAfterImageBytes &&
+        !(flash_.announced && imageCount_ == *flash_.announced)) {
         dropped_ = true;
         flash_.incomplete = true;
         pending_.clear();
-        requestLog_.push_back("link dropped after " + std::to_string(image_.size()) +
-                              " image bytes");
+        logLocked("link dropped after " + std::to_string(imageCount_) + " image bytes");
         return used;
     }
-    if (flash_.announced && image_.size() == *flash_.announced) {
+    if (flash_.announced && imageCount_ == *flash_.announced) {
         endImageLocked(nowLocked(), "the announced payload is complete");
     }
     return used;
 }
 
 void PrinterModel::parseLocked() {
-    const std::vector<RequestRow> table = requestTable(config_);
+    const std::vector<RequestRow>& table = table_;
     while (!inbox_.empty()) {
         const std::string_view in(reinterpret_cast<const char*>(inbox_.data()), inbox_.size());
         const RequestRow* whole = nullptr;
@@ -235,22 +243,36 @@ void PrinterModel::parseLocked() {
             continue;
         }
         if (partial) break;  // the rest of a request may still come
-        unknown_.push_back(inbox_.front());
+        // This byte can start no request any more.
+        if (unknown_.size() < kUnknownBytesShown) unknown_.push_back(inbox_.front());
+        ++unknownCount_;
         inbox_.erase(inbox_.begin());
     }
 }
 
 void PrinterModel::flushUnknownLocked() {
-    if (unknown_.empty()) return;
-    requestLog_.push_back("unrecognised " + std::to_string(unknown_.size()) +
-                          " bytes: " + printable(unknown_));
+    if (unknownCount_ == 0) return;
+    logLocked("unrecognised " + std::to_string(unknownCount_) + " bytes: " + printable(unknown_) +
+              (unknownCount_ > unknown_.size() ? "..." : ""));
     unknown_.clear();
+    unknownCount_ = 0;
+}
+
+void PrinterModel::logLocked(std::string line) {
+    if (requestLog_.size() + 1 < kMaxRequestLogLines) {
+        requestLog_.push_back(std::move(line));
+    } else if (requestLog_.size() + 1 == kMaxRequestLogLines) {
+        requestLog_.push_back("request log full: later lines are counted only");
+        ++requestLinesNotKept_;
+    } else {
+        ++requestLinesNotKept_;
+    }
 }
 
 void PrinterModel::answerLocked(const RequestRow& row, const std::vector<uint8_t>& request) {
     std::string line(row.name);
     if (config_.silent || flash_.silent) {
-        requestLog_.push_back(line + " -> (silent)");
+        logLocked(line + " -> (silent)");
         return;
     }
     std::vector<uint8_t> reply;
@@ -260,13 +282,13 @@ void PrinterModel::answerLocked(const RequestRow& row, const std::vector<uint8_t
             flash_.phase = FlashPhase::Requested;
             if (config_.silentAfterFlashRequest) {
                 flash_.silent = true;
-                requestLog_.push_back(line + " -> (silent from now on)");
+                logLocked(line + " -> (silent from now on)");
                 return;
             }
             // Over TCP the request gets no reply; locally the printer's
             // ordinary status answers it.
             if (config_.link == LinkKind::Tcp) {
-                requestLog_.push_back(line + " -> (no reply)");
+                logLocked(line + " -> (no reply)");
                 return;
             }
             reply = statusReplyLocked('S');
@@ -295,7 +317,7 @@ void PrinterModel::answerLocked(const RequestRow& row, const std::vector<uint8_t
         }
         case Request::ProgramCommand: {
             const uint64_t announced = programCommandLength(request.data());
-            requestLog_.push_back(line + " for " + std::to_string(announced) + " bytes");
+            logLocked(line + " for " + std::to_string(announced) + " bytes");
             enterFlashModeLocked(announced);
             return;
         }
@@ -327,7 +349,7 @@ void PrinterModel::logReplyLocked(std::string line, const std::vector<uint8_t>& 
     line += " -> " + printable(reply) + " (" + std::to_string(reply.size()) + " bytes";
     if (reply.size() <= kHexShownUpTo) line += ": " + hex(reply);
     line += ")";
-    requestLog_.push_back(std::move(line));
+    logLocked(std::move(line));
 }
 
 uint64_t PrinterModel::programCommandLength(const uint8_t* command) {
@@ -351,25 +373,28 @@ void PrinterModel::enterFlashModeLocked(std::optional<uint64_t> announced) {
     flash_.incomplete = false;
     flash_.newVersion.clear();
     image_.clear();
+    imageCount_ = 0;
+    imageHash_ = Sha256();
+    imageMarker_ = FirmwareMarkerScanner();
     ++flashes_;
-    requestLog_.push_back("flash mode: receiving the image");
+    logLocked("flash mode: receiving the image");
     if (announced && *announced == 0) endImageLocked(flash_.enteredAt, "the announced payload is empty");
 }
 
 void PrinterModel::endImageLocked(uint64_t at, const char* why) {
-    flash_.newVersion = flash_.incomplete ? std::string()
-                                          : firmwareVersionInImage(image_.data(), image_.size());
+    flash_.newVersion = flash_.incomplete ? std::string() : imageMarker_.version();
     flash_.backAt = at + (clock_ ? config_.resetMs : 0);
     flash_.phase = config_.neverComesBack ? FlashPhase::Dead : FlashPhase::Resetting;
     inbox_.clear();
     unknown_.clear();
     pending_.clear();
-    std::string line = "image ended after " + std::to_string(image_.size()) + " bytes (" + why +
+    unknownCount_ = 0;
+    std::string line = "image ended after " + std::to_string(imageCount_) + " bytes (" + why +
                        ")" + (flash_.incomplete ? ", incomplete" : "") + "; ";
     line += config_.neverComesBack ? std::string("the printer never comes back")
                                    : "resetting for " + std::to_string(clock_ ? config_.resetMs : 0) +
                                          " ms";
-    requestLog_.push_back(std::move(line));
+    logLocked(std::move(line));
 }
 
 void PrinterModel::settleLocked(bool poll) {
@@ -386,7 +411,7 @@ void PrinterModel::settleLocked(bool poll) {
         flash_.phase = FlashPhase::Idle;
         flash_.silent = false;
         if (!flash_.newVersion.empty()) flashedVersion_ = flash_.newVersion;
-        requestLog_.push_back("back after the reset with firmware " + firmwareTextLocked());
+        logLocked("back after the reset with firmware " + firmwareTextLocked());
         powerUpLocked();
     }
 }
@@ -416,7 +441,9 @@ FlashSummary PrinterModel::flashSummary() const {
     std::lock_guard lock(mutex_);
     FlashSummary out;
     out.flashes = flashes_;
-    out.imageBytes = image_.size();
+    out.imageBytes = imageCount_;
+    Sha256 hash = imageHash_;
+    out.imageSha256 = hash.finishHex();
     out.versionBefore = flashes_ > 0 ? versionBefore_ : firmwareTextLocked();
     out.versionNow = firmwareTextLocked();
     out.phase = flash_.phase;
@@ -438,6 +465,10 @@ std::string_view flashPhaseName(FlashPhase phase) {
 
 void PrinterModel::enqueueLocked(std::vector<uint8_t> reply, const std::vector<size_t>& bursts) {
     if (reply.empty()) return;
+    if (pending_.size() >= kMaxPendingReplies) {
+        logLocked("reply lost: " + std::to_string(kMaxPendingReplies) + " replies wait unread");
+        return;
+    }
     size_t at = 0;
     size_t burst = 0;
     while (at < reply.size()) {
@@ -505,6 +536,16 @@ std::vector<uint8_t> PrinterModel::received() const {
     return received_;
 }
 
+uint64_t PrinterModel::receivedCount() const {
+    std::lock_guard lock(mutex_);
+    return receivedCount_;
+}
+
+size_t PrinterModel::requestLinesNotKept() const {
+    std::lock_guard lock(mutex_);
+    return requestLinesNotKept_;
+}
+
 std::vector<std::string> PrinterModel::requestLog() const {
     std::lock_guard lock(mutex_);
     return requestLog_;
@@ -525,6 +566,7 @@ PrinterConfig PrinterModel::config() const {
 void PrinterModel::setConfig(const PrinterConfig& config) {
     std::lock_guard lock(mutex_);
     config_ = config;
+    table_ = requestTable(config_);
 }
 
 void PrinterModel::powerCycle() {
@@ -537,7 +579,7 @@ void PrinterModel::powerCycle() {
         settleLocked(false);
     } else if (flash_.phase == FlashPhase::Requested || flash_.phase == FlashPhase::Receiving) {
         flash_.phase = FlashPhase::Idle;
-        requestLog_.push_back("power cycled: the flash was abandoned");
+        logLocked("power cycled: the flash was abandoned");
     }
     flash_.silent = false;
     powerUpLocked();
@@ -548,6 +590,7 @@ void PrinterModel::linkReset() {
     settleLocked(true);
     inbox_.clear();
     unknown_.clear();
+    unknownCount_ = 0;
     pending_.clear();
     linkBytes_ = 0;
     dropped_ = false;

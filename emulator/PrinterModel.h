@@ -8,9 +8,20 @@
 #include <string_view>
 #include <vector>
 
+#include "image/FileBytes.h"
+#include "image/FirmwareMarker.h"
+#include "image/Sha256.h"
 #include "platform/Clock.h"
 
 namespace kv::emulator {
+
+// What the model keeps of a host that sends without end: the first lines of
+// its request log (the rest are counted), the first bytes of a run of
+// unknown bytes in a log line, and the replies waiting to be read (further
+// ones are lost, as in a printer's full output buffer).
+inline constexpr size_t kMaxRequestLogLines = 10000;
+inline constexpr size_t kUnknownBytesShown = 64;
+inline constexpr size_t kMaxPendingReplies = 1024;
 
 // How the printer is reached; it changes what a request is answered with.
 enum class LinkKind { Tcp, Usb, Parallel };
@@ -90,6 +101,12 @@ struct PrinterConfig {
     size_t writeLimit = 0;
     // After the image the printer never answers again.
     bool neverComesBack = false;
+
+    // --- Memory ---
+    // Bytes kept of everything received and of the latest image (received(),
+    // flashImage()); beyond, they are counted and the image hashed, nothing
+    // more. The default is the largest image kvflash sends.
+    uint64_t keepBytes = kMaxFirmwareImageBytes;
 };
 
 // Where a flash stands.
@@ -105,7 +122,8 @@ std::string_view flashPhaseName(FlashPhase phase);
 // What a flash left behind, for logs and summaries.
 struct FlashSummary {
     size_t flashes = 0;         // times flash mode was entered
-    size_t imageBytes = 0;      // image bytes of the latest flash
+    uint64_t imageBytes = 0;    // image bytes of the latest flash
+    std::string imageSha256;    // of all of them, lower-case hex
     std::string versionBefore;  // firmware text when the latest flash began
     std::string versionNow;     // firmware text the printer reports now
     FlashPhase phase = FlashPhase::Idle;
@@ -126,7 +144,8 @@ struct FlashSummary {
 // 9-byte programming command 1A 75 AA 55 80 len0 len1 H H2, then exactly
 // that many image bytes. TCP: ESC "*FR" (no reply), then "<SA15>",
 // answered by flashReadyText. From flash-mode entry on, every byte is image
-// data, recorded byte for byte (flashImage()).
+// data: hashed as it comes, its version marker looked for, and kept byte for
+// byte up to keepBytes (flashImage()).
 //
 // When the image has ended. ZOR1: once the announced payload is complete.
 // Otherwise writes never end it (bytes may reach the model late, after the
@@ -162,12 +181,17 @@ public:
     // not answer it. In flash mode it is a poll (see above).
     std::optional<std::string> queryDeviceId();
 
-    // Every byte the host wrote, in order.
+    // The bytes the host wrote, in order, up to keepBytes of them.
     std::vector<uint8_t> received() const;
-    // One readable line per request recognised, for logs.
+    // How many bytes the host wrote.
+    uint64_t receivedCount() const;
+    // One readable line per request recognised, for logs; the first
+    // kMaxRequestLogLines of them.
     std::vector<std::string> requestLog() const;
     // The lines from index `from` on.
     std::vector<std::string> requestLogFrom(size_t from) const;
+    // Lines past the kept ones, counted only.
+    size_t requestLinesNotKept() const;
 
     PrinterConfig config() const;
     void setConfig(const PrinterConfig& config);
@@ -186,7 +210,8 @@ public:
     // Resetting after an image, or never coming back: nothing is answered.
     bool offline() const;
     FlashPhase flashPhase() const;
-    // The image bytes of the latest flash, in order.
+    // The image bytes of the latest flash, in order, up to keepBytes of
+    // them (flashSummary() counts and hashes them all).
     std::vector<uint8_t> flashImage() const;
     FlashSummary flashSummary() const;
 
@@ -246,6 +271,7 @@ private:
     void parseLocked();
     void answerLocked(const RequestRow& row, const std::vector<uint8_t>& request);
     void logReplyLocked(std::string line, const std::vector<uint8_t>& reply);
+    void logLocked(std::string line);
     void flushUnknownLocked();
     void enqueueLocked(std::vector<uint8_t> reply, const std::vector<size_t>& bursts);
     bool idleStatusAppliesLocked() const;
@@ -257,16 +283,23 @@ private:
 
     mutable std::mutex mutex_;
     PrinterConfig config_;
+    std::vector<RequestRow> table_;  // requestTable(config_)
     platform::Clock* clock_;
-    std::vector<uint8_t> received_;
+    std::vector<uint8_t> received_;  // the first keepBytes
+    uint64_t receivedCount_ = 0;
     std::vector<uint8_t> inbox_;    // bytes not yet parsed into a request
-    std::vector<uint8_t> unknown_;  // unrecognised bytes not yet logged
+    std::vector<uint8_t> unknown_;  // the first unrecognised bytes not yet logged
+    size_t unknownCount_ = 0;       // and how many there are
     std::deque<std::vector<uint8_t>> pending_;  // reply pieces, one per read
     std::vector<std::string> requestLog_;
+    size_t requestLinesNotKept_ = 0;
     size_t linkBytes_ = 0;
     bool dropped_ = false;
     Flash flash_;
-    std::vector<uint8_t> image_;
+    std::vector<uint8_t> image_;  // the first keepBytes of the latest image
+    uint64_t imageCount_ = 0;
+    Sha256 imageHash_;
+    FirmwareMarkerScanner imageMarker_;
     size_t flashes_ = 0;
     std::string versionBefore_;
     // The firmware text a flash put in; empty: as configured.

@@ -24,7 +24,7 @@ bool loadFirmwareImage(Context& ctx, FirmwareImage& image, uint64_t maxBytes) {
     }
     // The record's length is 32-bit, whatever the caller allows.
     maxBytes = std::min<uint64_t>(maxBytes, std::numeric_limits<uint32_t>::max());
-    FileBytes file = readFileBytes(path, maxBytes);
+    FileBytes file = readFileBytes(ctx.sys.fileReader(), path, maxBytes);
     switch (file.status) {
         case FileBytes::Status::TooLarge:
             platform::tracef(trace, "LoadFirmwareImage - %s is too large (%llu bytes)\r\n",

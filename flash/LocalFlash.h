@@ -1,7 +1,11 @@
 #pragma once
+#include <memory>
+#include <string>
+
 #include "state/Context.h"
 #include "platform/DeviceHandle.h"
 #include "platform/DialogControls.h"
+#include "platform/FileReader.h"
 #include "state/PrinterData.h"
 
 namespace kv {
@@ -16,10 +20,15 @@ struct FlashJob;
 [[nodiscard]] bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
 
 // Puts the printer on `handle` into flash-programming mode (the ZOR1
-// family needs no request) and starts ProgramFlash. True when the worker
-// runs and owns the handle; false after a failure, which was shown.
+// family needs no request) and starts ProgramFlash, which streams `image`,
+// the opened firmware file. True when the worker runs and owns the handle
+// and the file; false after a failure, which was shown.
 [[nodiscard]] bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
-                         platform::DialogControls& controls, PrinterData& printer);
+                                       platform::DialogControls& controls, PrinterData& printer,
+                                       std::shared_ptr<platform::ReadableFile> image);
+
+// The box of a firmware file that cannot be opened, or is no regular file.
+void showFileDidNotOpen(Context& ctx, const std::string& reason);
 
 // The local transfer worker: start delay, the image in blocks, the reset
 // wait, then the ending (handle closed, queues back, re-probe).

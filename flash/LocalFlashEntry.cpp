@@ -9,6 +9,7 @@
 #include "link/local/LocalHandles.h"
 #include "platform/DeviceIo.h"
 #include "platform/Format.h"
+#include "platform/Trace.h"
 #include "printer/discovery/Discovery.h"
 #include "spooler/PortRedirection.h"
 #include "status/StatusExchange.h"
@@ -58,10 +59,23 @@ bool fail(Context& ctx, const std::string& text) {
 
 }  // namespace
 
+void showFileDidNotOpen(Context& ctx, const std::string& reason) {
+    platform::tracef(ctx.trace(), "ProgramFlash - FW file %s DID NOT open: %s\r\n",
+                     platform::escapeDeviceText(ctx.state.firmwareFileName).c_str(),
+                     platform::escapeDeviceText(reason).c_str());
+    platform::box(ctx.ui(), "ProgramFlash", "FW file DID NOT open");
+}
+
 bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
-                         platform::DialogControls& controls, PrinterData& printer) {
+                         platform::DialogControls& controls, PrinterData& printer,
+                         std::shared_ptr<platform::ReadableFile> image) {
     std::array<uint8_t, kStatusReplySize> reply{};
     uint32_t length = 0;
+
+    if (!image) {
+        showFileDidNotOpen(ctx, "no file");
+        return false;
+    }
 
     if (!isPrinterReady(ctx.sys, handle, printer)) {
         return fail(ctx, fitField(platform::formatted(
@@ -101,10 +115,12 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
     job.handle = handle;
     job.controls = &controls;
     job.image.reset();
+    job.file = std::move(image);
     job.printer = &printer;
     ctx.state.flashInProgress = true;
     if (!startFlashWorker(ctx, &ProgramFlash)) {
         ctx.state.flashInProgress = false;
+        job.file.reset();
         return fail(ctx, "Flash update thread did not start");
     }
     return true;
@@ -124,12 +140,21 @@ bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterDa
         return flashPrinterNowEthernet(ctx, controls, printer);
     }
 
+    // The image is opened and checked before the printer hears of a flash:
+    // one that cannot be read leaves the printer as it is.
+    platform::OpenedFile image = ctx.sys.fileReader().openRegular(state.firmwareFileName);
+    if (!image.file) {
+        showFileDidNotOpen(ctx, image.reason);
+        RestorePortsToOriginal(ctx.sys, state);
+        return false;
+    }
     if (!GetPrinterHandle(ctx, state.printerHandle, printer)) {
         platform::box(ctx.ui(), "Programming could NOT get printer handle");
         RestorePortsToOriginal(ctx.sys, state);
         return false;
     }
-    if (!EnterFlashModeLocal(ctx, state.printerHandle, controls, printer)) {
+    if (!EnterFlashModeLocal(ctx, state.printerHandle, controls, printer,
+                             std::move(image.file))) {
         // Nobody else will close it.
         ctx.sys.deviceIo().close(state.printerHandle);
         RestorePortsToOriginal(ctx.sys, state);

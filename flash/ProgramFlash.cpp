@@ -1,11 +1,12 @@
 #include <algorithm>
 #include <array>
-#include <fstream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "image/FileBytes.h"
 #include "image/FirmwareHeader.h"
 #include "state/FlashJob.h"
 #include "flash/FlashWorker.h"
@@ -14,6 +15,7 @@
 #include "flash/TransferParameters.h"
 #include "platform/DeviceIo.h"
 #include "platform/Format.h"
+#include "platform/Trace.h"
 #include "printer/discovery/Discovery.h"
 #include "spooler/PortRedirection.h"
 
@@ -36,7 +38,8 @@ public:
           job_(job),
           controls_(*job.controls),
           printer_(*job.printer),
-          params_(transferParametersFor(printer_)) {}
+          params_(transferParametersFor(printer_)),
+          file_(std::move(job.file)) {}
 
     // Everything up to the ending: true when the image went over and the
     // reset wait passed.
@@ -44,17 +47,12 @@ public:
         setStatus(formatted("Delaying %d seconds", static_cast<int>(params_.startDelaySeconds)));
         countSeconds(params_.startDelaySeconds, TransferPhase::StartDelay);
 
-        file_.open(ctx_.state.firmwareFileName, std::ios::binary);
-        if (!file_.is_open()) {
-            platform::box(ctx_.ui(), "ProgramFlash", "FW file DID NOT open");
-            return false;
-        }
+        // The file was opened and checked before the printer entered flash
+        // mode (EnterFlashModeLocal takes no other). What is streamed is what the file held when it was opened: one
+        // that grows meanwhile is not followed, one that shrinks is an error.
+        fileLeft_ = file_->size();
         // The size as a 32-bit count, as the printer's protocol carries it.
-        file_.seekg(0, std::ios::end);
-        const std::streamoff end = file_.tellg();
-        file_.seekg(0, std::ios::beg);
-        if (end < 0) return false;
-        const uint32_t fileSize = static_cast<uint32_t>(static_cast<uint64_t>(end) & 0xFFFFFFFFu);
+        const uint32_t fileSize = static_cast<uint32_t>(fileLeft_ & 0xFFFFFFFFu);
         setStatus(formatted("Programming %d KBytes", static_cast<int>(fileSize / 1024)));
         dataTotal_ = fileSize;
         setProgress({TransferPhase::Data, 0, dataTotal_});
@@ -66,7 +64,7 @@ public:
         ctx_.trace().write("Done ============================================");
         setState("End Of File");
         setProgress({TransferPhase::Data, streamed_, std::max(dataTotal_, streamed_)});
-        file_.close();
+        file_.reset();
         ctx_.clock().sleepMs(1000);
 
         setStatus("Waiting for reset");
@@ -94,15 +92,17 @@ private:
     // programming command sent.
     bool announcePayload(uint32_t fileSize) {
         uint32_t payloadLength = fileSize;
-        try {
-            memory_.emplace(fileSize, uint8_t{0});
-        } catch (const std::bad_alloc&) {
-            // No room: the blocks come from the file after all.
-            memory_.reset();
+        // Past the image limit there is no room either.
+        if (fileSize <= kMaxFirmwareImageBytes) {
+            try {
+                memory_.emplace(fileSize, uint8_t{0});
+            } catch (const std::bad_alloc&) {
+                // No room: the blocks come from the file after all.
+                memory_.reset();
+            }
         }
         if (memory_) {
-            file_.read(reinterpret_cast<char*>(memory_->data()), fileSize);
-            if (static_cast<uint64_t>(file_.gcount()) != fileSize) return false;
+            if (!readFully(memory_->data(), fileSize)) return false;
             payload_ = memory_->data();
             if (printer_.boardCode == 15 || printer_.boardCode == 16) {
                 const uint8_t* behindHeader = nullptr;
@@ -126,8 +126,8 @@ private:
     }
 
     // The next block: from memory, the block size or the rest (the rest is
-    // the last block, even when empty); from the file, what one read brings.
-    // Nothing on a read error.
+    // the last block, even when empty); from the file, what one read brings,
+    // up to the size it had when opened. Nothing on a read error (shown).
     std::optional<size_t> nextBlock(bool& last) {
         last = false;
         if (memory_) {
@@ -141,9 +141,45 @@ private:
             remaining_ -= n;
             return n;
         }
-        file_.read(reinterpret_cast<char*>(buffer_.data()), params_.blockSize);
-        if (file_.bad()) return std::nullopt;
-        return static_cast<size_t>(file_.gcount());
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(params_.blockSize, fileLeft_));
+        if (want == 0) return 0;
+        const int64_t got = file_->read(buffer_.data(), want);
+        if (got <= 0) {
+            readFailed(got < 0 ? file_->errorText() : shrunkText());
+            return std::nullopt;
+        }
+        fileLeft_ -= static_cast<uint64_t>(got);
+        return static_cast<size_t>(got);
+    }
+
+    // `length` bytes of the file into `into`, or the read error shown.
+    bool readFully(uint8_t* into, uint64_t length) {
+        while (length > 0) {
+            const int64_t got = file_->read(into, static_cast<size_t>(std::min<uint64_t>(length, 1u << 20)));
+            if (got <= 0) {
+                readFailed(got < 0 ? file_->errorText() : shrunkText());
+                return false;
+            }
+            into += got;
+            length -= static_cast<uint64_t>(got);
+            fileLeft_ -= std::min<uint64_t>(fileLeft_, static_cast<uint64_t>(got));
+        }
+        return true;
+    }
+
+    std::string shrunkText() const {
+        return formatted("the file ended %llu bytes short",
+                         static_cast<unsigned long long>(fileLeft_));
+    }
+
+    // The file is the cause, so the box names it; the flash counts as failed.
+    void readFailed(const std::string& reason) {
+        const std::string& path = ctx_.state.firmwareFileName;
+        platform::tracef(ctx_.trace(), "ProgramFlash - FW file read error = %s (%s)\r\n",
+                         platform::escapeDeviceText(path).c_str(),
+                         platform::escapeDeviceText(reason).c_str());
+        platform::box(ctx_.ui(), "ProgramFlash",
+                      formatted("FW file read error = %s (%s)", path.c_str(), reason.c_str()));
     }
 
     bool stream() {
@@ -175,7 +211,9 @@ private:
     platform::DialogControls& controls_;
     PrinterData& printer_;
     const TransferParameters params_;
-    std::ifstream file_;
+    std::shared_ptr<platform::ReadableFile> file_;
+    // Bytes of the file not yet read, of the size it had when opened.
+    uint64_t fileLeft_ = 0;
     std::array<uint8_t, kBlockBufferSize> buffer_{};
     std::optional<std::vector<uint8_t>> memory_;
     const uint8_t* payload_ = nullptr;

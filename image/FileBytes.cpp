@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <system_error>
 
 namespace kv {
 namespace {
@@ -16,62 +14,43 @@ std::string lastErrorText() {
 
 }  // namespace
 
-FileBytes readFileBytes(const std::string& path, uint64_t maxBytes) {
-    namespace fs = std::filesystem;
+FileBytes readFileBytes(platform::FileReader& files, const std::string& path, uint64_t maxBytes) {
     FileBytes result;
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    if (ec || !fs::exists(st)) {
-        result.reason = ec ? ec.message() : "no such file";
+    platform::OpenedFile opened = files.openRegular(path);
+    if (!opened.file) {
+        result.reason = opened.reason;
         return result;
     }
-    if (!fs::is_regular_file(st)) {
-        result.reason = "not a regular file";
-        return result;
-    }
-    const uintmax_t size = fs::file_size(path, ec);
-    if (ec) {
-        result.reason = ec.message();
-        return result;
-    }
-    result.size = size;
-    if (size > maxBytes) {
+    platform::ReadableFile& file = *opened.file;
+    result.size = file.size();
+    if (result.size > maxBytes) {
         result.status = FileBytes::Status::TooLarge;
         return result;
     }
-
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        result.reason = lastErrorText();
-        return result;
-    }
     // Read up to one byte past the limit: the file may have grown since it
-    // was measured.
-    result.bytes.reserve(static_cast<size_t>(size));
+    // was opened.
+    result.bytes.reserve(static_cast<size_t>(result.size));
     constexpr size_t kChunk = 1 << 20;
-    std::vector<char> chunk(kChunk);
+    std::vector<uint8_t> chunk(kChunk);
     uint64_t total = 0;
     while (true) {
         const uint64_t left = maxBytes - total;  // total never exceeds maxBytes here
         const size_t want = left >= kChunk ? kChunk : static_cast<size_t>(left + 1);
-        in.read(chunk.data(), static_cast<std::streamsize>(want));
-        const size_t got = static_cast<size_t>(in.gcount());
-        total += got;
+        const int64_t got = file.read(chunk.data(), want);
+        if (got < 0) {
+            result.bytes = {};
+            result.reason = file.errorText();
+            return result;
+        }
+        if (got == 0) break;
+        total += static_cast<uint64_t>(got);
         if (total > maxBytes) {
             result.status = FileBytes::Status::TooLarge;
             result.size = std::max<uint64_t>(result.size, total);
-            result.bytes.clear();
-            result.bytes.shrink_to_fit();
+            result.bytes = {};
             return result;
         }
         result.bytes.insert(result.bytes.end(), chunk.data(), chunk.data() + got);
-        if (in.eof()) break;
-        if (!in) {
-            result.bytes.clear();
-            result.reason = lastErrorText();
-            return result;
-        }
     }
     result.size = total;
     result.status = FileBytes::Status::Ok;

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileReader.h"
+
 namespace kv {
 
 // 64 MiB: far beyond any printer's flash, small enough to hold in memory.
@@ -18,7 +20,8 @@ struct FileBytes {
 
 // Reads a regular file whole, refusing it once it holds more than maxBytes,
 // without reading or allocating beyond that.
-FileBytes readFileBytes(const std::string& path, uint64_t maxBytes = kMaxFirmwareImageBytes);
+FileBytes readFileBytes(platform::FileReader& files, const std::string& path,
+                        uint64_t maxBytes = kMaxFirmwareImageBytes);
 
 // Writes (replacing) a file; on failure returns false with the reason.
 [[nodiscard]] bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,

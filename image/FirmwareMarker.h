@@ -23,4 +23,36 @@ inline std::string firmwareVersionInImage(const uint8_t* data, size_t length) {
     return std::string(value.substr(0, kFirmwareVersionTextSize - 1));
 }
 
+// The same value found in an image that arrives in pieces, keeping no more
+// of it than the value itself.
+class FirmwareMarkerScanner {
+public:
+    void feed(const uint8_t* data, size_t length) {
+        for (size_t i = 0; i < length && !done_; ++i) {
+            const char c = static_cast<char>(data[i]);
+            if (!found_) {
+                // The marker repeats no part of itself: a mismatch can only
+                // be the start of a new one.
+                if (c == kFirmwareVersionMarker[matched_]) {
+                    found_ = ++matched_ == kFirmwareVersionMarker.size();
+                } else {
+                    matched_ = c == kFirmwareVersionMarker[0] ? 1 : 0;
+                }
+            } else if (c == ';' || c == '\0' || value_.size() == kFirmwareVersionTextSize - 1) {
+                done_ = true;
+            } else {
+                value_ += c;
+            }
+        }
+    }
+    // Empty without a marker so far.
+    const std::string& version() const { return value_; }
+
+private:
+    size_t matched_ = 0;
+    bool found_ = false;
+    bool done_ = false;
+    std::string value_;
+};
+
 }  // namespace kv

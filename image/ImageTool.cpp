@@ -82,8 +82,8 @@ CommandLine splitArguments(const std::vector<std::string>& args, size_t first,
     return line;
 }
 
-std::vector<uint8_t> readInput(const std::string& path) {
-    FileBytes file = readFileBytes(path);
+std::vector<uint8_t> readInput(platform::FileReader& files, const std::string& path) {
+    FileBytes file = readFileBytes(files, path);
     switch (file.status) {
         case FileBytes::Status::Ok: return std::move(file.bytes);
         case FileBytes::Status::TooLarge:
@@ -106,7 +106,7 @@ std::string imageVersionText(const std::vector<uint8_t>& bytes) {
     return version.empty() ? "none" : "\"" + version + "\"";
 }
 
-int wrap(const std::vector<std::string>& args, std::ostream& out) {
+int wrap(platform::FileReader& files, const std::vector<std::string>& args, std::ostream& out) {
     const CommandLine line = splitArguments(args, 1, {"header-version"}, "wrap");
     if (line.positional.size() != 2) throw ToolError("wrap: expected PAYLOAD and OUT");
     HeaderVersion version{5, 12};
@@ -117,7 +117,7 @@ int wrap(const std::vector<std::string>& args, std::ostream& out) {
                             "\" (expected MAJOR.MINOR, each 0 to 255)");
         version = *parsed;
     }
-    const std::vector<uint8_t> payload = readInput(line.positional[0]);
+    const std::vector<uint8_t> payload = readInput(files, line.positional[0]);
     if (payload.size() > kMaxFirmwareImageBytes - kFirmwareHeaderSize)
         throw ToolError("wrap: " + line.positional[0] + " leaves no room for the header within " +
                         std::to_string(kMaxFirmwareImageBytes) + " bytes");
@@ -134,11 +134,11 @@ int wrap(const std::vector<std::string>& args, std::ostream& out) {
     return kImageToolOk;
 }
 
-int check(const std::vector<std::string>& args, std::ostream& out) {
+int check(platform::FileReader& files, const std::vector<std::string>& args, std::ostream& out) {
     const CommandLine line = splitArguments(args, 1, {}, "check");
     if (line.positional.size() != 1) throw ToolError("check: expected FILE");
     const std::string& path = line.positional[0];
-    const std::vector<uint8_t> bytes = readInput(path);
+    const std::vector<uint8_t> bytes = readInput(files, path);
     const auto length = static_cast<uint32_t>(bytes.size());
     const FirmwareHeaderReport r = examineFirmwareHeader(bytes.data(), length);
     const std::string checksum = "checksum " + hex16(r.checksum);
@@ -237,7 +237,8 @@ std::vector<uint8_t> makeTestPayload(const std::string& version, size_t size) {
     return payload;
 }
 
-int runImageTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int runImageTool(platform::FileReader& files, const std::vector<std::string>& args,
+                 std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << kUsage;
         return kImageToolError;
@@ -248,8 +249,8 @@ int runImageTool(const std::vector<std::string>& args, std::ostream& out, std::o
         return kImageToolOk;
     }
     try {
-        if (verb == "wrap") return wrap(args, out);
-        if (verb == "check") return check(args, out);
+        if (verb == "wrap") return wrap(files, args, out);
+        if (verb == "check") return check(files, args, out);
         if (verb == "make") return make(args, out);
         throw ToolError("unknown verb \"" + verb + "\" (wrap, check or make; --help for usage)");
     } catch (const std::exception& e) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileReader.h"
+
 namespace kv {
 
 // Exit codes of kvimage. For "check": valid, refused, not headed.
@@ -26,8 +28,10 @@ std::optional<HeaderVersion> parseHeaderVersion(std::string_view text);
 // then pseudo-random bytes that are the same on every run.
 std::vector<uint8_t> makeTestPayload(const std::string& version, size_t size);
 
-// The kvimage command line (without the program name): wrap, check, make.
-// Results on `out`; an error is one line on `err` and kImageToolError.
-int runImageTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The kvimage command line (without the program name): wrap, check, make;
+// input files are opened through `files`. Results on `out`; an error is one
+// line on `err` and kImageToolError.
+int runImageTool(platform::FileReader& files, const std::vector<std::string>& args,
+                 std::ostream& out, std::ostream& err);
 
 }  // namespace kv

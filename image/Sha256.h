@@ -7,13 +7,16 @@
 
 namespace kv {
 
-// SHA-256 (FIPS 180-4), for the emulator's summary of what it received.
+// SHA-256 (FIPS 180-4), for the emulator's summary of what it received;
+// a copy of a running hash finishes without ending the original.
 class Sha256 {
 public:
     Sha256();
     void update(const uint8_t* data, size_t length);
     // The digest; the object is spent afterwards.
     std::array<uint8_t, 32> finish();
+    // The same in lower-case hex.
+    std::string finishHex();
 
 private:
     void block(const uint8_t* chunk);

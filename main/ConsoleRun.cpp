@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "app/IdentifyCommand.h"
@@ -25,18 +27,53 @@ void waitForFlashEnd(AppState& state) {
     }
 }
 
-int runMaintenance(platform::Services& sys, const Options& options) {
+int runMaintenance(platform::Services& sys, const Options& options,
+                   platform::TerminationSignals& signals) {
     ui::ConsoleUi consoleUi(stdout, sys.files(), options.yes);
     sys.wired.ui = &consoleUi;
     AppState state;
     Context ctx{state, sys};
+    std::optional<GatedJournal> journal;
+    if (options.restoreQueues && sys.wired.queueJournal) {
+        journal.emplace(*sys.wired.queueJournal);
+        sys.wired.queueJournal = &*journal;
+    }
+    IdentifyFields fields;
+    // The report goes out once: from this thread when the command ends, or
+    // from the handler when a signal ends it first.
+    std::mutex reporting;
+    bool reported = false;
+    signals.watch([&](int signalNumber) {
+        {
+            std::lock_guard lock(reporting);
+            if (journal) {
+                journal->close();
+                std::fprintf(stderr,
+                             "kvflash: interrupted by signal %d; the journal %s keeps every print "
+                             "queue not yet restored\n",
+                             signalNumber, journal->location().c_str());
+            }
+            if (options.identify && !reported) {
+                std::fputs(formatInterruptedIdentify(fields, signalNumber).c_str(), stdout);
+            }
+            reported = true;
+        }
+        endProgramNow(128 + signalNumber);
+    });
+    struct StopWatching {
+        platform::TerminationSignals& signals;
+        ~StopWatching() { signals.stop(); }
+    } stopWatching{signals};
+
     if (options.listQueues) return listQueues(sys, std::cout);
     if (options.restoreQueues) return restoreQueues(sys, std::cout);
     // A network printer only: no local port or queue is touched, so no
     // instance lock or administrator rights are needed.
     std::string report;
-    const int code = runIdentifyCommand(ctx, *options.identify, report);
-    std::fputs(report.c_str(), code == 2 ? stderr : stdout);
+    const int code = runIdentifyCommand(ctx, *options.identify, fields, report);
+    std::lock_guard lock(reporting);
+    if (!reported) std::fputs(report.c_str(), code == 2 ? stderr : stdout);
+    reported = true;
     return code;
 }
 

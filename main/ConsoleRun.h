@@ -3,6 +3,7 @@
 
 #include "state/Context.h"
 #include "main/Options.h"
+#include "platform/TerminationSignals.h"
 
 namespace kv::entry {
 
@@ -13,8 +14,11 @@ inline constexpr const char* kVersionText = "kvflash 4.0.2.2";
 void waitForFlashEnd(AppState& state);
 
 // --identify, --list-queues or --restore-queues, in the terminal: their
-// exit code. Only for options that ask for one of them.
-int runMaintenance(platform::Services& sys, const Options& options);
+// exit code. Only for options that ask for one of them. SIGINT and SIGTERM
+// (through `signals`) end them at once with 128 + the signal number; the
+// journal --restore-queues writes is left whole.
+int runMaintenance(platform::Services& sys, const Options& options,
+                   platform::TerminationSignals& signals);
 
 // The terminal front end: start-up checks, the journal of an earlier run,
 // then the commands. With no command, a simulated world and `demoWhenIdle`,

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "platform/Trace.h"
+
 namespace kv::entry {
 
 const char* const kUsageText =
@@ -108,7 +110,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             }
             o.commands.push_back({ConsoleCommand::Kind::Select, args[++i]});
         } else {
-            r.error = "unknown option or command: " + a;
+            // Escaped: the error stays one line whatever the argument holds.
+            r.error = "unknown option or command: " + platform::escapeDeviceText(a);
             return r;
         }
     }

@@ -74,7 +74,7 @@ int runKvflash(int argc, char** argv) {
     platform::Services& sys = world->sys;
 
     if (options.identify || options.listQueues || options.restoreQueues) {
-        return runMaintenance(sys, options);
+        return runMaintenance(sys, options, termination);
     }
 
     AppState state;

@@ -6,6 +6,7 @@
 #include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxDeviceIo.h"
 #include "platform/linux/LinuxFiles.h"
+#include "platform/linux/PosixFileReader.h"
 #include "platform/linux/PosixNetwork.h"
 #include "platform/linux/PthreadThreads.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
@@ -25,6 +26,7 @@ public:
         : trace_(options.trace), files_(argv0) {
         sys.wired.trace = &trace_;
         sys.wired.files = &files_;
+        sys.wired.fileReader = &fileReader_;
         sys.wired.instanceLock = &lock_;
         sys.wired.admin = &admin_;
         sys.wired.network = &network_;
@@ -34,6 +36,7 @@ public:
 private:
     lx::SyslogTrace trace_;
     lx::LinuxFiles files_;
+    lx::PosixFileReader fileReader_;
     lx::FlockInstanceLock lock_;
     lx::PosixAdmin admin_;
     lx::PosixNetwork network_;

@@ -4,6 +4,7 @@
 
 #include "platform/Clock.h"
 #include "platform/DialogControls.h"
+#include "platform/FileReader.h"
 #include "platform/Files.h"
 #include "platform/InstanceLock.h"
 #include "platform/Trace.h"
@@ -35,6 +36,8 @@ struct Services {
         Ui* ui = nullptr;
         DialogControls* controls = nullptr;
         Files* files = nullptr;
+        // Opens the files the program reads but did not write.
+        FileReader* fileReader = nullptr;
         InstanceLock* instanceLock = nullptr;
         Admin* admin = nullptr;
         DeviceIo* deviceIo = nullptr;
@@ -53,6 +56,7 @@ struct Services {
     Ui& ui() const { return require(wired.ui, "ui"); }
     DialogControls& controls() const { return require(wired.controls, "controls"); }
     Files& files() const { return require(wired.files, "files"); }
+    FileReader& fileReader() const { return require(wired.fileReader, "fileReader"); }
     InstanceLock& instanceLock() const { return require(wired.instanceLock, "instanceLock"); }
     Admin& admin() const { return require(wired.admin, "admin"); }
     DeviceIo& deviceIo() const { return require(wired.deviceIo, "deviceIo"); }

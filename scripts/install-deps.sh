@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libgmock-dev
   libcups2-dev cups-daemon cups-client cups-ipp-utils
   qt6-base-dev fonts-dejavu-core xvfb xauth
+  # The fuzz targets: clang and libFuzzer's runtime (only recommended by
+  # clang, and recommendations are not installed).
+  clang libclang-rt-14-dev
   # The kernel tests: a virtual machine booting Debian's kernel.
   qemu-system-x86 busybox-static cpio
   # The Windows build: cross compiler, GoogleTest sources, Wine to test it.

@@ -155,7 +155,9 @@ JournalRestore restoreQueuesFromJournal(platform::Services& sys) {
         result.journalKept = !journal.remove();
     } else {
         result.journalKept = true;
-        journal.replace(formatJournal(remaining));
+        // Not replaced, the journal keeps every entry: a later restore finds
+        // the queues put back here already back.
+        (void)journal.replace(formatJournal(remaining));
     }
     return result;
 }

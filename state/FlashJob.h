@@ -3,6 +3,7 @@
 
 #include "platform/DeviceHandle.h"
 #include "platform/DialogControls.h"
+#include "platform/FileReader.h"
 #include "platform/Network.h"
 #include "state/PrinterData.h"
 
@@ -27,6 +28,9 @@ struct FlashJob {
     // The image of an Ethernet flash. Shared, so it lives as long as the
     // worker that sends it, whatever happens to the job record meanwhile.
     std::shared_ptr<FirmwareImage> image;
+    // The image file of a local flash, opened and checked before the printer
+    // entered flash mode; the local worker streams from it.
+    std::shared_ptr<platform::ReadableFile> file;
     PrinterData* printer = nullptr;
     // What the worker reaches the rest of the application through; both
     // outlive every worker (the front end waits for the worker before it

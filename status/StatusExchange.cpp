@@ -152,7 +152,8 @@ bool PJLMonReadPort(platform::Services& sys, platform::DeviceHandle port, uint8_
     uint32_t total = 0;
     while (total < capacity) {
         size_t got = 0;
-        sys.deviceIo().read(port, buffer + total, capacity - total, got);  // only the count matters
+        // Only the count matters: a failed read brings none.
+        (void)sys.deviceIo().read(port, buffer + total, capacity - total, got);
         got = std::min<size_t>(got, capacity - total);
         if (got == 0) {
             if (sys.clock().tickMs() >= deadline) break;

@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     waitForStopSignal();
     server.stop();
     logLine("served " + std::to_string(server.connectionsServed()) + " connections, received " +
-            std::to_string(model.received().size()) + " bytes");
+            std::to_string(model.receivedCount()) + " bytes");
     std::fputs(exitSummary(model, server.connectionsServed()).c_str(), stdout);
     std::fflush(stdout);
     return 0;

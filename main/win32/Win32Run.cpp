@@ -63,7 +63,7 @@ int runWin32Console(const std::vector<std::string>& args) {
     platform::win32::ConsoleCtrlTermination termination;
     std::unique_ptr<World> world = makeWorld(options);
     if (options.identify || options.listQueues || options.restoreQueues) {
-        return runMaintenance(world->sys, options);
+        return runMaintenance(world->sys, options, termination);
     }
     AppState state;
     Context ctx{state, world->sys};

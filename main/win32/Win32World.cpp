@@ -7,6 +7,7 @@
 #include "platform/win32/SetupDiEnumerator.h"
 #include "platform/win32/TokenAdmin.h"
 #include "platform/win32/Win32DeviceIo.h"
+#include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32Threads.h"
 #include "platform/win32/WinsockNetwork.h"
@@ -26,6 +27,7 @@ public:
     explicit CommonWorld(const Options& options) : trace_(options.trace) {
         sys.wired.trace = &trace_;
         sys.wired.files = &files_;
+        sys.wired.fileReader = &fileReader_;
         sys.wired.instanceLock = &lock_;
         sys.wired.admin = &admin_;
         sys.wired.network = &network_;
@@ -35,6 +37,7 @@ public:
 private:
     win::DebugStringTrace trace_;
     win::Win32Files files_;
+    win::Win32FileReader fileReader_;
     win::MutexInstanceLock lock_;
     win::TokenAdmin admin_;
     win::WinsockNetwork network_;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 namespace kv::platform::linux_impl {
@@ -64,8 +65,16 @@ bool AtomicFile::exists() {
 }
 
 std::optional<std::string> AtomicFile::read() {
-    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only what this program wrote: a regular file, no link, no FIFO or
+    // device to wait on, and of a journal's size.
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<uint64_t>(info.st_size) > kMaxDurableFileBytes) {
+        ::close(fd);
+        return std::nullopt;
+    }
     std::string content;
     char buffer[4096];
     for (;;) {
@@ -77,6 +86,11 @@ std::optional<std::string> AtomicFile::read() {
         }
         if (n == 0) break;
         content.append(buffer, static_cast<size_t>(n));
+        // It may have grown since it was measured.
+        if (content.size() > kMaxDurableFileBytes) {
+            ::close(fd);
+            return std::nullopt;
+        }
     }
     ::close(fd);
     return content;
@@ -86,7 +100,10 @@ bool AtomicFile::replace(const std::string& content) {
     const std::string folder = folderOf(path_);
     if (!makeFolders(folder)) return false;
     const std::string temp = path_ + ".tmp." + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    // A fresh file of our own: whatever lies under that name (a leftover,
+    // a link planted there) goes first.
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return false;
     const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,8 +25,14 @@ FlockInstanceLock::~FlockInstanceLock() { release(); }
 
 uint32_t FlockInstanceLock::create() {
     release();
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // The lock file is ours: never through a link, never a FIFO or device.
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd_ < 0) return static_cast<uint32_t>(errno);
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        release();
+        return static_cast<uint32_t>(EINVAL);
+    }
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         const int err = errno;
         // Like the named mutex, the handle stays open on this path.

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace kv::platform::win32 {
@@ -53,6 +54,12 @@ std::optional<std::string> JournalFile::read() {
     File file(::CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.h == INVALID_HANDLE_VALUE) return std::nullopt;
+    // Only a disk file of a journal's size.
+    LARGE_INTEGER size{};
+    if (::GetFileType(file.h) != FILE_TYPE_DISK || !::GetFileSizeEx(file.h, &size) ||
+        static_cast<uint64_t>(size.QuadPart) > kMaxDurableFileBytes) {
+        return std::nullopt;
+    }
     std::string content;
     char buffer[4096];
     for (;;) {
@@ -60,6 +67,7 @@ std::optional<std::string> JournalFile::read() {
         if (!::ReadFile(file.h, buffer, sizeof buffer, &n, nullptr)) return std::nullopt;
         if (n == 0) break;
         content.append(buffer, n);
+        if (content.size() > kMaxDurableFileBytes) return std::nullopt;
     }
     return content;
 }

@@ -131,6 +131,25 @@ TEST(RestoreQueues, AJournalThatCannotBeRemovedIsReportedAndFailsTheCommand) {
     EXPECT_EQ(w.journal.content(), text);
 }
 
+// Once a signal has closed it, the journal is written no more: a restore
+// cut short keeps every entry it did not finish, as it was.
+TEST(RestoreQueues, AClosedJournalIsNotWrittenAgain) {
+    CommandWorld w;
+    w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));
+    const std::string text = formatJournal({{"a", "USB://KV/A", "usb://KV/A", true}});
+    w.journal.setContent(text);
+    GatedJournal gated(w.journal);
+    w.sys.wired.queueJournal = &gated;
+    gated.close();
+
+    std::ostringstream out;
+    EXPECT_EQ(restoreQueues(w.sys, out), 1);
+    EXPECT_EQ(w.journal.content(), text);
+    EXPECT_EQ(w.journal.history(), std::vector<std::string>{});
+    EXPECT_FALSE(gated.replace("anything"));
+    EXPECT_EQ(w.journal.content(), text);
+}
+
 TEST(RestoreQueues, LeavesTheQueuesOfARunningCopyAlone) {
     CommandWorld w;
     w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));

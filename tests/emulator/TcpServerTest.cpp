@@ -63,10 +63,17 @@ TEST(EmuOptionsTest, BuildsThePrinterFromTheCommandLine) {
     EXPECT_EQ(o->printer.statusReplyOverride, (std::vector<uint8_t>{'S', '0', '0'}));
     EXPECT_FALSE(o->printer.statusStaysPending) << "a stream carries replies to requests only";
 
+    // By default only this machine reaches it, and it keeps at most an image's worth.
+    const auto plain = parseEmuOptions({}, error);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->listenAddress, "127.0.0.1");
+    EXPECT_EQ(plain->printer.keepBytes, kMaxFirmwareImageBytes);
+    EXPECT_EQ(parseEmuOptions({"--keep-bytes", "4096"}, error)->printer.keepBytes, 4096u);
+
     const std::vector<std::vector<std::string>> bad = {
         {"--status", "1"}, {"--status", "1,256"}, {"--status"}, {"--reply-split", "x"},
         {"--link", "serial"}, {"--version-chars", "12345"}, {"--status-reply", "5"},
-        {"--listen", "host"}, {"--frobnicate"},
+        {"--listen", "host"}, {"--frobnicate"}, {"--keep-bytes", "67108865"},
     };
     for (const auto& args : bad) {
         error.clear();

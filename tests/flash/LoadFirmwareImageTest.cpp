@@ -104,10 +104,11 @@ TEST(ReadFileBytes, LargerThanOneReadChunk) {
     testing::TempDir dir;
     const std::vector<uint8_t> bytes = testing::pseudoRandomBytes(3 * (1 << 20) + 5, 11);
     testing::writeAll(dir.file("big.bin"), bytes);
-    FileBytes whole = readFileBytes(dir.file("big.bin"));
+    const auto files = testing::makeHostFileReader();
+    FileBytes whole = readFileBytes(*files, dir.file("big.bin"));
     ASSERT_EQ(whole.status, FileBytes::Status::Ok);
     EXPECT_EQ(whole.bytes, bytes);
-    EXPECT_EQ(readFileBytes(dir.file("big.bin"), bytes.size() - 1).status,
+    EXPECT_EQ(readFileBytes(*files, dir.file("big.bin"), bytes.size() - 1).status,
               FileBytes::Status::TooLarge);
 }
 

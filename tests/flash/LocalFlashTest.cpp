@@ -622,6 +622,27 @@ TEST(LocalFlash, AutomaticLoadLeavesTheQueuesToTheWorker) {
     expectCleanEnd(w);
 }
 
+// A read error while streaming: the box says which file and what went
+// wrong, in the worker's caption, and the trace has it.
+TEST(LocalFlash, ReadErrorIsShownWithTheFileAndTraced) {
+    LocalFlashWorld w;
+    w.attach(localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW3004F;FWV:V5.12;"));
+    w.find();
+    w.image(imageBytes(20000));
+    w.ui.clear();
+    w.files.failReadsAfter(8192);
+    ASSERT_TRUE(w.flash().ended);
+
+    const std::string path = w.state.firmwareFileName;
+    ASSERT_FALSE(w.ui.boxes().empty());
+    EXPECT_EQ(w.ui.boxes()[0].caption, std::optional<std::string>("ProgramFlash"));
+    EXPECT_EQ(w.ui.boxes()[0].text, "FW file read error = " + path + " (Input/output error)");
+    EXPECT_TRUE(w.trace.contains("ProgramFlash - FW file read error = " + path +
+                                 " (Input/output error)\r\n"));
+    // Only the block read before the error went out.
+    EXPECT_EQ(w.printer->flashImage().size(), 8192u);
+}
+
 // --------------------------------------------------------------- the faults
 
 struct Fault {
@@ -632,6 +653,8 @@ struct Fault {
     bool workerStarts;
     Lines boxes;  // every box from the flash on, in order ("*" ends a prefix)
     std::optional<std::string> lastStatusLine;  // programStatusText at the end
+    // The printer never heard of a flash: nothing after the re-probe.
+    bool printerLeftAlone = false;
 };
 void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
 
@@ -652,6 +675,7 @@ TEST_P(LocalFault, EndsWithItsMessageAndEverythingBack) {
     w.ui.clear();
     if (f.arm) f.arm(w);
     const uint64_t start = w.clock.tickMs();
+    const size_t receivedBefore = w.printer->received().size();
 
     const auto out = w.flash();
     // No wait beyond its bound: a refused entry is a few pauses, a failed
@@ -677,6 +701,14 @@ TEST_P(LocalFault, EndsWithItsMessageAndEverythingBack) {
         const Lines status = w.controls.textsOf(Control::programStatusText);
         EXPECT_EQ(std::count(status.begin(), status.end(), "Printer successfully flashed"), 0);
         EXPECT_EQ(std::count(status.begin(), status.end(), "Waiting for reset"), 0);
+    }
+    if (f.printerLeftAlone) {
+        const Bytes received = w.printer->received();
+        EXPECT_FALSE(containsBytes(Bytes(received.begin() + static_cast<ptrdiff_t>(receivedBefore),
+                                         received.end()),
+                                   kFlashRequest));
+        EXPECT_EQ(w.printer->flashSummary().flashes, 0u);
+        EXPECT_EQ(w.printer->flashPhase(), emulator::FlashPhase::Idle);
     }
     expectCleanEnd(w);
 }
@@ -743,14 +775,33 @@ INSTANTIATE_TEST_SUITE_P(
                   });
               },
               false, {"Programming could NOT get printer handle"}, std::nullopt},
+        // The image is opened before flash mode, so a file that cannot be
+        // read leaves the printer as it was.
         Fault{"FileDoesNotOpen", mvq(),
               [](LocalFlashWorld& w) { w.state.firmwareFileName = w.dir.file("missing.bin"); },
-              // The printer waited in flash mode for nothing and is
-              // resetting when the ending asks for its ID.
+              false, {"FW file DID NOT open"}, std::nullopt, true},
+        Fault{"FileIsAFolder", mvq(),
+              [](LocalFlashWorld& w) { w.state.firmwareFileName = w.dir.path().string(); }, false,
+              {"FW file DID NOT open"}, std::nullopt, true},
+        // A file that fails while it is streamed is named, and is no flash.
+        Fault{"FileShrinksWhileStreamed", mvq(),
+              [](LocalFlashWorld& w) {
+                  w.hooked.setHook([&w](Kind kind, Control c, const std::string& text) {
+                      if (kind == Kind::Text && c == Control::programStateText &&
+                          text == "8 KBytes programmed\r\n") {
+                          std::filesystem::resize_file(w.state.firmwareFileName, 100);
+                      }
+                  });
+              },
               true,
-              {"FW file DID NOT open", "GetPrinterID - Error = *",
+              {"FW file read error = *", "GetPrinterID - Error = *",
                "Cannot find attached KV printer, exiting "},
-              "Delaying 3 seconds"},
+              "Programming 19 KBytes"},
+        Fault{"DiskErrorWhileStreamed", mvq(),
+              [](LocalFlashWorld& w) { w.files.failReadsAfter(8192); }, true,
+              {"FW file read error = *", "GetPrinterID - Error = *",
+               "Cannot find attached KV printer, exiting "},
+              "Programming 19 KBytes"},
         Fault{"BlockWriteFails", mvq(),
               [](LocalFlashWorld& w) {
                   int blocks = 0;
@@ -781,7 +832,7 @@ INSTANTIATE_TEST_SUITE_P(
                       }
                   });
               },
-              true, {}, "Programming 19 KBytes"}));
+              true, {"FW file read error = *"}, "Programming 19 KBytes"}));
 
 }  // namespace
 }  // namespace kv

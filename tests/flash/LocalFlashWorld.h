@@ -1,14 +1,17 @@
 #pragma once
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "flash/LocalFlash.h"
 #include "platform/DeviceIo.h"
+#include "platform/FileReader.h"
 #include "image/FirmwareMarker.h"
 #include "printer/discovery/Discovery.h"
 #include "tests/discovery/DiscoveryWorld.h"
@@ -184,11 +187,51 @@ private:
     std::map<std::thread::id, bool> injected_;
 };
 
+// The host's files, with a read error (EIO, in the system's words) once a
+// file opened here has given `failAfter` bytes, as a failing disk would.
+class FaultyFileReader final : public platform::FileReader {
+public:
+    static constexpr const char* kErrorText = "Input/output error";
+    explicit FaultyFileReader(platform::FileReader& inner) : inner_(inner) {}
+    void failReadsAfter(std::optional<uint64_t> bytes) { failAfter_ = bytes; }
+
+    platform::OpenedFile openRegular(const std::string& path) override {
+        platform::OpenedFile opened = inner_.openRegular(path);
+        if (opened.file && failAfter_) {
+            opened.file = std::make_unique<File>(std::move(opened.file), *failAfter_);
+        }
+        return opened;
+    }
+
+private:
+    class File final : public platform::ReadableFile {
+    public:
+        File(std::unique_ptr<platform::ReadableFile> inner, uint64_t left)
+            : inner_(std::move(inner)), left_(left) {}
+        uint64_t size() const override { return inner_->size(); }
+        int64_t read(uint8_t* buffer, size_t capacity) override {
+            if (left_ == 0) return -1;
+            const int64_t got = inner_->read(buffer, std::min<uint64_t>(capacity, left_));
+            if (got > 0) left_ -= static_cast<uint64_t>(got);
+            return got;
+        }
+        std::string errorText() const override { return kErrorText; }
+
+    private:
+        std::unique_ptr<platform::ReadableFile> inner_;
+        uint64_t left_;
+    };
+
+    platform::FileReader& inner_;
+    std::optional<uint64_t> failAfter_;
+};
+
 // A local flash world: one printer at a local port, an image file, the
 // services of discovery with the hooked controls and the fault-injecting
 // device I/O in front.
 struct LocalFlashWorld : DiscoveryWorld {
     FaultyDeviceIo faulty{io};
+    FaultyFileReader files{*hostFileReader};
     HookedControls hooked{controls, clock};
     testing::TempDir dir;
     std::shared_ptr<emulator::PrinterModel> printer;
@@ -196,6 +239,7 @@ struct LocalFlashWorld : DiscoveryWorld {
 
     LocalFlashWorld() {
         sys.wired.deviceIo = &faulty;
+        sys.wired.fileReader = &files;
         sys.wired.controls = &hooked;
     }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,10 +31,21 @@ TEST(FirmwareVersionInImage, Rule) {
         {"127 then ';'", "FWV:" + a127 + ";", a127},
         {"no terminator within 127", "FWV:" + a127 + "BCD;", a127},
         {"empty image", "", ""},
+        {"a false start", "FFWV:X;", "X"},
+        {"a longer false start", "FWFWV:Y;", "Y"},
+        {"a broken marker", "FWV-FWV:Z;", "Z"},
     };
     for (const auto& c : cases) {
         const auto* data = reinterpret_cast<const uint8_t*>(c.image.data());
         EXPECT_EQ(firmwareVersionInImage(data, c.image.size()), c.version) << c.name;
+        // The same found in an image that arrives in pieces.
+        for (size_t piece : {1u, 2u, 3u, 5u, 64u}) {
+            FirmwareMarkerScanner scanner;
+            for (size_t at = 0; at < c.image.size(); at += piece) {
+                scanner.feed(data + at, std::min(piece, c.image.size() - at));
+            }
+            EXPECT_EQ(scanner.version(), c.version) << c.name << " in pieces of " << piece;
+        }
     }
     EXPECT_EQ(firmwareVersionInImage(nullptr, 0), "");
 }

@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/FileReader.h"
 #include "platform/Files.h"
 #include "platform/InstanceLock.h"
 #include "platform/Network.h"
@@ -10,8 +11,8 @@
 namespace kv::testing {
 
 // The services of the platform the tests run on that a test uses for real:
-// sockets on loopback, the instance lock, the executable's folder, the
-// termination signals. Each platform's test support defines these.
+// sockets on loopback, the instance lock, the executable's folder, files
+// to read, the termination signals. Each platform's test support defines these.
 
 // Connects, receives and sends within `bounds`.
 std::unique_ptr<platform::Network> makeHostNetwork(platform::NetworkBounds bounds = {});
@@ -19,6 +20,8 @@ std::unique_ptr<platform::Network> makeHostNetwork(platform::NetworkBounds bound
 std::unique_ptr<platform::InstanceLock> makeHostInstanceLock(const std::string& folder);
 // The executable as if started as `argv0`.
 std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0);
+// Opens the files a test wrote for the program to read.
+std::unique_ptr<platform::FileReader> makeHostFileReader();
 // Must be made before any other thread of the test program starts.
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals();
 // Asks the platform to end this process, as a user's Ctrl-C or a service

@@ -24,7 +24,8 @@ namespace kv::testing {
 // A machine for a test, every service wired: a virtual clock, captured
 // trace, scripted boxes, recorded controls, simulated local printers, an
 // in-memory spooler and journal, workers on plain threads; the network is
-// the host's (loopback peers), behind a switch for its failures. The
+// the host's (loopback peers), behind a switch for its failures, and files
+// are read from the host (those the test wrote). The
 // instance lock and the executable's files, which touch the machine, are
 // wired only when a test asks for them.
 struct SimWorld {
@@ -41,6 +42,7 @@ struct SimWorld {
         sys.wired.queueJournal = &journal;
         sys.wired.network = &network;
         sys.wired.threads = &threads;
+        sys.wired.fileReader = hostFileReader.get();
     }
     SimWorld(const SimWorld&) = delete;
     SimWorld& operator=(const SimWorld&) = delete;
@@ -75,6 +77,7 @@ struct SimWorld {
     platform::sim::SimThreads threads;
     std::unique_ptr<platform::Network> hostNetwork = makeHostNetwork();
     platform::sim::FaultNetwork network{*hostNetwork};
+    std::unique_ptr<platform::FileReader> hostFileReader = makeHostFileReader();
     std::unique_ptr<platform::InstanceLock> hostLock;
     std::unique_ptr<platform::Files> hostFiles;
     platform::Services sys;

@@ -6,6 +6,7 @@
 
 #include "state/Context.h"
 #include "app/Startup.h"
+#include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32Files.h"
 #include "tests/win32/Win32TestSupport.h"
 
@@ -48,6 +49,25 @@ TEST(Win32Files, NotAFileToOpenByTheEntrysAttributes) {
     EXPECT_EQ(files.notAFileToOpen(folder.path() + "d.bin"), "a folder");
     EXPECT_EQ(files.notAFileToOpen(folder.path() + "gone.bin"), "no such file");
     EXPECT_EQ(files.notAFileToOpen(""), "no such file");
+}
+
+// Firmware images: a disk file opens with its size and reads to its end;
+// a folder, a device or a missing file is refused with a reason.
+TEST(Win32FileReader, OpensOnlyDiskFiles) {
+    TempFolder folder;
+    ASSERT_TRUE(writeFile(folder.path() + "image.bin", "0123456789"));
+    platform::win32::Win32FileReader reader;
+    platform::OpenedFile opened = reader.openRegular(folder.path() + "image.bin");
+    ASSERT_TRUE(opened.file) << opened.reason;
+    EXPECT_EQ(opened.file->size(), 10u);
+    uint8_t buffer[16] = {};
+    EXPECT_EQ(opened.file->read(buffer, sizeof buffer), 10);
+    EXPECT_EQ(opened.file->read(buffer, sizeof buffer), 0);
+    for (const std::string& path : {folder.path(), std::string("NUL"), folder.path() + "missing.bin"}) {
+        const platform::OpenedFile refused = reader.openRegular(path);
+        EXPECT_FALSE(refused.file) << path;
+        EXPECT_FALSE(refused.reason.empty()) << path;
+    }
 }
 
 TEST(AutoLoadChild, DISABLED_Detect) {

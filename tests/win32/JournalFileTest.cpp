@@ -47,6 +47,16 @@ TEST(JournalFile, ReplacesWholeInFoldersItMakesAndRemoves) {
     EXPECT_EQ(readFile(temp.path() + "plain"), "x");
 }
 
+// A journal past any journal's size is not one this program wrote.
+TEST(JournalFile, ReadsNothingPastAJournalsSize) {
+    TempFolder temp;
+    const std::string path = temp.path() + "print-queues.journal";
+    ASSERT_TRUE(writeFile(path, std::string(platform::kMaxDurableFileBytes, 'x')));
+    EXPECT_EQ(JournalFile(path).read()->size(), platform::kMaxDurableFileBytes);
+    ASSERT_TRUE(writeFile(path, std::string(platform::kMaxDurableFileBytes + 1, 'x')));
+    EXPECT_FALSE(JournalFile(path).read());
+}
+
 TEST(JournalFile, LivesWhereTheStateFolderSays) {
     ::SetEnvironmentVariableA("KVFLASH_STATE_DIR", "C:\\kvstate");
     EXPECT_EQ(JournalFile::queueJournalPath(), "C:\\kvstate\\print-queues.journal");

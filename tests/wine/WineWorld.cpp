@@ -48,6 +48,10 @@ std::optional<std::string> WineWorld::missing() {
 namespace {
 
 // For every command after it in the same shell line.
+// Programs run without a window see no display, whatever display the suite
+// was started from; those with one get Xvfb's (runOnDisplay).
+const std::string kNoDisplay = "unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM; ";
+
 std::string baseEnvironment() {
     return "export WINEPREFIX=" + shellWord(WineWorld::prefix()) +
            " WINEDLLOVERRIDES='mscoree,mshtml=' WINEDEBUG=${WINEDEBUG:--all}; ";
@@ -70,7 +74,7 @@ bool WineWorld::ready() {
         // Windows without a window manager around it still gets a caption:
         // Wine draws its own frames when it does not hand them to one.
         const RunResult made =
-            kv::testing::run(baseEnvironment() +
+            kv::testing::run(kNoDisplay + baseEnvironment() +
                                  "wineboot -i && wine reg add 'HKCU\\Software\\Wine\\X11 Driver' "
                                  "/v Managed /d N /f && wineserver -w",
                              180);
@@ -105,7 +109,8 @@ std::string WineWorld::commandLine(const std::string& program, const std::string
 RunResult WineWorld::run(const std::string& program, const std::string& arguments,
                          const std::map<std::string, std::string>& environment,
                          int timeoutSeconds) {
-    return kv::testing::run(commandLine(program, arguments, environment), timeoutSeconds);
+    return kv::testing::run(kNoDisplay + commandLine(program, arguments, environment),
+                            timeoutSeconds);
 }
 
 RunResult WineWorld::runOnDisplay(const std::string& program, const std::string& arguments,
@@ -124,9 +129,10 @@ RunResult WineWorld::runOnDisplay(const std::string& program, const std::string&
 RunResult WineWorld::runOnTerminal(const std::string& program, const std::string& arguments,
                                    const std::map<std::string, std::string>& environment,
                                    int timeoutSeconds) {
-    return kv::testing::run(
-        "script -qec " + shellWord(commandLine(program, arguments, environment)) + " /dev/null",
-        timeoutSeconds);
+    return kv::testing::run(kNoDisplay + "script -qec " +
+                                shellWord(commandLine(program, arguments, environment)) +
+                                " /dev/null",
+                            timeoutSeconds);
 }
 
 }  // namespace kv::testing

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/linux/ChildProcess.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -64,7 +66,9 @@ protected:
     }
 
     ProcessResult run(const std::vector<std::string>& args, const std::string& program = {}) {
+        // No display: the runs without --console mean the terminal too.
         std::string command = "KVFLASH_LOCK_DIR=" + shellQuote(temp_.string()) + " " +
+                              kv::testing::kWithoutDisplay +
                               shellQuote(program.empty() ? kvflash() : program);
         for (const auto& a : args) command += " " + shellQuote(a);
         command += " >" + shellQuote((temp_ / "out").string()) + " 2>" +
@@ -102,6 +106,8 @@ TEST_F(ConsoleProcess, UsageErrorsExitTwoWithOneLineAndTheUsage) {
         {"--console", "ethernet", "10.0.0.1:port"},
         {"--console", "select"},
         {"--sim-usb"},
+        // Whatever an argument holds, the error stays one line.
+        {"--bo\ngus"},
     };
     for (const auto& args : cases) {
         const ProcessResult r = run(args);

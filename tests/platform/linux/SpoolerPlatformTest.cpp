@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <vector>
 
+#include "platform/DurableFile.h"
 #include "platform/PrintSpooler.h"
 #include "platform/linux/AtomicFile.h"
 #include "platform/linux/SigwaitTermination.h"
@@ -89,6 +93,52 @@ TEST_F(JournalFolder, FailuresAreReportedAndLeaveNoTemporary) {
         EXPECT_TRUE(e.path().filename() == "journal" || e.path().filename() == "plainfile");
     }
     EXPECT_EQ(entries, 2u);
+}
+
+// What lies at the journal's place but was not written by the program is
+// unreadable, at once: a FIFO with no writer, a link (even to a good
+// journal), a device, a file past the size any journal has.
+TEST_F(JournalFolder, ReadsOnlyARegularFileOfAJournalsSize) {
+    fs::create_directories(root);
+    std::ofstream(root / "good") << "kvflash print-queue journal 1\n";
+    const struct {
+        const char* name;
+        std::function<void(const fs::path&)> make;
+    } cases[] = {
+        {"FIFO", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+        {"link to a journal", [this](const fs::path& p) { fs::create_symlink(root / "good", p); }},
+        {"link to the zero device", [](const fs::path& p) { fs::create_symlink("/dev/zero", p); }},
+        {"too large",
+         [](const fs::path& p) {
+             std::ofstream(p) << std::string(platform::kMaxDurableFileBytes + 1, 'x');
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path path = root / c.name;
+        c.make(path);
+        linux_impl::AtomicFile journal(path.string());
+        EXPECT_FALSE(journal.read().has_value());
+    }
+    // The largest journal there may be still reads.
+    std::ofstream(root / "largest") << std::string(platform::kMaxDurableFileBytes, 'x');
+    EXPECT_EQ(linux_impl::AtomicFile((root / "largest").string()).read()->size(),
+              platform::kMaxDurableFileBytes);
+}
+
+// A link planted where the journal's temporary goes is not written through.
+TEST_F(JournalFolder, ReplaceDoesNotWriteThroughALinkAtItsTemporary) {
+    fs::create_directories(root);
+    std::ofstream(root / "victim") << "keep";
+    fs::create_symlink(root / "victim",
+                       root / ("journal.tmp." + std::to_string(::getpid())));
+    linux_impl::AtomicFile journal((root / "journal").string());
+    ASSERT_TRUE(journal.replace("new\n"));
+    EXPECT_EQ(journal.read(), "new\n");
+    std::ifstream victim(root / "victim");
+    std::string kept;
+    victim >> kept;
+    EXPECT_EQ(kept, "keep");
 }
 
 TEST(JournalPath, EndsInTheKvflashStateFolder) {

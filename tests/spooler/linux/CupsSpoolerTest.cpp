@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/linux/AtomicFile.h"
+#include "tests/support/linux/ChildProcess.h"
 #include "platform/linux/CupsSpooler.h"
 #include "platform/sim/CaptureTrace.h"
 #include "platform/sim/ScriptedUi.h"
@@ -133,9 +134,11 @@ protected:
 
     // kvflash on this scheduler, with a journal folder and an instance-lock
     // folder of its own (so no other test's copy holds the lock).
+    // The terminal is what these runs mean, whatever display the suite was
+    // started from.
     std::string kvflash(const std::string& arguments) const {
         return w->env() + "KVFLASH_STATE_DIR=" + stateDir + " KVFLASH_LOCK_DIR=" + stateDir + " " +
-               kvflashPath() + " " + arguments;
+               testing::kWithoutDisplay + kvflashPath() + " " + arguments;
     }
 
     void killHard(const std::string& pid) {
@@ -313,7 +316,7 @@ TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) 
               std::string::npos)
         << list.out;
 
-    const auto start = run(kvflash(""));
+    const auto start = run(kvflash("--console"));
     EXPECT_EQ(start.code, 0) << start.out << start.err;
     EXPECT_NE(start.out.find("box - \"Print queues left switched by an earlier run have been "
                              "restored\""),

@@ -2,6 +2,7 @@
 
 #include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxFiles.h"
+#include "platform/linux/PosixFileReader.h"
 #include "platform/linux/PosixNetwork.h"
 #include "platform/linux/SigwaitTermination.h"
 
@@ -19,6 +20,10 @@ std::unique_ptr<platform::InstanceLock> makeHostInstanceLock(const std::string& 
 
 std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0) {
     return std::make_unique<lx::LinuxFiles>(argv0);
+}
+
+std::unique_ptr<platform::FileReader> makeHostFileReader() {
+    return std::make_unique<lx::PosixFileReader>();
 }
 
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {

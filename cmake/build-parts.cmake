@@ -1,0 +1,32 @@
+# The parts of `all` that scripts/test.sh builds, and times, one by one:
+#   kvflash_linux    the Linux programs, the demo image and the test programs
+#   kvflash_fuzz_all the fuzz targets' clang build (nothing without clang)
+#   the rest of all  the Windows cross build (and the programs that test it)
+function(kv_targets_below dir out)
+  get_property(_targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  get_property(_subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(_sub ${_subdirs})
+    kv_targets_below(${_sub} _more)
+    list(APPEND _targets ${_more})
+  endforeach()
+  set(${out} ${_targets} PARENT_SCOPE)
+endfunction()
+
+kv_targets_below(${PROJECT_SOURCE_DIR} _targets)
+set(_linux "")
+foreach(_target ${_targets})
+  get_target_property(_type ${_target} TYPE)
+  get_target_property(_excluded ${_target} EXCLUDE_FROM_ALL)
+  if(_target MATCHES "^(kvflash_windows|kvflash_fuzz|kvtest_wine)$" OR _excluded OR
+     _type STREQUAL "INTERFACE_LIBRARY")
+    continue()
+  endif()
+  list(APPEND _linux ${_target})
+endforeach()
+add_custom_target(kvflash_linux)
+add_dependencies(kvflash_linux ${_linux})
+
+add_custom_target(kvflash_fuzz_all)
+if(TARGET kvflash_fuzz)
+  add_dependencies(kvflash_fuzz_all kvflash_fuzz)
+endif()

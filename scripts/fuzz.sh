@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs the fuzz targets: each for SECONDS (default 600), on its seed corpus
+# (fuzz/corpus/NAME) and a growing corpus of its own in BUILD/fuzz/corpus/NAME,
+# then prints libFuzzer's figures (runs, coverage). Any crash stops it with
+# the failing input saved in BUILD/fuzz/crashes/NAME.
+#   scripts/fuzz.sh [--build BUILD] [SECONDS] [NAME ...]     (BUILD: build)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build
+if [ "${1:-}" = --build ]; then build=$2; shift 2; fi
+seconds=${1:-600}
+[ $# -gt 0 ] && shift
+names=("$@")
+if [ ${#names[@]} -eq 0 ]; then
+  names=($(sed -n 's/^  \([a-z-]*\) [A-Za-z]*Fuzz\.cpp.*/\1/p' "$root/cmake/fuzz-targets.cmake"))
+fi
+for name in "${names[@]}"; do
+  program=$build/fuzz/bin/fuzz-$name
+  [ -x "$program" ] || { echo "fuzz.sh: $program is not built (cmake --build $build)" >&2; exit 2; }
+  corpus=$build/fuzz/corpus/$name
+  crashes=$build/fuzz/crashes/$name
+  mkdir -p "$corpus" "$crashes"
+  echo "== fuzz-$name for $seconds s"
+  log=$(mktemp)
+  status=0
+  "$program" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$crashes/" \
+    "$corpus" "$root/fuzz/corpus/$name" >"$log" 2>&1 || status=$?
+  # The figures: runs, coverage, corpus, and any finding.
+  grep -E '^#[0-9]+ +DONE|^stat::number_of_executed_units|^stat::peak_rss|ERROR|SUMMARY|Test unit written' "$log" || true
+  if [ $status -ne 0 ]; then
+    tail -n 60 "$log" >&2
+    rm -f "$log"
+    exit $status
+  fi
+  rm -f "$log"
+done
