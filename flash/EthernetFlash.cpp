@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "flash/FlashAttempt.h"
 #include "flash/FlashWorker.h"
 #include "flash/LoadFirmwareImage.h"
 #include "link/Ethernet.h"
@@ -67,11 +68,13 @@ class EthernetTransfer {
 public:
     EthernetTransfer(Context& ctx, FlashJob& job)
         : ctx_(ctx),
+          job_(job),
           controls_(*job.controls),
           socket_(job.socket),
           image_(job.image) {}
 
-    void run() {
+    // True when the image went over and the reset wait passed.
+    bool run() {
         setStatus("Delaying 15 seconds");
         countSeconds(kEthernetStartDelaySeconds, TransferPhase::StartDelay);
         FirmwareImage empty;
@@ -79,7 +82,7 @@ public:
         padToEvenLength(image);
         setStatus(formatted("Programming %d KBytes", static_cast<int>(image.length / 1024)));
         setProgress({TransferPhase::Data, 0, image.length});
-        if (!stream(image)) return;
+        if (!stream(image)) return false;
 
         setState("End Of File");
         setProgress({TransferPhase::Data, image.length, image.length});
@@ -89,6 +92,7 @@ public:
         setStatus("Progamming complete");
         setState(" ");
         setProgress({});
+        return true;
     }
 
 private:
@@ -109,6 +113,7 @@ private:
                                                    static_cast<unsigned>(code)));
                 return false;
             }
+            job_.bytesSent += block;
             at += block;
         }
     }
@@ -126,6 +131,7 @@ private:
     }
 
     Context& ctx_;
+    FlashJob& job_;
     platform::DialogControls& controls_;
     const platform::SocketHandle socket_;
     // Held here, so the image lives until this worker is done with it.
@@ -148,6 +154,8 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
     const auto& ip = state.ipAddressText;
     if (!openSocket(ctx.sys, state.ethernetSocket, ip[0], ip[1], ip[2], ip[3],
                     state.portNumberText, printer)) {
+        noteFlashStopped(ctx, "no connection to the printer at " + ip[0] + "." + ip[1] + "." +
+                                  ip[2] + "." + ip[3] + ":" + state.portNumberText);
         RestorePortsToOriginal(ctx.sys, state);
         return false;
     }
@@ -157,6 +165,8 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
         printer.firmwareVersion.find(image->versionText) != std::string::npos &&
         !platform::askYesNo(ctx.ui(), std::string("Firmware update"),
                             "New version same as old version, continue?")) {
+        noteFlashStopped(ctx, "not flashed: the printer already reports " +
+                                  image->versionText);
         closeSocket(ctx.sys, state.ethernetSocket);
         RestorePortsToOriginal(ctx.sys, state);
         return false;
@@ -185,6 +195,7 @@ bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
         return false;
     }
     controls.setText(Control::programStatusText, "Printer responding");
+    enterFlashMode(ctx, printer);
 
     clock.sleepMs(500);
     if (!sendRequest(ctx, socket, kEscFR)) {
@@ -235,14 +246,17 @@ bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
 void ProgramFlashEthernet(FlashJob* job) {
     AppState& state = *job->state;
     Context ctx{state, *job->sys};
+    bool completed = false;
     {
         EthernetTransfer transfer(ctx, *job);
-        transfer.run();
+        completed = transfer.run();
     }
+    noteTransferEnded(ctx, completed);
     // The queues and the re-probe first; the flag goes last, so that no
     // other search can run while this one does.
     RestorePortsToOriginal(ctx.sys, state);
     (void)findEthernetPrinter(ctx, *job->controls, *job->printer);
+    concludeFlashAttempt(ctx, *job->controls, *job->printer);
     endFlashWorker(state);
 }
 

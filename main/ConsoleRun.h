@@ -12,8 +12,8 @@ inline constexpr const char* kVersionText = "kvflash 4.0.2.2";
 // own steps are all bounded.
 void waitForFlashEnd(AppState& state);
 
-// --identify, --list-queues or --restore-queues, in the terminal: their
-// exit code. Only for options that ask for one of them.
+// --identify, --list-queues, --restore-queues or --history, in the
+// terminal: their exit code. Only for options that ask for one of them.
 int runMaintenance(platform::Services& sys, const Options& options);
 
 // The terminal front end: start-up checks, the journal of an earlier run,

@@ -28,6 +28,8 @@ struct FlashJob {
     // worker that sends it, whatever happens to the job record meanwhile.
     std::shared_ptr<FirmwareImage> image;
     PrinterData* printer = nullptr;
+    // Image bytes the printer has taken so far; the worker counts them.
+    uint64_t bytesSent = 0;
     // What the worker reaches the rest of the application through; both
     // outlive every worker (the front end waits for the worker before it
     // tears them down).

@@ -72,6 +72,10 @@ const std::vector<Expected> kTable = {
     {1039, Kind::Button, "Find Ethernet Printer", 363, 115, 83, 12, false, true, false},
     {1030, Kind::Text, "", 328, 220, 89, 10, true, false, false},
     {1043, Kind::Button, "Display Help", 390, 45, 72, 24, false, false, false},
+    // Ours, above the original range.
+    {1102, Kind::Text, "", 8, 137, 263, 9, false, false, false},
+    {1101, Kind::Text, "", 8, 214, 475, 10, false, false, true},
+    {1103, Kind::Button, "History", 208, 15, 76, 21, false, false, false},
 };
 
 struct Units {
@@ -167,7 +171,7 @@ TEST(QtDialogWindow, TabOrderIsTemplateOrder) {
         w = w->nextInFocusChain();
     } while (w != first && order.size() < 100);
     EXPECT_EQ(order, (std::vector<int>{1012, 1018, 1022, 1027, 1028, 1031, 1034, 1035, 1036,
-                                       1037, 1038, 1039, 1043}));
+                                       1037, 1038, 1039, 1043, 1103}));
 }
 
 TEST(QtDialogWindow, OpensWithTheFocusOnTheFirstTabStop) {

@@ -31,28 +31,27 @@ public:
 
     explicit ConsoleSession(Parts parts) : p_(std::move(parts)) {}
 
-    // 0: every command ran and the last flash, if any, succeeded; 1: a
-    // command was refused or a flash did not succeed.
+    // 0: every command ran and the last flash, if any, was verified; 3: the
+    // last flash went through but its result could not be checked; 1: a
+    // command was refused, or the last flash failed, did not take or lost
+    // the printer.
     int run(const std::vector<ConsoleCommand>& commands);
 
 private:
-    // How often each success text was shown so far.
-    struct SuccessMark {
-        size_t local;
-        size_t ethernet;
-    };
-    SuccessMark mark() const;
-    bool succeededSince(const SuccessMark& before) const;
+    // The exit code a flash came to, from the verdict shown since
+    // `verdictsBefore` verdicts (none: 1).
+    int flashCodeSince(size_t verdictsBefore) const;
     bool refused(platform::Control control);
     void fireDueTimer();
     void waitForWorker();
     bool runCommand(const ConsoleCommand& command);
 
     Parts p_;
-    std::optional<bool> lastFlashSucceeded_;
+    std::optional<int> lastFlashCode_;
 };
 
-inline constexpr const char* kLocalFlashSuccess = "Printer successfully flashed";
-inline constexpr const char* kEthernetFlashSuccess = "Progamming complete";
+inline constexpr int kExitVerified = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUnchecked = 3;
 
 }  // namespace kv::ui

@@ -63,7 +63,9 @@ protected:
     }
 
     ProcessResult run(const std::vector<std::string>& args, const std::string& program = {}) {
-        std::string command = "KVFLASH_LOCK_DIR=" + shellQuote(temp_.string()) + " " +
+        // The flash history (a simulated run's own) stays in the test's folder.
+        std::string command = "KVFLASH_LOCK_DIR=" + shellQuote(temp_.string()) +
+                              " KVFLASH_STATE_DIR=" + shellQuote(temp_.string()) + " " +
                               shellQuote(program.empty() ? kvflash() : program);
         for (const auto& a : args) command += " " + shellQuote(a);
         command += " >" + shellQuote((temp_ / "out").string()) + " 2>" +
@@ -217,7 +219,8 @@ TEST_F(ConsoleProcess, SecondCopyIsRefusedWhileTheFirstHoldsTheLock) {
     // Hold the lock as another KV tool would, then start kvflash.
     const std::string holder = "exec 9>" + shellQuote((temp_ / "KV_TOOLS").string()) +
                                " && flock -n 9 && " + shellQuote(kvflash());
-    const std::string command = "KVFLASH_LOCK_DIR=" + shellQuote(temp_.string()) + " sh -c " +
+    const std::string command = "KVFLASH_LOCK_DIR=" + shellQuote(temp_.string()) +
+                                " KVFLASH_STATE_DIR=" + shellQuote(temp_.string()) + " sh -c " +
                                 shellQuote(holder + " --console --simulate --fast") + " >" +
                                 shellQuote((temp_ / "out").string()) + " 2>&1";
     const int status = std::system(command.c_str());
