@@ -14,8 +14,8 @@ inline constexpr size_t kParallelPortNameSize = 100;
 struct ProbeReading {
     // The printer answered with its device ID.
     bool identified = false;
-    // The firmware version it reported (the Current Version field), when the
-    // link reports one.
+    // The firmware version it reported: its ID's "FWV:" value, else the
+    // status reply's version text; nothing when the link reports neither.
     std::optional<std::string> version;
 };
 

@@ -191,7 +191,10 @@ void probeTheOnePrinter(Context& ctx, platform::DialogControls& controls, Printe
         openProgramControls(controls);
         if (const auto version = currentVersionByStatus(ctx, handle, printer)) {
             controls.setText(Control::currentVersionText, *version);
-            reading.version = version->empty() ? std::nullopt : std::optional(*version);
+            // The ID's own version is the fuller one (a ZOR1 printer's status
+            // emulation keeps four characters); the reply stands in where the
+            // ID carries none, as a parallel port's does on Linux.
+            if (!reading.version && !version->empty()) reading.version = *version;
         }
     } else {
         disableProgramControls(controls);
