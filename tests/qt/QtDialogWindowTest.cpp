@@ -302,6 +302,54 @@ TEST(QtDialogWindow, TheFlashButtonCaptionWrapsWhenTooLong) {
     for (const QString& line : lines) EXPECT_LT(flash->fontMetrics().horizontalAdvance(line), flash->width());
 }
 
+TEST(QtDialogWindow, TheVerdictInItsColourAndTheImageLine) {
+    using platform::VerifyOutcome;
+    QtDialogSession session;
+    QtDialogWindow& window = session.window();
+    auto* verdict = qobject_cast<QLabel*>(window.item(*itemIndexOfId(dialog::kVerifyText)));
+    auto* image = qobject_cast<QLabel*>(window.item(*itemIndexOfId(dialog::kImageText)));
+    ASSERT_NE(verdict, nullptr);
+    ASSERT_NE(image, nullptr);
+    // Under the program lines, above the status line.
+    EXPECT_GE(verdict->geometry().top(), window.control(Control::programGroup)->geometry().bottom());
+    EXPECT_LE(verdict->geometry().bottom(), window.control(Control::statusText)->geometry().top());
+
+    const struct {
+        VerifyOutcome outcome;
+        QColor colour;
+    } cases[] = {
+        {VerifyOutcome::Verified, QColor(0, 128, 0)},
+        {VerifyOutcome::Unchecked, QColor(176, 100, 0)},
+        {VerifyOutcome::Mismatch, QColor(192, 0, 0)},
+        {VerifyOutcome::NotFound, QColor(192, 0, 0)},
+        {VerifyOutcome::Failed, QColor(192, 0, 0)},
+    };
+    for (const auto& c : cases) {
+        session.controls().setVerification(platform::Verification{c.outcome, "detail", "The line"});
+        EXPECT_EQ(verdict->text(), "The line");
+        EXPECT_EQ(verdict->palette().color(QPalette::WindowText), c.colour);
+    }
+    session.controls().setVerification(std::nullopt);
+    EXPECT_EQ(verdict->text(), "");
+
+    platform::ImageFacts facts;
+    facts.fileName = "FMVQ_V5.20.bin";
+    facts.readable = true;
+    facts.size = 65536;
+    facts.version = "V5.20";
+    facts.sha256 = std::string(64, 'c');
+    session.controls().setImageFacts(facts);
+    EXPECT_EQ(image->text().toStdString(),
+              "FMVQ_V5.20.bin: 65536 bytes, version V5.20, SHA-256 " + std::string(64, 'c'));
+    // The whole line fits the window's width.
+    EXPECT_LE(image->fontMetrics().horizontalAdvance(image->text()), image->width());
+    facts.version.clear();
+    session.controls().setImageFacts(facts);
+    EXPECT_NE(image->text().indexOf("no version marker"), -1);
+    session.controls().setImageFacts(std::nullopt);
+    EXPECT_EQ(image->text(), "");
+}
+
 struct ProgressStep {
     platform::TransferProgress progress;
     bool visible;
