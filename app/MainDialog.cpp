@@ -1,6 +1,8 @@
 #include "app/MainDialog.h"
 
 #include "platform/DialogItemIds.h"
+#include "app/HistoryCommand.h"
+#include "app/HistoryTable.h"
 #include "app/Startup.h"
 #include "flash/LocalFlash.h"
 #include "flash/Selection.h"
@@ -99,6 +101,8 @@ void MainDialog::onCommand(int id) {
         case ids::kSelectFile: selectFile(); break;
         case ids::kFindEthernet: findEthernet(); break;
         case ids::kHelp: platform::box(ctx_.ui(), kHelpCaption, kHelpText); break;
+        // Only reads the file: allowed while a flash runs.
+        case ids::kHistory: ctx_.ui().showReport(kHistoryCaption, historyReport(ctx_.sys)); break;
         default: break;
     }
 }

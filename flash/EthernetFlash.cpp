@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "flash/FlashAttempt.h"
 #include "flash/FlashWorker.h"
 #include "flash/LoadFirmwareImage.h"
 #include "link/Ethernet.h"
@@ -69,11 +70,13 @@ class EthernetTransfer {
 public:
     EthernetTransfer(Context& ctx, FlashJob& job)
         : ctx_(ctx),
+          job_(job),
           controls_(*job.controls),
           socket_(job.socket),
           image_(job.image) {}
 
-    void run() {
+    // True when the image went over and the reset wait passed.
+    bool run() {
         setStatus("Delaying 15 seconds");
         countSeconds(kEthernetStartDelaySeconds, TransferPhase::StartDelay);
         FirmwareImage empty;
@@ -81,7 +84,7 @@ public:
         padToEvenLength(image);
         setStatus(formatted("Programming %d KBytes", static_cast<int>(image.length / 1024)));
         setProgress({TransferPhase::Data, 0, image.length});
-        if (!stream(image)) return;
+        if (!stream(image)) return false;
 
         setState("End Of File");
         setProgress({TransferPhase::Data, image.length, image.length});
@@ -91,6 +94,7 @@ public:
         setStatus("Progamming complete");
         setState(" ");
         setProgress({});
+        return true;
     }
 
 private:
@@ -111,6 +115,7 @@ private:
                                                    static_cast<unsigned>(code)));
                 return false;
             }
+            job_.bytesSent += block;
             at += block;
         }
     }
@@ -128,6 +133,7 @@ private:
     }
 
     Context& ctx_;
+    FlashJob& job_;
     platform::DialogControls& controls_;
     const platform::SocketHandle socket_;
     // Held here, so the image lives until this worker is done with it.
@@ -150,6 +156,8 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
     const auto& ip = state.ipAddressText;
     if (!openSocket(ctx.sys, state.ethernetSocket, ip[0], ip[1], ip[2], ip[3],
                     state.portNumberText, printer)) {
+        noteFlashStopped(ctx, "no connection to the printer at " + ip[0] + "." + ip[1] + "." +
+                                  ip[2] + "." + ip[3] + ":" + state.portNumberText);
         RestorePortsToOriginal(ctx.sys, state);
         return false;
     }
@@ -159,6 +167,8 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
         printer.firmwareVersion.find(image->versionText) != std::string::npos &&
         !platform::askYesNo(ctx.ui(), std::string("Firmware update"),
                             "New version same as old version, continue?")) {
+        noteFlashStopped(ctx, "not flashed: the printer already reports " +
+                                  image->versionText);
         closeSocket(ctx.sys, state.ethernetSocket);
         RestorePortsToOriginal(ctx.sys, state);
         return false;
@@ -187,6 +197,7 @@ bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
         return false;
     }
     controls.setText(Control::programStatusText, "Printer responding");
+    enterFlashMode(ctx, printer);
 
     clock.sleepMs(500);
     if (!sendRequest(ctx, socket, kEscFR)) {
@@ -237,14 +248,17 @@ bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
 void ProgramFlashEthernet(FlashJob* job) {
     AppState& state = *job->state;
     Context ctx{state, *job->sys};
+    bool completed = false;
     {
         EthernetTransfer transfer(ctx, *job);
-        transfer.run();
+        completed = transfer.run();
     }
+    noteTransferEnded(ctx, completed);
     // The queues and the re-probe first; the flag goes last, so that no
     // other search can run while this one does.
     RestorePortsToOriginal(ctx.sys, state);
     (void)findEthernetPrinter(ctx, *job->controls, *job->printer);
+    concludeFlashAttempt(ctx, *job->controls, *job->printer);
     endFlashWorker(state);
 }
 

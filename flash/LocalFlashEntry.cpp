@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "flash/EthernetFlash.h"
+#include "flash/FlashAttempt.h"
 #include "state/FlashJob.h"
 #include "flash/FlashWorker.h"
 #include "flash/LocalFlash.h"
@@ -84,6 +85,7 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
                                   kMessageSize));
     }
     controls.setText(Control::programStatusText, "Printer responding");
+    enterFlashMode(ctx, printer);
 
     if (!printer.isZor1Family) {
         ctx.clock().sleepMs(500);
@@ -126,13 +128,15 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
     return true;
 }
 
-bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
-    AppState& state = ctx.state;
-    if (state.flashInProgress) return false;
+namespace {
 
+bool startFlash(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
+    AppState& state = ctx.state;
     // After a quit request the program ends soon: a transfer cut off by
     // that would leave the printer half programmed.
-    if (!refreshPrinterData(ctx, controls, printer)) {
+    const bool goOn = refreshPrinterData(ctx, controls, printer);
+    noteFlashProbed(ctx);
+    if (!goOn) {
         RestorePortsToOriginal(ctx.sys, state);
         return false;
     }
@@ -161,6 +165,17 @@ bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterDa
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
+    if (ctx.state.flashInProgress) return false;
+    beginFlashAttempt(ctx, controls);
+    if (startFlash(ctx, controls, printer)) return true;
+    // No worker: the verdict is the reason it did not start.
+    concludeFlashAttempt(ctx, controls, printer);
+    return false;
 }
 
 }  // namespace kv

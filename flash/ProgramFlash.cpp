@@ -9,6 +9,7 @@
 #include "image/FileBytes.h"
 #include "image/FirmwareHeader.h"
 #include "state/FlashJob.h"
+#include "flash/FlashAttempt.h"
 #include "flash/FlashWorker.h"
 #include "flash/LocalFlash.h"
 #include "flash/WriteWholeBlock.h"
@@ -202,6 +203,7 @@ private:
                                                    static_cast<unsigned>(code)));
                 return false;
             }
+            job_.bytesSent += *block;
             if (last) return true;
         }
     }
@@ -243,11 +245,14 @@ void finish(Context& ctx, FlashJob& job) {
 
 void ProgramFlash(FlashJob* job) {
     Context ctx{*job->state, *job->sys};
+    bool completed = false;
     {
         Transfer transfer(ctx, *job);
-        transfer.run();
+        completed = transfer.run();
     }
+    noteTransferEnded(ctx, completed);
     finish(ctx, *job);
+    concludeFlashAttempt(ctx, *job->controls, *job->printer);
     endFlashWorker(ctx.state);
 }
 

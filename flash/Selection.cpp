@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "image/ImageSummary.h"
 #include "state/FlashState.h"
 
 namespace kv {
@@ -99,9 +100,27 @@ int validateFamily(platform::Ui& ui, const std::string& path, const PrinterData&
 void takeFlashButtonAway(platform::DialogControls& controls) {
     controls.show(Control::flashButton, false);
     controls.enable(Control::flashButton, false);
+    controls.setImageFacts(std::nullopt);
+}
+
+std::string fileNameOf(const std::string& path) {
+    const size_t end = path.find_last_of("/\\");
+    return end == std::string::npos ? path : path.substr(end + 1);
 }
 
 }  // namespace
+
+void showImageFacts(platform::DialogControls& controls, const std::string& path) {
+    const ImageSummary summary = summarizeImageFile(path);
+    platform::ImageFacts facts;
+    facts.fileName = fileNameOf(path);
+    facts.readable = summary.readable;
+    facts.reason = summary.reason;
+    facts.size = summary.size;
+    facts.version = summary.version;
+    facts.sha256 = summary.sha256;
+    controls.setImageFacts(facts);
+}
 
 FirmwareFileFilter firmwareFileFilter(int32_t boardCode) {
     switch (boardCode) {
@@ -193,6 +212,7 @@ void SelectFirmwareFile(Context& ctx) {
         controls.setText(Control::flashButton, "Flash Printer NOW");
         controls.show(Control::flashButton, true);
         controls.enable(Control::flashButton, true);
+        showImageFacts(controls, fileName);
         return;
     }
     // A rejected file must never be flashed, whatever an earlier choice allowed.

@@ -24,6 +24,10 @@ int ValidateFirmwareFile(platform::Ui& ui, const std::string& path,
                          platform::DialogControls& controls, const PrinterData& printerData);
 int ValidateFirmwareFile(Context& ctx, const std::string& path);
 
+// Shows what the accepted file at `path` holds: its size, version marker and
+// SHA-256 (or why it cannot be read).
+void showImageFacts(platform::DialogControls& controls, const std::string& path);
+
 // "Select Firmware File": the file dialog, then the check. Only an accepted
 // file is left in firmwareFileName with the Flash button live; any other
 // outcome empties the name and takes the button away.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/HistoryCommand.h"
 #include "app/IdentifyCommand.h"
 #include "app/MainDialog.h"
 #include "app/QueueCommands.h"
@@ -67,6 +68,7 @@ int runMaintenance(platform::Services& sys, const Options& options,
 
     if (options.listQueues) return listQueues(sys, std::cout);
     if (options.restoreQueues) return restoreQueues(sys, std::cout);
+    if (options.history) return showHistory(sys, options.json, std::cout, std::cerr);
     // A network printer only: no local port or queue is touched, so no
     // instance lock or administrator rights are needed.
     std::string report;
@@ -88,6 +90,7 @@ int runConsole(Context& ctx, const Options& options, bool demoWhenIdle,
     if (auto code = runStartupChecks(ctx)) return *code;
     // What could not be put back was shown; the program goes on.
     (void)restoreJournalAtStartup(ctx.sys);
+    warnOfInterruptedFlash(ctx);
 
     std::vector<ui::ConsoleCommand> commands = options.commands;
     // What --simulate runs when no command is given: the whole road of one

@@ -13,10 +13,10 @@ inline constexpr const char* kVersionText = "kvflash 4.0.2.2";
 // own steps are all bounded.
 void waitForFlashEnd(AppState& state);
 
-// --identify, --list-queues or --restore-queues, in the terminal: their
-// exit code. Only for options that ask for one of them. SIGINT and SIGTERM
-// (through `signals`) end them at once with 128 + the signal number; the
-// journal --restore-queues writes is left whole.
+// --identify, --list-queues, --restore-queues or --history, in the
+// terminal: their exit code. Only for options that ask for one of them.
+// SIGINT and SIGTERM (through `signals`) end them at once with 128 + the
+// signal number; the journal --restore-queues writes is left whole.
 int runMaintenance(platform::Services& sys, const Options& options,
                    platform::TerminationSignals& signals);
 

@@ -11,6 +11,7 @@ const char* const kUsageText =
     " [--sim-lpt2 ID] [--sim-lpt3 ID] [--fast]] [--trace]\n"
     "       kvflash --console [--yes] [--trace] [--simulate ...] [COMMAND ...]\n"
     "       kvflash --list-queues | --restore-queues | --identify A.B.C.D[:PORT]\n"
+    "       kvflash --history [--json] [--simulate]\n"
     "       kvflash --help | --version\n"
     "\n"
     "Without --console kvflash opens its window where there is a display, and\n"
@@ -27,6 +28,7 @@ const char* const kUsageText =
     "                           printer's re-identification have ended\n"
     "  ready                    the hidden ready check\n"
     "  help                     Display Help\n"
+    "  history                  History (the flash history as a box)\n"
     "  exit                     Exit (implied after the last command)\n"
     "\n"
     "Options:\n"
@@ -47,13 +49,23 @@ const char* const kUsageText =
     "  --list-queues    list the local print queues and how a flash treats them\n"
     "  --restore-queues put back print queues an earlier run left switched\n"
     "  --identify T     identify the network printer at T = A.B.C.D[:PORT]\n"
+    "  --history        the flash history as a table, newest last (with --simulate:\n"
+    "                   the simulated runs' own history); --json prints its records\n"
     "\n"
     "In the terminal every event is one line on stdout: title, text, show, hide,\n"
-    "enable, disable, box and file-dialog. When the dialog asks the program to\n"
-    "end (a printer that cannot be identified), no further command runs and the\n"
-    "last line is quit. Exit code: 0 when every command ran and the last flash\n"
-    "succeeded, 1 when a command was refused, a flash failed or the run ended on\n"
-    "quit, 2 for a usage error.\n";
+    "enable, disable, box, file-dialog, and\n"
+    "  image SIZE \"VERSION\" SHA256   the accepted image file (\"\" without a\n"
+    "                                version marker; image unreadable \"REASON\")\n"
+    "  verify OUTCOME \"DETAIL\"       after each flash, once the printer was\n"
+    "                                identified again: verified, mismatch,\n"
+    "                                not-found, unchecked or failed\n"
+    "When the dialog asks the program to end (a printer that cannot be\n"
+    "identified), no further command runs and the last line is quit.\n"
+    "Exit code: 0 when every command ran and the last flash, if any, was verified;\n"
+    "3 when the last flash went through but could not be checked (unchecked);\n"
+    "1 when a command was refused, the last flash failed, did not take\n"
+    "(mismatch) or lost the printer (not-found), or the run ended on quit;\n"
+    "2 for a usage error.\n";
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
     ParseResult r;
@@ -64,6 +76,7 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         {"--trace", &o.trace},         {"--simulate", &o.simulate},
         {"--fast", &o.fast},           {"--list-queues", &o.listQueues},
         {"--restore-queues", &o.restoreQueues},
+        {"--history", &o.history},       {"--json", &o.json},
     };
     const std::map<std::string, std::vector<std::string>*> simOptions{
         {"--sim-usb", &o.simUsb},
@@ -75,7 +88,7 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     const std::map<std::string, ConsoleCommand::Kind> plainCommands{
         {"find", ConsoleCommand::Kind::Find},   {"flash", ConsoleCommand::Kind::Flash},
         {"ready", ConsoleCommand::Kind::Ready}, {"help", ConsoleCommand::Kind::Help},
-        {"exit", ConsoleCommand::Kind::Exit},
+        {"history", ConsoleCommand::Kind::History}, {"exit", ConsoleCommand::Kind::Exit},
     };
 
     for (size_t i = 0; i < args.size(); ++i) {
@@ -116,6 +129,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         }
     }
     if (o.customSimulatedWorld()) o.simulate = true;
+    if (o.json && !o.history) {
+        r.error = "--json goes with --history";
+        return r;
+    }
     if (o.fast && !o.simulate) {
         r.error = "--fast needs a simulated world (--simulate): real printers need their pauses";
         return r;

@@ -20,6 +20,8 @@ struct Options {
     bool fast = false;
     bool listQueues = false;
     bool restoreQueues = false;
+    bool history = false;
+    bool json = false;
     std::optional<std::string> identify;
     std::vector<std::string> simUsb;
     // USB printers whose device-ID query fails (their serial number names them).

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "state/Context.h"
+#include "app/HistoryCommand.h"
 #include "app/MainDialog.h"
 #include "app/QueueCommands.h"
 #include "app/Startup.h"
@@ -38,6 +39,7 @@ int runWindow(Context& ctx, int& argc, char** argv) {
     if (auto code = runStartupChecks(ctx)) return *code;
     // What could not be put back was shown; the program goes on.
     (void)restoreJournalAtStartup(ctx.sys);
+    warnOfInterruptedFlash(ctx);
     MainDialog dialog(ctx, window.host());
     const int code = window.run(dialog);
     // The window goes with this scope: no worker may still be writing to it.
@@ -73,7 +75,7 @@ int runKvflash(int argc, char** argv) {
         options.simulate ? makeSimulatedWorld(options, argv0) : makeRealWorld(options, argv0);
     platform::Services& sys = world->sys;
 
-    if (options.identify || options.listQueues || options.restoreQueues) {
+    if (options.identify || options.listQueues || options.restoreQueues || options.history) {
         return runMaintenance(sys, options, termination);
     }
 

@@ -53,6 +53,8 @@ void attachSimulatedPrinters(const Options& options, emulator::SimDeviceIo& devi
 SimulatedMachine::SimulatedMachine(const Options& options)
     : clock_(options.fast ? static_cast<platform::Clock*>(&virtualClock_) : &realClock_),
       spooler_(platform::sim::MemorySpooler::defaultWorld()) {
+    // Virtual time, but the records carry the day they were made.
+    virtualClock_.setWallStartMs(realClock_.wallMs());
     attachSimulatedPrinters(options, devices_, enumerator_, clock_);
 }
 
@@ -62,6 +64,7 @@ void SimulatedMachine::wireInto(platform::Services& sys) {
     sys.wired.enumerator = &enumerator_;
     sys.wired.spooler = &spooler_;
     sys.wired.queueJournal = &journal_;
+    sys.wired.sleepInhibitor = &inhibitor_;
 }
 
 }  // namespace kv::entry

@@ -6,6 +6,7 @@
 #include "platform/Services.h"
 #include "platform/sim/MemoryFile.h"
 #include "platform/sim/MemorySpooler.h"
+#include "platform/sim/RecordingSleepInhibitor.h"
 #include "platform/sim/VirtualClock.h"
 
 namespace kv::entry {
@@ -26,7 +27,8 @@ public:
     explicit SimulatedMachine(const Options& options);
     SimulatedMachine(const SimulatedMachine&) = delete;
     SimulatedMachine& operator=(const SimulatedMachine&) = delete;
-    // A demo never touches the machine's real print queues or journal.
+    // A demo never touches the machine's real print queues or journal, nor
+    // keeps the machine awake; the world wires the history.
     void wireInto(platform::Services& sys);
 
 private:
@@ -37,6 +39,7 @@ private:
     emulator::SimDeviceEnumerator enumerator_{&devices_};
     platform::sim::MemorySpooler spooler_;
     platform::sim::MemoryFile journal_;
+    platform::sim::RecordingSleepInhibitor inhibitor_;
 };
 
 }  // namespace kv::entry

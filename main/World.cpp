@@ -7,6 +7,8 @@
 #include "platform/linux/LinuxDeviceIo.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/PosixFileReader.h"
+#include "platform/linux/LinuxHistoryFile.h"
+#include "platform/linux/LogindSleepInhibitor.h"
 #include "platform/linux/PosixNetwork.h"
 #include "platform/linux/PthreadThreads.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
@@ -46,12 +48,16 @@ private:
 class RealWorld final : public CommonWorld {
 public:
     RealWorld(const Options& options, const std::string& argv0)
-        : CommonWorld(options, argv0), journal_(lx::AtomicFile::queueJournalPath()) {
+        : CommonWorld(options, argv0),
+          journal_(lx::AtomicFile::queueJournalPath()),
+          history_(lx::LinuxHistoryFile::historyPath()) {
         sys.wired.clock = &clock_;
         sys.wired.deviceIo = &deviceIo_;
         sys.wired.enumerator = &enumerator_;
         sys.wired.spooler = &spooler_;
         sys.wired.queueJournal = &journal_;
+        sys.wired.history = &history_;
+        sys.wired.sleepInhibitor = &inhibitor_;
     }
 
 private:
@@ -60,17 +66,25 @@ private:
     lx::SysfsUsbEnumerator enumerator_;
     lx::CupsSpooler spooler_;
     lx::AtomicFile journal_;
+    lx::LinuxHistoryFile history_;
+    lx::LogindSleepInhibitor inhibitor_;
 };
 
+// The simulated printers keep a history of their own beside the real one.
 class SimulatedWorld final : public CommonWorld {
 public:
-    SimulatedWorld(const Options& options, const std::string& argv0) : CommonWorld(options, argv0), machine_(options) {
+    SimulatedWorld(const Options& options, const std::string& argv0)
+        : CommonWorld(options, argv0),
+          machine_(options),
+          history_(lx::LinuxHistoryFile::simulatedHistoryPath()) {
         simulated = true;
         machine_.wireInto(sys);
+        sys.wired.history = &history_;
     }
 
 private:
     SimulatedMachine machine_;
+    lx::LinuxHistoryFile history_;
 };
 
 }  // namespace

@@ -15,4 +15,10 @@ uint64_t RealClock::tickMs() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+int64_t Clock::wallMs() {
+    using namespace std::chrono;
+    return static_cast<int64_t>(
+        duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
 }  // namespace kv::platform

@@ -10,6 +10,10 @@ public:
     virtual ~Clock() = default;
     virtual void sleepMs(uint32_t ms) = 0;
     virtual uint64_t tickMs() = 0;
+    // The calendar time, milliseconds since 1970-01-01T00:00:00Z: only for
+    // records people read later, never for pacing. The system's own unless
+    // a clock says otherwise.
+    virtual int64_t wallMs();
 };
 
 class RealClock final : public Clock {

@@ -37,6 +37,7 @@ constexpr std::array<ControlInfo, kControlCount> kControls{{
     {"ipOctetEdit3", dialog::kIpOctet3},
     {"ipOctetEdit4", dialog::kIpOctet4},
     {"portEdit", dialog::kPortEdit},
+    {"historyButton", dialog::kHistory},
 }};
 }  // namespace
 
@@ -45,5 +46,16 @@ std::string_view controlName(Control control) {
 }
 
 int controlId(Control control) { return kControls.at(static_cast<size_t>(control)).id; }
+
+std::string_view verifyOutcomeName(VerifyOutcome outcome) {
+    switch (outcome) {
+        case VerifyOutcome::Verified: return "verified";
+        case VerifyOutcome::Mismatch: return "mismatch";
+        case VerifyOutcome::NotFound: return "not-found";
+        case VerifyOutcome::Unchecked: return "unchecked";
+        case VerifyOutcome::Failed: return "failed";
+    }
+    return "failed";
+}
 
 }  // namespace kv::platform

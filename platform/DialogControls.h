@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,7 @@ enum class Control {
     ipOctetEdit3,
     ipOctetEdit4,
     portEdit,
+    historyButton,
     count
 };
 
@@ -54,6 +56,31 @@ struct TransferProgress {
     friend bool operator==(const TransferProgress&, const TransferProgress&) = default;
 };
 
+// What a flash came to, judged after the printer was identified again.
+enum class VerifyOutcome { Verified, Mismatch, NotFound, Unchecked, Failed };
+// "verified", "mismatch", "not-found", "unchecked", "failed".
+std::string_view verifyOutcomeName(VerifyOutcome outcome);
+
+struct Verification {
+    VerifyOutcome outcome = VerifyOutcome::Failed;
+    // For scripts and the record: what was compared, or what went wrong.
+    std::string detail;
+    // For the window's verification line.
+    std::string line;
+    friend bool operator==(const Verification&, const Verification&) = default;
+};
+
+// The image file accepted for the next flash.
+struct ImageFacts {
+    std::string fileName;  // without its folders
+    bool readable = false;
+    std::string reason;    // why it cannot be read
+    uint64_t size = 0;
+    std::string version;   // its "FWV:" value; empty without a marker
+    std::string sha256;    // lower-case hex
+    friend bool operator==(const ImageFacts&, const ImageFacts&) = default;
+};
+
 // Callable from any thread. A worker's changes reach the UI thread without
 // the UI thread ever waiting for the worker.
 class DialogControls {
@@ -64,6 +91,10 @@ public:
     virtual void show(Control control, bool visible) = 0;
     // Front ends without a bar ignore it.
     virtual void setProgress(const TransferProgress&) {}
+    // The image line and the verification line under the program lines;
+    // nullopt empties them.
+    virtual void setImageFacts(const std::optional<ImageFacts>&) {}
+    virtual void setVerification(const std::optional<Verification>&) {}
 };
 
 }  // namespace kv::platform

@@ -16,6 +16,8 @@ class DeviceIo;
 class DeviceEnumerator;
 class PrintSpooler;
 class DurableFile;
+class HistoryFile;
+class SleepInhibitor;
 class Network;
 class Threads;
 
@@ -48,6 +50,10 @@ struct Services {
         Network* network = nullptr;
         // Starts the flash transfer worker.
         Threads* threads = nullptr;
+        // The record of every flash.
+        HistoryFile* history = nullptr;
+        // Keeps the machine awake while a printer is in flash mode.
+        SleepInhibitor* sleepInhibitor = nullptr;
     };
     Wiring wired;
 
@@ -65,6 +71,10 @@ struct Services {
     DurableFile& queueJournal() const { return require(wired.queueJournal, "queueJournal"); }
     Network& network() const { return require(wired.network, "network"); }
     Threads& threads() const { return require(wired.threads, "threads"); }
+    HistoryFile& history() const { return require(wired.history, "history"); }
+    SleepInhibitor& sleepInhibitor() const {
+        return require(wired.sleepInhibitor, "sleepInhibitor");
+    }
 };
 
 }  // namespace kv::platform

@@ -26,6 +26,11 @@ public:
     virtual std::optional<std::string> openFile(const OpenFileRequest& request) = 0;
     // Ends the dialog and then the program with this code.
     virtual void postQuit(int code) = 0;
+    // A long text laid out in columns (the flash history), in a fixed-width
+    // font where the front end has one; a plain box otherwise.
+    virtual void showReport(const std::string& caption, const std::string& text) {
+        messageBox(caption, text, BoxButtons::Ok);
+    }
 };
 
 inline void box(Ui& ui, const std::string& text) {

@@ -117,6 +117,13 @@ void GetFirmwareVersionFromID(platform::Ui& ui, PrinterData& printer) {
     printer.firmwareVersion = fitField(version, kPrinterTextSize);
 }
 
+std::optional<std::string> reportedVersion(const PrinterData& printer) {
+    if (printer.deviceId.find("FWV:") == std::string::npos || printer.firmwareVersion.empty()) {
+        return std::nullopt;
+    }
+    return printer.firmwareVersion;
+}
+
 LanguageText languageTextLocal(PrinterType printerType, int32_t boardCode) {
     const auto fgl = [boardCode]() -> LanguageText {
         if (boardCode == 5) return {"FGL-AEA-G"};

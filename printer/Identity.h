@@ -15,6 +15,9 @@ inline constexpr const char* kModelNotFoundText = "Printer model NOT found in ID
 void GetPortTypeName(PrinterData& printer, PortType activePortType,
                      const std::string& parallelPortName);
 void GetFirmwareVersionFromID(platform::Ui& ui, PrinterData& printer);
+// The version GetFirmwareVersionFromID found, when the ID carries one ("FWV:"
+// with a value); a parallel port's ID on Linux has none.
+std::optional<std::string> reportedVersion(const PrinterData& printer);
 
 struct LanguageText {
     std::string text;

@@ -32,6 +32,8 @@ struct FlashJob {
     // entered flash mode; the local worker streams from it.
     std::shared_ptr<platform::ReadableFile> file;
     PrinterData* printer = nullptr;
+    // Image bytes the printer has taken so far; the worker counts them.
+    uint64_t bytesSent = 0;
     // What the worker reaches the rest of the application through; both
     // outlive every worker (the front end waits for the worker before it
     // tears them down).

@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <string>
 
+#include "state/FlashAttempt.h"
 #include "state/FlashJob.h"
 #include "state/TextFields.h"
 #include "state/WorkerSignal.h"
@@ -17,6 +18,8 @@ struct FlashState {
     FlashJob flashJob;
     // Notified by each worker as its very last step.
     WorkerSignal workerSignal;
+    // The flash being recorded and verified.
+    FlashAttempt flashAttempt;
 };
 
 }  // namespace kv

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 
 #include "platform/DeviceHandle.h"
@@ -7,6 +8,16 @@
 namespace kv {
 
 inline constexpr size_t kParallelPortNameSize = 100;
+
+// What the latest identification of the printer (Find Printer, Find
+// Ethernet Printer, the probes around a flash) came to.
+struct ProbeReading {
+    // The printer answered with its device ID.
+    bool identified = false;
+    // The firmware version it reported: its ID's "FWV:" value, else the
+    // status reply's version text; nothing when the link reports neither.
+    std::optional<std::string> version;
+};
 
 // What travels with the printer record.
 struct PrinterState {
@@ -17,6 +28,10 @@ struct PrinterState {
     std::string parallelPortName;
     int32_t printerCount = 0;
     platform::DeviceHandle printerHandle;
+    // The device path (USB) or port name (LPT1: ..) GetPrinterHandle opened
+    // last; empty when it found none.
+    std::string localDevicePath;
+    ProbeReading lastProbe;
 };
 
 }  // namespace kv

@@ -84,6 +84,7 @@ bool findPrinterPARALLEL(Context& ctx, platform::DeviceHandle& handle, PrinterDa
     for (int portNumber = 1; portNumber <= 3 && !found; ++portNumber) {
         ctx.state.activePortType = PORT_TYPE_PARALLEL;
         found = IsPrinterPARALLEL(sys, handle, portNumber, printer);
+        if (found) ctx.state.localDevicePath = parallelPortName(portNumber);
     }
     if (!found) {
         handle = platform::DeviceHandle::invalid();
@@ -130,6 +131,7 @@ bool GetPrinterHandle(Context& ctx, platform::DeviceHandle& handle, PrinterData&
         const platform::DeviceHandle opened = sys.deviceIo().open(path, platform::ShareMode::Shared);
         if (!opened.valid()) continue;
         handle = opened;
+        ctx.state.localDevicePath = path;
         ctx.state.activePortType = PORT_TYPE_USB;
         printer.portType = PORT_TYPE_USB;
         t.write("GetPrinterHandle - USB printer found");
@@ -137,6 +139,7 @@ bool GetPrinterHandle(Context& ctx, platform::DeviceHandle& handle, PrinterData&
     }
 
     ctx.state.parallelPortName.clear();
+    ctx.state.localDevicePath.clear();
     t.write("GetPrinterHandle - USB printer NOT found");
     t.write("GetPrinterHandle - Before trying parallel printer");
     if (findPrinterPARALLEL(ctx, handle, printer)) {

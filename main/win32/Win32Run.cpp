@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/HistoryCommand.h"
 #include "app/MainDialog.h"
 #include "app/QueueCommands.h"
 #include "app/Startup.h"
@@ -62,7 +63,7 @@ int runWin32Console(const std::vector<std::string>& args) {
     }
     platform::win32::ConsoleCtrlTermination termination;
     std::unique_ptr<World> world = makeWorld(options);
-    if (options.identify || options.listQueues || options.restoreQueues) {
+    if (options.identify || options.listQueues || options.restoreQueues || options.history) {
         return runMaintenance(world->sys, options, termination);
     }
     AppState state;
@@ -80,7 +81,7 @@ int runWin32Window(void* instance, const std::vector<std::string>& args) {
     const ParseResult parsed = parseOptions(args);
     const Options& options = parsed.options;
     if (!parsed.error.empty() || options.help || options.version || options.console ||
-        options.identify || options.listQueues || options.restoreQueues) {
+        options.identify || options.listQueues || options.restoreQueues || options.history) {
         // The window program has no terminal: those belong to kvflash-cli.exe.
         const std::string text =
             (parsed.error.empty() ? std::string(kVersionText) : "kvflash: " + parsed.error) +
@@ -97,6 +98,7 @@ int runWin32Window(void* instance, const std::vector<std::string>& args) {
     if (auto code = runStartupChecks(ctx)) return *code;
     // What could not be put back was shown; the program goes on.
     (void)restoreJournalAtStartup(ctx.sys);
+    warnOfInterruptedFlash(ctx);
     MainDialog dialog(ctx, window.host());
     ui::Win32FrontEnd::Hooks hooks;
     hooks.transferRunning = [&ctx] { return ctx.state.flashInProgress.load(); };

@@ -2,6 +2,7 @@
 
 #include "main/SimulatedPrinters.h"
 #include "platform/win32/DebugStringTrace.h"
+#include "platform/win32/ExecutionStateInhibitor.h"
 #include "platform/win32/JournalFile.h"
 #include "platform/win32/MutexInstanceLock.h"
 #include "platform/win32/SetupDiEnumerator.h"
@@ -9,6 +10,7 @@
 #include "platform/win32/Win32DeviceIo.h"
 #include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32Files.h"
+#include "platform/win32/Win32HistoryFile.h"
 #include "platform/win32/Win32Threads.h"
 #include "platform/win32/WinsockNetwork.h"
 #include "platform/win32/WinspoolSpooler.h"
@@ -20,8 +22,7 @@ namespace {
 namespace win = platform::win32;
 
 // What every world shares: trace, executable path, instance lock, admin
-// check, network and threads. (Keeping the machine awake during a transfer
-// with SetThreadExecutionState is not part of the platform services yet.)
+// check, network and threads.
 class CommonWorld : public World {
 public:
     explicit CommonWorld(const Options& options) : trace_(options.trace) {
@@ -47,12 +48,16 @@ private:
 class RealWorld final : public CommonWorld {
 public:
     explicit RealWorld(const Options& options)
-        : CommonWorld(options), journal_(win::JournalFile::queueJournalPath()) {
+        : CommonWorld(options),
+          journal_(win::JournalFile::queueJournalPath()),
+          history_(win::Win32HistoryFile::historyPath()) {
         sys.wired.clock = &clock_;
         sys.wired.deviceIo = &deviceIo_;
         sys.wired.enumerator = &enumerator_;
         sys.wired.spooler = &spooler_;
         sys.wired.queueJournal = &journal_;
+        sys.wired.history = &history_;
+        sys.wired.sleepInhibitor = &inhibitor_;
     }
 
 private:
@@ -61,17 +66,25 @@ private:
     win::SetupDiEnumerator enumerator_;
     win::WinspoolSpooler spooler_;
     win::JournalFile journal_;
+    win::Win32HistoryFile history_;
+    win::ExecutionStateInhibitor inhibitor_;
 };
 
+// The simulated printers keep a history of their own beside the real one.
 class SimulatedWorld final : public CommonWorld {
 public:
-    explicit SimulatedWorld(const Options& options) : CommonWorld(options), machine_(options) {
+    explicit SimulatedWorld(const Options& options)
+        : CommonWorld(options),
+          machine_(options),
+          history_(win::Win32HistoryFile::simulatedHistoryPath()) {
         simulated = true;
         machine_.wireInto(sys);
+        sys.wired.history = &history_;
     }
 
 private:
     SimulatedMachine machine_;
+    win::Win32HistoryFile history_;
 };
 
 }  // namespace

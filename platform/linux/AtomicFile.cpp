@@ -1,7 +1,6 @@
 #include "platform/linux/AtomicFile.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,32 +8,11 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "platform/linux/StateFolder.h"
+
 namespace kv::platform::linux_impl {
 
 namespace {
-
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-bool makeFolders(const std::string& folder) {
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
-    const std::string parent = folderOf(folder);
-    if (parent != folder && !makeFolders(parent)) return false;
-    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-bool syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 bool writeAll(int fd, const std::string& content) {
     size_t done = 0;
@@ -47,12 +25,6 @@ bool writeAll(int fd, const std::string& content) {
         done += static_cast<size_t>(n);
     }
     return true;
-}
-
-std::string homeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_dir) return pw->pw_dir;
-    return "/tmp";
 }
 
 }  // namespace
@@ -120,18 +92,6 @@ bool AtomicFile::remove() {
     return true;
 }
 
-std::string AtomicFile::queueJournalPath() {
-    std::string folder;
-    if (const char* dir = std::getenv("KVFLASH_STATE_DIR"); dir && *dir) {
-        folder = dir;
-    } else if (::geteuid() == 0) {
-        folder = "/var/lib/kvflash";
-    } else if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/') {
-        folder = std::string(state) + "/kvflash";
-    } else {
-        folder = homeFolder() + "/.local/state/kvflash";
-    }
-    return folder + "/print-queues.journal";
-}
+std::string AtomicFile::queueJournalPath() { return stateFolder() + "/print-queues.journal"; }
 
 }  // namespace kv::platform::linux_impl

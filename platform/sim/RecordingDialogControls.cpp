@@ -55,11 +55,33 @@ void RecordingDialogControls::clearEvents() {
     std::lock_guard lock(mutex_);
     events_.clear();
     progress_.clear();
+    imageFacts_.clear();
+    verifications_.clear();
 }
 
 void RecordingDialogControls::setProgress(const TransferProgress& progress) {
     std::lock_guard lock(mutex_);
     progress_.push_back(progress);
+}
+
+void RecordingDialogControls::setImageFacts(const std::optional<ImageFacts>& facts) {
+    std::lock_guard lock(mutex_);
+    imageFacts_.push_back(facts);
+}
+
+void RecordingDialogControls::setVerification(const std::optional<Verification>& verification) {
+    std::lock_guard lock(mutex_);
+    verifications_.push_back(verification);
+}
+
+std::vector<std::optional<ImageFacts>> RecordingDialogControls::imageFacts() const {
+    std::lock_guard lock(mutex_);
+    return imageFacts_;
+}
+
+std::vector<std::optional<Verification>> RecordingDialogControls::verifications() const {
+    std::lock_guard lock(mutex_);
+    return verifications_;
 }
 
 std::vector<TransferProgress> RecordingDialogControls::progress() const {

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,6 +31,8 @@ public:
     void enable(Control control, bool enabled) override;
     void show(Control control, bool visible) override;
     void setProgress(const TransferProgress& progress) override;
+    void setImageFacts(const std::optional<ImageFacts>& facts) override;
+    void setVerification(const std::optional<Verification>& verification) override;
 
     std::vector<Event> events() const;
     State state(Control control) const;
@@ -40,6 +43,9 @@ public:
     std::vector<std::string> textsOf(Control control) const;
     // Every progress report, in order.
     std::vector<TransferProgress> progress() const;
+    // Every image line and verdict given (nullopt: emptied), in order.
+    std::vector<std::optional<ImageFacts>> imageFacts() const;
+    std::vector<std::optional<Verification>> verifications() const;
     // Sets a control's starting state without recording an event.
     void preset(Control control, State state);
     void clearEvents();
@@ -49,6 +55,8 @@ private:
     mutable std::mutex mutex_;
     std::vector<Event> events_;
     std::vector<TransferProgress> progress_;
+    std::vector<std::optional<ImageFacts>> imageFacts_;
+    std::vector<std::optional<Verification>> verifications_;
     std::array<State, kControlCount> states_{};
 };
 

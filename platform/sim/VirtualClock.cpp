@@ -15,6 +15,16 @@ uint64_t VirtualClock::tickMs() {
     return now_;
 }
 
+int64_t VirtualClock::wallMs() {
+    std::lock_guard lock(mutex_);
+    return wallStart_ + static_cast<int64_t>(now_);
+}
+
+void VirtualClock::setWallStartMs(int64_t ms) {
+    std::lock_guard lock(mutex_);
+    wallStart_ = ms;
+}
+
 void VirtualClock::advanceMs(uint64_t ms) {
     std::lock_guard lock(mutex_);
     now_ += ms;

@@ -152,6 +152,8 @@ std::optional<std::string> currentVersionByStatus(Context& ctx, platform::Device
 void probeTheOnePrinter(Context& ctx, platform::DialogControls& controls, PrinterData& printer,
                         bool& quitPosted) {
     platform::DeviceHandle& handle = ctx.state.printerHandle;
+    ProbeReading& reading = ctx.state.lastProbe;
+    reading = ProbeReading{};
     // Without a printer the ID query below fails and says so.
     (void)GetPrinterHandle(ctx, handle, printer);
     if (!GetPrinterID(ctx.sys, handle, printer)) {
@@ -171,6 +173,8 @@ void probeTheOnePrinter(Context& ctx, platform::DialogControls& controls, Printe
     controls.setText(Control::portText, printer.portName);
     GetFirmwareVersionFromID(ctx.ui(), printer);
     controls.setText(Control::currentVersionText, printer.firmwareVersion);
+    reading.identified = true;
+    reading.version = reportedVersion(printer);
 
     const LanguageText language = languageTextLocal(printer.printerType, printer.boardCode);
     controls.setText(Control::languageText, language.text);
@@ -187,6 +191,10 @@ void probeTheOnePrinter(Context& ctx, platform::DialogControls& controls, Printe
         openProgramControls(controls);
         if (const auto version = currentVersionByStatus(ctx, handle, printer)) {
             controls.setText(Control::currentVersionText, *version);
+            // The ID's own version is the fuller one (a ZOR1 printer's status
+            // emulation keeps four characters); the reply stands in where the
+            // ID carries none, as a parallel port's does on Linux.
+            if (!reading.version && !version->empty()) reading.version = *version;
         }
     } else {
         disableProgramControls(controls);
@@ -271,6 +279,7 @@ void refreshPrinterList(Context& ctx, PrinterData& printer) {
             } else if (ValidateFirmwareFile(ctx.ui(), state.autoLoadFilePath, controls, printer) !=
                        0) {
                 state.firmwareFileName = fitField(state.autoLoadFilePath, kPathSize);
+                showImageFacts(controls, state.firmwareFileName);
                 workerStarted = FlashPrinterNow(ctx, controls, printer);
             } else {
                 platform::box(ctx.ui(), "Validating FW File", "Invalid firmware file selected");

@@ -12,6 +12,7 @@ using platform::Control;
 
 bool findEthernetPrinter(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
     AppState& state = ctx.state;
+    state.lastProbe = ProbeReading{};
     controls.enable(Control::optionList, false);
     controls.setText(Control::statusText,
                      "Probing for printers - Operation may take up to 30 seconds");
@@ -40,6 +41,8 @@ bool findEthernetPrinter(Context& ctx, platform::DialogControls& controls, Print
         controls.setText(Control::portText, printer.portName);
         GetFirmwareVersionFromID(ctx.ui(), printer);
         controls.setText(Control::currentVersionText, printer.firmwareVersion);
+        state.lastProbe.identified = true;
+        state.lastProbe.version = reportedVersion(printer);
 
         const LanguageText language = languageTextEthernet(printer.printerType);
         controls.setText(Control::languageText, language.text);

@@ -37,6 +37,7 @@ public:
         inner_.sleepMs(ms);
     }
     uint64_t tickMs() override { return inner_.tickMs(); }
+    int64_t wallMs() override { return inner_.wallMs(); }
 
 private:
     void deliver() {

@@ -61,6 +61,12 @@ public:
     void setProgress(const platform::TransferProgress& progress) override {
         inner_.setProgress(progress);
     }
+    void setImageFacts(const std::optional<platform::ImageFacts>& facts) override {
+        inner_.setImageFacts(facts);
+    }
+    void setVerification(const std::optional<platform::Verification>& verification) override {
+        inner_.setVerification(verification);
+    }
 
     // Every text of a control with its time, from `sinceMs` on.
     std::vector<Timed> timed(platform::Control control, uint64_t sinceMs = 0) const {

@@ -72,6 +72,10 @@ const std::vector<Expected> kTable = {
     {1039, Kind::Button, "Find Ethernet Printer", 363, 115, 83, 12, false, true, false},
     {1030, Kind::Text, "", 328, 220, 89, 10, true, false, false},
     {1043, Kind::Button, "Display Help", 390, 45, 72, 24, false, false, false},
+    // Ours, above the original range.
+    {1102, Kind::Text, "", 8, 137, 263, 9, false, false, false},
+    {1101, Kind::Text, "", 8, 214, 475, 10, false, false, true},
+    {1103, Kind::Button, "History", 208, 15, 76, 21, false, false, false},
 };
 
 struct Units {
@@ -167,7 +171,7 @@ TEST(QtDialogWindow, TabOrderIsTemplateOrder) {
         w = w->nextInFocusChain();
     } while (w != first && order.size() < 100);
     EXPECT_EQ(order, (std::vector<int>{1012, 1018, 1022, 1027, 1028, 1031, 1034, 1035, 1036,
-                                       1037, 1038, 1039, 1043}));
+                                       1037, 1038, 1039, 1043, 1103}));
 }
 
 TEST(QtDialogWindow, OpensWithTheFocusOnTheFirstTabStop) {
@@ -296,6 +300,54 @@ TEST(QtDialogWindow, TheFlashButtonCaptionWrapsWhenTooLong) {
     EXPECT_GE(lines.size(), 2);
     EXPECT_EQ(lines.join(QLatin1Char(' ')).toStdString(), longCaption);
     for (const QString& line : lines) EXPECT_LT(flash->fontMetrics().horizontalAdvance(line), flash->width());
+}
+
+TEST(QtDialogWindow, TheVerdictInItsColourAndTheImageLine) {
+    using platform::VerifyOutcome;
+    QtDialogSession session;
+    QtDialogWindow& window = session.window();
+    auto* verdict = qobject_cast<QLabel*>(window.item(*itemIndexOfId(dialog::kVerifyText)));
+    auto* image = qobject_cast<QLabel*>(window.item(*itemIndexOfId(dialog::kImageText)));
+    ASSERT_NE(verdict, nullptr);
+    ASSERT_NE(image, nullptr);
+    // Under the program lines, above the status line.
+    EXPECT_GE(verdict->geometry().top(), window.control(Control::programGroup)->geometry().bottom());
+    EXPECT_LE(verdict->geometry().bottom(), window.control(Control::statusText)->geometry().top());
+
+    const struct {
+        VerifyOutcome outcome;
+        QColor colour;
+    } cases[] = {
+        {VerifyOutcome::Verified, QColor(0, 128, 0)},
+        {VerifyOutcome::Unchecked, QColor(176, 100, 0)},
+        {VerifyOutcome::Mismatch, QColor(192, 0, 0)},
+        {VerifyOutcome::NotFound, QColor(192, 0, 0)},
+        {VerifyOutcome::Failed, QColor(192, 0, 0)},
+    };
+    for (const auto& c : cases) {
+        session.controls().setVerification(platform::Verification{c.outcome, "detail", "The line"});
+        EXPECT_EQ(verdict->text(), "The line");
+        EXPECT_EQ(verdict->palette().color(QPalette::WindowText), c.colour);
+    }
+    session.controls().setVerification(std::nullopt);
+    EXPECT_EQ(verdict->text(), "");
+
+    platform::ImageFacts facts;
+    facts.fileName = "FMVQ_V5.20.bin";
+    facts.readable = true;
+    facts.size = 65536;
+    facts.version = "V5.20";
+    facts.sha256 = std::string(64, 'c');
+    session.controls().setImageFacts(facts);
+    EXPECT_EQ(image->text().toStdString(),
+              "FMVQ_V5.20.bin: 65536 bytes, version V5.20, SHA-256 " + std::string(64, 'c'));
+    // The whole line fits the window's width.
+    EXPECT_LE(image->fontMetrics().horizontalAdvance(image->text()), image->width());
+    facts.version.clear();
+    session.controls().setImageFacts(facts);
+    EXPECT_NE(image->text().indexOf("no version marker"), -1);
+    session.controls().setImageFacts(std::nullopt);
+    EXPECT_EQ(image->text(), "");
 }
 
 struct ProgressStep {

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,6 +69,28 @@ TEST(QtUi, BoxesCarryTheirCaptionOrTheDefaultAndTheirButtons) {
     // An empty caption is a caption; the empty line stays; no markup.
     EXPECT_EQ(boxes[3].title, "");
     EXPECT_EQ(boxes[3].text, "1 - Click\n\n2 - <b>Select</b>");
+}
+
+TEST(QtUi, AReportKeepsItsColumnsInAFixedWidthFont) {
+    QtDialogSession session;
+    QString title, text;
+    bool fixed = false, wraps = true, readOnly = false;
+    ModalWatcher watcher([&](QWidget* modal) {
+        title = modal->windowTitle();
+        if (auto* view = modal->findChild<QPlainTextEdit*>()) {
+            text = view->toPlainText();
+            fixed = QFontInfo(view->font()).fixedPitch();
+            wraps = view->lineWrapMode() != QPlainTextEdit::NoWrap;
+            readOnly = view->isReadOnly();
+        }
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    session.ui().showReport("Flash history", "START  LINK\n2024   USB\n");
+    EXPECT_EQ(title, "Flash history");
+    EXPECT_EQ(text, "START  LINK\n2024   USB\n");
+    EXPECT_TRUE(fixed);
+    EXPECT_FALSE(wraps);
+    EXPECT_TRUE(readOnly);
 }
 
 // The names a file dialog lists in its current folder.

@@ -10,8 +10,10 @@
 #include "platform/sim/CaptureTrace.h"
 #include "platform/sim/FaultNetwork.h"
 #include "platform/sim/MemoryFile.h"
+#include "platform/sim/MemoryHistory.h"
 #include "platform/sim/MemorySpooler.h"
 #include "platform/sim/RecordingDialogControls.h"
+#include "platform/sim/RecordingSleepInhibitor.h"
 #include "platform/sim/ScriptedUi.h"
 #include "platform/sim/SimAdmin.h"
 #include "platform/sim/SimThreads.h"
@@ -23,9 +25,10 @@ namespace kv::testing {
 
 // A machine for a test, every service wired: a virtual clock, captured
 // trace, scripted boxes, recorded controls, simulated local printers, an
-// in-memory spooler and journal, workers on plain threads; the network is
-// the host's (loopback peers), behind a switch for its failures, and files
-// are read from the host (those the test wrote). The
+// in-memory spooler, journal and flash history, a sleep inhibitor that
+// records, workers on plain threads; the network is the host's (loopback
+// peers), behind a switch for its failures, and files are read from the
+// host (those the test wrote). The
 // instance lock and the executable's files, which touch the machine, are
 // wired only when a test asks for them.
 struct SimWorld {
@@ -43,6 +46,8 @@ struct SimWorld {
         sys.wired.network = &network;
         sys.wired.threads = &threads;
         sys.wired.fileReader = hostFileReader.get();
+        sys.wired.history = &history;
+        sys.wired.sleepInhibitor = &inhibitor;
     }
     SimWorld(const SimWorld&) = delete;
     SimWorld& operator=(const SimWorld&) = delete;
@@ -75,6 +80,8 @@ struct SimWorld {
     platform::sim::MemorySpooler spooler;
     platform::sim::MemoryFile journal;
     platform::sim::SimThreads threads;
+    platform::sim::MemoryHistory history;
+    platform::sim::RecordingSleepInhibitor inhibitor;
     std::unique_ptr<platform::Network> hostNetwork = makeHostNetwork();
     platform::sim::FaultNetwork network{*hostNetwork};
     std::unique_ptr<platform::FileReader> hostFileReader = makeHostFileReader();

@@ -54,6 +54,38 @@ void ConsoleDialogControls::show(platform::Control control, bool visible) {
     line((visible ? "show " : "hide ") + nameOf(control));
 }
 
+void ConsoleDialogControls::setImageFacts(const std::optional<platform::ImageFacts>& facts) {
+    // An emptied line has no event of its own.
+    if (!facts) return;
+    std::lock_guard lock(mutex_);
+    if (!facts->readable) {
+        line("image unreadable " + quoted(facts->reason));
+        return;
+    }
+    line("image " + std::to_string(facts->size) + " " + quoted(facts->version) + " " +
+         facts->sha256);
+}
+
+void ConsoleDialogControls::setVerification(
+    const std::optional<platform::Verification>& verification) {
+    if (!verification) return;
+    std::lock_guard lock(mutex_);
+    ++verdicts_;
+    lastVerdict_ = verification->outcome;
+    line("verify " + std::string(platform::verifyOutcomeName(verification->outcome)) + " " +
+         quoted(verification->detail));
+}
+
+size_t ConsoleDialogControls::verdictCount() const {
+    std::lock_guard lock(mutex_);
+    return verdicts_;
+}
+
+std::optional<platform::VerifyOutcome> ConsoleDialogControls::lastVerdict() const {
+    std::lock_guard lock(mutex_);
+    return lastVerdict_;
+}
+
 ConsoleDialogControls::State ConsoleDialogControls::state(platform::Control control) const {
     std::lock_guard lock(mutex_);
     return states_[static_cast<size_t>(control)];

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ public:
     void setText(platform::Control control, const std::string& text) override;
     void enable(platform::Control control, bool enabled) override;
     void show(platform::Control control, bool visible) override;
+    // "image SIZE \"VERSION\" SHA256", or "image unreadable \"REASON\"".
+    void setImageFacts(const std::optional<platform::ImageFacts>& facts) override;
+    // "verify OUTCOME \"DETAIL\"".
+    void setVerification(const std::optional<platform::Verification>& verification) override;
 
     // Every control as the dialog's template creates it.
     static std::array<State, platform::kControlCount> templateStates();
@@ -32,6 +37,9 @@ public:
     State state(platform::Control control) const;
     // How many times a control was given exactly this text.
     size_t timesSet(platform::Control control, const std::string& text) const;
+    // How many verdicts were shown, and the last one.
+    size_t verdictCount() const;
+    std::optional<platform::VerifyOutcome> lastVerdict() const;
 
 private:
     void line(const std::string& text);
@@ -39,6 +47,8 @@ private:
     mutable std::mutex mutex_;
     std::array<State, platform::kControlCount> states_;
     std::vector<std::pair<platform::Control, std::string>> texts_;
+    size_t verdicts_ = 0;
+    std::optional<platform::VerifyOutcome> lastVerdict_;
 };
 
 }  // namespace kv::ui

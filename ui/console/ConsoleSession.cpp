@@ -27,11 +27,11 @@ void ConsoleSession::fireDueTimer() {
     while (!quitRequested()) {
         const auto timer = p_.host.pendingTimer();
         if (!timer) break;
-        const SuccessMark before = mark();
+        const size_t before = p_.controls.verdictCount();
         p_.clock.sleepMs(timer->intervalMs);
         p_.dialog.onTimer(timer->id);
         waitForWorker();
-        lastFlashSucceeded_ = succeededSince(before);
+        lastFlashCode_ = flashCodeSince(before);
     }
 }
 
@@ -39,14 +39,13 @@ void ConsoleSession::waitForWorker() {
     if (p_.flashRunning()) p_.waitForFlashEnd();
 }
 
-ConsoleSession::SuccessMark ConsoleSession::mark() const {
-    return {p_.controls.timesSet(Control::programStatusText, kLocalFlashSuccess),
-            p_.controls.timesSet(Control::programStatusText, kEthernetFlashSuccess)};
-}
-
-bool ConsoleSession::succeededSince(const SuccessMark& before) const {
-    const SuccessMark now = mark();
-    return now.local > before.local || now.ethernet > before.ethernet;
+int ConsoleSession::flashCodeSince(size_t verdictsBefore) const {
+    if (p_.controls.verdictCount() <= verdictsBefore) return kExitFailed;
+    switch (*p_.controls.lastVerdict()) {
+        case platform::VerifyOutcome::Verified: return kExitVerified;
+        case platform::VerifyOutcome::Unchecked: return kExitUnchecked;
+        default: return kExitFailed;
+    }
 }
 
 bool ConsoleSession::runCommand(const ConsoleCommand& command) {
@@ -86,16 +85,20 @@ bool ConsoleSession::runCommand(const ConsoleCommand& command) {
         case Kind::Flash:
             if (refused(Control::flashButton)) return false;
         {
-            const SuccessMark before = mark();
+            const size_t before = p_.controls.verdictCount();
             p_.dialog.onCommand(ids::kFlash);
             waitForWorker();
-            lastFlashSucceeded_ = succeededSince(before);
+            lastFlashCode_ = flashCodeSince(before);
             break;
         }
         case Kind::Ready: p_.dialog.onCommand(ids::kReadyCheck); break;
         case Kind::Help:
             if (refused(Control::helpButton)) return false;
             p_.dialog.onCommand(ids::kHelp);
+            break;
+        case Kind::History:
+            if (refused(Control::historyButton)) return false;
+            p_.dialog.onCommand(ids::kHistory);
             break;
         case Kind::Exit: p_.dialog.onCommand(ids::kExit); break;
     }
@@ -123,12 +126,12 @@ int ConsoleSession::run(const std::vector<ConsoleCommand>& commands) {
         if (quitRequested()) return endOnQuitRequest();
         if (!runCommand(command)) {
             if (!p_.host.ended()) p_.dialog.onCommand(dialog::kExit);
-            return 1;
+            return kExitFailed;
         }
     }
     if (quitRequested()) return endOnQuitRequest();
     if (!p_.host.ended()) p_.dialog.onCommand(dialog::kExit);
-    return lastFlashSucceeded_.value_or(true) ? 0 : 1;
+    return lastFlashCode_.value_or(kExitVerified);
 }
 
 }  // namespace kv::ui

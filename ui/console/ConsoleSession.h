@@ -31,19 +31,16 @@ public:
 
     explicit ConsoleSession(Parts parts) : p_(std::move(parts)) {}
 
-    // 0: every command ran and the last flash, if any, succeeded; 1: a
-    // command was refused, a flash did not succeed, or the dialog asked the
-    // program to end.
+    // 0: every command ran and the last flash, if any, was verified; 3: the
+    // last flash went through but its result could not be checked; 1: a
+    // command was refused, the last flash failed, did not take or lost the
+    // printer, or the dialog asked the program to end.
     int run(const std::vector<ConsoleCommand>& commands);
 
 private:
-    // How often each success text was shown so far.
-    struct SuccessMark {
-        size_t local;
-        size_t ethernet;
-    };
-    SuccessMark mark() const;
-    bool succeededSince(const SuccessMark& before) const;
+    // The exit code a flash came to, from the verdict shown since
+    // `verdictsBefore` verdicts (none: 1).
+    int flashCodeSince(size_t verdictsBefore) const;
     bool refused(platform::Control control);
     void fireDueTimer();
     void waitForWorker();
@@ -56,10 +53,11 @@ private:
     int endOnQuitRequest();
 
     Parts p_;
-    std::optional<bool> lastFlashSucceeded_;
+    std::optional<int> lastFlashCode_;
 };
 
-inline constexpr const char* kLocalFlashSuccess = "Printer successfully flashed";
-inline constexpr const char* kEthernetFlashSuccess = "Progamming complete";
+inline constexpr int kExitVerified = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUnchecked = 3;
 
 }  // namespace kv::ui

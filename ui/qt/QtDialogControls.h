@@ -23,6 +23,12 @@ public:
     void setProgress(const platform::TransferProgress& progress) override {
         dispatcher_.run([&] { window_.applyProgress(progress); });
     }
+    void setImageFacts(const std::optional<platform::ImageFacts>& facts) override {
+        dispatcher_.run([&] { window_.applyImageFacts(facts); });
+    }
+    void setVerification(const std::optional<platform::Verification>& verification) override {
+        dispatcher_.run([&] { window_.applyVerification(verification); });
+    }
 
 private:
     QtDialogWindow& window_;

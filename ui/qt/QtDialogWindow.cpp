@@ -14,6 +14,7 @@
 #include "platform/DialogItemIds.h"
 #include "ui/qt/AppIcons.h"
 #include "ui/qt/QtText.h"
+#include "ui/template/FlashLines.h"
 
 namespace kv::ui {
 
@@ -179,6 +180,27 @@ void QtDialogWindow::applyText(platform::Control which, const std::string& text)
 void QtDialogWindow::applyProgress(const platform::TransferProgress& progress) {
     tracker_.update(progress);
     updateProgress();
+}
+
+void QtDialogWindow::applyImageFacts(const std::optional<platform::ImageFacts>& facts) {
+    auto* label = qobject_cast<QLabel*>(items_.at(*itemIndexOfId(dialog::kImageText)));
+    label->setText(facts ? toQt(imageLine(*facts)) : QString());
+}
+
+void QtDialogWindow::applyVerification(const std::optional<platform::Verification>& verification) {
+    auto* label = qobject_cast<QLabel*>(items_.at(*itemIndexOfId(dialog::kVerifyText)));
+    QPalette palette = label->palette();
+    if (verification) {
+        const Rgb colour = verdictColour(verification->outcome);
+        palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
+    } else {
+        palette.setColor(QPalette::WindowText, this->palette().color(QPalette::WindowText));
+    }
+    label->setPalette(palette);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    label->setText(verification ? toQt(verification->line) : QString());
 }
 
 void QtDialogWindow::applyEnabled(platform::Control which, bool enabled) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,9 @@ public:
     void applyEnabled(platform::Control control, bool enabled);
     void applyVisible(platform::Control control, bool visible);
     void applyProgress(const platform::TransferProgress& progress);
+    void applyImageFacts(const std::optional<platform::ImageFacts>& facts);
+    // The verdict in its colour on the verification line.
+    void applyVerification(const std::optional<platform::Verification>& verification);
     void forwardTimer(int id);
 
     // Ends the dialog with this result: hides the window and leaves exec().

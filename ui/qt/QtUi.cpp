@@ -1,8 +1,12 @@
 #include "ui/qt/QtUi.h"
 
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
 
 #include "ui/qt/QtText.h"
 
@@ -44,6 +48,26 @@ std::optional<std::string> QtUi::openFile(const platform::OpenFileRequest& reque
         path = QFile::encodeName(files.first()).toStdString();
     });
     return path;
+}
+
+void QtUi::showReport(const std::string& caption, const std::string& text) {
+    dispatcher_.run([&] {
+        QDialog dialog(&window_);
+        dialog.setObjectName(QStringLiteral("report"));
+        dialog.setWindowTitle(toQt(caption));
+        auto* layout = new QVBoxLayout(&dialog);
+        auto* view = new QPlainTextEdit(&dialog);
+        view->setReadOnly(true);
+        view->setLineWrapMode(QPlainTextEdit::NoWrap);
+        view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        view->setPlainText(toQtLines(text));
+        layout->addWidget(view);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        layout->addWidget(buttons);
+        dialog.resize(window_.width(), window_.height());
+        dialog.exec();
+    });
 }
 
 void QtUi::postQuit(int code) {

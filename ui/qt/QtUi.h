@@ -27,6 +27,8 @@ public:
     std::optional<std::string> openFile(const platform::OpenFileRequest& request) override;
     // Ends the dialog if it is still open; the front end's run() returns the code.
     void postQuit(int code) override;
+    // A dialog with the text in a fixed-width font, unwrapped and scrollable.
+    void showReport(const std::string& caption, const std::string& text) override;
 
     // UI thread.
     std::optional<int> quitCode() const { return quitCode_; }

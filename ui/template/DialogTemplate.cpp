@@ -17,7 +17,7 @@ constexpr unsigned kAddressEdit = kBorder | kAutoHScroll | kDisabled | kTabStop;
 
 using K = ItemKind;
 
-constexpr std::array<DialogItem, 35> kItems{{
+constexpr std::array<DialogItem, 38> kItems{{
     {dialog::kExit, K::PushButton, "Exit", {406, 14, 34, 21}, kTabStop},
     {dialog::kStatusText, K::Text, kStatusTemplate, {8, 148, 263, 10}, kSunkenText},
     {dialog::kPrinterModelText, K::Text, "", {17, 186, 48, 10}, kSunken},
@@ -53,6 +53,11 @@ constexpr std::array<DialogItem, 35> kItems{{
     {dialog::kFindEthernet, K::PushButton, "Find Ethernet Printer", {363, 115, 83, 12}, kDisabled | kTabStop},
     {dialog::kHiddenText, K::Text, "", {328, 220, 89, 10}, kHidden | kGroup},
     {dialog::kHelp, K::PushButton, "Display Help", {390, 45, 72, 24}, kTabStop},
+    // Ours: the verdict under the program lines, the accepted image along
+    // the bottom, History beside the other two buttons of the top row.
+    {dialog::kVerifyText, K::Text, "", {8, 137, 263, 9}, kGroup},
+    {dialog::kImageText, K::Text, "", {8, 214, 475, 10}, kSunkenText},
+    {dialog::kHistory, K::PushButton, "History", {208, 15, 76, 21}, kTabStop},
 }};
 
 constexpr DialogFrame kFrame{{22, 17, 494, 238}, kDialogTitle, "System", 8};

@@ -31,6 +31,15 @@ void Win32DialogControls::show(platform::Control c, bool visible) {
     });
 }
 
+void Win32DialogControls::setImageFacts(const std::optional<platform::ImageFacts>& facts) {
+    window_.runOnUi([&] { window_.applyImageFacts(facts); });
+}
+
+void Win32DialogControls::setVerification(
+    const std::optional<platform::Verification>& verification) {
+    window_.runOnUi([&] { window_.applyVerification(verification); });
+}
+
 void Win32DialogControls::setProgress(const platform::TransferProgress& progress) {
     window_.runOnUi([&] { window_.applyProgress(progress); });
 }

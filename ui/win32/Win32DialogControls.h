@@ -17,6 +17,8 @@ public:
     void enable(platform::Control control, bool enabled) override;
     void show(platform::Control control, bool visible) override;
     void setProgress(const platform::TransferProgress& progress) override;
+    void setImageFacts(const std::optional<platform::ImageFacts>& facts) override;
+    void setVerification(const std::optional<platform::Verification>& verification) override;
 
 private:
     Win32DialogWindow& window_;

@@ -7,6 +7,7 @@
 #include "ui/template/DialogTemplate.h"
 #include "ui/win32/DialogTemplateBytes.h"
 #include "ui/win32/ResourceIds.h"
+#include "ui/template/FlashLines.h"
 
 namespace kv::ui {
 
@@ -89,11 +90,43 @@ void Win32DialogWindow::applyProgress(const platform::TransferProgress& p) {
     ::ShowWindow(bar, visible ? SW_SHOWNA : SW_HIDE);
 }
 
+void Win32DialogWindow::applyImageFacts(const std::optional<platform::ImageFacts>& facts) {
+    const std::string text = facts ? imageLine(*facts) : std::string();
+    if (HWND h = asHwnd(item(dialog::kImageText))) ::SetWindowTextA(h, text.c_str());
+}
+
+void Win32DialogWindow::applyVerification(
+    const std::optional<platform::Verification>& verification) {
+    HWND h = asHwnd(item(dialog::kVerifyText));
+    if (!h) return;
+    if (verification) {
+        const Rgb c = verdictColour(verification->outcome);
+        verdictColour_ = RGB(c.red, c.green, c.blue);
+    } else {
+        verdictColour_.reset();
+    }
+    ::SetWindowTextA(h, verification ? verification->line.c_str() : "");
+    ::InvalidateRect(h, nullptr, TRUE);
+}
+
+void* Win32DialogWindow::staticColours(uintptr_t wParam, intptr_t lParam) {
+    HWND control = reinterpret_cast<HWND>(lParam);
+    if (!verdictColour_ || ::GetDlgCtrlID(control) != dialog::kVerifyText) return nullptr;
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    ::SetTextColor(dc, *verdictColour_);
+    ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+    return ::GetSysColorBrush(COLOR_BTNFACE);
+}
+
 INT_PTR CALLBACK dialogProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<Win32DialogWindow*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<Win32DialogWindow*>(lParam);
         ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+    }
+    // A dialog answers the colour message with the brush itself.
+    if (message == WM_CTLCOLORSTATIC && self) {
+        return reinterpret_cast<INT_PTR>(self->staticColours(wParam, lParam));
     }
     return self && self->dialogMessage(hwnd, message, wParam, lParam) ? TRUE : FALSE;
 }
@@ -104,6 +137,8 @@ bool Win32DialogWindow::dialogMessage(void* hwnd, unsigned message, uintptr_t wP
     if (message == WM_NCDESTROY) {
         hwnd_ = nullptr;
         progress_ = nullptr;
+        if (boldFont_) ::DeleteObject(static_cast<HFONT>(boldFont_));
+        boldFont_ = nullptr;
         return false;
     }
     return handle(message, wParam, lParam);
@@ -118,6 +153,16 @@ void Win32DialogWindow::initialise() {
     progress_ =
         ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | PBS_SMOOTH, r.left, r.top, r.right,
                           r.bottom, h, nullptr, static_cast<HINSTANCE>(instance_), nullptr);
+    // The verdict stands out in bold.
+    if (HWND verdict = asHwnd(item(dialog::kVerifyText))) {
+        LOGFONTA font{};
+        HFONT dialogFont = reinterpret_cast<HFONT>(::SendMessageA(h, WM_GETFONT, 0, 0));
+        if (dialogFont && ::GetObjectA(dialogFont, sizeof font, &font) == sizeof font) {
+            font.lfWeight = FW_BOLD;
+            boldFont_ = ::CreateFontIndirectA(&font);
+            if (boldFont_) ::SendMessageA(verdict, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+        }
+    }
     HINSTANCE instance = static_cast<HINSTANCE>(instance_);
     if (HANDLE smallIcon =
             ::LoadImageA(instance, MAKEINTRESOURCEA(KV_IDI_SMALL), IMAGE_ICON, 16, 16, 0)) {
@@ -144,6 +189,7 @@ bool Win32DialogWindow::handle(unsigned message, uintptr_t wParam, intptr_t lPar
         case WM_TIMER:
             if (events_) events_->onTimer(static_cast<int>(wParam));
             return true;
+
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             const int code = HIWORD(wParam);

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/DialogEvents.h"
@@ -40,6 +41,13 @@ public:
 
     // UI thread: the progress bar shows where a transfer is.
     void applyProgress(const platform::TransferProgress& progress);
+    // UI thread: the image line, and the verdict in its colour.
+    void applyImageFacts(const std::optional<platform::ImageFacts>& facts);
+    void applyVerification(const std::optional<platform::Verification>& verification);
+
+    // The verdict line's text colour for WM_CTLCOLORSTATIC: its brush, or
+    // nothing for the dialog's own colours. For the procedure only.
+    void* staticColours(uintptr_t wParam, intptr_t lParam);
 
     // The dialog procedure's body, for the procedure only.
     bool dialogMessage(void* hwnd, unsigned message, uintptr_t wParam, intptr_t lParam);
@@ -54,6 +62,10 @@ private:
     std::atomic<void*> hwnd_{nullptr};
     std::atomic<unsigned long> uiThread_{0};
     void* progress_ = nullptr;
+    // The verdict line's colour (a COLORREF) and bold font; none: the
+    // dialog's own.
+    std::optional<unsigned long> verdictColour_;
+    void* boldFont_ = nullptr;
 };
 
 }  // namespace kv::ui

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include "ui/win32/ReportDialog.h"
+
 namespace kv::ui {
 
 platform::BoxAnswer Win32Ui::messageBox(const std::optional<std::string>& caption,
@@ -46,6 +48,11 @@ std::optional<std::string> Win32Ui::openFile(const platform::OpenFileRequest& re
         if (::GetOpenFileNameA(&dialog)) chosen = std::string(path);
     });
     return chosen;
+}
+
+void Win32Ui::showReport(const std::string& caption, const std::string& text) {
+    const auto show = [&] { showReportDialog(window_.hwnd(), caption, text); };
+    if (!window_.runOnUi(show)) show();
 }
 
 void Win32Ui::postQuit(int code) {

@@ -22,6 +22,8 @@ public:
     // A quit message on the UI thread: it ends the dialog's loop, then the
     // program's.
     void postQuit(int code) override;
+    // A dialog with the text in a fixed-width font (ReportDialog).
+    void showReport(const std::string& caption, const std::string& text) override;
 
     std::optional<int> quitCode() const;
 

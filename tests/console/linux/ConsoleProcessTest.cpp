@@ -1,10 +1,14 @@
 // The terminal front end as outside scripts use it: the real program, run
 // as a process on the simulated world in virtual time.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -66,8 +70,10 @@ protected:
     }
 
     ProcessResult run(const std::vector<std::string>& args, const std::string& program = {}) {
-        // No display: the runs without --console mean the terminal too.
-        std::string command = "KVFLASH_LOCK_DIR=" + shellQuote(temp_.string()) + " " +
+        // No display: the runs without --console mean the terminal too. The
+        // flash history (a simulated run's own) stays in the test's folder.
+        std::string command = "KVFLASH_LOCK_DIR=" + shellQuote(temp_.string()) +
+                              " KVFLASH_STATE_DIR=" + shellQuote(temp_.string()) + " " +
                               kv::testing::kWithoutDisplay +
                               shellQuote(program.empty() ? kvflash() : program);
         for (const auto& a : args) command += " " + shellQuote(a);
@@ -108,6 +114,7 @@ TEST_F(ConsoleProcess, UsageErrorsExitTwoWithOneLineAndTheUsage) {
         {"--sim-usb"},
         // Whatever an argument holds, the error stays one line.
         {"--bo\ngus"},
+        {"--json"},
     };
     for (const auto& args : cases) {
         const ProcessResult r = run(args);
@@ -127,7 +134,9 @@ TEST_F(ConsoleProcess, HelpAndVersion) {
     for (const char* word : {"--console", "--yes", "--trace", "--simulate", "--sim-usb",
                              "--sim-usb-no-id", "--sim-lpt1", "quit",
                              "--fast", "find", "ethernet A.B.C.D[:PORT]", "select PATH", "flash",
-                             "ready", "help", "exit", "--list-queues", "--restore-queues"}) {
+                             "ready", "help", "exit", "--list-queues", "--restore-queues",
+                             "--history", "--json", "history", "image SIZE \"VERSION\" SHA256",
+                             "verify OUTCOME \"DETAIL\"", "3 when the last flash"}) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     }
     const ProcessResult version = run({"--version"});
@@ -257,13 +266,134 @@ TEST_F(ConsoleProcess, SecondCopyIsRefusedWhileTheFirstHoldsTheLock) {
     // Hold the lock as another KV tool would, then start kvflash.
     const std::string holder = "exec 9>" + shellQuote((temp_ / "KV_TOOLS").string()) +
                                " && flock -n 9 && " + shellQuote(kvflash());
-    const std::string command = "KVFLASH_LOCK_DIR=" + shellQuote(temp_.string()) + " sh -c " +
+    const std::string command = "KVFLASH_LOCK_DIR=" + shellQuote(temp_.string()) +
+                                " KVFLASH_STATE_DIR=" + shellQuote(temp_.string()) + " sh -c " +
                                 shellQuote(holder + " --console --simulate --fast") + " >" +
                                 shellQuote((temp_ / "out").string()) + " 2>&1";
     const int status = std::system(command.c_str());
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(readFile(temp_ / "out"),
               "box - \"Another KV tool is currently running\\rPlease try again later\"\n");
+}
+
+// An image of `size` pseudo-random bytes without any "FWV:" marker, named
+// so that the simulated printer's board takes it.
+std::string unmarkedImage(const fs::path& folder, size_t size) {
+    const fs::path path = folder / ("FMVQ_plain_" + std::to_string(size) + ".bin");
+    std::ofstream out(path, std::ios::binary);
+    for (size_t i = 0; i < size; ++i) out.put(static_cast<char>('a' + (i * 7) % 26));
+    return path.string();
+}
+
+TEST_F(ConsoleProcess, ExitCodesFollowTheVerdictAndTheHistoryShowsEachRun) {
+    struct Case {
+        std::string image;
+        int exitCode;
+        std::string imageLine;
+        std::string verifyLine;
+    };
+    const std::vector<Case> cases = {
+        {demoImage(), 0,
+         "image 65536 \"V5.20\" 26f3be5617dfe4246ca3101f1bc284567886a69dccdec245964d3b36d983961d",
+         "verify verified \"the printer reports V5.20, the image's version (before: V5.12)\""},
+        {unmarkedImage(temp_, 1000), 3, "image 1000 \"\" ",
+         "verify unchecked \"the image carries no version marker; before: V5.12, after: V5.12\""},
+        {unmarkedImage(temp_, 0), 1,
+         "image 0 \"\" e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
+         "verify failed \"the image is empty; nothing was sent\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.image);
+        const ProcessResult r = run({"--console", "--simulate", "--fast", "find", "select", c.image,
+                                     "flash"});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
+        const auto out = lines(r.out);
+        ASSERT_FALSE(out.empty());
+        // The verdict is the flash's last line.
+        EXPECT_EQ(out.back(), c.verifyLine);
+        EXPECT_TRUE(std::any_of(out.begin(), out.end(), [&](const std::string& l) {
+            return l.rfind(c.imageLine, 0) == 0;
+        })) << r.out;
+    }
+
+    // Each run in the simulated runs' own history, oldest first.
+    const ProcessResult table = run({"--simulate", "--history"});
+    EXPECT_EQ(table.exitCode, 0) << table.err;
+    const auto rows = lines(table.out);
+    ASSERT_EQ(rows.size(), 4u) << table.out;
+    EXPECT_NE(rows[1].find("verified: "), std::string::npos);
+    EXPECT_NE(rows[2].find("unchecked: "), std::string::npos);
+    EXPECT_NE(rows[3].find("failed: the image is empty"), std::string::npos);
+    EXPECT_TRUE(fs::exists(temp_ / "history-simulated.jsonl"));
+    EXPECT_FALSE(fs::exists(temp_ / "history.jsonl")) << "a simulated run kept out of the real one";
+
+    const ProcessResult json = run({"--simulate", "--history", "--json"});
+    EXPECT_EQ(json.exitCode, 0);
+    // A started and an ended line per flash that reached flash mode.
+    EXPECT_EQ(lines(json.out).size(), 6u);
+    EXPECT_EQ(json.out, readFile(temp_ / "history-simulated.jsonl"));
+}
+
+// Reads the child's stdout until a line starts with `prefix`, within a bound.
+bool readUntilLine(int fd, const std::string& prefix, std::string& seen) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (seen.find("\n" + prefix) != std::string::npos) return true;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 1000) != 1) continue;
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        seen.append(buffer, static_cast<size_t>(n));
+    }
+    return false;
+}
+
+// kvflash killed while the printer is in flash mode: the history keeps the
+// started record, --history marks it, and the next start says what to do.
+TEST_F(ConsoleProcess, AKilledFlashIsMarkedAndTheNextStartSaysSo) {
+    int out[2];
+    ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
+    const std::string lockDir = temp_.string();
+    const std::string program = kvflash();
+    const std::string image = demoImage();
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::setenv("KVFLASH_LOCK_DIR", lockDir.c_str(), 1);
+        ::setenv("KVFLASH_STATE_DIR", lockDir.c_str(), 1);
+        // Real time: the start delay leaves the printer in flash mode for
+        // three seconds.
+        ::execl(program.c_str(), program.c_str(), "--console", "--simulate", "find", "select",
+                image.c_str(), "flash", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string seen;
+    const bool inFlashMode = readUntilLine(out[0], "text programStatusText \"Delaying", seen);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(out[0]);
+    ASSERT_TRUE(inFlashMode) << seen;
+
+    const ProcessResult table = run({"--simulate", "--history"});
+    const auto rows = lines(table.out);
+    ASSERT_EQ(rows.size(), 2u) << table.out;
+    EXPECT_NE(rows[1].find("interrupted: the printer may still be in flash mode"),
+              std::string::npos)
+        << rows[1];
+
+    const ProcessResult next = run({"--console", "--simulate", "--fast", "help"});
+    EXPECT_EQ(next.exitCode, 0);
+    const auto shown = lines(next.out);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown[0].rfind("box \"Interrupted flash\" \"The last flash did not finish: ZOW3004F on "
+                             "USB sim1001, started ",
+                             0),
+              0u)
+        << shown[0];
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // Renders the main window, filled as during a flash of a found printer, into
-// a PNG (the README's picture); with --start as it opens instead; optionally
-// the icons too.
-//   kvflash-window-shot [--start] OUT.png [ICON-FOLDER]
+// a PNG (the README's picture); with --start as it opens instead; with
+// --verified IMAGE after a verified flash of that image file (its line and
+// the verdict as kvflash computes them); optionally the icons too.
+//   kvflash-window-shot [--start | --verified IMAGE] OUT.png [ICON-FOLDER]
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <cstdio>
 #include <string_view>
 
+#include "flash/Verification.h"
+#include "image/ImageSummary.h"
 #include "ui/qt/AppIcons.h"
 #include "ui/qt/QtDialogSession.h"
 
@@ -43,13 +46,44 @@ void fillFlashing(kv::platform::DialogControls& c) {
     c.setProgress({kv::platform::TransferPhase::Data, 40 * 1024, 100 * 1024});
 }
 
+// The simulated printer's flash from V5.12 to the image's version, ended:
+// identified again, the Flash button gone, the verdict shown.
+bool fillVerified(kv::platform::DialogControls& c, const char* imagePath) {
+    fillFlashing(c);
+    const std::string path = imagePath;
+    const kv::ImageSummary image = kv::summarizeImageFile(path);
+    if (!image.readable) return false;
+    kv::platform::ImageFacts facts;
+    facts.fileName = path.substr(path.find_last_of('/') + 1);
+    facts.readable = true;
+    facts.size = image.size;
+    facts.version = image.version;
+    facts.sha256 = image.sha256;
+    c.setImageFacts(facts);
+    c.setText(Control::programStatusText, "Printer successfully flashed");
+    c.setText(Control::programStateText, " ");
+    c.setProgress({});
+    c.setText(Control::currentVersionText, image.version);
+    c.show(Control::flashButton, false);
+    kv::FlashFacts flash;
+    flash.bytesSent = image.size;
+    flash.cameBack = true;
+    flash.before = "V5.12";
+    flash.after = image.version;
+    flash.imageVersion = image.version;
+    c.setVerification(kv::verifyFlash(flash));
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const bool startState = argc > 1 && std::string_view(argv[1]) == "--start";
-    const int first = startState ? 2 : 1;
+    const bool verified = argc > 2 && std::string_view(argv[1]) == "--verified";
+    const int first = startState ? 2 : verified ? 3 : 1;
     if (argc <= first) {
-        std::fputs("usage: kvflash-window-shot [--start] OUT.png [ICON-FOLDER]\n", stderr);
+        std::fputs("usage: kvflash-window-shot [--start | --verified IMAGE] OUT.png [ICON-FOLDER]\n",
+                   stderr);
         return 2;
     }
     const char* out = argv[first];
@@ -71,7 +105,14 @@ int main(int argc, char** argv) {
     c.setText(Control::ipOctetEdit4, "1");
     c.setText(Control::portEdit, "10001");
     c.show(Control::flashButton, false);
-    if (!startState) fillFlashing(c);
+    if (verified) {
+        if (!fillVerified(c, argv[2])) {
+            std::fprintf(stderr, "kvflash-window-shot: cannot read %s\n", argv[2]);
+            return 1;
+        }
+    } else if (!startState) {
+        fillFlashing(c);
+    }
 
     kv::ui::QtDialogWindow& window = session.window();
     window.show();

@@ -1,0 +1,66 @@
+#include "app/HistoryCommand.h"
+
+#include <ostream>
+
+#include "app/HistoryTable.h"
+#include "flash/FlashHistory.h"
+#include "platform/HistoryFile.h"
+#include "platform/Trace.h"
+
+namespace kv {
+
+namespace {
+
+std::string noFlashText(const std::string& location) {
+    return "No flash recorded yet in " + location + ".\n";
+}
+
+}  // namespace
+
+int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostream& err) {
+    platform::HistoryFile& file = sys.history();
+    std::string error;
+    const auto text = file.read(error);
+    if (!text) {
+        err << "kvflash: the flash history cannot be read: " << error << "\n";
+        return 1;
+    }
+    const HistoryContent history = parseHistory(*text);
+    if (json) {
+        for (const std::string& line : history.lines) out << line << "\n";
+    } else if (history.entries.empty()) {
+        out << noFlashText(file.location());
+    } else {
+        out << historyTable(history);
+    }
+    err << damagedLinesText(history, file.location());
+    return 0;
+}
+
+std::string historyReport(platform::Services& sys) {
+    platform::HistoryFile& file = sys.history();
+    std::string error;
+    const auto text = file.read(error);
+    if (!text) return "The flash history cannot be read: " + error + "\n";
+    const HistoryContent history = parseHistory(*text);
+    if (history.entries.empty()) {
+        return noFlashText(file.location()) + damagedLinesText(history, file.location());
+    }
+    return "Flashes recorded in " + file.location() + ", newest last:\n\n" +
+           historyTable(history) + damagedLinesText(history, file.location());
+}
+
+void warnOfInterruptedFlash(Context& ctx) {
+    std::string error;
+    const auto text = ctx.sys.history().read(error);
+    if (!text) {
+        platform::tracef(ctx.trace(), "Flash history - cannot be read: %s",
+                         platform::escapeDeviceText(error).c_str());
+        return;
+    }
+    if (const auto notice = interruptedFlashNotice(parseHistory(*text))) {
+        platform::box(ctx.ui(), kInterruptedCaption, *notice);
+    }
+}
+
+}  // namespace kv

@@ -1,0 +1,22 @@
+#pragma once
+#include <iosfwd>
+#include <string>
+
+#include "state/Context.h"
+
+namespace kv {
+
+// kvflash --history: the flashes as a table, or with `json` the records'
+// lines as the file holds them; damaged lines are reported on `err` and
+// skipped. 0, or 1 when the file cannot be read.
+int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostream& err);
+
+// What the History button shows: the table and any damaged lines, or why
+// there is nothing to show.
+std::string historyReport(platform::Services& sys);
+
+// At start-up: a box when the newest flash was cut off (the printer may be
+// in flash mode still).
+void warnOfInterruptedFlash(Context& ctx);
+
+}  // namespace kv

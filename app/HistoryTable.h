@@ -1,0 +1,26 @@
+#pragma once
+#include <optional>
+#include <string>
+
+#include "flash/FlashHistory.h"
+
+namespace kv {
+
+inline constexpr const char* kInterruptedText =
+    "interrupted: the printer may still be in flash mode";
+inline constexpr const char* kHistoryCaption = "Flash history";
+inline constexpr const char* kInterruptedCaption = "Interrupted flash";
+
+// The flashes as a table, one line each under a heading, newest last; a
+// flash without its end is marked interrupted. Empty without flashes.
+std::string historyTable(const HistoryContent& history);
+
+// One line per damaged line of the file ("line N of PATH ..."); empty
+// when there is none.
+std::string damagedLinesText(const HistoryContent& history, const std::string& location);
+
+// What the technician must know when the newest flash was cut off: which
+// printer, on which link, since when, and what to do. Nothing otherwise.
+std::optional<std::string> interruptedFlashNotice(const HistoryContent& history);
+
+}  // namespace kv

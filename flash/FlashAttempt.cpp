@@ -1,0 +1,220 @@
+#include "flash/FlashAttempt.h"
+
+#include <memory>
+#include <random>
+
+#include "flash/BoxTap.h"
+#include "flash/FlashHistory.h"
+#include "flash/Verification.h"
+#include "image/ImageSummary.h"
+#include "platform/Format.h"
+#include "platform/HistoryFile.h"
+#include "platform/SleepInhibitor.h"
+#include "platform/Trace.h"
+#include "printer/Identity.h"
+
+namespace kv {
+
+namespace {
+
+constexpr const char* kProgram = "kvflash " KVFLASH_VERSION;
+
+std::string newRecordId() {
+    std::random_device random;
+    const uint64_t value = (uint64_t{random()} << 32) ^ uint64_t{random()};
+    return platform::formatted("%016llx", static_cast<unsigned long long>(value));
+}
+
+// Every box from now on goes through the tap, which stays wired (a worker
+// may show boxes up to its very end); a front end that wired its own Ui
+// since gets a new tap in front of that one.
+void installBoxTap(Context& ctx) {
+    FlashAttempt& a = ctx.state.flashAttempt;
+    if (a.boxTap && ctx.sys.wired.ui == a.boxTap.get()) return;
+    a.boxTap = std::make_shared<BoxTap>(ctx.sys.ui(), a.boxes);
+    ctx.sys.wired.ui = a.boxTap.get();
+}
+
+// A USB device path reads "...usb#vid_xxxx&pid_xxxx#SERIAL#{class}".
+std::string serialInPath(const std::string& path) {
+    const size_t first = path.find('#');
+    if (first == std::string::npos) return {};
+    const size_t second = path.find('#', first + 1);
+    if (second == std::string::npos) return {};
+    const size_t third = path.find('#', second + 1);
+    if (third == std::string::npos) return {};
+    return path.substr(second + 1, third - second - 1);
+}
+
+void describePrinter(const Context& ctx, const PrinterData& printer, FlashRecord& record) {
+    const AppState& s = ctx.state;
+    record.model = printer.typeName;
+    record.serial.clear();
+    switch (s.activePortType) {
+        case PORT_TYPE_ETHERNET: {
+            const auto& ip = s.ipAddressText;
+            record.link = "ETHERNET";
+            record.address = ip[0] + "." + ip[1] + "." + ip[2] + "." + ip[3] + ":" +
+                             s.portNumberText;
+            record.logicBoard = logicBoardTextEthernet(printer.boardCode);
+            return;
+        }
+        case PORT_TYPE_PARALLEL: {
+            std::string port = s.localDevicePath;
+            if (!port.empty() && port.back() == ':') port.pop_back();
+            record.link = port.empty() ? "PARALLEL" : port;
+            record.address = port;
+            break;
+        }
+        default:
+            record.link = "USB";
+            record.address = s.localDevicePath;
+            record.serial = serialInPath(s.localDevicePath);
+            break;
+    }
+    record.logicBoard = logicBoardTextLocal(printer.boardCode).value_or("");
+}
+
+void appendLine(Context& ctx, const std::string& line, const char* what) {
+    std::string error;
+    if (!ctx.sys.history().append(line, error)) {
+        platform::tracef(ctx.trace(), "Flash history - the %s record was not written: %s", what,
+                         platform::escapeDeviceText(error).c_str());
+    }
+}
+
+// What stopped a flash that never reached its worker.
+std::string stopDetail(const FlashAttempt& a) {
+    if (a.stopReason) return *a.stopReason;
+    const std::vector<std::string> boxes = a.boxes.texts();
+    if (boxes.size() > a.boxesBeforeStart) return boxes.back();
+    if (!boxes.empty()) return boxes.back();
+    return "the flash did not start";
+}
+
+}  // namespace
+
+void beginFlashAttempt(Context& ctx, platform::DialogControls& controls) {
+    FlashAttempt& a = ctx.state.flashAttempt;
+    installBoxTap(ctx);
+    a.open = true;
+    a.flashModeEntered = false;
+    a.sleepHeld = false;
+    a.before = ProbeReading{};
+    a.boxesBeforeStart = 0;
+    a.boxesBeforeWorker = 0;
+    a.stopReason.reset();
+    a.transferCompleted.reset();
+    a.transferFailure.reset();
+    a.boxes.start();
+    a.startTick = ctx.clock().tickMs();
+
+    FlashRecord& r = a.record;
+    r = FlashRecord{};
+    r.id = newRecordId();
+    r.startMs = ctx.clock().wallMs();
+    r.program = kProgram;
+    r.imagePath = ctx.state.firmwareFileName;
+    if (!r.imagePath.empty()) {
+        const ImageSummary image = summarizeImageFile(r.imagePath);
+        if (image.readable) {
+            r.imageSize = image.size;
+            r.imageSha256 = image.sha256;
+            r.imageVersion = image.version;
+        }
+    }
+    ctx.state.flashJob.bytesSent = 0;
+    controls.setVerification(std::nullopt);
+}
+
+void noteFlashProbed(Context& ctx) {
+    FlashAttempt& a = ctx.state.flashAttempt;
+    a.boxesBeforeStart = a.boxes.size();
+}
+
+void noteFlashStopped(Context& ctx, const std::string& reason) {
+    FlashAttempt& a = ctx.state.flashAttempt;
+    if (a.open && !a.stopReason) a.stopReason = reason;
+}
+
+void enterFlashMode(Context& ctx, PrinterData& printer) {
+    FlashAttempt& a = ctx.state.flashAttempt;
+    // A flash started below Flash Printer NOW (the Ethernet branch alone).
+    if (!a.open) {
+        beginFlashAttempt(ctx, ctx.controls());
+        noteFlashProbed(ctx);
+    }
+    a.flashModeEntered = true;
+    a.before = ctx.state.lastProbe;
+    a.boxesBeforeWorker = a.boxes.size();
+    describePrinter(ctx, printer, a.record);
+    a.record.firmwareBefore = a.before.version.value_or("");
+    ctx.state.flashJob.bytesSent = 0;
+
+    appendLine(ctx, startedLine(a.record), "started");
+    std::string why;
+    a.sleepHeld = ctx.sys.sleepInhibitor().acquire(kInhibitorWho, kInhibitorWhy, why);
+    if (a.sleepHeld) {
+        ctx.trace().write("Sleep inhibitor - the machine stays awake until the flash has ended");
+    } else {
+        platform::tracef(ctx.trace(), "Sleep inhibitor - none held: %s",
+                         platform::escapeDeviceText(why).c_str());
+    }
+}
+
+void noteTransferEnded(Context& ctx, bool completed) {
+    FlashAttempt& a = ctx.state.flashAttempt;
+    a.transferCompleted = completed;
+    if (completed) return;
+    const std::vector<std::string> boxes = a.boxes.texts();
+    if (boxes.size() > a.boxesBeforeWorker) a.transferFailure = boxes.back();
+}
+
+void concludeFlashAttempt(Context& ctx, platform::DialogControls& controls,
+                          const PrinterData& printer) {
+    FlashAttempt& a = ctx.state.flashAttempt;
+    if (!a.open) return;
+    const ProbeReading& after = ctx.state.lastProbe;
+    const bool workerRan = a.transferCompleted.has_value();
+
+    FlashFacts facts;
+    if (!workerRan) {
+        facts.failure = stopDetail(a);
+    } else if (!*a.transferCompleted) {
+        facts.failure = a.transferFailure.value_or("the transfer did not complete");
+    }
+    facts.bytesSent = workerRan ? ctx.state.flashJob.bytesSent : 0;
+    facts.cameBack = after.identified;
+    facts.before = a.flashModeEntered ? a.before.version : after.version;
+    facts.after = after.version;
+    facts.imageVersion = a.record.imageVersion;
+    const platform::Verification verdict = verifyFlash(facts);
+
+    FlashRecord& r = a.record;
+    if (!a.flashModeEntered) {
+        describePrinter(ctx, printer, r);
+        r.firmwareBefore = facts.before.value_or("");
+    } else {
+        r.firmwareAfter = after.identified ? after.version.value_or("") : "";
+    }
+    r.endMs = ctx.clock().wallMs();
+    r.durationMs = ctx.clock().tickMs() - a.startTick;
+    r.bytesSent = facts.bytesSent;
+    r.outcome = std::string(platform::verifyOutcomeName(verdict.outcome));
+    r.detail = verdict.detail;
+    r.boxes = a.boxes.texts();
+    appendLine(ctx, endedLine(r), "ended");
+
+    if (a.sleepHeld) {
+        ctx.sys.sleepInhibitor().release();
+        a.sleepHeld = false;
+        ctx.trace().write("Sleep inhibitor - released");
+    }
+    a.boxes.stop();
+    a.open = false;
+    platform::tracef(ctx.trace(), "Flash verification - %s: %s", r.outcome.c_str(),
+                     platform::escapeDeviceText(r.detail).c_str());
+    controls.setVerification(verdict);
+}
+
+}  // namespace kv

@@ -1,0 +1,20 @@
+#pragma once
+#include <string>
+
+namespace kv::platform {
+
+// Keeps the machine from sleeping (suspend, the idle timer, a closed lid)
+// while it is held. acquire and release may come from different threads.
+class SleepInhibitor {
+public:
+    virtual ~SleepInhibitor() = default;
+    // True when the machine is now kept awake; false, with the reason in
+    // `error`, when the system offers no way to (the program goes on).
+    // Acquiring while held keeps the one hold.
+    [[nodiscard]] virtual bool acquire(const std::string& who, const std::string& why,
+                                       std::string& error) = 0;
+    // Lets the machine sleep again; harmless when nothing is held.
+    virtual void release() = 0;
+};
+
+}  // namespace kv::platform

@@ -1,0 +1,56 @@
+#include "platform/win32/ExecutionStateInhibitor.h"
+
+#include <windows.h>
+
+namespace kv::platform::win32 {
+
+ExecutionStateInhibitor::~ExecutionStateInhibitor() { release(); }
+
+void ExecutionStateInhibitor::hold() {
+    const bool granted = ::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0;
+    std::unique_lock lock(mutex_);
+    started_ = true;
+    granted_ = granted;
+    changed_.notify_all();
+    if (!granted) return;
+    changed_.wait(lock, [this] { return releasing_; });
+    ::SetThreadExecutionState(ES_CONTINUOUS);
+}
+
+bool ExecutionStateInhibitor::acquire(const std::string&, const std::string&, std::string& error) {
+    std::unique_lock lock(mutex_);
+    if (holder_.joinable() && granted_) return true;
+    if (holder_.joinable()) {
+        lock.unlock();
+        holder_.join();
+        lock.lock();
+    }
+    started_ = false;
+    granted_ = false;
+    releasing_ = false;
+    try {
+        holder_ = std::thread([this] { hold(); });
+    } catch (const std::system_error&) {
+        error = "no thread to hold the execution state";
+        return false;
+    }
+    // The thread answers at once: one system call.
+    changed_.wait(lock, [this] { return started_; });
+    if (!granted_) error = "SetThreadExecutionState refused (error " +
+                           std::to_string(::GetLastError()) + ")";
+    return granted_;
+}
+
+void ExecutionStateInhibitor::release() {
+    std::thread done;
+    {
+        std::lock_guard lock(mutex_);
+        if (!holder_.joinable()) return;
+        releasing_ = true;
+        changed_.notify_all();
+        done = std::move(holder_);
+    }
+    done.join();
+}
+
+}  // namespace kv::platform::win32

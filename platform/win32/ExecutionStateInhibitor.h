@@ -1,0 +1,36 @@
+#pragma once
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "platform/SleepInhibitor.h"
+
+namespace kv::platform::win32 {
+
+// Keeps the system from sleeping through SetThreadExecutionState
+// (ES_CONTINUOUS | ES_SYSTEM_REQUIRED). That state belongs to the thread
+// that set it, and acquire and release come from different threads, so a
+// thread of its own sets it and clears it. A closed lid follows the power
+// plan's own setting, which this cannot override.
+class ExecutionStateInhibitor final : public SleepInhibitor {
+public:
+    ExecutionStateInhibitor() = default;
+    ~ExecutionStateInhibitor() override;
+    ExecutionStateInhibitor(const ExecutionStateInhibitor&) = delete;
+    ExecutionStateInhibitor& operator=(const ExecutionStateInhibitor&) = delete;
+
+    bool acquire(const std::string& who, const std::string& why, std::string& error) override;
+    void release() override;
+
+private:
+    void hold();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread holder_;
+    bool started_ = false;
+    bool granted_ = false;
+    bool releasing_ = false;
+};
+
+}  // namespace kv::platform::win32

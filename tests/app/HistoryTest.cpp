@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/HistoryCommand.h"
+#include "app/HistoryTable.h"
+#include "app/MainDialog.h"
+#include "flash/FlashHistory.h"
+#include "tests/flash/LocalFlashWorld.h"
+
+namespace kv {
+namespace {
+
+using testing::LocalFlashWorld;
+
+FlashRecord record(const std::string& id, int64_t startMs, const std::string& outcome) {
+    FlashRecord r;
+    r.id = id;
+    r.startMs = startMs;
+    r.endMs = startMs + 47000;
+    r.durationMs = 46800;
+    r.program = "kvflash 4.0.2.2";
+    r.link = "USB";
+    r.address = "\\\\?\\usb#vid_4b56&pid_0001#sim1001#{a5dcbf10}";
+    r.serial = "sim1001";
+    r.model = "ZOW3004F";
+    r.firmwareBefore = "V5.12";
+    r.firmwareAfter = "V5.20";
+    r.imagePath = "/fw/FMVQ_V5.20.bin";
+    r.imageSize = 65536;
+    r.imageSha256 = "26f3be5617dfe4246ca3101f1bc284567886a69dccdec245964d3b36d983961d";
+    r.imageVersion = "V5.20";
+    r.bytesSent = 65536;
+    r.outcome = outcome;
+    r.detail = "the printer reports V5.20, the image's version (before: V5.12)";
+    return r;
+}
+
+FlashRecord ethernetRecord(const std::string& id, int64_t startMs) {
+    FlashRecord r = record(id, startMs, "");
+    r.link = "ETHERNET";
+    r.address = "10.0.0.7:10001";
+    r.serial.clear();
+    r.imagePath = "C:\\fw\\FMVQ_V5.30.bin";
+    r.imageVersion = "V5.30";
+    return r;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+constexpr int64_t kMay1 = 1714557600000;  // 2024-05-01T10:00:00Z
+
+TEST(HistoryTable, OneAlignedLinePerFlashNewestLastWithTheCutOffOneMarked) {
+    const std::string text = endedLine(record("a", kMay1, "verified")) + "\n" +
+                             startedLine(ethernetRecord("b", kMay1 + 3600000)) + "\n";
+    const auto table = lines(historyTable(parseHistory(text)));
+    ASSERT_EQ(table.size(), 3u);
+    const size_t outcomeColumn = table[0].find("OUTCOME");
+    ASSERT_NE(outcomeColumn, std::string::npos);
+    EXPECT_EQ(table[0].rfind("START (UTC)", 0), 0u);
+    EXPECT_EQ(table[1].rfind("2024-05-01T10:00:00Z  USB", 0), 0u) << table[1];
+    for (const char* cell : {" sim1001 ", " ZOW3004F ", " V5.12 ", " V5.20 ",
+                             " FMVQ_V5.20.bin ", " 26f3be5617df ", " 65536 ", " 47 "}) {
+        EXPECT_NE(table[1].find(cell), std::string::npos) << cell;
+    }
+    EXPECT_EQ(table[1].substr(outcomeColumn),
+              "verified: the printer reports V5.20, the image's version (before: V5.12)");
+    // The Windows path's file name, and no end of its own.
+    EXPECT_EQ(table[2].rfind("2024-05-01T11:00:00Z  ETHERNET", 0), 0u) << table[2];
+    EXPECT_NE(table[2].find(" 10.0.0.7:10001 "), std::string::npos);
+    EXPECT_NE(table[2].find(" FMVQ_V5.30.bin "), std::string::npos);
+    EXPECT_EQ(table[2].substr(outcomeColumn), kInterruptedText);
+    EXPECT_EQ(historyTable(parseHistory("")), "");
+}
+
+TEST(HistoryTable, TheNoticeNamesTheCutOffFlashOnlyWhenItIsTheNewest) {
+    const std::string cut = startedLine(ethernetRecord("b", kMay1)) + "\n";
+    const auto notice = interruptedFlashNotice(parseHistory(cut));
+    ASSERT_TRUE(notice.has_value());
+    for (const char* part : {"ZOW3004F", "ETHERNET 10.0.0.7:10001", "2024-05-01T10:00:00Z",
+                             "FMVQ_V5.30.bin (V5.30)", "may still be in flash mode",
+                             "Power-cycle the printer", "Find Printer",
+                             "Flash the same image again"}) {
+        EXPECT_NE(notice->find(part), std::string::npos) << part;
+    }
+    // A later flash that ended says the printer was dealt with.
+    const std::string later = cut + endedLine(record("c", kMay1 + 60000, "verified")) + "\n";
+    EXPECT_FALSE(interruptedFlashNotice(parseHistory(later)).has_value());
+    EXPECT_FALSE(interruptedFlashNotice(parseHistory("")).has_value());
+}
+
+TEST(HistoryCommand, TableJsonDamagedLinesAndAnUnreadableFile) {
+    testing::SimWorld w;
+    std::ostringstream out, err;
+    EXPECT_EQ(showHistory(w.sys, false, out, err), 0);
+    EXPECT_EQ(out.str(), "No flash recorded yet in memory:history.\n");
+
+    const std::string good = endedLine(record("a", kMay1, "mismatch"));
+    w.history.setContent("garbage\n" + good + "\n{\"event\":\"ended\"}\n");
+    out.str("");
+    EXPECT_EQ(showHistory(w.sys, true, out, err), 0);
+    EXPECT_EQ(out.str(), good + "\n");
+    EXPECT_EQ(lines(err.str()),
+              (std::vector<std::string>{
+                  "line 1 of memory:history is damaged (not a JSON object); skipped",
+                  "line 3 of memory:history is damaged (no \"id\"); skipped"}));
+
+    out.str("");
+    err.str("");
+    EXPECT_EQ(showHistory(w.sys, false, out, err), 0);
+    EXPECT_EQ(lines(out.str()).size(), 2u);
+    EXPECT_NE(out.str().find("mismatch: "), std::string::npos);
+    EXPECT_EQ(lines(err.str()).size(), 2u);
+
+    w.history.setUnreadable(true);
+    out.str("");
+    err.str("");
+    EXPECT_EQ(showHistory(w.sys, false, out, err), 1);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(),
+              "kvflash: the flash history cannot be read: memory:history cannot be read\n");
+}
+
+TEST(HistoryCommand, StartUpBoxAfterAnInterruptedFlash) {
+    testing::SimWorld w;
+    warnOfInterruptedFlash(w.ctx);
+    EXPECT_TRUE(w.ui.boxes().empty());
+    w.history.setContent(startedLine(record("a", kMay1, "")) + "\n");
+    warnOfInterruptedFlash(w.ctx);
+    ASSERT_EQ(w.ui.boxes().size(), 1u);
+    EXPECT_EQ(w.ui.boxes()[0].caption, std::optional<std::string>(kInterruptedCaption));
+    EXPECT_EQ(w.ui.boxes()[0].text, *interruptedFlashNotice(parseHistory(w.history.content())));
+}
+
+// Found, flashed, then History: the flash is in the table, also while the
+// next flash runs.
+TEST(HistoryCommand, TheHistoryButtonShowsTheTable) {
+    LocalFlashWorld w;
+    struct NoHost final : DialogHost {
+        std::string title() override { return {}; }
+        void setTitle(const std::string&) override {}
+        void startTimer(int, unsigned) override {}
+        void stopTimer(int) override {}
+        void endDialog(int) override {}
+    } host;
+    MainDialog dialog(w.ctx, host);
+    emulator::PrinterConfig c;
+    c.link = emulator::LinkKind::Usb;
+    c.deviceId = testing::kZowId;
+    w.attach(c);
+    w.find();
+    w.image(testing::imageBytes(20000, "V5.20"));
+    ASSERT_TRUE(w.flash().ended);
+    w.ui.clear();
+    w.state.flashInProgress = true;
+    dialog.onCommand(dialog::kHistory);
+    w.state.flashInProgress = false;
+    ASSERT_EQ(w.ui.boxes().size(), 1u);
+    EXPECT_EQ(w.ui.boxes()[0].caption, std::optional<std::string>(kHistoryCaption));
+    const auto text = lines(w.ui.boxes()[0].text);
+    ASSERT_EQ(text.size(), 4u);
+    EXPECT_EQ(text[0], "Flashes recorded in memory:history, newest last:");
+    EXPECT_NE(text[3].find("verified: the printer reports V5.20"), std::string::npos) << text[3];
+}
+
+}  // namespace
+}  // namespace kv

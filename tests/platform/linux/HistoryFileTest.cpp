@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/linux/LinuxHistoryFile.h"
+#include "tests/support/TempDir.h"
+
+namespace kv::platform {
+namespace {
+
+using linux_impl::LinuxHistoryFile;
+
+std::string fileText(const std::string& path) {
+    const auto bytes = testing::readAll(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// One writer's line n: its letter repeated, long enough that a line written
+// in pieces would show.
+std::string writerLine(char who, int n) {
+    return std::string(1, who) + std::to_string(n) + ":" + std::string(6000, who);
+}
+
+TEST(LinuxHistoryFile, TwoProcessesAppendingNeverMixWithinALine) {
+    testing::TempDir dir;
+    const std::string path = dir.file("state/history.jsonl");
+    constexpr int kLines = 200;
+    std::vector<pid_t> children;
+    for (char who : {'a', 'b'}) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            LinuxHistoryFile file(path);
+            int failed = 0;
+            for (int n = 0; n < kLines; ++n) {
+                std::string error;
+                if (!file.append(writerLine(who, n), error)) ++failed;
+            }
+            ::_exit(failed == 0 ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
+    std::string error;
+    const auto text = LinuxHistoryFile(path).read(error);
+    ASSERT_TRUE(text.has_value()) << error;
+    const auto lines = linesOf(*text);
+    ASSERT_EQ(lines.size(), 2u * kLines);
+    std::map<char, int> next{{'a', 0}, {'b', 0}};
+    for (const std::string& line : lines) {
+        ASSERT_FALSE(line.empty());
+        const char who = line[0];
+        ASSERT_TRUE(next.count(who)) << line.substr(0, 20);
+        // Whole, and each writer's lines in its own order.
+        EXPECT_EQ(line, writerLine(who, next[who]++)) << line.substr(0, 20);
+    }
+}
+
+TEST(LinuxHistoryFile, ALineCutShortByACrashIsEndedBeforeTheNext) {
+    testing::TempDir dir;
+    const std::string path = dir.file("history.jsonl");
+    testing::writeAll(path, {'{', '"', 'c', 'u', 't'});
+    LinuxHistoryFile file(path);
+    std::string error;
+    ASSERT_TRUE(file.append("{\"whole\":1}", error)) << error;
+    ASSERT_TRUE(file.append("{\"whole\":2}", error)) << error;
+    EXPECT_EQ(fileText(path), "{\"cut\n{\"whole\":1}\n{\"whole\":2}\n");
+    EXPECT_FALSE(file.append("two\nlines", error));
+    EXPECT_EQ(fileText(path), "{\"cut\n{\"whole\":1}\n{\"whole\":2}\n");
+}
+
+TEST(LinuxHistoryFile, NoFileYetReadsEmptyAndTheFolderComesWithTheFirstLine) {
+    testing::TempDir dir;
+    const std::string path = dir.file("a/b/history.jsonl");
+    LinuxHistoryFile file(path);
+    std::string error;
+    EXPECT_EQ(file.read(error), std::optional<std::string>(""));
+    ASSERT_TRUE(file.append("x", error)) << error;
+    EXPECT_EQ(file.read(error), std::optional<std::string>("x\n"));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(LinuxHistoryFile, NeitherALinkNorAFifoInItsPlaceIsUsed) {
+    testing::TempDir dir;
+    const std::string target = dir.file("elsewhere");
+    testing::writeAll(target, {'o', 'l', 'd', '\n'});
+    const std::string link = dir.file("linked.jsonl");
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    const std::string fifo = dir.file("fifo.jsonl");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+
+    for (const std::string& path : {link, fifo}) {
+        SCOPED_TRACE(path);
+        LinuxHistoryFile file(path);
+        std::string error;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_FALSE(file.append("line", error));
+        EXPECT_FALSE(error.empty());
+        error.clear();
+        EXPECT_FALSE(file.read(error).has_value());
+        EXPECT_FALSE(error.empty());
+        // A FIFO nobody writes to would block an open that waits for it.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    }
+    EXPECT_EQ(fileText(target), "old\n");
+}
+
+}  // namespace
+}  // namespace kv::platform

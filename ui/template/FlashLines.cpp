@@ -1,0 +1,20 @@
+#include "ui/template/FlashLines.h"
+
+namespace kv::ui {
+
+std::string imageLine(const platform::ImageFacts& f) {
+    if (!f.readable) return f.fileName + " cannot be read: " + f.reason;
+    const std::string version = f.version.empty() ? "no version marker" : "version " + f.version;
+    return f.fileName + ": " + std::to_string(f.size) + " bytes, " + version + ", SHA-256 " +
+           f.sha256;
+}
+
+Rgb verdictColour(platform::VerifyOutcome outcome) {
+    switch (outcome) {
+        case platform::VerifyOutcome::Verified: return {0, 128, 0};
+        case platform::VerifyOutcome::Unchecked: return {176, 100, 0};
+        default: return {192, 0, 0};
+    }
+}
+
+}  // namespace kv::ui
