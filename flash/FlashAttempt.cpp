@@ -116,7 +116,7 @@ void beginFlashAttempt(Context& ctx, platform::DialogControls& controls) {
     r.program = kProgram;
     r.imagePath = ctx.state.firmwareFileName;
     if (!r.imagePath.empty()) {
-        const ImageSummary image = summarizeImageFile(r.imagePath);
+        const ImageSummary image = summarizeImageFile(ctx.sys.fileReader(), r.imagePath);
         if (image.readable) {
             r.imageSize = image.size;
             r.imageSha256 = image.sha256;

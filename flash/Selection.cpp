@@ -110,8 +110,9 @@ std::string fileNameOf(const std::string& path) {
 
 }  // namespace
 
-void showImageFacts(platform::DialogControls& controls, const std::string& path) {
-    const ImageSummary summary = summarizeImageFile(path);
+void showImageFacts(platform::FileReader& files, platform::DialogControls& controls,
+                    const std::string& path) {
+    const ImageSummary summary = summarizeImageFile(files, path);
     platform::ImageFacts facts;
     facts.fileName = fileNameOf(path);
     facts.readable = summary.readable;
@@ -212,7 +213,7 @@ void SelectFirmwareFile(Context& ctx) {
         controls.setText(Control::flashButton, "Flash Printer NOW");
         controls.show(Control::flashButton, true);
         controls.enable(Control::flashButton, true);
-        showImageFacts(controls, fileName);
+        showImageFacts(ctx.sys.fileReader(), controls, fileName);
         return;
     }
     // A rejected file must never be flashed, whatever an earlier choice allowed.

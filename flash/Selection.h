@@ -4,6 +4,7 @@
 
 #include "state/Context.h"
 #include "platform/DialogControls.h"
+#include "platform/FileReader.h"
 #include "platform/Ui.h"
 #include "state/PrinterData.h"
 
@@ -26,7 +27,8 @@ int ValidateFirmwareFile(Context& ctx, const std::string& path);
 
 // Shows what the accepted file at `path` holds: its size, version marker and
 // SHA-256 (or why it cannot be read).
-void showImageFacts(platform::DialogControls& controls, const std::string& path);
+void showImageFacts(platform::FileReader& files, platform::DialogControls& controls,
+                    const std::string& path);
 
 // "Select Firmware File": the file dialog, then the check. Only an accepted
 // file is left in firmwareFileName with the Flash button live; any other

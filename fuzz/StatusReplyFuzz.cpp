@@ -7,6 +7,8 @@
 #include "status/StatusDecoding.h"
 #include "status/StatusExchange.h"
 
+#include <vector>
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kv;
     if (size == 0) return 0;
@@ -27,7 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     PrinterStatus status;
     status.printer = &printer;
-    const auto* reply = reinterpret_cast<const uint8_t*>(rest.data());
+    // As every caller does: a buffer of at least one byte, whatever the
+    // length of the reply in it.
+    std::vector<uint8_t> buffer(rest.begin(), rest.end());
+    if (buffer.empty()) buffer.push_back(0);
+    const uint8_t* reply = buffer.data();
     const auto length = static_cast<uint32_t>(rest.size());
     if (mode & 1) {
         (void)ProcessHWStatusString(s.sys, status, reply, length);

@@ -14,8 +14,9 @@ ImageSummary summarizeImage(const uint8_t* data, size_t length) {
     return summary;
 }
 
-ImageSummary summarizeImageFile(const std::string& path, uint64_t maxBytes) {
-    const FileBytes file = readFileBytes(path, maxBytes);
+ImageSummary summarizeImageFile(platform::FileReader& files, const std::string& path,
+                                uint64_t maxBytes) {
+    const FileBytes file = readFileBytes(files, path, maxBytes);
     switch (file.status) {
         case FileBytes::Status::Ok: return summarizeImage(file.bytes.data(), file.bytes.size());
         case FileBytes::Status::TooLarge: {

@@ -17,7 +17,7 @@ struct ImageSummary {
 };
 
 ImageSummary summarizeImage(const uint8_t* data, size_t length);
-ImageSummary summarizeImageFile(const std::string& path,
+ImageSummary summarizeImageFile(platform::FileReader& files, const std::string& path,
                                 uint64_t maxBytes = kMaxFirmwareImageBytes);
 
 }  // namespace kv

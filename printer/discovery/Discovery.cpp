@@ -279,7 +279,7 @@ void refreshPrinterList(Context& ctx, PrinterData& printer) {
             } else if (ValidateFirmwareFile(ctx.ui(), state.autoLoadFilePath, controls, printer) !=
                        0) {
                 state.firmwareFileName = fitField(state.autoLoadFilePath, kPathSize);
-                showImageFacts(controls, state.firmwareFileName);
+                showImageFacts(ctx.sys.fileReader(), controls, state.firmwareFileName);
                 workerStarted = FlashPrinterNow(ctx, controls, printer);
             } else {
                 platform::box(ctx.ui(), "Validating FW File", "Invalid firmware file selected");

@@ -11,6 +11,7 @@
 
 #include "flash/Verification.h"
 #include "image/ImageSummary.h"
+#include "platform/linux/PosixFileReader.h"
 #include "ui/qt/AppIcons.h"
 #include "ui/qt/QtDialogSession.h"
 
@@ -51,7 +52,8 @@ void fillFlashing(kv::platform::DialogControls& c) {
 bool fillVerified(kv::platform::DialogControls& c, const char* imagePath) {
     fillFlashing(c);
     const std::string path = imagePath;
-    const kv::ImageSummary image = kv::summarizeImageFile(path);
+    kv::platform::linux_impl::PosixFileReader reader;
+    const kv::ImageSummary image = kv::summarizeImageFile(reader, path);
     if (!image.readable) return false;
     kv::platform::ImageFacts facts;
     facts.fileName = path.substr(path.find_last_of('/') + 1);
