@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdlib>
 
-#include "tests/spooler/CupsWorld.h"
+#include "tests/spooler/linux/CupsWorld.h"
 
 namespace kv::testing {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "tests/spooler/CupsWorld.h"
+#include "tests/spooler/linux/CupsWorld.h"
 
 namespace kv::testing {
 
