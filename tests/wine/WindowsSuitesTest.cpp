@@ -18,7 +18,7 @@ namespace {
 std::vector<std::string> windowsTestFolders() {
     std::vector<std::string> folders;
     std::istringstream list(KVFLASH_WINDOWS_TEST_FOLDERS);
-    for (std::string folder; std::getline(list, folder, ';');) {
+    for (std::string folder; std::getline(list, folder, ',');) {
         if (!folder.empty()) folders.push_back(folder);
     }
     return folders;
