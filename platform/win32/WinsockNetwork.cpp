@@ -32,13 +32,14 @@ SteadyClock::time_point deadlineIn(uint32_t ms) {
 enum class Wait { Read, Write, Connect };
 
 // 1: ready (or shut down: the next call says so), 0: the deadline passed
-// (WSAETIMEDOUT), -1: error.
+// (WSAETIMEDOUT), -1: error. A deadline already passed still looks once, so
+// a wait of 0 ms is a poll, as on Linux.
 int waitUntil(const Entry& e, Wait what, SteadyClock::time_point deadline) {
     const SOCKET s = static_cast<SOCKET>(e.socket);
-    for (;;) {
+    for (bool looked = false;; looked = true) {
         if (e.shut.load()) return 1;
-        const int64_t left = msUntil(deadline);
-        if (left <= 0) {
+        const int64_t left = std::max<int64_t>(msUntil(deadline), 0);
+        if (left == 0 && looked) {
             tlsLastError = WSAETIMEDOUT;
             return 0;
         }
@@ -118,10 +119,20 @@ bool WinsockNetwork::startup() {
         tlsLastError = WSAVERNOTSUPPORTED;
         return false;
     }
+    startups_.fetch_add(1);
     return true;
 }
 
-void WinsockNetwork::cleanup() { ::WSACleanup(); }
+// Winsock counts startups per process, not per caller: a cleanup with no
+// startup of its own (the program's end cleans up whether or not a search
+// ever started sockets) would end the session of another part of the
+// process, and every socket with it.
+void WinsockNetwork::cleanup() {
+    int held = startups_.load();
+    while (held > 0 && !startups_.compare_exchange_weak(held, held - 1)) {
+    }
+    if (held > 0) ::WSACleanup();
+}
 
 SocketHandle WinsockNetwork::adopt(uintptr_t s) {
     auto e = std::make_shared<Entry>();

@@ -25,7 +25,8 @@ public:
     explicit WinsockNetwork(NetworkBounds bounds = {});
     ~WinsockNetwork() override;
 
-    // WSAStartup(2.2) and WSACleanup; each startup needs its cleanup.
+    // WSAStartup(2.2) and WSACleanup; each startup needs its cleanup. A
+    // cleanup beyond this object's startups does nothing.
     bool startup() override;
     void cleanup() override;
 
@@ -63,6 +64,7 @@ private:
     NetworkBounds bounds_;
     int64_t next_ = 1;
     std::map<int64_t, std::shared_ptr<Entry>> open_;
+    std::atomic<int> startups_{0};
 };
 
 }  // namespace kv::platform::win32

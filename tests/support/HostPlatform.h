@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/FileReader.h"
@@ -27,5 +28,8 @@ std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals();
 // Asks the platform to end this process, as a user's Ctrl-C or a service
 // manager would (SIGINT, SIGTERM).
 void requestHostTermination(int signalNumber);
+// Why this process cannot be asked to end that way here (Windows sends
+// console events only within a console), or nothing when it can.
+std::optional<std::string> missingHostTermination();
 
 }  // namespace kv::testing

@@ -52,6 +52,25 @@ TEST_F(WinsockTest, RefusedConnectFailsAtOnceWithItsCode) {
     EXPECT_EQ(net.openCount(), 0u);
 }
 
+// Winsock's session is the process's: a cleanup from an object that never
+// started one (the program's end cleans up whether or not it searched)
+// leaves another object's sockets working.
+TEST_F(WinsockTest, CleanupWithoutItsOwnStartupLeavesOthersConnected) {
+    SocketHandle client;
+    SocketHandle server;
+    connectPair(client, server);
+    WinsockNetwork idle;
+    idle.cleanup();
+    idle.cleanup();
+    const uint8_t byte = 0x42;
+    EXPECT_EQ(net.send(client, &byte, 1), 1) << net.lastError();
+    uint8_t got = 0;
+    EXPECT_EQ(net.receive(server, &got, 1), 1) << net.lastError();
+    EXPECT_EQ(got, byte);
+    net.close(client);
+    net.close(server);
+}
+
 // A silent peer: the receive gives up at its bound; a peer that takes
 // nothing: the send gives up at its bound, counted from the call's start
 // even though the first bytes went out at once.

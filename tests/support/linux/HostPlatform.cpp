@@ -32,4 +32,6 @@ std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {
 
 void requestHostTermination(int signalNumber) { lx::SigwaitTermination::signalProcess(signalNumber); }
 
+std::optional<std::string> missingHostTermination() { return std::nullopt; }
+
 }  // namespace kv::testing
