@@ -42,10 +42,21 @@ const char* const kUsageText =
     "  --restore-queues put back print queues an earlier run left switched\n"
     "  --identify T     identify the network printer at T = A.B.C.D[:PORT]\n"
     "\n"
-    "In the terminal every event is one line on stdout: title, text, show, hide,\n"
-    "enable, disable, box and file-dialog. Exit code: 0 when every command ran\n"
-    "and the last flash succeeded, 1 when a command was refused or a flash failed,\n"
-    "2 for a usage error.\n";
+    "Event lines (terminal front end), one per event on stdout; texts are quoted\n"
+    "and escaped as in C:\n"
+    "  title \"TEXT\"                       the window's title\n"
+    "  text CONTROL \"TEXT\"                a control's new text\n"
+    "  show CONTROL                       a control appears\n"
+    "  hide CONTROL                       a control disappears\n"
+    "  enable CONTROL                     a control can be used\n"
+    "  disable CONTROL                    a control cannot be used\n"
+    "  box \"CAPTION\" \"TEXT\" [-> yes|no]  a message box (- for no caption)\n"
+    "  file-dialog \"DESCRIPTION\" \"PATTERNS\" -> \"PATH\"\n"
+    "                                     the file dialog and its answer (- cancelled)\n"
+    "  refused CONTROL disabled|hidden    a command whose control cannot be clicked\n"
+    "\n"
+    "Exit code: 0 when every command ran and the last flash succeeded, 1 when a\n"
+    "command was refused or a flash failed, 2 for a usage error.\n";
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
     ParseResult r;
