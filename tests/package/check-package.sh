@@ -158,6 +158,17 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/kvflash" --s
 grep -qxF "file-dialog \"Bin Files (*.bin)\" \"*.bin\" -> \"$demo\"" "$work/demo.txt" \
   || fail "the demo did not take the installed image: $(grep file-dialog "$work/demo.txt")"
 
+# From a terminal without root it asks for no password: the box and exit
+# code stay the program's own.
+chmod 755 "$work"
+mkdir -m 1777 "$work/lock-nobody"
+runuser -u nobody -- env KVFLASH_LOCK_DIR="$work/lock-nobody" "$root/usr/bin/kvflash" --console \
+  >"$work/nobody.txt" 2>&1
+code=$?
+[ "$code" -eq 0 ] || fail "kvflash without root exited with $code"
+grep -qx 'box "Error" "Not running as admin, please run as Adminstrator"' "$work/nobody.txt" \
+  || fail "kvflash without root: $(cat "$work/nobody.txt")"
+
 [ "$failures" -eq 0 ] && echo "package: all checks passed" && exit 0
 echo "package: $failures check(s) failed"
 exit 1
