@@ -23,6 +23,7 @@ const char* const kUsage =
     "usage: kvimage wrap PAYLOAD OUT [--header-version MAJOR.MINOR]   (default 5.12)\n"
     "       kvimage check FILE      exit 0 valid, 1 refused, 2 not headed\n"
     "       kvimage make --version TEXT --size BYTES OUT\n"
+    "       kvimage --help\n"
     "Any error exits with 3.\n";
 
 std::optional<uint64_t> parseUnsigned(std::string_view text) {

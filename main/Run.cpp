@@ -11,6 +11,7 @@
 #include "app/QueueCommands.h"
 #include "app/Startup.h"
 #include "main/ConsoleRun.h"
+#include "main/DemoImage.h"
 #include "main/Options.h"
 #include "main/World.h"
 #include "platform/linux/SigwaitTermination.h"
@@ -88,14 +89,16 @@ int runKvflash(int argc, char** argv) {
         platform::TerminationSignals& signals;
         ~StopWatching() { signals.stop(); }
     } stopWatching{termination};
+    const std::string demoImage = demoImagePath(sys.files().executablePath(),
+                                                KVFLASH_DEMO_IMAGE_FROM_BIN, KVFLASH_DEMO_IMAGE);
     const bool implicitConsole = !options.console && !desktopAvailable();
     if (options.console || implicitConsole) {
-        return runConsole(ctx, options, implicitConsole, KVFLASH_DEMO_IMAGE);
+        return runConsole(ctx, options, implicitConsole, demoImage);
     }
 #ifdef KVFLASH_HAVE_QT
     return runWindow(ctx, argc, argv);
 #else
-    return runConsole(ctx, options, true, KVFLASH_DEMO_IMAGE);
+    return runConsole(ctx, options, true, demoImage);
 #endif
 }
 

@@ -46,22 +46,35 @@ void drawBolt(QPainter& p) {
     p.drawPolygon(bolt);
 }
 
+QImage drawnImage(int size, bool antialiased, bool withTicketText) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, antialiased);
+    p.scale(size / 32.0, size / 32.0);
+    drawIconArtwork(p, withTicketText);
+    p.end();
+    return image;
+}
+
 }  // namespace
+
+void drawIconArtwork(QPainter& painter, bool withTicketText) {
+    drawPrinter(painter, withTicketText);
+    drawBolt(painter);
+}
 
 QImage iconImage(int resourceId, int size) {
     const bool large = resourceId == kLargeIconId && (size == 32 || size == 16);
     const bool small = resourceId == kSmallIconId && size == 16;
     if (!large && !small) return {};
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing, size == 32);
-    p.scale(size / 32.0, size / 32.0);
     // The small icon drops the ticket's print, which 16 pixels cannot carry.
-    drawPrinter(p, size == 32);
-    drawBolt(p);
-    p.end();
-    return image;
+    return drawnImage(size, size == 32, size == 32);
+}
+
+QImage themeIconImage(int size) {
+    if (size == 16) return iconImage(kSmallIconId, 16);
+    return drawnImage(size, true, size >= 32);
 }
 
 QIcon dialogIcon() {

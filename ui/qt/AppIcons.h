@@ -1,6 +1,7 @@
 #pragma once
 #include <QIcon>
 #include <QImage>
+class QPainter;
 
 namespace kv::ui {
 
@@ -14,5 +15,13 @@ inline constexpr int kSmallIconId = 108;
 QImage iconImage(int resourceId, int size);
 // The window's icon: 108 for the small size, 107 for the large ones.
 QIcon dialogIcon();
+
+// The artwork on a 32-unit grid; scale the painter for other sizes. The
+// ticket's print is for 32 units and more.
+void drawIconArtwork(QPainter& painter, bool withTicketText);
+// The application's icon for a desktop's icon theme at `size` pixels: the
+// small icon's artwork at 16, the large icon's from 32 on, and the large
+// icon without the print between.
+QImage themeIconImage(int size);
 
 }  // namespace kv::ui

@@ -5,6 +5,7 @@
 
 #include "ui/qt/AppIcons.h"
 #include "ui/qt/QtDialogSession.h"
+#include "ui/qt/QtPlatformChoice.h"
 
 namespace kv::ui {
 
@@ -27,6 +28,10 @@ struct QtFrontEnd::Impl {
 };
 
 QtFrontEnd::QtFrontEnd(int& argc, char** argv) {
+    // Before the application exists: it reads the platform once.
+    if (auto platform = qtPlatformToChoose(std::getenv("PKEXEC_UID"), std::getenv("QT_QPA_PLATFORM"))) {
+        qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
+    }
     QApplication::setApplicationName(QStringLiteral("kvflash"));
     impl_ = std::make_unique<Impl>(argc, argv);
     // The dialog's end, not its last window, ends the program.
