@@ -49,15 +49,18 @@ private:
 
 OpenedFile Win32FileReader::openRegular(const std::string& path) {
     OpenedFile opened;
-    // A folder does not open without backup semantics.
-    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Backup semantics open a folder too, so that it is judged on the
+    // handle like everything else.
+    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         opened.reason = systemText(::GetLastError());
         return opened;
     }
     LARGE_INTEGER size{};
-    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         opened.reason = "not a regular file";
     } else if (!::GetFileSizeEx(handle, &size)) {
         opened.reason = systemText(::GetLastError());

@@ -637,8 +637,9 @@ TEST(LocalFlash, ReadErrorIsShownWithTheFileAndTraced) {
     ASSERT_FALSE(w.ui.boxes().empty());
     EXPECT_EQ(w.ui.boxes()[0].caption, std::optional<std::string>("ProgramFlash"));
     EXPECT_EQ(w.ui.boxes()[0].text, "FW file read error = " + path + " (Input/output error)");
-    EXPECT_TRUE(w.trace.contains("ProgramFlash - FW file read error = " + path +
-                                 " (Input/output error)\r\n"));
+    // The trace escapes what it did not write (a Windows path's backslashes).
+    EXPECT_TRUE(w.trace.contains("ProgramFlash - FW file read error = " +
+                                 platform::escapeDeviceText(path) + " (Input/output error)\r\n"));
     // Only the block read before the error went out.
     EXPECT_EQ(w.printer->flashImage().size(), 8192u);
 }
@@ -655,6 +656,8 @@ struct Fault {
     std::optional<std::string> lastStatusLine;  // programStatusText at the end
     // The printer never heard of a flash: nothing after the re-probe.
     bool printerLeftAlone = false;
+    // The image shrinks while the worker reads it.
+    bool shrinksTheImage = false;
 };
 void PrintTo(const Fault& f, std::ostream* os) { *os << f.name; }
 
@@ -668,6 +671,11 @@ class LocalFault : public ::testing::TestWithParam<Fault> {};
 
 TEST_P(LocalFault, EndsWithItsMessageAndEverythingBack) {
     const Fault& f = GetParam();
+#ifdef _WIN32
+    // Windows lets no one cut a file another handle reads without sharing
+    // writes: there the image cannot shrink under the worker.
+    if (f.shrinksTheImage) GTEST_SKIP() << "an open image cannot be cut on Windows";
+#endif
     LocalFlashWorld w;
     w.attach(f.config);
     w.find();
@@ -796,7 +804,7 @@ INSTANTIATE_TEST_SUITE_P(
               true,
               {"FW file read error = *", "GetPrinterID - Error = *",
                "Cannot find attached KV printer, exiting "},
-              "Programming 19 KBytes"},
+              "Programming 19 KBytes", false, true},
         Fault{"DiskErrorWhileStreamed", mvq(),
               [](LocalFlashWorld& w) { w.files.failReadsAfter(8192); }, true,
               {"FW file read error = *", "GetPrinterID - Error = *",
@@ -832,7 +840,7 @@ INSTANTIATE_TEST_SUITE_P(
                       }
                   });
               },
-              true, {"FW file read error = *"}, "Programming 19 KBytes"}));
+              true, {"FW file read error = *"}, "Programming 19 KBytes", false, true}));
 
 }  // namespace
 }  // namespace kv

@@ -7,6 +7,7 @@
 
 #include "platform/win32/ConsoleCtrlTermination.h"
 #include "platform/win32/MutexInstanceLock.h"
+#include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/WinsockNetwork.h"
 
@@ -29,6 +30,9 @@ public:
         return files_.binFilesIn(folder);
     }
     char folderSeparator() const override { return files_.folderSeparator(); }
+    std::optional<std::string> notAFileToOpen(const std::string& path) override {
+        return files_.notAFileToOpen(path);
+    }
 
 private:
     std::string path_;
@@ -62,6 +66,10 @@ std::unique_ptr<platform::InstanceLock> makeHostInstanceLock(const std::string& 
 
 std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0) {
     return std::make_unique<PlacedFiles>(argv0);
+}
+
+std::unique_ptr<platform::FileReader> makeHostFileReader() {
+    return std::make_unique<win::Win32FileReader>();
 }
 
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {
