@@ -12,23 +12,6 @@
 
 namespace kv::platform::linux_impl {
 
-namespace {
-
-bool writeAll(int fd, const std::string& content) {
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
-
 AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
 
 bool AtomicFile::exists() {
@@ -77,7 +60,7 @@ bool AtomicFile::replace(const std::string& content) {
     ::unlink(temp.c_str());
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return false;
-    const bool written = writeAll(fd, content) && ::fsync(fd) == 0;
+    const bool written = writeWhole(fd, content) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || ::rename(temp.c_str(), path_.c_str()) != 0) {
         ::unlink(temp.c_str());

@@ -77,19 +77,6 @@ bool lockBounded(int fd, int operation, const std::string& path, std::string& er
     return true;
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 LinuxHistoryFile::LinuxHistoryFile(std::string path) : path_(std::move(path)) {}
@@ -131,7 +118,7 @@ bool LinuxHistoryFile::append(const std::string& line, std::string& error) {
     }
     bytes += line;
     bytes += '\n';
-    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
+    if (!writeWhole(fd.get(), bytes) || ::fsync(fd.get()) != 0) {
         error = systemError("cannot write " + path_);
         return false;
     }

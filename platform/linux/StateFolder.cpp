@@ -43,6 +43,19 @@ bool syncFolder(const std::string& folder) {
     return ok;
 }
 
+bool writeWhole(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 std::string stateFolder() {
     if (const char* dir = std::getenv("KVFLASH_STATE_DIR"); dir && *dir) return dir;
     if (::geteuid() == 0) return "/var/lib/kvflash";

@@ -15,6 +15,9 @@ bool makeFolders(const std::string& folder);
 // The folder part of a path ("." for a bare name).
 std::string folderOf(const std::string& path);
 
+// Writes all of `bytes` to `fd`, going on after a signal or a short write.
+bool writeWhole(int fd, const std::string& bytes);
+
 // Syncs a folder, so names created or renamed in it survive a power cut.
 bool syncFolder(const std::string& folder);
 
