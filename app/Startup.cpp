@@ -45,8 +45,7 @@ void ClearInstanceMutex(Context& ctx) {
 
 bool IsRunningAsAdmin(Context& ctx) {
     platform::Admin& admin = ctx.sys.admin();
-    tracef(ctx.trace(), "IsRunningAsAdmin - effective user id = %u\r\n", admin.effectiveUserId());
-    const bool result = admin.isAdministrator();
+    const bool result = admin.isAdministrator(ctx.trace());
     ctx.trace().write(result ? "Running as Admin\r\n" : "NOT Running as Admin!\r\n");
     return result;
 }

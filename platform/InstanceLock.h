@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/Trace.h"
+
 namespace kv::platform {
 
 inline constexpr uint32_t kErrorAlreadyExists = 183;
@@ -19,9 +21,9 @@ public:
 class Admin {
 public:
     virtual ~Admin() = default;
-    virtual bool isAdministrator() = 0;
-    // Readable account of how that was decided, for the trace.
-    virtual unsigned effectiveUserId() = 0;
+    // Whether the program runs with administrator rights; the steps of the
+    // check go to `trace`, a line each.
+    virtual bool isAdministrator(Trace& trace) = 0;
 };
 
 }  // namespace kv::platform

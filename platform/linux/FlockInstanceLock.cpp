@@ -48,8 +48,10 @@ void FlockInstanceLock::release() {
     }
 }
 
-bool PosixAdmin::isAdministrator() { return ::geteuid() == 0; }
-
-unsigned PosixAdmin::effectiveUserId() { return static_cast<unsigned>(::geteuid()); }
+bool PosixAdmin::isAdministrator(Trace& trace) {
+    const unsigned user = static_cast<unsigned>(::geteuid());
+    tracef(trace, "IsRunningAsAdmin - effective user id = %u\r\n", user);
+    return user == 0;
+}
 
 }  // namespace kv::platform::linux_impl

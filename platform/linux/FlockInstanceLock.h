@@ -25,8 +25,7 @@ private:
 
 class PosixAdmin final : public Admin {
 public:
-    bool isAdministrator() override;
-    unsigned effectiveUserId() override;
+    bool isAdministrator(Trace& trace) override;
 };
 
 }  // namespace kv::platform::linux_impl

@@ -6,8 +6,10 @@ namespace kv::platform::sim {
 class SimAdmin final : public Admin {
 public:
     explicit SimAdmin(bool admin = true) : admin_(admin) {}
-    bool isAdministrator() override { return admin_; }
-    unsigned effectiveUserId() override { return admin_ ? 0u : 1000u; }
+    bool isAdministrator(Trace& trace) override {
+        tracef(trace, "IsRunningAsAdmin - effective user id = %u\r\n", admin_ ? 0u : 1000u);
+        return admin_;
+    }
 
 private:
     bool admin_;

@@ -19,9 +19,7 @@ public:
         CallFailed = 6,       // the membership call itself failed
     };
 
-    bool isAdministrator() override;
-    // Windows has no numeric user id: the number of the last Outcome.
-    unsigned effectiveUserId() override { return static_cast<unsigned>(outcome_); }
+    bool isAdministrator(Trace& trace) override;
     Outcome outcome() const { return outcome_; }
 
 private:

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/sim/CaptureTrace.h"
 #include "platform/win32/MutexInstanceLock.h"
 #include "platform/win32/TokenAdmin.h"
 #include "tests/win32/Win32TestSupport.h"
@@ -40,14 +41,18 @@ TEST(MutexInstanceLock, SecondProcessIsToldItExistsUntilTheFirstReleases) {
 
 TEST(TokenAdmin, DecidesByTheAdministratorsGroup) {
     TokenAdmin admin;
-    const bool result = admin.isAdministrator();
+    platform::sim::CaptureTrace trace;
+    const bool result = admin.isAdministrator(trace);
     // Wine counts every user as an administrator; a real Windows answers
     // either way, but always through the membership call.
     const TokenAdmin::Outcome outcome = admin.outcome();
     EXPECT_TRUE(outcome == TokenAdmin::Outcome::Member || outcome == TokenAdmin::Outcome::NotMember)
         << static_cast<unsigned>(outcome);
     EXPECT_EQ(result, outcome == TokenAdmin::Outcome::Member);
-    EXPECT_EQ(admin.effectiveUserId(), static_cast<unsigned>(outcome));
+    // Each step of the check in the trace, in its order.
+    EXPECT_TRUE(trace.containsInOrder({"TRUE from AllocateAndInitializeSid\r\n",
+                                       "Opened Advapi32.dll\r\n",
+                                       "Got ProcAddress to CheckTokenMembership\r\n"}));
 }
 
 }  // namespace
