@@ -37,7 +37,9 @@
 #include "platform/linux/PthreadThreads.h"
 #include "platform/linux/SyslogTrace.h"
 #include "platform/sim/MemoryFile.h"
+#include "platform/sim/MemoryHistory.h"
 #include "platform/sim/MemorySpooler.h"
+#include "platform/sim/RecordingSleepInhibitor.h"
 #include "platform/sim/ScriptedUi.h"
 #include "platform/sim/VirtualClock.h"
 #include "printer/discovery/Discovery.h"
@@ -112,6 +114,9 @@ Seconds kvflashEthernet(uint16_t port, const std::vector<uint8_t>& image, std::F
     lx::PosixNetwork network;
     platform::sim::ScriptedUi ui;
     platform::sim::MemorySpooler spooler;
+    // The flash record and the sleep inhibitor as the program has them, in memory.
+    platform::sim::MemoryHistory history;
+    platform::sim::RecordingSleepInhibitor inhibitor;
     ui::ConsoleDialogControls console(out, ui::ConsoleDialogControls::templateStates());
     bench::TimedControls controls(console);
     platform::Services sys;
@@ -121,6 +126,8 @@ Seconds kvflashEthernet(uint16_t port, const std::vector<uint8_t>& image, std::F
     sys.wired.ui = &ui;
     sys.wired.controls = &controls;
     sys.wired.spooler = &spooler;
+    sys.wired.history = &history;
+    sys.wired.sleepInhibitor = &inhibitor;
     AppState state;
 
     PrinterData& printer = state.printerData;
@@ -162,6 +169,8 @@ struct LocalWorld {
         sys.wired.queueJournal = &journal;
         sys.wired.fileReader = &files;
         sys.wired.threads = &threads;
+        sys.wired.history = &history;
+        sys.wired.sleepInhibitor = &inhibitor;
     }
     static emulator::PrinterConfig printerConfig() {
         emulator::PrinterConfig c;
@@ -179,6 +188,8 @@ struct LocalWorld {
     emulator::SimDeviceEnumerator enumerator{&io};
     platform::sim::MemorySpooler spooler;
     platform::sim::MemoryFile journal;
+    platform::sim::MemoryHistory history;
+    platform::sim::RecordingSleepInhibitor inhibitor;
     lx::PosixFileReader files;
     lx::PthreadThreads threads;
     std::shared_ptr<emulator::PrinterModel> model;
