@@ -26,7 +26,7 @@ for name in "${names[@]}"; do
   "$program" -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$crashes/" \
     "$corpus" "$root/fuzz/corpus/$name" >"$log" 2>&1 || status=$?
   # The figures: runs, coverage, corpus, and any finding.
-  grep -E '^#[0-9]+ +DONE|^stat::number_of_executed_units|^stat::peak_rss|ERROR|SUMMARY|Test unit written' "$log" || true
+  grep -E '^#[0-9]+[[:space:]]+DONE|^stat::number_of_executed_units|^stat::peak_rss|ERROR|SUMMARY|Test unit written' "$log" || true
   if [ $status -ne 0 ]; then
     tail -n 60 "$log" >&2
     rm -f "$log"

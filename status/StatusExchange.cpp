@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/DeviceIo.h"
 #include "platform/Format.h"
@@ -43,6 +44,17 @@ bool isPrintable(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
 // the pending status was read and judged already, so anything older goes.
 // A request the device took only in part never reached the printer whole;
 // waiting for its answer would misread whatever comes back.
+// A status of another kind than the one asked for, on USB: one the printer
+// sent on its own, which usblp fetched ahead after the stale input had been
+// dropped (a busy machine is slow enough for that). The answer is behind it.
+bool isUnaskedStatus(const PrinterData& printer, const uint8_t* request, uint32_t requestLength,
+                     const uint8_t* reply, uint32_t replyLength) {
+    if (printer.portType != PORT_TYPE_USB || !request || requestLength == 0 || replyLength == 0)
+        return false;
+    const uint8_t asked = request[requestLength - 1];
+    return isStatusKind(asked) && isStatusKind(reply[0]) && reply[0] != asked;
+}
+
 bool writeRequest(platform::Services& sys, platform::DeviceHandle port, const uint8_t* data,
                   uint32_t length) {
     sys.deviceIo().discardStaleInput(port);
@@ -140,6 +152,16 @@ bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, 
         length = 0;
         sys.clock().sleepMs(100);
         return false;
+    }
+    if (isUnaskedStatus(printer, request, requestLength, buffer, length)) {
+        const std::vector<uint8_t> unasked(buffer, buffer + length);
+        uint32_t again = capacity;
+        if (ReadStatusBytes(sys, port, buffer, again, printer)) {
+            length = again;
+        } else {
+            // Nothing behind it: it stays the answer, as before.
+            std::copy(unasked.begin(), unasked.end(), buffer);
+        }
     }
     lineAndBreak(sys, kReadAfterRequestLine);
     return true;

@@ -92,6 +92,36 @@ TEST(PlainExchange, NotBusyWritesTheRequestAndReadsTheAnswer) {
     EXPECT_EQ(w.trace.lines(), expected);
 }
 
+// A status the printer sent on its own may come between the request and its
+// answer on USB (usblp fetches ahead); the answer is the reply of the kind
+// asked for. On a parallel port nothing is read ahead.
+TEST(PlainExchange, UnaskedStatusBeforeTheAnswerIsPassedOver) {
+    const Bytes answer{'C', '0', '0', 0x00, 0x01, '0', '1'};
+    struct Case {
+        const char* port;
+        std::vector<Bytes> after;  // what comes after the request
+        Bytes expected;
+    };
+    const Case cases[] = {
+        {"\\\\?\\usb#vid_1234&pid_0001#x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}", {kReady, answer},
+         answer},
+        // Nothing behind it: the status stays the answer, as before.
+        {"\\\\?\\usb#vid_1234&pid_0001#x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}", {kReady},
+         kReady},
+        {"LPT1:", {kReady, answer}, kReady},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.port);
+        StatusWorld w(c.port);
+        if (std::string_view(c.port) == "LPT1:") w.printer.portType = PORT_TYPE_PARALLEL;
+        w.reply(kReady);
+        for (const Bytes& b : c.after) w.reply(b);
+        const auto r = w.exchange(true, testing::kCommandC);
+        EXPECT_TRUE(r.ok);
+        EXPECT_EQ(r.reply, c.expected);
+    }
+}
+
 TEST(PlainExchange, WithoutSendFlagOnlyThePendingReplyIsRead) {
     StatusWorld w("LPT2:");
     w.reply(kReady);
