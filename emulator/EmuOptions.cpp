@@ -36,6 +36,8 @@ const char* const kEmuUsage =
     "faults:\n"
     "  --not-ready               set bit 0x80 of status byte 3 (not ready)\n"
     "  --no-flash-ready          answer <SA15> without FLASH READY\n"
+    "  --late-flash-ready        answer ESC I A 0F with a plain status first, the reply with\n"
+    "                            FLASH READY behind it (usb/parallel)\n"
     "  --silent-after-fr         answer nothing at all from ESC *FR on\n"
     "  --drop-image-after N      close the connection after N image bytes\n"
     "  --short-writes N          take at most N bytes at a time (a slow printer)\n"
@@ -148,6 +150,8 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
             o.printer.statusByte3 |= 0x01;
         } else if (a == "--no-flash-ready") {
             o.printer.flashReadyMissing = true;
+        } else if (a == "--late-flash-ready") {
+            o.printer.lateFlashReady = true;
         } else if (a == "--silent-after-fr") {
             o.printer.silentAfterFlashRequest = true;
         } else if (a == "--never-back") {

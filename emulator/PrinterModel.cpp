@@ -310,6 +310,11 @@ void PrinterModel::answerLocked(const RequestRow& row, const std::vector<uint8_t
                                                    kFlashRefusedText.end())
                             : statusReplyLocked('E');
             }
+            if (!tcp && config_.lateFlashReady) {
+                std::vector<uint8_t> first = statusReplyLocked('S');
+                logReplyLocked("unasked status ahead of the reply", first);
+                enqueueLocked(std::move(first), {});
+            }
             logReplyLocked(line, reply);
             enqueueLocked(std::move(reply), {});
             if (enters) enterFlashModeLocked(std::nullopt);

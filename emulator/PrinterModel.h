@@ -91,6 +91,10 @@ struct PrinterConfig {
     // The reply to the flash-mode request lacks "FLASH READY"; the printer
     // stays out of flash mode.
     bool flashReadyMissing = false;
+    // Local: the reply to ESC "IA" 0x0F comes behind a plain S status the
+    // printer offers first, on its own (on USB, usblp hands that status over
+    // where "FLASH READY" is expected).
+    bool lateFlashReady = false;
     // From ESC "*FR" on the printer answers nothing at all (no status reply,
     // no "FLASH READY", no device ID) until it is power-cycled.
     bool silentAfterFlashRequest = false;

@@ -46,6 +46,27 @@ bool holdsFlashReady(const std::array<uint8_t, kStatusReplySize>& reply, uint32_
     return received.find(kFlashReady) != std::string_view::npos;
 }
 
+// On USB a status the printer offered on its own can be fetched ahead
+// after the stale input was dropped, with "FLASH READY" right behind it: a
+// plain status without it gets one more read, whose reply is then judged.
+// With nothing behind it the first reply is judged, as it was.
+void readPastLateStatus(Context& ctx, platform::DeviceHandle handle, PrinterData& printer,
+                        std::array<uint8_t, kStatusReplySize>& reply, uint32_t& length) {
+    if (printer.portType != PORT_TYPE_USB || length == 0 || !isStatusKind(reply[0]) ||
+        holdsFlashReady(reply, length)) {
+        return;
+    }
+    ctx.trace().write("EnterFlashModeLocal - Status without FLASH READY, reading once more\r\n");
+    ctx.clock().sleepMs(100);
+    std::array<uint8_t, kStatusReplySize> later{};
+    uint32_t laterLength = kStatusReplySize;
+    if (GetPrinterStatusData(ctx.sys, handle, later.data(), laterLength, false, nullptr, 0,
+                             printer)) {
+        reply = later;
+        length = laterLength;
+    }
+}
+
 // Each request's status reply must be the next thing read: whatever the
 // printer sent before it (a status it offered unasked) is dropped first.
 bool writeRequest(Context& ctx, platform::DeviceHandle handle, const std::array<uint8_t, 4>& request) {
@@ -104,6 +125,7 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
         if (!readStatusBack(ctx, handle, printer, reply, length)) {
             return fail(ctx, "Could not read status back");
         }
+        readPastLateStatus(ctx, handle, printer, reply, length);
         if (printer.portType == PORT_TYPE_PARALLEL &&
             !writeWholeBlock(ctx, handle, &kParallelZero, 1)) {
             return fail(ctx, "Benign write of 0 failed");

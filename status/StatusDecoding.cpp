@@ -51,7 +51,6 @@ constexpr size_t kIdFirmwareMax = 10;
 // The text length travels as two digits.
 constexpr uint32_t kFieldTextMax = 99;
 
-bool isStatusKind(uint8_t c) { return c == 'S' || c == 'N' || c == 'E' || c == 'C'; }
 
 void setFirmwareText(PrinterStatus& status, std::string_view text) {
     status.firmwareText.fill(0);

@@ -37,13 +37,8 @@ void lineAndBreak(platform::Services& sys, std::string_view text) {
     sys.trace().write(kCrLf);
 }
 
-bool isStatusKind(uint8_t c) { return c == 'S' || c == 'N' || c == 'E' || c == 'C'; }
 bool isPrintable(uint8_t c) { return c >= 0x20 && c <= 0x7E; }
 
-// What the printer sent before the request would be read as its answer:
-// the pending status was read and judged already, so anything older goes.
-// A request the device took only in part never reached the printer whole;
-// waiting for its answer would misread whatever comes back.
 // A status of another kind than the one asked for, on USB: one the printer
 // sent on its own, which usblp fetched ahead after the stale input had been
 // dropped (a busy machine is slow enough for that). The answer is behind it.
@@ -55,6 +50,10 @@ bool isUnaskedStatus(const PrinterData& printer, const uint8_t* request, uint32_
     return isStatusKind(asked) && isStatusKind(reply[0]) && reply[0] != asked;
 }
 
+// What the printer sent before the request would be read as its answer:
+// the pending status was read and judged already, so anything older goes.
+// A request the device took only in part never reached the printer whole;
+// waiting for its answer would misread whatever comes back.
 bool writeRequest(platform::Services& sys, platform::DeviceHandle port, const uint8_t* data,
                   uint32_t length) {
     sys.deviceIo().discardStaleInput(port);

@@ -11,6 +11,10 @@ namespace kv {
 // Every caller hands the exchange a buffer of this size.
 inline constexpr uint32_t kStatusReplySize = 1024;
 
+// The kind letters of a status reply ('A', the firmware-version reply, is
+// none of them).
+inline bool isStatusKind(uint8_t c) { return c == 'S' || c == 'N' || c == 'E' || c == 'C'; }
+
 // What a ZOR1-family printer is sent for each status command it cannot
 // speak, and how its answer turns into a reply in the status format.
 enum class StatusReplyKind : int32_t {

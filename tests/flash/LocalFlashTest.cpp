@@ -556,6 +556,85 @@ TEST(LocalFlash, EveryRequestFollowsADiscardOfStaleInput) {
     }
 }
 
+// usblp can hand over a status the printer offered on its own where the
+// reply to ESC "IA" 0x0F is expected: on USB only, a plain status without
+// "FLASH READY" gets one more read 100 ms later, and that reply is judged.
+TEST(LocalFlash, AStatusAheadOfFlashReadyIsReadPastOnUsbOnly) {
+    const auto late = [](PrinterConfig c) {
+        c.lateFlashReady = true;
+        return c;
+    };
+    PrinterConfig nothingBehind = localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW3004F;FWV:V5.12;");
+    nothingBehind.flashReadyMissing = true;
+    nothingBehind.statusStaysPending = false;
+    PrinterConfig otherFirstByte = late(localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW3004F;FWV:V5.12;"));
+    otherFirstByte.statusReplyOverride = Bytes{'?', '0', '0', 0x00, 0x00};
+    struct Case {
+        const char* name;
+        PrinterConfig printer;
+        bool flashes;
+        // From the write of ESC "IA" 0x0F to the verdict: reads, and pauses.
+        size_t reads;
+        Pauses pauses;
+    };
+    const Pauses readReply{150, 100};       // a status read, cached
+    const Pauses readNothing{100, 100};     // an empty read on USB fails
+    for (const Case& c : {
+             Case{"USB, FLASH READY behind", late(localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW3004F;FWV:V5.12;")),
+                  true, 2, catPauses({{500}, readReply, {100}, readReply})},
+             Case{"USB, nothing behind", nothingBehind, false, 2,
+                  catPauses({{500}, readReply, {100}, readNothing})},
+             Case{"USB, another first byte", otherFirstByte, false, 1, {500, 100}},
+             Case{"parallel", late(localPrinter(LinkKind::Parallel, kLogicBd2Id)), false, 1,
+                  catPauses({{500}, readReply})},
+             Case{"ZOR1", late(zorPrinter(kZor12Id)), true, 0, {}},
+         }) {
+        SCOPED_TRACE(c.name);
+        LocalFlashWorld w;
+        w.attach(c.printer);
+        w.find();
+        w.image(imageBytes(20000));
+        w.ui.clear();
+        std::optional<size_t> readsAt, pausesAt;
+        w.faulty.failWritesWhen([&](const uint8_t* data, size_t length) {
+            if (Bytes(data, data + length) == kFlashEnter) {
+                readsAt = w.io.readCalls(w.port);
+                pausesAt = w.clock.pauses().size();
+            }
+            return false;
+        });
+        size_t reads = 0;
+        Pauses pauses;
+        const auto verdict = [&] {
+            if (!readsAt || !pauses.empty() || reads != 0) return;
+            reads = w.io.readCalls(w.port) - *readsAt;
+            const Pauses all = w.clock.pauses();
+            pauses.assign(all.begin() + static_cast<ptrdiff_t>(*pausesAt), all.end());
+        };
+        w.hooked.setHook([&](Kind kind, Control control, const std::string& text) {
+            if (kind == Kind::Text && control == Control::programStatusText &&
+                text.rfind("Delaying", 0) == 0) {
+                verdict();
+            }
+        });
+        const auto out = w.flash();
+        verdict();
+
+        EXPECT_EQ(out.started, c.flashes);
+        if (c.flashes) {
+            EXPECT_EQ(w.controls.textsOf(Control::programStatusText).back(),
+                      "Printer successfully flashed");
+            EXPECT_EQ(w.printer->flashImage(), imageBytes(20000));
+        } else {
+            EXPECT_EQ(w.ui.boxTexts(), Lines{"Failed to entered flash programming mode"});
+        }
+        EXPECT_EQ(readsAt.has_value(), c.reads > 0);
+        EXPECT_EQ(reads, c.reads);
+        EXPECT_EQ(pauses, c.pauses);
+        expectCleanEnd(w);
+    }
+}
+
 TEST(LocalFlash, RefusedWhileAFlashRuns) {
     LocalFlashWorld w;
     w.attach(localPrinter(LinkKind::Usb, kLogicBd2Id));
