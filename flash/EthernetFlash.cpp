@@ -13,6 +13,8 @@
 #include "platform/Format.h"
 #include "platform/Trace.h"
 #include "platform/Ui.h"
+#include "printer/Identity.h"
+#include "printer/SameVersion.h"
 #include "printer/discovery/EthernetDiscovery.h"
 #include "spooler/PortRedirection.h"
 
@@ -163,8 +165,7 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
     }
     ctx.trace().write("Created socket for flash programming");
 
-    if (!image->versionText.empty() &&
-        printer.firmwareVersion.find(image->versionText) != std::string::npos &&
+    if (sameFirmwareVersion(reportedVersion(printer).value_or(""), image->versionText) &&
         !platform::askYesNo(ctx.ui(), std::string("Firmware update"),
                             "New version same as old version, continue?")) {
         noteFlashStopped(ctx, "not flashed: the printer already reports " +

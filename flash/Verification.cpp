@@ -1,16 +1,12 @@
 #include "flash/Verification.h"
 
-#include <algorithm>
+#include "printer/SameVersion.h"
 
 namespace kv {
 
 namespace {
 
 using platform::VerifyOutcome;
-
-bool isLetterOrDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
 
 std::string shown(const std::optional<std::string>& version) {
     return version ? *version : std::string("unknown");
@@ -21,12 +17,6 @@ std::string beforeAndAfter(const FlashFacts& f) {
 }
 
 }  // namespace
-
-bool versionsMatch(std::string_view reported, std::string_view marker) {
-    if (marker.empty() || !reported.starts_with(marker)) return false;
-    const std::string_view rest = reported.substr(marker.size());
-    return std::none_of(rest.begin(), rest.end(), isLetterOrDigit);
-}
 
 platform::Verification verifyFlash(const FlashFacts& f) {
     if (f.failure) {
@@ -52,7 +42,7 @@ platform::Verification verifyFlash(const FlashFacts& f) {
                 "the link does not report the printer's version; " + beforeAndAfter(f),
                 "Not checked: the printer does not report its version here"};
     }
-    if (versionsMatch(*f.after, f.imageVersion)) {
+    if (sameFirmwareVersion(*f.after, f.imageVersion)) {
         return {VerifyOutcome::Verified,
                 "the printer reports " + *f.after + ", the image's version (before: " +
                     shown(f.before) + ")",

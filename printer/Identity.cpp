@@ -35,6 +35,14 @@ int32_t zor1BoardCode(std::string_view id) {
     return 6;
 }
 
+// The value of the ID's first "FWV:" key, up to a blank, a ";" or the end.
+std::optional<std::string_view> wholeFirmwareValue(std::string_view id) {
+    const size_t key = id.find("FWV:");
+    if (key == std::string_view::npos) return std::nullopt;
+    const std::string_view value = id.substr(key + 4);
+    return value.substr(0, value.find_first_of(" ;"));
+}
+
 }  // namespace
 
 bool GetPrinterTypeNameFromID(platform::Ui& ui, PrinterData& printer) {
@@ -86,42 +94,34 @@ void GetPortTypeName(PrinterData& printer, PortType activePortType,
 
 void GetFirmwareVersionFromID(platform::Ui& ui, PrinterData& printer) {
     const std::string_view id = printer.deviceId;
-    const size_t key = id.find("FWV:");
-    if (key == std::string_view::npos) {
+    const std::optional<std::string_view> value = wholeFirmwareValue(id);
+    if (!value) {
         printer.firmwareVersion = "Not found";
         platform::box(ui, kModelNotFoundText);
         return;
     }
-    const std::string_view value = id.substr(key + 4);
-    std::string version;
+    std::string_view version = *value;
     if (contains(id, "MDL:ZOR1")) {
         printer.isZor1Family = true;
-        for (char c : value) {
-            if (c == ' ' || c == ';') break;
-            version += c;
-            if (c == ')') break;
+        // Shown up to and with its ")".
+        if (const size_t paren = version.find(')'); paren != std::string_view::npos) {
+            version = version.substr(0, paren + 1);
         }
         printer.boardCode = zor1BoardCode(id);
     } else {
         printer.isZor1Family = false;
-        bool digitSeen = false;
-        for (char c : value) {
-            if (c == ' ' || c == ';') break;
-            version += c;
-            if (!digitSeen && c >= '0' && c <= '9') {
-                digitSeen = true;
-                if (c >= '1' && c <= '6') printer.boardCode = c - '1';
-            }
+        const size_t digit = version.find_first_of("0123456789");
+        if (digit != std::string_view::npos && version[digit] >= '1' && version[digit] <= '6') {
+            printer.boardCode = version[digit] - '1';
         }
     }
     printer.firmwareVersion = fitField(version, kPrinterTextSize);
 }
 
 std::optional<std::string> reportedVersion(const PrinterData& printer) {
-    if (printer.deviceId.find("FWV:") == std::string::npos || printer.firmwareVersion.empty()) {
-        return std::nullopt;
-    }
-    return printer.firmwareVersion;
+    const std::optional<std::string_view> value = wholeFirmwareValue(printer.deviceId);
+    if (!value || value->empty()) return std::nullopt;
+    return fitField(*value, kPrinterTextSize);
 }
 
 LanguageText languageTextLocal(PrinterType printerType, int32_t boardCode) {

@@ -15,8 +15,10 @@ inline constexpr const char* kModelNotFoundText = "Printer model NOT found in ID
 void GetPortTypeName(PrinterData& printer, PortType activePortType,
                      const std::string& parallelPortName);
 void GetFirmwareVersionFromID(platform::Ui& ui, PrinterData& printer);
-// The version GetFirmwareVersionFromID found, when the ID carries one ("FWV:"
-// with a value); a parallel port's ID on Linux has none.
+// The version the ID reports, when it carries one ("FWV:" with a value): the
+// whole value, which for a ZOR1 printer goes on behind the ")" where
+// GetFirmwareVersionFromID cuts it for showing. A parallel port's ID on
+// Linux has none.
 std::optional<std::string> reportedVersion(const PrinterData& printer);
 
 struct LanguageText {

@@ -224,18 +224,26 @@ TEST(EthernetFlash, SameVersionQuestion) {
         bool asked;
         bool yes;
         bool flashed;
+        std::string deviceId = EthernetFlashWorld::defaultPrinter().deviceId;
     };
-    // The printer reports V5.12.
+    // The printer reports V5.12 unless told.
     const std::vector<Case> cases = {
         {"V5.12", true, true, true},
         {"V5.12", true, false, false},
-        {"5.1", true, false, false},  // contained in the printer's version
+        // Contained in the printer's version, but not as a whole token.
+        {"5.1", false, false, true},
+        {"V5.1", false, false, true},
         {"V5.13", false, false, true},
         {"", false, false, true},  // no version in the image: nothing to compare
+        // A ZOR1 printer shows "V1.05(0)" and reports the whole value.
+        {"V1.05(0)GAP_PR", true, false, false, "MFG:KV;MDL:ZOR12A;FWV:V1.05(0)GAP_PR;"},
+        {"V1.05(0)GAP", false, false, true, "MFG:KV;MDL:ZOR12A;FWV:V1.05(0)GAP_PR;"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.imageVersion + (c.yes ? " yes" : " no"));
-        EthernetFlashWorld w;
+        emulator::PrinterConfig printer = EthernetFlashWorld::defaultPrinter();
+        printer.deviceId = c.deviceId;
+        EthernetFlashWorld w(printer);
         ASSERT_TRUE(w.find());
         w.writeImage(imageBytes(4096, c.imageVersion));
         w.ui.queueAnswer(c.yes);

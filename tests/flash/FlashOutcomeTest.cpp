@@ -179,6 +179,16 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"Zor1ReportsItsVersionItsOwnWay", zor1(), imageBytes(20000, "R6.10"), nullptr, true,
             true, VerifyOutcome::Verified,
             "the printer reports R6.10, the image's version (before: R6.02)", 20000},
+        // Judged by the whole "FWV:" value the printer reports, not by the
+        // part shown ("V1.03)").
+        Row{"Zor1JudgedByItsWholeVersion",
+            [] {
+                PrinterConfig c = printer(LinkKind::Usb, "MFG:KV;CMD:ZPL;MDL:ZOR12G;CLS:PRINTER;FWV:V1.02)GAP;");
+                c.zor1Family = true;
+                return c;
+            }(),
+            imageBytes(20000, "V1.03)GAP"), nullptr, true, true, VerifyOutcome::Verified,
+            "the printer reports V1.03)GAP, the image's version (before: V1.02)GAP)", 20000},
         Row{"NeverBack", neverBack(), imageBytes(20000, "V5.20"), nullptr, true, true,
             VerifyOutcome::NotFound,
             "the printer did not come back after the flash (before: V5.12)", 20000},

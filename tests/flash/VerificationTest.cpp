@@ -11,32 +11,6 @@ namespace {
 
 using platform::VerifyOutcome;
 
-TEST(Verification, VersionsMatchAsWholeTokens) {
-    const struct {
-        const char* reported;
-        const char* marker;
-        bool match;
-    } cases[] = {
-        {"V5.20", "V5.20", true},
-        // A ZOR1 printer closes its version with a parenthesis.
-        {"V1.02)", "V1.02", true},
-        {"V5.20 ", "V5.20", true},
-        {"V5.20-", "V5.20", true},
-        {"V5.21", "V5.2", false},
-        {"V5.2a", "V5.2", false},
-        {"V5.2", "V5.21", false},
-        {"v5.20", "V5.20", false},
-        {"XV5.20", "V5.20", false},
-        {"", "V5.20", false},
-        {"V5.20", "", false},
-        {"", "", false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(versionsMatch(c.reported, c.marker), c.match)
-            << '"' << c.reported << "\" against \"" << c.marker << '"';
-    }
-}
-
 struct Case {
     const char* name;
     FlashFacts facts;
@@ -69,6 +43,18 @@ TEST(Verification, EveryOutcomeWithItsDetailAndLine) {
         {"another version", facts({}, 100, true, "V5.12", "V5.21", "V5.2"),
          VerifyOutcome::Mismatch, "the printer reports V5.21; the image carries V5.2 (before: V5.12)",
          "The printer reports V5.21, not the image's V5.2"},
+        // A ZOR1 printer's whole "FWV:" value: the image's marker verifies
+        // in the printer's own form and in the form it shows, cut after ")".
+        {"ZOR1 whole version", facts({}, 32768, true, "V1.02)GAP", "V1.03)GAP", "V1.03)GAP"),
+         VerifyOutcome::Verified, "the printer reports V1.03)GAP, the image's version (before: V1.02)GAP)",
+         "Verified: V1.03)GAP is running"},
+        {"ZOR1 cut marker", facts({}, 32768, true, "V1.02)GAP", "V1.03)GAP", "V1.03)"),
+         VerifyOutcome::Verified, "the printer reports V1.03)GAP, the image's version (before: V1.02)GAP)",
+         "Verified: V1.03)GAP is running"},
+        {"ZOR1 other variant", facts({}, 32768, true, "V1.02)PR", "V1.03)PR", "V1.03)GAP"),
+         VerifyOutcome::Mismatch,
+         "the printer reports V1.03)PR; the image carries V1.03)GAP (before: V1.02)PR)",
+         "The printer reports V1.03)PR, not the image's V1.03)GAP"},
         {"not back", facts({}, 100, false, "V5.12", std::nullopt, "V5.20"),
          VerifyOutcome::NotFound, "the printer did not come back after the flash (before: V5.12)",
          "The printer did not come back after the update"},
