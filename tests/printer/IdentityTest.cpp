@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-
 #include "platform/sim/ScriptedUi.h"
 #include "printer/Identity.h"
 
@@ -84,30 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
         IdCase{"NoKeysAtAll", "MFG:KV;", "previous", PRINTER_TYPE_FGL, "Not found", 3, false, 2},
         IdCase{"ModelToEnd", "FWV:V2.1;MDL:ZOW9G", "ZOW9G", PRINTER_TYPE_G, "V2.1", 1, false, 0}),
     [](const ::testing::TestParamInfo<IdCase>& info) { return info.param.name; });
-
-// What the printer reports is the whole "FWV:" value; only what is shown
-// of a ZOR1 printer's version stops after its ")".
-TEST(Identity, ReportedVersionIsTheWholeValue) {
-    const struct {
-        const char* id;
-        const char* shown;
-        std::optional<std::string> reported;
-    } cases[] = {
-        {"MFG:KV;MDL:ZOR12G;FWV:V1.03)GAP;", "V1.03)", "V1.03)GAP"},
-        {"MDL:ZOR12A;FWV:V1.05(0)GAP_PR", "V1.05(0)", "V1.05(0)GAP_PR"},
-        {"MDL:ZOW3004F;FWV:V5.12 beta;", "V5.12", "V5.12"},
-        {"MDL:ZOW3004F;FWV:;", "", std::nullopt},
-        {"MDL:ZOW3004F;", "Not found", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        platform::sim::ScriptedUi ui;
-        PrinterData pd;
-        pd.deviceId = c.id;
-        GetFirmwareVersionFromID(ui, pd);
-        EXPECT_EQ(pd.firmwareVersion, c.shown) << c.id;
-        EXPECT_EQ(reportedVersion(pd), c.reported) << c.id;
-    }
-}
 
 TEST(Identity, TypeNameIsCutToFieldSize) {
     platform::sim::ScriptedUi ui;
