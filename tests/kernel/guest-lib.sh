@@ -103,6 +103,18 @@ show() {  # show FILE [LINES]: the file, abbreviated past LINES lines
   fi
 }
 
+# A flash that went through: the success text, exit code 0 (in $code), the
+# image's bytes exactly (SHA-256), and VERSION as the last Current Version.
+check_flashed() {  # check_flashed IMAGE VERSION
+  check "the flash succeeds" \
+    grep -qF 'text programStatusText "Printer successfully flashed"' "$work/kvflash.out"
+  check "kvflash exits with 0" [ "$code" -eq 0 ]
+  check "the printer took exactly the image (SHA-256)" \
+    [ "$(emu_summary 'flash-mode SHA-256')" = "$(sha256sum "$1" | cut -d' ' -f1)" ]
+  check "the re-probe shows $2" \
+    [ "$(grep '^text currentVersionText' "$work/kvflash.out" | tail -n1)" = "text currentVersionText \"$2\"" ]
+}
+
 # No kvflash left running and nobody holding the printer's node.
 nothing_left_open() {
   ! pgrep -x kvflash >/dev/null 2>&1 || return 1
