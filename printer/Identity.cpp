@@ -103,10 +103,7 @@ void GetFirmwareVersionFromID(platform::Ui& ui, PrinterData& printer) {
     std::string_view version = *value;
     if (contains(id, "MDL:ZOR1")) {
         printer.isZor1Family = true;
-        // Shown up to and with its ")".
-        if (const size_t paren = version.find(')'); paren != std::string_view::npos) {
-            version = version.substr(0, paren + 1);
-        }
+        version = zor1ShownVersion(version);
         printer.boardCode = zor1BoardCode(id);
     } else {
         printer.isZor1Family = false;
@@ -122,6 +119,11 @@ std::optional<std::string> reportedVersion(const PrinterData& printer) {
     const std::optional<std::string_view> value = wholeFirmwareValue(printer.deviceId);
     if (!value || value->empty()) return std::nullopt;
     return fitField(*value, kPrinterTextSize);
+}
+
+std::string_view zor1ShownVersion(std::string_view whole) {
+    const size_t paren = whole.find(')');
+    return paren == std::string_view::npos ? whole : whole.substr(0, paren + 1);
 }
 
 LanguageText languageTextLocal(PrinterType printerType, int32_t boardCode) {

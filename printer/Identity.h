@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/Ui.h"
 #include "state/PrinterData.h"
@@ -20,6 +21,9 @@ void GetFirmwareVersionFromID(platform::Ui& ui, PrinterData& printer);
 // GetFirmwareVersionFromID cuts it for showing. A parallel port's ID on
 // Linux has none.
 std::optional<std::string> reportedVersion(const PrinterData& printer);
+// What a ZOR1 printer shows of its whole version: up to and with its first
+// ")" ("V1.03)" of "V1.03)GAP"); all of it without one.
+std::string_view zor1ShownVersion(std::string_view whole);
 
 struct LanguageText {
     std::string text;

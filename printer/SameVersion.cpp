@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "printer/Identity.h"
+
 namespace kv {
 
 namespace {
@@ -20,10 +22,8 @@ bool isWholeTokenOf(std::string_view reported, std::string_view marker) {
 
 bool sameFirmwareVersion(std::string_view reported, std::string_view imageVersion) {
     if (imageVersion.empty()) return false;
-    const size_t paren = reported.find(')');
-    const std::string_view shown =
-        paren == std::string_view::npos ? reported : reported.substr(0, paren + 1);
-    return isWholeTokenOf(reported, imageVersion) || isWholeTokenOf(shown, imageVersion);
+    return isWholeTokenOf(reported, imageVersion) ||
+           isWholeTokenOf(zor1ShownVersion(reported), imageVersion);
 }
 
 }  // namespace kv
