@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "image/FileBytes.h"
+#include "platform/Format.h"
 
 namespace kv::emulator {
 
@@ -63,35 +64,11 @@ const char* const kEmuUsage =
 
 namespace {
 
-// A number in C notation (decimal, 0x hex, leading-0 octal) up to max.
-std::optional<uint64_t> number(std::string_view text, uint64_t max) {
-    if (text.empty()) return std::nullopt;
-    int base = 10;
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    } else if (text.size() > 1 && text[0] == '0') {
-        base = 8;
-        text.remove_prefix(1);
-    }
-    uint64_t value = 0;
-    for (char c : text) {
-        int d = 99;
-        if (c >= '0' && c <= '9') d = c - '0';
-        if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        if (d >= base) return std::nullopt;
-        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-        if (value > max) return std::nullopt;
-    }
-    return value;
-}
-
 std::optional<std::vector<uint64_t>> numberList(std::string_view text, uint64_t max) {
     std::vector<uint64_t> out;
     for (;;) {
         const size_t comma = text.find(',');
-        const std::optional<uint64_t> n = number(text.substr(0, comma), max);
+        const std::optional<uint64_t> n = platform::parseNumber(text.substr(0, comma), max);
         if (!n) return std::nullopt;
         out.push_back(*n);
         if (comma == std::string_view::npos) return out;
@@ -108,7 +85,7 @@ std::optional<std::vector<uint8_t>> hexBytes(std::string_view text) {
     }
     if (digits.empty() || digits.size() % 2 != 0) return std::nullopt;
     for (size_t i = 0; i < digits.size(); i += 2) {
-        const std::optional<uint64_t> b = number("0x" + digits.substr(i, 2), 0xFF);
+        const std::optional<uint64_t> b = platform::parseNumber("0x" + digits.substr(i, 2), 0xFF);
         if (!b) return std::nullopt;
         out.push_back(static_cast<uint8_t>(*b));
     }
@@ -180,11 +157,11 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
                 o.printer.statusByte3 = static_cast<uint8_t>((*list)[0]);
                 o.printer.statusByte4 = static_cast<uint8_t>((*list)[1]);
             } else if (a == "--reply-split") {
-                const auto n = number(*v, 1u << 20);
+                const auto n = platform::parseNumber(*v, 1u << 20);
                 if (!n) return bad(*v);
                 o.printer.replySplit = static_cast<size_t>(*n);
             } else if (a == "--piece-gap") {
-                const auto n = number(*v, 60000);
+                const auto n = platform::parseNumber(*v, 60000);
                 if (!n) return bad(*v);
                 o.pieceGapMs = static_cast<uint32_t>(*n);
             } else if (a == "--status-reply") {
@@ -192,7 +169,7 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
                 if (!b) return bad(*v);
                 o.printer.statusReplyOverride = *b;
             } else if (a == "--drop-after") {
-                const auto n = number(*v, UINT32_MAX);
+                const auto n = platform::parseNumber(*v, UINT32_MAX);
                 if (!n) return bad(*v);
                 o.printer.dropAfterBytes = static_cast<size_t>(*n);
             } else if (a == "--link") {
@@ -209,7 +186,7 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
             } else if (a == "--firmware") {
                 o.printer.firmwareText = *v;
             } else if (a == "--hw-status") {
-                const auto n = number(*v, 0xFF);
+                const auto n = platform::parseNumber(*v, 0xFF);
                 if (!n) return bad(*v);
                 o.printer.hwStatusByte = static_cast<uint8_t>(*n);
             } else if (a == "--version-chars") {
@@ -222,16 +199,16 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
             } else if (a == "--flash-ready-text") {
                 o.printer.flashReadyText = *v;
             } else if (a == "--flash-quiet" || a == "--reset-time") {
-                const auto n = number(*v, 3600000);
+                const auto n = platform::parseNumber(*v, 3600000);
                 if (!n) return bad(*v);
                 (a == "--flash-quiet" ? o.printer.flashQuietMs : o.printer.resetMs) =
                     static_cast<uint32_t>(*n);
             } else if (a == "--keep-bytes") {
-                const auto n = number(*v, kMaxFirmwareImageBytes);
+                const auto n = platform::parseNumber(*v, kMaxFirmwareImageBytes);
                 if (!n) return bad(*v);
                 o.printer.keepBytes = *n;
             } else if (a == "--drop-image-after") {
-                const auto n = number(*v, UINT32_MAX);
+                const auto n = platform::parseNumber(*v, UINT32_MAX);
                 if (!n) return bad(*v);
                 o.printer.dropAfterImageBytes = static_cast<size_t>(*n);
             } else if (a == "--gadget") {
@@ -240,11 +217,11 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
             } else if (a == "--usb-serial") {
                 o.usbSerial = *v;
             } else if (a == "--usb-product-id") {
-                const auto n = number(*v, 0xFFFF);
+                const auto n = platform::parseNumber(*v, 0xFFFF);
                 if (!n) return bad(*v);
                 o.usbProductId = static_cast<uint16_t>(*n);
             } else if (a == "--status-repeat" || a == "--unasked-status") {
-                const auto n = number(*v, 3600000);
+                const auto n = platform::parseNumber(*v, 3600000);
                 if (!n || *n == 0) return bad(*v);
                 if (a == "--status-repeat") {
                     o.statusRepeatMs = static_cast<uint32_t>(*n);
@@ -252,12 +229,12 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
                     o.unaskedStatusMs = static_cast<uint32_t>(*n);
                 }
             } else if (a == "--unplug-after-image" || a == "--stop-reading-after-image") {
-                const auto n = number(*v, UINT32_MAX);
+                const auto n = platform::parseNumber(*v, UINT32_MAX);
                 if (!n) return bad(*v);
                 (a == "--unplug-after-image" ? o.unplugAfterImageBytes
                                              : o.stopReadingAfterImageBytes) = static_cast<size_t>(*n);
             } else if (a == "--short-writes") {
-                const auto n = number(*v, 1u << 20);
+                const auto n = platform::parseNumber(*v, 1u << 20);
                 if (!n || *n == 0) return bad(*v);
                 o.printer.writeLimit = static_cast<size_t>(*n);
             }

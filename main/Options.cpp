@@ -2,13 +2,15 @@
 
 #include <map>
 
+#include "image/FileBytes.h"
+#include "platform/Format.h"
 #include "platform/Trace.h"
 
 namespace kv::entry {
 
 const char* const kUsageText =
     "usage: kvflash [--simulate [--sim-usb ID] [--sim-usb-no-id ID] [--sim-lpt1 ID]"
-    " [--sim-lpt2 ID] [--sim-lpt3 ID] [--fast]] [--trace]\n"
+    " [--sim-lpt2 ID] [--sim-lpt3 ID] [--keep-bytes N] [--fast]] [--trace]\n"
     "       kvflash --console [--yes] [--trace] [--simulate ...] [COMMAND ...]\n"
     "       kvflash --list-queues | --restore-queues | --identify A.B.C.D[:PORT]\n"
     "       kvflash --history [--json] [--simulate]\n"
@@ -45,6 +47,8 @@ const char* const kUsageText =
     "                   number names the model of ID, so it is counted, but it\n"
     "                   cannot be identified\n"
     "  --sim-lpt1 ID    ... on LPT1 (likewise --sim-lpt2, --sim-lpt3); repeatable\n"
+    "  --keep-bytes N   the simulated printers keep at most N bytes of what they\n"
+    "                   receive and of the image (default and most 67108864)\n"
     "  --fast           every pause in virtual time (simulated world only)\n"
     "  --list-queues    list the local print queues and how a flash treats them\n"
     "  --restore-queues put back print queues an earlier run left switched\n"
@@ -114,6 +118,17 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
                 return r;
             }
             s->second->push_back(args[++i]);
+        } else if (a == "--keep-bytes") {
+            const auto n =
+                hasNext ? platform::parseNumber(args[i + 1], kMaxFirmwareImageBytes)
+                        : std::nullopt;
+            if (!n) {
+                r.error = "--keep-bytes needs a number of bytes up to " +
+                          std::to_string(kMaxFirmwareImageBytes);
+                return r;
+            }
+            o.keepBytes = *n;
+            ++i;
         } else if (a == "--identify") {
             if (!hasNext) {
                 r.error = "--identify needs A.B.C.D[:PORT]";
@@ -143,6 +158,10 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     if (o.customSimulatedWorld()) o.simulate = true;
     if (o.json && !o.history) {
         r.error = "--json goes with --history";
+        return r;
+    }
+    if (o.keepBytes && !o.simulate) {
+        r.error = "--keep-bytes goes with a simulated world (--simulate)";
         return r;
     }
     if (o.fast && !o.simulate) {

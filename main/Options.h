@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ struct Options {
     // USB printers whose device-ID query fails (their serial number names them).
     std::vector<std::string> simUsbNoId;
     std::vector<std::string> simLpt[3];
+    // What each simulated printer keeps of the bytes it receives and of the
+    // image; nothing: as much as the largest image.
+    std::optional<uint64_t> keepBytes;
     std::vector<ConsoleCommand> commands;
 
     bool customSimulatedWorld() const {

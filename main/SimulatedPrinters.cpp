@@ -10,11 +10,13 @@ namespace kv::entry {
 
 namespace {
 
-std::shared_ptr<emulator::PrinterModel> makePrinter(const std::string& deviceId,
+std::shared_ptr<emulator::PrinterModel> makePrinter(const Options& options,
+                                                    const std::string& deviceId,
                                                     emulator::LinkKind link,
                                                     platform::Clock* clock,
                                                     bool deviceIdFails = false) {
     emulator::PrinterConfig config;
+    if (options.keepBytes) config.keepBytes = *options.keepBytes;
     config.link = link;
     config.deviceId = deviceId;
     config.zor1Family = deviceId.find("MDL:ZOR1") != std::string::npos;
@@ -33,20 +35,20 @@ void attachSimulatedPrinters(const Options& options, emulator::SimDeviceIo& devi
     for (const std::string& id : usb) {
         const std::string serial = "SIM" + std::to_string(1000 + product);
         enumerator.plugUsbPrinter(kKvUsbVendorId, product++, serial,
-                                  makePrinter(id, emulator::LinkKind::Usb, clock));
+                                  makePrinter(options, id, emulator::LinkKind::Usb, clock));
     }
     // Counted through the name their serial number carries, as KV printers'
     // serial numbers do; asked for their ID, they fail.
     for (const std::string& id : options.simUsbNoId) {
         enumerator.plugUsbPrinter(kKvUsbVendorId, product++, emulator::serialNamingModel(id),
-                                  makePrinter(id, emulator::LinkKind::Usb, clock, true));
+                                  makePrinter(options, id, emulator::LinkKind::Usb, clock, true));
     }
     for (int port = 0; port < 3; ++port) {
         // One printer per port; the last one given wins.
         if (options.simLpt[port].empty()) continue;
         devices.attach(
             "LPT" + std::to_string(port + 1) + ":",
-            makePrinter(options.simLpt[port].back(), emulator::LinkKind::Parallel, clock));
+            makePrinter(options, options.simLpt[port].back(), emulator::LinkKind::Parallel, clock));
     }
 }
 

@@ -112,6 +112,8 @@ TEST_F(ConsoleProcess, UsageErrorsExitTwoWithOneLineAndTheUsage) {
         {"--console", "ethernet", "10.0.0.1:port"},
         {"--console", "select"},
         {"--sim-usb"},
+        {"--keep-bytes", "4096"},
+        {"--simulate", "--keep-bytes", "67108865"},
         // Whatever an argument holds, the error stays one line.
         {"--bo\ngus"},
         {"--json"},
