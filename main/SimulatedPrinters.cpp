@@ -24,6 +24,13 @@ std::shared_ptr<emulator::PrinterModel> makePrinter(const Options& options,
     return std::make_shared<emulator::PrinterModel>(config, clock);
 }
 
+// The port keeps no more of what was written than its printer does.
+emulator::SimDeviceOptions portFor(const Options& options) {
+    emulator::SimDeviceOptions port;
+    if (options.keepBytes) port.keepWritten = *options.keepBytes;
+    return port;
+}
+
 }  // namespace
 
 void attachSimulatedPrinters(const Options& options, emulator::SimDeviceIo& devices,
@@ -35,20 +42,23 @@ void attachSimulatedPrinters(const Options& options, emulator::SimDeviceIo& devi
     for (const std::string& id : usb) {
         const std::string serial = "SIM" + std::to_string(1000 + product);
         enumerator.plugUsbPrinter(kKvUsbVendorId, product++, serial,
-                                  makePrinter(options, id, emulator::LinkKind::Usb, clock));
+                                  makePrinter(options, id, emulator::LinkKind::Usb, clock),
+                                  portFor(options));
     }
     // Counted through the name their serial number carries, as KV printers'
     // serial numbers do; asked for their ID, they fail.
     for (const std::string& id : options.simUsbNoId) {
         enumerator.plugUsbPrinter(kKvUsbVendorId, product++, emulator::serialNamingModel(id),
-                                  makePrinter(options, id, emulator::LinkKind::Usb, clock, true));
+                                  makePrinter(options, id, emulator::LinkKind::Usb, clock, true),
+                                  portFor(options));
     }
     for (int port = 0; port < 3; ++port) {
         // One printer per port; the last one given wins.
         if (options.simLpt[port].empty()) continue;
         devices.attach(
             "LPT" + std::to_string(port + 1) + ":",
-            makePrinter(options, options.simLpt[port].back(), emulator::LinkKind::Parallel, clock));
+            makePrinter(options, options.simLpt[port].back(), emulator::LinkKind::Parallel, clock),
+            portFor(options));
     }
 }
 

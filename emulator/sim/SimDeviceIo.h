@@ -38,6 +38,9 @@ struct SimDeviceOptions {
     bool deviceIdFails = false;
     bool getTimeoutsFails = false;
     bool setTimeoutsFails = false;
+    // What written() keeps at most; later bytes are only counted in
+    // writeCalls, so an image of any size costs no more.
+    uint64_t keepWritten = kMaxFirmwareImageBytes;
 };
 
 // Error codes the simulation reports through lastError().
@@ -80,7 +83,8 @@ public:
     void setDeviceTimeouts(const std::string& path, const CommTimeouts& timeouts);
     CommTimeouts deviceTimeouts(const std::string& path) const;
 
-    // What reached the device, for "no request was written" assertions.
+    // What reached the device (up to keepWritten bytes), for "no request was
+    // written" assertions.
     std::vector<uint8_t> written(const std::string& path) const;
     size_t writeCalls(const std::string& path) const;
     size_t readCalls(const std::string& path) const;

@@ -162,6 +162,24 @@ TEST(SimDeviceIo, ShortWritesTakeOnlyPartAndRecordWhatWasTaken) {
     EXPECT_EQ(io.writeCalls(kUsb), 1u);
 }
 
+TEST(SimDeviceIo, KeepsWhatWasWrittenOnlyUpToItsBound) {
+    SimDeviceIo io;
+    SimDeviceOptions o;
+    o.keepWritten = 5;
+    const auto printer = usbPrinter();
+    io.attach(kUsb, printer, o);
+    const DeviceHandle h = io.open(kUsb, ShareMode::Shared);
+    size_t taken = 0;
+    EXPECT_TRUE(writeAll(io, h, {1, 2, 3}, &taken));
+    EXPECT_TRUE(writeAll(io, h, {4, 5, 6}, &taken));
+    EXPECT_TRUE(writeAll(io, h, {7}, &taken));
+    // Every byte still reaches the printer and is taken.
+    EXPECT_EQ(taken, 1u);
+    EXPECT_EQ(printer->receivedCount(), 7u);
+    EXPECT_EQ(io.written(kUsb), (Bytes{1, 2, 3, 4, 5}));
+    EXPECT_EQ(io.writeCalls(kUsb), 3u);
+}
+
 TEST(SimDeviceIo, RequestsReachTheModelAndItsRepliesComeBack) {
     SimDeviceIo io;
     emulator::PrinterConfig config;
