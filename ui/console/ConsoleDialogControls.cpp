@@ -1,7 +1,5 @@
 #include "ui/console/ConsoleDialogControls.h"
 
-#include <algorithm>
-
 #include "ui/console/ConsoleText.h"
 #include "ui/template/DialogTemplate.h"
 
@@ -38,7 +36,6 @@ void ConsoleDialogControls::line(const std::string& text) {
 void ConsoleDialogControls::setText(platform::Control control, const std::string& text) {
     std::lock_guard lock(mutex_);
     states_[static_cast<size_t>(control)].text = text;
-    texts_.emplace_back(control, text);
     line("text " + nameOf(control) + " " + quoted(text));
 }
 
@@ -89,11 +86,6 @@ std::optional<platform::VerifyOutcome> ConsoleDialogControls::lastVerdict() cons
 ConsoleDialogControls::State ConsoleDialogControls::state(platform::Control control) const {
     std::lock_guard lock(mutex_);
     return states_[static_cast<size_t>(control)];
-}
-
-size_t ConsoleDialogControls::timesSet(platform::Control control, const std::string& text) const {
-    std::lock_guard lock(mutex_);
-    return static_cast<size_t>(std::count(texts_.begin(), texts_.end(), std::pair{control, text}));
 }
 
 }  // namespace kv::ui

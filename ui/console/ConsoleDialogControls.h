@@ -4,7 +4,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/DialogControls.h"
 
@@ -35,8 +34,6 @@ public:
     static std::array<State, platform::kControlCount> templateStates();
 
     State state(platform::Control control) const;
-    // How many times a control was given exactly this text.
-    size_t timesSet(platform::Control control, const std::string& text) const;
     // How many verdicts were shown, and the last one.
     size_t verdictCount() const;
     std::optional<platform::VerifyOutcome> lastVerdict() const;
@@ -45,8 +42,9 @@ private:
     void line(const std::string& text);
     std::FILE* out_;
     mutable std::mutex mutex_;
+    // Only what a command needs to be refused: each control's last state,
+    // so that a flash of any size keeps the same memory.
     std::array<State, platform::kControlCount> states_;
-    std::vector<std::pair<platform::Control, std::string>> texts_;
     size_t verdicts_ = 0;
     std::optional<platform::VerifyOutcome> lastVerdict_;
 };
