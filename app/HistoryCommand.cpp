@@ -58,9 +58,16 @@ void warnOfInterruptedFlash(Context& ctx) {
                          platform::escapeDeviceText(error).c_str());
         return;
     }
-    if (const auto notice = interruptedFlashNotice(parseHistory(*text))) {
-        platform::box(ctx.ui(), kInterruptedCaption, *notice);
+    const auto notice = interruptedFlashNotice(parseHistory(*text));
+    if (!notice) return;
+    if (ctx.state.autoLoadMode == 1) {
+        // Nobody is there to click a box away: the search must go on.
+        platform::tracef(ctx.trace(), "Flash history - %s: %s", kInterruptedCaption,
+                         platform::escapeDeviceText(*notice).c_str());
+        ctx.ui().showNotice(kInterruptedCaption, *notice);
+        return;
     }
+    platform::box(ctx.ui(), kInterruptedCaption, *notice);
 }
 
 }  // namespace kv

@@ -16,7 +16,8 @@ int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostr
 std::string historyReport(platform::Services& sys);
 
 // At start-up: a box when the newest flash was cut off (the printer may be
-// in flash mode still).
+// in flash mode still); in automatic-load mode a notice and a trace line
+// instead, so that the search starts without a click.
 void warnOfInterruptedFlash(Context& ctx);
 
 }  // namespace kv

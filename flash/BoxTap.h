@@ -19,6 +19,9 @@ public:
     void showReport(const std::string& caption, const std::string& text) override {
         inner_->showReport(caption, text);
     }
+    void showNotice(const std::string& caption, const std::string& text) override {
+        inner_->showNotice(caption, text);
+    }
 
 private:
     platform::Ui* inner_;

@@ -65,6 +65,8 @@ const char* const kUsageText =
     "  enable CONTROL                     a control can be used\n"
     "  disable CONTROL                    a control cannot be used\n"
     "  box \"CAPTION\" \"TEXT\" [-> yes|no]  a message box (- for no caption)\n"
+    "  notice \"CAPTION\" \"TEXT\"            what a box would say where none may wait for\n"
+    "                                     a click (automatic-load mode)\n"
     "  file-dialog \"DESCRIPTION\" \"PATTERNS\" -> \"PATH\"\n"
     "                                     the file dialog and its answer (- cancelled)\n"
     "  refused CONTROL disabled|hidden    a command whose control cannot be clicked\n"

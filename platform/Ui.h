@@ -31,6 +31,13 @@ public:
     virtual void showReport(const std::string& caption, const std::string& text) {
         messageBox(caption, text, BoxButtons::Ok);
     }
+    // A box's words where nobody is there to click it away (automatic-load
+    // mode): the terminal writes them as a line of their own, a window shows
+    // nothing. The caller writes them to the trace as well.
+    virtual void showNotice(const std::string& caption, const std::string& text) {
+        (void)caption;
+        (void)text;
+    }
 };
 
 inline void box(Ui& ui, const std::string& text) {

@@ -32,6 +32,11 @@ void ScriptedUi::postQuit(int code) {
     quitCode_ = code;
 }
 
+void ScriptedUi::showNotice(const std::string& caption, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    notices_.push_back(caption + ": " + text);
+}
+
 void ScriptedUi::queueAnswer(bool yes) {
     std::lock_guard lock(mutex_);
     answers_.push_back(yes);
@@ -59,6 +64,11 @@ std::vector<OpenFileRequest> ScriptedUi::fileRequests() const {
     return fileRequests_;
 }
 
+std::vector<std::string> ScriptedUi::notices() const {
+    std::lock_guard lock(mutex_);
+    return notices_;
+}
+
 std::optional<int> ScriptedUi::quitCode() const {
     std::lock_guard lock(mutex_);
     return quitCode_;
@@ -68,6 +78,7 @@ void ScriptedUi::clear() {
     std::lock_guard lock(mutex_);
     boxes_.clear();
     fileRequests_.clear();
+    notices_.clear();
     quitCode_.reset();
 }
 

@@ -23,6 +23,7 @@ public:
                          BoxButtons buttons) override;
     std::optional<std::string> openFile(const OpenFileRequest& request) override;
     void postQuit(int code) override;
+    void showNotice(const std::string& caption, const std::string& text) override;
 
     // Answers for Yes/No boxes, in order; when none is queued the answer is No.
     void queueAnswer(bool yes);
@@ -32,6 +33,8 @@ public:
     std::vector<Box> boxes() const;
     std::vector<std::string> boxTexts() const;
     std::vector<OpenFileRequest> fileRequests() const;
+    // Each notice as "CAPTION: TEXT".
+    std::vector<std::string> notices() const;
     std::optional<int> quitCode() const;
     void clear();
 
@@ -41,6 +44,7 @@ private:
     std::deque<bool> answers_;
     std::deque<std::optional<std::string>> files_;
     std::vector<OpenFileRequest> fileRequests_;
+    std::vector<std::string> notices_;
     std::optional<int> quitCode_;
 };
 

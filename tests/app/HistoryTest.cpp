@@ -128,15 +128,34 @@ TEST(HistoryCommand, TableJsonDamagedLinesAndAnUnreadableFile) {
               "kvflash: the flash history cannot be read: memory:history cannot be read\n");
 }
 
-TEST(HistoryCommand, StartUpBoxAfterAnInterruptedFlash) {
-    testing::SimWorld w;
-    warnOfInterruptedFlash(w.ctx);
-    EXPECT_TRUE(w.ui.boxes().empty());
-    w.history.setContent(startedLine(record("a", kMay1, "")) + "\n");
-    warnOfInterruptedFlash(w.ctx);
-    ASSERT_EQ(w.ui.boxes().size(), 1u);
-    EXPECT_EQ(w.ui.boxes()[0].caption, std::optional<std::string>(kInterruptedCaption));
-    EXPECT_EQ(w.ui.boxes()[0].text, *interruptedFlashNotice(parseHistory(w.history.content())));
+// The window's box; in automatic-load mode, where nobody clicks, a notice
+// and a trace line.
+TEST(HistoryCommand, StartUpWarningAfterAnInterruptedFlash) {
+    for (const int32_t autoLoadMode : {0, 1}) {
+        SCOPED_TRACE(autoLoadMode);
+        testing::SimWorld w;
+        w.state.autoLoadMode = autoLoadMode;
+        warnOfInterruptedFlash(w.ctx);
+        EXPECT_TRUE(w.ui.boxes().empty());
+        EXPECT_TRUE(w.ui.notices().empty());
+        w.history.setContent(startedLine(record("a", kMay1, "")) + "\n");
+        warnOfInterruptedFlash(w.ctx);
+        const std::string notice = *interruptedFlashNotice(parseHistory(w.history.content()));
+        const bool traced = w.trace.contains("Flash history - Interrupted flash: " +
+                                             platform::escapeDeviceText(notice));
+        if (autoLoadMode == 0) {
+            ASSERT_EQ(w.ui.boxes().size(), 1u);
+            EXPECT_EQ(w.ui.boxes()[0].caption, std::optional<std::string>(kInterruptedCaption));
+            EXPECT_EQ(w.ui.boxes()[0].text, notice);
+            EXPECT_TRUE(w.ui.notices().empty());
+            EXPECT_FALSE(traced);
+        } else {
+            EXPECT_TRUE(w.ui.boxes().empty());
+            EXPECT_EQ(w.ui.notices(),
+                      std::vector<std::string>{std::string(kInterruptedCaption) + ": " + notice});
+            EXPECT_TRUE(traced);
+        }
+    }
 }
 
 // Found, flashed, then History: the flash is in the table, also while the

@@ -126,6 +126,8 @@ INSTANTIATE_TEST_SUITE_P(
         AutoLoadCase{"TwoImages", "fwauto.exe", {"a.bin", "b.bin"}, false, ""},
         // A folder named like an image is a match of the search as well.
         AutoLoadCase{"ImageAndBinFolder", "fwauto.exe", {"image.bin", "d.bin/"}, false, ""},
+        // Alone, it is the automatic file; the flash then finds no file to open.
+        AutoLoadCase{"LoneBinFolder", "fwauto.exe", {"FMVQ_V520.bin/"}, true, "FMVQ_V520.bin"},
         AutoLoadCase{"NoImage", "fwauto.exe", {"a.txt"}, false, ""},
         AutoLoadCase{"OldSuffix", "AUTO.EXE.old", {"a.bin"}, false, ""},
         AutoLoadCase{"NoDot", "AUTOEXE.EXE", {"a.bin"}, false, ""},

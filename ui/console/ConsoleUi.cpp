@@ -28,6 +28,11 @@ platform::BoxAnswer ConsoleUi::messageBox(const std::optional<std::string>& capt
     return answer;
 }
 
+void ConsoleUi::showNotice(const std::string& caption, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    line("notice " + quoted(caption) + " " + quoted(text));
+}
+
 std::optional<std::string> ConsoleUi::openFile(const platform::OpenFileRequest& request) {
     std::lock_guard lock(mutex_);
     std::optional<std::string> answer = nextFile_;

@@ -24,6 +24,8 @@ public:
                                    platform::BoxButtons buttons) override;
     std::optional<std::string> openFile(const platform::OpenFileRequest& request) override;
     void postQuit(int code) override;
+    // "notice \"CAPTION\" \"TEXT\"".
+    void showNotice(const std::string& caption, const std::string& text) override;
 
     // What the next file dialog answers; nothing cancels it.
     void setNextFile(std::optional<std::string> path);

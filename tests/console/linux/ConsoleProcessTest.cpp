@@ -239,29 +239,79 @@ TEST_F(ConsoleProcess, QuitRequestEndsTheRun) {
     EXPECT_EQ(std::count(out.begin(), out.end(), "quit"), 1);
 }
 
-TEST_F(ConsoleProcess, AutomaticLoadFlashesWithoutCommands) {
-    const fs::path exe = temp_ / "fwauto.exe";
-    fs::copy_file(kvflash(), exe);
-    fs::copy_file(demoImage(), temp_ / "FMVQ_V5.20.bin");
-    const ProcessResult r = run({"--console", "--simulate", "--fast"}, exe.string());
-    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-    const auto out = lines(r.out);
-    const std::vector<std::string> expected = {
-        "title \"V4.0.2.2 09/28/2022  Corbelline Firmware UpdaterAuto Load (FMVQ_V5.20.bin) \"",
-        "text statusText \"Searching for printers\"",
-        "hide helpButton",
-        "hide selectFileButton",
-        "text statusText \"Checking file compatibility\"",
+// Beside a copy named *AUTO.EXE, the one *.bin entry is searched for and
+// flashed without a click; nothing waits for one on the way.
+TEST_F(ConsoleProcess, AutomaticLoadRunsWithoutCommands) {
+    const std::string title =
+        "title \"V4.0.2.2 09/28/2022  Corbelline Firmware UpdaterAuto Load (FMVQ_V5.20.bin) \"";
+    const std::vector<std::string> searched = {title, "text statusText \"Searching for printers\"",
+                                               "hide helpButton", "hide selectFileButton",
+                                               "text statusText \"Checking file compatibility\""};
+    const std::vector<std::string> flashed = {
+        "text programStatusText \"Printer responding\"",
         "text programStatusText \"Printer successfully flashed\"",
         "text currentVersionText \"V5.20\"",
+        "verify verified \"the printer reports V5.20, the image's version (before: V5.12)\""};
+    // A flash cut off in an earlier run: its record has no ended line.
+    const std::string interrupted =
+        R"({"event":"started","id":"0123456789abcdef","start":"2024-05-01T10:00:00Z",)"
+        R"("program":"kvflash 4.0.2.2","link":"USB","address":"sim","model":"ZOW3004F",)"
+        R"("board":"MVQ Plus","serial":"SIM1001","before":"V5.12",)"
+        R"("image":"/media/FMVQ_V5.20.bin","size":65536,"sha256":"","version":"V5.20"})";
+    struct Case {
+        const char* name;
+        bool imageIsAFolder;
+        std::string history;
+        std::vector<std::string> inOrder;
+        int exitCode;
     };
-    auto it = out.begin();
-    for (const auto& line : expected) {
-        it = std::find(it, out.end(), line);
-        ASSERT_NE(it, out.end()) << "missing in order: " << line << "\n" << r.out;
+    std::vector<std::string> afterInterrupted = {
+        "notice \"Interrupted flash\" \"The last flash did not finish: ZOW3004F on USB"};
+    afterInterrupted.insert(afterInterrupted.end(), searched.begin(), searched.end());
+    afterInterrupted.insert(afterInterrupted.end(), flashed.begin(), flashed.end());
+    std::vector<std::string> plain = searched;
+    plain.insert(plain.end(), flashed.begin(), flashed.end());
+    std::vector<std::string> folder = searched;
+    folder.insert(folder.end(),
+                  {"box \"ProgramFlash\" \"FW file DID NOT open\"",
+                   "verify failed \"FW file DID NOT open\""});
+    folder.front().replace(folder.front().find("FMVQ_V5.20.bin"), 14, "FMVQ_V520.bin");
+    const Case cases[] = {
+        {"one image", false, "", plain, 0},
+        {"after an interrupted flash", false, interrupted + "\n", afterInterrupted, 0},
+        // A folder named like an image, the only *.bin entry: automatic-load
+        // mode with a file that does not open, found before flash mode.
+        {"a lone folder", true, "", folder, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        const fs::path exe = temp_ / "fwauto.exe";
+        fs::copy_file(kvflash(), exe);
+        if (c.imageIsAFolder) {
+            fs::create_directory(temp_ / "FMVQ_V520.bin");
+        } else {
+            fs::copy_file(demoImage(), temp_ / "FMVQ_V5.20.bin");
+        }
+        if (!c.history.empty()) std::ofstream(temp_ / "history-simulated.jsonl") << c.history;
+        const ProcessResult r = run({"--console", "--simulate", "--fast"}, exe.string());
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
+        const auto out = lines(r.out);
+        auto it = out.begin();
+        for (const auto& line : c.inOrder) {
+            it = std::find_if(it, out.end(),
+                              [&](const std::string& l) { return l.rfind(line, 0) == 0; });
+            ASSERT_NE(it, out.end()) << "missing in order: " << line << "\n" << r.out;
+        }
+        // No box waits for a click, the automatic file is never offered to
+        // the user, and a file that does not open never reaches flash mode.
+        EXPECT_EQ(r.out.find("box \"Interrupted flash\""), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("file-dialog"), std::string::npos);
+        if (c.imageIsAFolder) {
+            EXPECT_EQ(r.out.find("Printer responding"), std::string::npos);
+        }
     }
-    // The automatic file is never offered to the user.
-    EXPECT_EQ(r.out.find("file-dialog"), std::string::npos);
 }
 
 TEST_F(ConsoleProcess, SecondCopyIsRefusedWhileTheFirstHoldsTheLock) {
