@@ -137,10 +137,11 @@ void endProgramNow(int code) {
 }
 
 void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& signals,
-                                std::function<void(int)> endProgram) {
+                                std::function<void(int)> endProgram,
+                                std::function<void()> refuse) {
     // The services as they are now: the entry sets the front end's fields
     // later on its own thread, and the restore needs none of them.
-    signals.watch([&ctx, base = ctx.sys, endProgram = std::move(endProgram)](int signalNumber) {
+    auto end = [&ctx, base = ctx.sys, endProgram = std::move(endProgram)](int signalNumber) {
         EndingUi ui(ctx.trace());
         platform::Services sys = base;
         sys.wired.ui = &ui;
@@ -149,6 +150,21 @@ void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& sign
                          signalNumber);
         restoreQueuesForExit(sys, ctx.state);
         endProgram(128 + signalNumber);
+    };
+    signals.watch([&ctx, end, refuse = std::move(refuse)](const platform::EndRequest& request) {
+        const int signalNumber = request.signalNumber;
+        const auto refused = [&] {
+            platform::tracef(ctx.trace(),
+                             "Signal %d - the printer is in flash mode: ending once its flash "
+                             "has ended\r\n",
+                             signalNumber);
+            refuse();
+        };
+        if (refuse && request.canWait &&
+            ctx.state.flashMode.hold([end, signalNumber] { end(signalNumber); }, refused)) {
+            return;
+        }
+        end(signalNumber);
     });
 }
 

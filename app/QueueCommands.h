@@ -45,12 +45,18 @@ private:
 // other threads may still be running, so no destructor runs.
 [[noreturn]] void endProgramNow(int code);
 
-// Lets SIGINT and SIGTERM end the program only after the print queues are
-// back: the handler restores what this run switched (waiting for a switch
-// or restore in progress) and calls endProgram with 128 + the signal
-// number. The restore's boxes go to the trace and stderr, not to the front
-// end, which may be waiting for input. ctx must outlive the watching.
+// Lets a request to end the program (SIGINT, SIGTERM, SIGHUP; Ctrl+C) end it
+// only after the print queues are back: the handler restores what this run
+// switched (waiting for a switch or restore in progress) and calls
+// endProgram with 128 + the signal number. The restore's boxes go to the
+// trace and stderr, not to the front end, which may be waiting for input.
+// With `refuse` (a front end that can say so without waiting for anyone),
+// the first request that can wait while the printer is in flash mode is
+// refused as the window's Exit is: `refuse` says so, and the program ends
+// as above once the flash has its verdict; a second one ends it at once.
+// ctx must outlive the watching.
 void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& signals,
-                                std::function<void(int exitCode)> endProgram = endProgramNow);
+                                std::function<void(int exitCode)> endProgram = endProgramNow,
+                                std::function<void()> refuse = {});
 
 }  // namespace kv

@@ -197,8 +197,7 @@ bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
                                          kMessageSize));
         return false;
     }
-    controls.setText(Control::programStatusText, "Printer responding");
-    enterFlashMode(ctx, printer);
+    enterFlashMode(ctx, controls, printer);
 
     clock.sleepMs(500);
     if (!sendRequest(ctx, socket, kEscFR)) {

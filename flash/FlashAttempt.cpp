@@ -137,7 +137,11 @@ void noteFlashStopped(Context& ctx, const std::string& reason) {
     if (a.open && !a.stopReason) a.stopReason = reason;
 }
 
-void enterFlashMode(Context& ctx, PrinterData& printer) {
+void enterFlashMode(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
+    // Entered before the line shows: whoever reacts to it finds the printer
+    // in flash mode.
+    ctx.state.flashMode.enter();
+    controls.setText(platform::Control::programStatusText, "Printer responding");
     FlashAttempt& a = ctx.state.flashAttempt;
     // A flash started below Flash Printer NOW (the Ethernet branch alone).
     if (!a.open) {
@@ -215,6 +219,7 @@ void concludeFlashAttempt(Context& ctx, platform::DialogControls& controls,
     platform::tracef(ctx.trace(), "Flash verification - %s: %s", r.outcome.c_str(),
                      platform::escapeDeviceText(r.detail).c_str());
     controls.setVerification(verdict);
+    if (a.flashModeEntered) ctx.state.flashMode.leave();
 }
 
 }  // namespace kv

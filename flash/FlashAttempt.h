@@ -27,13 +27,16 @@ void beginFlashAttempt(Context& ctx, platform::DialogControls& controls);
 void noteFlashProbed(Context& ctx);
 // Why the flash stops before its worker, where no box says so.
 void noteFlashStopped(Context& ctx, const std::string& reason);
-// The printer is about to enter flash mode: the "started" line goes on disk
-// before any image byte, and the machine is kept from sleeping.
-void enterFlashMode(Context& ctx, PrinterData& printer);
+// The printer is about to enter flash mode: the status line says "Printer
+// responding", the "started" line goes on disk before any image byte, and
+// the machine is kept from sleeping. Until the verdict, a request to end
+// the program may be held (FlashModeGate).
+void enterFlashMode(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
 // The worker's transfer is over, the image sent whole or not.
 void noteTransferEnded(Context& ctx, bool completed);
 // The verdict: judged from what the probe after the flash read (or from the
-// failure), shown, written to the history; the machine may sleep again.
+// failure), shown, written to the history; the machine may sleep again, and
+// flash mode is over (an end request held meanwhile is carried out here).
 void concludeFlashAttempt(Context& ctx, platform::DialogControls& controls,
                           const PrinterData& printer);
 

@@ -105,8 +105,7 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
                                       printer.typeName.c_str(), printer.portName.c_str()),
                                   kMessageSize));
     }
-    controls.setText(Control::programStatusText, "Printer responding");
-    enterFlashMode(ctx, printer);
+    enterFlashMode(ctx, controls, printer);
 
     if (!printer.isZor1Family) {
         ctx.clock().sleepMs(500);

@@ -16,6 +16,7 @@
 #include "ui/console/ConsoleDialogControls.h"
 #include "ui/console/ConsoleDialogHost.h"
 #include "ui/console/ConsoleSession.h"
+#include "ui/console/ConsoleText.h"
 #include "ui/console/ConsoleUi.h"
 #include "ui/template/DialogTemplate.h"
 
@@ -26,6 +27,10 @@ namespace kv::entry {
 void waitForFlashEnd(AppState& state) {
     while (!state.workerSignal.waitWhileRunning(state.flashInProgress, std::chrono::seconds(1))) {
     }
+}
+
+void refuseEndInFlashMode() {
+    ui::writeEventLine(stdout, ui::boxEventLine(std::nullopt, kCannotExitText));
 }
 
 int runMaintenance(platform::Services& sys, const Options& options,
@@ -44,7 +49,8 @@ int runMaintenance(platform::Services& sys, const Options& options,
     // from the handler when a signal ends it first.
     std::mutex reporting;
     bool reported = false;
-    signals.watch([&](int signalNumber) {
+    signals.watch([&](const platform::EndRequest& request) {
+        const int signalNumber = request.signalNumber;
         {
             std::lock_guard lock(reporting);
             if (journal) {

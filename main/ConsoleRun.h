@@ -13,10 +13,15 @@ inline constexpr const char* kVersionText = "kvflash 4.0.2.2";
 // own steps are all bounded.
 void waitForFlashEnd(AppState& state);
 
+// What the terminal says to a request to end the program that is put off
+// while the printer is in flash mode: the box line of the window's Exit
+// then. Safe from any thread; waits for nobody.
+void refuseEndInFlashMode();
+
 // --identify, --list-queues, --restore-queues or --history, in the
 // terminal: their exit code. Only for options that ask for one of them.
-// SIGINT and SIGTERM (through `signals`) end them at once with 128 + the
-// signal number; the journal --restore-queues writes is left whole.
+// SIGINT, SIGTERM and SIGHUP (through `signals`) end them at once with 128 +
+// the signal number; the journal --restore-queues writes is left whole.
 int runMaintenance(platform::Services& sys, const Options& options,
                    platform::TerminationSignals& signals);
 

@@ -68,8 +68,8 @@ int runKvflash(int argc, char** argv) {
         return 0;
     }
 
-    // Before any other thread exists, so every thread leaves SIGINT and
-    // SIGTERM to its watcher.
+    // Before any other thread exists, so every thread leaves SIGINT, SIGTERM
+    // and SIGHUP to its watcher.
     platform::linux_impl::SigwaitTermination termination;
     const std::string argv0 = argc > 0 ? argv[0] : "";
     std::unique_ptr<World> world =
@@ -82,8 +82,17 @@ int runKvflash(int argc, char** argv) {
 
     AppState state;
     Context ctx{state, sys};
-    // Queues this run switched go back before a SIGINT or SIGTERM ends it.
-    restoreQueuesOnTermination(ctx, termination);
+    const bool implicitConsole = !options.console && !desktopAvailable();
+#ifdef KVFLASH_HAVE_QT
+    const bool console = options.console || implicitConsole;
+#else
+    const bool console = true;
+#endif
+    // Queues this run switched go back before a signal ends it; the
+    // terminal also lets a flash under way finish on the first one, as the
+    // window's Exit does.
+    restoreQueuesOnTermination(ctx, termination, endProgramNow,
+                               console ? refuseEndInFlashMode : std::function<void()>{});
     // The watcher uses ctx: it stops before ctx goes, on every return.
     struct StopWatching {
         platform::TerminationSignals& signals;
@@ -91,15 +100,10 @@ int runKvflash(int argc, char** argv) {
     } stopWatching{termination};
     const std::string demoImage = demoImagePath(sys.files().executablePath(),
                                                 KVFLASH_DEMO_IMAGE_FROM_BIN, KVFLASH_DEMO_IMAGE);
-    const bool implicitConsole = !options.console && !desktopAvailable();
-    if (options.console || implicitConsole) {
-        return runConsole(ctx, options, implicitConsole, demoImage);
-    }
 #ifdef KVFLASH_HAVE_QT
-    return runWindow(ctx, argc, argv);
-#else
-    return runConsole(ctx, options, true, demoImage);
+    if (!console) return runWindow(ctx, argc, argv);
 #endif
+    return runConsole(ctx, options, implicitConsole || !options.console, demoImage);
 }
 
 }  // namespace kv::entry

@@ -3,12 +3,20 @@
 
 namespace kv::platform {
 
-// Delivers the requests to end the program (SIGINT, SIGTERM) as an ordinary
-// call on a thread of its own, where any code may run, unlike in a signal
-// handler.
+// One request to end the program.
+struct EndRequest {
+    int signalNumber = 0;
+    // False when the program is ended anyway as soon as the handler returns
+    // (a closed console, logoff, shutdown): it cannot be put off.
+    bool canWait = true;
+};
+
+// Delivers the requests to end the program (SIGINT, SIGTERM, SIGHUP; on
+// Windows the console's events) as an ordinary call on a thread of its own,
+// where any code may run, unlike in a signal handler.
 class TerminationSignals {
 public:
-    using Handler = std::function<void(int signalNumber)>;
+    using Handler = std::function<void(const EndRequest& request)>;
     virtual ~TerminationSignals() = default;
     // Starts delivering to handler, one request after the other; one handler
     // at a time.

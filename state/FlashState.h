@@ -4,6 +4,7 @@
 
 #include "state/FlashAttempt.h"
 #include "state/FlashJob.h"
+#include "state/FlashModeGate.h"
 #include "state/TextFields.h"
 #include "state/WorkerSignal.h"
 
@@ -20,6 +21,9 @@ struct FlashState {
     WorkerSignal workerSignal;
     // The flash being recorded and verified.
     FlashAttempt flashAttempt;
+    // While the printer is in flash mode; holds a request to end the
+    // program until it is over.
+    FlashModeGate flashMode;
 };
 
 }  // namespace kv

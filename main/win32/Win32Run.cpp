@@ -69,8 +69,8 @@ int runWin32Console(const std::vector<std::string>& args) {
     AppState state;
     Context ctx{state, world->sys};
     // Queues this run switched go back before Ctrl+C or a closed console
-    // ends it.
-    restoreQueuesOnTermination(ctx, termination);
+    // ends it; a first Ctrl+C lets a flash under way finish.
+    restoreQueuesOnTermination(ctx, termination, endProgramNow, refuseEndInFlashMode);
     StopWatching stopWatching{termination};
     // A console program has no window to fall back to: without commands the
     // simulated world runs its demo, as on a Linux machine without display.

@@ -16,6 +16,7 @@ sigset_t terminationSet() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
     return set;
 }
 }  // namespace
@@ -40,7 +41,7 @@ void SigwaitTermination::watch(Handler handler) {
             int signalNumber = 0;
             if (sigwait(&set, &signalNumber) != 0) continue;
             if (stopping_) return;
-            handler_(signalNumber);
+            handler_(EndRequest{signalNumber});
         }
     });
 }

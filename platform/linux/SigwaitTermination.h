@@ -7,9 +7,10 @@
 
 namespace kv::platform::linux_impl {
 
-// SIGINT and SIGTERM taken with sigwait on a thread of its own. The
-// constructor blocks both signals in the calling thread, and every thread
-// started after it inherits that, so build it before any other thread.
+// SIGINT, SIGTERM and SIGHUP taken with sigwait on a thread of its own. The
+// constructor blocks them in the calling thread, and every thread started
+// after it inherits that, so build it before any other thread. Each can
+// wait: the program lives on after a closed terminal.
 class SigwaitTermination final : public TerminationSignals {
 public:
     SigwaitTermination();

@@ -18,14 +18,14 @@ public:
         handler_ = nullptr;
     }
     // False when nothing watches.
-    bool deliver(int signalNumber) {
+    bool deliver(int signalNumber, bool canWait = true) {
         Handler handler;
         {
             std::lock_guard lock(mutex_);
             handler = handler_;
         }
         if (!handler) return false;
-        handler(signalNumber);
+        handler(EndRequest{signalNumber, canWait});
         return true;
     }
 

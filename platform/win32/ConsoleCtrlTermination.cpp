@@ -34,20 +34,20 @@ ConsoleCtrlTermination::~ConsoleCtrlTermination() {
     current.compare_exchange_strong(self, nullptr);
 }
 
-int ConsoleCtrlTermination::signalFor(unsigned long ctrlType) {
+EndRequest ConsoleCtrlTermination::requestFor(unsigned long ctrlType) {
     switch (ctrlType) {
-        case CTRL_C_EVENT: return SIGINT;
-        case CTRL_BREAK_EVENT:
+        case CTRL_C_EVENT: return {SIGINT, true};
+        case CTRL_BREAK_EVENT: return {SIGTERM, true};
         case CTRL_CLOSE_EVENT:
         case CTRL_LOGOFF_EVENT:
-        case CTRL_SHUTDOWN_EVENT: return SIGTERM;
-        default: return 0;
+        case CTRL_SHUTDOWN_EVENT: return {SIGTERM, false};
+        default: return {0, false};
     }
 }
 
 bool ConsoleCtrlTermination::deliver(unsigned long ctrlType) {
-    const int signalNumber = signalFor(ctrlType);
-    if (signalNumber == 0) return false;
+    const EndRequest request = requestFor(ctrlType);
+    if (request.signalNumber == 0) return false;
     std::unique_lock lock(mutex_);
     // One request at a time: a second waits until the first is handled.
     idle_.wait(lock, [this] { return !running_; });
@@ -55,7 +55,7 @@ bool ConsoleCtrlTermination::deliver(unsigned long ctrlType) {
     running_ = true;
     Handler handler = handler_;
     lock.unlock();
-    handler(signalNumber);
+    handler(request);
     lock.lock();
     running_ = false;
     idle_.notify_all();

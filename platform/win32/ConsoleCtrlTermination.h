@@ -8,9 +8,10 @@ namespace kv::platform::win32 {
 
 // The console's end requests through SetConsoleCtrlHandler: Ctrl+C arrives
 // as SIGINT, Ctrl+Break, closing the console window, logoff and shutdown as
-// SIGTERM. The system calls the handler on a thread of its own, where any
-// code may run; requests are handed to the handler one after the other.
-// One object per process.
+// SIGTERM. Only Ctrl+C and Ctrl+Break can wait: after the others the system
+// ends the process once the handler returns. The system calls the handler
+// on a thread of its own, where any code may run; requests are handed to
+// the handler one after the other. One object per process.
 class ConsoleCtrlTermination final : public TerminationSignals {
 public:
     ConsoleCtrlTermination();
@@ -21,8 +22,8 @@ public:
     void watch(Handler handler) override;
     void stop() override;
 
-    // The signal number a console control event stands for; 0 for none.
-    static int signalFor(unsigned long ctrlType);
+    // The request a console control event stands for; signal 0 for none.
+    static EndRequest requestFor(unsigned long ctrlType);
 
     // What the system's handler routine does with one event: true when it
     // was handed to the handler.

@@ -13,25 +13,31 @@ namespace {
 using platform::win32::ConsoleCtrlTermination;
 
 TEST(ConsoleCtrlTermination, HandsEachEndRequestToTheHandlerAsItsSignal) {
+    // After a closed console, logoff or shutdown the system ends the
+    // process once the handler returns: those cannot wait.
     struct Case {
         DWORD event;
         int signal;
+        bool canWait;
     };
-    const Case cases[] = {{CTRL_C_EVENT, SIGINT},
-                          {CTRL_BREAK_EVENT, SIGTERM},
-                          {CTRL_CLOSE_EVENT, SIGTERM},
-                          {CTRL_LOGOFF_EVENT, SIGTERM},
-                          {CTRL_SHUTDOWN_EVENT, SIGTERM}};
+    const Case cases[] = {{CTRL_C_EVENT, SIGINT, true},
+                          {CTRL_BREAK_EVENT, SIGTERM, true},
+                          {CTRL_CLOSE_EVENT, SIGTERM, false},
+                          {CTRL_LOGOFF_EVENT, SIGTERM, false},
+                          {CTRL_SHUTDOWN_EVENT, SIGTERM, false}};
     ConsoleCtrlTermination termination;
-    std::vector<int> seen;
-    termination.watch([&](int signalNumber) { seen.push_back(signalNumber); });
+    std::vector<platform::EndRequest> seen;
+    termination.watch([&](const platform::EndRequest& request) { seen.push_back(request); });
     for (const Case& c : cases) EXPECT_TRUE(termination.deliver(c.event));
     EXPECT_FALSE(termination.deliver(77));
     termination.stop();
     // Stopped: the system's default handling ends the program instead.
     EXPECT_FALSE(termination.deliver(CTRL_C_EVENT));
     ASSERT_EQ(seen.size(), std::size(cases));
-    for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], cases[i].signal);
+    for (size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].signalNumber, cases[i].signal);
+        EXPECT_EQ(seen[i].canWait, cases[i].canWait);
+    }
 }
 
 // A real Ctrl+C to this console's process group reaches the handler on the
@@ -47,8 +53,8 @@ TEST(ConsoleCtrlTermination, TakesARealCtrlC) {
     HANDLE arrived = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::atomic<int> signal{0};
     std::atomic<DWORD> thread{0};
-    termination.watch([&](int signalNumber) {
-        signal = signalNumber;
+    termination.watch([&](const platform::EndRequest& request) {
+        signal = request.signalNumber;
         thread = ::GetCurrentThreadId();
         ::SetEvent(arrived);
     });

@@ -6,7 +6,6 @@
 namespace kv::ui {
 
 namespace {
-std::string quoted(const std::string& text) { return "\"" + escapeConsoleText(text) + "\""; }
 std::string nameOf(platform::Control c) { return std::string(platform::controlName(c)); }
 }  // namespace
 
@@ -27,16 +26,12 @@ ConsoleDialogControls::ConsoleDialogControls(std::FILE* out,
                                              std::array<State, platform::kControlCount> initial)
     : out_(out), states_(std::move(initial)) {}
 
-void ConsoleDialogControls::line(const std::string& text) {
-    std::fputs(text.c_str(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
-}
+void ConsoleDialogControls::line(const std::string& text) { writeEventLine(out_, text); }
 
 void ConsoleDialogControls::setText(platform::Control control, const std::string& text) {
     std::lock_guard lock(mutex_);
     states_[static_cast<size_t>(control)].text = text;
-    line("text " + nameOf(control) + " " + quoted(text));
+    line("text " + nameOf(control) + " " + quotedConsoleText(text));
 }
 
 void ConsoleDialogControls::enable(platform::Control control, bool enabled) {
@@ -56,10 +51,10 @@ void ConsoleDialogControls::setImageFacts(const std::optional<platform::ImageFac
     if (!facts) return;
     std::lock_guard lock(mutex_);
     if (!facts->readable) {
-        line("image unreadable " + quoted(facts->reason));
+        line("image unreadable " + quotedConsoleText(facts->reason));
         return;
     }
-    line("image " + std::to_string(facts->size) + " " + quoted(facts->version) + " " +
+    line("image " + std::to_string(facts->size) + " " + quotedConsoleText(facts->version) + " " +
          facts->sha256);
 }
 
@@ -70,7 +65,7 @@ void ConsoleDialogControls::setVerification(
     ++verdicts_;
     lastVerdict_ = verification->outcome;
     line("verify " + std::string(platform::verifyOutcomeName(verification->outcome)) + " " +
-         quoted(verification->detail));
+         quotedConsoleText(verification->detail));
 }
 
 size_t ConsoleDialogControls::verdictCount() const {

@@ -4,10 +4,6 @@
 
 namespace kv::ui {
 
-namespace {
-std::string quoted(const std::string& text) { return "\"" + escapeConsoleText(text) + "\""; }
-}  // namespace
-
 ConsoleDialogHost::ConsoleDialogHost(std::FILE* out, std::string title)
     : out_(out), title_(std::move(title)) {}
 
@@ -19,8 +15,7 @@ std::string ConsoleDialogHost::title() {
 void ConsoleDialogHost::setTitle(const std::string& title) {
     std::lock_guard lock(mutex_);
     title_ = title;
-    std::fprintf(out_, "title %s\n", quoted(title).c_str());
-    std::fflush(out_);
+    writeEventLine(out_, "title " + quotedConsoleText(title));
 }
 
 void ConsoleDialogHost::startTimer(int id, unsigned intervalMs) {

@@ -4,21 +4,13 @@
 
 namespace kv::ui {
 
-namespace {
-std::string quoted(const std::string& text) { return "\"" + escapeConsoleText(text) + "\""; }
-}  // namespace
-
-void ConsoleUi::line(const std::string& text) {
-    std::fputs(text.c_str(), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
-}
+void ConsoleUi::line(const std::string& text) { writeEventLine(out_, text); }
 
 platform::BoxAnswer ConsoleUi::messageBox(const std::optional<std::string>& caption,
                                           const std::string& text,
                                           platform::BoxButtons buttons) {
     std::lock_guard lock(mutex_);
-    std::string event = "box " + (caption ? quoted(*caption) : std::string("-")) + " " + quoted(text);
+    std::string event = boxEventLine(caption, text);
     platform::BoxAnswer answer = platform::BoxAnswer::Ok;
     if (buttons == platform::BoxButtons::YesNo) {
         answer = yes_ ? platform::BoxAnswer::Yes : platform::BoxAnswer::No;
@@ -30,7 +22,7 @@ platform::BoxAnswer ConsoleUi::messageBox(const std::optional<std::string>& capt
 
 void ConsoleUi::showNotice(const std::string& caption, const std::string& text) {
     std::lock_guard lock(mutex_);
-    line("notice " + quoted(caption) + " " + quoted(text));
+    line("notice " + quotedConsoleText(caption) + " " + quotedConsoleText(text));
 }
 
 std::optional<std::string> ConsoleUi::openFile(const platform::OpenFileRequest& request) {
@@ -39,13 +31,13 @@ std::optional<std::string> ConsoleUi::openFile(const platform::OpenFileRequest& 
     nextFile_.reset();
     if (answer) {
         if (const auto why = files_.notAFileToOpen(*answer)) {
-            std::fprintf(err_, "select %s: %s\n", quoted(*answer).c_str(), why->c_str());
+            std::fprintf(err_, "select %s: %s\n", quotedConsoleText(*answer).c_str(), why->c_str());
             std::fflush(err_);
             answer.reset();
         }
     }
-    line("file-dialog " + quoted(request.description) + " " + quoted(request.patterns) + " -> " +
-         (answer ? quoted(*answer) : std::string("-")));
+    line("file-dialog " + quotedConsoleText(request.description) + " " + quotedConsoleText(request.patterns) + " -> " +
+         (answer ? quotedConsoleText(*answer) : std::string("-")));
     return answer;
 }
 

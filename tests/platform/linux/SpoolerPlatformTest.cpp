@@ -149,31 +149,34 @@ TEST(JournalPath, EndsInTheKvflashStateFolder) {
 
 // The real signal delivered to this process reaches the handler on the
 // watcher's thread, not the default action that would end the test.
-TEST(SigwaitTermination, DeliversSigintAndSigtermToTheHandler) {
+TEST(SigwaitTermination, DeliversSigintSigtermAndSighupToTheHandler) {
     linux_impl::SigwaitTermination watcher;
     std::mutex mutex;
     std::vector<int> seen;
-    std::promise<void> second;
-    watcher.watch([&](int signalNumber) {
+    std::promise<void> third;
+    watcher.watch([&](const EndRequest& request) {
         std::lock_guard lock(mutex);
-        seen.push_back(signalNumber);
-        if (seen.size() == 2) second.set_value();
+        // The program lives on after each: every one can wait.
+        EXPECT_TRUE(request.canWait);
+        seen.push_back(request.signalNumber);
+        if (seen.size() == 3) third.set_value();
     });
-    auto done = second.get_future();
+    auto done = third.get_future();
     linux_impl::SigwaitTermination::signalProcess(SIGINT);
     linux_impl::SigwaitTermination::signalProcess(SIGTERM);
+    linux_impl::SigwaitTermination::signalProcess(SIGHUP);
     ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     watcher.stop();
     std::lock_guard lock(mutex);
-    // Both arrive; their order is the kernel's.
+    // All arrive; their order is the kernel's.
     std::sort(seen.begin(), seen.end());
-    EXPECT_EQ(seen, (std::vector<int>{SIGINT, SIGTERM}));
+    EXPECT_EQ(seen, (std::vector<int>{SIGHUP, SIGINT, SIGTERM}));
 }
 
 TEST(SigwaitTermination, StopsWithoutASignal) {
     linux_impl::SigwaitTermination watcher;
     bool called = false;
-    watcher.watch([&](int) { called = true; });
+    watcher.watch([&](const EndRequest&) { called = true; });
     watcher.stop();
     watcher.stop();
     EXPECT_FALSE(called);
