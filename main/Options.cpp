@@ -83,7 +83,8 @@ const char* const kUsageText =
     "3 when the last flash went through but could not be checked (unchecked);\n"
     "1 when a command was refused, the last flash failed, did not take\n"
     "(mismatch) or lost the printer (not-found), or the run ended on quit;\n"
-    "2 for a usage error.\n";
+    "2 for a usage error; 128 + N when signal N (SIGINT, SIGTERM, SIGHUP) ended\n"
+    "the run: in flash mode the first one waits for the flash's verdict.\n";
 
 ParseResult parseOptions(const std::vector<std::string>& args) {
     ParseResult r;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <filesystem>
 #include <future>
@@ -13,6 +14,8 @@
 #include "platform/sim/ManualTermination.h"
 #include "spooler/PortRedirection.h"
 #include "spooler/QueueJournal.h"
+#include "tests/flash/LocalFlashWorld.h"
+#include "tests/support/HostPlatform.h"
 #include "tests/support/SimWorld.h"
 #include "tests/support/TempDir.h"
 
@@ -262,6 +265,123 @@ TEST(Termination, FrontEndMayBeSetWhileASignalIsHandled) {
     EXPECT_EQ(ended.get_future().get(), 128 + SIGINT);
     EXPECT_EQ(w.spooler.queue("kv")->location, "usb://KV/A");
     EXPECT_TRUE(w.ui.boxes().empty());
+}
+
+// A local flash that meets requests to end the program in its start delay,
+// and how the program's end went: when, with which code, and what the
+// flash record and the print queues were then.
+struct FlashMeetsEndRequests {
+    testing::LocalFlashWorld w;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int refusals = 0;
+    std::vector<int> codes;
+    std::string historyAtEnd;
+    bool queuesBackAtEnd = false;
+
+    FlashMeetsEndRequests() {
+        emulator::PrinterConfig c;
+        c.link = emulator::LinkKind::Usb;
+        c.deviceId = testing::kZowId;
+        w.attach(c);
+        w.image(testing::imageBytes(20000, "V5.20"), "FMVQ_V5.20.bin");
+        w.find();
+    }
+    void watch(platform::TerminationSignals& signals, bool refuse) {
+        restoreQueuesOnTermination(
+            w.ctx, signals,
+            [this](int code) {
+                std::lock_guard lock(mutex);
+                codes.push_back(code);
+                historyAtEnd = w.history.content();
+                queuesBackAtEnd = w.queuesBack();
+                changed.notify_all();
+            },
+            refuse ? std::function<void()>([this] {
+                std::lock_guard lock(mutex);
+                ++refusals;
+                changed.notify_all();
+            })
+                   : std::function<void()>{});
+    }
+    // Runs `request` on the worker when the start delay begins.
+    void inStartDelay(std::function<void()> request) {
+        w.hooked.setHook([this, request, done = false](auto, platform::Control,
+                                                       const std::string& text) mutable {
+            if (done || text.rfind("Delaying", 0) != 0) return;
+            done = true;
+            request();
+        });
+    }
+    bool waitFor(const std::function<bool()>& condition) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(10), condition);
+    }
+    // The flash's record as the history held it when the program ended.
+    bool endedBeforeTheEnd() const { return historyAtEnd.find("\"event\":\"ended\"") != std::string::npos; }
+};
+
+// A real Ctrl+C (SIGINT) while the printer is in flash mode is refused as
+// the window's Exit is; the flash goes on to its verdict, record and
+// queues, and then the program ends with 128 + SIGINT. A second one ends
+// it at once, the record started only, the queues put back.
+TEST(Termination, RealCtrlCInFlashModeWaitsForTheFlashsEnd) {
+    if (const auto why = testing::missingHostTermination()) GTEST_SKIP() << *why;
+    const auto signals = testing::makeHostTerminationSignals();  // before any other thread
+    for (const int requests : {1, 2}) {
+        SCOPED_TRACE(requests);
+        FlashMeetsEndRequests f;
+        f.watch(*signals, true);
+        struct StopWatching {
+            platform::TerminationSignals& signals;
+            ~StopWatching() { signals.stop(); }
+        } stopWatching{*signals};
+        f.inStartDelay([&] {
+            testing::requestHostTermination(SIGINT);
+            ASSERT_TRUE(f.waitFor([&] { return f.refusals == 1; }));
+            if (requests == 1) return;
+            testing::requestHostTermination(SIGINT);
+            ASSERT_TRUE(f.waitFor([&] { return !f.codes.empty(); }));
+        });
+        const auto outcome = f.w.flash();
+        ASSERT_TRUE(outcome.started && outcome.ended);
+        std::lock_guard lock(f.mutex);
+        EXPECT_EQ(f.refusals, 1);
+        EXPECT_EQ(f.codes, std::vector<int>{128 + SIGINT});
+        EXPECT_TRUE(f.queuesBackAtEnd);
+        EXPECT_NE(f.historyAtEnd.find("\"event\":\"started\""), std::string::npos);
+        EXPECT_EQ(f.endedBeforeTheEnd(), requests == 1) << f.historyAtEnd;
+    }
+}
+
+// The requests that end the program at once even in flash mode: one the
+// system will not let wait (a closed console), and any where the front end
+// cannot say why it waits (the window).
+TEST(Termination, WhatCannotWaitEndsAFlashAtOnce) {
+    struct Case {
+        const char* name;
+        bool canWait;
+        bool refuse;
+    };
+    for (const Case& c : {Case{"closed console", false, true}, Case{"window", true, false}}) {
+        SCOPED_TRACE(c.name);
+        FlashMeetsEndRequests f;
+        platform::sim::ManualTermination signals;
+        f.watch(signals, c.refuse);
+        f.inStartDelay([&] {
+            signals.deliver(SIGTERM, c.canWait);
+            // Ended before the request returned.
+            std::lock_guard lock(f.mutex);
+            EXPECT_EQ(f.codes, std::vector<int>{128 + SIGTERM});
+        });
+        ASSERT_TRUE(f.w.flash().ended);
+        signals.stop();
+        std::lock_guard lock(f.mutex);
+        EXPECT_EQ(f.refusals, 0);
+        EXPECT_EQ(f.codes.size(), 1u);
+        EXPECT_TRUE(f.queuesBackAtEnd);
+        EXPECT_FALSE(f.endedBeforeTheEnd());
+    }
 }
 
 TEST(SimulatedSpooler, DefaultWorldHasAKvQueueOnUsbAndAnotherQueue) {

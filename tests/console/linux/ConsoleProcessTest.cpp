@@ -386,49 +386,21 @@ TEST_F(ConsoleProcess, ExitCodesFollowTheVerdictAndTheHistoryShowsEachRun) {
     EXPECT_EQ(json.out, readFile(temp_ / "history-simulated.jsonl"));
 }
 
-// Reads the child's stdout until a line starts with `prefix`, within a bound.
-bool readUntilLine(int fd, const std::string& prefix, std::string& seen) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (seen.find("\n" + prefix) != std::string::npos) return true;
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 1000) != 1) continue;
-        char buffer[4096];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n <= 0) return false;
-        seen.append(buffer, static_cast<size_t>(n));
-    }
-    return false;
-}
-
 // kvflash killed while the printer is in flash mode: the history keeps the
 // started record, --history marks it, and the next start says what to do.
 TEST_F(ConsoleProcess, AKilledFlashIsMarkedAndTheNextStartSaysSo) {
-    int out[2];
-    ASSERT_EQ(::pipe2(out, O_CLOEXEC), 0);
-    const std::string lockDir = temp_.string();
-    const std::string program = kvflash();
-    const std::string image = demoImage();
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        ::dup2(out[1], 1);
-        ::setenv("KVFLASH_LOCK_DIR", lockDir.c_str(), 1);
-        ::setenv("KVFLASH_STATE_DIR", lockDir.c_str(), 1);
-        // Real time: the start delay leaves the printer in flash mode for
-        // three seconds.
-        ::execl(program.c_str(), program.c_str(), "--console", "--simulate", "find", "select",
-                image.c_str(), "flash", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    std::string seen;
-    const bool inFlashMode = readUntilLine(out[0], "text programStatusText \"Delaying", seen);
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ::close(out[0]);
-    ASSERT_TRUE(inFlashMode) << seen;
+    // Real time: the start delay leaves the printer in flash mode for three
+    // seconds.
+    kv::testing::ChildProcess child(
+        kvflash(), {"--console", "--simulate", "find", "select", demoImage(), "flash"},
+        {{"KVFLASH_LOCK_DIR", temp_.string()}, {"KVFLASH_STATE_DIR", temp_.string()}},
+        temp_.string(), kv::testing::ChildProcess::Output::Pipe);
+    ASSERT_TRUE(child.started());
+    const bool inFlashMode =
+        child.readOutUntil("text programStatusText \"Delaying", std::chrono::seconds(30));
+    child.signal(SIGKILL);
+    EXPECT_EQ(child.waitFor(std::chrono::seconds(10)), 128 + SIGKILL);
+    ASSERT_TRUE(inFlashMode) << child.out();
 
     const ProcessResult table = run({"--simulate", "--history"});
     const auto rows = lines(table.out);
@@ -446,6 +418,109 @@ TEST_F(ConsoleProcess, AKilledFlashIsMarkedAndTheNextStartSaysSo) {
                              0),
               0u)
         << shown[0];
+}
+
+// Ctrl+C, SIGTERM and SIGHUP as a user or the system sends them. While the
+// printer is in flash mode the first one gets the window's refusal, the
+// flash goes on to its verdict and the program then ends with 128 + the
+// signal; a second one ends it at once, the record left started only.
+// Elsewhere the first one ends it at once. The child's output is read only
+// up to the line the signal waits for, so it cannot get past that point
+// by much: the run is in virtual time, the image long enough that its
+// lines alone fill the pipe many times over.
+TEST_F(ConsoleProcess, SignalsEndTheRunButNotAFlashUnderWay) {
+    const fs::path image = temp_ / "FMVQ_V5.20_large.bin";
+    {
+        std::ofstream out(image, std::ios::binary);
+        out << "FWV:V5.20;";
+        out << std::string(8 * 1024 * 1024 - 10, '\x5a');
+    }
+    const std::string refusal = "box - \"Cannot exit while printer FW is being updated\"";
+    const std::string flashMode = "text programStatusText \"Printer responding\"";
+    // By then the flash's started record is on disk.
+    const std::string startDelay = "text programStatusText \"Delaying";
+    const std::string verdict = "verify verified \"the printer reports V5.20";
+    struct Case {
+        const char* name;
+        size_t helps;           // Display Help presses before the flash
+        std::string signalAt;   // the line the first signal waits for
+        std::vector<int> signals;
+        bool finished;          // the flash went on to its verdict
+        std::string recorded;   // what --history says of it ("" no flash)
+    };
+    const Case cases[] = {
+        {"before flash mode", 40, "box \"........................ Help information", {SIGINT},
+         false, ""},
+        {"first in flash mode", 0, flashMode, {SIGTERM}, true, "verified: "},
+        {"first in the start delay", 0, startDelay, {SIGHUP}, true, "verified: "},
+        {"second in flash mode", 0, startDelay, {SIGINT, SIGTERM}, false, "interrupted: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(temp_ / "history-simulated.jsonl");
+        std::vector<std::string> args{"--console", "--simulate", "--fast", "--trace",
+                                      "--keep-bytes", "4096", "find"};
+        args.insert(args.end(), c.helps, "help");
+        args.insert(args.end(), {"select", image.string(), "flash", "help"});
+        kv::testing::ChildProcess child(
+            kvflash(), args,
+            {{"KVFLASH_LOCK_DIR", temp_.string()}, {"KVFLASH_STATE_DIR", temp_.string()}},
+            temp_.string(), kv::testing::ChildProcess::Output::Pipe);
+        ASSERT_TRUE(child.started());
+        ASSERT_TRUE(child.readOutUntil(c.signalAt, std::chrono::seconds(30))) << child.out();
+        child.signal(c.signals[0]);
+        if (c.signals.size() > 1) {
+            ASSERT_TRUE(child.readOutUntil(refusal, std::chrono::seconds(30))) << child.out();
+            child.signal(c.signals[1]);
+        }
+        const auto code = child.waitFor(std::chrono::seconds(30));
+        ASSERT_TRUE(code.has_value()) << "still running";
+        EXPECT_EQ(*code, 128 + c.signals.back()) << child.out() << child.err();
+
+        const auto out = lines(child.out());
+        const auto at = [&](const std::string& prefix) {
+            return std::find_if(out.begin(), out.end(), [&](const std::string& l) {
+                return l.rfind(prefix, 0) == 0;
+            });
+        };
+        const bool inFlashMode = c.helps == 0;
+        EXPECT_EQ(at(flashMode) != out.end(), inFlashMode) << child.out();
+        EXPECT_EQ(at(refusal) != out.end(), inFlashMode) << child.out();
+        if (inFlashMode) {
+            EXPECT_LT(at(flashMode), at(refusal));
+        }
+        if (c.finished) {
+            // The verdict is the last line: no later command ran.
+            ASSERT_FALSE(out.empty());
+            EXPECT_EQ(out.back().rfind(verdict, 0), 0u) << child.out();
+            EXPECT_LT(at(refusal), at(verdict));
+        } else {
+            EXPECT_EQ(at("verify "), out.end()) << child.out();
+        }
+        // The trace: the refusal, the ending; after a second signal the
+        // queues the flash had switched are put back before the end.
+        const std::string err = child.err();
+        const auto traced = [&](int signalNumber, const std::string& what) {
+            return err.find("Signal " + std::to_string(signalNumber) + " - " + what);
+        };
+        const size_t ending = traced(c.signals.back(), "restoring print queues before ending");
+        EXPECT_NE(ending, std::string::npos) << err;
+        EXPECT_EQ(traced(c.signals[0], "the printer is in flash mode") != std::string::npos,
+                  inFlashMode);
+        if (c.signals.size() > 1) {
+            EXPECT_NE(err.find("RestorePortsToOriginal - Original port name", ending),
+                      std::string::npos);
+        }
+
+        const ProcessResult table = run({"--simulate", "--history"});
+        const auto rows = lines(table.out);
+        if (c.recorded.empty()) {
+            EXPECT_EQ(table.out.rfind("No flash recorded yet", 0), 0u) << table.out;
+        } else {
+            ASSERT_EQ(rows.size(), 2u) << table.out;
+            EXPECT_NE(rows[1].find(c.recorded), std::string::npos) << rows[1];
+        }
+    }
 }
 
 }  // namespace

@@ -23,8 +23,15 @@ inline constexpr const char* kWithoutDisplay = "env -u DISPLAY -u WAYLAND_DISPLA
 // into files in `folder`. Killed when still running at the end.
 class ChildProcess {
 public:
+    // Output::Pipe: stdout goes into the smallest pipe the system allows
+    // (one page), which only readOutUntil and waitFor drain. A child that
+    // writes more waits for the test, so the test decides how far it gets
+    // between two of its lines.
+    enum class Output { File, Pipe };
+
     ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
-                 const std::map<std::string, std::string>& environment, const std::string& folder);
+                 const std::map<std::string, std::string>& environment, const std::string& folder,
+                 Output output = Output::File);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -34,12 +41,22 @@ public:
     // Waits at most `bound` for it to end: its exit code (128 + the signal
     // it died of), or nothing while it still runs.
     std::optional<int> waitFor(std::chrono::milliseconds bound);
+    // Output::Pipe: reads on until a line starting with `prefix` has come;
+    // false when the output ended or `bound` ran out first.
+    bool readOutUntil(const std::string& prefix, std::chrono::milliseconds bound);
+    // Its stdout: the file, or what was read from the pipe so far.
     std::string out() const;
     std::string err() const;
 
 private:
+    // One read from the pipe into outRead_, waiting at most `ms`; false at
+    // its end.
+    bool readSome(int ms);
+
     pid_t pid_ = -1;
     int pidfd_ = -1;
+    int outPipe_ = -1;
+    std::string outRead_;
     std::optional<int> code_;
     std::string outPath_;
     std::string errPath_;
