@@ -16,7 +16,6 @@ struct ImageSummary {
     std::string sha256;   // lower-case hex of the whole file
 };
 
-ImageSummary summarizeImage(const uint8_t* data, size_t length);
 ImageSummary summarizeImageFile(platform::FileReader& files, const std::string& path,
                                 uint64_t maxBytes = kMaxFirmwareImageBytes);
 

@@ -267,58 +267,53 @@ TEST(Termination, FrontEndMayBeSetWhileASignalIsHandled) {
     EXPECT_TRUE(w.ui.boxes().empty());
 }
 
-// A local flash that meets requests to end the program in its start delay,
-// and how the program's end went: when, with which code, and what the
-// flash record and the print queues were then.
+// A local flash that meets requests to end the program in its start delay;
+// what the program's ends found: their codes, and the flash record and the
+// print queues as they were at the first.
 struct FlashMeetsEndRequests {
     testing::LocalFlashWorld w;
     std::mutex mutex;
     std::condition_variable changed;
     int refusals = 0;
     std::vector<int> codes;
-    std::string historyAtEnd;
-    bool queuesBackAtEnd = false;
+    bool recordEnded = false;
+    bool queuesBack = false;
 
-    FlashMeetsEndRequests() {
+    FlashMeetsEndRequests(platform::TerminationSignals& signals, bool refuse,
+                          std::function<void()> inStartDelay) {
         emulator::PrinterConfig c;
         c.link = emulator::LinkKind::Usb;
         c.deviceId = testing::kZowId;
         w.attach(c);
         w.image(testing::imageBytes(20000, "V5.20"), "FMVQ_V5.20.bin");
         w.find();
-    }
-    void watch(platform::TerminationSignals& signals, bool refuse) {
-        restoreQueuesOnTermination(
-            w.ctx, signals,
-            [this](int code) {
-                std::lock_guard lock(mutex);
+        const auto noted = [this](const std::function<void()>& note) {
+            std::lock_guard lock(mutex);
+            note();
+            changed.notify_all();
+        };
+        std::function<void()> refusal;
+        if (refuse) refusal = [=, this] { noted([this] { ++refusals; }); };
+        restoreQueuesOnTermination(w.ctx, signals, [=, this](int code) {
+            noted([&] {
+                if (codes.empty()) {
+                    recordEnded = w.history.content().find("\"ended\"") != std::string::npos;
+                    queuesBack = w.queuesBack();
+                }
                 codes.push_back(code);
-                historyAtEnd = w.history.content();
-                queuesBackAtEnd = w.queuesBack();
-                changed.notify_all();
-            },
-            refuse ? std::function<void()>([this] {
-                std::lock_guard lock(mutex);
-                ++refusals;
-                changed.notify_all();
-            })
-                   : std::function<void()>{});
-    }
-    // Runs `request` on the worker when the start delay begins.
-    void inStartDelay(std::function<void()> request) {
-        w.hooked.setHook([this, request, done = false](auto, platform::Control,
-                                                       const std::string& text) mutable {
-            if (done || text.rfind("Delaying", 0) != 0) return;
-            done = true;
-            request();
+            });
+        }, refusal);
+        w.hooked.setHook([inStartDelay, once = true](auto, platform::Control,
+                                                     const std::string& text) mutable {
+            if (!once || text.rfind("Delaying", 0) != 0) return;
+            once = false;
+            inStartDelay();
         });
     }
     bool waitFor(const std::function<bool()>& condition) {
         std::unique_lock lock(mutex);
         return changed.wait_for(lock, std::chrono::seconds(10), condition);
     }
-    // The flash's record as the history held it when the program ended.
-    bool endedBeforeTheEnd() const { return historyAtEnd.find("\"event\":\"ended\"") != std::string::npos; }
 };
 
 // A real Ctrl+C (SIGINT) while the printer is in flash mode is refused as
@@ -330,57 +325,49 @@ TEST(Termination, RealCtrlCInFlashModeWaitsForTheFlashsEnd) {
     const auto signals = testing::makeHostTerminationSignals();  // before any other thread
     for (const int requests : {1, 2}) {
         SCOPED_TRACE(requests);
-        FlashMeetsEndRequests f;
-        f.watch(*signals, true);
+        std::unique_ptr<FlashMeetsEndRequests> f;
+        f = std::make_unique<FlashMeetsEndRequests>(*signals, true, [&] {
+            testing::requestHostTermination(SIGINT);
+            ASSERT_TRUE(f->waitFor([&] { return f->refusals == 1; }));
+            if (requests == 1) return;
+            testing::requestHostTermination(SIGINT);
+            ASSERT_TRUE(f->waitFor([&] { return !f->codes.empty(); }));
+        });
         struct StopWatching {
             platform::TerminationSignals& signals;
             ~StopWatching() { signals.stop(); }
         } stopWatching{*signals};
-        f.inStartDelay([&] {
-            testing::requestHostTermination(SIGINT);
-            ASSERT_TRUE(f.waitFor([&] { return f.refusals == 1; }));
-            if (requests == 1) return;
-            testing::requestHostTermination(SIGINT);
-            ASSERT_TRUE(f.waitFor([&] { return !f.codes.empty(); }));
-        });
-        const auto outcome = f.w.flash();
+        const auto outcome = f->w.flash();
         ASSERT_TRUE(outcome.started && outcome.ended);
-        std::lock_guard lock(f.mutex);
-        EXPECT_EQ(f.refusals, 1);
-        EXPECT_EQ(f.codes, std::vector<int>{128 + SIGINT});
-        EXPECT_TRUE(f.queuesBackAtEnd);
-        EXPECT_NE(f.historyAtEnd.find("\"event\":\"started\""), std::string::npos);
-        EXPECT_EQ(f.endedBeforeTheEnd(), requests == 1) << f.historyAtEnd;
+        std::lock_guard lock(f->mutex);
+        EXPECT_EQ(f->refusals, 1);
+        EXPECT_EQ(f->codes, std::vector<int>{128 + SIGINT});
+        EXPECT_TRUE(f->queuesBack);
+        EXPECT_EQ(f->recordEnded, requests == 1) << f->w.history.content();
     }
 }
 
-// The requests that end the program at once even in flash mode: one the
-// system will not let wait (a closed console), and any where the front end
-// cannot say why it waits (the window).
+// What ends the program at once even in flash mode: a request the system
+// will not let wait (a closed console), and any where the front end cannot
+// say why it waits (the window).
 TEST(Termination, WhatCannotWaitEndsAFlashAtOnce) {
-    struct Case {
-        const char* name;
-        bool canWait;
-        bool refuse;
-    };
-    for (const Case& c : {Case{"closed console", false, true}, Case{"window", true, false}}) {
-        SCOPED_TRACE(c.name);
-        FlashMeetsEndRequests f;
+    for (const bool canWait : {false, true}) {
+        SCOPED_TRACE(canWait);
         platform::sim::ManualTermination signals;
-        f.watch(signals, c.refuse);
-        f.inStartDelay([&] {
-            signals.deliver(SIGTERM, c.canWait);
+        std::unique_ptr<FlashMeetsEndRequests> f;
+        f = std::make_unique<FlashMeetsEndRequests>(signals, !canWait, [&] {
+            signals.deliver(SIGTERM, canWait);
             // Ended before the request returned.
-            std::lock_guard lock(f.mutex);
-            EXPECT_EQ(f.codes, std::vector<int>{128 + SIGTERM});
+            std::lock_guard lock(f->mutex);
+            EXPECT_EQ(f->codes, std::vector<int>{128 + SIGTERM});
         });
-        ASSERT_TRUE(f.w.flash().ended);
+        ASSERT_TRUE(f->w.flash().ended);
         signals.stop();
-        std::lock_guard lock(f.mutex);
-        EXPECT_EQ(f.refusals, 0);
-        EXPECT_EQ(f.codes.size(), 1u);
-        EXPECT_TRUE(f.queuesBackAtEnd);
-        EXPECT_FALSE(f.endedBeforeTheEnd());
+        std::lock_guard lock(f->mutex);
+        EXPECT_EQ(f->refusals, 0);
+        EXPECT_EQ(f->codes.size(), 1u);
+        EXPECT_TRUE(f->queuesBack);
+        EXPECT_FALSE(f->recordEnded);
     }
 }
 

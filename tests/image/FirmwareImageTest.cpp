@@ -6,6 +6,10 @@
 
 #include "image/FirmwareImage.h"
 #include "image/FirmwareMarker.h"
+#include "image/ImageSummary.h"
+#include "image/Sha256.h"
+#include "tests/support/HostPlatform.h"
+#include "tests/support/TempDir.h"
 
 namespace kv {
 namespace {
@@ -55,6 +59,33 @@ TEST(MakeFirmwareImage, KeepsBytesLengthAndVersion) {
     EXPECT_EQ(image.versionText, "V5.20");
     EXPECT_EQ(image.length, 13u);
     EXPECT_EQ(image.data, bytesOf("\x01" "FWV:V5.20;\x02\x03"));
+}
+
+// A file read in pieces: its marker found across a piece's end, its hash
+// over all of it; a file over the limit or none at all is not summarized.
+TEST(SummarizeImageFile, ReadsInPiecesWithinTheLimit) {
+    testing::TempDir dir;
+    std::vector<uint8_t> bytes = testing::pseudoRandomBytes(3 * 1024 * 1024 + 5, 3);
+    const std::string marker = "FWV:V9.87;";
+    std::copy(marker.begin(), marker.end(), bytes.begin() + (1 << 20) - 4);
+    const std::string path = dir.file("FMVQ_big.bin");
+    testing::writeAll(path, bytes);
+    const auto files = testing::makeHostFileReader();
+
+    const ImageSummary whole = summarizeImageFile(*files, path);
+    EXPECT_TRUE(whole.readable);
+    EXPECT_EQ(whole.size, bytes.size());
+    EXPECT_EQ(whole.version, "V9.87");
+    EXPECT_EQ(whole.sha256, sha256Hex(bytes));
+
+    const ImageSummary over = summarizeImageFile(*files, path, bytes.size() - 1);
+    EXPECT_FALSE(over.readable);
+    EXPECT_EQ(over.size, bytes.size());
+    EXPECT_EQ(over.reason, "larger than " + std::to_string(bytes.size() - 1) + " bytes");
+
+    const ImageSummary none = summarizeImageFile(*files, dir.file("missing.bin"));
+    EXPECT_FALSE(none.readable);
+    EXPECT_FALSE(none.reason.empty());
 }
 
 }  // namespace
