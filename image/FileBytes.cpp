@@ -14,7 +14,8 @@ std::string lastErrorText() {
 
 }  // namespace
 
-FileBytes readFileBytes(platform::FileReader& files, const std::string& path, uint64_t maxBytes) {
+FileBytes readFilePieces(platform::FileReader& files, const std::string& path, uint64_t maxBytes,
+                         const FilePieceTaker& take) {
     FileBytes result;
     platform::OpenedFile opened = files.openRegular(path);
     if (!opened.file) {
@@ -29,7 +30,6 @@ FileBytes readFileBytes(platform::FileReader& files, const std::string& path, ui
     }
     // Read up to one byte past the limit: the file may have grown since it
     // was opened.
-    result.bytes.reserve(static_cast<size_t>(result.size));
     constexpr size_t kChunk = 1 << 20;
     std::vector<uint8_t> chunk(kChunk);
     uint64_t total = 0;
@@ -38,7 +38,6 @@ FileBytes readFileBytes(platform::FileReader& files, const std::string& path, ui
         const size_t want = left >= kChunk ? kChunk : static_cast<size_t>(left + 1);
         const int64_t got = file.read(chunk.data(), want);
         if (got < 0) {
-            result.bytes = {};
             result.reason = file.errorText();
             return result;
         }
@@ -47,13 +46,23 @@ FileBytes readFileBytes(platform::FileReader& files, const std::string& path, ui
         if (total > maxBytes) {
             result.status = FileBytes::Status::TooLarge;
             result.size = std::max<uint64_t>(result.size, total);
-            result.bytes = {};
             return result;
         }
-        result.bytes.insert(result.bytes.end(), chunk.data(), chunk.data() + got);
+        take(chunk.data(), static_cast<size_t>(got), file.size());
     }
     result.size = total;
     result.status = FileBytes::Status::Ok;
+    return result;
+}
+
+FileBytes readFileBytes(platform::FileReader& files, const std::string& path, uint64_t maxBytes) {
+    std::vector<uint8_t> bytes;
+    FileBytes result = readFilePieces(files, path, maxBytes,
+                                      [&](const uint8_t* piece, size_t n, uint64_t size) {
+                                          if (bytes.empty()) bytes.reserve(static_cast<size_t>(size));
+                                          bytes.insert(bytes.end(), piece, piece + n);
+                                      });
+    if (result.status == FileBytes::Status::Ok) result.bytes = std::move(bytes);
     return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,15 @@ struct FileBytes {
 // without reading or allocating beyond that.
 FileBytes readFileBytes(platform::FileReader& files, const std::string& path,
                         uint64_t maxBytes = kMaxFirmwareImageBytes);
+
+// The same read, each piece handed to `take` as it comes instead of kept
+// (with the file's size when it was opened, so room can be made at once):
+// the result has no bytes. Pieces already taken stand even when the read
+// fails or the file turns out too large later.
+using FilePieceTaker =
+    std::function<void(const uint8_t* piece, size_t length, uint64_t sizeAtOpen)>;
+FileBytes readFilePieces(platform::FileReader& files, const std::string& path, uint64_t maxBytes,
+                         const FilePieceTaker& take);
 
 // Writes (replacing) a file; on failure returns false with the reason.
 [[nodiscard]] bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,

@@ -1,8 +1,5 @@
 #include "image/ImageSummary.h"
 
-#include <algorithm>
-#include <vector>
-
 #include "image/FirmwareMarker.h"
 #include "image/Sha256.h"
 
@@ -12,41 +9,29 @@ namespace kv {
 // than one piece.
 ImageSummary summarizeImageFile(platform::FileReader& files, const std::string& path,
                                 uint64_t maxBytes) {
-    ImageSummary summary;
-    platform::OpenedFile opened = files.openRegular(path);
-    if (!opened.file) {
-        summary.reason = opened.reason;
-        return summary;
-    }
-    platform::ReadableFile& file = *opened.file;
-    const auto tooLarge = [&](uint64_t size) {
-        summary.size = size;
-        summary.reason = "larger than " + std::to_string(maxBytes) + " bytes";
-        return summary;
-    };
-    if (file.size() > maxBytes) return tooLarge(file.size());
     Sha256 hash;
     FirmwareMarkerScanner marker;
-    std::vector<uint8_t> piece(1 << 20);
-    uint64_t total = 0;
-    // Up to one byte past the limit: the file may have grown since it was
-    // opened.
-    while (true) {
-        const int64_t got = file.read(piece.data(), piece.size());
-        if (got < 0) {
-            summary.reason = file.errorText();
-            return summary;
-        }
-        if (got == 0) break;
-        total += static_cast<uint64_t>(got);
-        if (total > maxBytes) return tooLarge(std::max(file.size(), total));
-        hash.update(piece.data(), static_cast<size_t>(got));
-        marker.feed(piece.data(), static_cast<size_t>(got));
+    const FileBytes file =
+        readFilePieces(files, path, maxBytes, [&](const uint8_t* piece, size_t n, uint64_t) {
+            hash.update(piece, n);
+            marker.feed(piece, n);
+        });
+    ImageSummary summary;
+    summary.size = file.size;
+    switch (file.status) {
+        case FileBytes::Status::Ok:
+            summary.readable = true;
+            summary.version = marker.version();
+            summary.sha256 = hash.finishHex();
+            break;
+        case FileBytes::Status::TooLarge:
+            summary.reason = "larger than " + std::to_string(maxBytes) + " bytes";
+            break;
+        case FileBytes::Status::Unreadable:
+            summary.size = 0;
+            summary.reason = file.reason;
+            break;
     }
-    summary.readable = true;
-    summary.size = total;
-    summary.version = marker.version();
-    summary.sha256 = hash.finishHex();
     return summary;
 }
 
