@@ -28,8 +28,6 @@ using platform::TransferProgress;
 
 constexpr std::string_view kEscFR = "\x1B*FR";
 constexpr std::string_view kSA15 = "<SA15>";
-constexpr std::string_view kFlashReady = "FLASH READY";
-constexpr size_t kMessageSize = 1024;
 
 using platform::formatted;
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string_view>
 
 #include "state/Context.h"
 #include "image/FirmwareImage.h"
@@ -16,6 +17,8 @@ inline constexpr uint32_t kEthernetStartDelaySeconds = 15;
 inline constexpr uint32_t kEthernetBlockSize = 8192;
 inline constexpr uint32_t kEthernetResetWaitSeconds = 25;
 inline constexpr uint32_t kFlashReplySize = 1024;
+// What a printer answers once it is in flash mode, over either link.
+inline constexpr std::string_view kFlashReady = "FLASH READY";
 
 // The Ethernet branch of FlashPrinterNow, run after its own first steps
 // (no flash running, the printer re-probed, the active link Ethernet) on the

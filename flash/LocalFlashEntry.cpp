@@ -23,8 +23,6 @@ using platform::Control;
 constexpr std::array<uint8_t, 4> kFlashModeRequest{0x1B, 0x2A, 0x46, 0x52};   // ESC * F R
 constexpr std::array<uint8_t, 4> kFlashReadyRequest{0x1B, 0x49, 0x41, 0x0F};  // ESC I A 0F
 constexpr uint8_t kParallelZero = 0x00;
-constexpr std::string_view kFlashReady = "FLASH READY";
-constexpr size_t kMessageSize = 1024;
 
 // One status reply after a request, with one more try 100 ms later.
 bool readStatusBack(Context& ctx, platform::DeviceHandle handle, PrinterData& printer,

@@ -4,11 +4,14 @@
 #include <climits>
 #include <optional>
 
+#include "platform/Ascii.h"
+
 namespace kv {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+using platform::isAsciiDigit;
+
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 int digitValue(char c) {
@@ -54,7 +57,7 @@ uint32_t inetAddr(std::string_view text) {
     size_t at = 0;
     uint32_t last = 0;
     for (;;) {
-        if (at >= text.size() || !isDigit(text[at])) return kInaddrNone;
+        if (at >= text.size() || !isAsciiDigit(text[at])) return kInaddrNone;
         const std::optional<uint32_t> number = readNumber(text, at);
         if (!number) return kInaddrNone;
         last = *number;
@@ -80,7 +83,7 @@ uint16_t portFromText(std::string_view text) {
     bool negative = false;
     if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
     int64_t value = 0;
-    while (at < text.size() && isDigit(text[at])) {
+    while (at < text.size() && isAsciiDigit(text[at])) {
         value = value * 10 + (text[at] - '0');
         if (value > static_cast<int64_t>(INT_MAX) + 1) value = static_cast<int64_t>(INT_MAX) + 1;
         ++at;

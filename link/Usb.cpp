@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "link/UsbConfig.h"
+#include "platform/Ascii.h"
 #include "platform/DeviceEnumerator.h"
 #include "platform/DeviceIo.h"
 #include "platform/Format.h"
@@ -13,18 +14,17 @@
 namespace kv {
 namespace {
 
-
 // "vid_%04x&pid_" of a vendor number.
 std::string vendorPattern(uint32_t vendorId) {
     return platform::formatted("vid_%04x&pid_", static_cast<unsigned>(vendorId & 0xFFFF));
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isAlnum(char c) { return isDigit(c) || isLetter(c); }
+using platform::isAsciiDigit;
+
+bool isAlnum(char c) { return isAsciiDigit(c) || platform::isAsciiLetter(c); }
 
 int hexValue(char c) {
-    if (isDigit(c)) return c - '0';
+    if (isAsciiDigit(c)) return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;

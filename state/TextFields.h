@@ -12,6 +12,8 @@ inline constexpr size_t kPathSize = 260;
 inline constexpr size_t kAddressTextSize = 256;
 // The printer record's text fields.
 inline constexpr size_t kPrinterTextSize = 1024;
+// A message box's text put together from the printer's data.
+inline constexpr size_t kMessageSize = 1024;
 
 // A text cut to fit a field of fieldSize bytes (fieldSize - 1 characters).
 inline std::string fitField(std::string_view text, size_t fieldSize) {

@@ -21,9 +21,10 @@ namespace {
 // bytes and sends that many bytes in all, length bytes included: two
 // characters more make the host read the whole ID.
 constexpr const char* kPnpPadding = "  ";
-// How long the host may take to enumerate a freshly plugged device.
+// How long the host may take to enumerate a freshly plugged device, and
+// how often the node is tried meanwhile.
 constexpr auto kEnumerationBound = std::chrono::seconds(10);
-constexpr auto kRetryStep = std::chrono::milliseconds(50);
+constexpr auto kEnumerationStep = std::chrono::milliseconds(50);
 
 bool writeAttribute(const fs::path& file, const std::string& value) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
@@ -137,7 +138,7 @@ bool LinuxUsbGadget::plug(const std::string& deviceId) {
         fd_ = ::open(options_.node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd_ >= 0) return true;
         if (std::chrono::steady_clock::now() >= deadline) return fail("open " + options_.node);
-        std::this_thread::sleep_for(kRetryStep);
+        std::this_thread::sleep_for(kEnumerationStep);
     }
 }
 
