@@ -44,8 +44,10 @@ void ClearInstanceMutex(Context& ctx) {
 }
 
 bool IsRunningAsAdmin(Context& ctx) {
-    platform::Admin& admin = ctx.sys.admin();
-    const bool result = admin.isAdministrator(ctx.trace());
+    const platform::AdminCheck check = ctx.sys.admin().check(ctx.trace());
+    // A check that could not be made ends before its verdict.
+    if (check == platform::AdminCheck::Undecided) return false;
+    const bool result = check == platform::AdminCheck::Administrator;
     ctx.trace().write(result ? "Running as Admin\r\n" : "NOT Running as Admin!\r\n");
     return result;
 }

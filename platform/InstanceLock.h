@@ -18,12 +18,20 @@ public:
     virtual void release() = 0;
 };
 
+// What the administrator check found.
+enum class AdminCheck {
+    Administrator,
+    NotAdministrator,
+    // The check itself could not be made: no verdict, and no rights.
+    Undecided,
+};
+
 class Admin {
 public:
     virtual ~Admin() = default;
     // Whether the program runs with administrator rights; the steps of the
     // check go to `trace`, a line each.
-    virtual bool isAdministrator(Trace& trace) = 0;
+    virtual AdminCheck check(Trace& trace) = 0;
 };
 
 }  // namespace kv::platform

@@ -48,10 +48,10 @@ void FlockInstanceLock::release() {
     }
 }
 
-bool PosixAdmin::isAdministrator(Trace& trace) {
+AdminCheck PosixAdmin::check(Trace& trace) {
     const unsigned user = static_cast<unsigned>(::geteuid());
     tracef(trace, "IsRunningAsAdmin - effective user id = %u\r\n", user);
-    return user == 0;
+    return user == 0 ? AdminCheck::Administrator : AdminCheck::NotAdministrator;
 }
 
 }  // namespace kv::platform::linux_impl

@@ -25,7 +25,7 @@ private:
 
 class PosixAdmin final : public Admin {
 public:
-    bool isAdministrator(Trace& trace) override;
+    AdminCheck check(Trace& trace) override;
 };
 
 }  // namespace kv::platform::linux_impl

@@ -6,9 +6,9 @@ namespace kv::platform::sim {
 class SimAdmin final : public Admin {
 public:
     explicit SimAdmin(bool admin = true) : admin_(admin) {}
-    bool isAdministrator(Trace& trace) override {
+    AdminCheck check(Trace& trace) override {
         tracef(trace, "IsRunningAsAdmin - effective user id = %u\r\n", admin_ ? 0u : 1000u);
-        return admin_;
+        return admin_ ? AdminCheck::Administrator : AdminCheck::NotAdministrator;
     }
 
 private:

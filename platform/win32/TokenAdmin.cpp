@@ -8,42 +8,41 @@ namespace {
 using CheckTokenMembershipFn = BOOL(WINAPI*)(HANDLE, PSID, PBOOL);
 }
 
-bool TokenAdmin::isAdministrator(Trace& trace) {
+bool TokenAdmin::allocateAdministratorsSid(void** sid) {
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    return ::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS,
+                                      0, 0, 0, 0, 0, 0, sid) != FALSE;
+}
+
+AdminCheck TokenAdmin::check(Trace& trace) {
     PSID administrators = nullptr;
-    if (!::AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0,
-                                    0, 0, 0, 0, 0, &administrators)) {
+    if (!parts_.buildGroupSid(&administrators)) {
         trace.write("FALSE from AllocateAndInitializeSid\r\n");
-        outcome_ = Outcome::SidFailed;
-        return false;
+        return AdminCheck::Undecided;
     }
     trace.write("TRUE from AllocateAndInitializeSid\r\n");
-    HMODULE advapi = ::LoadLibraryA("Advapi32.dll");
+    HMODULE advapi = ::LoadLibraryA(parts_.library);
     if (!advapi) {
         trace.write("Could not openAdvapi32.dll\r\n");
         ::FreeSid(administrators);
-        outcome_ = Outcome::LibraryMissing;
-        return true;
+        return AdminCheck::Administrator;
     }
     trace.write("Opened Advapi32.dll\r\n");
     const auto check = reinterpret_cast<CheckTokenMembershipFn>(
-        reinterpret_cast<void*>(::GetProcAddress(advapi, "CheckTokenMembership")));
-    BOOL member = FALSE;
+        reinterpret_cast<void*>(::GetProcAddress(advapi, parts_.function)));
+    AdminCheck result = AdminCheck::Undecided;
     if (!check) {
         trace.write("DID NOT Get ProcAddress to CheckTokenMembership\r\n");
-        outcome_ = Outcome::FunctionMissing;
     } else {
         trace.write("Got ProcAddress to CheckTokenMembership\r\n");
-        if (!check(nullptr, administrators, &member)) {
-            member = FALSE;
-            outcome_ = Outcome::CallFailed;
-        } else {
-            outcome_ = member ? Outcome::Member : Outcome::NotMember;
-        }
+        // A call that fails counts as no membership.
+        BOOL member = FALSE;
+        const bool asked = check(nullptr, administrators, &member) != FALSE;
+        result = asked && member ? AdminCheck::Administrator : AdminCheck::NotAdministrator;
     }
     ::FreeSid(administrators);
     ::FreeLibrary(advapi);
-    return member != FALSE;
+    return result;
 }
 
 }  // namespace kv::platform::win32

@@ -8,22 +8,27 @@ namespace kv::platform::win32 {
 // "Advapi32.dll" at run time.
 class TokenAdmin final : public Admin {
 public:
-    // How the last check ended.
-    enum class Outcome : unsigned {
-        NotChecked = 0,
-        Member = 1,
-        NotMember = 2,
-        SidFailed = 3,        // the group's identifier could not be built
-        LibraryMissing = 4,   // no Advapi32.dll: counted as an administrator
-        FunctionMissing = 5,  // no CheckTokenMembership in it
-        CallFailed = 6,       // the membership call itself failed
+    // What the check uses; a test names a library or function that is not
+    // there, or builds no identifier.
+    struct Parts {
+        const char* library = "Advapi32.dll";
+        const char* function = "CheckTokenMembership";
+        // The group's identifier (AllocateAndInitializeSid, freed with
+        // FreeSid); false when it cannot be built.
+        bool (*buildGroupSid)(void** sid) = &allocateAdministratorsSid;
     };
 
-    bool isAdministrator(Trace& trace) override;
-    Outcome outcome() const { return outcome_; }
+    TokenAdmin() = default;
+    explicit TokenAdmin(Parts parts) : parts_(parts) {}
+
+    // No Advapi32.dll counts as an administrator; no identifier or no
+    // CheckTokenMembership leaves the check undecided.
+    AdminCheck check(Trace& trace) override;
+
+    static bool allocateAdministratorsSid(void** sid);
 
 private:
-    Outcome outcome_ = Outcome::NotChecked;
+    Parts parts_;
 };
 
 }  // namespace kv::platform::win32
