@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <cstdio>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "ui/win32/Win32DialogControls.h"
 #include "ui/win32/Win32DialogHost.h"
 #include "ui/win32/Win32DialogWindow.h"
+#include "ui/win32/Win32Ui.h"
 
 namespace kv::testing {
 namespace {
@@ -205,6 +207,23 @@ TEST_F(DialogWindow, OtherThreadsChangeControlsThroughTheUiThread) {
     EXPECT_EQ(::SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 100 * 1024);
     controls.show(Control::flashButton, false);
     EXPECT_FALSE(::IsWindowVisible(bar));
+}
+
+// The open-file dialog is owned by the Select Firmware File button, not by
+// the dialog, and leaves the program's working folder as it was.
+TEST_F(DialogWindow, TheFileDialogBelongsToTheSelectFirmwareFileButton) {
+    HWND owner = nullptr;
+    DWORD flags = 0;
+    ui::Win32Ui fileUi(window, [&](tagOFNA& dialog) {
+        owner = dialog.hwndOwner;
+        flags = dialog.Flags;
+        return false;
+    });
+    EXPECT_EQ(fileUi.openFile({"Bin Files (*.bin)", "*.bin", "bin", true}), std::nullopt);
+    ASSERT_NE(control(Control::selectFileButton), nullptr);
+    EXPECT_EQ(owner, control(Control::selectFileButton));
+    EXPECT_EQ(flags & (OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY),
+              static_cast<DWORD>(OFN_NOCHANGEDIR | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY));
 }
 
 }  // namespace

@@ -1,20 +1,29 @@
 #pragma once
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "platform/Ui.h"
 #include "ui/win32/Win32DialogWindow.h"
 
+struct tagOFNA;  // OPENFILENAMEA
+
 namespace kv::ui {
 
 // Message boxes (MessageBoxA, no owner; no caption gives the system's
-// default), the file dialog (GetOpenFileNameA over the dialog) and the quit
-// request, on the UI thread whatever thread asks. Before the dialog exists
-// and after it has gone, boxes show on the calling thread.
+// default), the file dialog (GetOpenFileNameA, owned by the Select Firmware
+// File button) and the quit request, on the UI thread whatever thread asks.
+// Before the dialog exists and after it has gone, boxes show on the calling
+// thread.
 class Win32Ui final : public platform::Ui {
 public:
-    explicit Win32Ui(Win32DialogWindow& window) : window_(window) {}
+    // Shows the open-file dialog `dialog` describes; true when a file was
+    // chosen. Empty: the system's GetOpenFileNameA.
+    using FileDialog = std::function<bool(tagOFNA& dialog)>;
+
+    explicit Win32Ui(Win32DialogWindow& window, FileDialog fileDialog = {})
+        : window_(window), fileDialog_(std::move(fileDialog)) {}
 
     platform::BoxAnswer messageBox(const std::optional<std::string>& caption,
                                    const std::string& text, platform::BoxButtons buttons) override;
@@ -33,6 +42,7 @@ public:
 
 private:
     Win32DialogWindow& window_;
+    FileDialog fileDialog_;
     std::atomic<bool> quitPosted_{false};
     std::atomic<int> quitCode_{0};
 };
