@@ -7,6 +7,7 @@
 #include "flash/FlashHistory.h"
 #include "flash/Verification.h"
 #include "image/ImageSummary.h"
+#include "kvflash/Version.h"
 #include "platform/Format.h"
 #include "platform/HistoryFile.h"
 #include "platform/SleepInhibitor.h"
@@ -16,8 +17,6 @@
 namespace kv {
 
 namespace {
-
-constexpr const char* kProgram = "kvflash " KVFLASH_VERSION;
 
 std::string newRecordId() {
     std::random_device random;
@@ -113,7 +112,7 @@ void beginFlashAttempt(Context& ctx, platform::DialogControls& controls) {
     r = FlashRecord{};
     r.id = newRecordId();
     r.startMs = ctx.clock().wallMs();
-    r.program = kProgram;
+    r.program = kVersionText;
     r.imagePath = ctx.state.firmwareFileName;
     if (!r.imagePath.empty()) {
         const ImageSummary image = summarizeImageFile(ctx.sys.fileReader(), r.imagePath);

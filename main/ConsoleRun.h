@@ -1,13 +1,12 @@
 #pragma once
 #include <string>
 
+#include "kvflash/Version.h"
 #include "state/Context.h"
 #include "main/Options.h"
 #include "platform/TerminationSignals.h"
 
 namespace kv::entry {
-
-inline constexpr const char* kVersionText = "kvflash 4.0.2.2";
 
 // Waits until a running worker (and its re-probe) has ended; the worker's
 // own steps are all bounded.

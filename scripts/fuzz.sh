@@ -1,24 +1,27 @@
 #!/usr/bin/env bash
-# Runs the fuzz targets: each for SECONDS (default 600), on its seed corpus
-# (fuzz/corpus/NAME) and a growing corpus of its own in BUILD/fuzz/corpus/NAME,
-# then prints libFuzzer's figures (runs, coverage). Any crash stops it with
-# the failing input saved in BUILD/fuzz/crashes/NAME.
-#   scripts/fuzz.sh [--build BUILD] [SECONDS] [NAME ...]     (BUILD: build)
+# Runs the fuzz targets of the fuzz build: each for SECONDS (default 600),
+# on its seed corpus (fuzz/corpus/NAME) and a growing corpus of its own in
+# BUILD/corpus/NAME, then prints libFuzzer's figures (runs, coverage). Any
+# crash stops it with the failing input saved in BUILD/crashes/NAME.
+#   scripts/fuzz.sh [--build BUILD] [SECONDS] [NAME ...]     (BUILD: build/fuzz)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build
+build=$root/build/fuzz
 if [ "${1:-}" = --build ]; then build=$2; shift 2; fi
 seconds=${1:-600}
 [ $# -gt 0 ] && shift
 names=("$@")
 if [ ${#names[@]} -eq 0 ]; then
-  names=($(sed -n 's/^  \([a-z-]*\) [A-Za-z]*Fuzz\.cpp.*/\1/p' "$root/cmake/fuzz-targets.cmake"))
+  # The targets the build made, as it names them.
+  list=$build/fuzz-targets.txt
+  [ -f "$list" ] || { echo "fuzz.sh: no fuzz build in $build (cmake --preset fuzz && cmake --build --preset fuzz)" >&2; exit 2; }
+  mapfile -t names <"$list"
 fi
 for name in "${names[@]}"; do
-  program=$build/fuzz/bin/fuzz-$name
-  [ -x "$program" ] || { echo "fuzz.sh: $program is not built (cmake --build $build)" >&2; exit 2; }
-  corpus=$build/fuzz/corpus/$name
-  crashes=$build/fuzz/crashes/$name
+  program=$build/bin/fuzz-$name
+  [ -x "$program" ] || { echo "fuzz.sh: $program is not built (cmake --build --preset fuzz)" >&2; exit 2; }
+  corpus=$build/corpus/$name
+  crashes=$build/crashes/$name
   mkdir -p "$corpus" "$crashes"
   echo "== fuzz-$name for $seconds s"
   log=$(mktemp)

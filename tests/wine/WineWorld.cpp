@@ -40,7 +40,8 @@ std::optional<std::string> WineWorld::missing() {
         return std::string("xvfb-run or script is missing (Debian packages xvfb, bsdutils)");
     }
     if (!fs::exists(fs::path(binFolder()) / "kvtest_win32.exe")) {
-        return "the Windows build has no test program at " + binFolder();
+        return "the Windows build has no test program at " + binFolder() +
+               " (cmake --preset windows && cmake --build --preset windows)";
     }
     return std::nullopt;
 }
