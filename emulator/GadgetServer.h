@@ -98,7 +98,6 @@ private:
     bool inFlight_ = false;
     uint64_t lastHostByteAt_ = 0;
     uint64_t lastTakenAt_ = 0;
-    uint64_t lastPieceAt_ = 0;
     uint64_t lastUnaskedAt_ = 0;
     size_t logged_ = 0;
 };

@@ -74,8 +74,9 @@ public:
         return 0;
     }
 
-    // False for a handle that is not open.
-    [[nodiscard]] virtual bool close(DeviceHandle handle) = 0;
+    // False for a handle that is not open (the program closes only what it
+    // opened, so it does not ask).
+    virtual bool close(DeviceHandle handle) = 0;
 
     // The platform's own code for the most recent failed call made by the
     // calling thread (errno values on Linux); 0 before any failure.

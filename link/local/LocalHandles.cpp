@@ -62,7 +62,7 @@ bool IsPrinterPARALLEL(platform::Services& sys, platform::DeviceHandle& handle, 
         // Whether the printer takes the byte does not matter.
         const uint8_t zero = 0;
         size_t taken = 0;
-        dev.write(probe, &zero, 1, taken);
+        (void)dev.write(probe, &zero, 1, taken);
         dev.close(probe);
         handle = platform::DeviceHandle::invalid();
         return false;
