@@ -1,9 +1,9 @@
 # Every folder is a static library of the *.cpp files it holds, so a new file
 # needs no edit here. Our own code builds with warnings as errors.
 set(KV_WARNINGS -Wall -Wextra -Werror)
-# A library's files compiled a few at a time as one unit: a whole build
-# takes about 40% less compiler time. So file-local names must differ within
-# a library. The Windows build compiles file by file, which shows a file
+# A library's files compiled a few at a time as one unit: the program takes
+# about 40% less compiler time. So file-local names must differ within a
+# library. The Windows build compiles file by file, which shows a file
 # that leans on a neighbour's includes.
 option(KVFLASH_UNITY_BUILD "Compile each product library in unity files" ON)
 
