@@ -50,6 +50,19 @@ bool isUnaskedStatus(const PrinterData& printer, const uint8_t* request, uint32_
     return isStatusKind(asked) && isStatusKind(reply[0]) && reply[0] != asked;
 }
 
+// The answer behind an unasked status replaces it; with nothing behind it,
+// the unasked status stays the answer.
+void passOverUnaskedStatus(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
+                           uint32_t& length, uint32_t capacity, PrinterData& printer) {
+    const std::vector<uint8_t> unasked(buffer, buffer + length);
+    uint32_t again = capacity;
+    if (ReadStatusBytes(sys, port, buffer, again, printer)) {
+        length = again;
+    } else {
+        std::copy(unasked.begin(), unasked.end(), buffer);
+    }
+}
+
 // What the printer sent before the request would be read as its answer:
 // the pending status was read and judged already, so anything older goes.
 // A request the device took only in part never reached the printer whole;
@@ -59,6 +72,147 @@ bool writeRequest(platform::Services& sys, platform::DeviceHandle port, const ui
     sys.deviceIo().discardStaleInput(port);
     size_t taken = 0;
     return sys.deviceIo().write(port, data, length, taken) && taken == length;
+}
+
+// What the emulated exchange gathered from a ZOR1 printer for one row of
+// statusTypeCommandArrayHW; the first `skipped` bytes are the binary lead
+// that a text reply may come behind.
+struct HwReply {
+    const StatusTypeCommandHW* entry = nullptr;
+    std::array<uint8_t, kStatusReplySize> bytes{};
+    uint32_t held = 0;
+    uint32_t skipped = 0;
+    const uint8_t* data() const { return bytes.data() + skipped; }
+    uint32_t size() const { return held - skipped; }
+};
+
+// A request the printer never took leaves the caller's length as it was.
+enum class HwStep { done, failed, notSent };
+
+// Gathers the answer, once more after a pause when the first window brings
+// nothing.
+bool gatherHwReply(platform::Services& sys, platform::DeviceHandle port, HwReply& reply) {
+    const uint32_t awaited = reply.entry->replyLength;
+    reply.held = kStatusReplySize;
+    if (PJLMonReadPort(sys, port, reply.bytes.data(), reply.held, awaited)) return true;
+    sys.clock().sleepMs(500);
+    line(sys, "ReadCommandStatus - BAD ERROR Re-read due to error\r\n");
+    line(sys, "ReadCommandStatus - Trying again\r\n");
+    reply.held = kStatusReplySize;
+    return PJLMonReadPort(sys, port, reply.bytes.data(), reply.held, awaited);
+}
+
+// A text reply: the non-text bytes ahead of it are skipped (the pair AA 55
+// as one), and what they displaced is gathered.
+HwStep skipBinaryLead(platform::Services& sys, platform::DeviceHandle port, HwReply& reply) {
+    const auto& b = reply.bytes;
+    uint32_t& skipped = reply.skipped;
+    while (skipped < reply.held && !isPrintable(b[skipped])) {
+        const bool pair = b[skipped] == 0xAA && skipped + 1 < reply.held && b[skipped + 1] == 0x55;
+        skipped += pair ? 2 : 1;
+    }
+    if (skipped == 0) return HwStep::done;
+    line(sys, "ReadCommandStatus - Invalid Binary data found - Trying again....\r\n");
+    // Gather only what is still missing after the skipped bytes: a reply
+    // whose characters came with the AA 55 pair is complete.
+    const uint32_t awaited = reply.entry->replyLength;
+    if (reply.size() < awaited) {
+        uint32_t more = kStatusReplySize - reply.held;
+        if (!PJLMonReadPort(sys, port, reply.bytes.data() + reply.held, more,
+                            awaited - reply.size())) {
+            return HwStep::failed;
+        }
+        reply.held += more;
+    }
+    if (isPrintable(b[skipped])) return HwStep::done;
+    line(sys, "ReadCommandStatus - Invalid Binary data found - Giving UP....\r\n");
+    return HwStep::failed;
+}
+
+// The row of the command, its binary request written, its answer read.
+HwStep readHwReply(platform::Services& sys, platform::DeviceHandle port, const uint8_t* command,
+                   uint32_t commandLength, HwReply& reply) {
+    const int row = getStatusTypeCommandArrayIndexHW(command, commandLength);
+    if (row < 0) {
+        sys.clock().sleepMs(100);
+        line(sys, "ReadCommandStatus - getStatusTypeCommandArrayIndexHW - Unsupported Command\r\n");
+        return HwStep::failed;
+    }
+    const StatusTypeCommandHW& entry = statusTypeCommandArrayHW[static_cast<size_t>(row)];
+    reply.entry = &entry;
+
+    line(sys, "ReadCommandStatus - Valid specific status command string\r\n");
+    if (!writeRequest(sys, port, entry.request.data(), entry.requestLength)) return HwStep::notSent;
+    lineAndBreak(sys, kWroteRequestLine);
+
+    line(sys, "ReadCommandStatus - Get Status, Specific or HeartBeat\r\n");
+    if (!gatherHwReply(sys, port, reply)) return HwStep::failed;
+    if (!entry.binaryAllowed && skipBinaryLead(sys, port, reply) != HwStep::done) {
+        return HwStep::failed;
+    }
+    line(sys,
+         "ReadCommandStatus - Good read in PJLMonReadPort so setting goodCommWithPrinter\r\n");
+    platform::tracef(sys.trace(), "ReadCommandStatus - characters to read = %d, actually read = %d\r\n",
+                     static_cast<int>(entry.replyLength), static_cast<int>(reply.size()));
+    return HwStep::done;
+}
+
+// One status byte, or four version characters.
+bool checkHwReply(platform::Services& sys, const HwReply& reply) {
+    const StatusTypeCommandHW& entry = *reply.entry;
+    const bool version = entry.replyKind == STATUS_KIND_FIRMWARE;
+    if (reply.size() == (version ? 4u : entry.replyLength)) return true;
+    platform::tracef(sys.trace(),
+                     version ? "ReadCommandStatus - INVALID FIRMWARE VERSION LENGTH - characters "
+                               "to read = %d, actually read = %d\r\n"
+                             : "ReadCommandStatus - INVALID PRINTER STATUS LENGTH - characters to "
+                               "read = %d, actually read = %d\r\n",
+                     static_cast<int>(entry.replyLength), static_cast<int>(reply.size()));
+    sys.clock().sleepMs(100);
+    return false;
+}
+
+// The status string of the row's kind, built from the status byte; it is
+// also the printer's last status. Returns the bytes given to the caller.
+uint32_t statusReply(platform::Services& sys, platform::DeviceHandle port, PrinterData& printer,
+                     const HwReply& reply, uint8_t* buffer, uint32_t capacity) {
+    PrinterStatus status;
+    status.port = port;
+    status.printer = &printer;
+    (void)ProcessHWStatusString(sys, status, reply.data(), reply.size());
+    const uint8_t* chosen = status.sString.data();
+    uint32_t chosenLength = status.sLength;
+    switch (reply.entry->replyKind) {
+        case STATUS_KIND_N: chosen = status.nString.data(); chosenLength = status.nLength; break;
+        case STATUS_KIND_E: chosen = status.eString.data(); chosenLength = status.eLength; break;
+        case STATUS_KIND_C: chosen = status.cString.data(); chosenLength = status.cLength; break;
+        default: break;
+    }
+    const uint32_t copied = buffer ? std::min(chosenLength, capacity) : 0;
+    std::copy_n(chosen, copied, buffer);
+    std::copy_n(chosen, copied, printer.lastStatus.begin());
+    printer.lastStatusLength = copied;
+    return copied;
+}
+
+// "A05", the data length and 'V' ahead of the four version characters,
+// NUL-terminated within the caller's capacity. Returns its length.
+uint32_t versionReply(platform::Services& sys, const HwReply& reply, uint8_t* buffer,
+                      uint32_t capacity) {
+    char version[5] = {};
+    std::memcpy(version, reply.data(), 4);
+    const std::string text =
+        platform::formatted("A05%02dV%s", static_cast<int>(reply.size() + 1), version);
+    const uint32_t textLength = static_cast<uint32_t>(std::strlen(text.c_str()));
+    const uint32_t stored = (buffer && capacity > 0) ? std::min(textLength, capacity - 1) : 0;
+    if (buffer && capacity > 0) {
+        std::memcpy(buffer, text.data(), stored);
+        buffer[stored] = 0;
+    }
+    platform::tracef(sys.trace(), "ReadCommandStatus - VALID FIRMWARE VERSION (Length: %d) - '%s'\r\n",
+                     static_cast<int>(stored),
+                     platform::escapeDeviceText(std::string_view(text.data(), stored)).c_str());
+    return stored;
 }
 
 }  // namespace
@@ -153,14 +307,7 @@ bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, 
         return false;
     }
     if (isUnaskedStatus(printer, request, requestLength, buffer, length)) {
-        const std::vector<uint8_t> unasked(buffer, buffer + length);
-        uint32_t again = capacity;
-        if (ReadStatusBytes(sys, port, buffer, again, printer)) {
-            length = again;
-        } else {
-            // Nothing behind it: it stays the answer, as before.
-            std::copy(unasked.begin(), unasked.end(), buffer);
-        }
+        passOverUnaskedStatus(sys, port, buffer, length, capacity, printer);
     }
     lineAndBreak(sys, kReadAfterRequestLine);
     return true;
@@ -194,131 +341,22 @@ bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uin
                        uint32_t requestLength, PrinterData& printer) {
     lineAndBreak(sys, kEntryLine);
     lineAndBreak(sys, kBeforeReadLine);
-    PrinterStatus status;
-    status.port = port;
-    status.printer = &printer;
-
     const uint8_t* command = sendRequest ? request : kPlainStatusRequest;
     const uint32_t commandLength =
         sendRequest ? requestLength : static_cast<uint32_t>(sizeof kPlainStatusRequest);
-    const int row = getStatusTypeCommandArrayIndexHW(command, commandLength);
-    if (row < 0) {
-        length = 0;
+
+    HwReply reply;
+    const HwStep read = readHwReply(sys, port, command, commandLength, reply);
+    if (read == HwStep::done && checkHwReply(sys, reply)) {
+        length = reply.entry->replyKind == STATUS_KIND_FIRMWARE
+                     ? versionReply(sys, reply, buffer, length)
+                     : statusReply(sys, port, printer, reply, buffer, length);
         sys.clock().sleepMs(100);
-        line(sys, "ReadCommandStatus - getStatusTypeCommandArrayIndexHW - Unsupported Command\r\n");
-        return false;
-    }
-    const StatusTypeCommandHW& entry = statusTypeCommandArrayHW[static_cast<size_t>(row)];
-
-    line(sys, "ReadCommandStatus - Valid specific status command string\r\n");
-    if (!writeRequest(sys, port, entry.request.data(), entry.requestLength)) return false;
-    lineAndBreak(sys, kWroteRequestLine);
-
-    line(sys, "ReadCommandStatus - Get Status, Specific or HeartBeat\r\n");
-    std::array<uint8_t, kStatusReplySize> reply{};
-    uint32_t held = kStatusReplySize;
-    if (!PJLMonReadPort(sys, port, reply.data(), held, entry.replyLength)) {
-        sys.clock().sleepMs(500);
-        line(sys, "ReadCommandStatus - BAD ERROR Re-read due to error\r\n");
-        line(sys, "ReadCommandStatus - Trying again\r\n");
-        held = kStatusReplySize;
-        if (!PJLMonReadPort(sys, port, reply.data(), held, entry.replyLength)) {
-            length = 0;
-            return false;
-        }
-    }
-
-    uint32_t skipped = 0;
-    if (!entry.binaryAllowed) {
-        while (skipped < held && !isPrintable(reply[skipped])) {
-            const bool pair =
-                reply[skipped] == 0xAA && skipped + 1 < held && reply[skipped + 1] == 0x55;
-            skipped += pair ? 2 : 1;
-        }
-        if (skipped > 0) {
-            line(sys, "ReadCommandStatus - Invalid Binary data found - Trying again....\r\n");
-            // Gather only what is still missing after the skipped bytes: a
-            // reply whose characters came with the AA 55 pair is complete.
-            const uint32_t usable = held - skipped;
-            if (usable < entry.replyLength) {
-                uint32_t more = kStatusReplySize - held;
-                if (!PJLMonReadPort(sys, port, reply.data() + held, more,
-                                    entry.replyLength - usable)) {
-                    length = 0;
-                    return false;
-                }
-                held += more;
-            }
-            if (!isPrintable(reply[skipped])) {
-                line(sys, "ReadCommandStatus - Invalid Binary data found - Giving UP....\r\n");
-                length = 0;
-                return false;
-            }
-        }
-    }
-    const uint8_t* data = reply.data() + skipped;
-    const uint32_t dataLength = held - skipped;
-
-    line(sys,
-         "ReadCommandStatus - Good read in PJLMonReadPort so setting goodCommWithPrinter\r\n");
-    platform::tracef(sys.trace(), "ReadCommandStatus - characters to read = %d, actually read = %d\r\n",
-                     static_cast<int>(entry.replyLength), static_cast<int>(dataLength));
-
-    if (entry.replyKind != STATUS_KIND_FIRMWARE) {
-        if (dataLength != entry.replyLength) {
-            platform::tracef(sys.trace(),
-                             "ReadCommandStatus - INVALID PRINTER STATUS LENGTH - characters to "
-                             "read = %d, actually read = %d\r\n",
-                             static_cast<int>(entry.replyLength), static_cast<int>(dataLength));
-            length = 0;
-            sys.clock().sleepMs(100);
-            return false;
-        }
-        (void)ProcessHWStatusString(sys, status, data, dataLength);
-        const uint8_t* chosen = status.sString.data();
-        uint32_t chosenLength = status.sLength;
-        switch (entry.replyKind) {
-            case STATUS_KIND_N: chosen = status.nString.data(); chosenLength = status.nLength; break;
-            case STATUS_KIND_E: chosen = status.eString.data(); chosenLength = status.eLength; break;
-            case STATUS_KIND_C: chosen = status.cString.data(); chosenLength = status.cLength; break;
-            default: break;
-        }
-        const uint32_t copied = buffer ? std::min(chosenLength, length) : 0;
-        std::copy_n(chosen, copied, buffer);
-        length = copied;
-        sys.clock().sleepMs(100);
-        std::copy_n(chosen, copied, printer.lastStatus.begin());
-        printer.lastStatusLength = copied;
         line(sys, std::string(kReadAfterRequestLine) + kCrLf);
         return true;
     }
-
-    if (dataLength != 4) {
-        platform::tracef(sys.trace(),
-                         "ReadCommandStatus - INVALID FIRMWARE VERSION LENGTH - characters to "
-                         "read = %d, actually read = %d\r\n",
-                         static_cast<int>(entry.replyLength), static_cast<int>(dataLength));
-        length = 0;
-        sys.clock().sleepMs(100);
-        return false;
-    }
-    char version[5] = {};
-    std::memcpy(version, data, 4);
-    const std::string text =
-        platform::formatted("A05%02dV%s", static_cast<int>(dataLength + 1), version);
-    const uint32_t textLength = static_cast<uint32_t>(std::strlen(text.c_str()));
-    const uint32_t stored = (buffer && length > 0) ? std::min(textLength, length - 1) : 0;
-    if (buffer && length > 0) {
-        std::memcpy(buffer, text.data(), stored);
-        buffer[stored] = 0;
-    }
-    length = stored;
-    platform::tracef(sys.trace(), "ReadCommandStatus - VALID FIRMWARE VERSION (Length: %d) - '%s'\r\n",
-                     static_cast<int>(stored),
-                     platform::escapeDeviceText(std::string_view(text.data(), stored)).c_str());
-    sys.clock().sleepMs(100);
-    line(sys, std::string(kReadAfterRequestLine) + kCrLf);
-    return true;
+    if (read != HwStep::notSent) length = 0;
+    return false;
 }
 
 bool isPrinterReady(platform::Services& sys, platform::DeviceHandle port, PrinterData& printer) {
