@@ -1,7 +1,10 @@
 #include "emulator/EmuOptions.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string_view>
+#include <utility>
 
 #include "image/FileBytes.h"
 #include "platform/Format.h"
@@ -92,160 +95,195 @@ std::optional<std::vector<uint8_t>> hexBytes(std::string_view text) {
     return out;
 }
 
+// The options as they are read, with what is settled once all are read:
+// the busy bit, and a gadget's link kind.
+struct Draft {
+    EmuOptions options;
+    bool busy = false;
+    bool linkGiven = false;
+};
+
+using Value = const std::string&;
+
+// `value` is empty for an option that takes none; false refuses it.
+struct Option {
+    std::string_view name;
+    bool takesValue;
+    bool (*apply)(Draft& d, Value value);
+};
+
+bool on(bool& flag) { return flag = true; }
+
+bool setBits(uint8_t& byte, uint8_t bits) {
+    byte |= bits;
+    return true;
+}
+
+bool setText(std::string& field, Value v) {
+    field = v;
+    return true;
+}
+
+template <typename T>
+bool setNumber(T& field, Value v, uint64_t max, uint64_t least = 0) {
+    const std::optional<uint64_t> n = platform::parseNumber(v, max);
+    if (!n || *n < least) return false;
+    field = static_cast<T>(*n);
+    return true;
+}
+
+template <typename T>
+bool setNumber(std::optional<T>& field, Value v, uint64_t max, uint64_t least = 0) {
+    T number{};
+    if (!setNumber(number, v, max, least)) return false;
+    field = number;
+    return true;
+}
+
+bool setListen(EmuOptions& o, Value v) {
+    const auto at = parseListenAddress(v, 10001);
+    if (!at) return false;
+    o.listenAddress = v.substr(0, v.find(':'));
+    o.listenPort = at->port;
+    return true;
+}
+
+bool setStatusBytes(PrinterConfig& p, Value v) {
+    const auto list = numberList(v, 0xFF);
+    if (!list || list->size() != 2) return false;
+    p.statusByte3 = static_cast<uint8_t>((*list)[0]);
+    p.statusByte4 = static_cast<uint8_t>((*list)[1]);
+    return true;
+}
+
+bool setStatusReply(PrinterConfig& p, Value v) {
+    const auto bytes = hexBytes(v);
+    if (bytes) p.statusReplyOverride = *bytes;
+    return bytes.has_value();
+}
+
+bool setVersionBursts(PrinterConfig& p, Value v) {
+    const auto list = numberList(v, 1024);
+    if (list) p.versionBursts.assign(list->begin(), list->end());
+    return list.has_value();
+}
+
+bool setLink(Draft& d, Value v) {
+    static const std::pair<std::string_view, LinkKind> kinds[] = {
+        {"tcp", LinkKind::Tcp}, {"usb", LinkKind::Usb}, {"parallel", LinkKind::Parallel}};
+    for (const auto& [name, kind] : kinds) {
+        if (v != name) continue;
+        d.options.printer.link = kind;
+        d.linkGiven = true;
+        return true;
+    }
+    return false;
+}
+
+constexpr uint64_t kMaxMs = 3600000;
+constexpr uint64_t kMaxPiece = 1u << 20;
+
+// Every option once, with what it sets.
+const Option kOptions[] = {
+    {"--help", false, [](Draft& d, Value) { return on(d.options.help); }},
+    {"--silent", false, [](Draft& d, Value) { return on(d.options.printer.silent); }},
+    {"--busy", false, [](Draft& d, Value) { return on(d.busy); }},
+    {"--zor1", false, [](Draft& d, Value) { return on(d.options.printer.zor1Family); }},
+    {"--version-prefix", false,
+     [](Draft& d, Value) { return on(d.options.printer.versionPrefixAA55); }},
+    {"--not-ready", false,
+     [](Draft& d, Value) { return setBits(d.options.printer.statusByte3, 0x80); }},
+    {"--paper-out", false,
+     [](Draft& d, Value) { return setBits(d.options.printer.statusByte3, 0x01); }},
+    {"--no-flash-ready", false,
+     [](Draft& d, Value) { return on(d.options.printer.flashReadyMissing); }},
+    {"--late-flash-ready", false,
+     [](Draft& d, Value) { return on(d.options.printer.lateFlashReady); }},
+    {"--silent-after-fr", false,
+     [](Draft& d, Value) { return on(d.options.printer.silentAfterFlashRequest); }},
+    {"--never-back", false, [](Draft& d, Value) { return on(d.options.printer.neverComesBack); }},
+    {"--listen", true, [](Draft& d, Value v) { return setListen(d.options, v); }},
+    {"--device-id", true, [](Draft& d, Value v) { return setText(d.options.printer.deviceId, v); }},
+    {"--status", true, [](Draft& d, Value v) { return setStatusBytes(d.options.printer, v); }},
+    {"--reply-split", true,
+     [](Draft& d, Value v) { return setNumber(d.options.printer.replySplit, v, kMaxPiece); }},
+    {"--piece-gap", true,
+     [](Draft& d, Value v) { return setNumber(d.options.pieceGapMs, v, 60000); }},
+    {"--status-reply", true,
+     [](Draft& d, Value v) { return setStatusReply(d.options.printer, v); }},
+    {"--drop-after", true,
+     [](Draft& d, Value v) { return setNumber(d.options.printer.dropAfterBytes, v, UINT32_MAX); }},
+    {"--link", true, [](Draft& d, Value v) { return setLink(d, v); }},
+    {"--firmware", true,
+     [](Draft& d, Value v) { return setText(d.options.printer.firmwareText, v); }},
+    {"--hw-status", true,
+     [](Draft& d, Value v) { return setNumber(d.options.printer.hwStatusByte, v, 0xFF); }},
+    {"--version-chars", true,
+     [](Draft& d, Value v) { return v.size() == 4 && setText(d.options.printer.versionChars, v); }},
+    {"--version-bursts", true,
+     [](Draft& d, Value v) { return setVersionBursts(d.options.printer, v); }},
+    {"--flash-ready-text", true,
+     [](Draft& d, Value v) { return setText(d.options.printer.flashReadyText, v); }},
+    {"--flash-quiet", true,
+     [](Draft& d, Value v) { return setNumber(d.options.printer.flashQuietMs, v, kMaxMs); }},
+    {"--reset-time", true,
+     [](Draft& d, Value v) { return setNumber(d.options.printer.resetMs, v, kMaxMs); }},
+    {"--keep-bytes", true,
+     [](Draft& d, Value v) {
+         return setNumber(d.options.printer.keepBytes, v, kMaxFirmwareImageBytes);
+     }},
+    {"--drop-image-after", true,
+     [](Draft& d, Value v) {
+         return setNumber(d.options.printer.dropAfterImageBytes, v, UINT32_MAX);
+     }},
+    {"--short-writes", true,
+     [](Draft& d, Value v) { return setNumber(d.options.printer.writeLimit, v, kMaxPiece, 1); }},
+    {"--gadget", true,
+     [](Draft& d, Value v) { return v.starts_with('/') && setText(d.options.gadgetNode, v); }},
+    {"--usb-serial", true, [](Draft& d, Value v) { return setText(d.options.usbSerial, v); }},
+    {"--usb-product-id", true,
+     [](Draft& d, Value v) { return setNumber(d.options.usbProductId, v, 0xFFFF); }},
+    {"--status-repeat", true,
+     [](Draft& d, Value v) { return setNumber(d.options.statusRepeatMs, v, kMaxMs, 1); }},
+    {"--unasked-status", true,
+     [](Draft& d, Value v) { return setNumber(d.options.unaskedStatusMs, v, kMaxMs, 1); }},
+    {"--unplug-after-image", true,
+     [](Draft& d, Value v) { return setNumber(d.options.unplugAfterImageBytes, v, UINT32_MAX); }},
+    {"--stop-reading-after-image", true,
+     [](Draft& d, Value v) {
+         return setNumber(d.options.stopReadingAfterImageBytes, v, UINT32_MAX);
+     }},
+};
+
 }  // namespace
 
 std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, std::string& error) {
-    EmuOptions o;
-    bool busy = false;
-    bool linkGiven = false;
+    Draft d;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const auto value = [&]() -> std::optional<std::string> {
+        const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                         [&](const Option& o) { return o.name == a; });
+        if (option == std::end(kOptions)) {
+            error = "unknown option " + a;
+            return std::nullopt;
+        }
+        std::string value;
+        if (option->takesValue) {
             if (i + 1 >= args.size()) {
                 error = a + " needs a value";
                 return std::nullopt;
             }
-            return args[++i];
-        };
-        const auto bad = [&](const std::string& v) {
-            error = "bad value for " + a + ": " + v;
-            return std::nullopt;
-        };
-        if (a == "--help") {
-            o.help = true;
-        } else if (a == "--silent") {
-            o.printer.silent = true;
-        } else if (a == "--busy") {
-            busy = true;
-        } else if (a == "--zor1") {
-            o.printer.zor1Family = true;
-        } else if (a == "--version-prefix") {
-            o.printer.versionPrefixAA55 = true;
-        } else if (a == "--not-ready") {
-            o.printer.statusByte3 |= 0x80;
-        } else if (a == "--paper-out") {
-            o.printer.statusByte3 |= 0x01;
-        } else if (a == "--no-flash-ready") {
-            o.printer.flashReadyMissing = true;
-        } else if (a == "--late-flash-ready") {
-            o.printer.lateFlashReady = true;
-        } else if (a == "--silent-after-fr") {
-            o.printer.silentAfterFlashRequest = true;
-        } else if (a == "--never-back") {
-            o.printer.neverComesBack = true;
-        } else if (a == "--listen" || a == "--device-id" || a == "--status" ||
-                   a == "--reply-split" || a == "--piece-gap" || a == "--status-reply" ||
-                   a == "--drop-after" || a == "--link" || a == "--firmware" ||
-                   a == "--hw-status" || a == "--version-chars" || a == "--version-bursts" ||
-                   a == "--flash-ready-text" || a == "--flash-quiet" || a == "--reset-time" ||
-                   a == "--drop-image-after" || a == "--short-writes" || a == "--gadget" ||
-                   a == "--usb-serial" || a == "--usb-product-id" || a == "--status-repeat" ||
-                   a == "--unplug-after-image" || a == "--stop-reading-after-image" ||
-                   a == "--unasked-status" || a == "--keep-bytes") {
-            const std::optional<std::string> v = value();
-            if (!v) return std::nullopt;
-            if (a == "--listen") {
-                const auto at = parseListenAddress(*v, 10001);
-                if (!at) return bad(*v);
-                o.listenAddress = v->substr(0, v->find(':'));
-                o.listenPort = at->port;
-            } else if (a == "--device-id") {
-                o.printer.deviceId = *v;
-            } else if (a == "--status") {
-                const auto list = numberList(*v, 0xFF);
-                if (!list || list->size() != 2) return bad(*v);
-                o.printer.statusByte3 = static_cast<uint8_t>((*list)[0]);
-                o.printer.statusByte4 = static_cast<uint8_t>((*list)[1]);
-            } else if (a == "--reply-split") {
-                const auto n = platform::parseNumber(*v, 1u << 20);
-                if (!n) return bad(*v);
-                o.printer.replySplit = static_cast<size_t>(*n);
-            } else if (a == "--piece-gap") {
-                const auto n = platform::parseNumber(*v, 60000);
-                if (!n) return bad(*v);
-                o.pieceGapMs = static_cast<uint32_t>(*n);
-            } else if (a == "--status-reply") {
-                const auto b = hexBytes(*v);
-                if (!b) return bad(*v);
-                o.printer.statusReplyOverride = *b;
-            } else if (a == "--drop-after") {
-                const auto n = platform::parseNumber(*v, UINT32_MAX);
-                if (!n) return bad(*v);
-                o.printer.dropAfterBytes = static_cast<size_t>(*n);
-            } else if (a == "--link") {
-                linkGiven = true;
-                if (*v == "tcp") {
-                    o.printer.link = LinkKind::Tcp;
-                } else if (*v == "usb") {
-                    o.printer.link = LinkKind::Usb;
-                } else if (*v == "parallel") {
-                    o.printer.link = LinkKind::Parallel;
-                } else {
-                    return bad(*v);
-                }
-            } else if (a == "--firmware") {
-                o.printer.firmwareText = *v;
-            } else if (a == "--hw-status") {
-                const auto n = platform::parseNumber(*v, 0xFF);
-                if (!n) return bad(*v);
-                o.printer.hwStatusByte = static_cast<uint8_t>(*n);
-            } else if (a == "--version-chars") {
-                if (v->size() != 4) return bad(*v);
-                o.printer.versionChars = *v;
-            } else if (a == "--version-bursts") {
-                const auto list = numberList(*v, 1024);
-                if (!list) return bad(*v);
-                o.printer.versionBursts.assign(list->begin(), list->end());
-            } else if (a == "--flash-ready-text") {
-                o.printer.flashReadyText = *v;
-            } else if (a == "--flash-quiet" || a == "--reset-time") {
-                const auto n = platform::parseNumber(*v, 3600000);
-                if (!n) return bad(*v);
-                (a == "--flash-quiet" ? o.printer.flashQuietMs : o.printer.resetMs) =
-                    static_cast<uint32_t>(*n);
-            } else if (a == "--keep-bytes") {
-                const auto n = platform::parseNumber(*v, kMaxFirmwareImageBytes);
-                if (!n) return bad(*v);
-                o.printer.keepBytes = *n;
-            } else if (a == "--drop-image-after") {
-                const auto n = platform::parseNumber(*v, UINT32_MAX);
-                if (!n) return bad(*v);
-                o.printer.dropAfterImageBytes = static_cast<size_t>(*n);
-            } else if (a == "--gadget") {
-                if (v->empty() || (*v)[0] != '/') return bad(*v);
-                o.gadgetNode = *v;
-            } else if (a == "--usb-serial") {
-                o.usbSerial = *v;
-            } else if (a == "--usb-product-id") {
-                const auto n = platform::parseNumber(*v, 0xFFFF);
-                if (!n) return bad(*v);
-                o.usbProductId = static_cast<uint16_t>(*n);
-            } else if (a == "--status-repeat" || a == "--unasked-status") {
-                const auto n = platform::parseNumber(*v, 3600000);
-                if (!n || *n == 0) return bad(*v);
-                if (a == "--status-repeat") {
-                    o.statusRepeatMs = static_cast<uint32_t>(*n);
-                } else {
-                    o.unaskedStatusMs = static_cast<uint32_t>(*n);
-                }
-            } else if (a == "--unplug-after-image" || a == "--stop-reading-after-image") {
-                const auto n = platform::parseNumber(*v, UINT32_MAX);
-                if (!n) return bad(*v);
-                (a == "--unplug-after-image" ? o.unplugAfterImageBytes
-                                             : o.stopReadingAfterImageBytes) = static_cast<size_t>(*n);
-            } else if (a == "--short-writes") {
-                const auto n = platform::parseNumber(*v, 1u << 20);
-                if (!n || *n == 0) return bad(*v);
-                o.printer.writeLimit = static_cast<size_t>(*n);
-            }
-        } else {
-            error = "unknown option " + a;
+            value = args[++i];
+        }
+        if (!option->apply(d, value)) {
+            error = "bad value for " + a + ": " + value;
             return std::nullopt;
         }
     }
-    if (busy) o.printer.statusByte4 |= 0x20;
+    EmuOptions& o = d.options;
+    if (d.busy) o.printer.statusByte4 |= 0x20;
     // A gadget is a USB printer unless told otherwise.
-    if (!o.gadgetNode.empty() && !linkGiven) o.printer.link = LinkKind::Usb;
+    if (!o.gadgetNode.empty() && !d.linkGiven) o.printer.link = LinkKind::Usb;
     if (!o.gadgetNode.empty() && o.usbSerial.empty()) o.usbSerial = serialNamingModel(o.printer.deviceId);
     // A connection carries replies to requests only: no status of its own
     // between requests, which a stream would repeat without end.

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,26 @@ TEST(EmuOptionsTest, BuildsThePrinterFromTheCommandLine) {
         EXPECT_FALSE(parseEmuOptions(args, error)) << args[0];
         EXPECT_FALSE(error.empty());
     }
+}
+
+// Every option the usage names is read: alone, a flag is taken and an
+// option that takes a value asks for it.
+TEST(EmuOptionsTest, EveryOptionOfTheUsageIsRead) {
+    std::istringstream usage(kEmuUsage);
+    size_t named = 0;
+    for (std::string line; std::getline(usage, line);) {
+        if (line.rfind("  --", 0) != 0) continue;
+        const std::string name = line.substr(2, line.find(' ', 2) - 2);
+        const bool takesValue = line.compare(2 + name.size(), 2, "  ") != 0;
+        std::string error;
+        const auto o = parseEmuOptions({name}, error);
+        EXPECT_EQ(o.has_value(), !takesValue) << name << ": " << error;
+        if (takesValue) {
+            EXPECT_EQ(error, name + " needs a value");
+        }
+        ++named;
+    }
+    EXPECT_EQ(named, 36u);
 }
 
 TEST(TcpServerTest, LogsEveryRequestAndEndsOnStopEvenWithAClientConnected) {
