@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "platform/Trace.h"
 #include "image/FirmwareMarker.h"
@@ -47,6 +48,16 @@ std::string hex(const std::vector<uint8_t>& bytes) {
         out += digits[b & 0x0F];
     }
     return out;
+}
+
+// Where the ID's "FWV:" value stands: behind the marker, up to ';' or the
+// end; npos without a marker.
+std::pair<size_t, size_t> firmwareValueIn(const std::string& id) {
+    const size_t key = id.find(kFirmwareVersionMarker);
+    if (key == std::string::npos) return {std::string::npos, 0};
+    const size_t from = key + kFirmwareVersionMarker.size();
+    const size_t end = id.find(';', from);
+    return {from, (end == std::string::npos ? id.size() : end) - from};
 }
 
 }  // namespace
@@ -121,10 +132,7 @@ void PrinterModel::powerUpLocked() {
     pending_.clear();
     linkBytes_ = 0;
     dropped_ = false;
-    if (config_.link != LinkKind::Tcp && !config_.zor1Family && !config_.silent &&
-        config_.statusAtPowerUp && !offlineLocked()) {
-        enqueueLocked(statusReplyLocked('S'), {});
-    }
+    if (config_.statusAtPowerUp && speaksUnaskedLocked()) enqueueLocked(statusReplyLocked('S'), {});
 }
 
 size_t PrinterModel::write(const uint8_t* data, size_t length) {
@@ -490,9 +498,13 @@ void PrinterModel::enqueueLocked(std::vector<uint8_t> reply, const std::vector<s
     }
 }
 
+bool PrinterModel::speaksUnaskedLocked() const {
+    return config_.link != LinkKind::Tcp && !config_.zor1Family && !config_.silent && !dropped_ &&
+           !flash_.silent && !offlineLocked();
+}
+
 bool PrinterModel::idleStatusAppliesLocked() const {
-    return config_.link != LinkKind::Tcp && !config_.zor1Family && !config_.silent &&
-           config_.statusStaysPending && !dropped_ && !flash_.silent &&
+    return config_.statusStaysPending && speaksUnaskedLocked() &&
            (flash_.phase == FlashPhase::Idle || flash_.phase == FlashPhase::Requested);
 }
 
@@ -517,12 +529,7 @@ bool PrinterModel::hasPending() const {
 
 std::optional<std::vector<uint8_t>> PrinterModel::pendingStatus() const {
     std::lock_guard lock(mutex_);
-    if (config_.link == LinkKind::Tcp || config_.zor1Family || config_.silent || dropped_ ||
-        flash_.silent || offlineLocked() ||
-        (flash_.phase != FlashPhase::Idle && flash_.phase != FlashPhase::Requested &&
-         flash_.phase != FlashPhase::Resetting)) {
-        return std::nullopt;
-    }
+    if (!speaksUnaskedLocked() || flash_.phase == FlashPhase::Receiving) return std::nullopt;
     return statusReplyLocked('S');
 }
 
@@ -614,27 +621,21 @@ std::string PrinterModel::firmwareText() const {
 std::string PrinterModel::firmwareTextLocked() const {
     if (!flashedVersion_.empty()) return flashedVersion_.substr(0, kMaxFirmwareText);
     if (!config_.firmwareText.empty()) return config_.firmwareText.substr(0, kMaxFirmwareText);
-    const std::string& id = config_.deviceId;
-    const size_t key = id.find("FWV:");
-    if (key == std::string::npos) return {};
-    const size_t from = key + 4;
-    const size_t end = id.find(';', from);
-    return id.substr(from, std::min(end == std::string::npos ? id.size() - from : end - from,
-                                     kMaxFirmwareText));
+    const auto [from, length] = firmwareValueIn(config_.deviceId);
+    if (from == std::string::npos) return {};
+    return config_.deviceId.substr(from, std::min(length, kMaxFirmwareText));
 }
 
 std::string PrinterModel::deviceIdLocked() const {
     std::string id = config_.deviceId;
     if (flashedVersion_.empty()) return id;
     // After a flash the ID names the new firmware.
-    const size_t key = id.find(kFirmwareVersionMarker);
-    if (key == std::string::npos) {
+    const auto [from, length] = firmwareValueIn(id);
+    if (from == std::string::npos) {
         if (!id.empty() && id.back() != ';') id += ';';
         return id + std::string(kFirmwareVersionMarker) + flashedVersion_ + ";";
     }
-    const size_t from = key + kFirmwareVersionMarker.size();
-    const size_t end = id.find(';', from);
-    id.replace(from, end == std::string::npos ? std::string::npos : end - from, flashedVersion_);
+    id.replace(from, length, flashedVersion_);
     return id;
 }
 

@@ -278,6 +278,10 @@ private:
     void logLocked(std::string line);
     void flushUnknownLocked();
     void enqueueLocked(std::vector<uint8_t> reply, const std::vector<size_t>& bursts);
+    // It offers its status without being asked: a printer on a local link
+    // that answers at all (not of the ZOR1 family, not silent, cut off or
+    // away for its reset).
+    bool speaksUnaskedLocked() const;
     bool idleStatusAppliesLocked() const;
     std::string firmwareTextLocked() const;
     std::string deviceIdLocked() const;

@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "image/FirmwareMarker.h"
+
 namespace kv {
 
 namespace {
@@ -37,9 +39,9 @@ int32_t zor1BoardCode(std::string_view id) {
 
 // The value of the ID's first "FWV:" key, up to a blank, a ";" or the end.
 std::optional<std::string_view> wholeFirmwareValue(std::string_view id) {
-    const size_t key = id.find("FWV:");
+    const size_t key = id.find(kFirmwareVersionMarker);
     if (key == std::string_view::npos) return std::nullopt;
-    const std::string_view value = id.substr(key + 4);
+    const std::string_view value = id.substr(key + kFirmwareVersionMarker.size());
     return value.substr(0, value.find_first_of(" ;"));
 }
 
