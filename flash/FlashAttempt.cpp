@@ -8,6 +8,7 @@
 #include "flash/Verification.h"
 #include "image/ImageSummary.h"
 #include "kvflash/Version.h"
+#include "platform/DeviceEnumerator.h"
 #include "platform/Format.h"
 #include "platform/HistoryFile.h"
 #include "platform/SleepInhibitor.h"
@@ -34,17 +35,6 @@ void installBoxTap(Context& ctx) {
     ctx.sys.wired.ui = a.boxTap.get();
 }
 
-// A USB device path reads "...usb#vid_xxxx&pid_xxxx#SERIAL#{class}".
-std::string serialInPath(const std::string& path) {
-    const size_t first = path.find('#');
-    if (first == std::string::npos) return {};
-    const size_t second = path.find('#', first + 1);
-    if (second == std::string::npos) return {};
-    const size_t third = path.find('#', second + 1);
-    if (third == std::string::npos) return {};
-    return path.substr(second + 1, third - second - 1);
-}
-
 void describePrinter(const Context& ctx, const PrinterData& printer, FlashRecord& record) {
     const AppState& s = ctx.state;
     record.model = printer.typeName;
@@ -68,7 +58,9 @@ void describePrinter(const Context& ctx, const PrinterData& printer, FlashRecord
         default:
             record.link = "USB";
             record.address = s.localDevicePath;
-            record.serial = serialInPath(s.localDevicePath);
+            if (const auto usb = platform::parseUsbDevicePath(s.localDevicePath)) {
+                record.serial = usb->instance;
+            }
             break;
     }
     record.logicBoard = logicBoardTextLocal(printer.boardCode).value_or("");
@@ -86,7 +78,6 @@ void appendLine(Context& ctx, const std::string& line, const char* what) {
 std::string stopDetail(const FlashAttempt& a) {
     if (a.stopReason) return *a.stopReason;
     const std::vector<std::string> boxes = a.boxes.texts();
-    if (boxes.size() > a.boxesBeforeStart) return boxes.back();
     if (!boxes.empty()) return boxes.back();
     return "the flash did not start";
 }
@@ -100,7 +91,6 @@ void beginFlashAttempt(Context& ctx, platform::DialogControls& controls) {
     a.flashModeEntered = false;
     a.sleepHeld = false;
     a.before = ProbeReading{};
-    a.boxesBeforeStart = 0;
     a.boxesBeforeWorker = 0;
     a.stopReason.reset();
     a.transferCompleted.reset();
@@ -126,11 +116,6 @@ void beginFlashAttempt(Context& ctx, platform::DialogControls& controls) {
     controls.setVerification(std::nullopt);
 }
 
-void noteFlashProbed(Context& ctx) {
-    FlashAttempt& a = ctx.state.flashAttempt;
-    a.boxesBeforeStart = a.boxes.size();
-}
-
 void noteFlashStopped(Context& ctx, const std::string& reason) {
     FlashAttempt& a = ctx.state.flashAttempt;
     if (a.open && !a.stopReason) a.stopReason = reason;
@@ -143,10 +128,7 @@ void enterFlashMode(Context& ctx, platform::DialogControls& controls, PrinterDat
     controls.setText(platform::Control::programStatusText, "Printer responding");
     FlashAttempt& a = ctx.state.flashAttempt;
     // A flash started below Flash Printer NOW (the Ethernet branch alone).
-    if (!a.open) {
-        beginFlashAttempt(ctx, ctx.controls());
-        noteFlashProbed(ctx);
-    }
+    if (!a.open) beginFlashAttempt(ctx, ctx.controls());
     a.flashModeEntered = true;
     a.before = ctx.state.lastProbe;
     a.boxesBeforeWorker = a.boxes.size();

@@ -22,9 +22,6 @@ inline constexpr const char* kInhibitorWhy = "Updating printer firmware";
 // Flash Printer NOW was pressed (no flash running): a new record, the last
 // verdict cleared, every box from now on noted.
 void beginFlashAttempt(Context& ctx, platform::DialogControls& controls);
-// The probe before the flash has ended: its boxes say nothing about why
-// the flash might stop.
-void noteFlashProbed(Context& ctx);
 // Why the flash stops before its worker, where no box says so.
 void noteFlashStopped(Context& ctx, const std::string& reason);
 // The printer is about to enter flash mode: the status line says "Printer

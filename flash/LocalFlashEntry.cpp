@@ -153,9 +153,7 @@ bool startFlash(Context& ctx, platform::DialogControls& controls, PrinterData& p
     AppState& state = ctx.state;
     // After a quit request the program ends soon: a transfer cut off by
     // that would leave the printer half programmed.
-    const bool goOn = refreshPrinterData(ctx, controls, printer);
-    noteFlashProbed(ctx);
-    if (!goOn) {
+    if (!refreshPrinterData(ctx, controls, printer)) {
         RestorePortsToOriginal(ctx.sys, state);
         return false;
     }

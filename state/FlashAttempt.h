@@ -27,9 +27,8 @@ struct FlashAttempt {
     uint64_t startTick = 0;
     // What the printer reported just before flash mode.
     ProbeReading before;
-    // Boxes shown before the printer's first re-probe had ended, and before
-    // the worker started: a failure is told by the boxes after those.
-    size_t boxesBeforeStart = 0;
+    // Boxes shown before the worker started: its failure is told by the
+    // boxes after those.
     size_t boxesBeforeWorker = 0;
     // Why it stopped when no box says so.
     std::optional<std::string> stopReason;

@@ -136,6 +136,8 @@ TEST_P(FlashOutcome, OneVerdictOneRecordAndTheMachineAwakeMeanwhile) {
     EXPECT_EQ(e.record.bytesSent, r.bytesSent);
     EXPECT_EQ(e.record.link, r.config.link == LinkKind::Parallel ? "LPT1" : "USB");
     EXPECT_EQ(e.record.address, r.config.link == LinkKind::Parallel ? "LPT1" : w.port);
+    const char* serial = r.config.zor1Family ? "zor12-0001" : testing::kZowSerial;
+    EXPECT_EQ(e.record.serial, r.config.link == LinkKind::Parallel ? "" : serial);
     EXPECT_EQ(e.record.model, w.state.printerData.typeName);
     EXPECT_EQ(e.record.program, "kvflash 4.0.2.2");
     EXPECT_EQ(e.record.imagePath, w.state.firmwareFileName);
