@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "flash/FlashAttempt.h"
+#include "flash/FlashEntry.h"
 #include "flash/FlashWorker.h"
 #include "flash/LoadFirmwareImage.h"
 #include "link/Ethernet.h"
@@ -35,6 +37,34 @@ bool sendRequest(Context& ctx, platform::SocketHandle socket, std::string_view r
     int32_t sent = 0;
     return WriteFileEthernet(ctx.sys, socket, reinterpret_cast<const uint8_t*>(request.data()),
                              static_cast<uint32_t>(request.size()), sent);
+}
+
+// ESC *FR, then <SA15>, whose reply must hold "FLASH READY"; the box of
+// the step that failed otherwise.
+std::optional<std::string_view> askForFlashMode(Context& ctx, platform::SocketHandle socket) {
+    platform::Trace& trace = ctx.trace();
+    platform::Clock& clock = ctx.clock();
+    clock.sleepMs(500);
+    if (!sendRequest(ctx, socket, kEscFR)) return "Error writing [esc]FR to printer";
+    trace.write("Success writing [esc]FR to printer");
+
+    clock.sleepMs(100);
+    if (!sendRequest(ctx, socket, kSA15)) return "Error writing <SA15> to printer";
+    trace.write("Success writing <SA15> to printer");
+
+    clock.sleepMs(500);
+    std::array<uint8_t, kFlashReplySize> reply{};
+    uint32_t length = kFlashReplySize;
+    if (!ReadDataEthernet(ctx.sys, socket, reply.data(), length)) {
+        return "Could not read status back after writing <SA15>";
+    }
+    trace.write("Success reading after <SA15> written to printer");
+
+    const std::string_view received(reinterpret_cast<const char*>(reply.data()), length);
+    if (received.find(kFlashReady) == std::string_view::npos) {
+        return "Failed to entered flash programming mode";
+    }
+    return std::nullopt;
 }
 
 // Every byte of the block within one send bound, however many sends that
@@ -184,49 +214,18 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
 bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
                             platform::DialogControls& controls, PrinterData& printer,
                             std::shared_ptr<FirmwareImage> image) {
-    platform::Trace& trace = ctx.trace();
-    platform::Clock& clock = ctx.clock();
-    std::array<uint8_t, kFlashReplySize> reply{};
-
     if (!isPrinterReadyEthernet(ctx.sys, socket, printer)) {
-        platform::box(ctx.ui(), fitField(formatted("%s printer is NOT ready, resolve and try again  %s",
-                                                   printer.typeName.c_str(),
-                                                   printer.portName.c_str()),
-                                         kMessageSize));
+        platform::box(ctx.ui(), notReadyText(printer));
         return false;
     }
     enterFlashMode(ctx, controls, printer);
-
-    clock.sleepMs(500);
-    if (!sendRequest(ctx, socket, kEscFR)) {
-        platform::box(ctx.ui(), "Error writing [esc]FR to printer");
+    if (const auto refused = askForFlashMode(ctx, socket)) {
+        platform::box(ctx.ui(), std::string(*refused));
         return false;
     }
-    trace.write("Success writing [esc]FR to printer");
-
-    clock.sleepMs(100);
-    if (!sendRequest(ctx, socket, kSA15)) {
-        platform::box(ctx.ui(), "Error writing <SA15> to printer");
-        return false;
-    }
-    trace.write("Success writing <SA15> to printer");
-
-    clock.sleepMs(500);
-    uint32_t length = kFlashReplySize;
-    if (!ReadDataEthernet(ctx.sys, socket, reply.data(), length)) {
-        platform::box(ctx.ui(), "Could not read status back after writing <SA15>");
-        return false;
-    }
-    trace.write("Success reading after <SA15> written to printer");
-
-    const std::string_view received(reinterpret_cast<const char*>(reply.data()), length);
-    if (received.find(kFlashReady) == std::string_view::npos) {
-        platform::box(ctx.ui(), "Failed to entered flash programming mode");
-        return false;
-    }
-    trace.write("Entered flash reprogramming mode");
-    clock.sleepMs(1000);
-    trace.write("Entered flash reprogramming mode");
+    ctx.trace().write("Entered flash reprogramming mode");
+    ctx.clock().sleepMs(1000);
+    ctx.trace().write("Entered flash reprogramming mode");
 
     FlashJob& job = ctx.state.flashJob;
     job = FlashJob{};

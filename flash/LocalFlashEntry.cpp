@@ -3,6 +3,7 @@
 
 #include "flash/EthernetFlash.h"
 #include "flash/FlashAttempt.h"
+#include "flash/FlashEntry.h"
 #include "state/FlashJob.h"
 #include "flash/FlashWorker.h"
 #include "flash/LocalFlash.h"
@@ -98,10 +99,7 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
     }
 
     if (!isPrinterReady(ctx.sys, handle, printer)) {
-        return fail(ctx, fitField(platform::formatted(
-                                      "%s printer is NOT ready, resolve and try again  %s",
-                                      printer.typeName.c_str(), printer.portName.c_str()),
-                                  kMessageSize));
+        return fail(ctx, notReadyText(printer));
     }
     enterFlashMode(ctx, controls, printer);
 
