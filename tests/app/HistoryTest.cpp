@@ -9,10 +9,12 @@
 #include "app/MainDialog.h"
 #include "flash/FlashHistory.h"
 #include "tests/flash/LocalFlashWorld.h"
+#include "tests/support/Files.h"
 
 namespace kv {
 namespace {
 
+using testing::lines;
 using testing::LocalFlashWorld;
 
 FlashRecord record(const std::string& id, int64_t startMs, const std::string& outcome) {
@@ -46,13 +48,6 @@ FlashRecord ethernetRecord(const std::string& id, int64_t startMs) {
     r.imagePath = "C:\\fw\\FMVQ_V5.30.bin";
     r.imageVersion = "V5.30";
     return r;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
 }
 
 constexpr int64_t kMay1 = 1714557600000;  // 2024-05-01T10:00:00Z

@@ -11,6 +11,7 @@
 
 #include "app/MainDialog.h"
 #include "link/UsbConfig.h"
+#include "tests/support/Files.h"
 #include "tests/support/SimWorld.h"
 #include "tests/support/TempDir.h"
 #include "ui/console/ConsoleDialogControls.h"

@@ -2,13 +2,13 @@
 
 #include <memory>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "emulator/EmuOptions.h"
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
+#include "tests/support/Files.h"
 #include "tests/support/HostPlatform.h"
 #include "tests/emulator/LoggedServer.h"
 
@@ -86,9 +86,8 @@ TEST(EmuOptionsTest, BuildsThePrinterFromTheCommandLine) {
 // Every option the usage names is read: alone, a flag is taken and an
 // option that takes a value asks for it.
 TEST(EmuOptionsTest, EveryOptionOfTheUsageIsRead) {
-    std::istringstream usage(kEmuUsage);
     size_t named = 0;
-    for (std::string line; std::getline(usage, line);) {
+    for (const std::string& line : testing::lines(kEmuUsage)) {
         if (line.rfind("  --", 0) != 0) continue;
         const std::string name = line.substr(2, line.find(' ', 2) - 2);
         const bool takesValue = line.compare(2 + name.size(), 2, "  ") != 0;

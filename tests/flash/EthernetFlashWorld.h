@@ -14,6 +14,7 @@
 #include "platform/sim/VirtualClock.h"
 #include "printer/discovery/EthernetDiscovery.h"
 #include "spooler/PortRedirection.h"
+#include "tests/support/Files.h"
 #include "tests/support/SimWorld.h"
 #include "tests/support/TempDir.h"
 

@@ -7,6 +7,7 @@
 #include "image/FileBytes.h"
 #include "flash/LoadFirmwareImage.h"
 #include "image/FirmwareMarker.h"
+#include "tests/support/Files.h"
 #include "tests/support/SimWorld.h"
 #include "tests/support/TempDir.h"
 

@@ -15,6 +15,7 @@
 #include "image/FirmwareMarker.h"
 #include "printer/discovery/Discovery.h"
 #include "tests/discovery/DiscoveryWorld.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 namespace kv::testing {

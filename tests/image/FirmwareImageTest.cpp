@@ -8,6 +8,7 @@
 #include "image/FirmwareMarker.h"
 #include "image/ImageSummary.h"
 #include "image/Sha256.h"
+#include "tests/support/Files.h"
 #include "tests/support/HostPlatform.h"
 #include "tests/support/TempDir.h"
 

@@ -1,10 +1,6 @@
 #pragma once
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -34,18 +30,6 @@ public:
 private:
     std::filesystem::path path_;
 };
-
-inline std::vector<uint8_t> readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeAll(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
-}
 
 inline std::vector<uint8_t> pseudoRandomBytes(size_t n, uint32_t seed) {
     std::mt19937 gen(seed);

@@ -8,6 +8,7 @@
 #include "app/Startup.h"
 #include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32Files.h"
+#include "tests/support/Files.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace kv::testing {

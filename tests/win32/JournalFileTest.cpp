@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/win32/JournalFile.h"
+#include "tests/support/Files.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace kv::testing {

@@ -48,9 +48,6 @@ private:
     std::string path_;
 };
 
-bool writeFile(const std::string& path, const std::string& content);
-std::optional<std::string> readFile(const std::string& path);
-
 // Milliseconds of the steady clock, for measuring a bound.
 int64_t nowMs();
 

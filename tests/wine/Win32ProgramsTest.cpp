@@ -3,10 +3,9 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "image/Sha256.h"
+#include "tests/support/Files.h"
 #include "tests/wine/Emulator.h"
 #include "tests/wine/WineWorld.h"
 
@@ -14,13 +13,6 @@ namespace kv::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // A path as the terminal front end prints it: backslashes escaped.
 std::string asPrinted(const std::string& path) {
@@ -48,7 +40,7 @@ TEST_F(Win32Programs, ConsoleFlashPrintsTheGoldenTranscript) {
     const RunResult r = wine.run("kvflash-cli.exe", "--console --simulate --fast find select " +
                                                         shellWord(image) + " flash");
     ASSERT_EQ(r.code, 0) << r.out << r.err;
-    std::string expected = readAll(KVFLASH_SOURCE_DIR "/tests/console/full_local_flash.txt");
+    std::string expected = readFile(KVFLASH_SOURCE_DIR "/tests/console/full_local_flash.txt");
     expected.replace(expected.find("@DEMO@"), 6, asPrinted(image));
     EXPECT_EQ(r.out, expected);
 }
@@ -71,7 +63,7 @@ TEST_F(Win32Programs, EthernetFlashThroughWinsockDeliversTheImageWhole) {
     EXPECT_NE(r.out.find("text programStatusText \"Progamming complete\""), std::string::npos);
     const std::string summary = emu.stop();
     std::printf("%s", summary.c_str());
-    const std::string bytes = readAll(KVFLASH_DEMO_IMAGE);
+    const std::string bytes = readFile(KVFLASH_DEMO_IMAGE);
     const std::string sha =
         sha256Hex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     EXPECT_NE(summary.find("flash-mode bytes: " + std::to_string(bytes.size()) + "\n"),

@@ -4,11 +4,11 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/Files.h"
 #include "tests/wine/WineWorld.h"
 
 namespace kv::testing {
@@ -26,9 +26,8 @@ std::vector<std::string> windowsTestFolders() {
 
 // gtest's own summary lines and every failure, without the rest.
 std::string summaryOf(const std::string& out) {
-    std::istringstream lines(out);
     std::string shown;
-    for (std::string line; std::getline(lines, line);) {
+    for (std::string line : lines(out)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.rfind("[==========]", 0) == 0 || line.rfind("[  PASSED  ]", 0) == 0 ||
             line.rfind("[  FAILED  ]", 0) == 0) {
@@ -81,14 +80,12 @@ TEST(WindowsSuiteOnATerminal, RealCtrlCWhileQueuesAreSwitchedAndInFlashMode) {
         "kvtest_app.exe", "--gtest_brief=1 --gtest_filter=Termination.RealSignalWhileAnotherThreadSwitches:"
                           "Termination.RealCtrlCInFlashModeWaitsForTheFlashsEnd "
                           "--gtest_output=xml:" + shellWord(WineWorld::windowsPath(report.string())));
-    std::ifstream in(report);
-    std::stringstream xml;
-    xml << in.rdbuf();
+    const std::string xml = readFile(report);
     std::filesystem::remove(report);
-    EXPECT_EQ(r.code, 0) << xml.str();
-    EXPECT_NE(xml.str().find("tests=\"2\" failures=\"0\""), std::string::npos) << xml.str();
-    EXPECT_NE(xml.str().find("result=\"completed\""), std::string::npos) << xml.str();
-    EXPECT_EQ(xml.str().find("result=\"skipped\""), std::string::npos) << xml.str();
+    EXPECT_EQ(r.code, 0) << xml;
+    EXPECT_NE(xml.find("tests=\"2\" failures=\"0\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("result=\"completed\""), std::string::npos) << xml;
+    EXPECT_EQ(xml.find("result=\"skipped\""), std::string::npos) << xml;
 }
 
 }  // namespace

@@ -13,10 +13,10 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/Files.h"
 #include "tests/support/linux/ChildProcess.h"
 
 namespace {
@@ -28,19 +28,8 @@ std::string buildDir() {
     return dir ? dir : "";
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using kv::testing::lines;
+using kv::testing::readFile;
 
 // The first of `prefixes` that does not start a line of `out` after the
 // line the one before it started; nothing when all do.

@@ -12,10 +12,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/linux/ChildProcess.h"
 
@@ -58,12 +58,7 @@ private:
     std::vector<int> accepted_;
 };
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using kv::testing::readFile;
 
 const std::string kJournal =
     "kvflash print-queue journal 1\nkv_usb\tUSB001\tusb://KV/ZOW3004F?serial=1\t1\n";

@@ -6,29 +6,17 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/Files.h"
 
 namespace {
 
 using Names = std::set<std::string>;
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using kv::testing::lines;
+using kv::testing::readFile;
 
 std::string joined(const std::vector<std::string>& block) {
     std::string text;

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "image/FirmwareHeader.h"
 #include "image/ImageTool.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 namespace kv {
@@ -31,12 +30,6 @@ protected:
         for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
         return q + "'";
     }
-    static std::string text(const std::string& path) {
-        std::ifstream in(path);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
 
     ToolRun run(const std::vector<std::string>& args) {
         const char* build = std::getenv("KVFLASH_BUILD_DIR");
@@ -50,9 +43,9 @@ protected:
                    "; echo $? >" + quote(dir.file("rc.txt"));
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         ToolRun r;
-        r.code = std::stoi(text(dir.file("rc.txt")));
-        r.out = text(dir.file("out.txt"));
-        r.err = text(dir.file("err.txt"));
+        r.code = std::stoi(testing::readFile(dir.file("rc.txt")));
+        r.out = testing::readFile(dir.file("out.txt"));
+        r.err = testing::readFile(dir.file("err.txt"));
         return r;
     }
 

@@ -6,29 +6,18 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/linux/LinuxHistoryFile.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 namespace kv::platform {
 namespace {
 
 using linux_impl::LinuxHistoryFile;
-
-std::string fileText(const std::string& path) {
-    const auto bytes = testing::readAll(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
+using testing::readFile;
 
 // One writer's line n: its letter repeated, long enough that a line written
 // in pieces would show.
@@ -64,7 +53,7 @@ TEST(LinuxHistoryFile, TwoProcessesAppendingNeverMixWithinALine) {
     std::string error;
     const auto text = LinuxHistoryFile(path).read(error);
     ASSERT_TRUE(text.has_value()) << error;
-    const auto lines = linesOf(*text);
+    const auto lines = testing::lines(*text);
     ASSERT_EQ(lines.size(), 2u * kLines);
     std::map<char, int> next{{'a', 0}, {'b', 0}};
     for (const std::string& line : lines) {
@@ -84,9 +73,9 @@ TEST(LinuxHistoryFile, ALineCutShortByACrashIsEndedBeforeTheNext) {
     std::string error;
     ASSERT_TRUE(file.append("{\"whole\":1}", error)) << error;
     ASSERT_TRUE(file.append("{\"whole\":2}", error)) << error;
-    EXPECT_EQ(fileText(path), "{\"cut\n{\"whole\":1}\n{\"whole\":2}\n");
+    EXPECT_EQ(readFile(path), "{\"cut\n{\"whole\":1}\n{\"whole\":2}\n");
     EXPECT_FALSE(file.append("two\nlines", error));
-    EXPECT_EQ(fileText(path), "{\"cut\n{\"whole\":1}\n{\"whole\":2}\n");
+    EXPECT_EQ(readFile(path), "{\"cut\n{\"whole\":1}\n{\"whole\":2}\n");
 }
 
 TEST(LinuxHistoryFile, NoFileYetReadsEmptyAndTheFolderComesWithTheFirstLine) {
@@ -124,7 +113,7 @@ TEST(LinuxHistoryFile, NeitherALinkNorAFifoInItsPlaceIsUsed) {
         // A FIFO nobody writes to would block an open that waits for it.
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     }
-    EXPECT_EQ(fileText(target), "old\n");
+    EXPECT_EQ(readFile(target), "old\n");
 }
 
 }  // namespace

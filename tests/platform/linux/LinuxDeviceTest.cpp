@@ -12,6 +12,7 @@
 #include "platform/linux/LinuxDeviceIo.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
 #include "tests/platform/linux/FakeSysfs.h"
+#include "tests/support/Files.h"
 
 namespace kv::platform {
 namespace {
@@ -55,11 +56,6 @@ const std::string kZow1 = "\\\\?\\usb#vid_4b56&pid_0001#5a4f5731#" + kGuid;
 const std::string kZor1 = "\\\\?\\usb#vid_4b56&pid_0002#zor1-0042#" + kGuid;
 const std::string kNoSerial = "\\\\?\\usb#vid_4b56&pid_0003#&1-4#" + kGuid;
 const std::string kForeign = "\\\\?\\usb#vid_04b8&pid_0202#&1-5#" + kGuid;
-
-std::string fileText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // ---------------------------------------------------------------- sysfs walk
 
@@ -254,7 +250,7 @@ TEST(LinuxDeviceIo, WritesReachTheNodeAndReadsComeBack) {
     EXPECT_TRUE(io.write(h, data.data(), data.size(), taken));
     EXPECT_EQ(taken, data.size());
     EXPECT_TRUE(io.close(h));
-    EXPECT_EQ(fileText(node), std::string(data.begin(), data.end()));
+    EXPECT_EQ(testing::readFile(node), std::string(data.begin(), data.end()));
 
     const DeviceHandle r = io.open(kZor1, ShareMode::Shared);
     Bytes buffer(3);

@@ -17,6 +17,7 @@
 #include "spooler/PortRedirection.h"
 #include "spooler/QueueJournal.h"
 #include "tests/spooler/linux/CupsWorld.h"
+#include "tests/support/Files.h"
 
 namespace kv {
 namespace {
@@ -25,6 +26,7 @@ namespace fs = std::filesystem;
 using platform::linux_impl::AtomicFile;
 using platform::linux_impl::CupsSpooler;
 using testing::CupsWorld;
+using testing::readFile;
 using testing::run;
 
 const std::string kKvUsbUri = "usb://KV/ZOW3004F%20PT?serial=1001";
@@ -43,13 +45,6 @@ const std::map<std::string, std::string> kDevices = {
 bool onCi() {
     const char* ci = std::getenv("CI");
     return ci && std::string(ci) == "true";
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::string trim(std::string text) {

@@ -4,28 +4,17 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include "tests/support/Files.h"
 
 namespace kv::testing {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
 
 std::string randomSuffix() {
     static std::atomic<unsigned> counter{0};
@@ -312,10 +301,8 @@ void CupsWorld::resetQueues() {
 
 std::map<std::string, std::string> CupsWorld::devices() {
     std::map<std::string, std::string> result;
-    std::istringstream lines(run(env() + "lpstat -v").out);
-    std::string line;
     // "device for NAME: URI"
-    while (std::getline(lines, line)) {
+    for (const std::string& line : lines(run(env() + "lpstat -v").out)) {
         const std::string prefix = "device for ";
         const size_t colon = line.find(": ");
         if (line.rfind(prefix, 0) != 0 || colon == std::string::npos) continue;
@@ -346,9 +333,7 @@ CupsWorld::QueueState CupsWorld::ipp(const std::string& queue) {
 
 std::vector<std::string> CupsWorld::pendingJobs(const std::string& queue) {
     std::vector<std::string> ids;
-    std::istringstream lines(run(env() + "lpstat -o " + queue).out);
-    std::string line;
-    while (std::getline(lines, line)) {
+    for (const std::string& line : lines(run(env() + "lpstat -o " + queue).out)) {
         const std::string id = line.substr(0, line.find(' '));
         if (!id.empty()) ids.push_back(id);
     }

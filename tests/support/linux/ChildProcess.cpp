@@ -10,21 +10,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+
+#include "tests/support/Files.h"
 
 extern char** environ;
 
 namespace kv::testing {
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 bool named(const char* entry, const std::string& name) {
     return std::strncmp(entry, name.c_str(), name.size()) == 0 && entry[name.size()] == '=';
