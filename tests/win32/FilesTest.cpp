@@ -2,10 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
 
-#include "state/Context.h"
-#include "app/Startup.h"
 #include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32Files.h"
 #include "tests/support/Files.h"
@@ -15,8 +12,6 @@ namespace kv::testing {
 namespace {
 
 using platform::win32::Win32Files;
-
-constexpr const char* kAutoLoadGate = "KVTEST_AUTOLOAD_CHILD";
 
 std::vector<std::string> sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
@@ -71,22 +66,8 @@ TEST(Win32FileReader, OpensOnlyDiskFiles) {
     }
 }
 
-TEST(AutoLoadChild, DISABLED_Detect) {
-    if (!environment(kAutoLoadGate)) GTEST_SKIP() << "runs as a renamed copy of this program";
-    AppState state;
-    platform::NullTrace trace;
-    Win32Files files;
-    platform::Services sys;
-    sys.wired.trace = &trace;
-    sys.wired.files = &files;
-    Context ctx{state, sys};
-    DetectAutoLoad(ctx);
-    std::printf("\nmodule=%s\nmode=%d\nname=%s\npath=%s\n", state.modulePath.c_str(),
-                state.autoLoadMode, state.autoLoadFileName.c_str(), state.autoLoadFilePath.c_str());
-}
-
 // The program's own name and folder decide automatic loading: a copy of
-// this program under each name runs the detection on its own path.
+// the helper program under each name runs the detection on its own path.
 TEST(Win32Files, AutoLoadFollowsTheProgramsNameAndFolder) {
     struct Case {
         const char* program;
@@ -107,11 +88,9 @@ TEST(Win32Files, AutoLoadFollowsTheProgramsNameAndFolder) {
                      " images");
         TempFolder folder;
         const std::string program = folder.path() + c.program;
-        ASSERT_TRUE(::CopyFileA(selfPath().c_str(), program.c_str(), FALSE));
+        ASSERT_TRUE(::CopyFileA(helperPath().c_str(), program.c_str(), FALSE));
         for (const std::string& bin : c.binFiles) ASSERT_TRUE(writeFile(folder.path() + bin, "x"));
-        const ProcessResult r = runProcess(
-            program, "--gtest_also_run_disabled_tests --gtest_filter=AutoLoadChild.DISABLED_Detect",
-            {{kAutoLoadGate, "1"}});
+        const ProcessResult r = runProcess(program, "detect-autoload", {});
         ASSERT_TRUE(r.finished) << r.out;
         EXPECT_EQ(field(r.out, "module"), program);
         EXPECT_EQ(field(r.out, "mode"), std::to_string(c.mode));

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -18,19 +17,11 @@ namespace {
 using platform::win32::MutexInstanceLock;
 using platform::win32::TokenAdmin;
 
-constexpr const char* kLockGate = "KVTEST_LOCK_CHILD";
-
 // What create() answers in another process.
 std::string lockInChild() {
-    const ProcessResult r = runHelper("LockChild.DISABLED_Create", kLockGate);
+    const ProcessResult r = runProcess(helperPath(), "create-lock", {});
     EXPECT_TRUE(r.finished) << r.out;
     return field(r.out, "create").value_or("no answer: " + r.out);
-}
-
-TEST(LockChild, DISABLED_Create) {
-    if (!environment(kLockGate)) GTEST_SKIP() << "a child of the lock test";
-    MutexInstanceLock lock;
-    std::printf("\ncreate=%u\n", lock.create());
 }
 
 // The tools' shared lock is a named mutex of the session: a second process

@@ -10,11 +10,6 @@
 namespace kv::testing {
 namespace {
 
-std::string folderOfSelf() {
-    const std::string self = selfPath();
-    return self.substr(0, self.find_last_of('\\') + 1);
-}
-
 std::string textOf(HWND h) {
     char text[1024] = {};
     ::SendMessageA(h, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));

@@ -82,12 +82,12 @@ ProcessResult runProcess(const std::string& program, const std::string& argument
     return result;
 }
 
-ProcessResult runHelper(const std::string& filter, const std::string& gate,
-                        const std::map<std::string, std::string>& extraEnvironment) {
-    auto env = extraEnvironment;
-    env[gate] = "1";
-    return runProcess(selfPath(), "--gtest_also_run_disabled_tests --gtest_filter=" + filter, env);
+std::string folderOfSelf() {
+    const std::string self = selfPath();
+    return self.substr(0, self.find_last_of('\\') + 1);
 }
+
+std::string helperPath() { return folderOfSelf() + "kvtest_helper.exe"; }
 
 std::optional<std::string> field(const std::string& text, const std::string& key) {
     const std::string marker = key + "=";

@@ -10,8 +10,9 @@ namespace kv::testing {
 // Linux-side driver (tests/wine) passes what it set up this way.
 std::optional<std::string> environment(const char* name);
 
-// This test program's own path.
+// This test program's own path, and its folder with a trailing backslash.
 std::string selfPath();
+std::string folderOfSelf();
 
 struct ProcessResult {
     bool finished = false;  // false: did not end within the bound, killed
@@ -25,11 +26,8 @@ ProcessResult runProcess(const std::string& program, const std::string& argument
                          const std::map<std::string, std::string>& extraEnvironment,
                          uint32_t timeoutMs = 30000);
 
-// Runs this program's test `filter` in a child and returns its output.
-// Helper tests are DISABLED_ (a plain run leaves them out) and run only
-// where `gate` is set.
-ProcessResult runHelper(const std::string& filter, const std::string& gate,
-                        const std::map<std::string, std::string>& extraEnvironment = {});
+// kvtest_helper.exe, beside this program: the children the tests start.
+std::string helperPath();
 
 // The value after "key=" on a line of text, up to the line's end.
 std::optional<std::string> field(const std::string& text, const std::string& key);

@@ -5,9 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <memory>
-#include <sstream>
 
 #include "platform/linux/AtomicFile.h"
 #include "tests/support/linux/ChildProcess.h"
@@ -111,16 +109,14 @@ protected:
         return devices;
     }
 
-    // Starts a copy of this program that switches the queues and waits to
-    // be killed; returns its process id once the switch is done.
+    // Starts the helper that switches the queues and waits to be killed;
+    // returns its process id once the switch is done.
     std::string startSwitchingHelper() {
         const std::string marker = stateDir + "/helper-switched";
         fs::remove(marker);
-        const testing::RunResult started =
-            run("KVTEST_CUPS_SERVER=" + w->socket() + " KVTEST_JOURNAL=" + journal->location() +
-                " KVTEST_MARKER=" + marker + " " + selfPath().string() +
-                " --gtest_filter=CupsHelper.DISABLED_SwitchAndWaitToBeKilled"
-                " --gtest_also_run_disabled_tests >" + stateDir + "-helper.log 2>&1 & echo $!");
+        const testing::RunResult started = run(
+            std::string(KVTEST_HELPER) + " switch-queues " + w->socket() + " " +
+            journal->location() + " " + marker + " >" + stateDir + "-helper.log 2>&1 & echo $!");
         const std::string pid = started.out.substr(0, started.out.find('\n'));
         EXPECT_FALSE(pid.empty());
         EXPECT_TRUE(w->waitForFile(marker, 20)) << readFile(stateDir + "-helper.log");
@@ -357,29 +353,6 @@ TEST(CupsUnreachable, CountsAsNoQueuesAndNothingIsSwitched) {
     EXPECT_FALSE(spooler.open("kv_usb").valid());
     RestorePortsToOriginal(sys, state);
     EXPECT_FALSE(state.portsMoved);
-}
-
-// Run by the tests above as a separate process, which they kill.
-TEST(CupsHelper, DISABLED_SwitchAndWaitToBeKilled) {
-    const char* server = std::getenv("KVTEST_CUPS_SERVER");
-    const char* journalPath = std::getenv("KVTEST_JOURNAL");
-    const char* marker = std::getenv("KVTEST_MARKER");
-    if (!server || !journalPath || !marker) GTEST_SKIP() << "only run by the killing tests";
-    platform::sim::CaptureTrace trace;
-    platform::sim::ScriptedUi ui;
-    CupsSpooler spooler(server);
-    AtomicFile journal(journalPath);
-    platform::Services sys;
-    sys.wired.trace = &trace;
-    sys.wired.ui = &ui;
-    sys.wired.spooler = &spooler;
-    sys.wired.queueJournal = &journal;
-    SpoolerState state;
-    PrinterState printer;
-    ASSERT_TRUE(SetPortsToFile(sys, state, printer));
-    std::ofstream(marker) << "switched\n";
-    std::promise<void> killed;
-    killed.get_future().wait_for(std::chrono::seconds(60));
 }
 
 }  // namespace
