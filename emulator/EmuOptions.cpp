@@ -46,6 +46,7 @@ const char* const kEmuUsage =
     "  --drop-image-after N      close the connection after N image bytes\n"
     "  --short-writes N          take at most N bytes at a time (a slow printer)\n"
     "  --never-back              never answer again after the image\n"
+    "  --stop-reading-after-image N  stops reading after N image bytes\n"
     "memory:\n"
     "  --keep-bytes N            keep at most N bytes of what arrives and of the image (default and\n"
     "                            most 67108864); beyond, they are counted and hashed only\n"
@@ -59,11 +60,17 @@ const char* const kEmuUsage =
     "  --usb-product-id N        its USB product ID (default 0x0001)\n"
     "  --status-repeat MS        offers its status again MS after the host took the last (default 300)\n"
     "  --unplug-after-image N    is pulled out after N image bytes, for good\n"
-    "  --stop-reading-after-image N  stops reading after N image bytes\n"
     "  --unasked-status MS       offers its status MS after the host's last byte, read or not\n"
+    "many printers from one process:\n"
+    "  --fleet FILE              serve every printer FILE names, one a line:\n"
+    "                            ADDRESS[:PORT] DEVICE-ID [FAULT ...] (port 10001 by default; a\n"
+    "                            FAULT is an option above without its dashes, NAME or NAME=VALUE,\n"
+    "                            e.g. drop-image-after=4096 or not-ready; the other options given\n"
+    "                            apply to every printer first, --keep-bytes defaults to 1048576)\n"
+    "  --allow-non-loopback      let FILE name addresses outside 127.0.0.0/8\n"
     "  --help                    this text\n"
     "On exit (SIGINT, SIGTERM) a summary goes to stdout: flashes, image bytes and their\n"
-    "SHA-256, the firmware version before and after.\n";
+    "SHA-256, the firmware version before and after; with --fleet one line per printer.\n";
 
 namespace {
 
@@ -101,6 +108,7 @@ struct Draft {
     EmuOptions options;
     bool busy = false;
     bool linkGiven = false;
+    bool listenGiven = false;
 };
 
 using Value = const std::string&;
@@ -186,6 +194,8 @@ constexpr uint64_t kMaxPiece = 1u << 20;
 // Every option once, with what it sets.
 const Option kOptions[] = {
     {"--help", false, [](Draft& d, Value) { return on(d.options.help); }},
+    {"--fleet", true, [](Draft& d, Value v) { return !v.empty() && setText(d.options.fleetFile, v); }},
+    {"--allow-non-loopback", false, [](Draft& d, Value) { return on(d.options.allowNonLoopback); }},
     {"--silent", false, [](Draft& d, Value) { return on(d.options.printer.silent); }},
     {"--busy", false, [](Draft& d, Value) { return on(d.busy); }},
     {"--zor1", false, [](Draft& d, Value) { return on(d.options.printer.zor1Family); }},
@@ -202,7 +212,7 @@ const Option kOptions[] = {
     {"--silent-after-fr", false,
      [](Draft& d, Value) { return on(d.options.printer.silentAfterFlashRequest); }},
     {"--never-back", false, [](Draft& d, Value) { return on(d.options.printer.neverComesBack); }},
-    {"--listen", true, [](Draft& d, Value v) { return setListen(d.options, v); }},
+    {"--listen", true, [](Draft& d, Value v) { return on(d.listenGiven) && setListen(d.options, v); }},
     {"--device-id", true, [](Draft& d, Value v) { return setText(d.options.printer.deviceId, v); }},
     {"--status", true, [](Draft& d, Value v) { return setStatusBytes(d.options.printer, v); }},
     {"--reply-split", true,
@@ -279,8 +289,18 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
             error = "bad value for " + a + ": " + value;
             return std::nullopt;
         }
+        // What a printer of a fleet starts from.
+        if (a != "--help" && a != "--fleet" && a != "--allow-non-loopback") {
+            d.options.printerArgs.push_back(a);
+            if (option->takesValue) d.options.printerArgs.push_back(value);
+        }
     }
     EmuOptions& o = d.options;
+    if (!o.fleetFile.empty() && (d.listenGiven || !o.gadgetNode.empty() ||
+                                 o.printer.link != LinkKind::Tcp)) {
+        error = "--fleet serves TCP printers on the addresses its file gives";
+        return std::nullopt;
+    }
     if (d.busy) o.printer.statusByte4 |= 0x20;
     // A gadget is a USB printer unless told otherwise.
     if (!o.gadgetNode.empty() && !d.linkGiven) o.printer.link = LinkKind::Usb;

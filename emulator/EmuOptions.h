@@ -16,6 +16,13 @@ struct EmuOptions {
     uint32_t pieceGapMs = 50;
     bool help = false;
 
+    // --- A fleet: many printers from one process ---
+    std::string fleetFile;          // one printer a line (see FleetFile.h)
+    bool allowNonLoopback = false;  // let the file name addresses outside 127.0.0.0/8
+    // The options given apart from those two, which every printer of a
+    // fleet starts from.
+    std::vector<std::string> printerArgs;
+
     // --- USB printer gadget (served there instead of TCP when set) ---
     std::string gadgetNode;  // e.g. /dev/g_printer0
     std::string usbSerial;   // empty: the model name hex-coded, as KV printers report it

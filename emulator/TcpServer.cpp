@@ -1,19 +1,14 @@
 #include "emulator/TcpServer.h"
 
+#include <algorithm>
 #include <array>
-#include <bit>
 #include <chrono>
+
+#include "platform/Ipv4.h"
 
 namespace kv::emulator {
 
 namespace {
-
-uint32_t toNetworkOrder(uint32_t host) {
-    if constexpr (std::endian::native == std::endian::little) {
-        return (host >> 24) | ((host >> 8) & 0xFF00u) | ((host << 8) & 0xFF0000u) | (host << 24);
-    }
-    return host;
-}
 
 constexpr size_t kReceiveChunk = 4096;
 // How often an idle connection looks for a stop and for a newer connection.
@@ -22,24 +17,9 @@ constexpr uint32_t kWaitSliceMs = 100;
 }  // namespace
 
 std::optional<uint32_t> parseDottedQuad(std::string_view text) {
-    uint32_t host = 0;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0) {
-            if (text.empty() || text.front() != '.') return std::nullopt;
-            text.remove_prefix(1);
-        }
-        size_t digits = 0;
-        uint32_t value = 0;
-        while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 3) {
-            value = value * 10 + static_cast<uint32_t>(text[digits] - '0');
-            ++digits;
-        }
-        if (digits == 0 || value > 255) return std::nullopt;
-        text.remove_prefix(digits);
-        host = (host << 8) | value;
-    }
-    if (!text.empty()) return std::nullopt;
-    return toNetworkOrder(host);
+    const std::optional<uint32_t> host = platform::parseDottedDecimal(text);
+    if (!host) return std::nullopt;
+    return platform::swapToNetworkOrder(*host);
 }
 
 std::optional<ListenAddress> parseListenAddress(std::string_view text, uint16_t defaultPort) {
@@ -47,15 +27,9 @@ std::optional<ListenAddress> parseListenAddress(std::string_view text, uint16_t 
     out.port = defaultPort;
     const size_t colon = text.find(':');
     if (colon != std::string_view::npos) {
-        const std::string_view port = text.substr(colon + 1);
-        if (port.empty() || port.size() > 5) return std::nullopt;
-        uint32_t value = 0;
-        for (char c : port) {
-            if (c < '0' || c > '9') return std::nullopt;
-            value = value * 10 + static_cast<uint32_t>(c - '0');
-        }
-        if (value > 65535) return std::nullopt;
-        out.port = static_cast<uint16_t>(value);
+        const std::optional<uint32_t> port = platform::parsePortDigits(text.substr(colon + 1));
+        if (!port || *port > 65535) return std::nullopt;
+        out.port = static_cast<uint16_t>(*port);
         text = text.substr(0, colon);
     }
     const std::optional<uint32_t> address = parseDottedQuad(text);
@@ -65,10 +39,7 @@ std::optional<ListenAddress> parseListenAddress(std::string_view text, uint16_t 
 }
 
 std::string formatAddress(uint32_t address, uint16_t port) {
-    const uint32_t host = toNetworkOrder(address);  // the swap is its own inverse
-    return std::to_string(host >> 24) + "." + std::to_string((host >> 16) & 0xFF) + "." +
-           std::to_string((host >> 8) & 0xFF) + "." + std::to_string(host & 0xFF) + ":" +
-           std::to_string(port);
+    return platform::dottedDecimal(platform::swapToNetworkOrder(address)) + ":" + std::to_string(port);
 }
 
 TcpServer::TcpServer(PrinterModel& model, platform::Network& network, Options options)
@@ -185,6 +156,7 @@ void TcpServer::serve(platform::SocketHandle connection, size_t number) {
     }
     std::array<uint8_t, kReceiveChunk> buffer{};
     const char* why = "peer closed";
+    bool readingStopped = false;
     for (;;) {
         {
             std::lock_guard lock(mutex_);
@@ -193,7 +165,16 @@ void TcpServer::serve(platform::SocketHandle connection, size_t number) {
                 break;
             }
         }
-        if (!network_.waitReadable(connection, kWaitSliceMs)) {
+        const size_t allowance = receiveAllowance();
+        bool readable = false;
+        if (allowance > 0) {
+            readable = network_.waitReadable(connection, kWaitSliceMs);
+        } else {
+            if (!readingStopped) log(tag + "stopped reading");
+            readingStopped = true;
+            pause(kWaitSliceMs);
+        }
+        if (!readable) {
             // One connection at a time, like the printer: an idle one gives
             // way to a newer one (a host that reconnects without closing,
             // as after a flash, whose connection it leaves open).
@@ -203,7 +184,7 @@ void TcpServer::serve(platform::SocketHandle connection, size_t number) {
             }
             continue;
         }
-        const int64_t n = network_.receive(connection, buffer.data(), buffer.size());
+        const int64_t n = network_.receive(connection, buffer.data(), allowance);
         if (n <= 0) {
             std::lock_guard lock(mutex_);
             if (stopping_) {
@@ -251,10 +232,20 @@ void TcpServer::serve(platform::SocketHandle connection, size_t number) {
     log(tag + "connection closed (" + why + ")");
 }
 
-bool TcpServer::pauseBetweenPieces() {
+size_t TcpServer::receiveAllowance() const {
+    if (!options_.stopReadingAfterImageBytes || model_.flashPhase() != FlashPhase::Receiving) {
+        return kReceiveChunk;
+    }
+    const uint64_t taken = model_.flashSummary().imageBytes;
+    const uint64_t limit = *options_.stopReadingAfterImageBytes;
+    return taken >= limit ? 0 : static_cast<size_t>(std::min<uint64_t>(kReceiveChunk, limit - taken));
+}
+
+bool TcpServer::pauseBetweenPieces() { return pause(options_.pieceGapMs); }
+
+bool TcpServer::pause(uint32_t ms) {
     std::unique_lock lock(mutex_);
-    return !wake_.wait_for(lock, std::chrono::milliseconds(options_.pieceGapMs),
-                           [this] { return stopping_; });
+    return !wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
 }
 
 void TcpServer::logNewRequests(size_t number) {

@@ -3,16 +3,22 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "emulator/EmuOptions.h"
+#include "emulator/FleetFile.h"
 #include "emulator/GadgetServer.h"
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
+#include "platform/EventText.h"
+#include "platform/Ipv4.h"
 #include "platform/linux/LinuxUsbGadget.h"
+#include "platform/linux/PosixFileReader.h"
 #include "platform/linux/PosixNetwork.h"
 
 namespace {
@@ -54,6 +60,59 @@ int serveOnGadget(const kv::emulator::EmuOptions& options, kv::emulator::Printer
     return 0;
 }
 
+// Every printer of the fleet file on its own address, each a model and a
+// server of its own; a line per printer on stdout as it listens and again
+// at exit.
+int serveFleet(const kv::emulator::EmuOptions& options, kv::platform::Clock& clock,
+               kv::platform::Network& network) {
+    using namespace kv::emulator;
+    kv::platform::linux_impl::PosixFileReader files;
+    const FleetPrinters read = readFleetFile(files, options);
+    if (const auto* error = std::get_if<kv::ListFileError>(&read)) {
+        std::fprintf(stderr, "kvprinter-emu: %s%s: %s\n",
+                     kv::platform::escapeEventText(options.fleetFile).c_str(),
+                     error->line ? (":" + std::to_string(*error->line)).c_str() : "",
+                     error->reason.c_str());
+        return 2;
+    }
+    struct Served {
+        std::unique_ptr<PrinterModel> model;
+        std::unique_ptr<TcpServer> server;
+        std::string endpoint;
+    };
+    std::vector<Served> fleet;
+    for (const FleetPrinter& printer : std::get<std::vector<FleetPrinter>>(read)) {
+        Served served;
+        served.model = std::make_unique<PrinterModel>(printer.options.printer, &clock);
+        TcpServer::Options serverOptions;
+        serverOptions.address =
+            kv::platform::dottedDecimal(kv::platform::swapToNetworkOrder(printer.address));
+        serverOptions.port = printer.port;
+        serverOptions.pieceGapMs = printer.options.pieceGapMs;
+        serverOptions.stopReadingAfterImageBytes = printer.options.stopReadingAfterImageBytes;
+        const std::string tag = serverOptions.address + ":" + std::to_string(printer.port);
+        serverOptions.log = [tag](const std::string& line) { logLine(tag + " " + line); };
+        served.server = std::make_unique<TcpServer>(*served.model, network, serverOptions);
+        if (!served.server->start()) {
+            logLine("line " + std::to_string(printer.line) + ": cannot serve " + tag);
+            for (Served& s : fleet) s.server->stop();
+            return 1;
+        }
+        served.endpoint = formatAddress(printer.address, served.server->port());
+        std::printf("listening %s\n", served.endpoint.c_str());
+        fleet.push_back(std::move(served));
+    }
+    std::fflush(stdout);
+    waitForStopSignal();
+    for (Served& s : fleet) s.server->stop();
+    for (const Served& s : fleet) {
+        std::printf("%s\n",
+                    fleetExitLine(s.endpoint, *s.model, s.server->connectionsServed()).c_str());
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -75,13 +134,15 @@ int main(int argc, char** argv) {
 
     // The reset after a flash runs on real time here.
     kv::platform::RealClock clock;
+    kv::platform::linux_impl::PosixNetwork network;
+    if (!options->fleetFile.empty()) return serveFleet(*options, clock, network);
     PrinterModel model(options->printer, &clock);
     if (!options->gadgetNode.empty()) return serveOnGadget(*options, model, clock);
-    kv::platform::linux_impl::PosixNetwork network;
     TcpServer::Options serverOptions;
     serverOptions.address = options->listenAddress;
     serverOptions.port = options->listenPort;
     serverOptions.pieceGapMs = options->pieceGapMs;
+    serverOptions.stopReadingAfterImageBytes = options->stopReadingAfterImageBytes;
     serverOptions.log = logLine;
     TcpServer server(model, network, serverOptions);
     if (!server.start()) return 1;

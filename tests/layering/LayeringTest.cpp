@@ -27,8 +27,9 @@ const std::vector<Folder> kFolders = {
     {"platform", 0},          {"state", 1},         {"image", 2},
     {"link", 3},              {"status", 3},        {"spooler", 3},
     {"printer", 3},           {"link/local", 4},    {"printer/discovery", 5},
-    {"flash", 5},             {"app", 6},           {"ui", 7},
-    {"main", 8},              {"emulator", 4},      {"emulator/sim", 5},
+    {"flash", 5},             {"fleet", 6},         {"app", 7},
+    {"ui", 8},                {"main", 9},          {"emulator", 4},
+    {"emulator/sim", 5},
 };
 
 // Only these may include the emulator or its simulated devices.

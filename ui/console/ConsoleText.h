@@ -4,14 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/EventText.h"
+
 namespace kv::ui {
 
-// C-style escaping for the terminal's event lines: \r \n \t \\ \" and \xHH
-// for any other byte outside 0x20..0x7E.
-std::string escapeConsoleText(std::string_view text);
-
-// A text as the event lines carry it: escaped, in double quotes.
-std::string quotedConsoleText(std::string_view text);
+// The event lines' escaping, which lives in platform/EventText.h.
+inline std::string escapeConsoleText(std::string_view text) { return platform::escapeEventText(text); }
+inline std::string quotedConsoleText(std::string_view text) { return platform::quotedEventText(text); }
 
 // "box \"CAPTION\" \"TEXT\"", or "box - \"TEXT\"" without a caption.
 std::string boxEventLine(const std::optional<std::string>& caption, const std::string& text);
