@@ -380,7 +380,8 @@ TEST(EmuFlashOptions, FlagsAndSummary) {
 // The server side: a reconnect takes over from the flash connection the
 // host leaves open, and a resetting printer closes new connections at once.
 struct FlashServer : LoggedServer {
-    explicit FlashServer(PrinterConfig config) : LoggedServer(config, true) {
+    explicit FlashServer(PrinterConfig config, TcpServer::Options options = {})
+        : LoggedServer(config, true, std::move(options)) {
         EXPECT_TRUE(server->start());
     }
     platform::SocketHandle connect() {
@@ -437,6 +438,33 @@ TEST(FlashServerTest, ReconnectAfterTheImageFindsTheNewVersion) {
         s.client.close(probe);
         s.server->stop();
     }
+}
+
+// A printer that stops reading mid-image takes exactly its share and leaves
+// the rest of the host's bytes unread, until a newer connection comes.
+TEST(FlashServerTest, StopsReadingAfterItsShareOfTheImage) {
+    TcpServer::Options options;
+    options.stopReadingAfterImageBytes = 1000;
+    FlashServer s(PrinterConfig{}, options);
+    const platform::SocketHandle flash = s.connect();
+    s.send(flash, bytes(std::string(kEscFR) + "<SA15>"));
+    EXPECT_EQ(text(s.receive(flash)), "FLASH READY");
+    const Bytes image = imageWithVersion("V4.44", 20000);
+    s.send(flash, image);
+    ASSERT_TRUE(s.server->waitForBytesReceived(10 + 1000, std::chrono::seconds(10)));
+    const platform::SocketHandle probe = s.connect();
+    s.send(probe, bytes("<SA08>"));
+    EXPECT_TRUE(s.receive(probe).empty()) << "resetting after the cut image";
+    s.server->stop();
+    EXPECT_EQ(s.server->bytesReceived(), 10u + 1000u);
+    EXPECT_EQ(s.model.flashImage(), Bytes(image.begin(), image.begin() + 1000));
+    const auto log = s.log();
+    const auto stopped = std::find(log.begin(), log.end(), "[1] stopped reading");
+    EXPECT_NE(stopped, log.end());
+    EXPECT_NE(std::find(stopped, log.end(), "[1] connection closed (a newer connection is waiting)"),
+              log.end());
+    s.client.close(flash);
+    s.client.close(probe);
 }
 
 }  // namespace

@@ -15,9 +15,9 @@ namespace kv::emulator {
 // lines; not started yet. With `onVirtualClock` the printer's time is
 // `clock`, which the test moves.
 struct LoggedServer {
-    explicit LoggedServer(PrinterConfig config = {}, bool onVirtualClock = false)
+    explicit LoggedServer(PrinterConfig config = {}, bool onVirtualClock = false,
+                          TcpServer::Options options = {})
         : model(config, onVirtualClock ? &clock : nullptr) {
-        TcpServer::Options options;
         options.port = 0;
         options.log = [this](const std::string& line) {
             std::lock_guard lock(mutex);

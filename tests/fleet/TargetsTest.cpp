@@ -69,7 +69,8 @@ TEST(Targets, EveryRefusalNamesTheTokenEscapedAndCut) {
     writeText(dir.file("long.txt"), "10.0.0.1\n" + std::string(2000, ' ') + "10.0.0.2\n");
     writeText(dir.file("huge.txt"), std::string(1024 * 1024 + 1, '\n'));
     std::filesystem::create_directory(dir.file("folder"));
-    const std::string at = "@" + dir.str();
+    // A list file's token as the error names it: its first 40 characters.
+    const auto shown = [&dir](const std::string& name) { return ("@" + dir.file(name)).substr(0, 40); };
     const struct {
         Tokens tokens;
         std::string error;
@@ -100,11 +101,11 @@ TEST(Targets, EveryRefusalNamesTheTokenEscapedAndCut) {
          "bad target \"caf\\xc3\\xa9\\t\\\"x\\\"\\x1b[2J-and-on-and-on-\": not an address A.B.C.D"},
         {{"@" + dir.file("bad-line.txt")}, "bad target \"10.0.0.300\" (line 3): not an address A.B.C.D"},
         {{"@" + dir.file("nested.txt")}, "bad target \"@other.txt\" (line 2): a list file names no other"},
-        {{"@" + dir.file("binary.txt")}, "bad target \"" + at.substr(0, 40) + "\" (line 2): binary data"},
-        {{"@" + dir.file("utf8.txt")}, "bad target \"" + at.substr(0, 40) + "\" (line 1): binary data"},
+        {{"@" + dir.file("binary.txt")}, "bad target \"" + shown("binary.txt") + "\" (line 2): binary data"},
+        {{"@" + dir.file("utf8.txt")}, "bad target \"" + shown("utf8.txt") + "\" (line 1): binary data"},
         {{"@" + dir.file("long.txt")},
-         "bad target \"" + at.substr(0, 40) + "\" (line 2): a line longer than 1024 characters"},
-        {{"@" + dir.file("huge.txt")}, "bad target \"" + at.substr(0, 40) + "\": larger than 1048576 bytes"},
+         "bad target \"" + shown("long.txt") + "\" (line 2): a line longer than 1024 characters"},
+        {{"@" + dir.file("huge.txt")}, "bad target \"" + shown("huge.txt") + "\": larger than 1048576 bytes"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tokens.back());
@@ -115,7 +116,7 @@ TEST(Targets, EveryRefusalNamesTheTokenEscapedAndCut) {
     for (const std::string name : {"folder", "missing.txt"}) {
         const std::vector<std::string> out = parsed({"10.0.0.1", "@" + dir.file(name)});
         ASSERT_EQ(out.size(), 1u) << name;
-        EXPECT_EQ(out[0].rfind("bad target \"" + at.substr(0, 40) + "\": ", 0), 0u) << out[0];
+        EXPECT_EQ(out[0].rfind("bad target \"" + shown(name) + "\": ", 0), 0u) << out[0];
     }
 }
 
