@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -30,10 +29,11 @@ void writeText(const std::string& path, const std::string& text) {
 
 // The endpoint the emulator printed for `address` ("127.0.0.3:41234").
 std::string endpointOf(const std::string& out, const std::string& address) {
-    std::smatch m;
-    const std::regex line("listening (" + std::regex_replace(address, std::regex("\\."), "\\.") +
-                          ":[0-9]+)");
-    return std::regex_search(out, m, line) ? m[1].str() : "";
+    const std::string prefix = "listening " + address + ":";
+    const size_t at = out.find(prefix);
+    if (at == std::string::npos) return "";
+    const size_t from = at + 10;
+    return out.substr(from, out.find('\n', from) - from);
 }
 
 TEST(FleetProcess, ThreePrintersEachIdentifiedOnItsOwnAddress) {
