@@ -10,6 +10,7 @@
 #include "fleet/Targets.h"
 #include "platform/EventText.h"
 #include "tests/support/HostPlatform.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 namespace kv::fleet {
@@ -44,14 +45,10 @@ std::string refusal(const Tokens& tokens) {
     return describe(shown);
 }
 
-void writeText(const std::string& path, const std::string& text) {
-    testing::writeAll(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
 TEST(Targets, GoodFormsNameTheirAddressesInOrderWithoutDuplicates) {
     testing::TempDir dir;
-    writeText(dir.file("site.txt"),
-              "# box office\r\n\n  10.1.0.7:9100  # the one on the wall\n10.1.0.1-2\n\t\n10.0.0.3\n");
+    ASSERT_TRUE(testing::writeFile(dir.file("site.txt"),
+              "# box office\r\n\n  10.1.0.7:9100  # the one on the wall\n10.1.0.1-2\n\t\n10.0.0.3\n"));
     const struct {
         Tokens tokens;
         std::vector<std::string> endpoints;
@@ -80,12 +77,12 @@ TEST(Targets, GoodFormsNameTheirAddressesInOrderWithoutDuplicates) {
 
 TEST(Targets, EveryRefusalNamesTheTokenEscapedAndCut) {
     testing::TempDir dir;
-    writeText(dir.file("bad-line.txt"), "10.0.0.1\n# fine so far\n10.0.0.300\n");
-    writeText(dir.file("nested.txt"), "10.0.0.1\n@other.txt\n");
-    writeText(dir.file("binary.txt"), std::string("10.0.0.1\n10.0.\0.2\n", 19));
-    writeText(dir.file("utf8.txt"), "10.0.0.1 # caf\xc3\xa9\n");
-    writeText(dir.file("long.txt"), "10.0.0.1\n" + std::string(2000, ' ') + "10.0.0.2\n");
-    writeText(dir.file("huge.txt"), std::string(1024 * 1024 + 1, '\n'));
+    ASSERT_TRUE(testing::writeFile(dir.file("bad-line.txt"), "10.0.0.1\n# fine so far\n10.0.0.300\n"));
+    ASSERT_TRUE(testing::writeFile(dir.file("nested.txt"), "10.0.0.1\n@other.txt\n"));
+    ASSERT_TRUE(testing::writeFile(dir.file("binary.txt"), std::string("10.0.0.1\n10.0.\0.2\n", 19)));
+    ASSERT_TRUE(testing::writeFile(dir.file("utf8.txt"), "10.0.0.1 # caf\xc3\xa9\n"));
+    ASSERT_TRUE(testing::writeFile(dir.file("long.txt"), "10.0.0.1\n" + std::string(2000, ' ') + "10.0.0.2\n"));
+    ASSERT_TRUE(testing::writeFile(dir.file("huge.txt"), std::string(1024 * 1024 + 1, '\n')));
     std::filesystem::create_directory(dir.file("folder"));
     const struct {
         Tokens tokens;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/linux/ChildProcess.h"
 
@@ -21,10 +22,6 @@ using kv::testing::ChildProcess;
 std::string buildDir() {
     const char* dir = std::getenv("KVFLASH_BUILD_DIR");
     return dir ? dir : "";
-}
-
-void writeText(const std::string& path, const std::string& text) {
-    kv::testing::writeAll(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
 // The endpoint the emulator printed for `address` ("127.0.0.3:41234").
@@ -39,11 +36,11 @@ std::string endpointOf(const std::string& out, const std::string& address) {
 TEST(FleetProcess, ThreePrintersEachIdentifiedOnItsOwnAddress) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     kv::testing::TempDir dir;
-    writeText(dir.file("fleet.txt"),
+    ASSERT_TRUE(kv::testing::writeFile(dir.file("fleet.txt"),
               "# a box office\n"
               "127.0.0.2:0 MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;\n"
               "127.0.0.3:0 MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.20;\n"
-              "127.0.0.4:0 MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12; not-ready\n");
+              "127.0.0.4:0 MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12; not-ready\n"));
     ChildProcess emu(buildDir() + "/bin/kvprinter-emu", {"--fleet", dir.file("fleet.txt")}, {},
                      dir.str(), ChildProcess::Output::Pipe);
     ASSERT_TRUE(emu.readOutUntil("listening 127.0.0.4:", 10s)) << emu.err();
@@ -84,9 +81,9 @@ TEST(FleetProcess, AHostileFileIsRefusedWithItsLine) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     kv::testing::TempDir dir;
     const std::string id = " MFG:KV;MDL:ZOW3004F;FWV:V5.12;\n";
-    writeText(dir.file("twice.txt"), "127.0.0.2:10001" + id + "127.0.0.2" + id);
-    writeText(dir.file("far.txt"), "127.0.0.2:0" + id + "192.168.0.1" + id);
-    writeText(dir.file("binary.txt"), "127.0.0.2:0" + id + "127.0.0.3:0 MFG:\x01" + id);
+    ASSERT_TRUE(kv::testing::writeFile(dir.file("twice.txt"), "127.0.0.2:10001" + id + "127.0.0.2" + id));
+    ASSERT_TRUE(kv::testing::writeFile(dir.file("far.txt"), "127.0.0.2:0" + id + "192.168.0.1" + id));
+    ASSERT_TRUE(kv::testing::writeFile(dir.file("binary.txt"), "127.0.0.2:0" + id + "127.0.0.3:0 MFG:\x01" + id));
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
     const struct {
         std::string file;
