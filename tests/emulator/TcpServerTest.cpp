@@ -99,7 +99,7 @@ TEST(EmuOptionsTest, EveryOptionOfTheUsageIsRead) {
         }
         ++named;
     }
-    EXPECT_EQ(named, 36u);
+    EXPECT_EQ(named, 38u);
 }
 
 TEST(TcpServerTest, LogsEveryRequestAndEndsOnStopEvenWithAClientConnected) {
