@@ -1,6 +1,7 @@
 #include "app/MainDialog.h"
 
 #include "platform/DialogItemIds.h"
+#include "app/AutoLoad.h"
 #include "app/HistoryCommand.h"
 #include "app/HistoryTable.h"
 #include "app/Startup.h"
@@ -82,7 +83,7 @@ void MainDialog::runAutoLoadSearch() {
     c.show(Control::flashButton, false);
     c.show(Control::helpButton, false);
     c.show(Control::selectFileButton, false);
-    refreshPrinterList(ctx_, ctx_.state.printerData);
+    searchAndLoadAutomatically(ctx_, ctx_.state.printerData);
     c.enable(Control::findPrinterButton, true);
     ctx_.trace().write("WM_INITDIALOG - After calling refreshPrinterList");
 }

@@ -5,8 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include "flash/LocalFlash.h"
-#include "flash/Selection.h"
 #include "link/Usb.h"
 #include "link/UsbConfig.h"
 #include "link/local/LocalHandles.h"
@@ -253,7 +251,7 @@ bool refreshPrinterData(Context& ctx, platform::DialogControls& controls, Printe
     return !quitPosted;
 }
 
-void refreshPrinterList(Context& ctx, PrinterData& printer) {
+void refreshPrinterList(Context& ctx, PrinterData& printer, const AutomaticLoad& automaticLoad) {
     AppState& state = ctx.state;
     if (state.flashInProgress) return;
     platform::DialogControls& controls = ctx.controls();
@@ -271,24 +269,11 @@ void refreshPrinterList(Context& ctx, PrinterData& printer) {
         trace.write("WM_INITDIALOG - After calling refreshPrinterData");
         trace.write(kSlashBreak);
 
-        bool workerStarted = false;
-        if (state.autoLoadMode) {
-            controls.setText(Control::statusText, "Checking file compatibility");
-            if (!goOn) {
-                // The program is ending: no flash may start now.
-            } else if (ValidateFirmwareFile(ctx.ui(), state.autoLoadFilePath, controls, printer) !=
-                       0) {
-                state.firmwareFileName = fitField(state.autoLoadFilePath, kPathSize);
-                showImageFacts(ctx.sys.fileReader(), controls, state.firmwareFileName);
-                workerStarted = FlashPrinterNow(ctx, controls, printer);
-            } else {
-                platform::box(ctx.ui(), "Validating FW File", "Invalid firmware file selected");
-            }
-        }
+        const bool workerStarted = automaticLoad && automaticLoad(goOn);
         // A running worker still streams to the printer; its ending puts
         // the queues back.
         if (!workerStarted) RestorePortsToOriginal(ctx.sys, state);
-        if (!state.autoLoadMode) controls.show(Control::flashButton, false);
+        if (!automaticLoad) controls.show(Control::flashButton, false);
         return;
     }
 

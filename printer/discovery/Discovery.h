@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "state/Context.h"
@@ -11,10 +12,17 @@ namespace kv {
 // Room for the list of printers found, terminator included.
 inline constexpr size_t kFoundTextSize = 1024;
 
+// What the automatic-load search does with the one printer probed, while
+// its print queues are still on the dummy port (`goOn` false: the program
+// is ending). True when it started a flash, whose ending puts them back.
+using AutomaticLoad = std::function<bool(bool goOn)>;
+
 // "Find Printer" and the automatic-load search: count the KV printers on
-// USB and LPT1..LPT3, insist on exactly one, probe it and (automatic-load
-// mode) flash the automatic file. Does nothing while a flash runs.
-void refreshPrinterList(Context& ctx, PrinterData& printer);
+// USB and LPT1..LPT3, insist on exactly one, probe it and (with
+// `automaticLoad`, which keeps the Flash button as it is) hand it on. Does
+// nothing while a flash runs.
+void refreshPrinterList(Context& ctx, PrinterData& printer,
+                        const AutomaticLoad& automaticLoad = {});
 
 // Counts the KV printers on USB and on LPT1..LPT3; foundText gets one line
 // per printer, cut to foundTextSize - 1 characters.

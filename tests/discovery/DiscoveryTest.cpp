@@ -231,29 +231,6 @@ TEST(RefreshPrinterList, DoesNothingWhileAFlashRuns) {
     EXPECT_EQ(w.io.openHandles(), 0u);
 }
 
-TEST(RefreshPrinterList, AutomaticLoadWithARejectedFileShowsWhyAndRestores) {
-    DiscoveryWorld w;
-    w.plugUsb(w.model(LinkKind::Usb));  // MVQ Plus: needs "FMVQ" in the path
-    w.state.autoLoadMode = 1;
-    w.state.autoLoadFilePath = "/opt/kv/F2ZOW_V6.bin";
-
-    refreshPrinterList(w.ctx, w.state.printerData);
-
-    const auto boxes = w.ui.boxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, "You have selected firmware not compatible with this printer");
-    EXPECT_EQ(boxes[1].caption, "Validating FW File");
-    EXPECT_EQ(boxes[1].text, "Invalid firmware file selected");
-    EXPECT_EQ(w.controls.text(Control::statusText), "Checking file compatibility");
-    EXPECT_TRUE(w.state.firmwareFileName.empty());
-    EXPECT_TRUE(w.queuesBack());
-    // Automatic-load mode does not hide the Flash button.
-    for (const auto& e : w.controls.events()) {
-        EXPECT_FALSE(e.control == Control::flashButton &&
-                     e.kind == RecordingDialogControls::Kind::Hide);
-    }
-}
-
 // ---------------------------------------------------------- the probe itself
 
 struct ReadyCase {

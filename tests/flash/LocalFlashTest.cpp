@@ -661,42 +661,6 @@ TEST(LocalFlash, NoFlashAfterTheQuitRequest) {
     expectCleanEnd(w);
 }
 
-TEST(LocalFlash, AutomaticLoadLeavesTheQueuesToTheWorker) {
-    LocalFlashWorld w;
-    w.attach(localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW3004F;FWV:V5.12;"));
-    const Bytes image = imageBytes(9000);
-    w.image(image, "FMVQ_V5.20.bin");
-    w.state.autoLoadMode = 1;
-    w.state.autoLoadFilePath = w.state.firmwareFileName;
-    w.state.firmwareFileName.clear();
-
-    // The worker waits at its first text until the search has returned.
-    std::promise<void> release;
-    std::shared_future<void> gate = release.get_future().share();
-    const auto ui = std::this_thread::get_id();
-    w.hooked.setHook([&](Kind kind, Control c, const std::string&) {
-        if (kind == Kind::Text && c == Control::programStatusText &&
-            std::this_thread::get_id() != ui) {
-            gate.wait_for(std::chrono::seconds(30));
-        }
-    });
-
-    refreshPrinterList(w.ctx, w.state.printerData);
-    ++w.workersStarted;
-    EXPECT_TRUE(w.state.flashInProgress);
-    EXPECT_EQ(w.state.firmwareFileName, w.state.autoLoadFilePath);
-    // Still held for the worker, which has not sent a byte yet.
-    EXPECT_EQ(w.kvQueueNow(), "FILE:");
-    EXPECT_TRUE(w.controls.visible(Control::flashButton) ||
-                w.controls.textsOf(Control::flashButton).empty());
-    release.set_value();
-
-    ASSERT_TRUE(w.state.workerSignal.waitForWorkerEnd());
-    EXPECT_EQ(w.printer->flashImage(), image);
-    EXPECT_EQ(w.controls.textsOf(Control::programStatusText).back(), "Printer successfully flashed");
-    expectCleanEnd(w);
-}
-
 // A read error while streaming: the box says which file and what went
 // wrong, in the worker's caption, and the trace has it.
 TEST(LocalFlash, ReadErrorIsShownWithTheFileAndTraced) {

@@ -1,6 +1,5 @@
 // Includes may only point down the layer order of the README's layout
-// section; within one layer they may not form a cycle, except the one named
-// pair (discovery and flash use each other for automatic load and re-probe).
+// section; within one layer they may not form a cycle.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -151,9 +150,6 @@ TEST(Layering, EveryIncludePointsDownAndNoLayerHasACycle) {
             sameLayer[unitOf(inc.file)].insert(unitOf(inc.target));
         }
     }
-    // The one pair that may use each other.
-    sameLayer["printer/discovery"].erase("flash");
-    sameLayer["flash"].erase("printer/discovery");
     for (const std::string& folder : foldersOnCycles(sameLayer)) {
         faults.push_back(folder + " is on an include cycle within its layer");
     }
