@@ -60,7 +60,7 @@ void warnOfInterruptedFlash(Context& ctx) {
     }
     const auto notice = interruptedFlashNotice(parseHistory(*text));
     if (!notice) return;
-    if (ctx.state.autoLoadMode == 1) {
+    if (ctx.state.autoLoadMode) {
         // Nobody is there to click a box away: the search must go on.
         platform::tracef(ctx.trace(), "Flash history - %s: %s", kInterruptedCaption,
                          platform::escapeDeviceText(*notice).c_str());

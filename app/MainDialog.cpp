@@ -56,7 +56,7 @@ void MainDialog::onInit() {
     c.setText(Control::portEdit, s.portNumberText);
     s.printerCount = 0;
     c.show(Control::flashButton, false);
-    if (s.autoLoadMode == 1) {
+    if (s.autoLoadMode) {
         host_.startTimer(ids::kAutoLoadTimer, ids::kAutoLoadDelayMs);
         std::string title = host_.title().substr(0, kTitleLimit);
         if (!title.empty()) {
@@ -72,7 +72,7 @@ void MainDialog::onTimer(int id) {
     applyPendingEdits();
     if (id != ids::kAutoLoadTimer) return;
     host_.stopTimer(ids::kAutoLoadTimer);
-    if (ctx_.state.autoLoadMode == 1) runAutoLoadSearch();
+    if (ctx_.state.autoLoadMode) runAutoLoadSearch();
 }
 
 void MainDialog::runAutoLoadSearch() {
@@ -123,7 +123,7 @@ void MainDialog::exitOrRefuse(int id) {
 
 void MainDialog::findPrinter() {
     AppState& s = ctx_.state;
-    if (s.autoLoadMode == 1) {
+    if (s.autoLoadMode) {
         host_.startTimer(ids::kAutoLoadTimer, ids::kAutoLoadDelayMs);
         return;
     }
@@ -211,10 +211,10 @@ void MainDialog::onOptionSelected(int index) {
     c.enable(Control::flashButton, true);
     PrinterData& pd = ctx_.state.printerData;
     const bool second = index == 1;
-    if (pd.boardCode >= 2) {
-        pd.modeSelection = second ? 3 : 1;
-    } else {
+    if (isLogicBdIOrII(pd.boardCode)) {
         pd.modeSelection = second ? 2 : 1;
+    } else {
+        pd.modeSelection = second ? 3 : 1;
     }
 }
 

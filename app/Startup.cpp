@@ -54,7 +54,7 @@ bool IsRunningAsAdmin(Context& ctx) {
 
 void DetectAutoLoad(Context& ctx) {
     ShellState& s = ctx.state;
-    s.autoLoadMode = 0;
+    s.autoLoadMode = false;
     s.modulePath.clear();
     s.autoLoadFileName.clear();
     s.autoLoadFilePath.clear();
@@ -74,7 +74,7 @@ void DetectAutoLoad(Context& ctx) {
     if (matches.size() >= 2) return;
     s.autoLoadFilePath = fitField(folder + matches.front(), kPathSize);
     s.autoLoadFileName = fitField(matches.front(), kPathSize);
-    s.autoLoadMode = 1;
+    s.autoLoadMode = true;
 }
 
 std::optional<int> runStartupChecks(Context& ctx) {

@@ -105,7 +105,7 @@ private:
         if (memory_) {
             if (!readFully(memory_->data(), fileSize)) return false;
             payload_ = memory_->data();
-            if (printer_.boardCode == 15 || printer_.boardCode == 16) {
+            if (isZor1xa(printer_.boardCode)) {
                 const uint8_t* behindHeader = nullptr;
                 const int32_t result = CheckFirmwareHeader(memory_->data(), fileSize, &behindHeader);
                 if (result == -2) return false;
@@ -230,7 +230,7 @@ private:
 void finish(Context& ctx, FlashJob& job) {
     ctx.sys.deviceIo().close(job.handle);
     PrinterData& printer = *job.printer;
-    if (printer.portType == PORT_TYPE_USB && printer.boardCode < 2) {
+    if (printer.portType == PORT_TYPE_USB && isLogicBdIOrII(printer.boardCode)) {
         platform::box(ctx.ui(), "update",
                       "USB printer, please power cycle printer before proceeding, older USB "
                       "adpaters need BRANDING");

@@ -32,32 +32,35 @@ bool containsAny(const std::string& path, std::initializer_list<std::string_view
 // Boards judged by plain signatures: any of `signatures`, or `pairPrefix`
 // together with "-42.bin" anywhere in the path.
 struct SignatureRule {
-    int32_t boardCode;
+    LogicBoard board;
     std::vector<std::string_view> signatures;
     std::string_view pairPrefix;  // empty: no "-42" alternative
 };
 
 const std::vector<SignatureRule>& signatureRules() {
+    using enum LogicBoard;
     static const std::vector<SignatureRule> rules = {
-        {4, {"FMVQ"}, ""},
-        {5, {"F2KV1"}, ""},
-        {7, {"471KdsR6_2ds_v"}, "471KdsR6_2"},
-        {8, {"471KdsR6_3ds_v"}, "471KdsR6_3"},
-        {9, {"471KdsR6_2dm_v", "471KdsR6_2da_v"}, "471KdsR6_2"},
-        {10, {"471KdsR6_3dm_v", "471KdsR6_3da_v"}, "471KdsR6_3"},
-        {11, {"471KdsR6_2dsp_v"}, "471KdsR6_2"},
-        {12, {"471KdsR6_3dsp_v"}, "471KdsR6_3"},
-        {13, {"471KdsR6_2dmp_v", "471KdsR6_2dap_v"}, "471KdsR6_2"},
-        {14, {"471KdsR6_3dmp_v", "471KdsR6_3dap_v"}, "471KdsR6_3"},
-        {15, {"KVA12v", "471KdsR6_AEA_2dmp_v", "471KdsR6_AEA_2dap_v"}, "471KdsR6_AEA_2"},
-        {16, {"KVA13v", "471KdsR6_AEA_3dmp_v", "471KdsR6_AEA_3dap_v"}, "471KdsR6_AEA_3"},
+        {MvqPlus, {"FMVQ"}, ""},
+        {Sitara, {"F2KV1"}, ""},
+        {Zor1x200Std, {"471KdsR6_2ds_v"}, "471KdsR6_2"},
+        {Zor1x300Std, {"471KdsR6_3ds_v"}, "471KdsR6_3"},
+        {Zor1x200Adjust, {"471KdsR6_2dm_v", "471KdsR6_2da_v"}, "471KdsR6_2"},
+        {Zor1x300Adjust, {"471KdsR6_3dm_v", "471KdsR6_3da_v"}, "471KdsR6_3"},
+        {Zor1x200StdPresenter, {"471KdsR6_2dsp_v"}, "471KdsR6_2"},
+        {Zor1x300StdPresenter, {"471KdsR6_3dsp_v"}, "471KdsR6_3"},
+        {Zor1x200AdjustPresenter, {"471KdsR6_2dmp_v", "471KdsR6_2dap_v"}, "471KdsR6_2"},
+        {Zor1x300AdjustPresenter, {"471KdsR6_3dmp_v", "471KdsR6_3dap_v"}, "471KdsR6_3"},
+        {Zor1xa200AdjustPresenter, {"KVA12v", "471KdsR6_AEA_2dmp_v", "471KdsR6_AEA_2dap_v"},
+         "471KdsR6_AEA_2"},
+        {Zor1xa300AdjustPresenter, {"KVA13v", "471KdsR6_AEA_3dmp_v", "471KdsR6_AEA_3dap_v"},
+         "471KdsR6_AEA_3"},
     };
     return rules;
 }
 
-const SignatureRule* signatureRuleFor(int32_t boardCode) {
+const SignatureRule* signatureRuleFor(LogicBoard board) {
     for (const SignatureRule& rule : signatureRules())
-        if (rule.boardCode == boardCode) return &rule;
+        if (rule.board == board) return &rule;
     return nullptr;
 }
 
@@ -123,29 +126,32 @@ void showImageFacts(platform::FileReader& files, platform::DialogControls& contr
     controls.setImageFacts(facts);
 }
 
-FirmwareFileFilter firmwareFileFilter(int32_t boardCode) {
-    switch (boardCode) {
-        case 7: return {"ZOR12G Firmware", "471KDSR6_2DS_V*.BIN"};
-        case 8: return {"ZOR13G Firmware", "471KDSR6_3DS_V*.BIN"};
-        case 9:
+FirmwareFileFilter firmwareFileFilter(LogicBoard board) {
+    using enum LogicBoard;
+    switch (board) {
+        case Zor1x200Std: return {"ZOR12G Firmware", "471KDSR6_2DS_V*.BIN"};
+        case Zor1x300Std: return {"ZOR13G Firmware", "471KDSR6_3DS_V*.BIN"};
+        case Zor1x200Adjust:
             return {"ZOR12G Firmware",
                     "471KDSR6_2DA_V*.BIN;471KDSR6_2DM_V*.BIN;471KDSR6_2*-42.BIN"};
-        case 10:
+        case Zor1x300Adjust:
             return {"ZOR13G Firmware",
                     "471KDSR6_3DA_V*.BIN;471KDSR6_3DM_V*.BIN;471KDSR6_3*-42.BIN"};
-        case 11: return {"ZOR12G Firmware", "471KDSR6_2DSP_V*.BIN;471KDSR6_2*-42.BIN"};
-        case 12: return {"ZOR13G Firmware", "471KDSR6_3DSP_V*.BIN;471KDSR6_3*-42.BIN"};
-        case 13:
+        case Zor1x200StdPresenter:
+            return {"ZOR12G Firmware", "471KDSR6_2DSP_V*.BIN;471KDSR6_2*-42.BIN"};
+        case Zor1x300StdPresenter:
+            return {"ZOR13G Firmware", "471KDSR6_3DSP_V*.BIN;471KDSR6_3*-42.BIN"};
+        case Zor1x200AdjustPresenter:
             return {"ZOR12G Firmware",
                     "471KDSR6_2DAP_V*.BIN;471KDSR6_2DMP_V*.BIN;471KDSR6_2*-42.BIN"};
-        case 14:
+        case Zor1x300AdjustPresenter:
             return {"ZOR13G Firmware",
                     "471KDSR6_3DAP_V*.BIN;471KDSR6_3DMP_V*.BIN;471KDSR6_3*-42.BIN"};
-        case 15:
+        case Zor1xa200AdjustPresenter:
             return {"ZOR12A Firmware",
                     "KVA12V*.BIN;471KDSR6_AEA_2DAP_V*.BIN;471KDSR6_AEA_2DMP_V*.BIN;"
                     "471KDSR6_AEA_2*-42.BIN"};
-        case 16:
+        case Zor1xa300AdjustPresenter:
             return {"ZOR13A Firmware",
                     "KVA13V*.BIN;471KDSR6_AEA_3DAP_V*.BIN;471KDSR6_AEA_3DMP_V*.BIN;"
                     "471KDSR6_AEA_3*-42.BIN"};
@@ -155,24 +161,25 @@ FirmwareFileFilter firmwareFileFilter(int32_t boardCode) {
 
 int ValidateFirmwareFile(platform::Ui& ui, const std::string& path,
                          platform::DialogControls& /*controls*/, const PrinterData& printerData) {
-    const int32_t boardCode = printerData.boardCode;
-    switch (boardCode) {
-        case 0:
+    const LogicBoard board = printerData.boardCode;
+    switch (board) {
+        case LogicBoard::LogicBdI:
             platform::box(ui, kValidateCaption, "LBI FOUND");
             return 1;
-        case 1:
+        case LogicBoard::LogicBdIIRohs:
             return validateFamily(ui, path, printerData);
-        case 2:
+        case LogicBoard::Mv38Standard:
             if (contains(path, "F2ZOR") && containsAny(path, {"_V3", "_X3", "_XV3"})) return 1;
             platform::box(ui, kValidateCaption, "Invalid file for MV38 printer");
             return 0;
-        case 3:
+        case LogicBoard::Mv38DualDriver:
             return 1;
         default:
             break;
     }
-    const SignatureRule* rule = signatureRuleFor(boardCode);
-    if (!rule) return 0;  // 6 and unknown boards: nothing fits them
+    const SignatureRule* rule = signatureRuleFor(board);
+    // The unsupported ZOR1X and unknown boards: nothing fits them.
+    if (!rule) return 0;
     if (matches(*rule, path)) {
         platform::box(ui, kValidateCaption, kSuccessText);
         return 1;

@@ -16,7 +16,7 @@ struct FirmwareFileFilter {
     std::string patterns;  // separated by ';'
 };
 
-FirmwareFileFilter firmwareFileFilter(int32_t boardCode);
+FirmwareFileFilter firmwareFileFilter(LogicBoard board);
 
 // Whether the image at `path` suits the printer, judged from the path text
 // alone (case-exact substrings); shows the check's own boxes. 1 accepted,

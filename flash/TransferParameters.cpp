@@ -5,12 +5,12 @@ namespace kv {
 TransferParameters transferParametersFor(const PrinterData& printer) {
     if (printer.isZor1Family) return {0, kLargeBlockSize, 8, true};
     switch (printer.boardCode) {
-        case 0:
-        case 1: return {15, kSmallBlockSize, 25, false};
-        case 2:
-        case 3: return {3, kSmallBlockSize, 15, false};
-        case 4:
-        case 5: return {3, kLargeBlockSize, 35, false};
+        case LogicBoard::LogicBdI:
+        case LogicBoard::LogicBdIIRohs: return {15, kSmallBlockSize, 25, false};
+        case LogicBoard::Mv38Standard:
+        case LogicBoard::Mv38DualDriver: return {3, kSmallBlockSize, 15, false};
+        case LogicBoard::MvqPlus:
+        case LogicBoard::Sitara: return {3, kLargeBlockSize, 35, false};
         default: return {0, kSmallBlockSize, 0, false};
     }
 }

@@ -101,7 +101,7 @@ int runConsole(Context& ctx, const Options& options, bool demoWhenIdle,
     std::vector<ui::ConsoleCommand> commands = options.commands;
     // What --simulate runs when no command is given: the whole road of one
     // flash with the bundled demo image.
-    if (commands.empty() && demoWhenIdle && options.simulate && ctx.state.autoLoadMode == 0) {
+    if (commands.empty() && demoWhenIdle && options.simulate && !ctx.state.autoLoadMode) {
         commands = {{ui::ConsoleCommand::Kind::Find, {}},
                     {ui::ConsoleCommand::Kind::Select, demoImage},
                     {ui::ConsoleCommand::Kind::Flash, {}}};

@@ -15,26 +15,29 @@ bool contains(std::string_view text, std::string_view key) {
 
 // Board code from a ZOR1 family device ID; every marker is searched in the
 // whole ID and each later one overrides the earlier.
-int32_t zor1BoardCode(std::string_view id) {
+LogicBoard zor1BoardCode(std::string_view id) {
+    using enum LogicBoard;
     struct Family {
         std::string_view model;
         std::string_view variantA;
-        int32_t std, gap, pr, gapPr, gapPrA;
+        LogicBoard std, gap, pr, gapPr, gapPrA;
     };
     static constexpr std::array<Family, 2> families{{
-        {"MDL:ZOR12", "MDL:ZOR12A", 7, 9, 11, 13, 15},
-        {"MDL:ZOR13", "MDL:ZOR13A", 8, 10, 12, 14, 16},
+        {"MDL:ZOR12", "MDL:ZOR12A", Zor1x200Std, Zor1x200Adjust, Zor1x200StdPresenter,
+         Zor1x200AdjustPresenter, Zor1xa200AdjustPresenter},
+        {"MDL:ZOR13", "MDL:ZOR13A", Zor1x300Std, Zor1x300Adjust, Zor1x300StdPresenter,
+         Zor1x300AdjustPresenter, Zor1xa300AdjustPresenter},
     }};
     for (const Family& f : families) {
         if (!contains(id, f.model)) continue;
-        int32_t code = f.std;
+        LogicBoard code = f.std;
         if (contains(id, ")GAP;")) code = f.gap;
         if (contains(id, ")PR;")) code = f.pr;
         if (contains(id, ")GAP_PR;")) code = f.gapPr;
         if (contains(id, f.variantA) && code == f.gapPr) code = f.gapPrA;
         return code;
     }
-    return 6;
+    return Zor1xUnsupported;
 }
 
 // The value of the ID's first "FWV:" key, up to a blank, a ";" or the end.
@@ -110,8 +113,9 @@ void GetFirmwareVersionFromID(platform::Ui& ui, PrinterData& printer) {
     } else {
         printer.isZor1Family = false;
         const size_t digit = version.find_first_of("0123456789");
+        // "1" is LOGIC BD I, and so on up to "6", SITARA.
         if (digit != std::string_view::npos && version[digit] >= '1' && version[digit] <= '6') {
-            printer.boardCode = version[digit] - '1';
+            printer.boardCode = static_cast<LogicBoard>(version[digit] - '1');
         }
     }
     printer.firmwareVersion = fitField(version, kPrinterTextSize);
@@ -128,22 +132,23 @@ std::string_view zor1ShownVersion(std::string_view whole) {
     return paren == std::string_view::npos ? whole : whole.substr(0, paren + 1);
 }
 
-LanguageText languageTextLocal(PrinterType printerType, int32_t boardCode) {
-    const auto fgl = [boardCode]() -> LanguageText {
-        if (boardCode == 5) return {"FGL-AEA-G"};
-        if (boardCode == 4) return {"FGL-G"};
+LanguageText languageTextLocal(PrinterType printerType, LogicBoard board) {
+    using enum LogicBoard;
+    const auto fgl = [board]() -> LanguageText {
+        if (board == Sitara) return {"FGL-AEA-G"};
+        if (board == MvqPlus) return {"FGL-G"};
         return {"FGL"};
     };
     switch (printerType) {
         case PRINTER_TYPE_G:
-            if (boardCode == 5) return {"G-AEA-FGL"};
-            if (boardCode == 4) return {"G-FGL"};
+            if (board == Sitara) return {"G-AEA-FGL"};
+            if (board == MvqPlus) return {"G-FGL"};
             return {"G"};
         case PRINTER_TYPE_FGL: return fgl();
         case PRINTER_TYPE_RASTER: return {"RASTER", true};
         case PRINTER_TYPE_AEA:
-            if (boardCode == 4 || boardCode == 5) return {"AEA-FGL-G"};
-            if (boardCode == 15 || boardCode == 16) return {"AEA-G"};
+            if (board == MvqPlus || board == Sitara) return {"AEA-FGL-G"};
+            if (isZor1xa(board)) return {"AEA-G"};
             return fgl();
         default: return {"NOT FOUND"};
     }
@@ -158,7 +163,8 @@ LanguageText languageTextEthernet(PrinterType printerType) {
     }
 }
 
-std::optional<std::string> logicBoardTextLocal(int32_t boardCode) {
+std::optional<std::string> logicBoardTextLocal(LogicBoard board) {
+    // By code, LOGIC BD I first.
     static constexpr std::array<std::string_view, 17> texts{
         "LOGIC BD I",
         "LOGIC BD II ROHS",
@@ -178,12 +184,13 @@ std::optional<std::string> logicBoardTextLocal(int32_t boardCode) {
         "ZOR1XA 200dpi (Adjust Presenter)",
         "ZOR1XA 300dpi (Adjust Presenter)",
     };
-    if (boardCode < 0 || boardCode >= static_cast<int32_t>(texts.size())) return std::nullopt;
-    return std::string(texts[static_cast<size_t>(boardCode)]);
+    const int32_t code = static_cast<int32_t>(board);
+    if (code < 0 || code >= static_cast<int32_t>(texts.size())) return std::nullopt;
+    return std::string(texts[static_cast<size_t>(code)]);
 }
 
-std::string logicBoardTextEthernet(int32_t boardCode) {
-    return boardCode == 0 ? "LOGIC BD I" : "LOGIC BD II ROHS";
+std::string logicBoardTextEthernet(LogicBoard board) {
+    return board == LogicBoard::LogicBdI ? "LOGIC BD I" : "LOGIC BD II ROHS";
 }
 
 }  // namespace kv

@@ -31,10 +31,10 @@ struct LanguageText {
     bool enablesOptionList = false;
 };
 
-LanguageText languageTextLocal(PrinterType printerType, int32_t boardCode);
+LanguageText languageTextLocal(PrinterType printerType, LogicBoard board);
 LanguageText languageTextEthernet(PrinterType printerType);
-// Nothing for a code outside 0..16: the field keeps what it showed.
-std::optional<std::string> logicBoardTextLocal(int32_t boardCode);
-std::string logicBoardTextEthernet(int32_t boardCode);
+// Nothing for a code outside the table: the field keeps what it showed.
+std::optional<std::string> logicBoardTextLocal(LogicBoard board);
+std::string logicBoardTextEthernet(LogicBoard board);
 
 }  // namespace kv

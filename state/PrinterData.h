@@ -27,6 +27,39 @@ enum class PrinterType : uint32_t {
 };
 using enum PrinterType;
 
+// The logic board, or for the ZOR1X family the model variant: the codes of
+// the identity table, each named after the Logic Board text it shows.
+enum class LogicBoard : int32_t {
+    LogicBdI = 0,
+    LogicBdIIRohs = 1,
+    Mv38Standard = 2,
+    Mv38DualDriver = 3,
+    MvqPlus = 4,
+    Sitara = 5,
+    Zor1xUnsupported = 6,
+    Zor1x200Std = 7,
+    Zor1x300Std = 8,
+    Zor1x200Adjust = 9,
+    Zor1x300Adjust = 10,
+    Zor1x200StdPresenter = 11,
+    Zor1x300StdPresenter = 12,
+    Zor1x200AdjustPresenter = 13,
+    Zor1x300AdjustPresenter = 14,
+    Zor1xa200AdjustPresenter = 15,
+    Zor1xa300AdjustPresenter = 16,
+};
+
+// The first two boards, LOGIC BD I and LOGIC BD II ROHS.
+constexpr bool isLogicBdIOrII(LogicBoard board) {
+    return board == LogicBoard::LogicBdI || board == LogicBoard::LogicBdIIRohs;
+}
+
+// The ZOR1XA variants, whose images may carry a KV_FIRMWARE header.
+constexpr bool isZor1xa(LogicBoard board) {
+    return board == LogicBoard::Zor1xa200AdjustPresenter ||
+           board == LogicBoard::Zor1xa300AdjustPresenter;
+}
+
 // Room for the last status reply.
 inline constexpr size_t kStatusSize = 1024;
 
@@ -36,7 +69,7 @@ struct PrinterData {
     std::string firmwareVersion;
     std::string deviceId;
     PortType portType = PORT_TYPE_USB;
-    int32_t boardCode = 0;
+    LogicBoard boardCode = LogicBoard::LogicBdI;
     PrinterType printerType = PRINTER_TYPE_G;
     int32_t modeSelection = 0;
     std::array<uint8_t, kStatusSize> lastStatus{};

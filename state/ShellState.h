@@ -12,7 +12,9 @@ namespace kv {
 struct ShellState {
     uint32_t m_dwLastError = 0;
     std::string modulePath;
-    int32_t autoLoadMode = 0;
+    // Started as ...AUTO.EXE beside exactly one image: search and flash it
+    // without a click.
+    bool autoLoadMode = false;
     std::string autoLoadFileName;
     std::string autoLoadFilePath;
     // Set by the UI thread when a worker starts, cleared by the worker.

@@ -181,7 +181,7 @@ void probeTheOnePrinter(Context& ctx, platform::DialogControls& controls, Printe
         controls.setText(Control::logicBoardText, *board);
     }
 
-    if (printer.boardCode == 6) {
+    if (printer.boardCode == LogicBoard::Zor1xUnsupported) {
         disableProgramControls(controls);
         controls.setText(Control::statusText, "Found Printer - Printer NOT SUPPORTED");
     } else if (readyAfterChecks(ctx, handle, printer)) {

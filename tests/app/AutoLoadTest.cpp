@@ -21,7 +21,7 @@ using testing::LocalFlashWorld;
 TEST(AutomaticLoad, ARejectedFileShowsWhyAndRestores) {
     DiscoveryWorld w;
     w.plugUsb(w.model(LinkKind::Usb));  // MVQ Plus: needs "FMVQ" in the path
-    w.state.autoLoadMode = 1;
+    w.state.autoLoadMode = true;
     w.state.autoLoadFilePath = "/opt/kv/F2ZOW_V6.bin";
 
     searchAndLoadAutomatically(w.ctx, w.state.printerData);
@@ -50,7 +50,7 @@ TEST(AutomaticLoad, LeavesTheQueuesToTheWorker) {
     w.attach(config);
     const Bytes image = testing::imageBytes(9000);
     w.image(image, "FMVQ_V5.20.bin");
-    w.state.autoLoadMode = 1;
+    w.state.autoLoadMode = true;
     w.state.autoLoadFilePath = w.state.firmwareFileName;
     w.state.firmwareFileName.clear();
 

@@ -126,7 +126,7 @@ TEST(HistoryCommand, TableJsonDamagedLinesAndAnUnreadableFile) {
 // The window's box; in automatic-load mode, where nobody clicks, a notice
 // and a trace line.
 TEST(HistoryCommand, StartUpWarningAfterAnInterruptedFlash) {
-    for (const int32_t autoLoadMode : {0, 1}) {
+    for (const bool autoLoadMode : {false, true}) {
         SCOPED_TRACE(autoLoadMode);
         testing::SimWorld w;
         w.state.autoLoadMode = autoLoadMode;
@@ -138,7 +138,7 @@ TEST(HistoryCommand, StartUpWarningAfterAnInterruptedFlash) {
         const std::string notice = *interruptedFlashNotice(parseHistory(w.history.content()));
         const bool traced = w.trace.contains("Flash history - Interrupted flash: " +
                                              platform::escapeDeviceText(notice));
-        if (autoLoadMode == 0) {
+        if (!autoLoadMode) {
             ASSERT_EQ(w.ui.boxes().size(), 1u);
             EXPECT_EQ(w.ui.boxes()[0].caption, std::optional<std::string>(kInterruptedCaption));
             EXPECT_EQ(w.ui.boxes()[0].text, notice);

@@ -214,7 +214,7 @@ TEST(MainDialog, LettersInTheAddressMakeTheConnectFail) {
 TEST(MainDialog, AutoLoadTimerSearchesOnceAndFindPrinterRearmsIt) {
     DiscoveryWorld base;
     FakeHost host;
-    base.state.autoLoadMode = 1;
+    base.state.autoLoadMode = true;
     base.state.autoLoadFileName = "image.bin";
     base.state.autoLoadFilePath = "/opt/kv/image.bin";
     MainDialog dialog(base.ctx, host);
@@ -248,7 +248,7 @@ TEST(MainDialog, NoTitleSuffixOnAnEmptyTitle) {
     DiscoveryWorld base;
     FakeHost host;
     host.title_.clear();
-    base.state.autoLoadMode = 1;
+    base.state.autoLoadMode = true;
     base.state.autoLoadFileName = "image.bin";
     MainDialog dialog(base.ctx, host);
     dialog.onInit();
@@ -263,7 +263,7 @@ TEST(MainDialog, OptionListSelectionSetsTheModeByBoard) {
     };
     for (const Case c : {Case{0, 1, 2}, Case{1, 0, 1}, Case{2, 1, 3}, Case{5, 0, 1}}) {
         DialogWorld w;
-        w.state.printerData.boardCode = c.board;
+        w.state.printerData.boardCode = LogicBoard{c.board};
         w.dialog.onOptionSelected(c.index);
         EXPECT_EQ(w.state.printerData.modeSelection, c.mode);
         EXPECT_EQ(w.controls.text(Control::flashButton), "");

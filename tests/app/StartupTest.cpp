@@ -104,10 +104,10 @@ TEST_P(DetectAutoLoadTest, NeedsTheNameAndExactlyOneImage) {
     Folder dir;
     for (const auto& f : c.files) dir.touch(f);
     World w(dir.path(), dir.file(c.exeName));
-    w.state.autoLoadMode = 1;  // whatever was there is replaced
+    w.state.autoLoadMode = true;  // whatever was there is replaced
     w.state.autoLoadFileName = "stale";
     DetectAutoLoad(w.ctx);
-    EXPECT_EQ(w.state.autoLoadMode, c.autoLoad ? 1 : 0);
+    EXPECT_EQ(w.state.autoLoadMode, c.autoLoad);
     if (c.autoLoad) {
         EXPECT_EQ(w.state.autoLoadFileName, c.image);
         EXPECT_EQ(w.state.autoLoadFilePath, dir.file(c.image));
@@ -150,7 +150,7 @@ TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
         files.exe = exe;
         w.sys.wired.files = &files;
         DetectAutoLoad(w.ctx);
-        EXPECT_EQ(w.state.autoLoadMode, 0) << exe;
+        EXPECT_FALSE(w.state.autoLoadMode) << exe;
     }
 }
 
@@ -162,7 +162,7 @@ TEST(Startup, OverlongExecutablePathIsCutBeforeTheNameTest) {
     w.sys.wired.files = &files;
     DetectAutoLoad(w.ctx);
     EXPECT_EQ(w.state.modulePath.size(), 259u);
-    EXPECT_EQ(w.state.autoLoadMode, 0);
+    EXPECT_FALSE(w.state.autoLoadMode);
 }
 
 }  // namespace

@@ -172,7 +172,7 @@ TEST(RefreshPrinterList, OneUsbPrinterFillsTheFieldsAndPutsTheQueuesBack) {
 
     EXPECT_EQ(w.state.printerData.portType, PORT_TYPE_USB);
     EXPECT_EQ(w.state.activePortType, PORT_TYPE_USB);
-    EXPECT_EQ(w.state.printerData.boardCode, 4);
+    EXPECT_EQ(w.state.printerData.boardCode, LogicBoard::MvqPlus);
     // Queues went to the dummy port during the probe and are back.
     EXPECT_EQ(w.spooler.writes().size(), 2u);
     EXPECT_TRUE(w.queuesBack());
@@ -357,7 +357,7 @@ TEST(RefreshPrinterData, ZorAeaBoardsShowAeaG) {
     w.plugUsb(w.model(config), "zor12a-1");
     w.state.printerCount = 1;
     EXPECT_TRUE(refreshPrinterData(w.ctx, w.controls, w.state.printerData));
-    EXPECT_EQ(w.state.printerData.boardCode, 15);
+    EXPECT_EQ(w.state.printerData.boardCode, LogicBoard::Zor1xa200AdjustPresenter);
     EXPECT_EQ(w.controls.text(Control::languageText), "AEA-G");
     EXPECT_EQ(w.controls.text(Control::logicBoardText), "ZOR1XA 200dpi (Adjust Presenter)");
 }
@@ -381,7 +381,7 @@ TEST(RefreshPrinterData, UnsupportedZorVariantIsNotAskedAnything) {
     const std::string path = w.plugUsb(w.model(config), "zor1-1");
     w.state.printerCount = 1;
     EXPECT_TRUE(refreshPrinterData(w.ctx, w.controls, w.state.printerData));
-    EXPECT_EQ(w.state.printerData.boardCode, 6);
+    EXPECT_EQ(w.state.printerData.boardCode, LogicBoard::Zor1xUnsupported);
     EXPECT_EQ(w.controls.text(Control::statusText), "Found Printer - Printer NOT SUPPORTED");
     EXPECT_EQ(w.controls.text(Control::logicBoardText), "ZOR1X UNSUPPORTED");
     EXPECT_TRUE(programLinesClosed(w.controls));

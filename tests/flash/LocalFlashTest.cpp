@@ -140,7 +140,7 @@ TEST(TransferParameters, ByBoardAndFamily) {
     };
     for (const auto& c : cases) {
         PrinterData p;
-        p.boardCode = c.board;
+        p.boardCode = LogicBoard{c.board};
         p.isZor1Family = c.zor;
         const TransferParameters t = transferParametersFor(p);
         EXPECT_EQ(t.startDelaySeconds, c.delay) << c.board << c.zor;
@@ -272,7 +272,7 @@ TEST_P(ParameterRow, FlashesWithItsParameters) {
     const Row& r = GetParam();
     LocalFlashWorld w;
     w.attach(r.config);
-    if (r.presetBoard >= 0) w.state.printerData.boardCode = r.presetBoard;
+    if (r.presetBoard >= 0) w.state.printerData.boardCode = LogicBoard{r.presetBoard};
     w.find();
     ASSERT_EQ(w.state.printerCount, 1);
     const Bytes image = imageBytes(r.fileSize, "V9.99", 11);
@@ -355,7 +355,7 @@ TEST(LocalFlash, Zor1xGetsTheCommandAndTheWholeFile) {
     LocalFlashWorld w;
     w.attach(zorPrinter(kZor12Id));
     w.find();
-    ASSERT_EQ(w.state.printerData.boardCode, 7);
+    ASSERT_EQ(w.state.printerData.boardCode, LogicBoard::Zor1x200Std);
     const Bytes image = imageBytes(20000, "R6.10", 3);
     w.image(image);
     w.clock.clearPauses();
@@ -398,7 +398,7 @@ TEST_P(Zor1xaHeader, PayloadBehindAValidHeaderOnly) {
     LocalFlashWorld w;
     w.attach(zorPrinter(kZor12AId));
     w.find();
-    ASSERT_EQ(w.state.printerData.boardCode, 15);
+    ASSERT_EQ(w.state.printerData.boardCode, LogicBoard::Zor1xa200AdjustPresenter);
     w.image(c.file);
 
     const auto out = w.flash();

@@ -48,7 +48,7 @@ TEST_P(Rules, JudgeThePathAndShowTheirOwnBoxes) {
     platform::sim::ScriptedUi ui;
     platform::sim::RecordingDialogControls controls;
     PrinterData pd;
-    pd.boardCode = c.boardCode;
+    pd.boardCode = LogicBoard{c.boardCode};
     pd.typeName = c.typeName;
     EXPECT_EQ(ValidateFirmwareFile(ui, c.path, controls, pd), c.expected);
     EXPECT_EQ(boxesOf(ui), c.boxes);
@@ -165,7 +165,7 @@ TEST(FirmwareFileFilter, EveryBoardCode) {
         {17, bin, "*.bin"},
     };
     for (const FilterCase& c : cases) {
-        const FirmwareFileFilter f = firmwareFileFilter(c.boardCode);
+        const FirmwareFileFilter f = firmwareFileFilter(LogicBoard{c.boardCode});
         EXPECT_EQ(f.description, c.description) << "board " << c.boardCode;
         EXPECT_EQ(f.patterns, c.patterns) << "board " << c.boardCode;
     }
@@ -174,7 +174,7 @@ TEST(FirmwareFileFilter, EveryBoardCode) {
 // The dialog lists upper-case names that the case-exact rules then refuse.
 TEST(FirmwareFileFilter, UpperCaseNamesTheFilterListsAreRejected) {
     for (int32_t board = 7; board <= 16; ++board) {
-        std::stringstream patterns(firmwareFileFilter(board).patterns);
+        std::stringstream patterns(firmwareFileFilter(LogicBoard{board}).patterns);
         std::string pattern;
         while (std::getline(patterns, pattern, ';')) {
             std::string name = "/FW/" + pattern;
@@ -182,7 +182,7 @@ TEST(FirmwareFileFilter, UpperCaseNamesTheFilterListsAreRejected) {
             platform::sim::ScriptedUi ui;
             platform::sim::RecordingDialogControls controls;
             PrinterData pd;
-            pd.boardCode = board;
+            pd.boardCode = LogicBoard{board};
             EXPECT_EQ(ValidateFirmwareFile(ui, name, controls, pd), 0) << board << " " << name;
             EXPECT_EQ(boxesOf(ui), std::vector<Box>{notCompatible()}) << board << " " << name;
         }
@@ -193,7 +193,7 @@ class Select : public ::testing::Test {
 protected:
     testing::SimWorld w;
 
-    void selectAccepted(int32_t board, const std::string& path) {
+    void selectAccepted(LogicBoard board, const std::string& path) {
         w.state.printerData.boardCode = board;
         w.ui.queueFile(path);
         SelectFirmwareFile(w.ctx);
@@ -209,7 +209,7 @@ protected:
 };
 
 TEST_F(Select, CancelShowsNoFileAndLeavesNothingToFlash) {
-    selectAccepted(5, "/fw/F2KV1.bin");
+    selectAccepted(LogicBoard::Sitara, "/fw/F2KV1.bin");
     SelectFirmwareFile(w.ctx);  // nothing queued: the dialog is cancelled
     ASSERT_EQ(w.ui.fileRequests().size(), 1u);
     const platform::OpenFileRequest r = w.ui.fileRequests()[0];
@@ -223,13 +223,13 @@ TEST_F(Select, CancelShowsNoFileAndLeavesNothingToFlash) {
 }
 
 TEST_F(Select, AcceptedFileMakesTheFlashButtonLive) {
-    w.state.printerData.boardCode = 9;
+    w.state.printerData.boardCode = LogicBoard::Zor1x200Adjust;
     w.controls.preset(Control::flashButton, {"", false, false});
     w.ui.queueFile("/fw/471KdsR6_2da_v123.bin");
     SelectFirmwareFile(w.ctx);
     ASSERT_EQ(w.ui.fileRequests().size(), 1u);
     EXPECT_EQ(w.ui.fileRequests()[0].description, "ZOR12G Firmware");
-    EXPECT_EQ(w.ui.fileRequests()[0].patterns, firmwareFileFilter(9).patterns);
+    EXPECT_EQ(w.ui.fileRequests()[0].patterns, firmwareFileFilter(LogicBoard::Zor1x200Adjust).patterns);
     EXPECT_EQ(boxesOf(w.ui), std::vector<Box>{ok()});
     EXPECT_EQ(w.state.firmwareFileName, "/fw/471KdsR6_2da_v123.bin");
     EXPECT_EQ(w.controls.text(Control::flashButton), "Flash Printer NOW");
@@ -238,7 +238,7 @@ TEST_F(Select, AcceptedFileMakesTheFlashButtonLive) {
 }
 
 TEST_F(Select, SilentAcceptanceStillMakesTheButtonLive) {
-    w.state.printerData.boardCode = 2;
+    w.state.printerData.boardCode = LogicBoard::Mv38Standard;
     w.controls.preset(Control::flashButton, {"", false, false});
     w.ui.queueFile("/fw/F2ZOR_V3.bin");
     SelectFirmwareFile(w.ctx);
@@ -249,7 +249,7 @@ TEST_F(Select, SilentAcceptanceStillMakesTheButtonLive) {
 }
 
 TEST_F(Select, RejectionAfterAnAcceptanceLeavesNothingToFlash) {
-    selectAccepted(9, "/fw/471KdsR6_2da_v123.bin");
+    selectAccepted(LogicBoard::Zor1x200Adjust, "/fw/471KdsR6_2da_v123.bin");
     w.ui.queueFile("/FW/471KDSR6_2DA_V123.BIN");
     SelectFirmwareFile(w.ctx);
     EXPECT_EQ(boxesOf(w.ui),
@@ -259,14 +259,15 @@ TEST_F(Select, RejectionAfterAnAcceptanceLeavesNothingToFlash) {
 }
 
 TEST_F(Select, RejectionWithoutABoxOfTheCheck) {
-    for (auto [board, type] : {std::pair<int32_t, const char*>{6, ""}, {1, "MV38"}}) {
+    for (auto [board, type] : {std::pair<LogicBoard, const char*>{LogicBoard::Zor1xUnsupported, ""},
+                               {LogicBoard::LogicBdIIRohs, "MV38"}}) {
         w.ui.clear();
         w.state.printerData.boardCode = board;
         w.state.printerData.typeName = type;
         w.ui.queueFile("/fw/F2ZOP_471KdsR6_2ds_v1.bin");
         SelectFirmwareFile(w.ctx);
         EXPECT_EQ(boxesOf(w.ui), (std::vector<Box>{{kGet, "Invalid firmware file selected"}}))
-            << board;
+            << static_cast<int32_t>(board);
         EXPECT_EQ(w.state.firmwareFileName, "");
         expectFlashButtonGone();
     }
@@ -277,7 +278,7 @@ TEST_F(Select, APathMustFitTheNameField) {
     const std::string fits =
         folder + std::string(kPathSize - 1 - folder.size() - 4, 'a') + ".bin";
     ASSERT_EQ(fits.size(), kPathSize - 1);
-    selectAccepted(5, fits);
+    selectAccepted(LogicBoard::Sitara, fits);
 
     w.ui.queueFile(fits.substr(0, fits.size() - 4) + "a.bin");  // one character too long
     SelectFirmwareFile(w.ctx);

@@ -25,7 +25,7 @@ TEST_P(DecodeId, DecodesEveryField) {
     const IdCase& c = GetParam();
     platform::sim::ScriptedUi ui;
     PrinterData pd;
-    pd.boardCode = 3;  // a previous decode; only a version digit may change it
+    pd.boardCode = LogicBoard::Mv38DualDriver;  // a previous decode; only a version digit may change it
     pd.typeName = "previous";
     pd.deviceId = c.deviceId;
     (void)GetPrinterTypeNameFromID(ui, pd);
@@ -33,7 +33,7 @@ TEST_P(DecodeId, DecodesEveryField) {
     EXPECT_EQ(pd.typeName, c.typeName);
     EXPECT_EQ(pd.printerType, c.printerType);
     EXPECT_EQ(pd.firmwareVersion, c.firmwareVersion);
-    EXPECT_EQ(pd.boardCode, c.boardCode);
+    EXPECT_EQ(pd.boardCode, LogicBoard{c.boardCode});
     EXPECT_EQ(pd.isZor1Family, c.zor1);
     ASSERT_EQ(ui.boxes().size(), c.boxes);
     for (const auto& b : ui.boxes()) {
@@ -115,14 +115,15 @@ TEST(Identity, LocalLanguageTableForEveryBoardCode) {
                                 : (board == 15 || board == 16) ? "AEA-G"
                                                                : fgl;
         SCOPED_TRACE(board);
-        EXPECT_EQ(languageTextLocal(PRINTER_TYPE_G, board).text, g);
-        EXPECT_EQ(languageTextLocal(PRINTER_TYPE_FGL, board).text, fgl);
-        EXPECT_EQ(languageTextLocal(PRINTER_TYPE_AEA, board).text, aea);
-        EXPECT_EQ(languageTextLocal(PRINTER_TYPE_RASTER, board).text, "RASTER");
-        EXPECT_TRUE(languageTextLocal(PRINTER_TYPE_RASTER, board).enablesOptionList);
-        EXPECT_FALSE(languageTextLocal(PRINTER_TYPE_FGL, board).enablesOptionList);
-        EXPECT_EQ(languageTextLocal(static_cast<PrinterType>(7), board).text, "NOT FOUND");
-        EXPECT_EQ(logicBoardTextEthernet(board), board == 0 ? "LOGIC BD I" : "LOGIC BD II ROHS");
+        const LogicBoard code{board};
+        EXPECT_EQ(languageTextLocal(PRINTER_TYPE_G, code).text, g);
+        EXPECT_EQ(languageTextLocal(PRINTER_TYPE_FGL, code).text, fgl);
+        EXPECT_EQ(languageTextLocal(PRINTER_TYPE_AEA, code).text, aea);
+        EXPECT_EQ(languageTextLocal(PRINTER_TYPE_RASTER, code).text, "RASTER");
+        EXPECT_TRUE(languageTextLocal(PRINTER_TYPE_RASTER, code).enablesOptionList);
+        EXPECT_FALSE(languageTextLocal(PRINTER_TYPE_FGL, code).enablesOptionList);
+        EXPECT_EQ(languageTextLocal(static_cast<PrinterType>(7), code).text, "NOT FOUND");
+        EXPECT_EQ(logicBoardTextEthernet(code), board == 0 ? "LOGIC BD I" : "LOGIC BD II ROHS");
     }
 }
 
@@ -153,9 +154,9 @@ TEST(Identity, LocalLogicBoardTable) {
                               "ZOR1X 300dpi (Adjust Presenter)",
                               "ZOR1XA 200dpi (Adjust Presenter)",
                               "ZOR1XA 300dpi (Adjust Presenter)"};
-    for (int32_t b = 0; b <= 16; ++b) EXPECT_EQ(logicBoardTextLocal(b), expected[b]);
-    EXPECT_FALSE(logicBoardTextLocal(-1).has_value());
-    EXPECT_FALSE(logicBoardTextLocal(17).has_value());
+    for (int32_t b = 0; b <= 16; ++b) EXPECT_EQ(logicBoardTextLocal(LogicBoard{b}), expected[b]);
+    EXPECT_FALSE(logicBoardTextLocal(LogicBoard{-1}).has_value());
+    EXPECT_FALSE(logicBoardTextLocal(LogicBoard{17}).has_value());
 }
 
 }  // namespace
