@@ -32,16 +32,9 @@
 #include "image/FirmwareImage.h"
 #include "link/Ethernet.h"
 #include "link/UsbConfig.h"
-#include "platform/linux/PosixFileReader.h"
-#include "platform/linux/PosixNetwork.h"
-#include "platform/linux/PthreadThreads.h"
-#include "platform/linux/SyslogTrace.h"
-#include "platform/sim/MemoryFile.h"
-#include "platform/sim/MemoryHistory.h"
-#include "platform/sim/MemorySpooler.h"
-#include "platform/sim/RecordingSleepInhibitor.h"
+#include "main/LinuxHost.h"
+#include "main/SimulatedMachine.h"
 #include "platform/sim/ScriptedUi.h"
-#include "platform/sim/VirtualClock.h"
 #include "printer/discovery/Discovery.h"
 #include "state/Context.h"
 #include "ui/console/ConsoleDialogControls.h"
@@ -50,7 +43,6 @@ namespace {
 
 using namespace kv;
 using Seconds = double;
-namespace lx = platform::linux_impl;
 
 constexpr size_t kBlock = 8192;
 
@@ -107,32 +99,34 @@ Seconds rawEthernet(uint16_t port, const std::vector<uint8_t>& image) {
     return taken;
 }
 
+// The simulated machine (its pauses in virtual time) beside the machine's
+// own trace, network and threads, with the terminal front end's controls,
+// timed, and boxes answered by script.
+struct BenchWorld {
+    explicit BenchWorld(std::FILE* out)
+        : machine({}), console(out, ui::ConsoleDialogControls::templateStates()) {
+        host.wireInto(sys);
+        machine.wireInto(sys);
+        wireFrontEnd(ctx, ui, controls);
+    }
+
+    entry::LinuxHost host{false, ""};
+    entry::SimulatedMachine machine;
+    platform::sim::ScriptedUi ui;
+    ui::ConsoleDialogControls console;
+    bench::TimedControls controls{console};
+    platform::Services sys;
+    AppState state;
+    Context ctx{state, sys};
+};
+
 // kvflash's Ethernet worker on a fresh connection: its data phase.
 Seconds kvflashEthernet(uint16_t port, const std::vector<uint8_t>& image, std::FILE* out) {
-    platform::sim::VirtualClock clock;
-    lx::SyslogTrace trace(false);
-    lx::PosixNetwork network;
-    platform::sim::ScriptedUi ui;
-    platform::sim::MemorySpooler spooler;
-    // The flash record and the sleep inhibitor as the program has them, in memory.
-    platform::sim::MemoryHistory history;
-    platform::sim::RecordingSleepInhibitor inhibitor;
-    ui::ConsoleDialogControls console(out, ui::ConsoleDialogControls::templateStates());
-    bench::TimedControls controls(console);
-    platform::Services sys;
-    sys.wired.clock = &clock;
-    sys.wired.trace = &trace;
-    sys.wired.network = &network;
-    sys.wired.ui = &ui;
-    sys.wired.controls = &controls;
-    sys.wired.spooler = &spooler;
-    sys.wired.history = &history;
-    sys.wired.sleepInhibitor = &inhibitor;
-    AppState state;
-
+    BenchWorld w(out);
+    AppState& state = w.state;
     PrinterData& printer = state.printerData;
     platform::SocketHandle socket;
-    if (!openSocket(sys, socket, "127", "0", "0", "1", std::to_string(port), printer)) {
+    if (!openSocket(w.sys, socket, "127", "0", "0", "1", std::to_string(port), printer)) {
         std::fprintf(stderr, "kvflash-bench: no connection to the printer\n");
         std::exit(1);
     }
@@ -142,61 +136,29 @@ Seconds kvflashEthernet(uint16_t port, const std::vector<uint8_t>& image, std::F
 
     FlashJob& job = state.flashJob;
     job.socket = socket;
-    job.controls = &controls;
+    job.controls = &w.controls;
     job.image = std::make_shared<FirmwareImage>(makeFirmwareImage(image));
     job.printer = &printer;
     job.state = &state;
-    job.sys = &sys;
+    job.sys = &w.sys;
     state.flashInProgress = true;
     ProgramFlashEthernet(&job);
-    network.close(socket);
-    return controls.seconds();
+    w.sys.network().close(socket);
+    return w.controls.seconds();
 }
 
-// A simulated USB printer (an MVQ Plus board: 8192-byte blocks) with its
-// world around it.
-struct LocalWorld {
-    explicit LocalWorld(std::FILE* out) : console(out, ui::ConsoleDialogControls::templateStates()) {
-        model = std::make_shared<emulator::PrinterModel>(printerConfig(), &clock);
-        path = enumerator.plugUsbPrinter(kKvUsbVendorId, 1, "5a4f573330303446", model);
-        sys.wired.clock = &clock;
-        sys.wired.trace = &trace;
-        sys.wired.ui = &ui;
-        sys.wired.controls = &controls;
-        sys.wired.deviceIo = &io;
-        sys.wired.enumerator = &enumerator;
-        sys.wired.spooler = &spooler;
-        sys.wired.queueJournal = &journal;
-        sys.wired.fileReader = &files;
-        sys.wired.threads = &threads;
-        sys.wired.history = &history;
-        sys.wired.sleepInhibitor = &inhibitor;
-    }
-    static emulator::PrinterConfig printerConfig() {
+// A simulated USB printer (an MVQ Plus board: 8192-byte blocks) on the
+// bench's machine.
+struct LocalWorld : BenchWorld {
+    explicit LocalWorld(std::FILE* out) : BenchWorld(out) {
         emulator::PrinterConfig c;
         c.link = emulator::LinkKind::Usb;
         c.deviceId = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
-        return c;
+        path = machine.enumerator.plugUsbPrinter(
+            kKvUsbVendorId, 1, "5a4f573330303446",
+            std::make_shared<emulator::PrinterModel>(c, &machine.clock));
     }
-
-    platform::sim::VirtualClock clock;
-    lx::SyslogTrace trace{false};
-    platform::sim::ScriptedUi ui;
-    ui::ConsoleDialogControls console;
-    bench::TimedControls controls{console};
-    emulator::SimDeviceIo io;
-    emulator::SimDeviceEnumerator enumerator{&io};
-    platform::sim::MemorySpooler spooler;
-    platform::sim::MemoryFile journal;
-    platform::sim::MemoryHistory history;
-    platform::sim::RecordingSleepInhibitor inhibitor;
-    lx::PosixFileReader files;
-    lx::PthreadThreads threads;
-    std::shared_ptr<emulator::PrinterModel> model;
     std::string path;
-    platform::Services sys;
-    AppState state;
-    Context ctx{state, sys};
 };
 
 // Find Printer, then Flash Printer NOW with the image in `file`.
@@ -215,25 +177,26 @@ Seconds kvflashLocal(const std::string& file, std::FILE* out) {
 // The same blocks written to the same simulated printer, in flash mode.
 Seconds rawLocal(const std::vector<uint8_t>& image) {
     LocalWorld w(stdout);
-    const platform::DeviceHandle handle = w.io.open(w.path, platform::ShareMode::Exclusive);
+    emulator::SimDeviceIo& io = w.machine.io;
+    const platform::DeviceHandle handle = io.open(w.path, platform::ShareMode::Exclusive);
     std::vector<uint8_t> reply(1024);
     size_t n = 0;
     for (const char* request : {"\x1B*FR", "\x1BIA\x0F"}) {
-        (void)w.io.write(handle, reinterpret_cast<const uint8_t*>(request), 4, n);
-        (void)w.io.read(handle, reply.data(), reply.size(), n);
+        (void)io.write(handle, reinterpret_cast<const uint8_t*>(request), 4, n);
+        (void)io.read(handle, reply.data(), reply.size(), n);
     }
     const auto start = std::chrono::steady_clock::now();
     for (size_t at = 0; at < image.size(); at += kBlock) {
         const size_t block = std::min(kBlock, image.size() - at);
         for (size_t done = 0; done < block; done += n) {
-            if (!w.io.write(handle, image.data() + at + done, block - done, n) || n == 0) {
+            if (!io.write(handle, image.data() + at + done, block - done, n) || n == 0) {
                 std::fprintf(stderr, "kvflash-bench: raw write failed\n");
                 std::exit(1);
             }
         }
     }
     const Seconds taken = since(start);
-    (void)w.io.close(handle);
+    (void)io.close(handle);
     return taken;
 }
 

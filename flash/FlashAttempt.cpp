@@ -1,9 +1,7 @@
 #include "flash/FlashAttempt.h"
 
-#include <memory>
 #include <random>
 
-#include "flash/BoxTap.h"
 #include "flash/FlashHistory.h"
 #include "flash/Verification.h"
 #include "image/ImageSummary.h"
@@ -23,16 +21,6 @@ std::string newRecordId() {
     std::random_device random;
     const uint64_t value = (uint64_t{random()} << 32) ^ uint64_t{random()};
     return platform::formatted("%016llx", static_cast<unsigned long long>(value));
-}
-
-// Every box from now on goes through the tap, which stays wired (a worker
-// may show boxes up to its very end); a front end that wired its own Ui
-// since gets a new tap in front of that one.
-void installBoxTap(Context& ctx) {
-    FlashAttempt& a = ctx.state.flashAttempt;
-    if (a.boxTap && ctx.sys.wired.ui == a.boxTap.get()) return;
-    a.boxTap = std::make_shared<BoxTap>(ctx.sys.ui(), a.boxes);
-    ctx.sys.wired.ui = a.boxTap.get();
 }
 
 void describePrinter(const Context& ctx, const PrinterData& printer, FlashRecord& record) {
@@ -86,7 +74,6 @@ std::string stopDetail(const FlashAttempt& a) {
 
 void beginFlashAttempt(Context& ctx, platform::DialogControls& controls) {
     FlashAttempt& a = ctx.state.flashAttempt;
-    installBoxTap(ctx);
     a.open = true;
     a.flashModeEntered = false;
     a.sleepHeld = false;

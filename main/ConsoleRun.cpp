@@ -1,18 +1,17 @@
 #include "main/ConsoleRun.h"
 
-#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
 #include <optional>
 #include <vector>
 
+#include "app/FrontEnd.h"
 #include "app/HistoryCommand.h"
 #include "app/IdentifyCommand.h"
 #include "app/MainDialog.h"
 #include "app/QueueCommands.h"
-#include "app/Startup.h"
-#include "spooler/QueueJournal.h"
+#include "main/RunDialog.h"
 #include "ui/console/ConsoleDialogControls.h"
 #include "ui/console/ConsoleDialogHost.h"
 #include "ui/console/ConsoleSession.h"
@@ -22,13 +21,6 @@
 
 namespace kv::entry {
 
-// By the flag: an earlier worker's end that nobody took must not count for
-// this one.
-void waitForFlashEnd(AppState& state) {
-    while (!state.workerSignal.waitWhileRunning(state.flashInProgress, std::chrono::seconds(1))) {
-    }
-}
-
 void refuseEndInFlashMode() {
     ui::writeEventLine(stdout, ui::boxEventLine(std::nullopt, kCannotExitText));
 }
@@ -36,15 +28,16 @@ void refuseEndInFlashMode() {
 int runMaintenance(platform::Services& sys, const Options& options,
                    platform::TerminationSignals& signals) {
     ui::ConsoleUi consoleUi(stdout, sys.files(), options.yes);
-    sys.wired.ui = &consoleUi;
+    // What the identify command's search fills in stands for the dialog.
+    IdentifyFields fields;
     AppState state;
     Context ctx{state, sys};
+    wireFrontEnd(ctx, consoleUi, fields);
     std::optional<GatedJournal> journal;
-    if (options.restoreQueues && sys.wired.queueJournal) {
-        journal.emplace(*sys.wired.queueJournal);
+    if (options.restoreQueues) {
+        journal.emplace(sys.queueJournal());
         sys.wired.queueJournal = &*journal;
     }
-    IdentifyFields fields;
     // The report goes out once: from this thread when the command ends, or
     // from the handler when a signal ends it first.
     std::mutex reporting;
@@ -67,10 +60,7 @@ int runMaintenance(platform::Services& sys, const Options& options,
         }
         endProgramNow(128 + signalNumber);
     });
-    struct StopWatching {
-        platform::TerminationSignals& signals;
-        ~StopWatching() { signals.stop(); }
-    } stopWatching{signals};
+    const platform::StopWatchingAtEnd stopWatching(signals);
 
     if (options.listQueues) return listQueues(sys, std::cout);
     if (options.restoreQueues) return restoreQueues(sys, std::cout);
@@ -85,34 +75,55 @@ int runMaintenance(platform::Services& sys, const Options& options,
     return code;
 }
 
+namespace {
+
+// The terminal as the dialog's front end: event lines on stdout, boxes
+// answered by --yes, and the commands run as clicks would be.
+class ConsoleFrontEnd final : public FrontEnd {
+public:
+    ConsoleFrontEnd(Context& ctx, const Options& options, bool demoWhenIdle,
+                    const std::string& demoImage)
+        : ctx_(ctx),
+          options_(options),
+          demoWhenIdle_(demoWhenIdle),
+          demoImage_(demoImage),
+          ui_(stdout, ctx.sys.files(), options.yes) {}
+
+    platform::Ui& ui() override { return ui_; }
+    platform::DialogControls& controls() override { return controls_; }
+    DialogHost& host() override { return host_; }
+
+    int run(DialogEvents& dialog) override {
+        std::vector<ui::ConsoleCommand> commands = options_.commands;
+        // What --simulate runs when no command is given: the whole road of
+        // one flash with the bundled demo image.
+        if (commands.empty() && demoWhenIdle_ && options_.simulate && !ctx_.state.autoLoadMode) {
+            commands = {{ui::ConsoleCommand::Kind::Find, {}},
+                        {ui::ConsoleCommand::Kind::Select, demoImage_},
+                        {ui::ConsoleCommand::Kind::Flash, {}}};
+        }
+        ui::ConsoleSession session({dialog, controls_, host_, ui_, ctx_.clock(), stdout,
+                                    [this] { return ctx_.state.flashInProgress.load(); },
+                                    [this] { waitForFlashEnd(ctx_.state); }});
+        return session.run(commands);
+    }
+
+private:
+    Context& ctx_;
+    const Options& options_;
+    bool demoWhenIdle_;
+    std::string demoImage_;
+    ui::ConsoleUi ui_;
+    ui::ConsoleDialogControls controls_{stdout, ui::ConsoleDialogControls::templateStates()};
+    ui::ConsoleDialogHost host_{stdout, ui::mainDialogFrame().title};
+};
+
+}  // namespace
+
 int runConsole(Context& ctx, const Options& options, bool demoWhenIdle,
                const std::string& demoImage) {
-    ui::ConsoleUi consoleUi(stdout, ctx.sys.files(), options.yes);
-    ui::ConsoleDialogControls controls(stdout, ui::ConsoleDialogControls::templateStates());
-    ui::ConsoleDialogHost host(stdout, ui::mainDialogFrame().title);
-    ctx.sys.wired.ui = &consoleUi;
-    ctx.sys.wired.controls = &controls;
-
-    if (auto code = runStartupChecks(ctx)) return *code;
-    // What could not be put back was shown; the program goes on.
-    (void)restoreJournalAtStartup(ctx.sys);
-    warnOfInterruptedFlash(ctx);
-
-    std::vector<ui::ConsoleCommand> commands = options.commands;
-    // What --simulate runs when no command is given: the whole road of one
-    // flash with the bundled demo image.
-    if (commands.empty() && demoWhenIdle && options.simulate && !ctx.state.autoLoadMode) {
-        commands = {{ui::ConsoleCommand::Kind::Find, {}},
-                    {ui::ConsoleCommand::Kind::Select, demoImage},
-                    {ui::ConsoleCommand::Kind::Flash, {}}};
-    }
-    MainDialog dialog(ctx, host);
-    ui::ConsoleSession session({dialog, controls, host, consoleUi, ctx.clock(), stdout,
-                                [&ctx] { return ctx.state.flashInProgress.load(); },
-                                [&ctx] { waitForFlashEnd(ctx.state); }});
-    const int code = session.run(commands);
-    waitForFlashEnd(ctx.state);
-    return code;
+    ConsoleFrontEnd frontEnd(ctx, options, demoWhenIdle, demoImage);
+    return runDialog(ctx, frontEnd);
 }
 
 }  // namespace kv::entry

@@ -1,16 +1,11 @@
 #pragma once
 #include <string>
 
-#include "kvflash/Version.h"
-#include "state/Context.h"
 #include "main/Options.h"
 #include "platform/TerminationSignals.h"
+#include "state/Context.h"
 
 namespace kv::entry {
-
-// Waits until a running worker (and its re-probe) has ended; the worker's
-// own steps are all bounded.
-void waitForFlashEnd(AppState& state);
 
 // What the terminal says to a request to end the program that is put off
 // while the printer is in flash mode: the box line of the window's Exit
@@ -24,9 +19,9 @@ void refuseEndInFlashMode();
 int runMaintenance(platform::Services& sys, const Options& options,
                    platform::TerminationSignals& signals);
 
-// The terminal front end: start-up checks, the journal of an earlier run,
-// then the commands. With no command, a simulated world and `demoWhenIdle`,
-// the demo's find, select `demoImage`, flash.
+// The dialog in the terminal front end (through runDialog): the commands
+// in order, or, with none, a simulated world and `demoWhenIdle`, the demo's
+// find, select `demoImage`, flash.
 int runConsole(Context& ctx, const Options& options, bool demoWhenIdle,
                const std::string& demoImage);
 

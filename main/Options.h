@@ -37,6 +37,9 @@ struct Options {
         return !simUsb.empty() || !simUsbNoId.empty() || !simLpt[0].empty() ||
                !simLpt[1].empty() || !simLpt[2].empty();
     }
+    // --identify, --list-queues, --restore-queues or --history: a command of
+    // the terminal instead of the dialog.
+    bool isMaintenance() const { return identify || listQueues || restoreQueues || history; }
 };
 
 struct ParseResult {

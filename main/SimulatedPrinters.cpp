@@ -33,50 +33,44 @@ emulator::SimDeviceOptions portFor(const Options& options) {
 
 }  // namespace
 
-void attachSimulatedPrinters(const Options& options, emulator::SimDeviceIo& devices,
-                             emulator::SimDeviceEnumerator& enumerator,
-                             platform::Clock* clock) {
+void attachSimulatedPrinters(const Options& options, SimulatedMachine& machine) {
+    platform::Clock* clock = &machine.wiredClock();
     std::vector<std::string> usb = options.simUsb;
     if (!options.customSimulatedWorld()) usb.push_back(kDefaultSimulatedId);
     uint16_t product = 1;
     for (const std::string& id : usb) {
         const std::string serial = "SIM" + std::to_string(1000 + product);
-        enumerator.plugUsbPrinter(kKvUsbVendorId, product++, serial,
-                                  makePrinter(options, id, emulator::LinkKind::Usb, clock),
-                                  portFor(options));
+        machine.enumerator.plugUsbPrinter(
+            kKvUsbVendorId, product++, serial,
+            makePrinter(options, id, emulator::LinkKind::Usb, clock), portFor(options));
     }
     // Counted through the name their serial number carries, as KV printers'
     // serial numbers do; asked for their ID, they fail.
     for (const std::string& id : options.simUsbNoId) {
-        enumerator.plugUsbPrinter(kKvUsbVendorId, product++, emulator::serialNamingModel(id),
-                                  makePrinter(options, id, emulator::LinkKind::Usb, clock, true),
-                                  portFor(options));
+        machine.enumerator.plugUsbPrinter(
+            kKvUsbVendorId, product++, emulator::serialNamingModel(id),
+            makePrinter(options, id, emulator::LinkKind::Usb, clock, true), portFor(options));
     }
     for (int port = 0; port < 3; ++port) {
         // One printer per port; the last one given wins.
         if (options.simLpt[port].empty()) continue;
-        devices.attach(
+        machine.io.attach(
             "LPT" + std::to_string(port + 1) + ":",
             makePrinter(options, options.simLpt[port].back(), emulator::LinkKind::Parallel, clock),
             portFor(options));
     }
 }
 
-SimulatedMachine::SimulatedMachine(const Options& options)
-    : clock_(options.fast ? static_cast<platform::Clock*>(&virtualClock_) : &realClock_),
-      spooler_(platform::sim::MemorySpooler::defaultWorld()) {
-    // Virtual time, but the records carry the day they were made.
-    virtualClock_.setWallStartMs(realClock_.wallMs());
-    attachSimulatedPrinters(options, devices_, enumerator_, clock_);
-}
-
-void SimulatedMachine::wireInto(platform::Services& sys) {
-    sys.wired.clock = clock_;
-    sys.wired.deviceIo = &devices_;
-    sys.wired.enumerator = &enumerator_;
-    sys.wired.spooler = &spooler_;
-    sys.wired.queueJournal = &journal_;
-    sys.wired.sleepInhibitor = &inhibitor_;
+std::unique_ptr<World> makeSimulatedWorld(const Options& options,
+                                          std::unique_ptr<ServiceBundle> host,
+                                          std::unique_ptr<platform::HistoryFile> history) {
+    auto machine = std::make_unique<SimulatedMachine>(
+        SimulatedMachine::Setup{.queues = platform::sim::MemorySpooler::defaultWorld(),
+                                .realTime = !options.fast,
+                                .calendarFromNow = true,
+                                .history = std::move(history)});
+    attachSimulatedPrinters(options, *machine);
+    return std::make_unique<World>(std::move(host), std::move(machine));
 }
 
 }  // namespace kv::entry

@@ -1,18 +1,13 @@
 #include "main/World.h"
 
+#include "main/LinuxHost.h"
 #include "main/SimulatedPrinters.h"
 #include "platform/linux/AtomicFile.h"
 #include "platform/linux/CupsSpooler.h"
-#include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxDeviceIo.h"
-#include "platform/linux/LinuxFiles.h"
-#include "platform/linux/PosixFileReader.h"
 #include "platform/linux/LinuxHistoryFile.h"
 #include "platform/linux/LogindSleepInhibitor.h"
-#include "platform/linux/PosixNetwork.h"
-#include "platform/linux/PthreadThreads.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
-#include "platform/linux/SyslogTrace.h"
 
 namespace kv::entry {
 
@@ -20,37 +15,15 @@ namespace {
 
 namespace lx = platform::linux_impl;
 
-// What every world shares: trace, executable path, instance lock, admin
-// check and the network.
-class CommonWorld : public World {
+// The machine's own printers, print queues and their journal, the flash
+// history, the clock and the sleep protection.
+class LinuxMachine final : public ServiceBundle {
 public:
-    CommonWorld(const Options& options, const std::string& argv0)
-        : trace_(options.trace), files_(argv0) {
-        sys.wired.trace = &trace_;
-        sys.wired.files = &files_;
-        sys.wired.fileReader = &fileReader_;
-        sys.wired.instanceLock = &lock_;
-        sys.wired.admin = &admin_;
-        sys.wired.network = &network_;
-        sys.wired.threads = &threads_;
-    }
+    LinuxMachine()
+        : journal_(lx::AtomicFile::queueJournalPath()),
+          history_(lx::LinuxHistoryFile::historyPath()) {}
 
-private:
-    lx::SyslogTrace trace_;
-    lx::LinuxFiles files_;
-    lx::PosixFileReader fileReader_;
-    lx::FlockInstanceLock lock_;
-    lx::PosixAdmin admin_;
-    lx::PosixNetwork network_;
-    lx::PthreadThreads threads_;
-};
-
-class RealWorld final : public CommonWorld {
-public:
-    RealWorld(const Options& options, const std::string& argv0)
-        : CommonWorld(options, argv0),
-          journal_(lx::AtomicFile::queueJournalPath()),
-          history_(lx::LinuxHistoryFile::historyPath()) {
+    void wireInto(platform::Services& sys) override {
         sys.wired.clock = &clock_;
         sys.wired.deviceIo = &deviceIo_;
         sys.wired.enumerator = &enumerator_;
@@ -70,31 +43,17 @@ private:
     lx::LogindSleepInhibitor inhibitor_;
 };
 
-// The simulated printers keep a history of their own beside the real one.
-class SimulatedWorld final : public CommonWorld {
-public:
-    SimulatedWorld(const Options& options, const std::string& argv0)
-        : CommonWorld(options, argv0),
-          machine_(options),
-          history_(lx::LinuxHistoryFile::simulatedHistoryPath()) {
-        simulated = true;
-        machine_.wireInto(sys);
-        sys.wired.history = &history_;
-    }
-
-private:
-    SimulatedMachine machine_;
-    lx::LinuxHistoryFile history_;
-};
-
 }  // namespace
 
 std::unique_ptr<World> makeRealWorld(const Options& options, const std::string& argv0) {
-    return std::make_unique<RealWorld>(options, argv0);
+    return std::make_unique<World>(std::make_unique<LinuxHost>(options.trace, argv0),
+                                   std::make_unique<LinuxMachine>());
 }
 
 std::unique_ptr<World> makeSimulatedWorld(const Options& options, const std::string& argv0) {
-    return std::make_unique<SimulatedWorld>(options, argv0);
+    return makeSimulatedWorld(
+        options, std::make_unique<LinuxHost>(options.trace, argv0),
+        std::make_unique<lx::LinuxHistoryFile>(lx::LinuxHistoryFile::simulatedHistoryPath()));
 }
 
 }  // namespace kv::entry

@@ -1,20 +1,35 @@
 #pragma once
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "main/Options.h"
+#include "main/ServiceBundle.h"
 #include "platform/Services.h"
 
 namespace kv::entry {
 
-// Everything the program talks to, real or simulated, owned in one place.
-// The front end adds its own Ui and DialogControls to `sys`.
+// Everything the program talks to, real or simulated, owned in one place:
+// what it takes from the machine it runs on (`host`) and the printers,
+// queues and clock it works with (`machine`), wired into `sys` in that
+// order. Together they wire every service but the front end's ui and
+// controls, which the front end adds; a world that misses one ends the
+// start with its name.
 class World {
 public:
-    virtual ~World() = default;
+    World(std::unique_ptr<ServiceBundle> host, std::unique_ptr<ServiceBundle> machine)
+        : host_(std::move(host)), machine_(std::move(machine)) {
+        host_->wireInto(sys);
+        machine_->wireInto(sys);
+        sys.requireWired(platform::Services::Stage::WorldBuilt);
+    }
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
     platform::Services sys;
-    bool simulated = false;
+
+private:
+    std::unique_ptr<ServiceBundle> host_;
+    std::unique_ptr<ServiceBundle> machine_;
 };
 
 // The machine's own devices, print queues, network and clock.

@@ -1,6 +1,7 @@
 #pragma once
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/Clock.h"
 #include "platform/DialogControls.h"
@@ -28,8 +29,9 @@ T& require(T* service, const char* name) {
 }
 
 // One set of platform services, made by the entry point (real) or by a test
-// (simulated) and passed down by reference. A missing service is a wiring
-// fault, reported at the first use.
+// (simulated) and passed down by reference. A world wires all of them but
+// the front end's, which the front end wires; each checks its part when it
+// is done, so a missing service ends the start with its name.
 struct Services {
     // What each service is; set by whoever builds the set.
     struct Wiring {
@@ -56,6 +58,15 @@ struct Services {
         SleepInhibitor* sleepInhibitor = nullptr;
     };
     Wiring wired;
+
+    // Who has wired the set so far: the world (every service but the front
+    // end's ui and controls), or the front end after it.
+    enum class Stage { WorldBuilt, FrontEndWired };
+    // The names of the services that `stage` should have wired and that are
+    // missing, in the order of Wiring.
+    std::vector<std::string> missing(Stage stage = Stage::FrontEndWired) const;
+    // Throws std::logic_error naming every service `missing` finds.
+    void requireWired(Stage stage) const;
 
     Clock& clock() const { return require(wired.clock, "clock"); }
     Trace& trace() const { return require(wired.trace, "trace"); }

@@ -26,4 +26,16 @@ public:
     virtual void stop() = 0;
 };
 
+// Stops the watching when it goes, before what the handler uses goes.
+class StopWatchingAtEnd {
+public:
+    explicit StopWatchingAtEnd(TerminationSignals& watcher) : watcher_(watcher) {}
+    ~StopWatchingAtEnd() { watcher_.stop(); }
+    StopWatchingAtEnd(const StopWatchingAtEnd&) = delete;
+    StopWatchingAtEnd& operator=(const StopWatchingAtEnd&) = delete;
+
+private:
+    TerminationSignals& watcher_;
+};
+
 }  // namespace kv::platform

@@ -1,19 +1,15 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "state/BoxLog.h"
+#include "state/BoxTap.h"
 #include "state/FlashRecord.h"
 #include "state/PrinterState.h"
 
 namespace kv {
-
-namespace platform {
-class Ui;
-}
 
 // The flash being recorded, from the press of Flash Printer NOW to its
 // verdict. The UI thread fills it up to the worker's start; the worker
@@ -37,9 +33,9 @@ struct FlashAttempt {
     std::optional<bool> transferCompleted;
     std::optional<std::string> transferFailure;
     BoxLog boxes;
-    // Shows every box and notes it in `boxes`; wired in front of the front
-    // end's own once a flash was pressed.
-    std::shared_ptr<platform::Ui> boxTap;
+    // Shows every box and notes it in `boxes` while a flash is recorded;
+    // the services' ui from the front end's wiring on.
+    BoxTap boxTap{boxes};
 };
 
 }  // namespace kv

@@ -4,18 +4,15 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <cstdio>
 #include <memory>
 
-#include "app/HistoryCommand.h"
-#include "app/MainDialog.h"
-#include "app/QueueCommands.h"
-#include "app/Startup.h"
+#include "kvflash/Version.h"
 #include "main/ConsoleRun.h"
 #include "main/Options.h"
+#include "main/Program.h"
+#include "main/RunDialog.h"
 #include "main/win32/Win32World.h"
 #include "platform/win32/ConsoleCtrlTermination.h"
-#include "spooler/QueueJournal.h"
 #include "ui/win32/Win32FrontEnd.h"
 
 namespace kv::entry {
@@ -32,14 +29,8 @@ std::string demoImageBesideProgram() {
     const DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder(path, n < MAX_PATH ? n : 0);
     folder.erase(folder.find_last_of('\\') + 1);
-    return folder + "FMVQ_V5.20.bin";
+    return folder + KVFLASH_DEMO_IMAGE_NAME;
 }
-
-// The watcher uses the context: it stops before the context goes.
-struct StopWatching {
-    platform::TerminationSignals& signals;
-    ~StopWatching() { signals.stop(); }
-};
 
 }  // namespace
 
@@ -48,40 +39,22 @@ int runWin32Console(const std::vector<std::string>& args) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
     const ParseResult parsed = parseOptions(args);
-    if (!parsed.error.empty()) {
-        std::fprintf(stderr, "kvflash: %s\n%s", parsed.error.c_str(), kUsageText);
-        return 2;
-    }
+    if (const auto code = answerInTerminal(parsed)) return *code;
     const Options& options = parsed.options;
-    if (options.help) {
-        std::fputs(kUsageText, stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::puts(kVersionText);
-        return 0;
-    }
     platform::win32::ConsoleCtrlTermination termination;
     std::unique_ptr<World> world = makeWorld(options);
-    if (options.identify || options.listQueues || options.restoreQueues || options.history) {
-        return runMaintenance(world->sys, options, termination);
-    }
-    AppState state;
-    Context ctx{state, world->sys};
-    // Queues this run switched go back before Ctrl+C or a closed console
-    // ends it; a first Ctrl+C lets a flash under way finish.
-    restoreQueuesOnTermination(ctx, termination, endProgramNow, refuseEndInFlashMode);
-    StopWatching stopWatching{termination};
-    // A console program has no window to fall back to: without commands the
-    // simulated world runs its demo, as on a Linux machine without display.
-    return runConsole(ctx, options, !options.console, demoImageBesideProgram());
+    // A first Ctrl+C lets a flash under way finish. A console program has no
+    // window to fall back to: without commands the simulated world runs its
+    // demo, as on a Linux machine without display.
+    return runInWorld(*world, options, termination, refuseEndInFlashMode, [&](Context& ctx) {
+        return runConsole(ctx, options, !options.console, demoImageBesideProgram());
+    });
 }
 
 int runWin32Window(void* instance, const std::vector<std::string>& args) {
     const ParseResult parsed = parseOptions(args);
     const Options& options = parsed.options;
-    if (!parsed.error.empty() || options.help || options.version || options.console ||
-        options.identify || options.listQueues || options.restoreQueues || options.history) {
+    if (immediateAnswer(parsed) || options.console || options.isMaintenance()) {
         // The window program has no terminal: those belong to kvflash-cli.exe.
         const std::string text =
             (parsed.error.empty() ? std::string(kVersionText) : "kvflash: " + parsed.error) +
@@ -92,23 +65,11 @@ int runWin32Window(void* instance, const std::vector<std::string>& args) {
     std::unique_ptr<World> world = makeWorld(options);
     AppState state;
     Context ctx{state, world->sys};
-    ui::Win32FrontEnd window(instance);
-    ctx.sys.wired.ui = &window.ui();
-    ctx.sys.wired.controls = &window.controls();
-    if (auto code = runStartupChecks(ctx)) return *code;
-    // What could not be put back was shown; the program goes on.
-    (void)restoreJournalAtStartup(ctx.sys);
-    warnOfInterruptedFlash(ctx);
-    MainDialog dialog(ctx, window.host());
     ui::Win32FrontEnd::Hooks hooks;
     hooks.transferRunning = [&ctx] { return ctx.state.flashInProgress.load(); };
-    hooks.beforeQuit = [&ctx] {
-        if (ctx.sys.wired.network) ctx.sys.wired.network->cleanup();
-    };
-    const int code = window.run(dialog, hooks);
-    // The window goes with this scope: no worker may still be writing to it.
-    waitForFlashEnd(ctx.state);
-    return code;
+    hooks.beforeQuit = [&ctx] { ctx.sys.network().cleanup(); };
+    ui::Win32FrontEnd window(instance, hooks);
+    return runDialog(ctx, window);
 }
 
 }  // namespace kv::entry

@@ -21,11 +21,14 @@ namespace {
 
 namespace win = platform::win32;
 
-// What every world shares: trace, executable path, instance lock, admin
-// check, network and threads.
-class CommonWorld : public World {
+// What every world on Windows takes from the machine itself: the trace,
+// the executable's path, the file reader, the instance lock, the
+// administrator check, the network and threads.
+class Win32Host final : public ServiceBundle {
 public:
-    explicit CommonWorld(const Options& options) : trace_(options.trace) {
+    explicit Win32Host(bool echoTrace) : trace_(echoTrace) {}
+
+    void wireInto(platform::Services& sys) override {
         sys.wired.trace = &trace_;
         sys.wired.files = &files_;
         sys.wired.fileReader = &fileReader_;
@@ -45,12 +48,15 @@ private:
     win::Win32Threads threads_;
 };
 
-class RealWorld final : public CommonWorld {
+// The machine's own printers, print queues and their journal, the flash
+// history, the clock and the sleep protection.
+class Win32Machine final : public ServiceBundle {
 public:
-    explicit RealWorld(const Options& options)
-        : CommonWorld(options),
-          journal_(win::JournalFile::queueJournalPath()),
-          history_(win::Win32HistoryFile::historyPath()) {
+    Win32Machine()
+        : journal_(win::JournalFile::queueJournalPath()),
+          history_(win::Win32HistoryFile::historyPath()) {}
+
+    void wireInto(platform::Services& sys) override {
         sys.wired.clock = &clock_;
         sys.wired.deviceIo = &deviceIo_;
         sys.wired.enumerator = &enumerator_;
@@ -70,31 +76,17 @@ private:
     win::ExecutionStateInhibitor inhibitor_;
 };
 
-// The simulated printers keep a history of their own beside the real one.
-class SimulatedWorld final : public CommonWorld {
-public:
-    explicit SimulatedWorld(const Options& options)
-        : CommonWorld(options),
-          machine_(options),
-          history_(win::Win32HistoryFile::simulatedHistoryPath()) {
-        simulated = true;
-        machine_.wireInto(sys);
-        sys.wired.history = &history_;
-    }
-
-private:
-    SimulatedMachine machine_;
-    win::Win32HistoryFile history_;
-};
-
 }  // namespace
 
 std::unique_ptr<World> makeWin32RealWorld(const Options& options) {
-    return std::make_unique<RealWorld>(options);
+    return std::make_unique<World>(std::make_unique<Win32Host>(options.trace),
+                                   std::make_unique<Win32Machine>());
 }
 
 std::unique_ptr<World> makeWin32SimulatedWorld(const Options& options) {
-    return std::make_unique<SimulatedWorld>(options);
+    return makeSimulatedWorld(
+        options, std::make_unique<Win32Host>(options.trace),
+        std::make_unique<win::Win32HistoryFile>(win::Win32HistoryFile::simulatedHistoryPath()));
 }
 
 }  // namespace kv::entry

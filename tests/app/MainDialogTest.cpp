@@ -30,20 +30,10 @@ public:
     std::optional<int> endedWith;
 };
 
-struct CountingLock final : platform::InstanceLock {
-    uint32_t create() override { return 0; }
-    void release() override { ++releases; }
-    int releases = 0;
-};
-
 struct DialogWorld : DiscoveryWorld {
     FakeHost host;
     MainDialog dialog{ctx, host};
-    CountingLock lock;
-    DialogWorld() {
-        sys.wired.instanceLock = &lock;
-        dialog.onInit();
-    }
+    DialogWorld() { dialog.onInit(); }
     std::optional<platform::sim::ScriptedUi::Box> lastBox() const {
         auto boxes = ui.boxes();
         if (boxes.empty()) return std::nullopt;
@@ -116,14 +106,14 @@ TEST(MainDialog, ExitAndCancelRefusedWhileFlashing) {
         EXPECT_FALSE(w.dialog.ended());
         EXPECT_FALSE(w.host.endedWith);
         EXPECT_FALSE(w.ui.quitCode());
-        EXPECT_EQ(w.lock.releases, 0);
+        EXPECT_EQ(w.simLock.releases, 0);
         w.state.flashInProgress = false;
         w.dialog.onCommand(id);
         EXPECT_TRUE(w.dialog.ended());
         EXPECT_EQ(w.host.endedWith, id);
         EXPECT_EQ(w.ui.quitCode(), 0);
         EXPECT_TRUE(w.trace.contains("ClearInstanceMutex - Entry\r\n"));
-        EXPECT_EQ(w.lock.releases, 1);
+        EXPECT_EQ(w.simLock.releases, 1);
     }
 }
 

@@ -333,10 +333,7 @@ TEST(Termination, RealCtrlCInFlashModeWaitsForTheFlashsEnd) {
             testing::requestHostTermination(SIGINT);
             ASSERT_TRUE(f->waitFor([&] { return !f->codes.empty(); }));
         });
-        struct StopWatching {
-            platform::TerminationSignals& signals;
-            ~StopWatching() { signals.stop(); }
-        } stopWatching{*signals};
+        const platform::StopWatchingAtEnd stopWatching(*signals);
         const auto outcome = f->w.flash();
         ASSERT_TRUE(outcome.started && outcome.ended);
         std::lock_guard lock(f->mutex);

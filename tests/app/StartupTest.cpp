@@ -134,21 +134,13 @@ INSTANTIATE_TEST_SUITE_P(
         AutoLoadCase{"PlainName", "kvflash", {"a.bin"}, false, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// An executable path of the test's choosing, beside one image.
-struct FixedFiles : platform::Files {
-    std::string exe;
-    std::string executablePath() override { return exe; }
-    std::vector<std::string> binFilesIn(const std::string&) override { return {"a.bin"}; }
-    std::optional<std::string> notAFileToOpen(const std::string&) override { return "unused"; }
-};
-
 TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
     Folder dir;
     for (const char* exe : {"", "a", "AUTO.EX", "AUTO.EXE"}) {
         World w(dir.path());
-        FixedFiles files;
-        files.exe = exe;
-        w.sys.wired.files = &files;
+        w.simFiles.executable = exe;
+        w.simFiles.binFiles = {"a.bin"};
+        w.sys.wired.files = &w.simFiles;
         DetectAutoLoad(w.ctx);
         EXPECT_FALSE(w.state.autoLoadMode) << exe;
     }
@@ -157,9 +149,9 @@ TEST(Startup, ShortOrFolderlessPathsNeverEnterAutoLoad) {
 TEST(Startup, OverlongExecutablePathIsCutBeforeTheNameTest) {
     Folder dir;
     World w(dir.path());
-    FixedFiles files;
-    files.exe = "/" + std::string(300, 'd') + "/fwauto.exe";
-    w.sys.wired.files = &files;
+    w.simFiles.executable = "/" + std::string(300, 'd') + "/fwauto.exe";
+    w.simFiles.binFiles = {"a.bin"};
+    w.sys.wired.files = &w.simFiles;
     DetectAutoLoad(w.ctx);
     EXPECT_EQ(w.state.modulePath.size(), 259u);
     EXPECT_FALSE(w.state.autoLoadMode);

@@ -55,8 +55,7 @@ struct Capture {
 // dialog's commands as `kvflash --console` does.
 struct ConsoleWorld : testing::SimWorld {
     ConsoleWorld() : SimWorld(platform::sim::MemorySpooler::defaultWorld()) {
-        sys.wired.ui = &consoleUi;
-        sys.wired.controls = &consoleControls;
+        wireFrontEnd(ctx, consoleUi, consoleControls);
         useHostInstanceLock(dir.str());
         testing::writeAll(image, testing::pseudoRandomBytes(4096, 3));
     }

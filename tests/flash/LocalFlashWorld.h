@@ -247,7 +247,7 @@ struct LocalFlashWorld : DiscoveryWorld {
     LocalFlashWorld() {
         sys.wired.deviceIo = &faulty;
         sys.wired.fileReader = &files;
-        sys.wired.controls = &hooked;
+        wireFrontEnd(ctx, ui, hooked);
     }
 
     // Attaches the printer at a USB path or at LPT1.

@@ -22,8 +22,7 @@ TEST(QtMainDialog, FindPrinterFillsTheWindowFromTheFoundPrinter) {
     testing::DiscoveryWorld world;
     world.plugUsb(world.model(emulator::LinkKind::Usb));
     QtDialogSession session;
-    world.sys.wired.controls = &session.controls();
-    world.sys.wired.ui = &session.ui();
+    wireFrontEnd(world.ctx, session.ui(), session.controls());
     MainDialog dialog(world.ctx, session.host());
     QtDialogWindow& window = session.window();
     window.attach(&dialog);

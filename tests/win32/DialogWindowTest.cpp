@@ -66,8 +66,7 @@ std::unique_ptr<entry::World> fastSimulatedWorld() {
 class DialogWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        world->sys.wired.ui = &ui;
-        world->sys.wired.controls = &controls;
+        wireFrontEnd(ctx, ui, controls);
         window.attach(&mainDialog);
         hwnd = static_cast<HWND>(window.createModeless(nullptr));
         ASSERT_NE(hwnd, nullptr) << ::GetLastError();

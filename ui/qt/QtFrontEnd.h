@@ -4,10 +4,7 @@
 //
 //   if (kv::ui::desktopAvailable()) {
 //       kv::ui::QtFrontEnd window(argc, argv);  // the QApplication and the window
-//       sys.wired.ui = &window.ui();
-//       sys.wired.controls = &window.controls();
-//       kv::MainDialog dialog(ctx, window.host());
-//       return window.run(dialog);  // onInit, then the window until it ends
+//       return kv::entry::runDialog(ctx, window);
 //   }
 //
 // run() returns the code of the quit request (0 when none came). Controls,
@@ -16,10 +13,7 @@
 // outlive every thread that may still call it.
 #include <memory>
 
-#include "app/DialogEvents.h"
-#include "app/DialogHost.h"
-#include "platform/DialogControls.h"
-#include "platform/Ui.h"
+#include "app/FrontEnd.h"
 
 namespace kv::ui {
 
@@ -28,7 +22,7 @@ namespace kv::ui {
 // QT_QPA_PLATFORM (e.g. offscreen).
 bool desktopAvailable();
 
-class QtFrontEnd {
+class QtFrontEnd final : public FrontEnd {
 public:
     // `argc` must outlive the object (Qt keeps a reference to it).
     QtFrontEnd(int& argc, char** argv);
@@ -36,10 +30,10 @@ public:
     QtFrontEnd(const QtFrontEnd&) = delete;
     QtFrontEnd& operator=(const QtFrontEnd&) = delete;
 
-    platform::DialogControls& controls();
-    DialogHost& host();
-    platform::Ui& ui();
-    int run(DialogEvents& events);
+    platform::DialogControls& controls() override;
+    DialogHost& host() override;
+    platform::Ui& ui() override;
+    int run(DialogEvents& events) override;
 
 private:
     struct Impl;

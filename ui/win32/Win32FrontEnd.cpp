@@ -93,8 +93,9 @@ LRESULT Win32FrontEnd::Impl::mainWindowMessage(HWND hwnd, UINT message, WPARAM w
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-Win32FrontEnd::Win32FrontEnd(void* instance)
+Win32FrontEnd::Win32FrontEnd(void* instance, Hooks hooks)
     : impl_(std::make_unique<Impl>(static_cast<HINSTANCE>(instance))) {
+    impl_->hooks = std::move(hooks);
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
                                   ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&controls);
@@ -107,9 +108,8 @@ DialogHost& Win32FrontEnd::host() { return impl_->host; }
 platform::Ui& Win32FrontEnd::ui() { return impl_->ui; }
 Win32DialogWindow& Win32FrontEnd::window() { return impl_->window; }
 
-int Win32FrontEnd::run(DialogEvents& events, Hooks hooks) {
+int Win32FrontEnd::run(DialogEvents& events) {
     Impl& m = *impl_;
-    m.hooks = std::move(hooks);
     m.window.attach(&events);
     const std::string title = loadString(m.instance, KV_IDS_WINDOW_TITLE);
     const std::string className = loadString(m.instance, KV_IDS_WINDOW_CLASS);

@@ -1,11 +1,8 @@
 #pragma once
 // The native window of kvflash on Windows, for the entry point:
 //
-//   kv::ui::Win32FrontEnd window(instance);
-//   sys.wired.ui = &window.ui();
-//   sys.wired.controls = &window.controls();
-//   kv::MainDialog dialog(ctx, window.host());
-//   return window.run(dialog, hooks);
+//   kv::ui::Win32FrontEnd window(instance, hooks);
+//   return kv::entry::runDialog(ctx, window);
 //
 // run() registers the hidden main window's class and creates the window;
 // its creation runs the main dialog modally. When the dialog has ended, the
@@ -16,16 +13,13 @@
 #include <functional>
 #include <memory>
 
-#include "app/DialogEvents.h"
-#include "app/DialogHost.h"
-#include "platform/DialogControls.h"
-#include "platform/Ui.h"
+#include "app/FrontEnd.h"
 
 namespace kv::ui {
 
 class Win32DialogWindow;
 
-class Win32FrontEnd {
+class Win32FrontEnd final : public FrontEnd {
 public:
     // What the hidden main window asks the program when it is destroyed.
     struct Hooks {
@@ -35,17 +29,17 @@ public:
         std::function<void()> beforeQuit;
     };
 
-    explicit Win32FrontEnd(void* instance);  // HINSTANCE with the resources
+    Win32FrontEnd(void* instance, Hooks hooks);  // HINSTANCE with the resources
     ~Win32FrontEnd();
     Win32FrontEnd(const Win32FrontEnd&) = delete;
     Win32FrontEnd& operator=(const Win32FrontEnd&) = delete;
 
-    platform::DialogControls& controls();
-    DialogHost& host();
-    platform::Ui& ui();
+    platform::DialogControls& controls() override;
+    DialogHost& host() override;
+    platform::Ui& ui() override;
     Win32DialogWindow& window();
 
-    int run(DialogEvents& events, Hooks hooks);
+    int run(DialogEvents& events) override;
 
 private:
     struct Impl;

@@ -59,14 +59,14 @@ TEST(UsbOnLinux, MakersPrintersAreListedAndNamed) {
 
 TEST(UsbOnLinux, GetPrinterIdFailureNamesTheErrno) {
     LinuxUsb w;
-    const auto h = w.io.open("\\\\?\\usb#vid_4b56&pid_0003#&1-4#{a5dcbf10-6530-11d2-901f-00c04fb951ed}",
+    const auto h = w.linuxIo.open("\\\\?\\usb#vid_4b56&pid_0003#&1-4#{a5dcbf10-6530-11d2-901f-00c04fb951ed}",
                              platform::ShareMode::Shared);
     ASSERT_TRUE(h.valid());
     PrinterData printer;
     EXPECT_FALSE(GetPrinterID(w.sys, h, printer));
     // ENOTTY: a plain file stands in for the node.
     EXPECT_EQ(w.ui.boxTexts(), std::vector<std::string>{"GetPrinterID - Error = 25, IOCTL = 16000C"});
-    w.io.close(h);
+    w.linuxIo.close(h);
 }
 
 }  // namespace

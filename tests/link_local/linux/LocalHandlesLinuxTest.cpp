@@ -15,8 +15,6 @@ namespace {
 // return at once so an empty device costs no waiting.
 struct LinuxLocal : testing::LinuxMachineWorld {
     LinuxLocal() : LinuxMachineWorld(0) {}
-    AppState state;
-    Context ctx{state, sys};
 };
 
 TEST(GetPrinterHandleOnLinux, OpensTheFirstUsblpNodeThatOpens) {
@@ -33,8 +31,8 @@ TEST(GetPrinterHandleOnLinux, OpensTheFirstUsblpNodeThatOpens) {
     EXPECT_EQ(w.state.printerData.portType, PORT_TYPE_USB);
     const uint8_t byte = 0x42;
     size_t taken = 0;
-    EXPECT_TRUE(w.io.write(h, &byte, 1, taken));
-    EXPECT_TRUE(w.io.close(h));
+    EXPECT_TRUE(w.linuxIo.write(h, &byte, 1, taken));
+    EXPECT_TRUE(w.linuxIo.close(h));
     std::ifstream in(node, std::ios::binary);
     EXPECT_EQ(in.get(), 0x42);
 }
