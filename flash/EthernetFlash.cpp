@@ -83,19 +83,6 @@ bool sendWholeBlock(Context& ctx, platform::SocketHandle socket, const uint8_t* 
     return true;
 }
 
-// An odd image keeps the even length on the wire with one 0xFF byte more,
-// rather than losing its last byte.
-void padToEvenLength(FirmwareImage& image) {
-    if (image.length % 2 == 0) return;
-    if (image.length == std::numeric_limits<uint32_t>::max()) {
-        --image.length;  // no room in the length; cannot happen below the load limit
-        return;
-    }
-    image.data.resize(image.length);
-    image.data.push_back(0xFF);
-    ++image.length;
-}
-
 class EthernetTransfer {
 public:
     EthernetTransfer(Context& ctx, FlashJob& job)
@@ -109,15 +96,16 @@ public:
     bool run() {
         setStatus("Delaying 15 seconds");
         countSeconds(kEthernetStartDelaySeconds, TransferPhase::StartDelay);
-        FirmwareImage empty;
-        FirmwareImage& image = image_ ? *image_ : empty;
-        padToEvenLength(image);
-        setStatus(formatted("Programming %d KBytes", static_cast<int>(image.length / 1024)));
-        setProgress({TransferPhase::Data, 0, image.length});
-        if (!stream(image)) return false;
+        static const FirmwareImage empty;
+        const FirmwareImage& image = image_ ? *image_ : empty;
+        const EthernetWire wire = ethernetWireFor(image);
+        const uint32_t total = wire.total();
+        setStatus(formatted("Programming %d KBytes", static_cast<int>(total / 1024)));
+        setProgress({TransferPhase::Data, 0, total});
+        if (!stream(image.data.data(), wire)) return false;
 
         setState("End Of File");
-        setProgress({TransferPhase::Data, image.length, image.length});
+        setProgress({TransferPhase::Data, total, total});
         ctx_.clock().sleepMs(1000);
         setStatus("Waiting for reset");
         countSeconds(kEthernetResetWaitSeconds, TransferPhase::ResetWait);
@@ -128,26 +116,37 @@ public:
     }
 
 private:
-    bool stream(const FirmwareImage& image) {
-        const uint8_t* at = image.data.data();
-        uint32_t left = image.length;
+    bool stream(const uint8_t* data, const EthernetWire& wire) {
+        const uint32_t length = wire.total();
+        uint32_t left = length;
         uint32_t total = 0;
         while (true) {
             const uint32_t block = std::min(left, kEthernetBlockSize);
+            const uint32_t at = total;
             left -= block;
             total += block;
             if (block == 0) return true;
             setState(formatted("%d KBytes programmed\r\n", static_cast<int>(total / 1024)));
-            setProgress({TransferPhase::Data, total, image.length});
-            if (!sendWholeBlock(ctx_, socket_, at, block)) {
+            setProgress({TransferPhase::Data, total, length});
+            if (!sendWholeBlock(ctx_, socket_, blockAt(data, wire, at, block), block)) {
                 const int code = ctx_.sys.network().lastError();
                 platform::box(ctx_.ui(), formatted("Write error = Dec = %d, Hex = %X", code,
                                                    static_cast<unsigned>(code)));
                 return false;
             }
             job_.bytesSent += block;
-            at += block;
         }
+    }
+
+    // The block's bytes: the image's own, or for the block that holds the
+    // pad byte a copy with it, so the shared bytes never change.
+    const uint8_t* blockAt(const uint8_t* data, const EthernetWire& wire, uint32_t at,
+                           uint32_t block) {
+        if (!wire.padByte || at + block <= wire.imageBytes) return data + at;
+        const uint32_t own = wire.imageBytes - at;
+        std::copy(data + at, data + at + own, padded_.begin());
+        padded_[own] = kEthernetPadByte;
+        return padded_.data();
     }
 
     void setStatus(const std::string& text) { controls_.setText(Control::programStatusText, text); }
@@ -167,20 +166,35 @@ private:
     platform::DialogControls& controls_;
     const platform::SocketHandle socket_;
     // Held here, so the image lives until this worker is done with it.
-    const std::shared_ptr<FirmwareImage> image_;
+    const std::shared_ptr<const FirmwareImage> image_;
+    std::array<uint8_t, kEthernetBlockSize> padded_{};
 };
 
 }  // namespace
+
+EthernetWire ethernetWireFor(const FirmwareImage& image) {
+    const uint32_t length = std::min<uint64_t>(image.length, image.data.size());
+    if (length % 2 == 0) return {length, false};
+    // No room for the pad in the length; cannot happen below the load limit.
+    if (length == std::numeric_limits<uint32_t>::max()) return {length - 1, false};
+    return {length, true};
+}
 
 bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
                              PrinterData& printer) {
     AppState& state = ctx.state;
     ctx.trace().write("Attempting to program flash via Ethernet");
 
-    auto image = std::make_shared<FirmwareImage>();
-    if (!loadFirmwareImage(ctx, *image)) {
-        RestorePortsToOriginal(ctx.sys, state);
-        return false;
+    std::shared_ptr<const FirmwareImage> image;
+    if (state.preloadedImage) {
+        image = state.preloadedImage->image;
+    } else {
+        auto loaded = std::make_shared<FirmwareImage>();
+        if (!loadFirmwareImage(ctx, *loaded)) {
+            RestorePortsToOriginal(ctx.sys, state);
+            return false;
+        }
+        image = std::move(loaded);
     }
 
     const auto& ip = state.ipAddressText;
@@ -211,9 +225,19 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
     return true;
 }
 
+bool flashFoundEthernetPrinter(Context& ctx, platform::DialogControls& controls,
+                               PrinterData& printer) {
+    if (ctx.state.flashInProgress) return false;
+    beginFlashAttempt(ctx, controls);
+    noteFlashProbed(ctx);
+    if (flashPrinterNowEthernet(ctx, controls, printer)) return true;
+    concludeFlashAttempt(ctx, controls, printer);
+    return false;
+}
+
 bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
                             platform::DialogControls& controls, PrinterData& printer,
-                            std::shared_ptr<FirmwareImage> image) {
+                            std::shared_ptr<const FirmwareImage> image) {
     if (!isPrinterReadyEthernet(ctx.sys, socket, printer)) {
         platform::box(ctx.ui(), notReadyText(printer));
         return false;

@@ -15,13 +15,13 @@
 
 namespace kv {
 
-namespace {
-
 std::string newRecordId() {
     std::random_device random;
     const uint64_t value = (uint64_t{random()} << 32) ^ uint64_t{random()};
     return platform::formatted("%016llx", static_cast<unsigned long long>(value));
 }
+
+namespace {
 
 void describePrinter(const Context& ctx, const PrinterData& printer, FlashRecord& record) {
     const AppState& s = ctx.state;
@@ -90,8 +90,15 @@ void beginFlashAttempt(Context& ctx, platform::DialogControls& controls) {
     r.id = newRecordId();
     r.startMs = ctx.clock().wallMs();
     r.program = kVersionText;
+    r.fleet = ctx.state.fleetId;
     r.imagePath = ctx.state.firmwareFileName;
-    if (!r.imagePath.empty()) {
+    if (const auto& preloaded = ctx.state.preloadedImage) {
+        // Its facts were taken when it was read; the file is not read again.
+        r.imagePath = preloaded->path;
+        r.imageSize = preloaded->facts.size;
+        r.imageSha256 = preloaded->facts.sha256;
+        r.imageVersion = preloaded->facts.version;
+    } else if (!r.imagePath.empty()) {
         const ImageSummary image = summarizeImageFile(ctx.sys.fileReader(), r.imagePath);
         if (image.readable) {
             r.imageSize = image.size;

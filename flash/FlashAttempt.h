@@ -12,6 +12,9 @@ namespace kv {
 inline constexpr const char* kInhibitorWho = "kvflash";
 inline constexpr const char* kInhibitorWhy = "Updating printer firmware";
 
+// A new record's id: 16 hex digits at random (a fleet run's id too).
+std::string newRecordId();
+
 // Every press of Flash Printer NOW becomes one flash record and one verdict:
 // begun when pressed, its "started" line written (and the machine kept
 // awake) as the printer enters flash mode, concluded after the worker's

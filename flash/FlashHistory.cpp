@@ -52,6 +52,8 @@ Json recordJson(const FlashRecord& r, const char* event) {
         j["duration_ms"] = r.durationMs;
     }
     j["program"] = r.program;
+    // Only a flash of a fleet run has one; other lines stay as they were.
+    if (!r.fleet.empty()) j["fleet"] = r.fleet;
     j["link"] = r.link;
     j["address"] = r.address;
     j["model"] = r.model;
@@ -162,6 +164,14 @@ std::optional<int64_t> parseIsoUtc(const std::string& text) {
     return ((days * 24 + *h) * 60 + *mi) * 60000 + int64_t{*s} * 1000;
 }
 
+std::string jsonLine(const std::vector<std::pair<std::string, JsonValue>>& fields) {
+    Json j = Json::object();
+    for (const auto& [key, value] : fields) {
+        std::visit([&j, &key](const auto& v) { j[key] = v; }, value);
+    }
+    return dump(j);
+}
+
 std::string startedLine(const FlashRecord& record) { return dump(recordJson(record, kStarted)); }
 
 std::string endedLine(const FlashRecord& record) { return dump(recordJson(record, kEnded)); }
@@ -193,6 +203,7 @@ HistoryContent parseHistory(const std::string& text) {
         r.time("end", record.endMs);
         r.number("duration_ms", record.durationMs);
         r.text("program", record.program);
+        r.text("fleet", record.fleet);
         r.text("link", record.link);
         r.text("address", record.address);
         r.text("model", record.model);

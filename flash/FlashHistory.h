@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "state/FlashRecord.h"
@@ -16,6 +18,12 @@ namespace kv {
 // "ended" line is a flash that was cut off.
 std::string startedLine(const FlashRecord& record);
 std::string endedLine(const FlashRecord& record);
+
+// Any other JSON line of the program, written as the history's lines are
+// (texts from devices may hold invalid UTF-8: it is replaced, never an
+// error). The fields in this order.
+using JsonValue = std::variant<std::string, uint64_t, double>;
+std::string jsonLine(const std::vector<std::pair<std::string, JsonValue>>& fields);
 
 // "2024-05-01T10:00:00Z" for milliseconds since 1970 (UTC); and back.
 std::string isoUtc(int64_t ms);

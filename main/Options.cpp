@@ -14,6 +14,10 @@ const char* const kUsageText =
     "       kvflash --console [--yes] [--trace] [--simulate ...] [COMMAND ...]\n"
     "       kvflash --list-queues | --restore-queues | --identify A.B.C.D[:PORT]\n"
     "       kvflash --history [--json] [--simulate]\n"
+    "       kvflash --scan TARGETS [--port P] [--parallel N] [--json] [--verbose]\n"
+    "       kvflash --fleet TARGETS --image FILE [--port P] [--parallel N] [--canary N]\n"
+    "               [--max-failures K] [--same-version skip|flash] [--unchecked-ok]\n"
+    "               [--log-dir DIR] [--yes] [--json] [--verbose]\n"
     "       kvflash --help | --version\n"
     "\n"
     "Without --console kvflash opens its window where there is a display, and\n"
@@ -56,6 +60,26 @@ const char* const kUsageText =
     "  --history        the flash history as a table, newest last (with --simulate:\n"
     "                   the simulated runs' own history); --json prints its records\n"
     "\n"
+    "Many network printers (TARGETS: one or more of A.B.C.D[:PORT], A.B.C.D/NN with\n"
+    "NN 16..32, A.B.C.D-E, @FILE with one of those a line):\n"
+    "  --scan TARGETS   identify every address as Find Ethernet Printer does, a\n"
+    "                   table of the printers found; exit 0 when one was found\n"
+    "  --fleet TARGETS  identify, plan, then flash every compatible printer in\n"
+    "                   parallel, verify and record each; a summary at the end\n"
+    "  --image FILE     the image of --fleet, read once\n"
+    "  --port P         the port of targets without one (default 10001)\n"
+    "  --parallel N     at most N printers at once (default 32, most 256)\n"
+    "  --canary N       flash N printers first, the rest only when all N are\n"
+    "                   verified (default 1; 0: none)\n"
+    "  --max-failures K start no new printer once K failed (default 3; 0: no limit)\n"
+    "  --same-version skip|flash  a printer already on the image's version\n"
+    "                   (default skip)\n"
+    "  --unchecked-ok   accept an image without a version marker\n"
+    "  --log-dir DIR    each printer's transcript and trace in a file of its own\n"
+    "  --yes            (--fleet) flash without asking \"Flash N printers? [y/N]\"\n"
+    "  --json           (--scan, --fleet) stdout carries only JSON, one object a line\n"
+    "  --verbose        (--scan) the addresses not found, on stderr\n"
+    "\n"
     "Event lines (terminal front end), one per event on stdout; texts are quoted\n"
     "and escaped as in C:\n"
     "  title \"TEXT\"                       the window's title\n"
@@ -78,11 +102,15 @@ const char* const kUsageText =
     "  quit                               the dialog asked the program to end (a\n"
     "                                     printer that cannot be identified); no\n"
     "                                     further command runs\n"
+    "  fleet ADDRESS PHASE \"DETAIL\"       (--fleet without a terminal) a printer's\n"
+    "                                     new phase, or its outcome at its end\n"
     "\n"
     "Exit code: 0 when every command ran and the last flash, if any, was verified;\n"
     "3 when the last flash went through but could not be checked (unchecked);\n"
     "1 when a command was refused, the last flash failed, did not take\n"
     "(mismatch) or lost the printer (not-found), or the run ended on quit;\n"
+    "(--fleet: 0 every flashed printer verified, 3 some unchecked and none worse,\n"
+    "1 any failed, mismatched or not found; --scan: 0 a printer found, 1 none)\n"
     "2 for a usage error; 128 + N when signal N (SIGINT, SIGTERM, SIGHUP) ended\n"
     "the run: in flash mode the first one waits for the flash's verdict.\n";
 
@@ -96,6 +124,12 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         {"--fast", &o.fast},           {"--list-queues", &o.listQueues},
         {"--restore-queues", &o.restoreQueues},
         {"--history", &o.history},       {"--json", &o.json},
+        {"--unchecked-ok", &o.uncheckedOk}, {"--verbose", &o.verbose},
+    };
+    const std::map<std::string, std::pair<std::optional<size_t>*, size_t>> counts{
+        {"--parallel", {&o.parallel, 256}},
+        {"--canary", {&o.canary, 65536}},
+        {"--max-failures", {&o.maxFailures, 65536}},
     };
     const std::map<std::string, std::vector<std::string>*> simOptions{
         {"--sim-usb", &o.simUsb},
@@ -132,6 +166,45 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             }
             o.keepBytes = *n;
             ++i;
+        } else if (a == "--scan" || a == "--fleet") {
+            std::vector<std::string>& targets = a == "--scan" ? o.scanTargets : o.fleetTargets;
+            while (i + 1 < args.size() && !args[i + 1].starts_with("--")) {
+                targets.push_back(args[++i]);
+            }
+            if (targets.empty()) {
+                r.error = a + " needs TARGETS";
+                return r;
+            }
+        } else if (auto c = counts.find(a); c != counts.end()) {
+            const auto n = hasNext ? platform::parseNumber(args[i + 1], c->second.second)
+                                   : std::nullopt;
+            if (!n || (a == "--parallel" && *n == 0)) {
+                r.error = a + " needs a number up to " + std::to_string(c->second.second) +
+                          (a == "--parallel" ? ", at least 1" : "");
+                return r;
+            }
+            *c->second.first = static_cast<size_t>(*n);
+            ++i;
+        } else if (a == "--port") {
+            const auto n = hasNext ? platform::parseNumber(args[i + 1], 65535) : std::nullopt;
+            if (!n || *n == 0) {
+                r.error = "--port needs a port from 1 to 65535";
+                return r;
+            }
+            o.port = static_cast<uint16_t>(*n);
+            ++i;
+        } else if (a == "--image" || a == "--log-dir") {
+            if (!hasNext) {
+                r.error = a + " needs a path";
+                return r;
+            }
+            (a == "--image" ? o.image : o.logDir) = args[++i];
+        } else if (a == "--same-version") {
+            if (!hasNext || (args[i + 1] != "skip" && args[i + 1] != "flash")) {
+                r.error = "--same-version needs skip or flash";
+                return r;
+            }
+            o.sameVersionFlash = args[++i] == "flash";
         } else if (a == "--identify") {
             if (!hasNext) {
                 r.error = "--identify needs A.B.C.D[:PORT]";
@@ -159,8 +232,28 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         }
     }
     if (o.customSimulatedWorld()) o.simulate = true;
-    if (o.json && !o.history) {
-        r.error = "--json goes with --history";
+    const bool many = !o.scanTargets.empty() || !o.fleetTargets.empty();
+    if (o.json && !o.history && !many) {
+        r.error = "--json goes with --history, --scan or --fleet";
+        return r;
+    }
+    if (!o.scanTargets.empty() && !o.fleetTargets.empty()) {
+        r.error = "--scan and --fleet are runs of their own";
+        return r;
+    }
+    const bool fleetOnly = o.image || o.canary || o.maxFailures || o.sameVersionFlash ||
+                           o.uncheckedOk || o.logDir;
+    if (fleetOnly && o.fleetTargets.empty()) {
+        r.error = "--image, --canary, --max-failures, --same-version, --unchecked-ok and "
+                  "--log-dir go with --fleet";
+        return r;
+    }
+    if ((o.port || o.parallel || o.verbose) && !many) {
+        r.error = "--port, --parallel and --verbose go with --scan or --fleet";
+        return r;
+    }
+    if (!o.fleetTargets.empty() && !o.image) {
+        r.error = "--fleet needs --image FILE";
         return r;
     }
     if (o.keepBytes && !o.simulate) {

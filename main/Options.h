@@ -33,6 +33,19 @@ struct Options {
     std::optional<uint64_t> keepBytes;
     std::vector<ConsoleCommand> commands;
 
+    // Many network printers: --scan TARGETS or --fleet TARGETS.
+    std::vector<std::string> scanTargets;
+    std::vector<std::string> fleetTargets;
+    std::optional<std::string> image;
+    std::optional<uint16_t> port;
+    std::optional<size_t> parallel;
+    std::optional<size_t> canary;
+    std::optional<size_t> maxFailures;
+    bool sameVersionFlash = false;
+    bool uncheckedOk = false;
+    std::optional<std::string> logDir;
+    bool verbose = false;
+
     bool customSimulatedWorld() const {
         return !simUsb.empty() || !simUsbNoId.empty() || !simLpt[0].empty() ||
                !simLpt[1].empty() || !simLpt[2].empty();

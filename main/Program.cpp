@@ -5,6 +5,7 @@
 #include "app/QueueCommands.h"
 #include "kvflash/Version.h"
 #include "main/ConsoleRun.h"
+#include "main/FleetCommand.h"
 
 namespace kv::entry {
 
@@ -26,6 +27,8 @@ std::optional<int> answerInTerminal(const ParseResult& parsed) {
 
 int runInWorld(World& world, const Options& options, platform::TerminationSignals& signals,
                std::function<void()> refuse, const std::function<int(Context&)>& runFrontEnd) {
+    if (!options.scanTargets.empty()) return runScanCommand(world.sys, options, signals);
+    if (!options.fleetTargets.empty()) return runFleetCommand(world.sys, options, signals);
     if (options.isMaintenance()) return runMaintenance(world.sys, options, signals);
     AppState state;
     Context ctx{state, world.sys};

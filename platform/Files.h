@@ -20,6 +20,10 @@ public:
     virtual std::optional<std::string> notAFileToOpen(const std::string& path) = 0;
     // The character that ends a folder's name in executablePath().
     virtual char folderSeparator() const { return '/'; }
+    // Whether the program's standard input or output is a terminal: a
+    // person may answer there, rows may be redrawn in place.
+    enum class Stream { Input, Output };
+    virtual bool isTerminal(Stream) const { return false; }
 };
 
 }  // namespace kv::platform

@@ -41,7 +41,13 @@ public:
     // A stream socket, not yet connected; invalid on failure (see lastError).
     virtual SocketHandle openTcp() = 0;
     // Connects within bounds().connectMs.
-    [[nodiscard]] virtual bool connect(SocketHandle socket, uint32_t address, uint16_t port) = 0;
+    [[nodiscard]] bool connect(SocketHandle socket, uint32_t address, uint16_t port) {
+        return connectWithin(socket, address, port, bounds().connectMs);
+    }
+    // The same within a bound of the caller's (a wrapper with bounds of its
+    // own over a shared network).
+    [[nodiscard]] virtual bool connectWithin(SocketHandle socket, uint32_t address, uint16_t port,
+                                             uint32_t timeoutMs) = 0;
     // One send within `budget`: the bytes taken (fewer than offered when the
     // budget ran out part way), or -1. A budget that has run out sends
     // nothing (the error is a time-out).
@@ -54,7 +60,11 @@ public:
     }
     // One receive: bytes received, 0 when the peer closed, negative on an
     // error or when bounds().receiveMs ran out.
-    virtual int64_t receive(SocketHandle socket, uint8_t* buffer, size_t capacity) = 0;
+    int64_t receive(SocketHandle socket, uint8_t* buffer, size_t capacity) {
+        return receiveWithin(socket, buffer, capacity, bounds().receiveMs);
+    }
+    virtual int64_t receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
+                                  uint32_t timeoutMs) = 0;
     // Closing a handle that is invalid or already closed does nothing.
     virtual void close(SocketHandle socket) = 0;
     // The system's error code of this thread's last failed step.

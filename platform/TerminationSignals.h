@@ -38,4 +38,9 @@ private:
     TerminationSignals& watcher_;
 };
 
+// Writing to a pipe nobody reads any more fails like any other write
+// instead of ending the program (SIGPIPE on Linux; nothing to do on
+// Windows).
+void ignoreBrokenPipe();
+
 }  // namespace kv::platform

@@ -27,7 +27,8 @@ struct FlashJob {
     platform::DialogControls* controls = nullptr;
     // The image of an Ethernet flash. Shared, so it lives as long as the
     // worker that sends it, whatever happens to the job record meanwhile.
-    std::shared_ptr<FirmwareImage> image;
+    // Never changed: an odd length is mended on the wire (see the worker).
+    std::shared_ptr<const FirmwareImage> image;
     // The image file of a local flash, opened and checked before the printer
     // entered flash mode; the local worker streams from it.
     std::shared_ptr<platform::ReadableFile> file;

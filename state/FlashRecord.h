@@ -13,6 +13,8 @@ struct FlashRecord {
     int64_t endMs = 0;
     uint64_t durationMs = 0;
     std::string program;
+    // The run of many printers the flash was part of; empty for one of its own.
+    std::string fleet;
     // "USB", "LPT1".."LPT3", "ETHERNET"; the device path, port or A.B.C.D:PORT.
     std::string link;
     std::string address;

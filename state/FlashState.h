@@ -1,10 +1,12 @@
 #pragma once
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "state/FlashAttempt.h"
 #include "state/FlashJob.h"
 #include "state/FlashModeGate.h"
+#include "state/PreloadedImage.h"
 #include "state/TextFields.h"
 #include "state/WorkerSignal.h"
 
@@ -24,6 +26,12 @@ struct FlashState {
     // While the printer is in flash mode; holds a request to end the
     // program until it is over.
     FlashModeGate flashMode;
+    // Set for a flash that sends an image read beforehand instead of the file
+    // firmwareFileName names.
+    std::shared_ptr<const PreloadedImage> preloadedImage;
+    // The run a flash belongs to when many printers are flashed in one; its
+    // records carry it. Empty for a flash of its own.
+    std::string fleetId;
 };
 
 }  // namespace kv

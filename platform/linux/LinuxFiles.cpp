@@ -68,4 +68,8 @@ std::optional<std::string> LinuxFiles::notAFileToOpen(const std::string& path) {
     return std::nullopt;
 }
 
+bool LinuxFiles::isTerminal(Stream stream) const {
+    return ::isatty(stream == Stream::Input ? STDIN_FILENO : STDOUT_FILENO) == 1;
+}
+
 }  // namespace kv::platform::linux_impl

@@ -13,6 +13,7 @@ public:
     std::string executablePath() override;
     std::vector<std::string> binFilesIn(const std::string& folder) override;
     std::optional<std::string> notAFileToOpen(const std::string& path) override;
+    bool isTerminal(Stream stream) const override;
 
 private:
     std::string path_;

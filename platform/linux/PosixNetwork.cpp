@@ -93,7 +93,8 @@ SocketHandle PosixNetwork::openTcp() {
     return adopt(fd);
 }
 
-bool PosixNetwork::connect(SocketHandle socket, uint32_t address, uint16_t port) {
+bool PosixNetwork::connectWithin(SocketHandle socket, uint32_t address, uint16_t port,
+                  uint32_t timeoutMs) {
     const int fd = descriptor(socket);
     if (fd < 0) return false;
     const int flags = ::fcntl(fd, F_GETFL);
@@ -107,7 +108,7 @@ bool PosixNetwork::connect(SocketHandle socket, uint32_t address, uint16_t port)
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
         ok = true;
     } else if (errno == EINPROGRESS || errno == EINTR) {
-        if (waitFor(fd, POLLOUT, bounds().connectMs) == 1) {
+        if (waitFor(fd, POLLOUT, timeoutMs) == 1) {
             int error = 0;
             socklen_t size = sizeof error;
             if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) < 0) error = errno;
@@ -156,11 +157,12 @@ int64_t PosixNetwork::sendWithin(SocketHandle socket, const uint8_t* data, size_
     return sent > 0 ? static_cast<int64_t>(sent) : -1;
 }
 
-int64_t PosixNetwork::receive(SocketHandle socket, uint8_t* buffer, size_t capacity) {
+int64_t PosixNetwork::receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
+                  uint32_t timeoutMs) {
     const int fd = descriptor(socket);
     if (fd < 0) return -1;
     // One deadline across readiness that brings nothing.
-    const auto deadline = deadlineIn(bounds().receiveMs);
+    const auto deadline = deadlineIn(timeoutMs);
     for (;;) {
         const int ready = waitUntil(fd, POLLIN, deadline);
         if (ready != 1) return -1;

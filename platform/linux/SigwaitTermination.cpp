@@ -58,3 +58,9 @@ void SigwaitTermination::stop() {
 void SigwaitTermination::signalProcess(int signalNumber) { ::kill(::getpid(), signalNumber); }
 
 }  // namespace kv::platform::linux_impl
+
+namespace kv::platform {
+
+void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
+
+}  // namespace kv::platform

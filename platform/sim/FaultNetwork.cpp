@@ -69,13 +69,14 @@ size_t FaultNetwork::openCount() const {
     return open_.size();
 }
 
-bool FaultNetwork::connect(SocketHandle socket, uint32_t address, uint16_t port) {
+bool FaultNetwork::connectWithin(SocketHandle socket, uint32_t address, uint16_t port,
+                  uint32_t timeoutMs) {
     {
         std::lock_guard lock(mutex_);
         connects_.push_back({address, port});
         if (injected(faults_.connectFails)) return false;
     }
-    return inner_.connect(socket, address, port);
+    return inner_.connectWithin(socket, address, port, timeoutMs);
 }
 
 int64_t FaultNetwork::sendWithin(SocketHandle socket, const uint8_t* data, size_t length,
@@ -104,14 +105,15 @@ uint64_t FaultNetwork::bytesSent() const {
     return bytesSent_;
 }
 
-int64_t FaultNetwork::receive(SocketHandle socket, uint8_t* buffer, size_t capacity) {
+int64_t FaultNetwork::receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
+                  uint32_t timeoutMs) {
     {
         std::lock_guard lock(mutex_);
         bool fails = faults_.receivesBeforeFailure == 0;
         if (faults_.receivesBeforeFailure > 0) --faults_.receivesBeforeFailure;
         if (injected(fails)) return -1;
     }
-    return inner_.receive(socket, buffer, capacity);
+    return inner_.receiveWithin(socket, buffer, capacity, timeoutMs);
 }
 
 int FaultNetwork::lastError() const {

@@ -75,3 +75,10 @@ void ConsoleCtrlTermination::stop() {
 }
 
 }  // namespace kv::platform::win32
+
+namespace kv::platform {
+
+// Windows raises no signal for a broken pipe.
+void ignoreBrokenPipe() {}
+
+}  // namespace kv::platform

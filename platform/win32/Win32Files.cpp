@@ -1,6 +1,9 @@
 #include "platform/win32/Win32Files.h"
 
 #include <windows.h>
+#include <io.h>
+
+#include <cstdio>
 
 namespace kv::platform::win32 {
 
@@ -33,6 +36,10 @@ std::optional<std::string> Win32Files::notAFileToOpen(const std::string& path) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "a folder";
     if (attributes & FILE_ATTRIBUTE_DEVICE) return "not a regular file";
     return std::nullopt;
+}
+
+bool Win32Files::isTerminal(Stream stream) const {
+    return _isatty(_fileno(stream == Stream::Input ? stdin : stdout)) != 0;
 }
 
 }  // namespace kv::platform::win32

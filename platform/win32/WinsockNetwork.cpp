@@ -158,14 +158,15 @@ SocketHandle WinsockNetwork::openTcp() {
     return s == INVALID_SOCKET ? SocketHandle::invalid() : adopt(s);
 }
 
-bool WinsockNetwork::connect(SocketHandle socket, uint32_t address, uint16_t port) {
+bool WinsockNetwork::connectWithin(SocketHandle socket, uint32_t address, uint16_t port,
+                  uint32_t timeoutMs) {
     const auto e = find(socket);
     if (!e) return false;
     const SOCKET s = static_cast<SOCKET>(e->socket);
     const sockaddr_in to = ipv4(address, port);
     if (::connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) return true;
     if (::WSAGetLastError() != WSAEWOULDBLOCK) return failed(), false;
-    if (waitUntil(*e, Wait::Connect, deadlineIn(bounds().connectMs)) != 1) return false;
+    if (waitUntil(*e, Wait::Connect, deadlineIn(timeoutMs)) != 1) return false;
     if (e->shut.load()) {
         tlsLastError = WSAESHUTDOWN;
         return false;
@@ -205,11 +206,12 @@ int64_t WinsockNetwork::sendWithin(SocketHandle socket, const uint8_t* data, siz
     return sent > 0 ? static_cast<int64_t>(sent) : -1;
 }
 
-int64_t WinsockNetwork::receive(SocketHandle socket, uint8_t* buffer, size_t capacity) {
+int64_t WinsockNetwork::receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
+                  uint32_t timeoutMs) {
     const auto e = find(socket);
     if (!e) return -1;
     const SOCKET s = static_cast<SOCKET>(e->socket);
-    const auto deadline = deadlineIn(bounds().receiveMs);
+    const auto deadline = deadlineIn(timeoutMs);
     for (;;) {
         if (waitUntil(*e, Wait::Read, deadline) != 1) return -1;
         const int r = ::recv(s, reinterpret_cast<char*>(buffer), chunk(capacity), 0);

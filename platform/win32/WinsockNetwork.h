@@ -31,10 +31,12 @@ public:
     void cleanup() override;
 
     SocketHandle openTcp() override;
-    bool connect(SocketHandle socket, uint32_t address, uint16_t port) override;
+    bool connectWithin(SocketHandle socket, uint32_t address, uint16_t port,
+                       uint32_t timeoutMs) override;
     int64_t sendWithin(SocketHandle socket, const uint8_t* data, size_t length,
                        SendBudget& budget) override;
-    int64_t receive(SocketHandle socket, uint8_t* buffer, size_t capacity) override;
+    int64_t receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
+                          uint32_t timeoutMs) override;
     void close(SocketHandle socket) override;
     int lastError() const override;
 
