@@ -44,6 +44,44 @@ std::string linkAndPlace(const FlashRecord& r) {
     return r.link + " " + where;
 }
 
+// "fleet run ID: N printers" above the first record of a run.
+std::string fleetHeading(const HistoryContent& history, size_t first) {
+    const std::string& fleet = history.entries[first].record.fleet;
+    size_t count = 0;
+    for (size_t i = first; i < history.entries.size() && history.entries[i].record.fleet == fleet;
+         ++i) {
+        ++count;
+    }
+    return "fleet run " + cell(fleet) + ": " + std::to_string(count) + " printer" +
+           (count == 1 ? "" : "s") + "\n";
+}
+
+// The latest fleet run's flashes that never ended, at most kListed named.
+std::string fleetInterruptedNotice(const HistoryContent& history) {
+    constexpr size_t kListed = 20;
+    const std::string& fleet = history.entries.back().record.fleet;
+    std::vector<const FlashRecord*> cut;
+    for (const HistoryEntry& e : history.entries) {
+        if (e.record.fleet == fleet && !e.ended) cut.push_back(&e.record);
+    }
+    if (cut.empty()) return {};
+    std::string text = "The last fleet run (" + cell(fleet) + ") did not finish " +
+                       std::to_string(cut.size()) + " flash" + (cut.size() == 1 ? "" : "es") +
+                       ":\r\n";
+    for (size_t i = 0; i < cut.size() && i < kListed; ++i) {
+        text += orDash(cut[i]->model) + " on " + linkAndPlace(*cut[i]) + ", started " +
+                isoUtc(cut[i]->startMs) + "\r\n";
+    }
+    if (cut.size() > kListed) {
+        text += "and " + std::to_string(cut.size() - kListed) + " more (kvflash --history)\r\n";
+    }
+    return text +
+           "These printers may still be in flash mode.\r\n\n"
+           "1 - Power-cycle each of them.\r\n"
+           "2 - Run the same kvflash --fleet command again: the printers already verified "
+           "are skipped.";
+}
+
 }  // namespace
 
 std::string historyTable(const HistoryContent& history) {
@@ -66,7 +104,15 @@ std::string historyTable(const HistoryContent& history) {
     for (const Row& row : rows)
         for (size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
     std::string text;
-    for (const Row& row : rows) {
+    for (size_t n = 0; n < rows.size(); ++n) {
+        const Row& row = rows[n];
+        // A fleet run's records stand together under its id.
+        if (n > 0) {
+            const std::string& fleet = history.entries[n - 1].record.fleet;
+            if (!fleet.empty() && (n == 1 || history.entries[n - 2].record.fleet != fleet)) {
+                text += fleetHeading(history, n - 1);
+            }
+        }
         std::string line;
         for (size_t i = 0; i < row.size(); ++i) {
             line += row[i];
@@ -87,7 +133,13 @@ std::string damagedLinesText(const HistoryContent& history, const std::string& l
 }
 
 std::optional<std::string> interruptedFlashNotice(const HistoryContent& history) {
-    if (history.entries.empty() || history.entries.back().ended) return std::nullopt;
+    if (history.entries.empty()) return std::nullopt;
+    if (!history.entries.back().record.fleet.empty()) {
+        std::string notice = fleetInterruptedNotice(history);
+        if (notice.empty()) return std::nullopt;
+        return notice;
+    }
+    if (history.entries.back().ended) return std::nullopt;
     const FlashRecord& r = history.entries.back().record;
     const std::string image = fileNameOf(r.imagePath) +
                               (r.imageVersion.empty() ? "" : " (" + r.imageVersion + ")");

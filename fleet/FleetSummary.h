@@ -22,7 +22,8 @@ struct FleetSummary {
     std::vector<Endpoint> mayBeInFlashMode;
     // 0 every flashed printer verified (skipped ones do not count), 3 some
     // unchecked and none worse, 1 any failed, mismatched or not found after
-    // the flash; a signal's 128 + N goes before all of them.
+    // the flash, or when no target was a KV printer at all; a signal's
+    // 128 + N goes before all of them.
     int exitCode = 0;
 };
 

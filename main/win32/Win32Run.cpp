@@ -54,7 +54,8 @@ int runWin32Console(const std::vector<std::string>& args) {
 int runWin32Window(void* instance, const std::vector<std::string>& args) {
     const ParseResult parsed = parseOptions(args);
     const Options& options = parsed.options;
-    if (immediateAnswer(parsed) || options.console || options.isMaintenance()) {
+    if (immediateAnswer(parsed) || options.console || options.isMaintenance() ||
+        !options.scanTargets.empty() || !options.fleetTargets.empty()) {
         // The window program has no terminal: those belong to kvflash-cli.exe.
         const std::string text =
             (parsed.error.empty() ? std::string(kVersionText) : "kvflash: " + parsed.error) +

@@ -91,6 +91,38 @@ TEST(HistoryTable, TheNoticeNamesTheCutOffFlashOnlyWhenItIsTheNewest) {
     EXPECT_FALSE(interruptedFlashNotice(parseHistory("")).has_value());
 }
 
+// A fleet run: its records under one line with its id, and the advice at
+// the next start names every flash of that run that never ended.
+TEST(HistoryTable, AFleetRunIsGroupedAndEveryCutOffFlashOfItListed) {
+    std::string text = endedLine(record("solo", kMay1, "verified")) + "\n";
+    for (int i = 0; i < 30; ++i) {
+        FlashRecord r = ethernetRecord("p" + std::to_string(i), kMay1 + 3600000);
+        r.fleet = "f1ee7";
+        r.address = "127.0.0." + std::to_string(i + 2) + ":10001";
+        // Every fourth one ended.
+        text += (i % 4 == 3 ? endedLine(r) : startedLine(r)) + "\n";
+    }
+    const HistoryContent history = parseHistory(text);
+    const auto table = lines(historyTable(history));
+    ASSERT_EQ(table.size(), 1u + 1u + 1u + 30u);
+    EXPECT_EQ(table[2], "fleet run f1ee7: 30 printers");
+    const auto notice = interruptedFlashNotice(history);
+    ASSERT_TRUE(notice);
+    EXPECT_EQ(notice->rfind("The last fleet run (f1ee7) did not finish 23 flashes:\r\n", 0), 0u)
+        << *notice;
+    EXPECT_NE(notice->find("ZOW3004F on ETHERNET 127.0.0.2:10001, started"), std::string::npos);
+    EXPECT_EQ(notice->find("127.0.0.5:10001"), std::string::npos) << "an ended one is listed";
+    // Twenty named (the 20th cut off is 127.0.0.27), the rest counted.
+    EXPECT_NE(notice->find("127.0.0.27:10001"), std::string::npos) << *notice;
+    EXPECT_EQ(notice->find("127.0.0.28:10001"), std::string::npos) << *notice;
+    EXPECT_NE(notice->find("\r\nand 3 more"), std::string::npos) << *notice;
+    EXPECT_NE(notice->find("Run the same kvflash --fleet command again"), std::string::npos);
+    // A run whose flashes all ended leaves no advice.
+    FlashRecord done = ethernetRecord("q", kMay1 + 7200000);
+    done.fleet = "0ther";
+    EXPECT_FALSE(interruptedFlashNotice(parseHistory(text + endedLine(done) + "\n")));
+}
+
 TEST(HistoryCommand, TableJsonDamagedLinesAndAnUnreadableFile) {
     testing::SimWorld w;
     std::ostringstream out, err;

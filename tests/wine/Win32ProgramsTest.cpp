@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
+#include <vector>
 
 #include "image/Sha256.h"
 #include "tests/support/Files.h"
@@ -71,6 +73,38 @@ TEST_F(Win32Programs, EthernetFlashThroughWinsockDeliversTheImageWhole) {
         << summary;
     EXPECT_NE(summary.find("flash-mode SHA-256: " + sha), std::string::npos) << summary;
     EXPECT_NE(summary.find("firmware after: V5.20"), std::string::npos) << summary;
+}
+
+// kvflash-cli.exe --fleet: three emulated printers flashed at once over
+// Winsock, in real time; each took the image whole.
+TEST_F(Win32Programs, FleetFlashesThreePrintersThroughWinsock) {
+    std::vector<std::unique_ptr<Emulator>> printers;
+    std::string targets;
+    for (int i = 0; i < 3; ++i) {
+        printers.push_back(std::make_unique<Emulator>("--reset-time 500"));
+        ASSERT_GT(printers.back()->port(), 0);
+        targets += " 127.0.0.1:" + std::to_string(printers.back()->port());
+    }
+    const std::string image = WineWorld::windowsPath(KVFLASH_DEMO_IMAGE);
+    const RunResult r = wine.run("kvflash-cli.exe",
+                                 "--fleet" + targets + " --image " + shellWord(image) +
+                                     " --yes --canary 0 --json",
+                                 {}, 240);
+    std::printf("%s%s", r.out.c_str(), r.err.c_str());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Summary: 3 verified"), std::string::npos) << r.err;
+    const std::string bytes = readFile(KVFLASH_DEMO_IMAGE);
+    const std::string sha =
+        sha256Hex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    for (auto& emu : printers) {
+        const std::string summary = emu->stop();
+        EXPECT_NE(summary.find("flash-mode SHA-256: " + sha), std::string::npos) << summary;
+        EXPECT_NE(r.out.find(":" + std::to_string(emu->port()) +
+                             "\",\"model\":\"ZOW3004F\",\"firmware_before\":\"V5.12\","
+                             "\"firmware_after\":\"V5.20\",\"outcome\":\"verified\""),
+                  std::string::npos)
+            << r.out;
+    }
 }
 
 // The native window under Wine on a private X display: the template's
