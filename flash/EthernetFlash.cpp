@@ -225,16 +225,6 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
     return true;
 }
 
-bool flashFoundEthernetPrinter(Context& ctx, platform::DialogControls& controls,
-                               PrinterData& printer) {
-    if (ctx.state.flashInProgress) return false;
-    beginFlashAttempt(ctx, controls);
-    noteFlashProbed(ctx);
-    if (flashPrinterNowEthernet(ctx, controls, printer)) return true;
-    concludeFlashAttempt(ctx, controls, printer);
-    return false;
-}
-
 bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
                             platform::DialogControls& controls, PrinterData& printer,
                             std::shared_ptr<const FirmwareImage> image) {

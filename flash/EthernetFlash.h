@@ -42,13 +42,6 @@ EthernetWire ethernetWireFor(const FirmwareImage& image);
 [[nodiscard]] bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
                              PrinterData& printer);
 
-// Flash Printer NOW for a printer Find Ethernet Printer has just found, as
-// a fleet run flashes each one: the record and verdict of FlashPrinterNow,
-// without its re-probe (no local port counted, no print queue switched).
-// True when the worker was started; it then gives the verdict.
-[[nodiscard]] bool flashFoundEthernetPrinter(Context& ctx, platform::DialogControls& controls,
-                                             PrinterData& printer);
-
 // Puts the printer on `socket` into flash mode (ESC "*FR", "<SA15>",
 // "FLASH READY") and starts ProgramFlashEthernet with `image`. True when
 // the worker runs; false after a failure, which has been shown.

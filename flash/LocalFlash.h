@@ -18,6 +18,11 @@ struct FlashJob;
 // the print queues back. False when nothing was started (the queues are
 // back already).
 [[nodiscard]] bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
+// The same for a printer Find Ethernet Printer has just found, as a fleet
+// run flashes each one: the record and verdict of FlashPrinterNow without
+// its re-probe (no local port counted, no print queue switched).
+[[nodiscard]] bool flashFoundEthernetPrinter(Context& ctx, platform::DialogControls& controls,
+                                             PrinterData& printer);
 
 // Puts the printer on `handle` into flash-programming mode (the ZOR1
 // family needs no request) and starts ProgramFlash, which streams `image`,

@@ -182,15 +182,26 @@ bool startFlash(Context& ctx, platform::DialogControls& controls, PrinterData& p
     return true;
 }
 
-}  // namespace
-
-bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
+// One press of Flash Printer NOW: its record begun, `start` tried.
+bool pressFlash(Context& ctx, platform::DialogControls& controls, PrinterData& printer,
+                bool (*start)(Context&, platform::DialogControls&, PrinterData&)) {
     if (ctx.state.flashInProgress) return false;
     beginFlashAttempt(ctx, controls);
-    if (startFlash(ctx, controls, printer)) return true;
+    if (start(ctx, controls, printer)) return true;
     // No worker: the verdict is the reason it did not start.
     concludeFlashAttempt(ctx, controls, printer);
     return false;
+}
+
+}  // namespace
+
+bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
+    return pressFlash(ctx, controls, printer, startFlash);
+}
+
+bool flashFoundEthernetPrinter(Context& ctx, platform::DialogControls& controls,
+                               PrinterData& printer) {
+    return pressFlash(ctx, controls, printer, flashPrinterNowEthernet);
 }
 
 }  // namespace kv

@@ -4,7 +4,7 @@
 #include <system_error>
 #include <thread>
 
-#include "flash/EthernetFlash.h"
+#include "flash/LocalFlash.h"
 
 namespace kv::fleet {
 

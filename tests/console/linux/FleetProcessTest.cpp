@@ -5,14 +5,13 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "image/Sha256.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/linux/ChildProcess.h"
 
@@ -64,11 +63,7 @@ struct FleetRun {
 
 std::string demoImage() { return buildDir() + "/demo/FMVQ_V5.20.bin"; }
 
-std::string demoSha256() {
-    std::ifstream in(demoImage(), std::ios::binary);
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
-    return kv::sha256Hex(bytes);
-}
+std::string demoSha256() { return kv::sha256Hex(kv::testing::readAll(demoImage())); }
 
 TEST(FleetProcess, ThreePrintersInRealTimeWithTheirOwnEnds) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
