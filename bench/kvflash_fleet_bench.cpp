@@ -67,6 +67,8 @@ struct Printer {
             flashRequest = now;
         } else if (line.find("<SA15>") != std::string::npos) {
             flashEnter = now;
+            // Image bytes are those after the request.
+            lastBytes = server->bytesReceived();
         } else if (line.find("connection opened") != std::string::npos && dataEnd) {
             if (!reconnect) reconnect = now;
         }
