@@ -65,54 +65,81 @@ std::string demoImage() { return buildDir() + "/demo/FMVQ_V5.20.bin"; }
 
 std::string demoSha256() { return kv::sha256Hex(kv::testing::readAll(demoImage())); }
 
-TEST(FleetProcess, ThreePrintersInRealTimeWithTheirOwnEnds) {
+// The endpoint kvprinter-emu --fleet printed for `address`.
+std::string endpointOf(const std::string& out, const std::string& address) {
+    const std::string prefix = "listening " + address + ":";
+    const size_t at = out.find(prefix);
+    if (at == std::string::npos) return "";
+    return out.substr(at + 10, out.find('\n', at + 10) - at - 10);
+}
+
+// Three printers of one kvprinter-emu --fleet, one of which drops the link
+// mid-image: scanned, then flashed at once.
+TEST(FleetCommand, ThreePrintersInRealTimeWithTheirOwnEnds) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     kv::testing::TempDir dir;
-    EmulatedPrinter good1("127.0.0.31", {}, dir.path().string());
-    EmulatedPrinter good2("127.0.0.32", {}, dir.path().string());
-    EmulatedPrinter dropped("127.0.0.33", {"--drop-image-after", "30000"}, dir.path().string());
-    ASSERT_FALSE(good1.target.empty() || good2.target.empty() || dropped.target.empty());
+    const std::string id = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
+    ASSERT_TRUE(kv::testing::writeFile(dir.file("fleet.txt"),
+                                       "127.0.0.31:0 " + id + "\n127.0.0.32:0 " + id +
+                                           "\n127.0.0.33:0 " + id + " drop-image-after=30000\n"));
+    ChildProcess emu(buildDir() + "/bin/kvprinter-emu", {"--fleet", dir.file("fleet.txt")}, {},
+                     dir.path().string(), ChildProcess::Output::Pipe);
+    ASSERT_TRUE(emu.readOutUntil("listening 127.0.0.33:", 10s)) << emu.err();
+    std::vector<std::string> targets;
+    for (const char* a : {"127.0.0.31", "127.0.0.32", "127.0.0.33"}) {
+        targets.push_back(endpointOf(emu.out(), a));
+        ASSERT_FALSE(targets.back().empty()) << emu.out();
+    }
 
-    FleetRun scan({"--scan", good1.target, good2.target, dropped.target, "127.0.0.34:1"});
+    FleetRun scan({"--scan", targets[0], targets[1], targets[2], "127.0.0.34:1"});
     ASSERT_EQ(scan.kvflash.waitFor(20s), 0) << scan.kvflash.err();
     const std::string table = scan.kvflash.out();
-    const size_t row = table.find("\n" + good1.target + " ");
+    const size_t row = table.find("\n" + targets[0] + " ");
     ASSERT_NE(row, std::string::npos) << table;
     EXPECT_NE(table.substr(row, table.find('\n', row + 1) - row).find("ZOW3004F     V5.12 "),
               std::string::npos)
         << table;
-    EXPECT_NE(scan.kvflash.out().find("3 printers found; 1 addresses refused"), std::string::npos);
+    EXPECT_NE(table.find("3 printers found; 1 addresses refused"), std::string::npos);
 
-    FleetRun run({"--fleet", good1.target, good2.target, dropped.target, "--image", demoImage(),
-                  "--yes", "--canary", "0", "--json"});
+    FleetRun run({"--fleet", targets[0], targets[1], targets[2], "--image", demoImage(), "--yes",
+                  "--canary", "0", "--json"});
     const auto code = run.kvflash.waitFor(120s);
     ASSERT_TRUE(code) << "still running";
     EXPECT_EQ(*code, 1) << run.kvflash.err();
     const std::string json = run.kvflash.out();
-    for (const auto& [p, outcomes] :
-         {std::pair{&good1, "verified"}, {&good2, "verified"}, {&dropped, "mismatch failed"}}) {
-        const size_t at = json.find("{\"address\":\"" + p->target + "\",\"model\":\"ZOW3004F\","
+    const char* outcomes[] = {"verified", "verified", "mismatch failed"};
+    for (size_t i = 0; i < 3; ++i) {
+        const size_t at = json.find("{\"address\":\"" + targets[i] + "\",\"model\":\"ZOW3004F\","
                                     "\"firmware_before\":\"V5.12\"");
         ASSERT_NE(at, std::string::npos) << json;
         const std::string line = json.substr(at, json.find('\n', at) - at);
         const size_t outcome = line.find("\"outcome\":\"") + 11;
         // A dropped link is seen by the host's send or by the verdict.
-        EXPECT_NE(std::string(outcomes).find(line.substr(outcome, line.find('"', outcome) - outcome)),
+        EXPECT_NE(std::string(outcomes[i]).find(line.substr(outcome, line.find('"', outcome) - outcome)),
                   std::string::npos)
             << line;
     }
-    EXPECT_NE(run.kvflash.err().find("fleet " + good1.target + " verified \""), std::string::npos);
+    EXPECT_NE(run.kvflash.err().find("fleet " + targets[0] + " verified \""), std::string::npos);
     EXPECT_NE(run.kvflash.err().find("Summary: 2 verified"), std::string::npos)
         << run.kvflash.err();
+    emu.signal(SIGTERM);
+    ASSERT_EQ(emu.waitFor(10s), 0) << emu.err();
     const std::string image = demoSha256();
-    EXPECT_NE(good1.stop().find("flash-mode SHA-256: " + image), std::string::npos);
-    EXPECT_NE(good2.stop().find("flash-mode SHA-256: " + image), std::string::npos);
-    EXPECT_NE(dropped.stop().find("(cut off)"), std::string::npos);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_NE(emu.out().find("printer " + targets[i] + " "), std::string::npos) << emu.out();
+    }
+    size_t whole = 0;
+    for (size_t at = emu.out().find("sha256=" + image); at != std::string::npos;
+         at = emu.out().find("sha256=" + image, at + 1)) {
+        ++whole;
+    }
+    EXPECT_EQ(whole, 2u) << emu.out();
+    EXPECT_NE(emu.out().find("cut-off=yes"), std::string::npos) << emu.out();
 }
 
 // The first signal lets the flash under way finish and starts no other;
 // a second ends the run at once, its record left started only.
-TEST(FleetProcess, SignalsStopStartingThenEndAtOnce) {
+TEST(FleetCommand, SignalsStopStartingThenEndAtOnce) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     for (const int signals : {1, 2}) {
         SCOPED_TRACE(signals);
@@ -165,7 +192,7 @@ TEST(FleetProcess, SignalsStopStartingThenEndAtOnce) {
     }
 }
 
-TEST(FleetProcess, RefusalsEndWithTwoBeforeAnyFlash) {
+TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     kv::testing::TempDir dir;
     EmulatedPrinter printer("127.0.0.51", {}, dir.path().string());
