@@ -37,4 +37,13 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# Two builds of one commit give the same package: CPack (3.25) stamps every
+# member and the archive with SOURCE_DATE_EPOCH where it is set, else with
+# the time of packing. It is set to the changelog's date
+# (cmake/version.cmake) while CPack reads its configuration.
+set(_kv_cpack_config ${PROJECT_BINARY_DIR}/CPackProjectConfig.cmake)
+file(WRITE ${_kv_cpack_config} "set(ENV{SOURCE_DATE_EPOCH} ${KVFLASH_SOURCE_DATE_EPOCH})\n")
+set(CPACK_PROJECT_CONFIG_FILE ${_kv_cpack_config})
+# SHA256SUMS beside the package.
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/sha256sums.cmake)
 include(CPack)

@@ -55,7 +55,8 @@ int runKvflash(int argc, char** argv) {
             // demo when given no command.
             return runConsole(ctx, options, !options.console,
                               demoImagePath(ctx.sys.files().executablePath(),
-                                            KVFLASH_DEMO_IMAGE_FROM_BIN, KVFLASH_DEMO_IMAGE));
+                                            KVFLASH_DEMO_IMAGE_FROM_BIN,
+                                            KVFLASH_DEMO_IMAGE_FROM_BUILD_BIN));
         });
 }
 

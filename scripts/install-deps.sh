@@ -35,8 +35,10 @@ if $all; then
     man-db groff-base bash-completion file
     # The kernel tests: a virtual machine booting Debian's kernel.
     qemu-system-x86 busybox-static cpio
-    # The Windows build: cross compiler, GoogleTest sources, Wine to test it.
-    g++-mingw-w64-x86-64-posix mingw-w64-tools googletest wine wine64
+    # The Windows build: cross compiler, GoogleTest sources, the ZIP and the
+    # installer (NSIS); Wine to test them, with its own fonts (the title
+    # bar's buttons).
+    g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip nsis wine wine64 fonts-wine
   )
 fi
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds kvflash (the linux, fuzz and windows presets of CMakePresets.json)
-# and runs every test, part by part, and ends with the time each part took
+# and runs every test, part by part, then builds the release files again to
+# compare them, and ends with the time each part took
 # (and the set-up's, which .ci/run passes in KVFLASH_SETUP_SECONDS). Every
 # part runs even when one before it failed; the exit code says whether all
 # passed.
@@ -65,4 +66,6 @@ part_if clang++ "fuzz build and smoke" \
 part "kernel VM tests" ctest --preset kernel
 part_if x86_64-w64-mingw32-g++-posix "Windows cross build and Wine tests" \
   "cmake --preset windows && cmake --build --preset windows && ctest --preset windows"
+# The release files built again elsewhere, compared with those above.
+part_if makensis "reproducible release files" bash scripts/reproducible.sh
 exit $failed

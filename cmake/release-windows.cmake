@@ -1,0 +1,71 @@
+# The Windows release files, `cmake --build build/windows --target package`:
+#   kvflash-VERSION-win64.zip     one folder to unpack anywhere (a stick)
+#   kvflash-VERSION-setup.exe     the installer (dist/windows/installer.nsi.in)
+#   SHA256SUMS                    of both
+# Both pack one folder, release/kvflash-VERSION-win64: the window program,
+# the terminal program, kvimage, the demo image, the licence and a short
+# README. No DLL goes with them: everything is linked statically. Every file
+# of that folder carries the changelog's date and a fixed mode, and the ZIP
+# lists them in a fixed order without extra fields, so two builds of one
+# commit give the same bytes wherever and whenever they run.
+set(KVFLASH_DEMO_IMAGE_DIR "" CACHE PATH "Where the Linux build's kvimage made the demo image to ship")
+if(NOT KVFLASH_DEMO_IMAGE_DIR)
+  message(WARNING "KVFLASH_DEMO_IMAGE_DIR is not set (the windows preset sets it): no release files")
+  return()
+endif()
+set(_kv_demo_image ${KVFLASH_DEMO_IMAGE_DIR}/${KVFLASH_DEMO_IMAGE_NAME})
+find_program(KVFLASH_ZIP zip)
+find_program(KVFLASH_MAKENSIS makensis)
+if(NOT KVFLASH_ZIP OR NOT KVFLASH_MAKENSIS)
+  message(WARNING "zip or makensis not found (Debian packages zip, nsis): no release files")
+  return()
+endif()
+
+set(_kv_name kvflash-${PROJECT_VERSION}-win64)
+set(_kv_stage ${PROJECT_BINARY_DIR}/release/${_kv_name})
+# In the C locale's order, as the ZIP lists them.
+set(_kv_programs kvflash-cli.exe kvflash.exe kvimage.exe)
+set(_kv_data ${KVFLASH_DEMO_IMAGE_NAME} LICENSE.txt README.txt)
+set(_kv_members ${_kv_data} ${_kv_programs})
+list(TRANSFORM _kv_members PREPEND ${_kv_stage}/ OUTPUT_VARIABLE _kv_staged)
+set(_kv_zip ${PROJECT_BINARY_DIR}/${_kv_name}.zip)
+set(_kv_setup ${PROJECT_BINARY_DIR}/kvflash-${PROJECT_VERSION}-setup.exe)
+
+add_custom_command(OUTPUT ${_kv_staged}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${_kv_stage}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${_kv_stage}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kvflash> $<TARGET_FILE:kvflash-cli>
+          $<TARGET_FILE:kvimage> ${_kv_demo_image} ${KV_GENERATED_DIR}/README.txt ${_kv_stage}
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${_kv_stage}/LICENSE.txt
+  COMMAND chmod 0644 ${_kv_data}
+  COMMAND chmod 0755 ${_kv_programs}
+  COMMAND touch -d @${KVFLASH_SOURCE_DATE_EPOCH} ${_kv_members} .
+  WORKING_DIRECTORY ${_kv_stage}
+  DEPENDS kvflash kvflash-cli kvimage ${_kv_demo_image} ${KV_GENERATED_DIR}/README.txt
+          ${PROJECT_SOURCE_DIR}/LICENSE
+  COMMENT "The Windows release folder"
+  VERBATIM)
+
+list(TRANSFORM _kv_members PREPEND ${_kv_name}/ OUTPUT_VARIABLE _kv_zip_members)
+# -X: no extra fields (owner, access and change times); DOS times in UTC.
+add_custom_command(OUTPUT ${_kv_zip}
+  COMMAND ${CMAKE_COMMAND} -E rm -f ${_kv_zip}
+  COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${KVFLASH_ZIP} -X -D -q -9 ${_kv_zip} ${_kv_zip_members}
+  WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/release
+  DEPENDS ${_kv_staged}
+  COMMENT "The Windows ZIP"
+  VERBATIM)
+
+add_custom_command(OUTPUT ${_kv_setup}
+  COMMAND ${KVFLASH_MAKENSIS} -V2 -DSTAGE=${_kv_stage} -DOUTFILE=${_kv_setup}
+          -DICON=${PROJECT_SOURCE_DIR}/ui/win32/resources/kvflash-107.ico ${KV_GENERATED_DIR}/installer.nsi
+  DEPENDS ${_kv_staged} ${KV_GENERATED_DIR}/installer.nsi
+  COMMENT "The Windows installer"
+  VERBATIM)
+
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/SHA256SUMS
+  COMMAND ${CMAKE_COMMAND} "-DKV_RELEASE_FILES=${_kv_zip}\;${_kv_setup}" -DKV_RELEASE_DIR=${PROJECT_BINARY_DIR}
+          -P ${PROJECT_SOURCE_DIR}/cmake/sha256sums.cmake
+  DEPENDS ${_kv_zip} ${_kv_setup} ${PROJECT_SOURCE_DIR}/cmake/sha256sums.cmake
+  VERBATIM)
+add_custom_target(package DEPENDS ${PROJECT_BINARY_DIR}/SHA256SUMS)
