@@ -28,6 +28,8 @@ set(_kv_programs kvflash-cli.exe kvflash.exe kvimage.exe)
 set(_kv_data ${KVFLASH_DEMO_IMAGE_NAME} LICENSE.txt README.txt)
 set(_kv_members ${_kv_data} ${_kv_programs})
 list(TRANSFORM _kv_members PREPEND ${_kv_stage}/ OUTPUT_VARIABLE _kv_staged)
+list(TRANSFORM _kv_data PREPEND ${_kv_stage}/ OUTPUT_VARIABLE _kv_staged_data)
+list(TRANSFORM _kv_programs PREPEND ${_kv_stage}/ OUTPUT_VARIABLE _kv_staged_programs)
 set(_kv_zip ${PROJECT_BINARY_DIR}/${_kv_name}.zip)
 set(_kv_setup ${PROJECT_BINARY_DIR}/kvflash-${PROJECT_VERSION}-setup.exe)
 
@@ -37,10 +39,9 @@ add_custom_command(OUTPUT ${_kv_staged}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kvflash> $<TARGET_FILE:kvflash-cli>
           $<TARGET_FILE:kvimage> ${_kv_demo_image} ${KV_GENERATED_DIR}/README.txt ${_kv_stage}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${_kv_stage}/LICENSE.txt
-  COMMAND chmod 0644 ${_kv_data}
-  COMMAND chmod 0755 ${_kv_programs}
-  COMMAND touch -d @${KVFLASH_SOURCE_DATE_EPOCH} ${_kv_members} .
-  WORKING_DIRECTORY ${_kv_stage}
+  COMMAND chmod 0644 ${_kv_staged_data}
+  COMMAND chmod 0755 ${_kv_staged_programs}
+  COMMAND touch -d @${KVFLASH_SOURCE_DATE_EPOCH} ${_kv_staged} ${_kv_stage}
   DEPENDS kvflash kvflash-cli kvimage ${_kv_demo_image} ${KV_GENERATED_DIR}/README.txt
           ${PROJECT_SOURCE_DIR}/LICENSE
   COMMENT "The Windows release folder"
@@ -64,7 +65,7 @@ add_custom_command(OUTPUT ${_kv_setup}
   VERBATIM)
 
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/SHA256SUMS
-  COMMAND ${CMAKE_COMMAND} "-DKV_RELEASE_FILES=${_kv_zip}\;${_kv_setup}" -DKV_RELEASE_DIR=${PROJECT_BINARY_DIR}
+  COMMAND ${CMAKE_COMMAND} "-DKV_RELEASE_FILES=${_kv_zip}$<SEMICOLON>${_kv_setup}" -DKV_RELEASE_DIR=${PROJECT_BINARY_DIR}
           -P ${PROJECT_SOURCE_DIR}/cmake/sha256sums.cmake
   DEPENDS ${_kv_zip} ${_kv_setup} ${PROJECT_SOURCE_DIR}/cmake/sha256sums.cmake
   VERBATIM)
