@@ -32,7 +32,7 @@ start=$SECONDS
   export TZ=Pacific/Kiritimati
   set -e
   cmake --preset program -B "$second" >/dev/null
-  cmake --build "$second" --target package
+  cmake --build "$second" --target package -j2
   cmake --preset windows -B "$second/windows" -DKVFLASH_TESTS=OFF \
     "-DKVFLASH_DEMO_IMAGE_DIR=$second/demo" >/dev/null
   cmake --build "$second/windows" --target package -j2
