@@ -32,8 +32,12 @@ list(TRANSFORM _kv_data PREPEND ${_kv_stage}/ OUTPUT_VARIABLE _kv_staged_data)
 list(TRANSFORM _kv_programs PREPEND ${_kv_stage}/ OUTPUT_VARIABLE _kv_staged_programs)
 set(_kv_zip ${PROJECT_BINARY_DIR}/${_kv_name}.zip)
 set(_kv_setup ${PROJECT_BINARY_DIR}/kvflash-${PROJECT_VERSION}-setup.exe)
+# The members carry the changelog's date, older than what they are made
+# from, so the ZIP and the installer follow a stamp of the time of staging.
+set(_kv_staged_stamp ${PROJECT_BINARY_DIR}/release/${_kv_name}.staged)
 
-add_custom_command(OUTPUT ${_kv_staged}
+add_custom_command(OUTPUT ${_kv_staged_stamp}
+  BYPRODUCTS ${_kv_staged}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${_kv_stage}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${_kv_stage}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kvflash> $<TARGET_FILE:kvflash-cli>
@@ -42,6 +46,7 @@ add_custom_command(OUTPUT ${_kv_staged}
   COMMAND chmod 0644 ${_kv_staged_data}
   COMMAND chmod 0755 ${_kv_staged_programs}
   COMMAND touch -d @${KVFLASH_SOURCE_DATE_EPOCH} ${_kv_staged} ${_kv_stage}
+  COMMAND ${CMAKE_COMMAND} -E touch ${_kv_staged_stamp}
   DEPENDS kvflash kvflash-cli kvimage ${_kv_demo_image} ${KV_GENERATED_DIR}/README.txt
           ${PROJECT_SOURCE_DIR}/LICENSE
   COMMENT "The Windows release folder"
@@ -53,14 +58,14 @@ add_custom_command(OUTPUT ${_kv_zip}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${_kv_zip}
   COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${KVFLASH_ZIP} -X -D -q -9 ${_kv_zip} ${_kv_zip_members}
   WORKING_DIRECTORY ${PROJECT_BINARY_DIR}/release
-  DEPENDS ${_kv_staged}
+  DEPENDS ${_kv_staged_stamp}
   COMMENT "The Windows ZIP"
   VERBATIM)
 
 add_custom_command(OUTPUT ${_kv_setup}
   COMMAND ${KVFLASH_MAKENSIS} -V2 -DSTAGE=${_kv_stage} -DOUTFILE=${_kv_setup}
           -DICON=${PROJECT_SOURCE_DIR}/ui/win32/resources/kvflash-107.ico ${KV_GENERATED_DIR}/installer.nsi
-  DEPENDS ${_kv_staged} ${KV_GENERATED_DIR}/installer.nsi
+  DEPENDS ${_kv_staged_stamp} ${KV_GENERATED_DIR}/installer.nsi
   COMMENT "The Windows installer"
   VERBATIM)
 
