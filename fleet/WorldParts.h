@@ -128,8 +128,9 @@ class BoundedNetwork final : public platform::Network {
 public:
     BoundedNetwork(platform::Network& inner, const platform::NetworkBounds& bounds)
         : inner_(inner), bounds_(bounds) {}
-    bool startup() override { return true; }
-    void cleanup() override {}
+    // Winsock counts its start-ups, so each world may start and clean up its own.
+    bool startup() override { return inner_.startup(); }
+    void cleanup() override { inner_.cleanup(); }
     platform::SocketHandle openTcp() override { return inner_.openTcp(); }
     bool connectWithin(platform::SocketHandle socket, uint32_t address, uint16_t port,
                        uint32_t timeoutMs) override {
