@@ -166,8 +166,9 @@ std::optional<int64_t> parseIsoUtc(const std::string& text) {
 
 std::string jsonLine(const std::vector<std::pair<std::string, JsonValue>>& fields) {
     Json j = Json::object();
-    for (const auto& [key, value] : fields) {
-        std::visit([&j, &key](const auto& v) { j[key] = v; }, value);
+    // Not a structured binding: clang 14 cannot capture one.
+    for (const auto& field : fields) {
+        std::visit([&j, &field](const auto& v) { j[field.first] = v; }, field.second);
     }
     return dump(j);
 }
