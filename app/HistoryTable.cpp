@@ -33,6 +33,10 @@ std::string whereShown(const FlashRecord& r) {
     return r.address;
 }
 
+std::string outcomeName(const FlashRecord& r) {
+    return r.outcome ? std::string(platform::verifyOutcomeName(*r.outcome)) : std::string();
+}
+
 std::string seconds(const HistoryEntry& e) {
     if (!e.ended) return "-";
     return std::to_string((e.record.durationMs + 500) / 1000);
@@ -93,7 +97,7 @@ std::string historyTable(const HistoryContent& history) {
     for (const HistoryEntry& e : history.entries) {
         const FlashRecord& r = e.record;
         const std::string outcome =
-            e.ended ? r.outcome + (r.detail.empty() ? "" : ": " + r.detail) : kInterruptedText;
+            e.ended ? outcomeName(r) + (r.detail.empty() ? "" : ": " + r.detail) : kInterruptedText;
         rows.push_back({isoUtc(r.startMs), cell(r.link), cell(whereShown(r)), cell(r.model),
                         cell(r.firmwareBefore), e.ended ? cell(r.firmwareAfter) : "-",
                         cell(fileNameOf(r.imagePath)), cell(r.imageSha256.substr(0, kShaShown)),

@@ -179,7 +179,7 @@ void concludeFlashAttempt(Context& ctx, platform::DialogControls& controls,
     r.endMs = ctx.clock().wallMs();
     r.durationMs = ctx.clock().tickMs() - a.startTick;
     r.bytesSent = facts.bytesSent;
-    r.outcome = std::string(platform::verifyOutcomeName(verdict.outcome));
+    r.outcome = verdict.outcome;
     r.detail = verdict.detail;
     r.boxes = a.boxes.texts();
     appendLine(ctx, endedLine(r), "ended");
@@ -191,7 +191,8 @@ void concludeFlashAttempt(Context& ctx, platform::DialogControls& controls,
     }
     a.boxes.stop();
     a.open = false;
-    platform::tracef(ctx.trace(), "Flash verification - %s: %s", r.outcome.c_str(),
+    platform::tracef(ctx.trace(), "Flash verification - %s: %s",
+                     std::string(platform::verifyOutcomeName(verdict.outcome)).c_str(),
                      platform::escapeDeviceText(r.detail).c_str());
     controls.setVerification(verdict);
     if (a.flashModeEntered) ctx.state.flashMode.leave();

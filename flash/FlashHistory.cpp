@@ -1,8 +1,12 @@
 #include "flash/FlashHistory.h"
 
-#include <cstdio>
+#include <chrono>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <variant>
+
+#include "platform/Ascii.h"
+#include "platform/Format.h"
 
 namespace kv {
 
@@ -13,131 +17,104 @@ using Json = nlohmann::ordered_json;
 constexpr const char* kStarted = "started";
 constexpr const char* kEnded = "ended";
 
-// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = static_cast<int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y += m <= 2;
-}
-
-int64_t floorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-
 // Texts from printers and files may hold any bytes: invalid UTF-8 is
 // replaced rather than refused.
 std::string dump(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
-Json recordJson(const FlashRecord& r, const char* event) {
+Json toJson(const std::string& text) { return text; }
+Json toJson(int64_t ms) { return isoUtc(ms); }
+Json toJson(uint64_t count) { return count; }
+Json toJson(const std::optional<platform::VerifyOutcome>& outcome) {
+    return outcome ? std::string(platform::verifyOutcomeName(*outcome)) : std::string();
+}
+Json toJson(const std::vector<std::string>& texts) { return texts; }
+
+Json recordJson(const FlashRecord& r, bool ended) {
     Json j = Json::object();
-    j["event"] = event;
-    j["id"] = r.id;
-    j["start"] = isoUtc(r.startMs);
-    if (std::string(event) == kEnded) {
-        j["end"] = isoUtc(r.endMs);
-        j["duration_ms"] = r.durationMs;
-    }
-    j["program"] = r.program;
-    // Only a flash of a fleet run has one; other lines stay as they were.
-    if (!r.fleet.empty()) j["fleet"] = r.fleet;
-    j["link"] = r.link;
-    j["address"] = r.address;
-    j["model"] = r.model;
-    j["logic_board"] = r.logicBoard;
-    j["serial"] = r.serial;
-    j["firmware_before"] = r.firmwareBefore;
-    j["image_path"] = r.imagePath;
-    j["image_size"] = r.imageSize;
-    j["image_sha256"] = r.imageSha256;
-    j["image_version"] = r.imageVersion;
-    if (std::string(event) == kEnded) {
-        j["firmware_after"] = r.firmwareAfter;
-        j["bytes_sent"] = r.bytesSent;
-        j["outcome"] = r.outcome;
-        j["detail"] = r.detail;
-        j["boxes"] = r.boxes;
+    j["event"] = ended ? kEnded : kStarted;
+    for (const FlashField& field : kFlashFields) {
+        if (field.written == FlashField::Written::WhenEnded && !ended) continue;
+        std::visit(
+            [&](auto member) {
+                const Json value = toJson(r.*member);
+                const bool unset = value.is_string() && value.get_ref<const std::string&>().empty();
+                if (field.written != FlashField::Written::WhenSet || !unset) j[field.key] = value;
+            },
+            field.member);
     }
     return j;
 }
 
-// A field of the right type, or the line is damaged.
-struct Reader {
-    const Json& j;
-    std::string problem;
+// A field's value of the right type, or why the line is damaged.
+std::optional<std::string> fromJson(const char* key, const Json& value, std::string& out) {
+    if (!value.is_string()) return std::string("\"") + key + "\" is not a text";
+    out = value.get<std::string>();
+    return std::nullopt;
+}
 
-    void text(const char* key, std::string& out) {
-        const auto it = j.find(key);
-        if (it == j.end()) return;
-        if (!it->is_string()) {
-            problem = std::string("\"") + key + "\" is not a text";
-            return;
+std::optional<std::string> fromJson(const char* key, const Json& value, uint64_t& out) {
+    if (!value.is_number_unsigned()) return std::string("\"") + key + "\" is not a count";
+    out = value.get<uint64_t>();
+    return std::nullopt;
+}
+
+std::optional<std::string> fromJson(const char* key, const Json& value, int64_t& out) {
+    std::string text;
+    if (auto problem = fromJson(key, value, text)) return problem;
+    if (text.empty()) return std::nullopt;
+    const auto ms = parseIsoUtc(text);
+    if (!ms) return std::string("\"") + key + "\" is not a UTC time";
+    out = *ms;
+    return std::nullopt;
+}
+
+std::optional<std::string> fromJson(const char* key, const Json& value,
+                                    std::optional<platform::VerifyOutcome>& out) {
+    std::string text;
+    if (auto problem = fromJson(key, value, text)) return problem;
+    if (text.empty()) return std::nullopt;
+    out = platform::verifyOutcomeNamed(text);
+    if (!out) return std::string("\"") + key + "\" is not an outcome";
+    return std::nullopt;
+}
+
+std::optional<std::string> fromJson(const char* key, const Json& value,
+                                    std::vector<std::string>& out) {
+    if (!value.is_array()) return std::string("\"") + key + "\" is not a list";
+    for (const Json& item : value) {
+        if (!item.is_string()) {
+            return std::string("\"") + key + "\" holds something else than texts";
         }
-        out = it->get<std::string>();
+        out.push_back(item.get<std::string>());
     }
-    void number(const char* key, uint64_t& out) {
-        const auto it = j.find(key);
-        if (it == j.end()) return;
-        if (!it->is_number_unsigned()) {
-            problem = std::string("\"") + key + "\" is not a count";
-            return;
-        }
-        out = it->get<uint64_t>();
+    return std::nullopt;
+}
+
+// The fields a line holds; a field that is wrong replaces `problem`, so the
+// last one found is named.
+void readRecord(const Json& j, FlashRecord& record, std::optional<std::string>& problem) {
+    for (const FlashField& field : kFlashFields) {
+        const auto it = j.find(field.key);
+        if (it == j.end()) continue;
+        auto wrong = std::visit(
+            [&](auto member) { return fromJson(field.key, *it, record.*member); }, field.member);
+        if (wrong) problem = std::move(wrong);
     }
-    void time(const char* key, int64_t& out) {
-        std::string value;
-        text(key, value);
-        if (value.empty()) return;
-        if (const auto ms = parseIsoUtc(value)) {
-            out = *ms;
-        } else {
-            problem = std::string("\"") + key + "\" is not a UTC time";
-        }
-    }
-    void texts(const char* key, std::vector<std::string>& out) {
-        const auto it = j.find(key);
-        if (it == j.end()) return;
-        if (!it->is_array()) {
-            problem = std::string("\"") + key + "\" is not a list";
-            return;
-        }
-        for (const Json& item : *it) {
-            if (!item.is_string()) {
-                problem = std::string("\"") + key + "\" holds something else than texts";
-                return;
-            }
-            out.push_back(item.get<std::string>());
-        }
-    }
-};
+}
 
 }  // namespace
 
 std::string isoUtc(int64_t ms) {
-    const int64_t seconds = floorDiv(ms, 1000);
-    const int64_t days = floorDiv(seconds, 86400);
-    const int64_t inDay = seconds - days * 86400;
-    int64_t y = 0;
-    unsigned m = 0, d = 0;
-    civilFromDays(days, y, m, d);
-    char text[40];
-    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02d:%02d:%02dZ",
-                  static_cast<long long>(y), m, d, static_cast<int>(inDay / 3600),
-                  static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60));
-    return text;
+    using namespace std::chrono;
+    const sys_time<milliseconds> time{milliseconds{ms}};
+    const sys_days day = floor<days>(time);
+    const year_month_day date{day};
+    const hh_mm_ss clock{floor<seconds>(time - day)};
+    return platform::formatted(
+        "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+        static_cast<int>(clock.seconds().count()));
 }
 
 std::optional<int64_t> parseIsoUtc(const std::string& text) {
@@ -149,7 +126,7 @@ std::optional<int64_t> parseIsoUtc(const std::string& text) {
     const auto field = [&text](size_t at, size_t n) -> std::optional<int> {
         int value = 0;
         for (size_t i = at; i < at + n; ++i) {
-            if (text[i] < '0' || text[i] > '9') return std::nullopt;
+            if (!platform::isAsciiDigit(text[i])) return std::nullopt;
             value = value * 10 + (text[i] - '0');
         }
         return value;
@@ -157,11 +134,13 @@ std::optional<int64_t> parseIsoUtc(const std::string& text) {
     const auto y = field(0, 4), mo = field(5, 2), d = field(8, 2);
     const auto h = field(11, 2), mi = field(14, 2), s = field(17, 2);
     if (!y || !mo || !d || !h || !mi || !s) return std::nullopt;
-    if (*mo < 1 || *mo > 12 || *d < 1 || *d > 31 || *h > 23 || *mi > 59 || *s > 60) {
-        return std::nullopt;
-    }
-    const int64_t days = daysFromCivil(*y, static_cast<unsigned>(*mo), static_cast<unsigned>(*d));
-    return ((days * 24 + *h) * 60 + *mi) * 60000 + int64_t{*s} * 1000;
+    using namespace std::chrono;
+    const year_month_day date{year{*y}, month{static_cast<unsigned>(*mo)},
+                              day{static_cast<unsigned>(*d)}};
+    // A leap second's 60 is taken as the next second.
+    if (!date.ok() || *h > 23 || *mi > 59 || *s > 60) return std::nullopt;
+    const sys_seconds time = sys_days{date} + hours{*h} + minutes{*mi} + seconds{*s};
+    return duration_cast<milliseconds>(time.time_since_epoch()).count();
 }
 
 std::string jsonLine(const std::vector<std::pair<std::string, JsonValue>>& fields) {
@@ -173,9 +152,9 @@ std::string jsonLine(const std::vector<std::pair<std::string, JsonValue>>& field
     return dump(j);
 }
 
-std::string startedLine(const FlashRecord& record) { return dump(recordJson(record, kStarted)); }
+std::string startedLine(const FlashRecord& record) { return dump(recordJson(record, false)); }
 
-std::string endedLine(const FlashRecord& record) { return dump(recordJson(record, kEnded)); }
+std::string endedLine(const FlashRecord& record) { return dump(recordJson(record, true)); }
 
 HistoryContent parseHistory(const std::string& text) {
     HistoryContent content;
@@ -195,37 +174,18 @@ HistoryContent parseHistory(const std::string& text) {
             content.damaged.push_back({lineNumber, "not a JSON object"});
             continue;
         }
-        Reader r{j, {}};
         std::string event;
         FlashRecord record;
-        r.text("event", event);
-        r.text("id", record.id);
-        r.time("start", record.startMs);
-        r.time("end", record.endMs);
-        r.number("duration_ms", record.durationMs);
-        r.text("program", record.program);
-        r.text("fleet", record.fleet);
-        r.text("link", record.link);
-        r.text("address", record.address);
-        r.text("model", record.model);
-        r.text("logic_board", record.logicBoard);
-        r.text("serial", record.serial);
-        r.text("firmware_before", record.firmwareBefore);
-        r.text("firmware_after", record.firmwareAfter);
-        r.text("image_path", record.imagePath);
-        r.number("image_size", record.imageSize);
-        r.text("image_sha256", record.imageSha256);
-        r.text("image_version", record.imageVersion);
-        r.number("bytes_sent", record.bytesSent);
-        r.text("outcome", record.outcome);
-        r.text("detail", record.detail);
-        r.texts("boxes", record.boxes);
-        if (r.problem.empty() && event != kStarted && event != kEnded) {
-            r.problem = "no \"event\" of started or ended";
+        const auto eventAt = j.find("event");
+        std::optional<std::string> problem;
+        if (eventAt != j.end()) problem = fromJson("event", *eventAt, event);
+        readRecord(j, record, problem);
+        if (!problem && event != kStarted && event != kEnded) {
+            problem = "no \"event\" of started or ended";
         }
-        if (r.problem.empty() && record.id.empty()) r.problem = "no \"id\"";
-        if (!r.problem.empty()) {
-            content.damaged.push_back({lineNumber, r.problem});
+        if (!problem && record.id.empty()) problem = "no \"id\"";
+        if (problem) {
+            content.damaged.push_back({lineNumber, *problem});
             continue;
         }
 

@@ -47,15 +47,20 @@ std::string_view controlName(Control control) {
 
 int controlId(Control control) { return kControls.at(static_cast<size_t>(control)).id; }
 
+namespace {
+constexpr std::array<std::string_view, 5> kOutcomeNames{
+    "verified", "mismatch", "not-found", "unchecked", "failed"};
+}  // namespace
+
 std::string_view verifyOutcomeName(VerifyOutcome outcome) {
-    switch (outcome) {
-        case VerifyOutcome::Verified: return "verified";
-        case VerifyOutcome::Mismatch: return "mismatch";
-        case VerifyOutcome::NotFound: return "not-found";
-        case VerifyOutcome::Unchecked: return "unchecked";
-        case VerifyOutcome::Failed: return "failed";
+    return kOutcomeNames.at(static_cast<size_t>(outcome));
+}
+
+std::optional<VerifyOutcome> verifyOutcomeNamed(std::string_view name) {
+    for (size_t i = 0; i < kOutcomeNames.size(); ++i) {
+        if (kOutcomeNames[i] == name) return static_cast<VerifyOutcome>(i);
     }
-    return "failed";
+    return std::nullopt;
 }
 
 }  // namespace kv::platform

@@ -60,6 +60,8 @@ struct TransferProgress {
 enum class VerifyOutcome { Verified, Mismatch, NotFound, Unchecked, Failed };
 // "verified", "mismatch", "not-found", "unchecked", "failed".
 std::string_view verifyOutcomeName(VerifyOutcome outcome);
+// The outcome of that name; nothing for another text.
+std::optional<VerifyOutcome> verifyOutcomeNamed(std::string_view name);
 
 struct Verification {
     VerifyOutcome outcome = VerifyOutcome::Failed;

@@ -17,7 +17,8 @@ namespace {
 using testing::lines;
 using testing::LocalFlashWorld;
 
-FlashRecord record(const std::string& id, int64_t startMs, const std::string& outcome) {
+FlashRecord record(const std::string& id, int64_t startMs,
+                   std::optional<platform::VerifyOutcome> outcome) {
     FlashRecord r;
     r.id = id;
     r.startMs = startMs;
@@ -41,7 +42,7 @@ FlashRecord record(const std::string& id, int64_t startMs, const std::string& ou
 }
 
 FlashRecord ethernetRecord(const std::string& id, int64_t startMs) {
-    FlashRecord r = record(id, startMs, "");
+    FlashRecord r = record(id, startMs, std::nullopt);
     r.link = "ETHERNET";
     r.address = "10.0.0.7:10001";
     r.serial.clear();
@@ -53,8 +54,9 @@ FlashRecord ethernetRecord(const std::string& id, int64_t startMs) {
 constexpr int64_t kMay1 = 1714557600000;  // 2024-05-01T10:00:00Z
 
 TEST(HistoryTable, OneAlignedLinePerFlashNewestLastWithTheCutOffOneMarked) {
-    const std::string text = endedLine(record("a", kMay1, "verified")) + "\n" +
-                             startedLine(ethernetRecord("b", kMay1 + 3600000)) + "\n";
+    const std::string text =
+        endedLine(record("a", kMay1, platform::VerifyOutcome::Verified)) + "\n" +
+        startedLine(ethernetRecord("b", kMay1 + 3600000)) + "\n";
     const auto table = lines(historyTable(parseHistory(text)));
     ASSERT_EQ(table.size(), 3u);
     const size_t outcomeColumn = table[0].find("OUTCOME");
@@ -86,7 +88,8 @@ TEST(HistoryTable, TheNoticeNamesTheCutOffFlashOnlyWhenItIsTheNewest) {
         EXPECT_NE(notice->find(part), std::string::npos) << part;
     }
     // A later flash that ended says the printer was dealt with.
-    const std::string later = cut + endedLine(record("c", kMay1 + 60000, "verified")) + "\n";
+    const std::string later =
+        cut + endedLine(record("c", kMay1 + 60000, platform::VerifyOutcome::Verified)) + "\n";
     EXPECT_FALSE(interruptedFlashNotice(parseHistory(later)).has_value());
     EXPECT_FALSE(interruptedFlashNotice(parseHistory("")).has_value());
 }
@@ -94,7 +97,7 @@ TEST(HistoryTable, TheNoticeNamesTheCutOffFlashOnlyWhenItIsTheNewest) {
 // A fleet run: its records under one line with its id, and the advice at
 // the next start names every flash of that run that never ended.
 TEST(HistoryTable, AFleetRunIsGroupedAndEveryCutOffFlashOfItListed) {
-    std::string text = endedLine(record("solo", kMay1, "verified")) + "\n";
+    std::string text = endedLine(record("solo", kMay1, platform::VerifyOutcome::Verified)) + "\n";
     for (int i = 0; i < 30; ++i) {
         FlashRecord r = ethernetRecord("p" + std::to_string(i), kMay1 + 3600000);
         r.fleet = "f1ee7";
@@ -129,7 +132,7 @@ TEST(HistoryCommand, TableJsonDamagedLinesAndAnUnreadableFile) {
     EXPECT_EQ(showHistory(w.sys, false, out, err), 0);
     EXPECT_EQ(out.str(), "No flash recorded yet in memory:history.\n");
 
-    const std::string good = endedLine(record("a", kMay1, "mismatch"));
+    const std::string good = endedLine(record("a", kMay1, platform::VerifyOutcome::Mismatch));
     w.history.setContent("garbage\n" + good + "\n{\"event\":\"ended\"}\n");
     out.str("");
     EXPECT_EQ(showHistory(w.sys, true, out, err), 0);
@@ -165,7 +168,7 @@ TEST(HistoryCommand, StartUpWarningAfterAnInterruptedFlash) {
         warnOfInterruptedFlash(w.ctx);
         EXPECT_TRUE(w.ui.boxes().empty());
         EXPECT_TRUE(w.ui.notices().empty());
-        w.history.setContent(startedLine(record("a", kMay1, "")) + "\n");
+        w.history.setContent(startedLine(record("a", kMay1, std::nullopt)) + "\n");
         warnOfInterruptedFlash(w.ctx);
         const std::string notice = *interruptedFlashNotice(parseHistory(w.history.content()));
         const bool traced = w.trace.contains("Flash history - Interrupted flash: " +

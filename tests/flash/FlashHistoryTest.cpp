@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "flash/FlashHistory.h"
@@ -27,33 +28,18 @@ FlashRecord sampleRecord(const std::string& id) {
     r.imageSha256 = std::string(64, 'a');
     r.imageVersion = "V5.20";
     r.bytesSent = 65536;
-    r.outcome = "verified";
+    r.outcome = platform::VerifyOutcome::Verified;
     r.detail = "the printer reports V5.20, the image's version (before: V5.12)";
     r.boxes = {"USB printer, please power cycle printer\r\n\"now\""};
     return r;
 }
 
+// Field by field, as the history names them.
 void expectSame(const FlashRecord& a, const FlashRecord& b) {
-    EXPECT_EQ(a.id, b.id);
-    EXPECT_EQ(a.startMs, b.startMs);
-    EXPECT_EQ(a.endMs, b.endMs);
-    EXPECT_EQ(a.durationMs, b.durationMs);
-    EXPECT_EQ(a.program, b.program);
-    EXPECT_EQ(a.link, b.link);
-    EXPECT_EQ(a.address, b.address);
-    EXPECT_EQ(a.model, b.model);
-    EXPECT_EQ(a.logicBoard, b.logicBoard);
-    EXPECT_EQ(a.serial, b.serial);
-    EXPECT_EQ(a.firmwareBefore, b.firmwareBefore);
-    EXPECT_EQ(a.firmwareAfter, b.firmwareAfter);
-    EXPECT_EQ(a.imagePath, b.imagePath);
-    EXPECT_EQ(a.imageSize, b.imageSize);
-    EXPECT_EQ(a.imageSha256, b.imageSha256);
-    EXPECT_EQ(a.imageVersion, b.imageVersion);
-    EXPECT_EQ(a.bytesSent, b.bytesSent);
-    EXPECT_EQ(a.outcome, b.outcome);
-    EXPECT_EQ(a.detail, b.detail);
-    EXPECT_EQ(a.boxes, b.boxes);
+    for (const FlashField& field : kFlashFields) {
+        std::visit([&](auto member) { EXPECT_EQ(a.*member, b.*member) << field.key; },
+                   field.member);
+    }
 }
 
 TEST(FlashHistory, UtcTimesBothWays) {
@@ -73,7 +59,8 @@ TEST(FlashHistory, UtcTimesBothWays) {
         EXPECT_EQ(parseIsoUtc(c.text), c.back) << c.text;
     }
     for (const char* bad : {"2024-05-01 10:00:00Z", "2024-13-01T10:00:00Z", "2024-05-01T10:00:00",
-                            "2024-05-01T1a:00:00Z", ""}) {
+                            "2024-05-01T1a:00:00Z", "2023-02-29T10:00:00Z", "2024-04-31T10:00:00Z",
+                            "2024-05-01T24:00:00Z", ""}) {
         EXPECT_FALSE(parseIsoUtc(bad).has_value()) << bad;
     }
 }
@@ -93,9 +80,39 @@ TEST(FlashHistory, StartedThenEndedIsOneRecordAndAStartedOneIsInterrupted) {
     expectSame(h.entries[0].record, done);
     EXPECT_EQ(h.entries[1].record.id, "b2");
     EXPECT_FALSE(h.entries[1].ended);
-    EXPECT_EQ(h.entries[1].record.outcome, "");
+    EXPECT_EQ(h.entries[1].record.outcome, std::nullopt);
     EXPECT_EQ(h.entries[1].record.firmwareBefore, "V5.12");
     EXPECT_EQ(h.lines.size(), 3u);
+}
+
+TEST(FlashHistory, LinesKeepTheirFormatOnDisk) {
+    // Files written by earlier versions hold exactly these lines.
+    const std::string sha(64, 'a');
+    const std::string started =
+        R"j({"event":"started","id":"a1","start":"2024-05-01T10:00:00Z",)j"
+        R"j("program":"kvflash 4.0.2.2",)j"
+        R"j("link":"USB","address":"\\\\?\\usb#vid_4b56&pid_0001#5a4f573330303446#{a5dcbf10}",)j"
+        R"j("model":"ZOW3004F","logic_board":"MVQ Plus","serial":"5a4f573330303446",)j"
+        R"j("firmware_before":"V5.12","image_path":"/fw/FMVQ_V5.20.bin","image_size":65536,)j"
+        R"j("image_sha256":")j" + sha + R"j(","image_version":"V5.20"})j";
+    const std::string ended =
+        R"j({"event":"ended","id":"a1","start":"2024-05-01T10:00:00Z",)j"
+        R"j("end":"2024-05-01T10:00:45Z",)j"
+        R"j("duration_ms":45250,"program":"kvflash 4.0.2.2","link":"USB",)j"
+        R"j("address":"\\\\?\\usb#vid_4b56&pid_0001#5a4f573330303446#{a5dcbf10}",)j"
+        R"j("model":"ZOW3004F","logic_board":"MVQ Plus","serial":"5a4f573330303446",)j"
+        R"j("firmware_before":"V5.12","image_path":"/fw/FMVQ_V5.20.bin","image_size":65536,)j"
+        R"j("image_sha256":")j" + sha + R"j(","image_version":"V5.20","firmware_after":"V5.20",)j"
+        R"j("bytes_sent":65536,"outcome":"verified",)j"
+        R"j("detail":"the printer reports V5.20, the image's version (before: V5.12)",)j"
+        R"j("boxes":["USB printer, please power cycle printer\r\n\"now\""]})j";
+    const FlashRecord record = sampleRecord("a1");
+    EXPECT_EQ(startedLine(record), started);
+    EXPECT_EQ(endedLine(record), ended);
+    const HistoryContent h = parseHistory(started + "\n" + ended + "\n");
+    EXPECT_TRUE(h.damaged.empty());
+    ASSERT_EQ(h.entries.size(), 1u);
+    expectSame(h.entries[0].record, record);
 }
 
 TEST(FlashHistory, DamagedLinesAreNamedBySkippingThem) {
@@ -110,6 +127,7 @@ TEST(FlashHistory, DamagedLinesAreNamedBySkippingThem) {
         "{\"event\":\"ended\"}",
         "{\"event\":\"ended\",\"id\":\"g7\",\"start\":\"yesterday\"}",
         "{\"event\":\"ended\",\"id\":\"h8\",\"boxes\":[1]}",
+        "{\"event\":\"ended\",\"id\":\"h9\",\"outcome\":\"great\"}",
         "",
         endedLine(sampleRecord("i9")),
     };
@@ -125,7 +143,7 @@ TEST(FlashHistory, DamagedLinesAreNamedBySkippingThem) {
         EXPECT_FALSE(d.reason.empty());
     }
     // The blank line is no record and no damage.
-    EXPECT_EQ(numbers, (std::vector<size_t>{2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(numbers, (std::vector<size_t>{2, 3, 4, 5, 6, 7, 8, 9, 10}));
 }
 
 TEST(FlashHistory, BytesFromPrintersNeverBreakALine) {
