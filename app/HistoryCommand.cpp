@@ -19,10 +19,9 @@ std::string noFlashText(const std::string& location) {
 
 int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostream& err) {
     platform::HistoryFile& file = sys.history();
-    std::string error;
-    const auto text = file.read(error);
+    const auto text = file.read();
     if (!text) {
-        err << "kvflash: the flash history cannot be read: " << error << "\n";
+        err << "kvflash: the flash history cannot be read: " << text.reason() << "\n";
         return 1;
     }
     const HistoryContent history = parseHistory(*text);
@@ -39,9 +38,8 @@ int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostr
 
 std::string historyReport(platform::Services& sys) {
     platform::HistoryFile& file = sys.history();
-    std::string error;
-    const auto text = file.read(error);
-    if (!text) return "The flash history cannot be read: " + error + "\n";
+    const auto text = file.read();
+    if (!text) return "The flash history cannot be read: " + text.reason() + "\n";
     const HistoryContent history = parseHistory(*text);
     if (history.entries.empty()) {
         return noFlashText(file.location()) + damagedLinesText(history, file.location());
@@ -51,11 +49,10 @@ std::string historyReport(platform::Services& sys) {
 }
 
 void warnOfInterruptedFlash(Context& ctx) {
-    std::string error;
-    const auto text = ctx.sys.history().read(error);
+    const auto text = ctx.sys.history().read();
     if (!text) {
         platform::tracef(ctx.trace(), "Flash history - cannot be read: %s",
-                         platform::escapeDeviceText(error).c_str());
+                         platform::escapeDeviceText(text.reason()).c_str());
         return;
     }
     const auto notice = interruptedFlashNotice(parseHistory(*text));

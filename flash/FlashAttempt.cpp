@@ -55,10 +55,9 @@ void describePrinter(const Context& ctx, const PrinterData& printer, FlashRecord
 }
 
 void appendLine(Context& ctx, const std::string& line, const char* what) {
-    std::string error;
-    if (!ctx.sys.history().append(line, error)) {
+    if (const auto written = ctx.sys.history().append(line); !written) {
         platform::tracef(ctx.trace(), "Flash history - the %s record was not written: %s", what,
-                         platform::escapeDeviceText(error).c_str());
+                         platform::escapeDeviceText(written.reason()).c_str());
     }
 }
 

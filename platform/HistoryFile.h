@@ -1,6 +1,7 @@
 #pragma once
-#include <optional>
 #include <string>
+
+#include "platform/Result.h"
 
 namespace kv::platform {
 
@@ -11,12 +12,10 @@ class HistoryFile {
 public:
     virtual ~HistoryFile() = default;
     // Appends `line` and a line break. A line left unfinished by an earlier
-    // crash is ended first, so it damages no line after it. False, with the
-    // reason in `error`, when the line could not be written.
-    [[nodiscard]] virtual bool append(const std::string& line, std::string& error) = 0;
-    // The content: empty when there is no file yet; nothing, with the
-    // reason in `error`, when it exists but cannot be read.
-    virtual std::optional<std::string> read(std::string& error) = 0;
+    // crash is ended first, so it damages no line after it.
+    virtual Result<void> append(const std::string& line) = 0;
+    // The content: empty when there is no file yet.
+    virtual Result<std::string> read() = 0;
     // Where it lives, for messages.
     virtual std::string location() = 0;
 };

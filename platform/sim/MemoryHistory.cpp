@@ -1,33 +1,42 @@
 #include "platform/sim/MemoryHistory.h"
 
+#include <algorithm>
+
 namespace kv::platform::sim {
 
-bool MemoryHistory::append(const std::string& line, std::string& error) {
-    std::function<void(const std::string&)> hook;
-    std::string now;
-    {
-        std::lock_guard lock(mutex_);
-        if (failAppend_) {
-            error = location_ + " cannot be written";
-            return false;
-        }
-        if (!content_.empty() && content_.back() != '\n') content_ += '\n';
-        content_ += line;
-        content_ += '\n';
-        hook = hook_;
-        now = content_;
-    }
-    if (hook) hook(now);
-    return true;
-}
+namespace {
 
-std::optional<std::string> MemoryHistory::read(std::string& error) {
-    std::lock_guard lock(mutex_);
-    if (unreadable_) {
-        error = location_ + " cannot be read";
-        return std::nullopt;
+// The content, held under the history's lock for as long as this lives.
+class HeldContent final : public LockedFile {
+public:
+    HeldContent(std::unique_lock<std::mutex> lock, std::string& content)
+        : lock_(std::move(lock)), content_(content) {}
+
+    Result<uint64_t> size() override { return uint64_t{content_.size()}; }
+    Result<size_t> readAt(uint64_t offset, char* buffer, size_t capacity) override {
+        if (offset >= content_.size()) return size_t{0};
+        const size_t n = std::min<size_t>(capacity, content_.size() - offset);
+        std::copy_n(content_.data() + offset, n, buffer);
+        return n;
     }
-    return content_;
+    Result<void> append(const std::string& bytes) override {
+        content_ += bytes;
+        return {};
+    }
+    Result<void> sync() override { return {}; }
+
+private:
+    std::unique_lock<std::mutex> lock_;
+    std::string& content_;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<LockedFile>> MemoryHistory::openLocked(LockFor use) {
+    std::unique_lock lock(mutex_);
+    if (use == LockFor::Append && failAppend_) return Failure{location() + " cannot be written"};
+    if (use == LockFor::Read && unreadable_) return Failure{location() + " cannot be read"};
+    return std::make_unique<HeldContent>(std::move(lock), content_);
 }
 
 void MemoryHistory::setContent(std::string content) {
@@ -48,11 +57,6 @@ void MemoryHistory::setFailAppend(bool fail) {
 void MemoryHistory::setUnreadable(bool unreadable) {
     std::lock_guard lock(mutex_);
     unreadable_ = unreadable;
-}
-
-void MemoryHistory::onAppend(std::function<void(const std::string&)> hook) {
-    std::lock_guard lock(mutex_);
-    hook_ = std::move(hook);
 }
 
 }  // namespace kv::platform::sim

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/win32/StateFolder.h"
@@ -14,82 +15,96 @@ namespace {
 constexpr auto kLockWait = std::chrono::seconds(5);
 constexpr DWORD kLockRetryMs = 5;
 
-std::string systemError(const std::string& what) {
-    return what + " (error " + std::to_string(::GetLastError()) + ")";
+Failure systemError(const std::string& what) {
+    return Failure{what + " (error " + std::to_string(::GetLastError()) + ")"};
 }
 
-class Handle {
+// The whole file's range, locked until the handle goes.
+class LockedHandle final : public LockedFile {
 public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (h_ != INVALID_HANDLE_VALUE) ::CloseHandle(h_);
+    LockedHandle(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
+    LockedHandle(const LockedHandle&) = delete;
+    LockedHandle& operator=(const LockedHandle&) = delete;
+    ~LockedHandle() override {
+        OVERLAPPED at{};
+        ::UnlockFileEx(h_, 0, MAXDWORD, MAXDWORD, &at);
+        ::CloseHandle(h_);
     }
-    HANDLE get() const { return h_; }
+
+    Result<uint64_t> size() override {
+        LARGE_INTEGER size{};
+        if (!::GetFileSizeEx(h_, &size)) return systemError("cannot examine " + path_);
+        return static_cast<uint64_t>(size.QuadPart);
+    }
+
+    Result<size_t> readAt(uint64_t offset, char* buffer, size_t capacity) override {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(capacity, 1u << 20));
+        if (!::ReadFile(h_, buffer, want, &got, &at) && ::GetLastError() != ERROR_HANDLE_EOF) {
+            return systemError("cannot read " + path_);
+        }
+        return static_cast<size_t>(got);
+    }
+
+    // Append-only: every write lands at the end, whoever wrote last.
+    Result<void> append(const std::string& bytes) override {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            DWORD n = 0;
+            const DWORD part = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+            if (!::WriteFile(h_, bytes.data() + done, part, &n, nullptr) || n == 0) {
+                return systemError("cannot write " + path_);
+            }
+            done += n;
+        }
+        return {};
+    }
+
+    Result<void> sync() override {
+        if (!::FlushFileBuffers(h_)) return systemError("cannot write " + path_);
+        return {};
+    }
 
 private:
     HANDLE h_;
+    std::string path_;
 };
 
 // Opens the file itself, never what a link or junction points to; only a
 // plain file on a disk is kept.
-HANDLE openPlainFile(const std::string& path, DWORD access, DWORD disposition,
-                     std::string& error) {
+Result<HANDLE> openPlainFile(const std::string& path, DWORD access, DWORD disposition) {
     HANDLE h = ::CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
                              nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        error = systemError("cannot open " + path);
-        return h;
-    }
+    if (h == INVALID_HANDLE_VALUE) return systemError("cannot open " + path);
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
-        error = path + " is not a plain file (a link is not followed)";
         ::CloseHandle(h);
-        return INVALID_HANDLE_VALUE;
+        return Failure{path + " is not a plain file (a link is not followed)"};
     }
     return h;
 }
 
-// The whole file's range, locked with a bound on the wait.
-bool lockBounded(HANDLE h, DWORD flags, const std::string& path, std::string& error) {
+Result<void> lockBounded(HANDLE h, DWORD flags, const std::string& path) {
     const auto deadline = std::chrono::steady_clock::now() + kLockWait;
     for (;;) {
         OVERLAPPED at{};
         if (::LockFileEx(h, flags | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &at)) {
-            return true;
+            return {};
         }
-        if (::GetLastError() != ERROR_LOCK_VIOLATION) {
-            error = systemError("cannot lock " + path);
-            return false;
-        }
+        if (::GetLastError() != ERROR_LOCK_VIOLATION) return systemError("cannot lock " + path);
         if (std::chrono::steady_clock::now() > deadline) {
-            error = path + " stayed locked by another program";
-            return false;
+            return Failure{path + " stayed locked by another program"};
         }
         ::Sleep(kLockRetryMs);
     }
 }
 
-void unlock(HANDLE h) {
-    OVERLAPPED at{};
-    ::UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &at);
-}
-
-bool readAt(HANDLE h, unsigned long long offset, char* buffer, DWORD want, DWORD& got) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-    got = 0;
-    if (::ReadFile(h, buffer, want, &got, &at)) return true;
-    return ::GetLastError() == ERROR_HANDLE_EOF;
-}
-
 }  // namespace
-
-Win32HistoryFile::Win32HistoryFile(std::string path) : path_(std::move(path)) {}
 
 std::string Win32HistoryFile::historyPath() { return stateFolder() + "\\history.jsonl"; }
 
@@ -97,98 +112,29 @@ std::string Win32HistoryFile::simulatedHistoryPath() {
     return stateFolder() + "\\history-simulated.jsonl";
 }
 
-bool Win32HistoryFile::append(const std::string& line, std::string& error) {
-    if (line.find('\n') != std::string::npos) {
-        error = "a history line holds a line break";
-        return false;
-    }
-    const std::string folder = folderOf(path_);
-    if (!makeFolders(folder)) {
-        error = systemError("cannot create the folder " + folder);
-        return false;
-    }
-    // Append-only: every write lands at the end, whoever wrote last.
-    const Handle file(openPlainFile(path_, GENERIC_READ | FILE_APPEND_DATA, OPEN_ALWAYS, error));
-    if (file.get() == INVALID_HANDLE_VALUE) return false;
-    if (!lockBounded(file.get(), LOCKFILE_EXCLUSIVE_LOCK, path_, error)) return false;
-
-    bool ok = false;
-    LARGE_INTEGER size{};
-    std::string bytes;
-    if (!::GetFileSizeEx(file.get(), &size)) {
-        error = systemError("cannot examine " + path_);
-    } else {
-        char last = '\n';
-        DWORD got = 0;
-        if (size.QuadPart > 0 &&
-            (!readAt(file.get(), static_cast<unsigned long long>(size.QuadPart - 1), &last, 1,
-                     got) ||
-             got != 1)) {
-            error = systemError("cannot read " + path_);
-        } else {
-            // A line cut short by a crash ends here, before ours.
-            if (last != '\n') bytes += '\n';
-            bytes += line;
-            bytes += '\n';
-            size_t done = 0;
-            ok = true;
-            while (ok && done < bytes.size()) {
-                DWORD n = 0;
-                ok = ::WriteFile(file.get(), bytes.data() + done,
-                                 static_cast<DWORD>(bytes.size() - done), &n, nullptr) &&
-                     n > 0;
-                done += n;
-            }
-            ok = ok && ::FlushFileBuffers(file.get());
-            if (!ok) error = systemError("cannot write " + path_);
-        }
-    }
-    unlock(file.get());
-    return ok;
-}
-
-std::optional<std::string> Win32HistoryFile::read(std::string& error) {
-    if (::GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES) {
+Result<std::unique_ptr<LockedFile>> Win32HistoryFile::openLocked(LockFor use) {
+    const std::string path = location();
+    DWORD access = GENERIC_READ;
+    DWORD disposition = OPEN_EXISTING;
+    if (use == LockFor::Append) {
+        const std::string folder = folderOf(path);
+        if (!makeFolders(folder)) return systemError("cannot create the folder " + folder);
+        access |= FILE_APPEND_DATA;
+        disposition = OPEN_ALWAYS;
+    } else if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
         const DWORD why = ::GetLastError();
-        if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) return std::string();
-    }
-    const Handle file(openPlainFile(path_, GENERIC_READ, OPEN_EXISTING, error));
-    if (file.get() == INVALID_HANDLE_VALUE) return std::nullopt;
-    if (!lockBounded(file.get(), 0, path_, error)) return std::nullopt;
-    std::optional<std::string> content;
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) {
-        error = systemError("cannot examine " + path_);
-    } else {
-        const auto total = static_cast<unsigned long long>(size.QuadPart);
-        const unsigned long long from = total > kReadLimit ? total - kReadLimit : 0;
-        std::string text;
-        char buffer[65536];
-        unsigned long long at = from;
-        bool ok = true;
-        while (at < total) {
-            DWORD got = 0;
-            if (!readAt(file.get(), at, buffer, sizeof buffer, got)) {
-                ok = false;
-                break;
-            }
-            if (got == 0) break;
-            text.append(buffer, got);
-            at += got;
-        }
-        if (!ok) {
-            error = systemError("cannot read " + path_);
-        } else {
-            // Started in the middle of a line: that line is left out whole.
-            if (from > 0) {
-                const size_t end = text.find('\n');
-                text.erase(0, end == std::string::npos ? text.size() : end + 1);
-            }
-            content = std::move(text);
+        if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) {
+            return std::unique_ptr<LockedFile>();
         }
     }
-    unlock(file.get());
-    return content;
+    const auto h = openPlainFile(path, access, disposition);
+    if (!h) return h.failure();
+    if (auto locked = lockBounded(*h, use == LockFor::Append ? LOCKFILE_EXCLUSIVE_LOCK : 0, path);
+        !locked) {
+        ::CloseHandle(*h);
+        return locked.failure();
+    }
+    return std::make_unique<LockedHandle>(*h, path);
 }
 
 }  // namespace kv::platform::win32

@@ -3,6 +3,7 @@
 #include "platform/DialogControls.h"
 #include "platform/Trace.h"
 #include "platform/sim/CaptureTrace.h"
+#include "platform/sim/MemoryHistory.h"
 #include "platform/sim/VirtualClock.h"
 #include "ui/console/ConsoleText.h"
 
@@ -32,6 +33,20 @@ TEST(VirtualClock, SleepsAdvanceTimeAndAreRecorded) {
     EXPECT_EQ(clock.tickMs(), 2105u);
     EXPECT_EQ(clock.pauses(), (std::vector<uint32_t>{100, 2000}));
     EXPECT_EQ(clock.totalPausedMs(), 2100u);
+}
+
+TEST(HistoryRules, WholeLinesAfterACutOneAndOnlyTheNewestPartReadBack) {
+    sim::MemoryHistory history;
+    history.setContent("{\"cut");
+    EXPECT_TRUE(history.append("one"));
+    EXPECT_EQ(history.append("two\nlines").reason(), "a history line holds a line break");
+    EXPECT_EQ(*history.read(), "{\"cut\none\n");
+
+    // Past the limit the read starts inside the long line, which is left out.
+    const uint64_t limit = LockedHistoryFile::kReadLimit;
+    history.setContent("old\n" + std::string(limit, 'x') + "\n");
+    EXPECT_TRUE(history.append("newest"));
+    EXPECT_EQ(*history.read(), "newest\n");
 }
 
 TEST(DialogControls, NamesAndIdsFollowTheDialog) {

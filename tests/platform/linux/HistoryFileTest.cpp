@@ -37,8 +37,7 @@ TEST(LinuxHistoryFile, TwoProcessesAppendingNeverMixWithinALine) {
             LinuxHistoryFile file(path);
             int failed = 0;
             for (int n = 0; n < kLines; ++n) {
-                std::string error;
-                if (!file.append(writerLine(who, n), error)) ++failed;
+                if (!file.append(writerLine(who, n))) ++failed;
             }
             ::_exit(failed == 0 ? 0 : 1);
         }
@@ -50,9 +49,8 @@ TEST(LinuxHistoryFile, TwoProcessesAppendingNeverMixWithinALine) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
 
-    std::string error;
-    const auto text = LinuxHistoryFile(path).read(error);
-    ASSERT_TRUE(text.has_value()) << error;
+    const auto text = LinuxHistoryFile(path).read();
+    ASSERT_TRUE(text) << text.reason();
     const auto lines = testing::lines(*text);
     ASSERT_EQ(lines.size(), 2u * kLines);
     std::map<char, int> next{{'a', 0}, {'b', 0}};
@@ -70,11 +68,12 @@ TEST(LinuxHistoryFile, ALineCutShortByACrashIsEndedBeforeTheNext) {
     const std::string path = dir.file("history.jsonl");
     testing::writeAll(path, {'{', '"', 'c', 'u', 't'});
     LinuxHistoryFile file(path);
-    std::string error;
-    ASSERT_TRUE(file.append("{\"whole\":1}", error)) << error;
-    ASSERT_TRUE(file.append("{\"whole\":2}", error)) << error;
+    for (const char* line : {"{\"whole\":1}", "{\"whole\":2}"}) {
+        const auto written = file.append(line);
+        ASSERT_TRUE(written) << written.reason();
+    }
     EXPECT_EQ(readFile(path), "{\"cut\n{\"whole\":1}\n{\"whole\":2}\n");
-    EXPECT_FALSE(file.append("two\nlines", error));
+    EXPECT_FALSE(file.append("two\nlines"));
     EXPECT_EQ(readFile(path), "{\"cut\n{\"whole\":1}\n{\"whole\":2}\n");
 }
 
@@ -82,10 +81,10 @@ TEST(LinuxHistoryFile, NoFileYetReadsEmptyAndTheFolderComesWithTheFirstLine) {
     testing::TempDir dir;
     const std::string path = dir.file("a/b/history.jsonl");
     LinuxHistoryFile file(path);
-    std::string error;
-    EXPECT_EQ(file.read(error), std::optional<std::string>(""));
-    ASSERT_TRUE(file.append("x", error)) << error;
-    EXPECT_EQ(file.read(error), std::optional<std::string>("x\n"));
+    EXPECT_EQ(*file.read(), "");
+    const auto written = file.append("x");
+    ASSERT_TRUE(written) << written.reason();
+    EXPECT_EQ(*file.read(), "x\n");
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -100,16 +99,19 @@ TEST(LinuxHistoryFile, NeitherALinkNorAFifoInItsPlaceIsUsed) {
     const std::string fifo = dir.file("fifo.jsonl");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
 
-    for (const std::string& path : {link, fifo}) {
-        SCOPED_TRACE(path);
-        LinuxHistoryFile file(path);
-        std::string error;
+    const struct {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {link, link + " is a symbolic link; it is not followed"},
+        {fifo, fifo + " is not a regular file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        LinuxHistoryFile file(c.path);
         const auto started = std::chrono::steady_clock::now();
-        EXPECT_FALSE(file.append("line", error));
-        EXPECT_FALSE(error.empty());
-        error.clear();
-        EXPECT_FALSE(file.read(error).has_value());
-        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(file.append("line").reason(), c.reason);
+        EXPECT_EQ(file.read().reason(), c.reason);
         // A FIFO nobody writes to would block an open that waits for it.
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     }
