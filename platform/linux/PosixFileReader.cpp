@@ -1,11 +1,12 @@
 #include "platform/linux/PosixFileReader.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/linux/RegularFile.h"
 
 namespace kv::platform::linux_impl {
 
@@ -13,16 +14,13 @@ namespace {
 
 class PosixReadableFile final : public ReadableFile {
 public:
-    PosixReadableFile(int fd, uint64_t size) : fd_(fd), size_(size) {}
-    ~PosixReadableFile() override { ::close(fd_); }
-    PosixReadableFile(const PosixReadableFile&) = delete;
-    PosixReadableFile& operator=(const PosixReadableFile&) = delete;
+    PosixReadableFile(Descriptor fd, uint64_t size) : fd_(std::move(fd)), size_(size) {}
 
     uint64_t size() const override { return size_; }
 
     int64_t read(uint8_t* buffer, size_t capacity) override {
         for (;;) {
-            const ssize_t n = ::read(fd_, buffer, capacity);
+            const ssize_t n = ::read(fd_.get(), buffer, capacity);
             if (n >= 0) return n;
             if (errno == EINTR) continue;
             error_ = errno;
@@ -33,7 +31,7 @@ public:
     std::string errorText() const override { return std::strerror(error_); }
 
 private:
-    int fd_;
+    Descriptor fd_;
     uint64_t size_;
     int error_ = 0;
 };
@@ -42,25 +40,13 @@ private:
 
 OpenedFile PosixFileReader::openRegular(const std::string& path) {
     OpenedFile opened;
-    // Non-blocking, so a FIFO or a device cannot hold the open; regular files
-    // ignore the flag for their reads.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        opened.reason = std::strerror(errno);
+    // An image may well be a link.
+    RegularFile file = linux_impl::openRegular(path, O_RDONLY, Links::Followed);
+    if (!file.fd.valid()) {
+        opened.reason = file.error != 0 ? std::strerror(file.error) : "not a regular file";
         return opened;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        opened.reason = std::strerror(errno);
-        ::close(fd);
-        return opened;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        opened.reason = "not a regular file";
-        ::close(fd);
-        return opened;
-    }
-    opened.file = std::make_unique<PosixReadableFile>(fd, static_cast<uint64_t>(info.st_size));
+    opened.file = std::make_unique<PosixReadableFile>(std::move(file.fd), file.size);
     return opened;
 }
 
