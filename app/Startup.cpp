@@ -1,27 +1,16 @@
 #include "app/Startup.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string_view>
 #include <vector>
 
+#include "platform/Ascii.h"
 #include "state/PrinterData.h"
 
 namespace kv {
 
+using platform::endsWithIgnoringCase;
 using platform::kErrorAlreadyExists;
 using platform::tracef;
-
-namespace {
-bool endsWithIgnoringCase(std::string_view text, std::string_view tail) {
-    if (text.size() < tail.size()) return false;
-    return std::equal(tail.begin(), tail.end(), text.end() - static_cast<long>(tail.size()),
-                      [](char a, char b) {
-                          return std::toupper(static_cast<unsigned char>(a)) ==
-                                 std::toupper(static_cast<unsigned char>(b));
-                      });
-}
-}  // namespace
 
 void CreateSingleInstance(Context& ctx) {
     ctx.trace().write("CreateSingleInstance - Entry\r\n");

@@ -1,22 +1,15 @@
 #include "platform/DeviceEnumerator.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
+#include "platform/Ascii.h"
 #include "platform/Format.h"
 
 namespace kv::platform {
 namespace {
 
 constexpr std::string_view kPrefix = "\\\\?\\usb#";
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
 
 // Exactly four hexadecimal digits.
 std::optional<uint16_t> hex4(std::string_view text) {
@@ -39,14 +32,14 @@ std::string makeUsbDevicePath(uint16_t vendorId, uint16_t productId, std::string
                                                 static_cast<unsigned>(productId));
     std::string path(kPrefix);
     path += ids;
-    path += lower(instance);
+    path += asciiLowerCase(instance);
     path += '#';
     path += kUsbDeviceInterfaceGuid;
     return path;
 }
 
 std::optional<UsbPathParts> parseUsbDevicePath(std::string_view path) {
-    const std::string p = lower(path);
+    const std::string p = asciiLowerCase(path);
     std::string_view rest(p);
     if (!rest.starts_with(kPrefix)) return std::nullopt;
     rest.remove_prefix(kPrefix.size());

@@ -1,23 +1,14 @@
 #include "platform/PrintSpooler.h"
 
-#include <algorithm>
 #include <array>
-#include <cctype>
+
+#include "platform/Ascii.h"
 
 namespace kv::platform {
 
-namespace {
-std::string lowerCase(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-}  // namespace
-
 std::string portForDeviceUri(std::string_view uri) {
     const size_t colon = uri.find(':');
-    if (colon != std::string_view::npos && lowerCase(uri.substr(0, colon)) == "usb") {
+    if (colon != std::string_view::npos && asciiLowerCase(uri.substr(0, colon)) == "usb") {
         return "USB" + std::string(uri.substr(colon));
     }
     static constexpr std::array<std::string_view, 3> kParallel = {
@@ -29,7 +20,7 @@ std::string portForDeviceUri(std::string_view uri) {
     // A network queue must never look like a local port, whatever its host
     // or path is called ("ipp://server/printers/USB_KV").
     if (uri.find("USB") != std::string_view::npos || uri.find("LPT") != std::string_view::npos) {
-        return lowerCase(uri);
+        return asciiLowerCase(uri);
     }
     return std::string(uri);
 }

@@ -1,10 +1,9 @@
 #include "emulator/sim/SimDeviceEnumerator.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <stdexcept>
 
+#include "platform/Ascii.h"
 #include "platform/Format.h"
 
 namespace kv::emulator {
@@ -89,7 +88,7 @@ std::string SimDeviceEnumerator::hidPath(uint16_t vendorId, uint16_t productId,
                                                 static_cast<unsigned>(productId));
     std::string path = "\\\\?\\hid#";
     path += ids;
-    for (char c : instance) path += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    path += platform::asciiLowerCase(instance);
     path += '#';
     path += platform::kHidInterfaceGuid;
     return path;

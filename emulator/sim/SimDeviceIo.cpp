@@ -1,17 +1,13 @@
 #include "emulator/sim/SimDeviceIo.h"
 
 #include <algorithm>
-#include <cctype>
 #include <stdexcept>
+
+#include "platform/Ascii.h"
 
 namespace kv::emulator {
 
-std::string SimDeviceIo::key(const std::string& path) {
-    std::string k = path;
-    std::transform(k.begin(), k.end(), k.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return k;
-}
+std::string SimDeviceIo::key(const std::string& path) { return platform::asciiLowerCase(path); }
 
 SimDeviceIo::Device& SimDeviceIo::deviceAt(const std::string& path) const {
     auto it = devices_.find(key(path));

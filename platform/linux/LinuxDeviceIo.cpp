@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/Ascii.h"
 #include "platform/DeviceEnumerator.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
 
@@ -46,16 +47,9 @@ constexpr auto kRetryStep = std::chrono::milliseconds(10);
 constexpr auto kDiscardSettle = std::chrono::milliseconds(50);
 constexpr auto kDiscardBound = std::chrono::milliseconds(500);
 
-std::string lower(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
 // "LPT1:".."LPT3:" -> 0..2, ignoring case.
 int parallelIndex(const std::string& path) {
-    const std::string p = lower(path);
+    const std::string p = asciiLowerCase(path);
     if (p.size() == 5 && p.starts_with("lpt") && p[4] == ':' && p[3] >= '1' && p[3] <= '3') {
         return p[3] - '1';
     }
@@ -158,7 +152,7 @@ std::string LinuxDeviceIo::resolve(const std::string& path) const {
     }
     if (path.starts_with("/")) return path;
     if (!parseUsbDevicePath(path)) return {};
-    const std::string wanted = lower(path);
+    const std::string wanted = asciiLowerCase(path);
     if (const auto printers = listUsblpPrinters(options_.sysRoot, options_.devRoot)) {
         for (const auto& p : *printers) {
             if (p.path == wanted) return p.node;

@@ -3,13 +3,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <memory>
+
+#include "platform/Ascii.h"
 
 namespace kv::platform::linux_impl {
 
@@ -33,10 +34,6 @@ std::string makeAbsolute(const std::string& argv0) {
     return path + "/" + rest;
 }
 
-bool endsWithBinIgnoringCase(const char* name) {
-    const size_t len = std::char_traits<char>::length(name);
-    return len >= 4 && ::strcasecmp(name + len - 4, ".bin") == 0;
-}
 }  // namespace
 
 LinuxFiles::LinuxFiles(std::string argv0) : path_(makeAbsolute(argv0)) {}
@@ -51,7 +48,7 @@ std::vector<std::string> LinuxFiles::binFilesIn(const std::string& folder) {
     // Every entry counts, folders too, as the search of a name pattern sees
     // them ("." and ".." never end in ".bin").
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (endsWithBinIgnoringCase(entry->d_name)) names.emplace_back(entry->d_name);
+        if (endsWithIgnoringCase(entry->d_name, ".bin")) names.emplace_back(entry->d_name);
     }
     return names;
 }

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/Ascii.h"
+
 namespace kv::platform::linux_impl {
 namespace fs = std::filesystem;
 namespace {
@@ -60,10 +62,7 @@ bool pathSafe(char c) {
 
 std::string usbInstanceSegment(const std::string& serial, const std::string& deviceName) {
     if (!serial.empty() && std::all_of(serial.begin(), serial.end(), pathSafe)) {
-        std::string s = serial;
-        std::transform(s.begin(), s.end(), s.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        return s;
+        return asciiLowerCase(serial);
     }
     return "&" + deviceName;
 }

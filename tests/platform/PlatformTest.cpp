@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/Ascii.h"
 #include "platform/DialogControls.h"
 #include "platform/Trace.h"
 #include "platform/sim/CaptureTrace.h"
@@ -33,6 +34,14 @@ TEST(VirtualClock, SleepsAdvanceTimeAndAreRecorded) {
     EXPECT_EQ(clock.tickMs(), 2105u);
     EXPECT_EQ(clock.pauses(), (std::vector<uint32_t>{100, 2000}));
     EXPECT_EQ(clock.totalPausedMs(), 2100u);
+}
+
+TEST(Ascii, CaseFoldsOnlyAsciiLetters) {
+    EXPECT_EQ(asciiLowerCase("USB#VID_4B56&Z\xC4\xD6"), "usb#vid_4b56&z\xC4\xD6");
+    EXPECT_TRUE(endsWithIgnoringCase("FMVQ_V5.20.BiN", ".bin"));
+    EXPECT_TRUE(endsWithIgnoringCase("C:\\kv\\auto.exe", "AUTO.EXE"));
+    EXPECT_FALSE(endsWithIgnoringCase("bin", ".bin"));
+    EXPECT_FALSE(endsWithIgnoringCase("image.bin.txt", ".bin"));
 }
 
 TEST(HistoryRules, WholeLinesAfterACutOneAndOnlyTheNewestPartReadBack) {
