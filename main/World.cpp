@@ -2,9 +2,9 @@
 
 #include "main/LinuxHost.h"
 #include "main/SimulatedPrinters.h"
-#include "platform/linux/AtomicFile.h"
 #include "platform/linux/CupsSpooler.h"
 #include "platform/linux/LinuxDeviceIo.h"
+#include "platform/linux/LinuxDurableFile.h"
 #include "platform/linux/LinuxHistoryFile.h"
 #include "platform/linux/LogindSleepInhibitor.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
@@ -20,7 +20,7 @@ namespace lx = platform::linux_impl;
 class LinuxMachine final : public ServiceBundle {
 public:
     LinuxMachine()
-        : journal_(lx::AtomicFile::queueJournalPath()),
+        : journal_(lx::LinuxDurableFile::queueJournalPath()),
           history_(lx::LinuxHistoryFile::historyPath()) {}
 
     void wireInto(platform::Services& sys) override {
@@ -38,7 +38,7 @@ private:
     lx::LinuxDeviceIo deviceIo_;
     lx::SysfsUsbEnumerator enumerator_;
     lx::CupsSpooler spooler_;
-    lx::AtomicFile journal_;
+    lx::LinuxDurableFile journal_;
     lx::LinuxHistoryFile history_;
     lx::LogindSleepInhibitor inhibitor_;
 };

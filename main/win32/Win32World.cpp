@@ -3,11 +3,11 @@
 #include "main/SimulatedPrinters.h"
 #include "platform/win32/DebugStringTrace.h"
 #include "platform/win32/ExecutionStateInhibitor.h"
-#include "platform/win32/JournalFile.h"
 #include "platform/win32/MutexInstanceLock.h"
 #include "platform/win32/SetupDiEnumerator.h"
 #include "platform/win32/TokenAdmin.h"
 #include "platform/win32/Win32DeviceIo.h"
+#include "platform/win32/Win32DurableFile.h"
 #include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32HistoryFile.h"
@@ -53,7 +53,7 @@ private:
 class Win32Machine final : public ServiceBundle {
 public:
     Win32Machine()
-        : journal_(win::JournalFile::queueJournalPath()),
+        : journal_(win::Win32DurableFile::queueJournalPath()),
           history_(win::Win32HistoryFile::historyPath()) {}
 
     void wireInto(platform::Services& sys) override {
@@ -71,7 +71,7 @@ private:
     win::Win32DeviceIo deviceIo_;
     win::SetupDiEnumerator enumerator_;
     win::WinspoolSpooler spooler_;
-    win::JournalFile journal_;
+    win::Win32DurableFile journal_;
     win::Win32HistoryFile history_;
     win::ExecutionStateInhibitor inhibitor_;
 };

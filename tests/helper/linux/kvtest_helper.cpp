@@ -7,8 +7,8 @@
 #include <string>
 
 #include "platform/Services.h"
-#include "platform/linux/AtomicFile.h"
 #include "platform/linux/CupsSpooler.h"
+#include "platform/linux/LinuxDurableFile.h"
 #include "platform/sim/CaptureTrace.h"
 #include "platform/sim/ScriptedUi.h"
 #include "spooler/PortRedirection.h"
@@ -26,7 +26,7 @@ int switchQueuesAndWait(const std::string& server, const std::string& journalPat
     platform::sim::CaptureTrace trace;
     platform::sim::ScriptedUi ui;
     platform::linux_impl::CupsSpooler spooler(server);
-    platform::linux_impl::AtomicFile journal(journalPath);
+    platform::linux_impl::LinuxDurableFile journal(journalPath);
     platform::Services sys;
     sys.wired.trace = &trace;
     sys.wired.ui = &ui;

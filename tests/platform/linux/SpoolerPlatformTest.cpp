@@ -14,7 +14,7 @@
 
 #include "platform/DurableFile.h"
 #include "platform/PrintSpooler.h"
-#include "platform/linux/AtomicFile.h"
+#include "platform/linux/LinuxDurableFile.h"
 #include "platform/linux/SigwaitTermination.h"
 
 namespace kv::platform {
@@ -56,7 +56,7 @@ protected:
 };
 
 TEST_F(JournalFolder, ReplaceCreatesFoldersReadsBackAndLeavesNoTemporary) {
-    linux_impl::AtomicFile file((root / "a/b/journal").string());
+    linux_impl::LinuxDurableFile file((root / "a/b/journal").string());
     EXPECT_FALSE(file.exists());
     EXPECT_FALSE(file.read().has_value());
     EXPECT_TRUE(file.remove());
@@ -80,12 +80,12 @@ TEST_F(JournalFolder, ReplaceCreatesFoldersReadsBackAndLeavesNoTemporary) {
 TEST_F(JournalFolder, FailuresAreReportedAndLeaveNoTemporary) {
     fs::create_directories(root);
     std::ofstream(root / "plainfile") << "x";
-    linux_impl::AtomicFile underFile((root / "plainfile/journal").string());
+    linux_impl::LinuxDurableFile underFile((root / "plainfile/journal").string());
     EXPECT_FALSE(underFile.replace("new\n"));
 
     // The rename cannot replace a folder.
     fs::create_directories(root / "journal/inside");
-    linux_impl::AtomicFile ontoFolder((root / "journal").string());
+    linux_impl::LinuxDurableFile ontoFolder((root / "journal").string());
     EXPECT_FALSE(ontoFolder.replace("new\n"));
     size_t entries = 0;
     for (const auto& e : fs::directory_iterator(root)) {
@@ -117,12 +117,12 @@ TEST_F(JournalFolder, ReadsOnlyARegularFileOfAJournalsSize) {
         SCOPED_TRACE(c.name);
         const fs::path path = root / c.name;
         c.make(path);
-        linux_impl::AtomicFile journal(path.string());
+        linux_impl::LinuxDurableFile journal(path.string());
         EXPECT_FALSE(journal.read().has_value());
     }
     // The largest journal there may be still reads.
     std::ofstream(root / "largest") << std::string(platform::kMaxDurableFileBytes, 'x');
-    EXPECT_EQ(linux_impl::AtomicFile((root / "largest").string()).read()->size(),
+    EXPECT_EQ(linux_impl::LinuxDurableFile((root / "largest").string()).read()->size(),
               platform::kMaxDurableFileBytes);
 }
 
@@ -132,7 +132,7 @@ TEST_F(JournalFolder, ReplaceDoesNotWriteThroughALinkAtItsTemporary) {
     std::ofstream(root / "victim") << "keep";
     fs::create_symlink(root / "victim",
                        root / ("journal.tmp." + std::to_string(::getpid())));
-    linux_impl::AtomicFile journal((root / "journal").string());
+    linux_impl::LinuxDurableFile journal((root / "journal").string());
     ASSERT_TRUE(journal.replace("new\n"));
     EXPECT_EQ(journal.read(), "new\n");
     std::ifstream victim(root / "victim");
@@ -142,7 +142,7 @@ TEST_F(JournalFolder, ReplaceDoesNotWriteThroughALinkAtItsTemporary) {
 }
 
 TEST(JournalPath, EndsInTheKvflashStateFolder) {
-    const std::string path = linux_impl::AtomicFile::queueJournalPath();
+    const std::string path = linux_impl::LinuxDurableFile::queueJournalPath();
     EXPECT_EQ(fs::path(path).filename(), "print-queues.journal");
     EXPECT_FALSE(fs::path(path).parent_path().empty());
 }

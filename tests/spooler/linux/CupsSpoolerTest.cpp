@@ -7,7 +7,7 @@
 #include <fstream>
 #include <memory>
 
-#include "platform/linux/AtomicFile.h"
+#include "platform/linux/LinuxDurableFile.h"
 #include "tests/support/linux/ChildProcess.h"
 #include "platform/linux/CupsSpooler.h"
 #include "platform/sim/CaptureTrace.h"
@@ -21,7 +21,7 @@ namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
-using platform::linux_impl::AtomicFile;
+using platform::linux_impl::LinuxDurableFile;
 using platform::linux_impl::CupsSpooler;
 using testing::CupsWorld;
 using testing::readFile;
@@ -92,7 +92,7 @@ protected:
                    ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(stateDir);
         fs::create_directories(stateDir);
-        journal = std::make_unique<AtomicFile>(stateDir + "/print-queues.journal");
+        journal = std::make_unique<LinuxDurableFile>(stateDir + "/print-queues.journal");
         spooler = std::make_unique<CupsSpooler>(w->socket(), 10000);
         sys.wired.trace = &trace;
         sys.wired.ui = &ui;
@@ -156,7 +156,7 @@ protected:
     std::string stateDir;
     platform::sim::CaptureTrace trace;
     platform::sim::ScriptedUi ui;
-    std::unique_ptr<AtomicFile> journal;
+    std::unique_ptr<LinuxDurableFile> journal;
     std::unique_ptr<CupsSpooler> spooler;
     platform::Services sys;
     SpoolerState state;

@@ -1,4 +1,4 @@
-#include "platform/linux/AtomicFile.h"
+#include "platform/linux/LinuxDurableFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,14 +11,14 @@
 
 namespace kv::platform::linux_impl {
 
-AtomicFile::AtomicFile(std::string path) : path_(std::move(path)) {}
+LinuxDurableFile::LinuxDurableFile(std::string path) : path_(std::move(path)) {}
 
-bool AtomicFile::exists() {
+bool LinuxDurableFile::exists() {
     struct stat info {};
     return ::stat(path_.c_str(), &info) == 0;
 }
 
-std::optional<std::string> AtomicFile::read() {
+std::optional<std::string> LinuxDurableFile::read() {
     // Only what this program wrote: a regular file, no link, and of a
     // journal's size.
     const RegularFile file = openRegular(path_, O_RDONLY, Links::Refused);
@@ -39,7 +39,7 @@ std::optional<std::string> AtomicFile::read() {
     return content;
 }
 
-bool AtomicFile::replace(const std::string& content) {
+bool LinuxDurableFile::replace(const std::string& content) {
     const std::string folder = folderOf(path_);
     if (!makeFolders(folder)) return false;
     const std::string temp = path_ + ".tmp." + std::to_string(::getpid());
@@ -57,12 +57,12 @@ bool AtomicFile::replace(const std::string& content) {
     return syncFolder(folder);
 }
 
-bool AtomicFile::remove() {
+bool LinuxDurableFile::remove() {
     if (::unlink(path_.c_str()) != 0) return errno == ENOENT;
     syncFolder(folderOf(path_));
     return true;
 }
 
-std::string AtomicFile::queueJournalPath() { return stateFolder() + "/print-queues.journal"; }
+std::string LinuxDurableFile::queueJournalPath() { return stateFolder() + "/print-queues.journal"; }
 
 }  // namespace kv::platform::linux_impl

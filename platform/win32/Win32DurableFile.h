@@ -9,9 +9,9 @@ namespace kv::platform::win32 {
 // it over the old one with MoveFileExA(MOVEFILE_REPLACE_EXISTING |
 // MOVEFILE_WRITE_THROUGH), which returns only once the move is on disk.
 // Missing folders are created.
-class JournalFile final : public DurableFile {
+class Win32DurableFile final : public DurableFile {
 public:
-    explicit JournalFile(std::string path);
+    explicit Win32DurableFile(std::string path);
     bool exists() override;
     std::optional<std::string> read() override;
     bool replace(const std::string& content) override;

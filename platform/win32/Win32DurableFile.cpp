@@ -1,4 +1,4 @@
-#include "platform/win32/JournalFile.h"
+#include "platform/win32/Win32DurableFile.h"
 
 #include <windows.h>
 
@@ -24,13 +24,13 @@ struct File {
 
 }  // namespace
 
-JournalFile::JournalFile(std::string path) : path_(std::move(path)) {}
+Win32DurableFile::Win32DurableFile(std::string path) : path_(std::move(path)) {}
 
-bool JournalFile::exists() {
+bool Win32DurableFile::exists() {
     return ::GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::optional<std::string> JournalFile::read() {
+std::optional<std::string> Win32DurableFile::read() {
     File file(::CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.h == INVALID_HANDLE_VALUE) return std::nullopt;
@@ -52,7 +52,7 @@ std::optional<std::string> JournalFile::read() {
     return content;
 }
 
-bool JournalFile::replace(const std::string& content) {
+bool Win32DurableFile::replace(const std::string& content) {
     if (!makeFolders(folderOf(path_))) return false;
     const std::string temp = path_ + ".tmp." + std::to_string(::GetCurrentProcessId());
     {
@@ -82,12 +82,12 @@ bool JournalFile::replace(const std::string& content) {
     return true;
 }
 
-bool JournalFile::remove() {
+bool Win32DurableFile::remove() {
     if (::DeleteFileA(path_.c_str())) return true;
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-std::string JournalFile::queueJournalPath() { return stateFolder() + "\\print-queues.journal"; }
+std::string Win32DurableFile::queueJournalPath() { return stateFolder() + "\\print-queues.journal"; }
 
 }  // namespace kv::platform::win32

@@ -8,9 +8,9 @@ namespace kv::platform::linux_impl {
 // A file replaced by writing a temporary beside it, syncing it and renaming
 // it over the old one; the folder is synced too, so the new name survives
 // a power cut. Missing folders are created.
-class AtomicFile final : public DurableFile {
+class LinuxDurableFile final : public DurableFile {
 public:
-    explicit AtomicFile(std::string path);
+    explicit LinuxDurableFile(std::string path);
     bool exists() override;
     std::optional<std::string> read() override;
     bool replace(const std::string& content) override;

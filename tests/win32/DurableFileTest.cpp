@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "platform/win32/JournalFile.h"
+#include "platform/win32/Win32DurableFile.h"
 #include "tests/support/Files.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace kv::testing {
 namespace {
 
-using platform::win32::JournalFile;
+using platform::win32::Win32DurableFile;
 
 size_t entriesIn(const std::string& folder) {
     size_t count = 0;
@@ -23,10 +23,10 @@ size_t entriesIn(const std::string& folder) {
     return count;
 }
 
-TEST(JournalFile, ReplacesWholeInFoldersItMakesAndRemoves) {
+TEST(Win32DurableFile, ReplacesWholeInFoldersItMakesAndRemoves) {
     TempFolder temp;
     const std::string folder = temp.path() + "state\\kvflash\\";
-    JournalFile journal(folder + "print-queues.journal");
+    Win32DurableFile journal(folder + "print-queues.journal");
     EXPECT_FALSE(journal.exists());
     EXPECT_FALSE(journal.read());
     EXPECT_TRUE(journal.remove());
@@ -43,26 +43,26 @@ TEST(JournalFile, ReplacesWholeInFoldersItMakesAndRemoves) {
 
     // A folder that cannot be made: refused, nothing written.
     ASSERT_TRUE(writeFile(temp.path() + "plain", "x"));
-    JournalFile blocked(temp.path() + "plain\\print-queues.journal");
+    Win32DurableFile blocked(temp.path() + "plain\\print-queues.journal");
     EXPECT_FALSE(blocked.replace("x"));
     EXPECT_EQ(readFile(temp.path() + "plain"), "x");
 }
 
 // A journal past any journal's size is not one this program wrote.
-TEST(JournalFile, ReadsNothingPastAJournalsSize) {
+TEST(Win32DurableFile, ReadsNothingPastAJournalsSize) {
     TempFolder temp;
     const std::string path = temp.path() + "print-queues.journal";
     ASSERT_TRUE(writeFile(path, std::string(platform::kMaxDurableFileBytes, 'x')));
-    EXPECT_EQ(JournalFile(path).read()->size(), platform::kMaxDurableFileBytes);
+    EXPECT_EQ(Win32DurableFile(path).read()->size(), platform::kMaxDurableFileBytes);
     ASSERT_TRUE(writeFile(path, std::string(platform::kMaxDurableFileBytes + 1, 'x')));
-    EXPECT_FALSE(JournalFile(path).read());
+    EXPECT_FALSE(Win32DurableFile(path).read());
 }
 
-TEST(JournalFile, LivesWhereTheStateFolderSays) {
+TEST(Win32DurableFile, LivesWhereTheStateFolderSays) {
     ::SetEnvironmentVariableA("KVFLASH_STATE_DIR", "C:\\kvstate");
-    EXPECT_EQ(JournalFile::queueJournalPath(), "C:\\kvstate\\print-queues.journal");
+    EXPECT_EQ(Win32DurableFile::queueJournalPath(), "C:\\kvstate\\print-queues.journal");
     ::SetEnvironmentVariableA("KVFLASH_STATE_DIR", nullptr);
-    const std::string path = JournalFile::queueJournalPath();
+    const std::string path = Win32DurableFile::queueJournalPath();
     EXPECT_NE(path.find("\\kvflash\\print-queues.journal"), std::string::npos) << path;
 }
 
