@@ -48,13 +48,13 @@ std::map<std::string, JournalEntry> journalEntries(platform::Services& sys) {
 
 int listQueues(platform::Services& sys, std::ostream& out) {
     platform::PrintSpooler& spooler = sys.spooler();
-    const platform::QueueList list = spooler.enumerateLocal();
-    if (!list.problem.empty()) {
-        out << "No print queues: " << list.problem << "\n";
+    const auto listed = spooler.enumerateLocal();
+    if (!listed) {
+        out << "No print queues: " << listed.reason() << "\n";
         return 1;
     }
     const auto journal = journalEntries(sys);
-    for (const platform::QueueRecord& q : list.queues) {
+    for (const platform::QueueRecord& q : *listed) {
         std::string verdict(verdictText(classifyQueue(q)));
         const auto switched = journal.find(q.printerName);
         if (q.portName == platform::kDummyPortName && switched != journal.end()) {
@@ -64,7 +64,7 @@ int listQueues(platform::Services& sys, std::ostream& out) {
         out << q.printerName << '\t' << q.portName << '\t' << q.location << '\t' << q.driverName
             << '\t' << verdict << '\n';
     }
-    if (list.queues.empty()) out << "No print queues.\n";
+    if (listed->empty()) out << "No print queues.\n";
     return 0;
 }
 

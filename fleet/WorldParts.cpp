@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::string_view kProbing = "Probing for printers";
 constexpr std::string_view kResponding = "Printer responding";
+constexpr const char* kNoQueues = "no print queues in a fleet run";
 
 }  // namespace
 
@@ -117,25 +118,25 @@ std::optional<std::vector<platform::DeviceInterface>> RefusingLocalServices::lis
     refused();
     return std::nullopt;
 }
-platform::QueueList RefusingLocalServices::enumerateLocal() {
+platform::Result<std::vector<platform::QueueRecord>> RefusingLocalServices::enumerateLocal() {
     refused();
-    return {{}, "no print queues in a fleet run"};
+    return platform::Failure{kNoQueues};
 }
-platform::QueueHandle RefusingLocalServices::open(const std::string&) {
+platform::Result<platform::QueueHandle> RefusingLocalServices::open(const std::string&) {
     refused();
-    return {};
+    return platform::Failure{kNoQueues};
 }
-std::optional<platform::QueueRecord> RefusingLocalServices::get(platform::QueueHandle) {
+platform::Result<platform::QueueRecord> RefusingLocalServices::get(platform::QueueHandle) {
     refused();
-    return std::nullopt;
+    return platform::Failure{kNoQueues};
 }
-bool RefusingLocalServices::set(platform::QueueHandle, const platform::QueueRecord&) {
+platform::Result<void> RefusingLocalServices::set(platform::QueueHandle,
+                                                  const platform::QueueRecord&) {
     refused();
-    return false;
+    return platform::Failure{kNoQueues};
 }
 void RefusingLocalServices::adoptHold(platform::QueueHandle) { refused(); }
 void RefusingLocalServices::close(platform::QueueHandle) { refused(); }
-std::string RefusingLocalServices::lastProblem() { return "no print queues in a fleet run"; }
 
 bool CountingInhibitor::acquire(const std::string& who, const std::string& why,
                                 std::string& error) {

@@ -92,13 +92,12 @@ public:
 
     std::optional<std::vector<platform::DeviceInterface>> list(platform::InterfaceClass) override;
 
-    platform::QueueList enumerateLocal() override;
-    platform::QueueHandle open(const std::string& printerName) override;
-    std::optional<platform::QueueRecord> get(platform::QueueHandle) override;
-    bool set(platform::QueueHandle, const platform::QueueRecord&) override;
+    platform::Result<std::vector<platform::QueueRecord>> enumerateLocal() override;
+    platform::Result<platform::QueueHandle> open(const std::string& printerName) override;
+    platform::Result<platform::QueueRecord> get(platform::QueueHandle) override;
+    platform::Result<void> set(platform::QueueHandle, const platform::QueueRecord&) override;
     void adoptHold(platform::QueueHandle) override;
     void close(platform::QueueHandle) override;
-    std::string lastProblem() override;
 
 private:
     void refused() { ++calls_; }

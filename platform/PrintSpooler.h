@@ -1,9 +1,10 @@
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Result.h"
 
 namespace kv::platform {
 
@@ -40,40 +41,33 @@ struct QueueHandle {
     friend bool operator==(QueueHandle, QueueHandle) = default;
 };
 
-struct QueueList {
-    std::vector<QueueRecord> queues;
-    // Empty when the spooler answered. Otherwise why it could not be asked;
-    // the list is then empty and callers treat that as "no queues".
-    std::string problem;
-};
-
 // The print spooler at the level of whole queue records: list, open, read,
-// write, close. Never prompts for a password; a refusal is a failed call.
-// Callable from any thread.
+// write, close. Never prompts for a password; a refusal is a failure with
+// its reason. Callable from any thread.
 class PrintSpooler {
 public:
     virtual ~PrintSpooler() = default;
 
     // Every local queue (no remote queues, no classes), in the spooler's order.
-    virtual QueueList enumerateLocal() = 0;
-    // An invalid handle when the queue does not exist or cannot be reached.
-    virtual QueueHandle open(const std::string& printerName) = 0;
+    // A failure says why the spooler could not be asked; callers treat it as
+    // "no queues".
+    virtual Result<std::vector<QueueRecord>> enumerateLocal() = 0;
+    // Fails when the queue does not exist or cannot be reached.
+    virtual Result<QueueHandle> open(const std::string& printerName) = 0;
     // The queue's current record.
-    virtual std::optional<QueueRecord> get(QueueHandle handle) = 0;
+    virtual Result<QueueRecord> get(QueueHandle handle) = 0;
     // Points the queue where the record's port says. portName kDummyPortName
     // holds the queue (its jobs wait, none is lost) unless it is stopped
     // already, and points it at the dummy device; a portName that is the
     // presentation of the record's location points the queue back there and
     // then releases a hold this spooler placed (or adopted). Only the device
     // and the hold change; the other fields are the queue's own and are not
-    // written. False when refused or unreachable.
-    [[nodiscard]] virtual bool set(QueueHandle handle, const QueueRecord& record) = 0;
+    // written.
+    virtual Result<void> set(QueueHandle handle, const QueueRecord& record) = 0;
     // The queue's hold was placed by a switch of an earlier run, as that
     // run's journal says: the next set that points it back releases it.
     virtual void adoptHold(QueueHandle handle) = 0;
     virtual void close(QueueHandle handle) = 0;
-    // Why the last failed call on this thread failed, readable; may be empty.
-    virtual std::string lastProblem() = 0;
 };
 
 // The port a device URI is shown as (see QueueRecord::portName).

@@ -28,27 +28,28 @@ PortChange changeQueuePort(platform::Services& sys, QueueRecord& record, bool to
     platform::Ui& ui = sys.ui();
     platform::Trace& trace = sys.trace();
 
-    const platform::QueueHandle handle = spooler.open(record.printerName);
-    if (!handle.valid()) {
+    const auto handle = spooler.open(record.printerName);
+    if (!handle) {
         platform::box(ui, "SetPortToFile - Could not open printer " + record.printerName +
                               ", (Win7 ignore)");
     }
-    if (!keepStatus && handle.valid()) {
+    if (!keepStatus && handle) {
         uint32_t status = record.status;
-        if (const auto fresh = spooler.get(handle)) status = fresh->status;
+        if (const auto fresh = spooler.get(*handle)) status = fresh->status;
         if (status & platform::kPrinterStatusOffline) {
-            spooler.close(handle);
+            spooler.close(*handle);
             return PortChange::LeftOffline;
         }
     }
     if (toFile) record.portName = std::string(filePortName);
-    const bool written = handle.valid() && spooler.set(handle, record);
+    const platform::Result<void> written =
+        handle ? spooler.set(*handle, record) : platform::Result<void>(handle.failure());
     if (!written) {
-        const std::string problem = spooler.lastProblem();
+        const std::string& problem = written.reason();
         if (!problem.empty()) tracef(trace, "SetPortToFile - %s\r\n", problem.c_str());
         platform::box(ui, "SetPrinter - " + record.printerName + " failed, (Win7 ignore)");
     }
-    if (handle.valid()) spooler.close(handle);
+    if (handle) spooler.close(*handle);
     return written ? PortChange::Written : PortChange::Failed;
 }
 
@@ -234,19 +235,16 @@ bool SetPortsToFile(platform::Services& sys, SpoolerState& sp, PrinterState& pri
     platform::PrintSpooler& spooler = sys.spooler();
     platform::Ui& ui = sys.ui();
 
-    platform::QueueList list;
     try {
-        list = spooler.enumerateLocal();
-        if (!list.problem.empty()) {
-            tracef(trace, "EnumeratePrinters - %s\r\n", list.problem.c_str());
-        }
-        if (list.queues.empty()) {
+        auto listed = spooler.enumerateLocal();
+        if (!listed) tracef(trace, "EnumeratePrinters - %s\r\n", listed.reason().c_str());
+        if (!listed || listed->empty()) {
             platform::box(ui, kNoPrinterDriverText);
             sp.portsMoved = true;
             return true;
         }
-        sp.queueCount = static_cast<uint32_t>(list.queues.size());
-        sp.savedQueueInfo = std::move(list.queues);
+        sp.queueCount = static_cast<uint32_t>(listed->size());
+        sp.savedQueueInfo = std::move(*listed);
         sp.workingQueueInfo = *sp.savedQueueInfo;
     } catch (const std::bad_alloc&) {
         platform::box(ui, kNoMemoryText);

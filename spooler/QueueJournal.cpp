@@ -117,16 +117,18 @@ JournalRestore restoreQueuesFromJournal(platform::Services& sys) {
     }
 
     platform::PrintSpooler& spooler = sys.spooler();
-    const platform::QueueList list = spooler.enumerateLocal();
+    const auto listed = spooler.enumerateLocal();
     std::vector<JournalEntry> remaining;
     for (const JournalEntry& e : *entries) {
         JournalEntryResult r{e, JournalOutcome::Failed, {}};
         const platform::QueueRecord* current = nullptr;
-        for (const platform::QueueRecord& q : list.queues) {
-            if (q.printerName == e.printerName) current = &q;
+        if (listed) {
+            for (const platform::QueueRecord& q : *listed) {
+                if (q.printerName == e.printerName) current = &q;
+            }
         }
-        if (!list.problem.empty()) {
-            r.detail = list.problem;
+        if (!listed) {
+            r.detail = listed.reason();
         } else if (!current) {
             r.outcome = JournalOutcome::Gone;
         } else {
@@ -136,13 +138,14 @@ JournalRestore restoreQueuesFromJournal(platform::Services& sys) {
                 record.portName = e.portName;
                 record.location = e.location;
             }
-            const platform::QueueHandle handle = spooler.open(e.printerName);
+            const auto handle = spooler.open(e.printerName);
             // Also for a queue that is back already: the earlier run may have
             // died between holding it and switching it.
-            if (handle.valid() && e.held) spooler.adoptHold(handle);
-            const bool ok = handle.valid() && spooler.set(handle, record);
-            if (!ok) r.detail = spooler.lastProblem();
-            if (handle.valid()) spooler.close(handle);
+            if (handle && e.held) spooler.adoptHold(*handle);
+            const platform::Result<void> ok =
+                handle ? spooler.set(*handle, record) : platform::Result<void>(handle.failure());
+            if (!ok) r.detail = ok.reason();
+            if (handle) spooler.close(*handle);
             if (ok) {
                 r.outcome = switched ? JournalOutcome::Restored : JournalOutcome::AlreadyBack;
                 r.detail = record.location;

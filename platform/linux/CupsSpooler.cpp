@@ -10,8 +10,6 @@ namespace kv::platform::linux_impl {
 
 namespace {
 
-thread_local std::string problemText;
-
 const char* declinePassword(const char*, http_t*, const char*, const char*, void*) {
     return nullptr;
 }
@@ -55,18 +53,15 @@ std::string serverName() {
     return server ? server : "(none)";
 }
 
-bool connectTo(Connection& c, const std::string& server, int timeoutMs) {
+Result<void> connectTo(Connection& c, const std::string& server, int timeoutMs) {
     // libcups keeps its settings per thread, so they are set on every call.
     cupsSetPasswordCB2(declinePassword, nullptr);
     if (!server.empty()) cupsSetServer(server.c_str());
     c.http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
                           timeoutMs, nullptr);
-    if (!c.http) {
-        problemText = "the print scheduler at " + serverName() + " cannot be reached";
-        return false;
-    }
+    if (!c.http) return Failure{"the print scheduler at " + serverName() + " cannot be reached"};
     httpSetTimeout(c.http, timeoutMs / 1000.0, nullptr, nullptr);
-    return true;
+    return {};
 }
 
 ipp_t* newRequest(ipp_op_t op) {
@@ -92,10 +87,10 @@ void requestAttributes(ipp_t* request) {
                   static_cast<int>(kRequested.size()), nullptr, kRequested.data());
 }
 
-bool failed(const std::string& what) {
-    if (cupsLastError() <= IPP_STATUS_OK_CONFLICTING) return false;
-    problemText = what + ": " + cupsLastErrorString();
-    return true;
+// The last request's refusal, if it was refused.
+Result<void> answered(const std::string& what) {
+    if (cupsLastError() <= IPP_STATUS_OK_CONFLICTING) return {};
+    return Failure{what + ": " + cupsLastErrorString()};
 }
 
 std::string text(ipp_attribute_t* attr) {
@@ -159,11 +154,12 @@ QueueRecord toRecord(const Printer& p) {
     return r;
 }
 
-std::optional<Printer> queryPrinter(Connection& c, const std::string& name) {
+Result<Printer> queryPrinter(Connection& c, const std::string& name) {
     ipp_t* request = printerRequest(IPP_OP_GET_PRINTER_ATTRIBUTES, name);
     requestAttributes(request);
     Response response(cupsDoRequest(c.http, request, "/"));
-    if (failed("queue " + name) || !response.ipp) return std::nullopt;
+    if (auto ok = answered("queue " + name); !ok) return ok.failure();
+    if (!response.ipp) return Failure{"queue " + name + ": no answer"};
     ipp_attribute_t* attr = ippFirstAttribute(response.ipp);
     while (attr && ippGetGroupTag(attr) != IPP_TAG_PRINTER) attr = ippNextAttribute(response.ipp);
     Printer p = readPrinter(response.ipp, attr);
@@ -171,23 +167,23 @@ std::optional<Printer> queryPrinter(Connection& c, const std::string& name) {
     return p;
 }
 
-bool adminRequest(Connection& c, ipp_t* request, const std::string& what) {
+Result<void> adminRequest(Connection& c, ipp_t* request, const std::string& what) {
     Response response(cupsDoRequest(c.http, request, "/admin/"));
-    return !failed(what);
+    return answered(what);
 }
 
-bool pause(Connection& c, const std::string& name) {
+Result<void> pause(Connection& c, const std::string& name) {
     ipp_t* request = printerRequest(IPP_OP_PAUSE_PRINTER, name);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_TEXT, "printer-state-message", nullptr,
                  CupsSpooler::kHoldMessage);
     return adminRequest(c, request, "pausing " + name);
 }
 
-bool resume(Connection& c, const std::string& name) {
+Result<void> resume(Connection& c, const std::string& name) {
     return adminRequest(c, printerRequest(IPP_OP_RESUME_PRINTER, name), "resuming " + name);
 }
 
-bool setDeviceUri(Connection& c, const std::string& name, const std::string& uri) {
+Result<void> setDeviceUri(Connection& c, const std::string& name, const std::string& uri) {
     ipp_t* request = printerRequest(IPP_OP_CUPS_ADD_MODIFY_PRINTER, name);
     ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_URI, "device-uri", nullptr, uri.c_str());
     return adminRequest(c, request, "changing the device of " + name);
@@ -198,21 +194,16 @@ bool setDeviceUri(Connection& c, const std::string& name, const std::string& uri
 CupsSpooler::CupsSpooler(std::string server, int timeoutMs)
     : server_(std::move(server)), timeoutMs_(timeoutMs) {}
 
-QueueList CupsSpooler::enumerateLocal() {
-    QueueList list;
+Result<std::vector<QueueRecord>> CupsSpooler::enumerateLocal() {
     Connection c;
-    if (!connectTo(c, server_, timeoutMs_)) {
-        list.problem = problemText;
-        return list;
-    }
+    if (auto connected = connectTo(c, server_, timeoutMs_); !connected) return connected.failure();
     ipp_t* request = newRequest(IPP_OP_CUPS_GET_PRINTERS);
     requestAttributes(request);
     Response response(cupsDoRequest(c.http, request, "/"));
-    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return list;  // no queue at all
-    if (failed("listing the queues") || !response.ipp) {
-        list.problem = problemText;
-        return list;
-    }
+    std::vector<QueueRecord> queues;
+    if (cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND) return queues;  // no queue at all
+    if (auto ok = answered("listing the queues"); !ok) return ok.failure();
+    if (!response.ipp) return queues;
     ipp_attribute_t* attr = ippFirstAttribute(response.ipp);
     while (attr) {
         if (ippGetGroupTag(attr) != IPP_TAG_PRINTER) {
@@ -222,43 +213,41 @@ QueueList CupsSpooler::enumerateLocal() {
         const Printer p = readPrinter(response.ipp, attr);
         if (p.name.empty()) continue;
         if (p.type & (CUPS_PRINTER_CLASS | CUPS_PRINTER_REMOTE | CUPS_PRINTER_IMPLICIT)) continue;
-        list.queues.push_back(toRecord(p));
+        queues.push_back(toRecord(p));
     }
-    return list;
+    return queues;
 }
 
-QueueHandle CupsSpooler::open(const std::string& printerName) {
+Result<QueueHandle> CupsSpooler::open(const std::string& printerName) {
     Connection c;
-    if (!connectTo(c, server_, timeoutMs_) || !queryPrinter(c, printerName)) return {};
+    if (auto connected = connectTo(c, server_, timeoutMs_); !connected) return connected.failure();
+    if (auto found = queryPrinter(c, printerName); !found) return found.failure();
     std::lock_guard lock(mutex_);
     const int64_t id = nextHandle_++;
     handles_[id] = printerName;
     return QueueHandle{id};
 }
 
-std::optional<std::string> CupsSpooler::nameOf(QueueHandle handle) {
+Result<std::string> CupsSpooler::nameOf(QueueHandle handle) {
     std::lock_guard lock(mutex_);
     const auto it = handles_.find(handle.value);
-    if (it == handles_.end()) {
-        problemText = "not an open queue";
-        return std::nullopt;
-    }
+    if (it == handles_.end()) return Failure{"not an open queue"};
     return it->second;
 }
 
-std::optional<QueueRecord> CupsSpooler::get(QueueHandle handle) {
+Result<QueueRecord> CupsSpooler::get(QueueHandle handle) {
     const auto name = nameOf(handle);
-    if (!name) return std::nullopt;
+    if (!name) return name.failure();
     Connection c;
-    if (!connectTo(c, server_, timeoutMs_)) return std::nullopt;
+    if (auto connected = connectTo(c, server_, timeoutMs_); !connected) return connected.failure();
     const auto p = queryPrinter(c, *name);
-    if (!p) return std::nullopt;
+    if (!p) return p.failure();
     return toRecord(*p);
 }
 
-bool CupsSpooler::set(QueueHandle handle, const QueueRecord& record) {
+Result<void> CupsSpooler::set(QueueHandle handle, const QueueRecord& record) {
     const auto name = nameOf(handle);
-    if (!name) return false;
+    if (!name) return name.failure();
 
     std::string target;
     if (record.portName == kDummyPortName) {
@@ -266,42 +255,45 @@ bool CupsSpooler::set(QueueHandle handle, const QueueRecord& record) {
     } else if (!record.location.empty() && portForDeviceUri(record.location) == record.portName) {
         target = record.location;
     } else {
-        problemText = "the port " + record.portName + " of " + *name + " has no device URI";
-        return false;
+        return Failure{"the port " + record.portName + " of " + *name + " has no device URI"};
     }
 
     Connection c;
-    if (!connectTo(c, server_, timeoutMs_)) return false;
+    if (auto connected = connectTo(c, server_, timeoutMs_); !connected) return connected;
     const auto current = queryPrinter(c, *name);
-    if (!current) return false;
+    if (!current) return current.failure();
 
     if (target == kDummyDeviceUri) {
-        if (current->uri == kDummyDeviceUri) return true;
+        if (current->uri == kDummyDeviceUri) return {};
         const bool pauseIt = current->state != IPP_PSTATE_STOPPED;
-        if (pauseIt && !pause(c, *name)) return false;
-        if (!setDeviceUri(c, *name, target)) {
-            const std::string why = problemText;
-            if (pauseIt) resume(c, *name);
-            problemText = why;
-            return false;
+        if (pauseIt) {
+            if (auto paused = pause(c, *name); !paused) return paused;
+        }
+        if (auto changed = setDeviceUri(c, *name, target); !changed) {
+            if (pauseIt) (void)resume(c, *name);
+            return changed;
         }
         if (pauseIt) {
             std::lock_guard lock(mutex_);
             holds_.insert(*name);
         }
-        return true;
+        return {};
     }
-    if (current->uri != target && !setDeviceUri(c, *name, target)) return false;
+    if (current->uri != target) {
+        if (auto changed = setDeviceUri(c, *name, target); !changed) return changed;
+    }
     bool held = false;
     {
         std::lock_guard lock(mutex_);
         held = holds_.count(*name) > 0;
     }
-    if (!held) return true;
-    if (current->state == IPP_PSTATE_STOPPED && !resume(c, *name)) return false;
+    if (!held) return {};
+    if (current->state == IPP_PSTATE_STOPPED) {
+        if (auto resumed = resume(c, *name); !resumed) return resumed;
+    }
     std::lock_guard lock(mutex_);
     holds_.erase(*name);
-    return true;
+    return {};
 }
 
 void CupsSpooler::adoptHold(QueueHandle handle) {
@@ -315,7 +307,5 @@ void CupsSpooler::close(QueueHandle handle) {
     std::lock_guard lock(mutex_);
     handles_.erase(handle.value);
 }
-
-std::string CupsSpooler::lastProblem() { return problemText; }
 
 }  // namespace kv::platform::linux_impl

@@ -35,16 +35,15 @@ public:
     // timeoutMs bounds every connection and every request.
     explicit CupsSpooler(std::string server = {}, int timeoutMs = 10000);
 
-    QueueList enumerateLocal() override;
-    QueueHandle open(const std::string& printerName) override;
-    std::optional<QueueRecord> get(QueueHandle handle) override;
-    bool set(QueueHandle handle, const QueueRecord& record) override;
+    Result<std::vector<QueueRecord>> enumerateLocal() override;
+    Result<QueueHandle> open(const std::string& printerName) override;
+    Result<QueueRecord> get(QueueHandle handle) override;
+    Result<void> set(QueueHandle handle, const QueueRecord& record) override;
     void adoptHold(QueueHandle handle) override;
     void close(QueueHandle handle) override;
-    std::string lastProblem() override;
 
 private:
-    std::optional<std::string> nameOf(QueueHandle handle);
+    Result<std::string> nameOf(QueueHandle handle);
 
     std::string server_;
     int timeoutMs_;

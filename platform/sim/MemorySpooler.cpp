@@ -6,7 +6,7 @@
 namespace kv::platform::sim {
 
 namespace {
-thread_local std::string lastProblemText;
+constexpr const char* kUnreachable = "the simulated spooler is not reachable";
 
 QueueRecord usbQueue(std::string name, std::string driver, std::string uri) {
     QueueRecord r;
@@ -39,67 +39,43 @@ const MemorySpooler::Queue* MemorySpooler::find(const std::string& printerName) 
     return const_cast<MemorySpooler*>(this)->find(printerName);
 }
 
-void MemorySpooler::fail(std::string problem) { lastProblemText = std::move(problem); }
-
-QueueList MemorySpooler::enumerateLocal() {
+Result<std::vector<QueueRecord>> MemorySpooler::enumerateLocal() {
     std::lock_guard lock(mutex_);
     if (listOutOfMemory_) throw std::bad_alloc();
-    QueueList list;
-    if (unreachable_) {
-        list.problem = "the simulated spooler is not reachable";
-        fail(list.problem);
-        return list;
-    }
-    if (listEmpty_) return list;
+    if (unreachable_) return Failure{kUnreachable};
+    std::vector<QueueRecord> listed;
+    if (listEmpty_) return listed;
     for (Queue& q : queues_) {
-        list.queues.push_back(q.record);
+        listed.push_back(q.record);
         if (goOffline_.count(q.record.printerName)) q.record.status |= kPrinterStatusOffline;
     }
-    return list;
+    return listed;
 }
 
-QueueHandle MemorySpooler::open(const std::string& printerName) {
+Result<QueueHandle> MemorySpooler::open(const std::string& printerName) {
     std::lock_guard lock(mutex_);
-    if (unreachable_) {
-        fail("the simulated spooler is not reachable");
-        return {};
-    }
-    if (failOpen_.count(printerName)) {
-        fail("open refused by a test switch");
-        return {};
-    }
-    if (!find(printerName)) {
-        fail("no queue named " + printerName);
-        return {};
-    }
+    if (unreachable_) return Failure{kUnreachable};
+    if (failOpen_.count(printerName)) return Failure{"open refused by a test switch"};
+    if (!find(printerName)) return Failure{"no queue named " + printerName};
     const int64_t id = nextHandle_++;
     handles_[id] = printerName;
     return QueueHandle{id};
 }
 
-std::optional<QueueRecord> MemorySpooler::get(QueueHandle handle) {
+Result<QueueRecord> MemorySpooler::get(QueueHandle handle) {
     std::lock_guard lock(mutex_);
     const auto h = handles_.find(handle.value);
     const Queue* q = h == handles_.end() ? nullptr : find(h->second);
-    if (!q) {
-        fail("not an open queue");
-        return std::nullopt;
-    }
+    if (!q) return Failure{"not an open queue"};
     return q->record;
 }
 
-bool MemorySpooler::set(QueueHandle handle, const QueueRecord& record) {
+Result<void> MemorySpooler::set(QueueHandle handle, const QueueRecord& record) {
     std::lock_guard lock(mutex_);
     const auto h = handles_.find(handle.value);
     Queue* q = h == handles_.end() ? nullptr : find(h->second);
-    if (!q) {
-        fail("not an open queue");
-        return false;
-    }
-    if (refuseSet_.count(q->record.printerName)) {
-        fail("change refused by a test switch");
-        return false;
-    }
+    if (!q) return Failure{"not an open queue"};
+    if (refuseSet_.count(q->record.printerName)) return Failure{"change refused by a test switch"};
     const std::string& name = q->record.printerName;
     if (record.portName == kDummyPortName) {
         if (q->record.portName != kDummyPortName &&
@@ -119,7 +95,7 @@ bool MemorySpooler::set(QueueHandle handle, const QueueRecord& record) {
         }
     }
     writes_.push_back(q->record.printerName + " -> " + q->record.portName);
-    return true;
+    return {};
 }
 
 void MemorySpooler::adoptHold(QueueHandle handle) {
@@ -137,8 +113,6 @@ void MemorySpooler::close(QueueHandle handle) {
     std::lock_guard lock(mutex_);
     handles_.erase(handle.value);
 }
-
-std::string MemorySpooler::lastProblem() { return lastProblemText; }
 
 void MemorySpooler::addQueue(QueueRecord record) {
     std::lock_guard lock(mutex_);

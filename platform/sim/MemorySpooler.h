@@ -24,13 +24,12 @@ public:
     // USB printer, and an office printer with another driver on USB.
     static std::vector<QueueRecord> defaultWorld();
 
-    QueueList enumerateLocal() override;
-    QueueHandle open(const std::string& printerName) override;
-    std::optional<QueueRecord> get(QueueHandle handle) override;
-    bool set(QueueHandle handle, const QueueRecord& record) override;
+    Result<std::vector<QueueRecord>> enumerateLocal() override;
+    Result<QueueHandle> open(const std::string& printerName) override;
+    Result<QueueRecord> get(QueueHandle handle) override;
+    Result<void> set(QueueHandle handle, const QueueRecord& record) override;
     void adoptHold(QueueHandle handle) override;
     void close(QueueHandle handle) override;
-    std::string lastProblem() override;
 
     void addQueue(QueueRecord record);
     std::optional<QueueRecord> queue(const std::string& printerName) const;
@@ -63,7 +62,6 @@ private:
     };
     Queue* find(const std::string& printerName);
     const Queue* find(const std::string& printerName) const;
-    void fail(std::string problem);
 
     mutable std::mutex mutex_;
     std::vector<Queue> queues_;

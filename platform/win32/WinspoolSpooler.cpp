@@ -9,14 +9,13 @@ namespace kv::platform::win32 {
 
 namespace {
 
-thread_local std::string problemText;
-
 std::string text(const char* s) { return s ? s : ""; }
 
-bool problem(const std::string& what) {
-    problemText = what + " (error " + std::to_string(::GetLastError()) + ")";
-    return false;
+Failure refused(const std::string& what, DWORD error) {
+    return Failure{what + " (error " + std::to_string(error) + ")"};
 }
+
+Failure problem(const std::string& what) { return refused(what, ::GetLastError()); }
 
 QueueRecord toRecord(const PRINTER_INFO_2A& info) {
     QueueRecord r;
@@ -30,23 +29,20 @@ QueueRecord toRecord(const PRINTER_INFO_2A& info) {
 }
 
 // The queue's level-2 record in a buffer of the size the spooler asks for.
-bool fetch(HANDLE printer, std::vector<unsigned char>& buffer) {
+Result<std::vector<unsigned char>> fetch(HANDLE printer) {
     DWORD needed = 0;
     ::GetPrinterA(printer, 2, nullptr, 0, &needed);
     if (needed == 0) return problem("reading the queue");
-    buffer.assign(needed, 0);
+    std::vector<unsigned char> buffer(needed, 0);
     if (!::GetPrinterA(printer, 2, buffer.data(), needed, &needed)) {
         return problem("reading the queue");
     }
-    return true;
+    return buffer;
 }
 
 // 0, or the error of a refused command.
-DWORD control(HANDLE printer, DWORD command, const std::string& what) {
-    if (::SetPrinterA(printer, 0, nullptr, command)) return 0;
-    const DWORD error = ::GetLastError();
-    problemText = what + " (error " + std::to_string(error) + ")";
-    return error;
+DWORD control(HANDLE printer, DWORD command) {
+    return ::SetPrinterA(printer, 0, nullptr, command) ? 0 : ::GetLastError();
 }
 
 // A spooler without the pause and resume commands (Wine's answers
@@ -58,8 +54,8 @@ bool pauseUnknown(DWORD error) {
 
 }  // namespace
 
-QueueList WinspoolSpooler::enumerateLocal() {
-    QueueList list;
+Result<std::vector<QueueRecord>> WinspoolSpooler::enumerateLocal() {
+    std::vector<QueueRecord> queues;
     DWORD needed = 0;
     DWORD count = 0;
     ::EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
@@ -67,39 +63,31 @@ QueueList WinspoolSpooler::enumerateLocal() {
         const DWORD error = ::GetLastError();
         // No queue at all answers with nothing to return.
         if (error != 0 && error != ERROR_INSUFFICIENT_BUFFER) {
-            problem("listing the queues");
-            list.problem = problemText;
+            return refused("listing the queues", error);
         }
-        return list;
+        return queues;
     }
     std::vector<unsigned char> buffer(needed, 0);
     if (!::EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), needed, &needed, &count)) {
-        problem("listing the queues");
-        list.problem = problemText;
-        return list;
+        return problem("listing the queues");
     }
     const auto* infos = reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data());
-    for (DWORD i = 0; i < count; ++i) list.queues.push_back(toRecord(infos[i]));
-    return list;
+    for (DWORD i = 0; i < count; ++i) queues.push_back(toRecord(infos[i]));
+    return queues;
 }
 
-bool WinspoolSpooler::lookup(QueueHandle handle, Open& out) {
+Result<WinspoolSpooler::Open> WinspoolSpooler::lookup(QueueHandle handle) {
     std::lock_guard lock(mutex_);
     const auto it = open_.find(handle.value);
-    if (it == open_.end()) {
-        problemText = "not an open queue";
-        return false;
-    }
-    out = it->second;
-    return true;
+    if (it == open_.end()) return Failure{"not an open queue"};
+    return it->second;
 }
 
-QueueHandle WinspoolSpooler::open(const std::string& printerName) {
+Result<QueueHandle> WinspoolSpooler::open(const std::string& printerName) {
     PRINTER_DEFAULTSA defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE printer = nullptr;
     if (!::OpenPrinterA(const_cast<char*>(printerName.c_str()), &printer, &defaults)) {
-        problem("opening " + printerName);
-        return {};
+        return problem("opening " + printerName);
     }
     std::lock_guard lock(mutex_);
     const int64_t id = next_++;
@@ -107,24 +95,25 @@ QueueHandle WinspoolSpooler::open(const std::string& printerName) {
     return QueueHandle{id};
 }
 
-std::optional<QueueRecord> WinspoolSpooler::get(QueueHandle handle) {
-    Open o;
-    if (!lookup(handle, o)) return std::nullopt;
-    std::vector<unsigned char> buffer;
-    if (!fetch(o.handle, buffer)) return std::nullopt;
-    return toRecord(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer.data()));
+Result<QueueRecord> WinspoolSpooler::get(QueueHandle handle) {
+    const auto o = lookup(handle);
+    if (!o) return o.failure();
+    const auto buffer = fetch(o->handle);
+    if (!buffer) return buffer.failure();
+    return toRecord(*reinterpret_cast<const PRINTER_INFO_2A*>(buffer->data()));
 }
 
-bool WinspoolSpooler::set(QueueHandle handle, const QueueRecord& record) {
-    Open o;
-    if (!lookup(handle, o)) return false;
+Result<void> WinspoolSpooler::set(QueueHandle handle, const QueueRecord& record) {
+    const auto found = lookup(handle);
+    if (!found) return found.failure();
+    const Open& o = *found;
     const bool toFile = record.portName == kDummyPortName;
     if (!toFile && (record.location.empty() || record.location != record.portName)) {
-        problemText = "the port " + record.portName + " of " + o.name + " is not its own";
-        return false;
+        return Failure{"the port " + record.portName + " of " + o.name + " is not its own"};
     }
-    std::vector<unsigned char> buffer;
-    if (!fetch(o.handle, buffer)) return false;
+    auto fetched = fetch(o.handle);
+    if (!fetched) return fetched.failure();
+    std::vector<unsigned char>& buffer = *fetched;
     auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
     const bool samePort = text(info->pPortName) == record.portName;
     const bool paused = (info->Status & PRINTER_STATUS_PAUSED) != 0;
@@ -135,25 +124,23 @@ bool WinspoolSpooler::set(QueueHandle handle, const QueueRecord& record) {
     info->pSecurityDescriptor = nullptr;
 
     if (toFile) {
-        if (samePort) return true;
+        if (samePort) return {};
         bool pauseIt = !paused;
         if (pauseIt) {
-            const DWORD error = control(o.handle, PRINTER_CONTROL_PAUSE, "pausing " + o.name);
-            if (error != 0 && !pauseUnknown(error)) return false;
+            const DWORD error = control(o.handle, PRINTER_CONTROL_PAUSE);
+            if (error != 0 && !pauseUnknown(error)) return refused("pausing " + o.name, error);
             pauseIt = error == 0;
         }
         if (!::SetPrinterA(o.handle, 2, buffer.data(), 0)) {
-            problem("changing the port of " + o.name);
-            const std::string why = problemText;
-            if (pauseIt) control(o.handle, PRINTER_CONTROL_RESUME, "resuming " + o.name);
-            problemText = why;
-            return false;
+            const Failure why = problem("changing the port of " + o.name);
+            if (pauseIt) control(o.handle, PRINTER_CONTROL_RESUME);
+            return why;
         }
         if (pauseIt) {
             std::lock_guard lock(mutex_);
             holds_.insert(o.name);
         }
-        return true;
+        return {};
     }
     if (!samePort && !::SetPrinterA(o.handle, 2, buffer.data(), 0)) {
         return problem("changing the port of " + o.name);
@@ -163,18 +150,22 @@ bool WinspoolSpooler::set(QueueHandle handle, const QueueRecord& record) {
         std::lock_guard lock(mutex_);
         held = holds_.count(o.name) > 0;
     }
-    if (!held) return true;
-    if (paused && control(o.handle, PRINTER_CONTROL_RESUME, "resuming " + o.name) != 0) return false;
+    if (!held) return {};
+    if (paused) {
+        if (const DWORD error = control(o.handle, PRINTER_CONTROL_RESUME); error != 0) {
+            return refused("resuming " + o.name, error);
+        }
+    }
     std::lock_guard lock(mutex_);
     holds_.erase(o.name);
-    return true;
+    return {};
 }
 
 void WinspoolSpooler::adoptHold(QueueHandle handle) {
-    Open o;
-    if (!lookup(handle, o)) return;
+    const auto o = lookup(handle);
+    if (!o) return;
     std::lock_guard lock(mutex_);
-    holds_.insert(o.name);
+    holds_.insert(o->name);
 }
 
 void WinspoolSpooler::close(QueueHandle handle) {
@@ -188,7 +179,5 @@ void WinspoolSpooler::close(QueueHandle handle) {
     }
     ::ClosePrinter(printer);
 }
-
-std::string WinspoolSpooler::lastProblem() { return problemText; }
 
 }  // namespace kv::platform::win32

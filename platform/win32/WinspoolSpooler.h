@@ -19,20 +19,19 @@ namespace kv::platform::win32 {
 // record is read afresh and written back as the spooler gave it.
 class WinspoolSpooler final : public PrintSpooler {
 public:
-    QueueList enumerateLocal() override;
-    QueueHandle open(const std::string& printerName) override;
-    std::optional<QueueRecord> get(QueueHandle handle) override;
-    bool set(QueueHandle handle, const QueueRecord& record) override;
+    Result<std::vector<QueueRecord>> enumerateLocal() override;
+    Result<QueueHandle> open(const std::string& printerName) override;
+    Result<QueueRecord> get(QueueHandle handle) override;
+    Result<void> set(QueueHandle handle, const QueueRecord& record) override;
     void adoptHold(QueueHandle handle) override;
     void close(QueueHandle handle) override;
-    std::string lastProblem() override;
 
 private:
     struct Open {
         void* handle;  // HANDLE of the spooler
         std::string name;
     };
-    bool lookup(QueueHandle handle, Open& out);
+    Result<Open> lookup(QueueHandle handle);
 
     std::mutex mutex_;
     int64_t next_ = 1;

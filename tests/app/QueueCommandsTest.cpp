@@ -370,7 +370,7 @@ TEST(Termination, WhatCannotWaitEndsAFlashAtOnce) {
 
 TEST(SimulatedSpooler, DefaultWorldHasAKvQueueOnUsbAndAnotherQueue) {
     platform::sim::MemorySpooler spooler(platform::sim::MemorySpooler::defaultWorld());
-    const auto queues = spooler.enumerateLocal().queues;
+    const auto queues = *spooler.enumerateLocal();
     ASSERT_EQ(queues.size(), 2u);
     EXPECT_EQ(queues[0].driverName, "KV ZOW3004F PT");
     EXPECT_EQ(classifyQueue(queues[0]), QueueVerdict::Switch);

@@ -57,10 +57,14 @@ class JournalWatchingSpooler final : public platform::PrintSpooler {
 public:
     JournalWatchingSpooler(platform::PrintSpooler& inner, platform::sim::MemoryFile& journal)
         : inner_(inner), journal_(journal) {}
-    platform::QueueList enumerateLocal() override { return inner_.enumerateLocal(); }
-    platform::QueueHandle open(const std::string& n) override { return inner_.open(n); }
-    std::optional<QueueRecord> get(platform::QueueHandle h) override { return inner_.get(h); }
-    bool set(platform::QueueHandle h, const QueueRecord& r) override {
+    platform::Result<std::vector<QueueRecord>> enumerateLocal() override {
+        return inner_.enumerateLocal();
+    }
+    platform::Result<platform::QueueHandle> open(const std::string& n) override {
+        return inner_.open(n);
+    }
+    platform::Result<QueueRecord> get(platform::QueueHandle h) override { return inner_.get(h); }
+    platform::Result<void> set(platform::QueueHandle h, const QueueRecord& r) override {
         const auto text = journal_.content();
         seen.push_back(text ? parseJournal(*text).value_or(std::vector<JournalEntry>{})
                             : std::vector<JournalEntry>{});
@@ -68,7 +72,6 @@ public:
     }
     void adoptHold(platform::QueueHandle h) override { inner_.adoptHold(h); }
     void close(platform::QueueHandle h) override { inner_.close(h); }
-    std::string lastProblem() override { return inner_.lastProblem(); }
     std::vector<std::vector<JournalEntry>> seen;
 
 private:
@@ -234,7 +237,7 @@ TEST(JournalRestore, AHoldTheJournalNamesIsLiftedOnAQueueThatIsBack) {
     w.spooler.addQueue(queue("A", "USB001", "KV ZOW3004F PT"));
     platform::QueueRecord r = *w.spooler.queue("A");
     r.portName = "FILE:";
-    auto h = w.spooler.open("A");
+    const platform::QueueHandle h = *w.spooler.open("A");
     ASSERT_TRUE(w.spooler.set(h, r));
     r = *w.spooler.queue("A");
     r.portName = "USB001";

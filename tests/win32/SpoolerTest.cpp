@@ -37,24 +37,26 @@ TEST(WinspoolSpooler, ListsTheSchedulersQueuesAndSwitchesOneToFileAndBack) {
     if (!names || !switched)
         GTEST_SKIP() << "needs a print scheduler on the Linux side (tests/wine)";
     WinspoolSpooler spooler;
-    const platform::QueueList list = spooler.enumerateLocal();
-    ASSERT_TRUE(list.problem.empty()) << list.problem;
-    for (const QueueRecord& q : list.queues) {
+    const auto listed = spooler.enumerateLocal();
+    ASSERT_TRUE(listed) << listed.reason();
+    for (const QueueRecord& q : *listed) {
         std::printf("queue=%s\t%s\t%s\t%#x\t%#x\n", q.printerName.c_str(), q.portName.c_str(),
                     q.driverName.c_str(), q.attributes, q.status);
     }
     for (const std::string& name : splitList(*names)) {
-        const QueueRecord* q = findQueue(list.queues, name);
+        const QueueRecord* q = findQueue(*listed, name);
         ASSERT_NE(q, nullptr) << name;
         EXPECT_EQ(q->location, q->portName);
     }
-    const QueueRecord before = *findQueue(list.queues, *switched);
+    const QueueRecord before = *findQueue(*listed, *switched);
 
-    const platform::QueueHandle handle = spooler.open(*switched);
-    ASSERT_TRUE(handle.valid()) << spooler.lastProblem();
+    const auto opened = spooler.open(*switched);
+    ASSERT_TRUE(opened) << opened.reason();
+    const platform::QueueHandle handle = *opened;
     QueueRecord toFile = before;
     toFile.portName = "FILE:";
-    ASSERT_TRUE(spooler.set(handle, toFile)) << spooler.lastProblem();
+    const auto toFileSet = spooler.set(handle, toFile);
+    ASSERT_TRUE(toFileSet) << toFileSet.reason();
     const auto during = spooler.get(handle);
     ASSERT_TRUE(during);
     EXPECT_EQ(during->portName, "FILE:");
@@ -62,7 +64,8 @@ TEST(WinspoolSpooler, ListsTheSchedulersQueuesAndSwitchesOneToFileAndBack) {
     std::printf("during=%s\t%#x\n", during->portName.c_str(), during->status);
 
     // The queue's own record brings its port back.
-    ASSERT_TRUE(spooler.set(handle, before)) << spooler.lastProblem();
+    const auto backSet = spooler.set(handle, before);
+    ASSERT_TRUE(backSet) << backSet.reason();
     const auto after = spooler.get(handle);
     ASSERT_TRUE(after);
     EXPECT_EQ(after->portName, before.portName);
@@ -70,12 +73,13 @@ TEST(WinspoolSpooler, ListsTheSchedulersQueuesAndSwitchesOneToFileAndBack) {
     spooler.close(handle);
 
     // A record whose port is neither "FILE:" nor its own place is refused.
-    const platform::QueueHandle again = spooler.open(*switched);
+    const auto again = spooler.open(*switched);
+    ASSERT_TRUE(again) << again.reason();
     QueueRecord foreign = before;
     foreign.portName = "LPT1:";
-    EXPECT_FALSE(spooler.set(again, foreign));
-    spooler.close(again);
-    EXPECT_FALSE(spooler.open("no such queue").valid());
+    EXPECT_FALSE(spooler.set(*again, foreign));
+    spooler.close(*again);
+    EXPECT_FALSE(spooler.open("no such queue"));
 }
 
 }  // namespace

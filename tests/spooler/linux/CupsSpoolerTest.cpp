@@ -164,10 +164,10 @@ protected:
 };
 
 TEST_F(RealCups, QueuesReadAsRecords) {
-    const platform::QueueList list = spooler->enumerateLocal();
-    ASSERT_TRUE(list.problem.empty()) << list.problem;
+    const auto listed = spooler->enumerateLocal();
+    ASSERT_TRUE(listed) << listed.reason();
     std::map<std::string, platform::QueueRecord> byName;
-    for (const auto& q : list.queues) byName[q.printerName] = q;
+    for (const auto& q : *listed) byName[q.printerName] = q;
     ASSERT_EQ(byName.size(), kDevices.size());
     for (const auto& [name, uri] : kDevices) EXPECT_EQ(byName[name].location, uri);
 
@@ -183,8 +183,9 @@ TEST_F(RealCups, QueuesReadAsRecords) {
     EXPECT_EQ(byName["raw_usb"].driverName, "Local Raw Printer");
     EXPECT_EQ(byName["excluded_usb"].driverName, "KV ZOR12A");
 
-    EXPECT_FALSE(spooler->open("no_such_queue").valid());
-    EXPECT_FALSE(spooler->lastProblem().empty());
+    const auto missing = spooler->open("no_such_queue");
+    EXPECT_FALSE(missing);
+    EXPECT_FALSE(missing.reason().empty());
 }
 
 TEST_F(RealCups, SwitchesExactlyTheKvLocalQueuesAndRestoresEveryOne) {
@@ -222,7 +223,9 @@ TEST_F(RealCups, SwitchesExactlyTheKvLocalQueuesAndRestoresEveryOne) {
 
 TEST_F(RealCups, AQueuePausedBySomeoneElseStaysPausedAfterTheRestore) {
     platform::QueueRecord record;
-    for (const auto& q : spooler->enumerateLocal().queues) {
+    const auto listed = spooler->enumerateLocal();
+    ASSERT_TRUE(listed) << listed.reason();
+    for (const auto& q : *listed) {
         if (q.printerName == "paused_usb") record = q;
     }
     const platform::QueueRecord saved = record;
@@ -239,7 +242,9 @@ TEST_F(RealCups, AQueuePausedBySomeoneElseStaysPausedAfterTheRestore) {
 
 TEST_F(RealCups, APortWithoutItsDeviceIsRefused) {
     platform::QueueRecord record;
-    for (const auto& q : spooler->enumerateLocal().queues) {
+    const auto listed = spooler->enumerateLocal();
+    ASSERT_TRUE(listed) << listed.reason();
+    for (const auto& q : *listed) {
         if (q.printerName == "kv_usb") record = q;
     }
     record.portName = "LPT3:";
@@ -350,7 +355,7 @@ TEST(CupsUnreachable, CountsAsNoQueuesAndNothingIsSwitched) {
     EXPECT_TRUE(trace.contains("EnumeratePrinters - the print scheduler at "
                                "/nonexistent/kvflash-test/cups.sock cannot be reached\r\n"));
     EXPECT_TRUE(state.portsMoved);
-    EXPECT_FALSE(spooler.open("kv_usb").valid());
+    EXPECT_FALSE(spooler.open("kv_usb"));
     RestorePortsToOriginal(sys, state);
     EXPECT_FALSE(state.portsMoved);
 }
