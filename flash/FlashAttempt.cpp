@@ -130,13 +130,13 @@ void enterFlashMode(Context& ctx, platform::DialogControls& controls, PrinterDat
     ctx.state.flashJob.bytesSent = 0;
 
     appendLine(ctx, startedLine(a.record), "started");
-    std::string why;
-    a.sleepHeld = ctx.sys.sleepInhibitor().acquire(kInhibitorWho, kInhibitorWhy, why);
+    const auto held = ctx.sys.sleepInhibitor().acquire(kInhibitorWho, kInhibitorWhy);
+    a.sleepHeld = held.ok();
     if (a.sleepHeld) {
         ctx.trace().write("Sleep inhibitor - the machine stays awake until the flash has ended");
     } else {
         platform::tracef(ctx.trace(), "Sleep inhibitor - none held: %s",
-                         platform::escapeDeviceText(why).c_str());
+                         platform::escapeDeviceText(held.reason()).c_str());
     }
 }
 

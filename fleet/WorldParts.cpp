@@ -138,14 +138,9 @@ platform::Result<void> RefusingLocalServices::set(platform::QueueHandle,
 void RefusingLocalServices::adoptHold(platform::QueueHandle) { refused(); }
 void RefusingLocalServices::close(platform::QueueHandle) { refused(); }
 
-bool CountingInhibitor::acquire(const std::string& who, const std::string& why,
-                                std::string& error) {
+platform::Result<void> CountingInhibitor::acquire(const std::string& who, const std::string& why) {
     std::lock_guard lock(mutex_);
-    if (holders_++ == 0) {
-        error_.clear();
-        held_ = inner_.acquire(who, why, error_);
-    }
-    error = error_;
+    if (holders_++ == 0) held_ = inner_.acquire(who, why);
     return held_;
 }
 
@@ -154,7 +149,7 @@ void CountingInhibitor::release() {
     if (holders_ == 0) return;
     if (--holders_ > 0) return;
     if (held_) inner_.release();
-    held_ = false;
+    held_ = platform::Failure{};
 }
 
 int CountingInhibitor::holders() const {

@@ -110,7 +110,7 @@ private:
 class CountingInhibitor final : public platform::SleepInhibitor {
 public:
     explicit CountingInhibitor(platform::SleepInhibitor& inner) : inner_(inner) {}
-    bool acquire(const std::string& who, const std::string& why, std::string& error) override;
+    platform::Result<void> acquire(const std::string& who, const std::string& why) override;
     void release() override;
     int holders() const;
 
@@ -118,8 +118,8 @@ private:
     platform::SleepInhibitor& inner_;
     mutable std::mutex mutex_;
     int holders_ = 0;
-    bool held_ = false;
-    std::string error_;
+    // The inner hold the first holder got, which every holder is told.
+    platform::Result<void> held_ = platform::Failure{};
 };
 
 // A shared network with bounds of this world's own.

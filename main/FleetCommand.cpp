@@ -187,9 +187,10 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     }
 
     // The machine stays awake from here until the last printer has ended.
-    std::string why;
-    const bool awake = inhibitor.acquire(kInhibitorWho, kInhibitorWhy, why);
-    if (!awake) platform::tracef(sys.trace(), "Sleep inhibitor - none held: %s", why.c_str());
+    const auto awake = inhibitor.acquire(kInhibitorWho, kInhibitorWhy);
+    if (!awake) {
+        platform::tracef(sys.trace(), "Sleep inhibitor - none held: %s", awake.reason().c_str());
+    }
     const uint64_t startMs = sys.clock().tickMs();
     {
         const bool rows = !options.json && sys.files().isTerminal(platform::Files::Stream::Output);

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "platform/Result.h"
+
 namespace kv::platform {
 
 // Keeps the machine from sleeping (suspend, the idle timer, a closed lid)
@@ -8,11 +10,10 @@ namespace kv::platform {
 class SleepInhibitor {
 public:
     virtual ~SleepInhibitor() = default;
-    // True when the machine is now kept awake; false, with the reason in
-    // `error`, when the system offers no way to (the program goes on).
-    // Acquiring while held keeps the one hold.
-    [[nodiscard]] virtual bool acquire(const std::string& who, const std::string& why,
-                                       std::string& error) = 0;
+    // Succeeds when the machine is now kept awake; fails with the reason when
+    // the system offers no way to (the program goes on). Acquiring while held
+    // keeps the one hold.
+    virtual Result<void> acquire(const std::string& who, const std::string& why) = 0;
     // Lets the machine sleep again; harmless when nothing is held.
     virtual void release() = 0;
 };

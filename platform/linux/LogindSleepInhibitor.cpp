@@ -35,18 +35,15 @@ std::string errnoText(int negativeErrno) { return std::strerror(-negativeErrno);
 
 LogindSleepInhibitor::~LogindSleepInhibitor() { release(); }
 
-bool LogindSleepInhibitor::acquire(const std::string& who, const std::string& why,
-                                   std::string& error) {
+Result<void> LogindSleepInhibitor::acquire(const std::string& who, const std::string& why) {
     std::lock_guard lock(mutex_);
-    if (fd_ >= 0) return true;
+    if (fd_ >= 0) return {};
     Bus bus;
     if (const int r = sd_bus_open_system(&bus.bus); r < 0) {
-        error = "no system bus (" + errnoText(r) + ")";
-        return false;
+        return Failure{"no system bus (" + errnoText(r) + ")"};
     }
     if (const int r = sd_bus_set_method_call_timeout(bus.bus, kCallTimeoutUsec); r < 0) {
-        error = "the system bus refused a time limit (" + errnoText(r) + ")";
-        return false;
+        return Failure{"the system bus refused a time limit (" + errnoText(r) + ")"};
     }
     CallError callError;
     Reply reply;
@@ -55,23 +52,20 @@ bool LogindSleepInhibitor::acquire(const std::string& who, const std::string& wh
                                      &reply.message, "ssss", kWhat, who.c_str(), why.c_str(),
                                      kMode);
     if (r < 0) {
-        error = std::string("logind did not grant the lock (") +
-                (callError.error.message ? callError.error.message : errnoText(r).c_str()) + ")";
-        return false;
+        return Failure{std::string("logind did not grant the lock (") +
+                (callError.error.message ? callError.error.message : errnoText(r).c_str()) + ")"};
     }
     int received = -1;
     if (const int rr = sd_bus_message_read(reply.message, "h", &received); rr < 0 || received < 0) {
-        error = "logind's answer held no lock";
-        return false;
+        return Failure{"logind's answer held no lock"};
     }
     // The reply owns the one it carries.
     const int kept = ::fcntl(received, F_DUPFD_CLOEXEC, 3);
     if (kept < 0) {
-        error = std::string("the lock could not be kept (") + std::strerror(errno) + ")";
-        return false;
+        return Failure{std::string("the lock could not be kept (") + std::strerror(errno) + ")"};
     }
     fd_ = kept;
-    return true;
+    return {};
 }
 
 void LogindSleepInhibitor::release() {

@@ -26,7 +26,7 @@ public:
     LogindSleepInhibitor(const LogindSleepInhibitor&) = delete;
     LogindSleepInhibitor& operator=(const LogindSleepInhibitor&) = delete;
 
-    bool acquire(const std::string& who, const std::string& why, std::string& error) override;
+    Result<void> acquire(const std::string& who, const std::string& why) override;
     void release() override;
 
 private:

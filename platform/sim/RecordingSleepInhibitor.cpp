@@ -2,22 +2,18 @@
 
 namespace kv::platform::sim {
 
-bool RecordingSleepInhibitor::acquire(const std::string& who, const std::string& why,
-                                      std::string& error) {
+Result<void> RecordingSleepInhibitor::acquire(const std::string& who, const std::string& why) {
     std::function<void(const Event&)> hook;
     Event event{true, who, why};
     {
         std::lock_guard lock(mutex_);
-        if (unavailable_) {
-            error = "no sleep inhibitor on this machine";
-            return false;
-        }
+        if (unavailable_) return Failure{"no sleep inhibitor on this machine"};
         events_.push_back(event);
         held_ = true;
         hook = hook_;
     }
     if (hook) hook(event);
-    return true;
+    return {};
 }
 
 void RecordingSleepInhibitor::release() {

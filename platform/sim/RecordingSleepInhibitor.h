@@ -18,7 +18,7 @@ public:
         std::string why;   // acquire only
     };
 
-    bool acquire(const std::string& who, const std::string& why, std::string& error) override;
+    Result<void> acquire(const std::string& who, const std::string& why) override;
     void release() override;
 
     void setUnavailable(bool unavailable);

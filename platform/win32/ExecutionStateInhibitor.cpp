@@ -17,9 +17,9 @@ void ExecutionStateInhibitor::hold() {
     ::SetThreadExecutionState(ES_CONTINUOUS);
 }
 
-bool ExecutionStateInhibitor::acquire(const std::string&, const std::string&, std::string& error) {
+Result<void> ExecutionStateInhibitor::acquire(const std::string&, const std::string&) {
     std::unique_lock lock(mutex_);
-    if (holder_.joinable() && granted_) return true;
+    if (holder_.joinable() && granted_) return {};
     if (holder_.joinable()) {
         lock.unlock();
         holder_.join();
@@ -31,14 +31,13 @@ bool ExecutionStateInhibitor::acquire(const std::string&, const std::string&, st
     try {
         holder_ = std::thread([this] { hold(); });
     } catch (const std::system_error&) {
-        error = "no thread to hold the execution state";
-        return false;
+        return Failure{"no thread to hold the execution state"};
     }
     // The thread answers at once: one system call.
     changed_.wait(lock, [this] { return started_; });
-    if (!granted_) error = "SetThreadExecutionState refused (error " +
-                           std::to_string(::GetLastError()) + ")";
-    return granted_;
+    if (granted_) return {};
+    return Failure{"SetThreadExecutionState refused (error " + std::to_string(::GetLastError()) +
+                   ")"};
 }
 
 void ExecutionStateInhibitor::release() {

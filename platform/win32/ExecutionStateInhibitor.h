@@ -19,7 +19,7 @@ public:
     ExecutionStateInhibitor(const ExecutionStateInhibitor&) = delete;
     ExecutionStateInhibitor& operator=(const ExecutionStateInhibitor&) = delete;
 
-    bool acquire(const std::string& who, const std::string& why, std::string& error) override;
+    Result<void> acquire(const std::string& who, const std::string& why) override;
     void release() override;
 
 private:

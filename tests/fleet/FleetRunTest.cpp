@@ -244,9 +244,8 @@ TEST(FleetRun, StopRequestLetsTheFlashUnderWayFinish) {
 TEST(FleetRun, CountingInhibitorReleasesWithTheLastHolder) {
     platform::sim::RecordingSleepInhibitor real;
     fleet::CountingInhibitor counting(real);
-    std::string why;
-    ASSERT_TRUE(counting.acquire("kvflash", "a", why));
-    ASSERT_TRUE(counting.acquire("kvflash", "b", why));
+    ASSERT_TRUE(counting.acquire("kvflash", "a"));
+    ASSERT_TRUE(counting.acquire("kvflash", "b"));
     counting.release();
     EXPECT_TRUE(real.held());
     counting.release();

@@ -221,12 +221,13 @@ protected:
 TEST_F(LogindInhibitor, BlocksSleepTheLidAndIdleUntilReleased) {
     LogindStandIn logind;
     ASSERT_TRUE(logind.start(bus_->address()));
-    std::string error;
     {
         LogindSleepInhibitor inhibitor;
-        ASSERT_TRUE(inhibitor.acquire("kvflash", "Updating printer firmware", error)) << error;
+        const auto first = inhibitor.acquire("kvflash", "Updating printer firmware");
+        ASSERT_TRUE(first) << first.reason();
         // Held once, however often asked.
-        ASSERT_TRUE(inhibitor.acquire("kvflash", "Updating printer firmware", error)) << error;
+        const auto again = inhibitor.acquire("kvflash", "Updating printer firmware");
+        ASSERT_TRUE(again) << again.reason();
         const auto calls = logind.calls();
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].what, "shutdown:sleep:idle:handle-lid-switch");
@@ -240,7 +241,8 @@ TEST_F(LogindInhibitor, BlocksSleepTheLidAndIdleUntilReleased) {
         inhibitor.release();  // nothing held: harmless
 
         // Taken again, and let go when the program ends.
-        ASSERT_TRUE(inhibitor.acquire("kvflash", "Updating printer firmware", error)) << error;
+        const auto retaken = inhibitor.acquire("kvflash", "Updating printer firmware");
+        ASSERT_TRUE(retaken) << retaken.reason();
         EXPECT_EQ(logind.calls().size(), 2u);
     }
     EXPECT_TRUE(logind.waitReleased(2));
@@ -248,8 +250,9 @@ TEST_F(LogindInhibitor, BlocksSleepTheLidAndIdleUntilReleased) {
 
 TEST_F(LogindInhibitor, ABusWithoutLogindHoldsNothingAndSaysWhy) {
     LogindSleepInhibitor inhibitor;
-    std::string error;
-    EXPECT_FALSE(inhibitor.acquire("kvflash", "Updating printer firmware", error));
+    const auto refused = inhibitor.acquire("kvflash", "Updating printer firmware");
+    EXPECT_FALSE(refused);
+    const std::string& error = refused.reason();
     EXPECT_NE(error.find("logind did not grant the lock"), std::string::npos) << error;
     inhibitor.release();
 }
@@ -260,11 +263,11 @@ TEST(LogindInhibitorWithoutBus, NoSystemBusHoldsNothingAndSaysWhy) {
     const std::optional<std::string> oldAddress = old ? std::optional<std::string>(old) : std::nullopt;
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + dir.file("no-bus")).c_str(), 1);
     LogindSleepInhibitor inhibitor;
-    std::string error;
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(inhibitor.acquire("kvflash", "Updating printer firmware", error));
+    const auto refused = inhibitor.acquire("kvflash", "Updating printer firmware");
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(6));
-    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(refused);
+    EXPECT_FALSE(refused.reason().empty());
     if (oldAddress) {
         ::setenv("DBUS_SYSTEM_BUS_ADDRESS", oldAddress->c_str(), 1);
     } else {
