@@ -161,9 +161,9 @@ bool startFlash(Context& ctx, platform::DialogControls& controls, PrinterData& p
 
     // The image is opened and checked before the printer hears of a flash:
     // one that cannot be read leaves the printer as it is.
-    platform::OpenedFile image = ctx.sys.fileReader().openRegular(state.firmwareFileName);
-    if (!image.file) {
-        showFileDidNotOpen(ctx, image.reason);
+    auto image = ctx.sys.fileReader().openRegular(state.firmwareFileName);
+    if (!image) {
+        showFileDidNotOpen(ctx, image.reason());
         RestorePortsToOriginal(ctx.sys, state);
         return false;
     }
@@ -173,7 +173,7 @@ bool startFlash(Context& ctx, platform::DialogControls& controls, PrinterData& p
         return false;
     }
     if (!EnterFlashModeLocal(ctx, state.printerHandle, controls, printer,
-                             std::move(image.file))) {
+                             std::move(*image))) {
         // Nobody else will close it.
         ctx.sys.deviceIo().close(state.printerHandle);
         RestorePortsToOriginal(ctx.sys, state);

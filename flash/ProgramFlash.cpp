@@ -144,26 +144,26 @@ private:
         }
         const size_t want = static_cast<size_t>(std::min<uint64_t>(params_.blockSize, fileLeft_));
         if (want == 0) return 0;
-        const int64_t got = file_->read(buffer_.data(), want);
-        if (got <= 0) {
-            readFailed(got < 0 ? file_->errorText() : shrunkText());
+        const auto got = file_->read(buffer_.data(), want);
+        if (!got || *got == 0) {
+            readFailed(got ? shrunkText() : got.reason());
             return std::nullopt;
         }
-        fileLeft_ -= static_cast<uint64_t>(got);
-        return static_cast<size_t>(got);
+        fileLeft_ -= *got;
+        return *got;
     }
 
     // `length` bytes of the file into `into`, or the read error shown.
     bool readFully(uint8_t* into, uint64_t length) {
         while (length > 0) {
-            const int64_t got = file_->read(into, static_cast<size_t>(std::min<uint64_t>(length, 1u << 20)));
-            if (got <= 0) {
-                readFailed(got < 0 ? file_->errorText() : shrunkText());
+            const auto got = file_->read(into, static_cast<size_t>(std::min<uint64_t>(length, 1u << 20)));
+            if (!got || *got == 0) {
+                readFailed(got ? shrunkText() : got.reason());
                 return false;
             }
-            into += got;
-            length -= static_cast<uint64_t>(got);
-            fileLeft_ -= std::min<uint64_t>(fileLeft_, static_cast<uint64_t>(got));
+            into += *got;
+            length -= *got;
+            fileLeft_ -= std::min<uint64_t>(fileLeft_, *got);
         }
         return true;
     }

@@ -17,12 +17,12 @@ std::string lastErrorText() {
 FileBytes readFilePieces(platform::FileReader& files, const std::string& path, uint64_t maxBytes,
                          const FilePieceTaker& take) {
     FileBytes result;
-    platform::OpenedFile opened = files.openRegular(path);
-    if (!opened.file) {
-        result.reason = opened.reason;
+    const auto opened = files.openRegular(path);
+    if (!opened) {
+        result.reason = opened.reason();
         return result;
     }
-    platform::ReadableFile& file = *opened.file;
+    platform::ReadableFile& file = **opened;
     result.size = file.size();
     if (result.size > maxBytes) {
         result.status = FileBytes::Status::TooLarge;
@@ -36,19 +36,20 @@ FileBytes readFilePieces(platform::FileReader& files, const std::string& path, u
     while (true) {
         const uint64_t left = maxBytes - total;  // total never exceeds maxBytes here
         const size_t want = left >= kChunk ? kChunk : static_cast<size_t>(left + 1);
-        const int64_t got = file.read(chunk.data(), want);
-        if (got < 0) {
-            result.reason = file.errorText();
+        const auto read = file.read(chunk.data(), want);
+        if (!read) {
+            result.reason = read.reason();
             return result;
         }
+        const size_t got = *read;
         if (got == 0) break;
-        total += static_cast<uint64_t>(got);
+        total += got;
         if (total > maxBytes) {
             result.status = FileBytes::Status::TooLarge;
             result.size = std::max<uint64_t>(result.size, total);
             return result;
         }
-        take(chunk.data(), static_cast<size_t>(got), file.size());
+        take(chunk.data(), got, file.size());
     }
     result.size = total;
     result.status = FileBytes::Status::Ok;

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/Result.h"
+
 namespace kv::platform {
 
 // A regular file opened for reading; each read goes on where the last ended.
@@ -12,16 +14,9 @@ public:
     virtual ~ReadableFile() = default;
     // Its size when it was opened.
     virtual uint64_t size() const = 0;
-    // Up to `capacity` bytes: how many came, 0 at the end of the file, -1 on
-    // an error (errorText() says which).
-    virtual int64_t read(uint8_t* buffer, size_t capacity) = 0;
-    // The last read error, in the system's words.
-    virtual std::string errorText() const = 0;
-};
-
-struct OpenedFile {
-    std::unique_ptr<ReadableFile> file;  // none when it was refused
-    std::string reason;                  // then why, in the system's words
+    // Up to `capacity` bytes: how many came, 0 at the end of the file; a
+    // failure says why in the system's words.
+    virtual Result<size_t> read(uint8_t* buffer, size_t capacity) = 0;
 };
 
 // Opens the files the program reads but did not write (firmware images).
@@ -31,7 +26,8 @@ struct OpenedFile {
 class FileReader {
 public:
     virtual ~FileReader() = default;
-    virtual OpenedFile openRegular(const std::string& path) = 0;
+    // A refusal says why in the system's words.
+    virtual Result<std::unique_ptr<ReadableFile>> openRegular(const std::string& path) = 0;
 };
 
 }  // namespace kv::platform

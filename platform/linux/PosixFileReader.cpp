@@ -18,36 +18,28 @@ public:
 
     uint64_t size() const override { return size_; }
 
-    int64_t read(uint8_t* buffer, size_t capacity) override {
+    Result<size_t> read(uint8_t* buffer, size_t capacity) override {
         for (;;) {
             const ssize_t n = ::read(fd_.get(), buffer, capacity);
-            if (n >= 0) return n;
-            if (errno == EINTR) continue;
-            error_ = errno;
-            return -1;
+            if (n >= 0) return static_cast<size_t>(n);
+            if (errno != EINTR) return Failure{std::strerror(errno)};
         }
     }
-
-    std::string errorText() const override { return std::strerror(error_); }
 
 private:
     Descriptor fd_;
     uint64_t size_;
-    int error_ = 0;
 };
 
 }  // namespace
 
-OpenedFile PosixFileReader::openRegular(const std::string& path) {
-    OpenedFile opened;
+Result<std::unique_ptr<ReadableFile>> PosixFileReader::openRegular(const std::string& path) {
     // An image may well be a link.
     RegularFile file = linux_impl::openRegular(path, O_RDONLY, Links::Followed);
     if (!file.fd.valid()) {
-        opened.reason = file.error != 0 ? std::strerror(file.error) : "not a regular file";
-        return opened;
+        return Failure{file.error != 0 ? std::strerror(file.error) : "not a regular file"};
     }
-    opened.file = std::make_unique<PosixReadableFile>(std::move(file.fd), file.size);
-    return opened;
+    return std::make_unique<PosixReadableFile>(std::move(file.fd), file.size);
 }
 
 }  // namespace kv::platform::linux_impl

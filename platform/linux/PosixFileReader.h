@@ -6,7 +6,7 @@ namespace kv::platform::linux_impl {
 // open(O_NONBLOCK) and fstat's S_ISREG on the descriptor, then plain reads.
 class PosixFileReader final : public FileReader {
 public:
-    OpenedFile openRegular(const std::string& path) override;
+    Result<std::unique_ptr<ReadableFile>> openRegular(const std::string& path) override;
 };
 
 }  // namespace kv::platform::linux_impl

@@ -27,49 +27,41 @@ public:
 
     uint64_t size() const override { return size_; }
 
-    int64_t read(uint8_t* buffer, size_t capacity) override {
+    Result<size_t> read(uint8_t* buffer, size_t capacity) override {
         DWORD n = 0;
         const DWORD want = static_cast<DWORD>(std::min<size_t>(capacity, 1u << 30));
         if (!::ReadFile(handle_, buffer, want, &n, nullptr)) {
-            error_ = ::GetLastError();
-            return -1;
+            return Failure{systemText(::GetLastError())};
         }
-        return n;
+        return static_cast<size_t>(n);
     }
-
-    std::string errorText() const override { return systemText(error_); }
 
 private:
     HANDLE handle_;
     uint64_t size_;
-    DWORD error_ = 0;
 };
 
 }  // namespace
 
-OpenedFile Win32FileReader::openRegular(const std::string& path) {
-    OpenedFile opened;
+Result<std::unique_ptr<ReadableFile>> Win32FileReader::openRegular(const std::string& path) {
     // Backup semantics open a folder too, so that it is judged on the
     // handle like everything else.
     HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        opened.reason = systemText(::GetLastError());
-        return opened;
-    }
+    if (handle == INVALID_HANDLE_VALUE) return Failure{systemText(::GetLastError())};
     LARGE_INTEGER size{};
     BY_HANDLE_FILE_INFORMATION info{};
+    Failure refused;
     if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        opened.reason = "not a regular file";
+        refused.reason = "not a regular file";
     } else if (!::GetFileSizeEx(handle, &size)) {
-        opened.reason = systemText(::GetLastError());
+        refused.reason = systemText(::GetLastError());
     } else {
-        opened.file = std::make_unique<Win32ReadableFile>(handle, static_cast<uint64_t>(size.QuadPart));
-        return opened;
+        return std::make_unique<Win32ReadableFile>(handle, static_cast<uint64_t>(size.QuadPart));
     }
     ::CloseHandle(handle);
-    return opened;
+    return refused;
 }
 
 }  // namespace kv::platform::win32

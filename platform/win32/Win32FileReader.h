@@ -7,7 +7,7 @@ namespace kv::platform::win32 {
 // the handle: no pipe, console or device), then ReadFile.
 class Win32FileReader final : public FileReader {
 public:
-    OpenedFile openRegular(const std::string& path) override;
+    Result<std::unique_ptr<ReadableFile>> openRegular(const std::string& path) override;
 };
 
 }  // namespace kv::platform::win32

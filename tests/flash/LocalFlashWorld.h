@@ -202,11 +202,10 @@ public:
     explicit FaultyFileReader(platform::FileReader& inner) : inner_(inner) {}
     void failReadsAfter(std::optional<uint64_t> bytes) { failAfter_ = bytes; }
 
-    platform::OpenedFile openRegular(const std::string& path) override {
-        platform::OpenedFile opened = inner_.openRegular(path);
-        if (opened.file && failAfter_) {
-            opened.file = std::make_unique<File>(std::move(opened.file), *failAfter_);
-        }
+    platform::Result<std::unique_ptr<platform::ReadableFile>> openRegular(
+        const std::string& path) override {
+        auto opened = inner_.openRegular(path);
+        if (opened && failAfter_) return std::make_unique<File>(std::move(*opened), *failAfter_);
         return opened;
     }
 
@@ -216,13 +215,12 @@ private:
         File(std::unique_ptr<platform::ReadableFile> inner, uint64_t left)
             : inner_(std::move(inner)), left_(left) {}
         uint64_t size() const override { return inner_->size(); }
-        int64_t read(uint8_t* buffer, size_t capacity) override {
-            if (left_ == 0) return -1;
-            const int64_t got = inner_->read(buffer, std::min<uint64_t>(capacity, left_));
-            if (got > 0) left_ -= static_cast<uint64_t>(got);
+        platform::Result<size_t> read(uint8_t* buffer, size_t capacity) override {
+            if (left_ == 0) return platform::Failure{kErrorText};
+            auto got = inner_->read(buffer, std::min<uint64_t>(capacity, left_));
+            if (got) left_ -= *got;
             return got;
         }
-        std::string errorText() const override { return kErrorText; }
 
     private:
         std::unique_ptr<platform::ReadableFile> inner_;

@@ -41,10 +41,10 @@ TEST(Win32Files, NotAFileToOpenByTheEntrysAttributes) {
     ASSERT_TRUE(writeFile(folder.path() + "image.bin", "x"));
     ASSERT_TRUE(::CreateDirectoryA((folder.path() + "d.bin").c_str(), nullptr));
     Win32Files files;
-    EXPECT_EQ(files.notAFileToOpen(folder.path() + "image.bin"), std::nullopt);
-    EXPECT_EQ(files.notAFileToOpen(folder.path() + "d.bin"), "a folder");
-    EXPECT_EQ(files.notAFileToOpen(folder.path() + "gone.bin"), "no such file");
-    EXPECT_EQ(files.notAFileToOpen(""), "no such file");
+    EXPECT_TRUE(files.fileToOpen(folder.path() + "image.bin"));
+    EXPECT_EQ(files.fileToOpen(folder.path() + "d.bin").reason(), "a folder");
+    EXPECT_EQ(files.fileToOpen(folder.path() + "gone.bin").reason(), "no such file");
+    EXPECT_EQ(files.fileToOpen("").reason(), "no such file");
 }
 
 // Firmware images: a disk file opens with its size and reads to its end;
@@ -53,16 +53,17 @@ TEST(Win32FileReader, OpensOnlyDiskFiles) {
     TempFolder folder;
     ASSERT_TRUE(writeFile(folder.path() + "image.bin", "0123456789"));
     platform::win32::Win32FileReader reader;
-    platform::OpenedFile opened = reader.openRegular(folder.path() + "image.bin");
-    ASSERT_TRUE(opened.file) << opened.reason;
-    EXPECT_EQ(opened.file->size(), 10u);
+    const auto opened = reader.openRegular(folder.path() + "image.bin");
+    ASSERT_TRUE(opened) << opened.reason();
+    platform::ReadableFile& file = **opened;
+    EXPECT_EQ(file.size(), 10u);
     uint8_t buffer[16] = {};
-    EXPECT_EQ(opened.file->read(buffer, sizeof buffer), 10);
-    EXPECT_EQ(opened.file->read(buffer, sizeof buffer), 0);
+    EXPECT_EQ(*file.read(buffer, sizeof buffer), 10u);
+    EXPECT_EQ(*file.read(buffer, sizeof buffer), 0u);
     for (const std::string& path : {folder.path(), std::string("NUL"), folder.path() + "missing.bin"}) {
-        const platform::OpenedFile refused = reader.openRegular(path);
-        EXPECT_FALSE(refused.file) << path;
-        EXPECT_FALSE(refused.reason.empty()) << path;
+        const auto refused = reader.openRegular(path);
+        EXPECT_FALSE(refused) << path;
+        EXPECT_FALSE(refused.reason().empty()) << path;
     }
 }
 

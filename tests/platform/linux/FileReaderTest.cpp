@@ -24,12 +24,13 @@ TEST(PosixFileReader, OpensOnlyRegularFiles) {
     ASSERT_EQ(::mkfifo((root / "fifo.bin").c_str(), 0600), 0);
     linux_impl::PosixFileReader reader;
     for (const char* name : {"image.bin", "link.bin"}) {
-        platform::OpenedFile opened = reader.openRegular((root / name).string());
-        ASSERT_TRUE(opened.file) << name << ": " << opened.reason;
-        EXPECT_EQ(opened.file->size(), 10u);
+        const auto opened = reader.openRegular((root / name).string());
+        ASSERT_TRUE(opened) << name << ": " << opened.reason();
+        platform::ReadableFile& file = **opened;
+        EXPECT_EQ(file.size(), 10u);
         uint8_t buffer[16] = {};
-        EXPECT_EQ(opened.file->read(buffer, sizeof buffer), 10);
-        EXPECT_EQ(opened.file->read(buffer, sizeof buffer), 0);
+        EXPECT_EQ(*file.read(buffer, sizeof buffer), 10u);
+        EXPECT_EQ(*file.read(buffer, sizeof buffer), 0u);
     }
     const struct {
         std::string path;
@@ -41,9 +42,9 @@ TEST(PosixFileReader, OpensOnlyRegularFiles) {
         {(root / "missing.bin").string(), "No such file or directory"},
     };
     for (const auto& r : refused) {
-        const platform::OpenedFile opened = reader.openRegular(r.path);
-        EXPECT_FALSE(opened.file) << r.path;
-        EXPECT_EQ(opened.reason, r.reason) << r.path;
+        const auto opened = reader.openRegular(r.path);
+        EXPECT_FALSE(opened) << r.path;
+        EXPECT_EQ(opened.reason(), r.reason) << r.path;
     }
 }
 
