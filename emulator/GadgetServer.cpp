@@ -61,13 +61,15 @@ bool GadgetServer::plugIn() {
     // A fresh device: nothing half-received or unsent survives.
     model_.linkReset();
     const std::optional<std::string> id = model_.queryDeviceId();
-    if (!port_.plug(id.value_or(""))) {
-        log("cannot plug in: " + port_.lastError());
+    if (const auto plugged = port_.plug(id.value_or("")); !plugged) {
+        log("cannot plug in: " + plugged.reason());
         return false;
     }
     const PrinterConfig config = model_.config();
     const uint8_t bits = portStatusBits(config.statusByte3, config.statusByte4);
-    if (!port_.setPortStatus(bits)) log("cannot set the port status: " + port_.lastError());
+    if (const auto set = port_.setPortStatus(bits); !set) {
+        log("cannot set the port status: " + set.reason());
+    }
     held_.clear();
     outbox_.clear();
     inFlight_ = false;
@@ -130,17 +132,18 @@ void GadgetServer::takeHostBytes() {
             return;
         }
         std::array<uint8_t, kReadChunk> buffer{};
-        const int64_t n = port_.read(buffer.data(), buffer.size(), options_.sliceMs);
-        if (n < 0) {
+        const auto got = port_.read(buffer.data(), buffer.size(), options_.sliceMs);
+        if (!got) {
             // Not configured by the host yet, or gone: try again shortly.
             clock_.sleepMs(options_.sliceMs);
             return;
         }
+        const size_t n = *got;
         if (n == 0) return;
-        held_.assign(buffer.begin(), buffer.begin() + n);
+        held_.assign(buffer.begin(), buffer.begin() + static_cast<ptrdiff_t>(n));
         lastHostByteAt_ = clock_.tickMs();
         std::lock_guard lock(mutex_);
-        bytesReceived_ += static_cast<uint64_t>(n);
+        bytesReceived_ += n;
     } else {
         // A printer that takes few bytes at a time gets the rest offered
         // again a moment later; meanwhile the host's writes wait.
@@ -202,8 +205,8 @@ void GadgetServer::sendOutput(uint64_t now) {
         if (const auto status = model_.pendingStatus()) next = *status;
     }
     if (next.empty()) return;
-    if (!port_.write(next.data(), next.size())) {
-        log("write to the host failed: " + port_.lastError());
+    if (const auto written = port_.write(next.data(), next.size()); !written) {
+        log("write to the host failed: " + written.reason());
         return;
     }
     inFlight_ = true;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Result.h"
+
 namespace kv::platform {
 
 // Port status bits of the USB printer class (GET_PORT_STATUS).
@@ -17,26 +19,23 @@ class UsbGadget {
 public:
     virtual ~UsbGadget() = default;
 
-    // The printer appears on the bus with this IEEE 1284 device ID; false
-    // when it could not be plugged in.
-    virtual bool plug(const std::string& deviceId) = 0;
+    // The printer appears on the bus with this IEEE 1284 device ID. Each
+    // failure below says why, for the log.
+    virtual Result<void> plug(const std::string& deviceId) = 0;
     // The printer leaves the bus; what was queued either way is gone.
     virtual void unplug() = 0;
 
-    // Bytes the host wrote: waits up to waitMs for some. 0 when none came,
-    // -1 on a failure (not plugged, host not configured yet).
-    virtual int64_t read(uint8_t* buffer, size_t capacity, uint32_t waitMs) = 0;
+    // Bytes the host wrote: waits up to waitMs for some. 0 when none came; a
+    // failure when not plugged or the host has not configured it yet.
+    virtual Result<size_t> read(uint8_t* buffer, size_t capacity, uint32_t waitMs) = 0;
     // True when everything written before has been taken by the host, so a
     // write now is the next thing the host reads.
     virtual bool idle() = 0;
-    // Queues bytes for the host to read; false on a failure.
-    virtual bool write(const uint8_t* data, size_t length) = 0;
+    // Queues bytes for the host to read.
+    virtual Result<void> write(const uint8_t* data, size_t length) = 0;
 
     // The port status byte, of the kPort* bits.
-    virtual bool setPortStatus(uint8_t bits) = 0;
-
-    // Why the last call failed, for the log.
-    virtual std::string lastError() const = 0;
+    virtual Result<void> setPortStatus(uint8_t bits) = 0;
 };
 
 }  // namespace kv::platform

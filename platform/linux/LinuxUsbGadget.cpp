@@ -36,6 +36,9 @@ bool writeAttribute(const fs::path& file, const std::string& value) {
     return n == static_cast<ssize_t>(value.size());
 }
 
+// What failed, with errno's words.
+Failure gadgetFailure(const std::string& what) { return Failure{what + ": " + std::strerror(errno)}; }
+
 std::string hex4(uint16_t value) {
     char text[8];
     std::snprintf(text, sizeof text, "0x%04x", value);
@@ -54,46 +57,41 @@ std::string LinuxUsbGadget::gadgetDir() const {
     return (fs::path(options_.configfs) / "usb_gadget" / options_.name).string();
 }
 
-bool LinuxUsbGadget::fail(const std::string& what) {
-    error_ = what + ": " + std::strerror(errno);
-    return false;
-}
-
-bool LinuxUsbGadget::layOut() {
+Result<void> LinuxUsbGadget::layOut() {
     const fs::path root = fs::path(options_.configfs) / "usb_gadget";
     std::error_code ec;
     if (!fs::is_directory(root, ec)) {
         errno = ENOENT;
-        return fail(root.string() + " (configfs mounted, libcomposite loaded?)");
+        return gadgetFailure(root.string() + " (configfs mounted, libcomposite loaded?)");
     }
     remove();  // what an earlier run left behind
     const fs::path g = gadgetDir();
     const fs::path function = g / "functions" / "printer.usb0";
     const fs::path config = g / "configs" / "c.1";
-    if (!fs::create_directory(g, ec)) return fail("mkdir " + g.string());
+    if (!fs::create_directory(g, ec)) return gadgetFailure("mkdir " + g.string());
     laidOut_ = true;
     if (!writeAttribute(g / "idVendor", hex4(options_.vendorId)) ||
         !writeAttribute(g / "idProduct", hex4(options_.productId))) {
-        return fail("vendor and product IDs");
+        return gadgetFailure("vendor and product IDs");
     }
     fs::create_directories(g / "strings" / "0x409", ec);
     if (ec || !writeAttribute(g / "strings" / "0x409" / "serialnumber", options_.serial) ||
         !writeAttribute(g / "strings" / "0x409" / "manufacturer", options_.manufacturer) ||
         !writeAttribute(g / "strings" / "0x409" / "product", options_.product)) {
-        return fail("gadget strings");
+        return gadgetFailure("gadget strings");
     }
-    if (!fs::create_directory(function, ec)) return fail("mkdir " + function.string());
+    if (!fs::create_directory(function, ec)) return gadgetFailure("mkdir " + function.string());
     // Only before the function joins a configuration.
     if (!writeAttribute(function / "q_len", std::to_string(options_.queueLength))) {
-        return fail("q_len");
+        return gadgetFailure("q_len");
     }
-    if (!fs::create_directory(config, ec)) return fail("mkdir " + config.string());
+    if (!fs::create_directory(config, ec)) return gadgetFailure("mkdir " + config.string());
     fs::create_directory_symlink(function, config / "printer.usb0", ec);
     if (ec) {
         errno = ec.value();
-        return fail("link the function into the configuration");
+        return gadgetFailure("link the function into the configuration");
     }
-    return true;
+    return {};
 }
 
 void LinuxUsbGadget::remove() {
@@ -114,11 +112,13 @@ void LinuxUsbGadget::remove() {
     laidOut_ = false;
 }
 
-bool LinuxUsbGadget::plug(const std::string& deviceId) {
-    if (!laidOut_ && !layOut()) return false;
+Result<void> LinuxUsbGadget::plug(const std::string& deviceId) {
+    if (!laidOut_) {
+        if (auto laid = layOut(); !laid) return laid;
+    }
     const fs::path g = gadgetDir();
     const fs::path pnp = g / "functions" / "printer.usb0" / "pnp_string";
-    if (!writeAttribute(pnp, gadgetPnpString(deviceId))) return fail("pnp_string");
+    if (!writeAttribute(pnp, gadgetPnpString(deviceId))) return gadgetFailure("pnp_string");
 
     std::string udc;
     std::error_code ec;
@@ -128,16 +128,16 @@ bool LinuxUsbGadget::plug(const std::string& deviceId) {
     }
     if (udc.empty()) {
         errno = ENODEV;
-        return fail("no USB device controller in " + options_.udcClass + " (dummy_hcd loaded?)");
+        return gadgetFailure("no USB device controller in " + options_.udcClass + " (dummy_hcd loaded?)");
     }
-    if (!writeAttribute(g / "UDC", udc)) return fail("bind to " + udc);
+    if (!writeAttribute(g / "UDC", udc)) return gadgetFailure("bind to " + udc);
 
     // The node opens once the host has configured the device.
     const auto deadline = std::chrono::steady_clock::now() + kEnumerationBound;
     for (;;) {
         fd_ = ::open(options_.node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ >= 0) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return fail("open " + options_.node);
+        if (fd_ >= 0) return {};
+        if (std::chrono::steady_clock::now() >= deadline) return gadgetFailure("open " + options_.node);
         std::this_thread::sleep_for(kEnumerationStep);
     }
 }
@@ -150,26 +150,26 @@ void LinuxUsbGadget::unplug() {
     if (laidOut_) writeAttribute(fs::path(gadgetDir()) / "UDC", "\n");
 }
 
-int64_t LinuxUsbGadget::read(uint8_t* buffer, size_t capacity, uint32_t waitMs) {
+Result<size_t> LinuxUsbGadget::read(uint8_t* buffer, size_t capacity, uint32_t waitMs) {
     if (fd_ < 0) {
         errno = ENODEV;
-        fail("read");
-        return -1;
+        return gadgetFailure("read");
     }
     pollfd p{fd_, POLLIN, 0};
     const int r = ::poll(&p, 1, static_cast<int>(waitMs));
-    if (r < 0) return errno == EINTR ? 0 : (fail("poll"), -1);
-    if (r == 0) return 0;
+    if (r < 0) {
+        if (errno == EINTR) return size_t{0};
+        return gadgetFailure("poll");
+    }
+    if (r == 0) return size_t{0};
     if (p.revents & (POLLERR | POLLHUP)) {
         errno = ENODEV;
-        fail("read");
-        return -1;
+        return gadgetFailure("read");
     }
     const ssize_t n = ::read(fd_, buffer, capacity);
-    if (n >= 0) return n;
-    if (errno == EAGAIN || errno == EINTR) return 0;
-    fail("read");
-    return -1;
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno == EAGAIN || errno == EINTR) return size_t{0};
+    return gadgetFailure("read");
 }
 
 bool LinuxUsbGadget::idle() {
@@ -178,27 +178,27 @@ bool LinuxUsbGadget::idle() {
     return ::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT) && !(p.revents & (POLLERR | POLLHUP));
 }
 
-bool LinuxUsbGadget::write(const uint8_t* data, size_t length) {
+Result<void> LinuxUsbGadget::write(const uint8_t* data, size_t length) {
     if (fd_ < 0) {
         errno = ENODEV;
-        return fail("write");
+        return gadgetFailure("write");
     }
     const ssize_t n = ::write(fd_, data, length);
-    if (n == static_cast<ssize_t>(length)) return true;
+    if (n == static_cast<ssize_t>(length)) return {};
     if (n >= 0) errno = EAGAIN;
-    return fail("write");
+    return gadgetFailure("write");
 }
 
-bool LinuxUsbGadget::setPortStatus(uint8_t bits) {
+Result<void> LinuxUsbGadget::setPortStatus(uint8_t bits) {
     if (fd_ < 0) {
         errno = ENODEV;
-        return fail("set the port status");
+        return gadgetFailure("set the port status");
     }
     // The function takes the byte by value.
     if (::ioctl(fd_, GADGET_SET_PRINTER_STATUS, static_cast<unsigned long>(bits)) < 0) {
-        return fail("set the port status");
+        return gadgetFailure("set the port status");
     }
-    return true;
+    return {};
 }
 
 }  // namespace kv::platform::linux_impl

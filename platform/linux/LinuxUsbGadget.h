@@ -38,24 +38,21 @@ public:
     LinuxUsbGadget(const LinuxUsbGadget&) = delete;
     LinuxUsbGadget& operator=(const LinuxUsbGadget&) = delete;
 
-    bool plug(const std::string& deviceId) override;
+    Result<void> plug(const std::string& deviceId) override;
     void unplug() override;
-    int64_t read(uint8_t* buffer, size_t capacity, uint32_t waitMs) override;
+    Result<size_t> read(uint8_t* buffer, size_t capacity, uint32_t waitMs) override;
     bool idle() override;
-    bool write(const uint8_t* data, size_t length) override;
-    bool setPortStatus(uint8_t bits) override;
-    std::string lastError() const override { return error_; }
+    Result<void> write(const uint8_t* data, size_t length) override;
+    Result<void> setPortStatus(uint8_t bits) override;
 
 private:
-    bool layOut();
+    Result<void> layOut();
     void remove();
-    bool fail(const std::string& what);
     std::string gadgetDir() const;
 
     LinuxUsbGadgetOptions options_;
     bool laidOut_ = false;
     int fd_ = -1;
-    std::string error_;
 };
 
 // The pnp_string that makes a host read exactly `deviceId`.

@@ -27,43 +27,42 @@ const Bytes kStatusS = buildStatusReply('S', 0, 0, "");
 // host has fetched the last of it.
 struct FakeGadget : platform::UsbGadget {
     explicit FakeGadget(platform::sim::VirtualClock& c) : clock(c) {}
-    bool plug(const std::string& id) override {
+    platform::Result<void> plug(const std::string& id) override {
         plugged.push_back(id);
         pluggedAt.push_back(clock.tickMs());
         in = true;
         taken = true;
-        return true;
+        return {};
     }
     void unplug() override {
         in = false;
         unpluggedAt.push_back(clock.tickMs());
     }
-    int64_t read(uint8_t* buffer, size_t capacity, uint32_t waitMs) override {
+    platform::Result<size_t> read(uint8_t* buffer, size_t capacity, uint32_t waitMs) override {
         ++reads;
-        if (!in) return -1;
+        if (!in) return platform::Failure{"unplugged"};
         if (hostWrites.empty()) {
             clock.sleepMs(waitMs);
-            return 0;
+            return size_t{0};
         }
         Bytes& next = hostWrites.front();
         const size_t n = std::min(capacity, next.size());
         std::copy_n(next.begin(), n, buffer);
         next.erase(next.begin(), next.begin() + static_cast<ptrdiff_t>(n));
         if (next.empty()) hostWrites.pop_front();
-        return static_cast<int64_t>(n);
+        return n;
     }
     bool idle() override { return in && taken; }
-    bool write(const uint8_t* data, size_t length) override {
+    platform::Result<void> write(const uint8_t* data, size_t length) override {
         sent.emplace_back(data, data + length);
         sentAt.push_back(clock.tickMs());
         taken = false;
-        return true;
+        return {};
     }
-    bool setPortStatus(uint8_t bits) override {
+    platform::Result<void> setPortStatus(uint8_t bits) override {
         status = bits;
-        return true;
+        return {};
     }
-    std::string lastError() const override { return {}; }
 
     platform::sim::VirtualClock& clock;
     std::deque<Bytes> hostWrites;
