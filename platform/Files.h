@@ -1,7 +1,8 @@
 #pragma once
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/Result.h"
 
 namespace kv::platform {
 
@@ -15,9 +16,10 @@ public:
     // folder gives none.
     virtual std::vector<std::string> binFilesIn(const std::string& folder) = 0;
     // What a file-open dialog checks before it returns `path`, without
-    // opening it: nothing when it names an existing regular file this
-    // program may read, else a short reason ("no such file", "a folder").
-    virtual std::optional<std::string> notAFileToOpen(const std::string& path) = 0;
+    // opening it: succeeds when it names an existing regular file this
+    // program may read, else fails with a short reason ("no such file", "a
+    // folder").
+    virtual Result<void> fileToOpen(const std::string& path) = 0;
     // The character that ends a folder's name in executablePath().
     virtual char folderSeparator() const { return '/'; }
     // Whether the program's standard input or output is a terminal: a

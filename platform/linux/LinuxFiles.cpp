@@ -53,16 +53,16 @@ std::vector<std::string> LinuxFiles::binFilesIn(const std::string& folder) {
     return names;
 }
 
-std::optional<std::string> LinuxFiles::notAFileToOpen(const std::string& path) {
+Result<void> LinuxFiles::fileToOpen(const std::string& path) {
     struct stat st {};
     if (path.empty() || ::stat(path.c_str(), &st) != 0) {
-        return errno == ENOENT || path.empty() ? "no such file" : std::strerror(errno);
+        return Failure{errno == ENOENT || path.empty() ? "no such file" : std::strerror(errno)};
     }
-    if (S_ISDIR(st.st_mode)) return "a folder";
-    if (!S_ISREG(st.st_mode)) return "not a regular file";
+    if (S_ISDIR(st.st_mode)) return Failure{"a folder"};
+    if (!S_ISREG(st.st_mode)) return Failure{"not a regular file"};
     // As this program's effective user, who would open it.
-    if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) return "not readable";
-    return std::nullopt;
+    if (::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) != 0) return Failure{"not readable"};
+    return {};
 }
 
 bool LinuxFiles::isTerminal(Stream stream) const {

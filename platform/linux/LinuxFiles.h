@@ -12,7 +12,7 @@ public:
     explicit LinuxFiles(std::string argv0 = {});
     std::string executablePath() override;
     std::vector<std::string> binFilesIn(const std::string& folder) override;
-    std::optional<std::string> notAFileToOpen(const std::string& path) override;
+    Result<void> fileToOpen(const std::string& path) override;
     bool isTerminal(Stream stream) const override;
 
 private:

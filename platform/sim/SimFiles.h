@@ -1,5 +1,4 @@
 #pragma once
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,9 +12,7 @@ class SimFiles final : public Files {
 public:
     std::string executablePath() override { return executable; }
     std::vector<std::string> binFilesIn(const std::string&) override { return binFiles; }
-    std::optional<std::string> notAFileToOpen(const std::string&) override {
-        return "no such file";
-    }
+    Result<void> fileToOpen(const std::string&) override { return Failure{"no such file"}; }
 
     std::string executable = "/opt/kv/kvflash";
     std::vector<std::string> binFiles;

@@ -29,13 +29,13 @@ std::vector<std::string> Win32Files::binFilesIn(const std::string& folder) {
     return names;
 }
 
-std::optional<std::string> Win32Files::notAFileToOpen(const std::string& path) {
+Result<void> Win32Files::fileToOpen(const std::string& path) {
     const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES
                                           : ::GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return "no such file";
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "a folder";
-    if (attributes & FILE_ATTRIBUTE_DEVICE) return "not a regular file";
-    return std::nullopt;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Failure{"no such file"};
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Failure{"a folder"};
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return Failure{"not a regular file"};
+    return {};
 }
 
 bool Win32Files::isTerminal(Stream stream) const {

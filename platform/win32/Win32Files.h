@@ -12,7 +12,7 @@ public:
     std::vector<std::string> binFilesIn(const std::string& folder) override;
     // By the entry's attributes; read access is left to the open, as the
     // system's file dialog leaves it.
-    std::optional<std::string> notAFileToOpen(const std::string& path) override;
+    Result<void> fileToOpen(const std::string& path) override;
     bool isTerminal(Stream stream) const override;
     char folderSeparator() const override { return '\\'; }
 };

@@ -30,8 +30,9 @@ std::optional<std::string> ConsoleUi::openFile(const platform::OpenFileRequest& 
     std::optional<std::string> answer = nextFile_;
     nextFile_.reset();
     if (answer) {
-        if (const auto why = files_.notAFileToOpen(*answer)) {
-            std::fprintf(err_, "select %s: %s\n", quotedConsoleText(*answer).c_str(), why->c_str());
+        if (const auto checked = files_.fileToOpen(*answer); !checked) {
+            std::fprintf(err_, "select %s: %s\n", quotedConsoleText(*answer).c_str(),
+                         checked.reason().c_str());
             std::fflush(err_);
             answer.reset();
         }

@@ -30,8 +30,8 @@ public:
         return files_.binFilesIn(folder);
     }
     char folderSeparator() const override { return files_.folderSeparator(); }
-    std::optional<std::string> notAFileToOpen(const std::string& path) override {
-        return files_.notAFileToOpen(path);
+    platform::Result<void> fileToOpen(const std::string& path) override {
+        return files_.fileToOpen(path);
     }
 
 private:
