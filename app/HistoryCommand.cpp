@@ -44,8 +44,8 @@ std::string historyReport(platform::Services& sys) {
     if (history.entries.empty()) {
         return noFlashText(file.location()) + damagedLinesText(history, file.location());
     }
-    return "Flashes recorded in " + file.location() + ", newest last:\n\n" +
-           historyTable(history) + damagedLinesText(history, file.location());
+    return "Flashes recorded in " + file.location() + ", newest last:\n\n" + historyTable(history) +
+           damagedLinesText(history, file.location());
 }
 
 void warnOfInterruptedFlash(Context& ctx) {

@@ -130,8 +130,8 @@ std::string historyTable(const HistoryContent& history) {
 std::string damagedLinesText(const HistoryContent& history, const std::string& location) {
     std::string text;
     for (const DamagedLine& d : history.damaged) {
-        text += "line " + std::to_string(d.line) + " of " + location + " is damaged (" +
-                d.reason + "); skipped\n";
+        text += "line " + std::to_string(d.line) + " of " + location + " is damaged (" + d.reason +
+                "); skipped\n";
     }
     return text;
 }
@@ -145,8 +145,8 @@ std::optional<std::string> interruptedFlashNotice(const HistoryContent& history)
     }
     if (history.entries.back().ended) return std::nullopt;
     const FlashRecord& r = history.entries.back().record;
-    const std::string image = fileNameOf(r.imagePath) +
-                              (r.imageVersion.empty() ? "" : " (" + r.imageVersion + ")");
+    const std::string image =
+        fileNameOf(r.imagePath) + (r.imageVersion.empty() ? "" : " (" + r.imageVersion + ")");
     return "The last flash did not finish: " + orDash(r.model) + " on " + linkAndPlace(r) +
            ", started " + isoUtc(r.startMs) + " with the image " + orDash(image) +
            ".\r\nThe printer may still be in flash mode.\r\n\n"

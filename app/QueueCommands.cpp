@@ -91,7 +91,9 @@ int restoreQueues(platform::Services& sys, std::ostream& out) {
     for (const JournalEntryResult& e : r.entries) {
         const std::string& name = e.entry.printerName;
         switch (e.outcome) {
-            case JournalOutcome::Restored: out << name << ": restored to " << e.detail << "\n"; break;
+            case JournalOutcome::Restored:
+                out << name << ": restored to " << e.detail << "\n";
+                break;
             case JournalOutcome::AlreadyBack:
                 out << name << ": already on " << e.detail << ", nothing to do\n";
                 break;
@@ -137,8 +139,7 @@ void endProgramNow(int code) {
 }
 
 void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& signals,
-                                std::function<void(int)> endProgram,
-                                std::function<void()> refuse) {
+                                std::function<void(int)> endProgram, std::function<void()> refuse) {
     // The services as they are now: the entry sets the front end's fields
     // later on its own thread, and the restore needs none of them.
     auto end = [&ctx, base = ctx.sys, endProgram = std::move(endProgram)](int signalNumber) {

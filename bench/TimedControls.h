@@ -24,7 +24,9 @@ public:
         }
         inner_.setText(control, text);
     }
-    void enable(platform::Control control, bool enabled) override { inner_.enable(control, enabled); }
+    void enable(platform::Control control, bool enabled) override {
+        inner_.enable(control, enabled);
+    }
     void show(platform::Control control, bool visible) override { inner_.show(control, visible); }
     void setProgress(const platform::TransferProgress& progress) override {
         inner_.setProgress(progress);

@@ -218,11 +218,14 @@ void report(const char* what, const std::vector<Pair>& pairs, size_t blocks) {
     for (size_t i = 0; i < pairs.size(); ++i) {
         const Pair& p = pairs[i];
         overheads.push_back(p.overheadUs(blocks));
-        std::printf("  pair %zu: raw %.3f s, kvflash %.3f s, raw/kvflash %.2f, overhead %.2f us per block\n",
-                    i + 1, p.raw, p.kvflash, p.raw / p.kvflash, overheads.back());
+        std::printf(
+            "  pair %zu: raw %.3f s, kvflash %.3f s, raw/kvflash %.2f, overhead %.2f us per "
+            "block\n",
+            i + 1, p.raw, p.kvflash, p.raw / p.kvflash, overheads.back());
     }
     const auto [low, high] = std::minmax_element(overheads.begin(), overheads.end());
-    std::printf("  median overhead %.2f us per block (%.2f to %.2f)\n", median(overheads), *low, *high);
+    std::printf("  median overhead %.2f us per block (%.2f to %.2f)\n", median(overheads), *low,
+                *high);
 }
 
 bool parse(int argc, char** argv, Settings& s) {
@@ -252,9 +255,10 @@ bool parse(int argc, char** argv, Settings& s) {
 int main(int argc, char** argv) {
     Settings settings;
     if (!parse(argc, argv, settings)) {
-        std::fputs("usage: kvflash-bench [--megabytes N (48)] [--pairs N (5)] [--events FILE "
-                   "(/dev/null; - for stdout)] [--no-local]\n",
-                   stderr);
+        std::fputs(
+            "usage: kvflash-bench [--megabytes N (48)] [--pairs N (5)] [--events FILE "
+            "(/dev/null; - for stdout)] [--no-local]\n",
+            stderr);
         return 2;
     }
     std::FILE* out = settings.out == "-" ? stdout : std::fopen(settings.out.c_str(), "w");
@@ -282,7 +286,8 @@ int main(int argc, char** argv) {
     if (settings.local) {
         char file[] = "/tmp/kvflash-bench-XXXXXX";
         const int fd = ::mkstemp(file);
-        if (fd < 0 || ::write(fd, image.data(), image.size()) != static_cast<ssize_t>(image.size())) {
+        if (fd < 0 ||
+            ::write(fd, image.data(), image.size()) != static_cast<ssize_t>(image.size())) {
             std::perror("kvflash-bench: image file");
             return 1;
         }

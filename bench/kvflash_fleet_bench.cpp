@@ -63,7 +63,8 @@ struct Printer {
     void note(const std::string& line) {
         const auto now = Clock::now();
         std::lock_guard lock(mutex);
-        if (line.find("ESC *FR") != std::string::npos || line.find("FlashRequest") != std::string::npos) {
+        if (line.find("ESC *FR") != std::string::npos ||
+            line.find("FlashRequest") != std::string::npos) {
             flashRequest = now;
         } else if (line.find("<SA15>") != std::string::npos) {
             flashEnter = now;
@@ -130,7 +131,8 @@ ChildRun runKvflash(const std::string& program, std::vector<std::string> args,
         }
         std::ifstream st("/proc/" + std::to_string(pid) + "/status");
         for (std::string line; std::getline(st, line);) {
-            if (line.rfind("Threads:", 0) == 0) r.maxThreads = std::max(r.maxThreads, std::atoi(line.c_str() + 8));
+            if (line.rfind("Threads:", 0) == 0)
+                r.maxThreads = std::max(r.maxThreads, std::atoi(line.c_str() + 8));
         }
         if (whileRunning) whileRunning();
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -149,11 +151,15 @@ int main(int argc, char** argv) {
     bool scan = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--printers" && i + 1 < argc) printers = std::atoi(argv[++i]);
-        else if (a == "--image-kib" && i + 1 < argc) imageKib = std::atoi(argv[++i]);
-        else if (a == "--scan") scan = true;
+        if (a == "--printers" && i + 1 < argc)
+            printers = std::atoi(argv[++i]);
+        else if (a == "--image-kib" && i + 1 < argc)
+            imageKib = std::atoi(argv[++i]);
+        else if (a == "--scan")
+            scan = true;
         else {
-            std::fprintf(stderr, "usage: kvflash-fleet-bench [--printers N] [--image-kib K] [--scan]\n");
+            std::fprintf(stderr,
+                         "usage: kvflash-fleet-bench [--printers N] [--image-kib K] [--scan]\n");
             return 2;
         }
     }
@@ -177,7 +183,8 @@ int main(int argc, char** argv) {
     if (scan) {
         // A /24 with 20 printers; the other 234 addresses refuse.
         std::vector<std::unique_ptr<Printer>> found;
-        for (int h = 1; h <= 20; ++h) found.push_back(std::make_unique<Printer>(net, clock, address(3, h * 12)));
+        for (int h = 1; h <= 20; ++h)
+            found.push_back(std::make_unique<Printer>(net, clock, address(3, h * 12)));
         const ChildRun r = runKvflash(kvflash, {"--scan", address(3, 1) + "-254"}, {});
         std::printf("scan of 254 addresses, 20 printers: %.0f ms, exit %d\n", r.wallMs, r.code);
         return 0;
@@ -186,9 +193,12 @@ int main(int argc, char** argv) {
     auto fleet = [&](int net3, int count) {
         std::vector<std::unique_ptr<Printer>> all;
         std::vector<std::string> args{"--fleet", address(net3, 1) + "-" + std::to_string(count)};
-        for (int h = 1; h <= count; ++h) all.push_back(std::make_unique<Printer>(net, clock, address(net3, h)));
+        for (int h = 1; h <= count; ++h)
+            all.push_back(std::make_unique<Printer>(net, clock, address(net3, h)));
         for (const char* a : {"--image", "", "--yes", "--canary", "0", "--parallel", ""}) {
-            args.push_back(*a ? a : args.back() == "--image" ? image : std::to_string(std::min(count, 256)));
+            args.push_back(*a                         ? a
+                           : args.back() == "--image" ? image
+                                                      : std::to_string(std::min(count, 256)));
         }
         const ChildRun r = runKvflash(kvflash, args, [&] {
             const auto now = Clock::now();
@@ -218,13 +228,16 @@ int main(int argc, char** argv) {
         stretch[1] = std::max(stretch[1], msSince(*p->flashEnter, *p->dataStart) - 16500);
         stretch[2] = std::max(stretch[2], msSince(*p->dataEnd, *p->reconnect) - 26000);
     }
-    std::printf("image %d KiB; one printer: %.1f s (exit %d); %d printers: %.1f s (exit %d); ratio %.3f\n",
-                imageKib, one.wallMs / 1000, one.code, printers, many.wallMs / 1000, many.code,
-                many.wallMs / one.wallMs);
+    std::printf(
+        "image %d KiB; one printer: %.1f s (exit %d); %d printers: %.1f s (exit %d); ratio %.3f\n",
+        imageKib, one.wallMs / 1000, one.code, printers, many.wallMs / 1000, many.code,
+        many.wallMs / one.wallMs);
     std::printf("peak RSS %ld KiB (image %d KiB), threads at most %d (bound %d)\n", many.maxRssKib,
                 imageKib, many.maxThreads, 2 * std::min(printers, 256) + 8);
-    std::printf("timelines of %d printers; largest stretch (negative: shorter than the pause): FR->SA15 %.0f ms, SA15->data %.0f ms, "
-                "data->re-identify %.0f ms\n",
-                complete, stretch[0], stretch[1], stretch[2]);
+    std::printf(
+        "timelines of %d printers; largest stretch (negative: shorter than the pause): FR->SA15 "
+        "%.0f ms, SA15->data %.0f ms, "
+        "data->re-identify %.0f ms\n",
+        complete, stretch[0], stretch[1], stretch[2]);
     return 0;
 }

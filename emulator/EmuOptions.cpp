@@ -26,7 +26,8 @@ const char* const kEmuUsage =
     "  --drop-after N            close the connection once N bytes were received on it\n"
     "  --link tcp|usb|parallel   request set spoken on the connection (default tcp: <SA08>, <SS>;\n"
     "                            usb/parallel: ESC I S/N/E/C, ESC I A 05, or the ZOR1 requests)\n"
-    "  --firmware TEXT           firmware text of the E, C and A replies (default: the ID's FWV value)\n"
+    "  --firmware TEXT           firmware text of the E, C and A replies (default: the ID's FWV "
+    "value)\n"
     "  --zor1                    ZOR1 family: answers 10 AA 55 80 54 AB and GS I A only\n"
     "  --hw-status B             the ZOR1 status byte (default 0)\n"
     "  --version-chars XXXX      the four characters answered to GS I A\n"
@@ -48,17 +49,21 @@ const char* const kEmuUsage =
     "  --never-back              never answer again after the image\n"
     "  --stop-reading-after-image N  stops reading after N image bytes\n"
     "memory:\n"
-    "  --keep-bytes N            keep at most N bytes of what arrives and of the image (default and\n"
+    "  --keep-bytes N            keep at most N bytes of what arrives and of the image (default "
+    "and\n"
     "                            most 67108864); beyond, they are counted and hashed only\n"
     "  --paper-out               set bit 0x01 of status byte 3 (out of paper)\n"
     "USB printer gadget (Linux, as root; configfs, libcomposite, usb_f_printer and a device\n"
     "controller such as dummy_hcd loaded):\n"
-    "  --gadget NODE             serve on the printer gadget NODE (e.g. /dev/g_printer0) instead of\n"
-    "                            TCP; the printer is plugged in at start, leaves the bus for its reset\n"
+    "  --gadget NODE             serve on the printer gadget NODE (e.g. /dev/g_printer0) instead "
+    "of\n"
+    "                            TCP; the printer is plugged in at start, leaves the bus for its "
+    "reset\n"
     "                            after an image and comes back with the image's version\n"
     "  --usb-serial TEXT         its USB serial number (default: the model name hex-coded)\n"
     "  --usb-product-id N        its USB product ID (default 0x0001)\n"
-    "  --status-repeat MS        offers its status again MS after the host took the last (default 300)\n"
+    "  --status-repeat MS        offers its status again MS after the host took the last (default "
+    "300)\n"
     "  --unplug-after-image N    is pulled out after N image bytes, for good\n"
     "  --unasked-status MS       offers its status MS after the host's last byte, read or not\n"
     "many printers from one process:\n"
@@ -194,7 +199,8 @@ constexpr uint64_t kMaxPiece = 1u << 20;
 // Every option once, with what it sets.
 const Option kOptions[] = {
     {"--help", false, [](Draft& d, Value) { return on(d.options.help); }},
-    {"--fleet", true, [](Draft& d, Value v) { return !v.empty() && setText(d.options.fleetFile, v); }},
+    {"--fleet", true,
+     [](Draft& d, Value v) { return !v.empty() && setText(d.options.fleetFile, v); }},
     {"--allow-non-loopback", false, [](Draft& d, Value) { return on(d.options.allowNonLoopback); }},
     {"--silent", false, [](Draft& d, Value) { return on(d.options.printer.silent); }},
     {"--busy", false, [](Draft& d, Value) { return on(d.busy); }},
@@ -212,7 +218,8 @@ const Option kOptions[] = {
     {"--silent-after-fr", false,
      [](Draft& d, Value) { return on(d.options.printer.silentAfterFlashRequest); }},
     {"--never-back", false, [](Draft& d, Value) { return on(d.options.printer.neverComesBack); }},
-    {"--listen", true, [](Draft& d, Value v) { return on(d.listenGiven) && setListen(d.options, v); }},
+    {"--listen", true,
+     [](Draft& d, Value v) { return on(d.listenGiven) && setListen(d.options, v); }},
     {"--device-id", true, [](Draft& d, Value v) { return setText(d.options.printer.deviceId, v); }},
     {"--status", true, [](Draft& d, Value v) { return setStatusBytes(d.options.printer, v); }},
     {"--reply-split", true,
@@ -267,7 +274,8 @@ const Option kOptions[] = {
 
 }  // namespace
 
-std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, std::string& error) {
+std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args,
+                                          std::string& error) {
     Draft d;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -296,15 +304,16 @@ std::optional<EmuOptions> parseEmuOptions(const std::vector<std::string>& args, 
         }
     }
     EmuOptions& o = d.options;
-    if (!o.fleetFile.empty() && (d.listenGiven || !o.gadgetNode.empty() ||
-                                 o.printer.link != LinkKind::Tcp)) {
+    if (!o.fleetFile.empty() &&
+        (d.listenGiven || !o.gadgetNode.empty() || o.printer.link != LinkKind::Tcp)) {
         error = "--fleet serves TCP printers on the addresses its file gives";
         return std::nullopt;
     }
     if (d.busy) o.printer.statusByte4 |= 0x20;
     // A gadget is a USB printer unless told otherwise.
     if (!o.gadgetNode.empty() && !d.linkGiven) o.printer.link = LinkKind::Usb;
-    if (!o.gadgetNode.empty() && o.usbSerial.empty()) o.usbSerial = serialNamingModel(o.printer.deviceId);
+    if (!o.gadgetNode.empty() && o.usbSerial.empty())
+        o.usbSerial = serialNamingModel(o.printer.deviceId);
     // A connection carries replies to requests only: no status of its own
     // between requests, which a stream would repeat without end.
     o.printer.statusAtPowerUp = false;

@@ -15,9 +15,10 @@ namespace {
 // Where and how a printer is reached is the line's (or the fleet's) to say,
 // not a fault's.
 const std::set<std::string, std::less<>> kNotAFault = {
-    "listen",         "device-id",     "link",           "gadget",
-    "usb-serial",     "usb-product-id", "status-repeat", "unplug-after-image",
-    "unasked-status", "fleet",          "allow-non-loopback", "help",
+    "listen",        "device-id",          "link",
+    "gadget",        "usb-serial",         "usb-product-id",
+    "status-repeat", "unplug-after-image", "unasked-status",
+    "fleet",         "allow-non-loopback", "help",
 };
 
 std::vector<std::string> words(std::string_view text) {
@@ -39,7 +40,8 @@ std::variant<FleetPrinter, std::string> printerOf(const ListLine& line, const Em
     if (w.size() < 2) return std::string("expected ADDRESS[:PORT] DEVICE-ID [FAULT ...]");
     const std::optional<ListenAddress> at = parseListenAddress(w[0], 10001);
     if (!at) return "bad address " + platform::quotedEventText(w[0]);
-    if (!fleet.allowNonLoopback && !platform::isLoopback(platform::swapToNetworkOrder(at->address))) {
+    if (!fleet.allowNonLoopback &&
+        !platform::isLoopback(platform::swapToNetworkOrder(at->address))) {
         return "address " + w[0] + " is not on loopback (127.0.0.0/8; --allow-non-loopback)";
     }
     std::vector<std::string> args = {"--keep-bytes", std::to_string(kFleetKeepBytes)};
@@ -72,7 +74,8 @@ FleetPrinters parseFleetLines(const std::vector<ListLine>& lines, const EmuOptio
     std::set<std::pair<uint32_t, uint16_t>> taken;
     for (const ListLine& line : lines) {
         auto printer = printerOf(line, options);
-        if (const auto* why = std::get_if<std::string>(&printer)) return ListFileError{line.number, *why};
+        if (const auto* why = std::get_if<std::string>(&printer))
+            return ListFileError{line.number, *why};
         FleetPrinter& p = std::get<FleetPrinter>(printer);
         // Port 0 is a free port each time, so never the same one twice.
         if (p.port != 0 && !taken.insert({p.address, p.port}).second) {

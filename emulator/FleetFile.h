@@ -21,7 +21,7 @@ struct FleetPrinter {
     size_t line = 0;
     uint32_t address = 0;  // network order, as TcpServer listens
     uint16_t port = 0;
-    EmuOptions options;    // the command line's printer options, then the line's
+    EmuOptions options;  // the command line's printer options, then the line's
 };
 
 // At most this many printers in one process: each holds a listening socket,

@@ -41,10 +41,10 @@ class GadgetServer {
 public:
     struct Options {
         uint32_t statusRepeatMs = 300;
-        uint32_t pieceGapMs = 50;   // between the pieces of a split reply
-        uint32_t sliceMs = 20;      // longest wait for host bytes in one turn
+        uint32_t pieceGapMs = 50;  // between the pieces of a split reply
+        uint32_t sliceMs = 20;     // longest wait for host bytes in one turn
         // Faults.
-        std::optional<size_t> unplugAfterImageBytes;    // pulled out mid-image, never back
+        std::optional<size_t> unplugAfterImageBytes;       // pulled out mid-image, never back
         std::optional<size_t> stopReadingAfterImageBytes;  // takes nothing more from then on
         // Offers its status once the host has been quiet this long after its
         // last byte, whether or not what it sent before was read: that
@@ -53,7 +53,8 @@ public:
         std::function<void(const std::string&)> log;
     };
 
-    GadgetServer(PrinterModel& model, platform::UsbGadget& port, platform::Clock& clock, Options options);
+    GadgetServer(PrinterModel& model, platform::UsbGadget& port, platform::Clock& clock,
+                 Options options);
     ~GadgetServer();
     GadgetServer(const GadgetServer&) = delete;
     GadgetServer& operator=(const GadgetServer&) = delete;

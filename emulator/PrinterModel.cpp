@@ -168,8 +168,10 @@ size_t PrinterModel::write(const uint8_t* data, size_t length) {
     // Unknown bytes go to the log with the write that brought them, also
     // while a partial request waits for its rest.
     flushUnknownLocked();
-    const uint64_t room = config_.keepBytes > received_.size() ? config_.keepBytes - received_.size() : 0;
-    received_.insert(received_.end(), data, data + static_cast<size_t>(std::min<uint64_t>(take, room)));
+    const uint64_t room =
+        config_.keepBytes > received_.size() ? config_.keepBytes - received_.size() : 0;
+    received_.insert(received_.end(), data,
+                     data + static_cast<size_t>(std::min<uint64_t>(take, room)));
     receivedCount_ += take;
     linkBytes_ += take;
     if (!dropped_ && config_.dropAfterBytes && linkBytes_ >= *config_.dropAfterBytes) {
@@ -193,11 +195,13 @@ size_t PrinterModel::takeImageLocked(const uint8_t* data, size_t length) {
         logLocked("no parallel 0x00 after flash-mode entry");
     }
     size_t n = length;
-    if (flash_.announced) n = static_cast<size_t>(std::min<uint64_t>(n, *flash_.announced - imageCount_));
+    if (flash_.announced)
+        n = static_cast<size_t>(std::min<uint64_t>(n, *flash_.announced - imageCount_));
     if (config_.dropAfterImageBytes)
-        n = static_cast<size_t>(std::min<uint64_t>(
-            n, *config_.dropAfterImageBytes > imageCount_ ? *config_.dropAfterImageBytes - imageCount_
-                                                          : 0));
+        n = static_cast<size_t>(
+            std::min<uint64_t>(n, *config_.dropAfterImageBytes > imageCount_
+                                      ? *config_.dropAfterImageBytes - imageCount_
+                                      : 0));
     const uint64_t room = config_.keepBytes > image_.size() ? config_.keepBytes - image_.size() : 0;
     image_.insert(image_.end(), data, data + static_cast<size_t>(std::min<uint64_t>(n, room)));
     imageHash_.update(data, n);
@@ -314,9 +318,9 @@ void PrinterModel::answerLocked(const RequestRow& row, const std::vector<uint8_t
                 }
             } else {
                 if (flash_.phase == FlashPhase::Requested) flash_.phase = FlashPhase::Idle;
-                reply = tcp ? std::vector<uint8_t>(kFlashRefusedText.begin(),
-                                                   kFlashRefusedText.end())
-                            : statusReplyLocked('E');
+                reply =
+                    tcp ? std::vector<uint8_t>(kFlashRefusedText.begin(), kFlashRefusedText.end())
+                        : statusReplyLocked('E');
             }
             if (!tcp && config_.lateFlashReady) {
                 std::vector<uint8_t> first = statusReplyLocked('S');
@@ -391,7 +395,8 @@ void PrinterModel::enterFlashModeLocked(std::optional<uint64_t> announced) {
     imageMarker_ = FirmwareMarkerScanner();
     ++flashes_;
     logLocked("flash mode: receiving the image");
-    if (announced && *announced == 0) endImageLocked(flash_.enteredAt, "the announced payload is empty");
+    if (announced && *announced == 0)
+        endImageLocked(flash_.enteredAt, "the announced payload is empty");
 }
 
 void PrinterModel::endImageLocked(uint64_t at, const char* why) {
@@ -402,11 +407,11 @@ void PrinterModel::endImageLocked(uint64_t at, const char* why) {
     unknown_.clear();
     pending_.clear();
     unknownCount_ = 0;
-    std::string line = "image ended after " + std::to_string(imageCount_) + " bytes (" + why +
-                       ")" + (flash_.incomplete ? ", incomplete" : "") + "; ";
-    line += config_.neverComesBack ? std::string("the printer never comes back")
-                                   : "resetting for " + std::to_string(clock_ ? config_.resetMs : 0) +
-                                         " ms";
+    std::string line = "image ended after " + std::to_string(imageCount_) + " bytes (" + why + ")" +
+                       (flash_.incomplete ? ", incomplete" : "") + "; ";
+    line += config_.neverComesBack
+                ? std::string("the printer never comes back")
+                : "resetting for " + std::to_string(clock_ ? config_.resetMs : 0) + " ms";
     logLocked(std::move(line));
 }
 

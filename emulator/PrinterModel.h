@@ -131,7 +131,7 @@ struct FlashSummary {
     std::string versionBefore;  // firmware text when the latest flash began
     std::string versionNow;     // firmware text the printer reports now
     FlashPhase phase = FlashPhase::Idle;
-    bool incomplete = false;    // the latest image was cut off by a dropped link
+    bool incomplete = false;  // the latest image was cut off by a dropped link
 };
 
 // A KV printer as a byte machine: bytes written by the host go in, replies
@@ -224,16 +224,16 @@ public:
 
     // The request kinds the model knows.
     enum class Request {
-        DeviceIdTcp,   // "<SA08>"
-        StatusTcp,     // "<SS>"
-        StatusS,       // ESC I S
-        StatusN,       // ESC I N
-        StatusE,       // ESC I E
-        StatusC,       // ESC I C
-        FirmwareA,     // ESC I A 05
-        HwStatus,      // 10 AA 55 80 54 AB
-        HwVersion,     // GS I A
-        FlashRequest,  // ESC *FR
+        DeviceIdTcp,      // "<SA08>"
+        StatusTcp,        // "<SS>"
+        StatusS,          // ESC I S
+        StatusN,          // ESC I N
+        StatusE,          // ESC I E
+        StatusC,          // ESC I C
+        FirmwareA,        // ESC I A 05
+        HwStatus,         // 10 AA 55 80 54 AB
+        HwVersion,        // GS I A
+        FlashRequest,     // ESC *FR
         FlashEnterLocal,  // ESC I A 0F
         FlashEnterTcp,    // "<SA15>"
         ProgramCommand,   // 1A 75 AA 55 80 and four bytes more (ZOR1 family)
@@ -252,15 +252,15 @@ public:
 private:
     struct Flash {
         FlashPhase phase = FlashPhase::Idle;
-        bool silent = false;        // silentAfterFlashRequest has struck
+        bool silent = false;  // silentAfterFlashRequest has struck
         uint64_t enteredAt = 0;
         uint64_t lastByteAt = 0;
         bool anyByte = false;
-        bool awaitBenignZero = false;  // parallel: the host's 0x00 comes first
+        bool awaitBenignZero = false;       // parallel: the host's 0x00 comes first
         std::optional<uint64_t> announced;  // ZOR1: payload length
         bool incomplete = false;
         uint64_t backAt = 0;
-        std::string newVersion;     // found in the image
+        std::string newVersion;  // found in the image
     };
 
     uint64_t nowLocked() const;
@@ -295,9 +295,9 @@ private:
     platform::Clock* clock_;
     std::vector<uint8_t> received_;  // the first keepBytes
     uint64_t receivedCount_ = 0;
-    std::vector<uint8_t> inbox_;    // bytes not yet parsed into a request
-    std::vector<uint8_t> unknown_;  // the first unrecognised bytes not yet logged
-    size_t unknownCount_ = 0;       // and how many there are
+    std::vector<uint8_t> inbox_;                // bytes not yet parsed into a request
+    std::vector<uint8_t> unknown_;              // the first unrecognised bytes not yet logged
+    size_t unknownCount_ = 0;                   // and how many there are
     std::deque<std::vector<uint8_t>> pending_;  // reply pieces, one per read
     std::vector<std::string> requestLog_;
     size_t requestLinesNotKept_ = 0;

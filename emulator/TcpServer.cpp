@@ -39,7 +39,8 @@ std::optional<ListenAddress> parseListenAddress(std::string_view text, uint16_t 
 }
 
 std::string formatAddress(uint32_t address, uint16_t port) {
-    return platform::dottedDecimal(platform::swapToNetworkOrder(address)) + ":" + std::to_string(port);
+    return platform::dottedDecimal(platform::swapToNetworkOrder(address)) + ":" +
+           std::to_string(port);
 }
 
 TcpServer::TcpServer(PrinterModel& model, platform::Network& network, Options options)
@@ -55,8 +56,8 @@ bool TcpServer::start() {
     }
     const platform::SocketHandle listener = network_.listen(*address, options_.port);
     if (!listener.valid()) {
-        log("cannot listen on " + formatAddress(*address, options_.port) +
-            " (error " + std::to_string(network_.lastError()) + ")");
+        log("cannot listen on " + formatAddress(*address, options_.port) + " (error " +
+            std::to_string(network_.lastError()) + ")");
         return false;
     }
     {
@@ -238,7 +239,8 @@ size_t TcpServer::receiveAllowance() const {
     }
     const uint64_t taken = model_.flashSummary().imageBytes;
     const uint64_t limit = *options_.stopReadingAfterImageBytes;
-    return taken >= limit ? 0 : static_cast<size_t>(std::min<uint64_t>(kReceiveChunk, limit - taken));
+    return taken >= limit ? 0
+                          : static_cast<size_t>(std::min<uint64_t>(kReceiveChunk, limit - taken));
 }
 
 bool TcpServer::pauseBetweenPieces() { return pause(options_.pieceGapMs); }

@@ -34,7 +34,7 @@ class TcpServer {
 public:
     struct Options {
         std::string address = "127.0.0.1";
-        uint16_t port = 10001;           // 0: a free port, see port()
+        uint16_t port = 10001;  // 0: a free port, see port()
         uint32_t pieceGapMs = 50;
         // Stops reading once the latest image has this many bytes: what
         // the host sends then stays unread in the socket (a printer that

@@ -86,11 +86,7 @@ bool sendWholeBlock(Context& ctx, platform::SocketHandle socket, const uint8_t* 
 class EthernetTransfer {
 public:
     EthernetTransfer(Context& ctx, FlashJob& job)
-        : ctx_(ctx),
-          job_(job),
-          controls_(*job.controls),
-          socket_(job.socket),
-          image_(job.image) {}
+        : ctx_(ctx), job_(job), controls_(*job.controls), socket_(job.socket), image_(job.image) {}
 
     // True when the image went over and the reset wait passed.
     bool run() {
@@ -198,8 +194,8 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
     }
 
     const auto& ip = state.ipAddressText;
-    if (!openSocket(ctx.sys, state.ethernetSocket, ip[0], ip[1], ip[2], ip[3],
-                    state.portNumberText, printer)) {
+    if (!openSocket(ctx.sys, state.ethernetSocket, ip[0], ip[1], ip[2], ip[3], state.portNumberText,
+                    printer)) {
         noteFlashStopped(ctx, "no connection to the printer at " + ip[0] + "." + ip[1] + "." +
                                   ip[2] + "." + ip[3] + ":" + state.portNumberText);
         RestorePortsToOriginal(ctx.sys, state);
@@ -210,8 +206,7 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
     if (sameFirmwareVersion(reportedVersion(printer).value_or(""), image->versionText) &&
         !platform::askYesNo(ctx.ui(), std::string("Firmware update"),
                             "New version same as old version, continue?")) {
-        noteFlashStopped(ctx, "not flashed: the printer already reports " +
-                                  image->versionText);
+        noteFlashStopped(ctx, "not flashed: the printer already reports " + image->versionText);
         closeSocket(ctx.sys, state.ethernetSocket);
         RestorePortsToOriginal(ctx.sys, state);
         return false;

@@ -40,14 +40,14 @@ EthernetWire ethernetWireFor(const FirmwareImage& image);
 // started (it then owns the connection and puts the queues back); false
 // when nothing was started, with the queues back already.
 [[nodiscard]] bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
-                             PrinterData& printer);
+                                           PrinterData& printer);
 
 // Puts the printer on `socket` into flash mode (ESC "*FR", "<SA15>",
 // "FLASH READY") and starts ProgramFlashEthernet with `image`. True when
 // the worker runs; false after a failure, which has been shown.
 [[nodiscard]] bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
-                            platform::DialogControls& controls, PrinterData& printer,
-                            std::shared_ptr<const FirmwareImage> image);
+                                          platform::DialogControls& controls, PrinterData& printer,
+                                          std::shared_ptr<const FirmwareImage> image);
 
 // The Ethernet transfer worker: start delay, the image in 8192-byte blocks,
 // the reset wait, then the ending (queues back, the printer found again,

@@ -17,7 +17,7 @@ namespace kv {
 
 std::string newRecordId() {
     std::random_device random;
-    const uint64_t value = (uint64_t{random()} << 32) ^ uint64_t{random()};
+    const uint64_t value = (uint64_t{random()} << 32) ^ uint64_t { random() };
     return platform::formatted("%016llx", static_cast<unsigned long long>(value));
 }
 
@@ -31,8 +31,8 @@ void describePrinter(const Context& ctx, const PrinterData& printer, FlashRecord
         case PORT_TYPE_ETHERNET: {
             const auto& ip = s.ipAddressText;
             record.link = "ETHERNET";
-            record.address = ip[0] + "." + ip[1] + "." + ip[2] + "." + ip[3] + ":" +
-                             s.portNumberText;
+            record.address =
+                ip[0] + "." + ip[1] + "." + ip[2] + "." + ip[3] + ":" + s.portNumberText;
             record.logicBoard = logicBoardTextEthernet(printer.boardCode);
             return;
         }

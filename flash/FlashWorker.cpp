@@ -11,8 +11,7 @@ bool startFlashWorker(Context& ctx, FlashWorkerProcedure procedure) {
     platform::ThreadOptions options;
     options.stackBytes = kWorkerStackBytes;
     options.aboveNormalPriority = true;
-    return ctx.sys.threads()
-        .startDetached([procedure, job] { procedure(job); }, options);
+    return ctx.sys.threads().startDetached([procedure, job] { procedure(job); }, options);
 }
 
 void endFlashWorker(AppState& state) {

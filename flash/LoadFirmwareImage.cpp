@@ -31,8 +31,8 @@ bool loadFirmwareImage(Context& ctx, FirmwareImage& image, uint64_t maxBytes) {
                              platform::escapeDeviceText(path).c_str(),
                              static_cast<unsigned long long>(file.size));
             platform::box(ctx.ui(), kCaption,
-                          "The firmware file " + path + " is too large: " +
-                              std::to_string(file.size) + " bytes, at most " +
+                          "The firmware file " + path +
+                              " is too large: " + std::to_string(file.size) + " bytes, at most " +
                               std::to_string(maxBytes) + " bytes can be sent");
             return false;
         case FileBytes::Status::Unreadable:
@@ -42,8 +42,7 @@ bool loadFirmwareImage(Context& ctx, FirmwareImage& image, uint64_t maxBytes) {
             platform::box(ctx.ui(), kCaption,
                           "Could not read the firmware file " + path + " (" + file.reason + ")");
             return false;
-        case FileBytes::Status::Ok:
-            break;
+        case FileBytes::Status::Ok: break;
     }
     image = makeFirmwareImage(std::move(file.bytes));
     platform::tracef(trace, "LoadFirmwareImage - %u bytes, version \"%s\"\r\n",

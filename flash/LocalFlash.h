@@ -17,7 +17,8 @@ struct FlashJob;
 // True when a transfer worker was started; the worker's ending then puts
 // the print queues back. False when nothing was started (the queues are
 // back already).
-[[nodiscard]] bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
+[[nodiscard]] bool FlashPrinterNow(Context& ctx, platform::DialogControls& controls,
+                                   PrinterData& printer);
 // The same for a printer Find Ethernet Printer has just found, as a fleet
 // run flashes each one: the record and verdict of FlashPrinterNow without
 // its re-probe (no local port counted, no print queue switched).

@@ -68,7 +68,8 @@ void readPastLateStatus(Context& ctx, platform::DeviceHandle handle, PrinterData
 
 // Each request's status reply must be the next thing read: whatever the
 // printer sent before it (a status it offered unasked) is dropped first.
-bool writeRequest(Context& ctx, platform::DeviceHandle handle, const std::array<uint8_t, 4>& request) {
+bool writeRequest(Context& ctx, platform::DeviceHandle handle,
+                  const std::array<uint8_t, 4>& request) {
     ctx.sys.deviceIo().discardStaleInput(handle);
     return writeWholeBlock(ctx, handle, request.data(), request.size());
 }
@@ -172,8 +173,7 @@ bool startFlash(Context& ctx, platform::DialogControls& controls, PrinterData& p
         RestorePortsToOriginal(ctx.sys, state);
         return false;
     }
-    if (!EnterFlashModeLocal(ctx, state.printerHandle, controls, printer,
-                             std::move(*image))) {
+    if (!EnterFlashModeLocal(ctx, state.printerHandle, controls, printer, std::move(*image))) {
         // Nobody else will close it.
         ctx.sys.deviceIo().close(state.printerHandle);
         RestorePortsToOriginal(ctx.sys, state);

@@ -107,7 +107,8 @@ private:
             payload_ = memory_->data();
             if (isZor1xa(printer_.boardCode)) {
                 const uint8_t* behindHeader = nullptr;
-                const int32_t result = CheckFirmwareHeader(memory_->data(), fileSize, &behindHeader);
+                const int32_t result =
+                    CheckFirmwareHeader(memory_->data(), fileSize, &behindHeader);
                 if (result == -2) return false;
                 if (result >= 0) {
                     payload_ = behindHeader;
@@ -156,7 +157,8 @@ private:
     // `length` bytes of the file into `into`, or the read error shown.
     bool readFully(uint8_t* into, uint64_t length) {
         while (length > 0) {
-            const auto got = file_->read(into, static_cast<size_t>(std::min<uint64_t>(length, 1u << 20)));
+            const auto got =
+                file_->read(into, static_cast<size_t>(std::min<uint64_t>(length, 1u << 20)));
             if (!got || *got == 0) {
                 readFailed(got ? shrunkText() : got.reason());
                 return false;
@@ -198,9 +200,9 @@ private:
             setProgress({TransferPhase::Data, total, std::max(dataTotal_, total)});
             if (!writeWholeBlock(ctx_, job_.handle, buffer_.data(), *block)) {
                 const uint32_t code = ctx_.sys.deviceIo().lastError();
-                platform::box(ctx_.ui(), formatted("Write flash error = Dec = %d, Hex = %X",
-                                                   static_cast<int>(code),
-                                                   static_cast<unsigned>(code)));
+                platform::box(ctx_.ui(),
+                              formatted("Write flash error = Dec = %d, Hex = %X",
+                                        static_cast<int>(code), static_cast<unsigned>(code)));
                 return false;
             }
             job_.bytesSent += *block;

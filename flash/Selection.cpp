@@ -17,7 +17,8 @@ using platform::Control;
 constexpr const char* kSelectCaption = "Get Firmware file";
 constexpr const char* kValidateCaption = "Validating FW File";
 constexpr const char* kSuccessText = " Firmware compatible with this printer ";
-constexpr const char* kNotCompatible = "You have selected firmware not compatible with this printer";
+constexpr const char* kNotCompatible =
+    "You have selected firmware not compatible with this printer";
 
 bool contains(const std::string& path, std::string_view signature) {
     return path.find(signature) != std::string::npos;
@@ -50,9 +51,11 @@ const std::vector<SignatureRule>& signatureRules() {
         {Zor1x300StdPresenter, {"471KdsR6_3dsp_v"}, "471KdsR6_3"},
         {Zor1x200AdjustPresenter, {"471KdsR6_2dmp_v", "471KdsR6_2dap_v"}, "471KdsR6_2"},
         {Zor1x300AdjustPresenter, {"471KdsR6_3dmp_v", "471KdsR6_3dap_v"}, "471KdsR6_3"},
-        {Zor1xa200AdjustPresenter, {"KVA12v", "471KdsR6_AEA_2dmp_v", "471KdsR6_AEA_2dap_v"},
+        {Zor1xa200AdjustPresenter,
+         {"KVA12v", "471KdsR6_AEA_2dmp_v", "471KdsR6_AEA_2dap_v"},
          "471KdsR6_AEA_2"},
-        {Zor1xa300AdjustPresenter, {"KVA13v", "471KdsR6_AEA_3dmp_v", "471KdsR6_AEA_3dap_v"},
+        {Zor1xa300AdjustPresenter,
+         {"KVA13v", "471KdsR6_AEA_3dmp_v", "471KdsR6_AEA_3dap_v"},
          "471KdsR6_AEA_3"},
     };
     return rules;
@@ -67,8 +70,7 @@ const SignatureRule* signatureRuleFor(LogicBoard board) {
 bool matches(const SignatureRule& rule, const std::string& path) {
     for (std::string_view s : rule.signatures)
         if (contains(path, s)) return true;
-    return !rule.pairPrefix.empty() && contains(path, rule.pairPrefix) &&
-           contains(path, "-42.bin");
+    return !rule.pairPrefix.empty() && contains(path, rule.pairPrefix) && contains(path, "-42.bin");
 }
 
 // Board code 1: the printer family in the type name picks two signatures.
@@ -163,19 +165,14 @@ int ValidateFirmwareFile(platform::Ui& ui, const std::string& path,
                          platform::DialogControls& /*controls*/, const PrinterData& printerData) {
     const LogicBoard board = printerData.boardCode;
     switch (board) {
-        case LogicBoard::LogicBdI:
-            platform::box(ui, kValidateCaption, "LBI FOUND");
-            return 1;
-        case LogicBoard::LogicBdIIRohs:
-            return validateFamily(ui, path, printerData);
+        case LogicBoard::LogicBdI: platform::box(ui, kValidateCaption, "LBI FOUND"); return 1;
+        case LogicBoard::LogicBdIIRohs: return validateFamily(ui, path, printerData);
         case LogicBoard::Mv38Standard:
             if (contains(path, "F2ZOR") && containsAny(path, {"_V3", "_X3", "_XV3"})) return 1;
             platform::box(ui, kValidateCaption, "Invalid file for MV38 printer");
             return 0;
-        case LogicBoard::Mv38DualDriver:
-            return 1;
-        default:
-            break;
+        case LogicBoard::Mv38DualDriver: return 1;
+        default: break;
     }
     const SignatureRule* rule = signatureRuleFor(board);
     // The unsupported ZOR1X and unknown boards: nothing fits them.

@@ -44,8 +44,8 @@ platform::Verification verifyFlash(const FlashFacts& f) {
     }
     if (sameFirmwareVersion(*f.after, f.imageVersion)) {
         return {VerifyOutcome::Verified,
-                "the printer reports " + *f.after + ", the image's version (before: " +
-                    shown(f.before) + ")",
+                "the printer reports " + *f.after +
+                    ", the image's version (before: " + shown(f.before) + ")",
                 "Verified: " + *f.after + " is running"};
     }
     if (f.before && *f.before == *f.after) {

@@ -15,6 +15,6 @@ inline constexpr uint32_t kShortWritePauseMs = 100;
 // A write that takes nothing at all counts as failed (the printer stalls).
 // On false the device's last error code tells why.
 [[nodiscard]] bool writeWholeBlock(Context& ctx, platform::DeviceHandle handle, const uint8_t* data,
-                     size_t length);
+                                   size_t length);
 
 }  // namespace kv

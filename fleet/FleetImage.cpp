@@ -14,11 +14,8 @@ FleetImage loadFleetImage(platform::FileReader& files, const std::string& path) 
         case FileBytes::Status::TooLarge:
             out.error = "larger than " + std::to_string(kMaxFirmwareImageBytes) + " bytes";
             return out;
-        case FileBytes::Status::Unreadable:
-            out.error = file.reason;
-            return out;
-        case FileBytes::Status::Ok:
-            break;
+        case FileBytes::Status::Unreadable: out.error = file.reason; return out;
+        case FileBytes::Status::Ok: break;
     }
     auto loaded = std::make_shared<PreloadedImage>();
     loaded->path = path;
@@ -26,9 +23,8 @@ FleetImage loadFleetImage(platform::FileReader& files, const std::string& path) 
     loaded->facts.readable = true;
     loaded->facts.size = file.bytes.size();
     loaded->facts.sha256 = sha256Hex(file.bytes);
-    out.headed = examineFirmwareHeader(file.bytes.data(),
-                                       static_cast<uint32_t>(file.bytes.size()))
-                     .hasMagic;
+    out.headed =
+        examineFirmwareHeader(file.bytes.data(), static_cast<uint32_t>(file.bytes.size())).hasMagic;
     auto image = std::make_shared<FirmwareImage>(makeFirmwareImage(std::move(file.bytes)));
     loaded->facts.version = image->versionText;
     loaded->image = std::move(image);

@@ -140,8 +140,7 @@ void Fleet::flashOne(size_t index, const std::string& fleetId) {
         // Decided and marked at once, so a stop cannot fall between.
         std::lock_guard lock(mutex_);
         const bool stopped = stopRule_ != StopRule::None;
-        const bool tooMany =
-            settings_.maxFailures > 0 && failures_.load() >= settings_.maxFailures;
+        const bool tooMany = settings_.maxFailures > 0 && failures_.load() >= settings_.maxFailures;
         if (tooMany && !stopped) stopRule_ = StopRule::MaxFailures;
         start = !stopped && !tooMany;
         started_[index] = start;
@@ -151,8 +150,7 @@ void Fleet::flashOne(size_t index, const std::string& fleetId) {
         return;
     }
     PrinterSlot& slot = *slots_[index];
-    PrinterWorld world(shared_, index, slot, shared_.network->bounds(),
-                       settings_.flashSameVersion);
+    PrinterWorld world(shared_, index, slot, shared_.network->bounds(), settings_.flashSameVersion);
     world.state.preloadedImage = image_;
     world.state.firmwareFileName = image_->path;
     world.state.fleetId = fleetId;

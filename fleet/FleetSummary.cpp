@@ -15,8 +15,8 @@ FleetSummary summarize(const Fleet& fleet) {
             ++s.counts[*p.outcome];
             failed = failed || isFailure(*p.outcome);
             unchecked = unchecked || *p.outcome == Outcome::Unchecked;
-            anyPrinter = anyPrinter || (*p.outcome != Outcome::Unreachable &&
-                                        *p.outcome != Outcome::NotKv);
+            anyPrinter =
+                anyPrinter || (*p.outcome != Outcome::Unreachable && *p.outcome != Outcome::NotKv);
         }
         if (p.mayBeLeftInFlashMode()) s.mayBeInFlashMode.push_back(p.endpoint);
         s.printers.push_back(std::move(p));

@@ -43,8 +43,7 @@ std::string_view decisionName(Decision decision) {
     return "";
 }
 
-PlanEntry planPrinter(const ScanResult& scan, const PreloadedImage& image,
-                      bool flashSameVersion) {
+PlanEntry planPrinter(const ScanResult& scan, const PreloadedImage& image, bool flashSameVersion) {
     switch (scan.reach) {
         case Reach::Refused: return {Decision::Unreachable, "no connection"};
         case Reach::Silent: return {Decision::Unreachable, "no reply to the ID request"};

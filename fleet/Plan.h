@@ -23,7 +23,6 @@ struct PlanEntry {
 // (its boxes recorded, never shown), the same version by the one rule the
 // window's question and the verification use. A printer found but not
 // ready is planned: its flash stops at the ready check and says so.
-PlanEntry planPrinter(const ScanResult& scan, const PreloadedImage& image,
-                      bool flashSameVersion);
+PlanEntry planPrinter(const ScanResult& scan, const PreloadedImage& image, bool flashSameVersion);
 
 }  // namespace kv::fleet

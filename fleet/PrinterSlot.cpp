@@ -87,7 +87,8 @@ PrinterSnapshot PrinterSlot::snapshot() const {
 std::vector<PhaseEvent> PrinterSlot::eventsSince(size_t& seen) const {
     std::lock_guard lock(mutex_);
     std::vector<PhaseEvent> out;
-    for (size_t i = std::min(seen, events_.size()); i < events_.size(); ++i) out.push_back(events_[i]);
+    for (size_t i = std::min(seen, events_.size()); i < events_.size(); ++i)
+        out.push_back(events_[i]);
     seen = events_.size();
     return out;
 }

@@ -15,9 +15,9 @@ namespace kv::fleet {
 
 // Where one printer stands in a fleet run.
 enum class Phase {
-    Waiting,        // not started (yet)
-    Identifying,    // Find Ethernet Printer
-    FlashMode,      // "Printer responding": from here a cut leaves it in flash mode
+    Waiting,      // not started (yet)
+    Identifying,  // Find Ethernet Printer
+    FlashMode,    // "Printer responding": from here a cut leaves it in flash mode
     StartDelay,
     Sending,
     ResetWait,

@@ -57,8 +57,7 @@ bool PrinterWorld::find() { return findEthernetPrinter(ctx, controls, state.prin
 
 void PrinterWorld::waitForWorker() {
     // Every step of the worker has a bound of its own; this waits them out.
-    while (!state.workerSignal.waitWhileRunning(state.flashInProgress,
-                                                std::chrono::seconds(60))) {
+    while (!state.workerSignal.waitWhileRunning(state.flashInProgress, std::chrono::seconds(60))) {
     }
 }
 

@@ -36,7 +36,8 @@ public:
         const size_t colon = token.find(':');
         uint16_t port = defaultPort_;
         if (colon != std::string_view::npos) {
-            const std::optional<uint32_t> value = platform::parsePortDigits(token.substr(colon + 1));
+            const std::optional<uint32_t> value =
+                platform::parsePortDigits(token.substr(colon + 1));
             if (!value) return "the port is not a decimal number";
             if (*value < 1 || *value > 65535) return "the port is outside 1..65535";
             port = static_cast<uint16_t>(*value);
@@ -105,9 +106,8 @@ std::string Endpoint::text() const {
     return platform::dottedDecimal(address) + ":" + std::to_string(port);
 }
 
-std::variant<std::vector<Endpoint>, TargetError> parseTargets(const std::vector<std::string>& tokens,
-                                                              uint16_t defaultPort,
-                                                              platform::FileReader& files) {
+std::variant<std::vector<Endpoint>, TargetError> parseTargets(
+    const std::vector<std::string>& tokens, uint16_t defaultPort, platform::FileReader& files) {
     Collector collector(defaultPort);
     for (const std::string& token : tokens) {
         if (!token.starts_with('@')) {
@@ -120,7 +120,8 @@ std::variant<std::vector<Endpoint>, TargetError> parseTargets(const std::vector<
         }
         for (const ListLine& line : std::get<std::vector<ListLine>>(lines)) {
             if (line.text.starts_with('@')) {
-                return TargetError{shownToken(line.text), line.number, "a list file names no other"};
+                return TargetError{shownToken(line.text), line.number,
+                                   "a list file names no other"};
             }
             if (auto why = collector.take(line.text)) {
                 return TargetError{shownToken(line.text), line.number, *why};

@@ -20,7 +20,7 @@ struct Endpoint {
 
 // Why the targets were refused.
 struct TargetError {
-    std::string token;          // escaped as the event lines escape, at most 40 characters
+    std::string token;           // escaped as the event lines escape, at most 40 characters
     std::optional<size_t> line;  // 1-based, for @FILE
     std::string reason;
 };
@@ -32,9 +32,8 @@ inline constexpr size_t kMaxTargets = 65536;
 // (the first kept). A token is A.B.C.D[:PORT], A.B.C.D/NN (NN 16..32; up
 // to /30 without the network and broadcast addresses), A.B.C.D-E (the last
 // octet from D to E) or @FILE, a list file of those, one a line.
-std::variant<std::vector<Endpoint>, TargetError> parseTargets(const std::vector<std::string>& tokens,
-                                                              uint16_t defaultPort,
-                                                              platform::FileReader& files);
+std::variant<std::vector<Endpoint>, TargetError> parseTargets(
+    const std::vector<std::string>& tokens, uint16_t defaultPort, platform::FileReader& files);
 
 // One line for the usage error: `bad target "10.0.0.300": ...`.
 std::string describe(const TargetError& error);

@@ -104,8 +104,7 @@ bool RefusingLocalServices::getCommTimeouts(platform::DeviceHandle, platform::Co
     refused();
     return false;
 }
-bool RefusingLocalServices::setCommTimeouts(platform::DeviceHandle,
-                                            const platform::CommTimeouts&) {
+bool RefusingLocalServices::setCommTimeouts(platform::DeviceHandle, const platform::CommTimeouts&) {
     refused();
     return false;
 }

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::require(!target->port.empty() && target->port.size() <= 5);
         ShellState shell;
         setEthernetTexts(shell, *target);
-        for (const std::string& part : shell.ipAddressText) fuzz::require(part.size() < kAddressTextSize);
+        for (const std::string& part : shell.ipAddressText)
+            fuzz::require(part.size() < kAddressTextSize);
         (void)inetAddr(target->octets[0] + "." + target->octets[1] + "." + target->octets[2] + "." +
                        target->octets[3]);
         (void)portFromText(target->port);

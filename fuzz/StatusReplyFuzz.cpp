@@ -40,8 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         (void)ProcessKVStatusString(s.sys, status, reply, length);
     }
-    fuzz::require(status.sLength <= status.sString.size() && status.nLength <= status.nString.size() &&
-                  status.eLength <= status.eString.size() && status.cLength <= status.cString.size());
+    fuzz::require(
+        status.sLength <= status.sString.size() && status.nLength <= status.nString.size() &&
+        status.eLength <= status.eString.size() && status.cLength <= status.cString.size());
     (void)getStatusTypeCommandArrayIndexHW(reply, length);
     return 0;
 }

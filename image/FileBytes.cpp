@@ -58,11 +58,11 @@ FileBytes readFilePieces(platform::FileReader& files, const std::string& path, u
 
 FileBytes readFileBytes(platform::FileReader& files, const std::string& path, uint64_t maxBytes) {
     std::vector<uint8_t> bytes;
-    FileBytes result = readFilePieces(files, path, maxBytes,
-                                      [&](const uint8_t* piece, size_t n, uint64_t size) {
-                                          if (bytes.empty()) bytes.reserve(static_cast<size_t>(size));
-                                          bytes.insert(bytes.end(), piece, piece + n);
-                                      });
+    FileBytes result =
+        readFilePieces(files, path, maxBytes, [&](const uint8_t* piece, size_t n, uint64_t size) {
+            if (bytes.empty()) bytes.reserve(static_cast<size_t>(size));
+            bytes.insert(bytes.end(), piece, piece + n);
+        });
     if (result.status == FileBytes::Status::Ok) result.bytes = std::move(bytes);
     return result;
 }

@@ -35,6 +35,6 @@ FileBytes readFilePieces(platform::FileReader& files, const std::string& path, u
 
 // Writes (replacing) a file; on failure returns false with the reason.
 [[nodiscard]] bool writeFileBytes(const std::string& path, const std::vector<uint8_t>& bytes,
-                    std::string* reason);
+                                  std::string* reason);
 
 }  // namespace kv

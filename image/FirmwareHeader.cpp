@@ -67,8 +67,8 @@ std::vector<uint8_t> buildHeadedImage(const uint8_t* payload, size_t payloadLeng
     if (payloadLength) std::memcpy(image.data() + kFirmwareHeaderSize, payload, payloadLength);
     // Bytes 18-19 sit at an even offset, so they form one whole word and can
     // always make up the difference, whatever the payload's length.
-    const uint16_t fixup = static_cast<uint16_t>(kFirmwareChecksum -
-                                                 firmwareChecksum(image.data(), image.size()));
+    const uint16_t fixup =
+        static_cast<uint16_t>(kFirmwareChecksum - firmwareChecksum(image.data(), image.size()));
     image[kHeaderFixupOffset] = static_cast<uint8_t>(fixup & 0xFF);
     image[kHeaderFixupOffset + 1] = static_cast<uint8_t>(fixup >> 8);
     return image;

@@ -26,8 +26,8 @@ int32_t CheckFirmwareHeader(const uint8_t* data, uint32_t length, const uint8_t*
 // Why CheckFirmwareHeader decided as it did, for people.
 struct FirmwareHeaderReport {
     int32_t result = -1;
-    uint16_t checksum = 0;       // over the whole buffer
-    bool hasMagic = false;       // at least 22 bytes starting with the magic
+    uint16_t checksum = 0;  // over the whole buffer
+    bool hasMagic = false;  // at least 22 bytes starting with the magic
     bool complementOk = false;
     uint8_t versionMajor = 0;
     uint8_t versionMinor = 0;

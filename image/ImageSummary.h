@@ -10,7 +10,7 @@ namespace kv {
 // What a firmware file holds, as a technician checks it before a flash.
 struct ImageSummary {
     bool readable = false;
-    std::string reason;   // why it cannot be read (or is too large)
+    std::string reason;  // why it cannot be read (or is too large)
     uint64_t size = 0;
     std::string version;  // the "FWV:" marker's value; empty without one
     std::string sha256;   // lower-case hex of the whole file

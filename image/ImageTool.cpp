@@ -149,16 +149,16 @@ int check(platform::FileReader& files, const std::vector<std::string>& args, std
         const std::string why = bytes.size() < kFirmwareHeaderSize
                                     ? "shorter than the 22-byte header"
                                     : "no KV_FIRMWARE magic";
-        out << path << ": not headed (" << why << "); " << checksum
-            << "; kvflash sends all " << bytes.size() << " bytes; " << version << "\n";
+        out << path << ": not headed (" << why << "); " << checksum << "; kvflash sends all "
+            << bytes.size() << " bytes; " << version << "\n";
         return kImageToolNotHeaded;
     }
     const std::string header =
         "header version " + versionText(r.versionMajor, r.versionMinor) + ", " + checksum;
     if (r.result == -1) {
         out << path << ": not headed (KV_FIRMWARE magic, but the checksum is not "
-            << hex16(kFirmwareChecksum) << "); " << header << "; kvflash sends all "
-            << bytes.size() << " bytes, header included; " << version << "\n";
+            << hex16(kFirmwareChecksum) << "); " << header << "; kvflash sends all " << bytes.size()
+            << " bytes, header included; " << version << "\n";
         return kImageToolNotHeaded;
     }
     const std::string payload =
@@ -193,8 +193,7 @@ int make(const std::vector<std::string>& args, std::ostream& out) {
     const std::string& version = versionIt->second;
     if (version.empty() || version.size() >= kFirmwareVersionTextSize ||
         version.find(';') != std::string::npos)
-        throw ToolError("make: bad version \"" + version +
-                        "\" (1 to 127 characters, no ';')");
+        throw ToolError("make: bad version \"" + version + "\" (1 to 127 characters, no ';')");
     const std::optional<uint64_t> size = parseUnsigned(sizeIt->second);
     if (!size) throw ToolError("make: bad size \"" + sizeIt->second + "\" (a number of bytes)");
     const std::string marker = std::string(kFirmwareVersionMarker) + version + ";";

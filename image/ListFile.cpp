@@ -26,8 +26,8 @@ ListFileLines splitListLines(std::string_view text, size_t maxLineLength) {
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.size() > maxLineLength) {
-            return ListFileError{number, "a line longer than " + std::to_string(maxLineLength) +
-                                             " characters"};
+            return ListFileError{
+                number, "a line longer than " + std::to_string(maxLineLength) + " characters"};
         }
         for (unsigned char c : line) {
             if ((c < 0x20 && c != '\t') || c > 0x7E) return ListFileError{number, "binary data"};
@@ -38,12 +38,14 @@ ListFileLines splitListLines(std::string_view text, size_t maxLineLength) {
     return out;
 }
 
-ListFileLines readListFile(platform::FileReader& files, const std::string& path, uint64_t maxBytes) {
+ListFileLines readListFile(platform::FileReader& files, const std::string& path,
+                           uint64_t maxBytes) {
     const FileBytes file = readFileBytes(files, path, maxBytes);
     switch (file.status) {
         case FileBytes::Status::Ok: break;
         case FileBytes::Status::TooLarge:
-            return ListFileError{std::nullopt, "larger than " + std::to_string(maxBytes) + " bytes"};
+            return ListFileError{std::nullopt,
+                                 "larger than " + std::to_string(maxBytes) + " bytes"};
         case FileBytes::Status::Unreadable: return ListFileError{std::nullopt, file.reason};
     }
     return splitListLines(

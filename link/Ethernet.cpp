@@ -10,7 +10,6 @@ namespace {
 
 constexpr const char* kSeparator = "rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr";
 
-
 int64_t sendText(platform::Services& sys, platform::SocketHandle socket, std::string_view text) {
     return sys.network().send(socket, reinterpret_cast<const uint8_t*>(text.data()), text.size());
 }
@@ -87,7 +86,8 @@ bool GetPrinterIDEthernet(platform::Services& sys, platform::SocketHandle socket
         t.write("GetPrinterIDEthernet - Error sending <SA08>");
         return false;
     }
-    platform::tracef(t, "GetPrinterIDEthernet - Sent <SA08> bytes send = %d", static_cast<int>(sent));
+    platform::tracef(t, "GetPrinterIDEthernet - Sent <SA08> bytes send = %d",
+                     static_cast<int>(sent));
     sys.clock().sleepMs(kIdReplyPauseMs);
 
     const int64_t received = sys.network().receive(socket, reply.data(), reply.size());
@@ -117,7 +117,8 @@ bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle sock
         t.write("isPrinterReadyEthernet - Error sending <SS>");
         return false;
     }
-    platform::tracef(t, "isPrinterReadyEthernet - Sent <SS> bytes send = %d", static_cast<int>(sent));
+    platform::tracef(t, "isPrinterReadyEthernet - Sent <SS> bytes send = %d",
+                     static_cast<int>(sent));
     sys.clock().sleepMs(kStatusReplyPauseMs);
 
     const int64_t received = sys.network().receive(socket, reply.data(), reply.size());
@@ -130,7 +131,8 @@ bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle sock
         return false;
     }
     platform::tracef(t, "Status Length = %d, Data = ", static_cast<int>(received));
-    for (int64_t i = 0; i < received; ++i) platform::tracef(t, "%X ", static_cast<unsigned>(reply[i]));
+    for (int64_t i = 0; i < received; ++i)
+        platform::tracef(t, "%X ", static_cast<unsigned>(reply[i]));
 
     // Bytes the reply did not reach are still zero and count as such.
     if (reply[3] == 0 && (reply[4] & 0xFE) == 0) {
@@ -174,7 +176,8 @@ bool ReadDataEthernet(platform::Services& sys, platform::SocketHandle socket, ui
     platform::tracef(t, "ReadDataEthernet - Read bytes = %d", static_cast<int>(received));
     length = static_cast<uint32_t>(received);
     t.write(kSeparator);
-    for (uint32_t i = 0; i < length; ++i) platform::tracef(t, "%X", static_cast<unsigned>(buffer[i]));
+    for (uint32_t i = 0; i < length; ++i)
+        platform::tracef(t, "%X", static_cast<unsigned>(buffer[i]));
     t.write(kSeparator);
     return true;
 }

@@ -21,28 +21,29 @@ std::string joinAddress(std::string_view part1, std::string_view part2, std::str
 // Connects to the printer. On success the socket is stored and portType is
 // PORT_TYPE_ETHERNET; on any failure portType is PORT_TYPE_NONE and socket
 // keeps its value.
-[[nodiscard]] bool openSocket(platform::Services& sys, platform::SocketHandle& socket, std::string_view part1,
-                std::string_view part2, std::string_view part3, std::string_view part4,
-                std::string_view portText, PrinterData& printer);
+[[nodiscard]] bool openSocket(platform::Services& sys, platform::SocketHandle& socket,
+                              std::string_view part1, std::string_view part2,
+                              std::string_view part3, std::string_view part4,
+                              std::string_view portText, PrinterData& printer);
 void closeSocket(platform::Services& sys, platform::SocketHandle socket);
 
 // "<SA08>": the reply is stored in deviceId.
 [[nodiscard]] bool GetPrinterIDEthernet(platform::Services& sys, platform::SocketHandle socket,
-                          PrinterData& printer);
+                                        PrinterData& printer);
 // "<SS>": true when bytes 3 and 4 say ready (only low paper tolerated).
 [[nodiscard]] bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle socket,
-                            const PrinterData& printer);
+                                          const PrinterData& printer);
 
 // One send; bytesSent gets its result (-1 on failure).
-[[nodiscard]] bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket, const uint8_t* data,
-                       uint32_t length, int32_t& bytesSent);
+[[nodiscard]] bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket,
+                                     const uint8_t* data, uint32_t length, int32_t& bytesSent);
 // The same within what is left of a bound shared with other sends.
 [[nodiscard]] bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket,
                                      const uint8_t* data, uint32_t length, int32_t& bytesSent,
                                      platform::SendBudget& budget);
 // One receive; length is the capacity in and the bytes received out (left
 // as it was on failure).
-[[nodiscard]] bool ReadDataEthernet(platform::Services& sys, platform::SocketHandle socket, uint8_t* buffer,
-                      uint32_t& length);
+[[nodiscard]] bool ReadDataEthernet(platform::Services& sys, platform::SocketHandle socket,
+                                    uint8_t* buffer, uint32_t& length);
 
 }  // namespace kv

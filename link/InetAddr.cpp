@@ -46,7 +46,8 @@ std::optional<uint32_t> readNumber(std::string_view text, size_t& at) {
 
 uint32_t hostToNetwork32(uint32_t value) {
     if constexpr (std::endian::native == std::endian::little) {
-        return (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) | (value << 24);
+        return (value >> 24) | ((value >> 8) & 0xFF00u) | ((value << 8) & 0xFF0000u) |
+               (value << 24);
     }
     return value;
 }

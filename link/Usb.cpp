@@ -100,8 +100,8 @@ std::string modelFromDevice(platform::Services& sys, const std::string& path, ui
 }  // namespace
 
 bool EnumerateUSBDevicePaths(platform::Services& sys, const uint32_t* vendorIds,
-                             uint8_t vendorCount, std::vector<std::string>* paths,
-                             uint8_t maxPaths, bool anyClass) {
+                             uint8_t vendorCount, std::vector<std::string>* paths, uint8_t maxPaths,
+                             bool anyClass) {
     if (!paths) return false;
     platform::DeviceEnumerator& enumerator = sys.enumerator();
     std::vector<std::string> patterns;

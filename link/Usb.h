@@ -24,19 +24,21 @@ inline constexpr uint32_t kDeviceIdQueryPauseMs = 250;
 // them. USB device interfaces count only with setup class initial 'U',
 // unless anyClass. False only when `paths` is null.
 [[nodiscard]] bool EnumerateUSBDevicePaths(platform::Services& sys, const uint32_t* vendorIds,
-                             uint8_t vendorCount, std::vector<std::string>* paths,
-                             uint8_t maxPaths, bool anyClass);
+                                           uint8_t vendorCount, std::vector<std::string>* paths,
+                                           uint8_t maxPaths, bool anyClass);
 
 // The printer name of one device path: decoded from the path's serial
 // segment (hexadecimal, or plain for the ZOR1 family) without touching the
 // device, else the "MDL:" value of the device's own ID, else the default
 // name (null: none). `out` holds at most outLen characters. True when a
 // name was found.
-[[nodiscard]] bool GetPrinterPNPString(platform::Services& sys, const char* devicePath, uint32_t vendorId,
-                         std::string& out, uint32_t outLen, const char* defaultName);
+[[nodiscard]] bool GetPrinterPNPString(platform::Services& sys, const char* devicePath,
+                                       uint32_t vendorId, std::string& out, uint32_t outLen,
+                                       const char* defaultName);
 
 // Reads the device ID of an open printer into printer.deviceId (at most
 // 1023 characters). A failure shows its own box and leaves deviceId.
-[[nodiscard]] bool GetPrinterID(platform::Services& sys, platform::DeviceHandle handle, PrinterData& printer);
+[[nodiscard]] bool GetPrinterID(platform::Services& sys, platform::DeviceHandle handle,
+                                PrinterData& printer);
 
 }  // namespace kv

@@ -32,8 +32,8 @@ void usageError(const std::string& text) { writeOut(stderr, "kvflash: " + text +
 std::optional<std::vector<fleet::Endpoint>> targetsOf(platform::Services& sys,
                                                       const std::vector<std::string>& tokens,
                                                       const Options& options) {
-    auto parsed = fleet::parseTargets(tokens, options.port.value_or(kDefaultPort),
-                                      sys.fileReader());
+    auto parsed =
+        fleet::parseTargets(tokens, options.port.value_or(kDefaultPort), sys.fileReader());
     if (auto* error = std::get_if<fleet::TargetError>(&parsed)) {
         usageError(fleet::describe(*error));
         return std::nullopt;
@@ -117,8 +117,9 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     }
     const platform::ImageFacts& facts = loaded.image->facts;
     if (facts.version.empty() && !options.uncheckedOk) {
-        usageError("the image has no \"FWV:\" version marker, so no flash of it can be "
-                   "verified; --unchecked-ok flashes it anyway");
+        usageError(
+            "the image has no \"FWV:\" version marker, so no flash of it can be "
+            "verified; --unchecked-ok flashes it anyway");
         return 2;
     }
     writeOut(text, platform::formatted("Image %s: %llu bytes, version \"%s\", SHA-256 %s\n",
@@ -127,8 +128,9 @@ int runFleetCommand(platform::Services& sys, const Options& options,
                                        platform::escapeDeviceText(facts.version).c_str(),
                                        facts.sha256.c_str()));
     if (loaded.headed) {
-        writeOut(text, "The image starts with a KV_FIRMWARE header: over the network it is "
-                       "sent whole, header and all.\n");
+        writeOut(text,
+                 "The image starts with a KV_FIRMWARE header: over the network it is "
+                 "sent whole, header and all.\n");
     }
 
     // One flash at a time per machine, as the window.

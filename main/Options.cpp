@@ -118,13 +118,19 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
     ParseResult r;
     Options& o = r.options;
     const std::map<std::string, bool*> flags{
-        {"--help", &o.help},           {"--version", &o.version},
-        {"--console", &o.console},     {"--yes", &o.yes},
-        {"--trace", &o.trace},         {"--simulate", &o.simulate},
-        {"--fast", &o.fast},           {"--list-queues", &o.listQueues},
+        {"--help", &o.help},
+        {"--version", &o.version},
+        {"--console", &o.console},
+        {"--yes", &o.yes},
+        {"--trace", &o.trace},
+        {"--simulate", &o.simulate},
+        {"--fast", &o.fast},
+        {"--list-queues", &o.listQueues},
         {"--restore-queues", &o.restoreQueues},
-        {"--history", &o.history},       {"--json", &o.json},
-        {"--unchecked-ok", &o.uncheckedOk}, {"--verbose", &o.verbose},
+        {"--history", &o.history},
+        {"--json", &o.json},
+        {"--unchecked-ok", &o.uncheckedOk},
+        {"--verbose", &o.verbose},
     };
     const std::map<std::string, std::pair<std::optional<size_t>*, size_t>> counts{
         {"--parallel", {&o.parallel, 256}},
@@ -132,15 +138,13 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         {"--max-failures", {&o.maxFailures, 65536}},
     };
     const std::map<std::string, std::vector<std::string>*> simOptions{
-        {"--sim-usb", &o.simUsb},
-        {"--sim-usb-no-id", &o.simUsbNoId},
-        {"--sim-lpt1", &o.simLpt[0]},
-        {"--sim-lpt2", &o.simLpt[1]},
+        {"--sim-usb", &o.simUsb},     {"--sim-usb-no-id", &o.simUsbNoId},
+        {"--sim-lpt1", &o.simLpt[0]}, {"--sim-lpt2", &o.simLpt[1]},
         {"--sim-lpt3", &o.simLpt[2]},
     };
     const std::map<std::string, ConsoleCommand::Kind> plainCommands{
-        {"find", ConsoleCommand::Kind::Find},   {"flash", ConsoleCommand::Kind::Flash},
-        {"ready", ConsoleCommand::Kind::Ready}, {"help", ConsoleCommand::Kind::Help},
+        {"find", ConsoleCommand::Kind::Find},       {"flash", ConsoleCommand::Kind::Flash},
+        {"ready", ConsoleCommand::Kind::Ready},     {"help", ConsoleCommand::Kind::Help},
         {"history", ConsoleCommand::Kind::History}, {"exit", ConsoleCommand::Kind::Exit},
     };
 
@@ -157,8 +161,7 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             s->second->push_back(args[++i]);
         } else if (a == "--keep-bytes") {
             const auto n =
-                hasNext ? platform::parseNumber(args[i + 1], kMaxFirmwareImageBytes)
-                        : std::nullopt;
+                hasNext ? platform::parseNumber(args[i + 1], kMaxFirmwareImageBytes) : std::nullopt;
             if (!n) {
                 r.error = "--keep-bytes needs a number of bytes up to " +
                           std::to_string(kMaxFirmwareImageBytes);
@@ -176,8 +179,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
                 return r;
             }
         } else if (auto c = counts.find(a); c != counts.end()) {
-            const auto n = hasNext ? platform::parseNumber(args[i + 1], c->second.second)
-                                   : std::nullopt;
+            const auto n =
+                hasNext ? platform::parseNumber(args[i + 1], c->second.second) : std::nullopt;
             if (!n || (a == "--parallel" && *n == 0)) {
                 r.error = a + " needs a number up to " + std::to_string(c->second.second) +
                           (a == "--parallel" ? ", at least 1" : "");
@@ -241,11 +244,12 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         r.error = "--scan and --fleet are runs of their own";
         return r;
     }
-    const bool fleetOnly = o.image || o.canary || o.maxFailures || o.sameVersionFlash ||
-                           o.uncheckedOk || o.logDir;
+    const bool fleetOnly =
+        o.image || o.canary || o.maxFailures || o.sameVersionFlash || o.uncheckedOk || o.logDir;
     if (fleetOnly && o.fleetTargets.empty()) {
-        r.error = "--image, --canary, --max-failures, --same-version, --unchecked-ok and "
-                  "--log-dir go with --fleet";
+        r.error =
+            "--image, --canary, --max-failures, --same-version, --unchecked-ok and "
+            "--log-dir go with --fleet";
         return r;
     }
     if ((o.port || o.parallel || o.verbose) && !many) {

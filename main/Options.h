@@ -47,8 +47,8 @@ struct Options {
     bool verbose = false;
 
     bool customSimulatedWorld() const {
-        return !simUsb.empty() || !simUsbNoId.empty() || !simLpt[0].empty() ||
-               !simLpt[1].empty() || !simLpt[2].empty();
+        return !simUsb.empty() || !simUsbNoId.empty() || !simLpt[0].empty() || !simLpt[1].empty() ||
+               !simLpt[2].empty();
     }
     // --identify, --list-queues, --restore-queues or --history: a command of
     // the terminal instead of the dialog.

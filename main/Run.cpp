@@ -43,8 +43,7 @@ int runKvflash(int argc, char** argv) {
     // The terminal also lets a flash under way finish on the first signal,
     // as the window's Exit does.
     return runInWorld(
-        *world, options, termination, window ? nullptr : refuseEndInFlashMode,
-        [&](Context& ctx) {
+        *world, options, termination, window ? nullptr : refuseEndInFlashMode, [&](Context& ctx) {
 #ifdef KVFLASH_HAVE_QT
             if (window) {
                 ui::QtFrontEnd frontEnd(argc, argv);
@@ -53,10 +52,10 @@ int runKvflash(int argc, char** argv) {
 #endif
             // Without a display, or asked for: the terminal, which runs the
             // demo when given no command.
-            return runConsole(ctx, options, !options.console,
-                              demoImagePath(ctx.sys.files().executablePath(),
-                                            KVFLASH_DEMO_IMAGE_FROM_BIN,
-                                            KVFLASH_DEMO_IMAGE_FROM_BUILD_BIN));
+            return runConsole(
+                ctx, options, !options.console,
+                demoImagePath(ctx.sys.files().executablePath(), KVFLASH_DEMO_IMAGE_FROM_BIN,
+                              KVFLASH_DEMO_IMAGE_FROM_BUILD_BIN));
         });
 }
 

@@ -12,8 +12,7 @@ namespace {
 
 std::shared_ptr<emulator::PrinterModel> makePrinter(const Options& options,
                                                     const std::string& deviceId,
-                                                    emulator::LinkKind link,
-                                                    platform::Clock* clock,
+                                                    emulator::LinkKind link, platform::Clock* clock,
                                                     bool deviceIdFails = false) {
     emulator::PrinterConfig config;
     if (options.keepBytes) config.keepBytes = *options.keepBytes;
@@ -40,9 +39,9 @@ void attachSimulatedPrinters(const Options& options, SimulatedMachine& machine) 
     uint16_t product = 1;
     for (const std::string& id : usb) {
         const std::string serial = "SIM" + std::to_string(1000 + product);
-        machine.enumerator.plugUsbPrinter(
-            kKvUsbVendorId, product++, serial,
-            makePrinter(options, id, emulator::LinkKind::Usb, clock), portFor(options));
+        machine.enumerator.plugUsbPrinter(kKvUsbVendorId, product++, serial,
+                                          makePrinter(options, id, emulator::LinkKind::Usb, clock),
+                                          portFor(options));
     }
     // Counted through the name their serial number carries, as KV printers'
     // serial numbers do; asked for their ID, they fail.

@@ -5,9 +5,7 @@
 
 namespace kv::platform {
 
-void RealClock::sleepMs(uint32_t ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+void RealClock::sleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 uint64_t RealClock::tickMs() {
     using namespace std::chrono;

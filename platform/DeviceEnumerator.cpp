@@ -28,8 +28,8 @@ std::optional<uint16_t> hex4(std::string_view text) {
 }  // namespace
 
 std::string makeUsbDevicePath(uint16_t vendorId, uint16_t productId, std::string_view instance) {
-    const std::string ids = platform::formatted("vid_%04x&pid_%04x#", static_cast<unsigned>(vendorId),
-                                                static_cast<unsigned>(productId));
+    const std::string ids = platform::formatted(
+        "vid_%04x&pid_%04x#", static_cast<unsigned>(vendorId), static_cast<unsigned>(productId));
     std::string path(kPrefix);
     path += ids;
     path += asciiLowerCase(instance);

@@ -48,20 +48,21 @@ public:
     // One read of at most `capacity` bytes. True when the call succeeded, with
     // `obtained` set (0 when nothing was pending). On failure `obtained` is 0.
     [[nodiscard]] virtual bool read(DeviceHandle handle, uint8_t* buffer, size_t capacity,
-                      size_t& obtained) = 0;
+                                    size_t& obtained) = 0;
 
     // One write. True when the call succeeded, with `taken` set to the bytes
     // the device accepted, which may be fewer than `length`.
     [[nodiscard]] virtual bool write(DeviceHandle handle, const uint8_t* data, size_t length,
-                       size_t& taken) = 0;
+                                     size_t& taken) = 0;
 
     // The IEEE 1284 device-ID text (without any length prefix), at most
     // `capacity` bytes of it. False when the device does not answer it.
     [[nodiscard]] virtual bool queryDeviceId(DeviceHandle handle, uint8_t* buffer, size_t capacity,
-                               size_t& obtained) = 0;
+                                             size_t& obtained) = 0;
 
     [[nodiscard]] virtual bool getCommTimeouts(DeviceHandle handle, CommTimeouts& timeouts) = 0;
-    [[nodiscard]] virtual bool setCommTimeouts(DeviceHandle handle, const CommTimeouts& timeouts) = 0;
+    [[nodiscard]] virtual bool setCommTimeouts(DeviceHandle handle,
+                                               const CommTimeouts& timeouts) = 0;
 
     // Drops what the device sent that no read has asked for yet, so that
     // the first read after a request brings the answer to that request

@@ -48,8 +48,8 @@ std::string_view controlName(Control control) {
 int controlId(Control control) { return kControls.at(static_cast<size_t>(control)).id; }
 
 namespace {
-constexpr std::array<std::string_view, 5> kOutcomeNames{
-    "verified", "mismatch", "not-found", "unchecked", "failed"};
+constexpr std::array<std::string_view, 5> kOutcomeNames{"verified", "mismatch", "not-found",
+                                                        "unchecked", "failed"};
 }  // namespace
 
 std::string_view verifyOutcomeName(VerifyOutcome outcome) {

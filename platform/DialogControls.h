@@ -76,10 +76,10 @@ struct Verification {
 struct ImageFacts {
     std::string fileName;  // without its folders
     bool readable = false;
-    std::string reason;    // why it cannot be read
+    std::string reason;  // why it cannot be read
     uint64_t size = 0;
-    std::string version;   // its "FWV:" value; empty without a marker
-    std::string sha256;    // lower-case hex
+    std::string version;  // its "FWV:" value; empty without a marker
+    std::string sha256;   // lower-case hex
     friend bool operator==(const ImageFacts&, const ImageFacts&) = default;
 };
 

@@ -17,10 +17,9 @@ template <typename T>
 class [[nodiscard]] Result {
 public:
     template <typename U = T>
-        requires(std::is_constructible_v<T, U &&> &&
-                 !std::is_same_v<std::remove_cvref_t<U>, Failure> &&
-                 !std::is_same_v<std::remove_cvref_t<U>, Result>)
-    Result(U&& value) : state_(std::in_place_index<0>, std::forward<U>(value)) {}
+    requires(std::is_constructible_v<T, U&&> && !std::is_same_v<std::remove_cvref_t<U>, Failure> &&
+             !std::is_same_v<std::remove_cvref_t<U>, Result>) Result(U&& value)
+        : state_(std::in_place_index<0>, std::forward<U>(value)) {}
     Result(Failure failure) : state_(std::in_place_index<1>, std::move(failure)) {}
 
     bool ok() const { return state_.index() == 0; }

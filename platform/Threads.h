@@ -18,7 +18,8 @@ class Threads {
 public:
     virtual ~Threads() = default;
     // False when the thread could not be created; the body then never runs.
-    [[nodiscard]] virtual bool startDetached(std::function<void()> body, const ThreadOptions& options) = 0;
+    [[nodiscard]] virtual bool startDetached(std::function<void()> body,
+                                             const ThreadOptions& options) = 0;
 };
 
 }  // namespace kv::platform

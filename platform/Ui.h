@@ -20,8 +20,8 @@ class Ui {
 public:
     virtual ~Ui() = default;
     // No caption means the application's default caption.
-    virtual BoxAnswer messageBox(const std::optional<std::string>& caption,
-                                 const std::string& text, BoxButtons buttons) = 0;
+    virtual BoxAnswer messageBox(const std::optional<std::string>& caption, const std::string& text,
+                                 BoxButtons buttons) = 0;
     // The chosen path, or nothing when the user cancelled.
     virtual std::optional<std::string> openFile(const OpenFileRequest& request) = 0;
     // Ends the dialog and then the program with this code.

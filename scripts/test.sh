@@ -58,6 +58,8 @@ part_if() {
 
 # The Linux build, then the fuzz and Windows builds in their own folders
 # (build/fuzz, build/windows); the Wine tests run from the Linux build.
+# The layout first: it costs seconds and names the files that drifted.
+part_if clang-format "source layout (.clang-format)" bash scripts/format.sh
 part "configure" cmake --preset linux
 part "build and unit tests" "cmake --build --preset linux && ctest --preset linux"
 part "package and its checks" ctest --preset package

@@ -30,8 +30,8 @@ PortChange changeQueuePort(platform::Services& sys, QueueRecord& record, bool to
 
     const auto handle = spooler.open(record.printerName);
     if (!handle) {
-        platform::box(ui, "SetPortToFile - Could not open printer " + record.printerName +
-                              ", (Win7 ignore)");
+        platform::box(
+            ui, "SetPortToFile - Could not open printer " + record.printerName + ", (Win7 ignore)");
     }
     if (!keepStatus && handle) {
         uint32_t status = record.status;
@@ -121,8 +121,8 @@ void trimJournal(platform::Services& sys, SpoolerState& sp, const std::set<std::
     platform::DurableFile& journal = sys.queueJournal();
     const bool done = all.empty() ? journal.remove() : journal.replace(formatJournal(all));
     if (!done) {
-        tracef(sys.trace(),
-               "SetPortsToFile - Journal %s could not be updated\r\n", journal.location().c_str());
+        tracef(sys.trace(), "SetPortsToFile - Journal %s could not be updated\r\n",
+               journal.location().c_str());
     }
 }
 
@@ -135,10 +135,10 @@ void settleJournal(platform::Services& sys, SpoolerState& sp,
         if (stillSwitched.count(e.printerName)) remaining.push_back(e);
     }
     platform::DurableFile& journal = sys.queueJournal();
-    const bool done = remaining.empty() ? journal.remove() : journal.replace(formatJournal(remaining));
+    const bool done =
+        remaining.empty() ? journal.remove() : journal.replace(formatJournal(remaining));
     if (!done) {
-        tracef(sys.trace(),
-               "RestorePortsToOriginal - Journal %s could not be updated\r\n",
+        tracef(sys.trace(), "RestorePortsToOriginal - Journal %s could not be updated\r\n",
                journal.location().c_str());
     }
     sp.journalInUse = false;
@@ -158,7 +158,8 @@ void restoreLocked(platform::Services& sys, SpoolerState& sp) {
             const QueueRecord& working = (*sp.workingQueueInfo)[i];
             if (saved.portName.empty() || working.portName.empty()) continue;
             if (!saved.printerName.empty()) {
-                tracef(trace, "RestorePortsToOriginal - Printer = %s\r\n", saved.printerName.c_str());
+                tracef(trace, "RestorePortsToOriginal - Printer = %s\r\n",
+                       saved.printerName.c_str());
             }
             tracef(trace, "RestorePortsToOriginal - Original port name %s\r\n",
                    saved.portName.c_str());
@@ -196,7 +197,8 @@ QueueVerdict classifyQueue(const QueueRecord& record) {
         return QueueVerdict::NotUsbOrParallel;
     }
     if (record.status & platform::kPrinterStatusOffline) return QueueVerdict::OfflineStatus;
-    if (record.attributes & platform::kPrinterAttributeWorkOffline) return QueueVerdict::WorkOffline;
+    if (record.attributes & platform::kPrinterAttributeWorkOffline)
+        return QueueVerdict::WorkOffline;
     if (isExcludedDriver(record.driverName)) return QueueVerdict::ExcludedDriver;
     if (!findKvDriverName(record.driverName)) return QueueVerdict::NotKvDriver;
     return QueueVerdict::Switch;

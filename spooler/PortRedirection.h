@@ -30,7 +30,8 @@ inline constexpr std::array<std::string_view, 6> excludedDriverNames = {
     "KV ZOR12A", "KV ZOR13A", "KV ZOR12A BTP", "KV ZOR13A BTP", "KV ZOR12A BPP", "KV ZOR13A BPP",
 };
 
-inline constexpr const char* kNoPrinterDriverText = "EnumeratePrinters - No printer driver installed";
+inline constexpr const char* kNoPrinterDriverText =
+    "EnumeratePrinters - No printer driver installed";
 inline constexpr const char* kNoMemoryText =
     "EnumeratePrinters - Could not allocate memory for port reassigment";
 
@@ -38,7 +39,8 @@ inline constexpr const char* kNoMemoryText =
 // the queues as they were. True when the pass ran (also when nothing needed
 // switching or the queues were already switched); false when the records
 // could not be held in memory.
-[[nodiscard]] bool SetPortsToFile(platform::Services& sys, SpoolerState& spooler, PrinterState& printer);
+[[nodiscard]] bool SetPortsToFile(platform::Services& sys, SpoolerState& spooler,
+                                  PrinterState& printer);
 // Writes the kept record back to every queue whose port was changed. Safe
 // at any time.
 void RestorePortsToOriginal(platform::Services& sys, SpoolerState& spooler);
@@ -50,7 +52,8 @@ bool SetPortToFile(platform::Services& sys, platform::QueueRecord& record, bool 
 // For callers holding the whole application state.
 template <typename State>
 [[nodiscard]] bool SetPortsToFile(platform::Services& sys, State& state) {
-    return SetPortsToFile(sys, static_cast<SpoolerState&>(state), static_cast<PrinterState&>(state));
+    return SetPortsToFile(sys, static_cast<SpoolerState&>(state),
+                          static_cast<PrinterState&>(state));
 }
 
 // The restore before the program ends on a signal: waits for a switch or

@@ -97,7 +97,8 @@ std::optional<std::vector<JournalEntry>> parseJournal(std::string_view text) {
         auto port = unescapeField(fields[1]);
         auto location = unescapeField(fields[2]);
         if (!name || !port || !location || name->empty()) return std::nullopt;
-        entries.push_back({std::move(*name), std::move(*port), std::move(*location), fields[3] == "1"});
+        entries.push_back(
+            {std::move(*name), std::move(*port), std::move(*location), fields[3] == "1"});
     }
     return entries;
 }

@@ -9,7 +9,6 @@ namespace kv {
 
 // The application-wide state, grouped by the folder that owns each part.
 // One instance per run (and per test); nothing here is global.
-struct AppState : ShellState, PrinterState, FlashState, LinkState, SpoolerState {
-};
+struct AppState : ShellState, PrinterState, FlashState, LinkState, SpoolerState {};
 
 }  // namespace kv

@@ -17,8 +17,7 @@ public:
     void showThrough(platform::Ui& inner) { inner_ = &inner; }
 
     platform::BoxAnswer messageBox(const std::optional<std::string>& caption,
-                                   const std::string& text,
-                                   platform::BoxButtons buttons) override {
+                                   const std::string& text, platform::BoxButtons buttons) override {
         const platform::BoxAnswer answer = inner_->messageBox(caption, text, buttons);
         if (buttons != platform::BoxButtons::YesNo) {
             log_.add(text);

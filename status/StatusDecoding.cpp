@@ -13,7 +13,6 @@
 namespace kv {
 namespace {
 
-
 struct HwBit {
     uint8_t mask;
     const char* text;
@@ -37,11 +36,21 @@ struct StatusFlag {
 
 // Diagnostic only, so several names may share a bit.
 constexpr std::array<StatusFlag, 16> kStatusFlags{{
-    {"DATA_ERROR", 0x40},       {"DISPOSE_TOGGLE", 0x02},    {"SYSTEM_NOT_READY", 0x80},
-    {"SYSTEM_DIAG_ERROR", 0x40}, {"MANUAL_DESELECT", 0x20},  {"OUTPUT_JAM", 0x10},
-    {"PAPER_REG_ERROR", 0x08},  {"CUTTER_JAM", 0x04},        {"HEAD_LEVER_UP", 0x02},
-    {"OUT_OF_PAPER", 0x01},     {"DOC_IN_PROGRESS", 0x80},   {"BUSY", 0x20},
-    {"PH_TEMP_WAIT", 0x10},     {"TICKET_NOT_TAKEN", 0x08},  {"AVG_POWER_WAIT", 0x04},
+    {"DATA_ERROR", 0x40},
+    {"DISPOSE_TOGGLE", 0x02},
+    {"SYSTEM_NOT_READY", 0x80},
+    {"SYSTEM_DIAG_ERROR", 0x40},
+    {"MANUAL_DESELECT", 0x20},
+    {"OUTPUT_JAM", 0x10},
+    {"PAPER_REG_ERROR", 0x08},
+    {"CUTTER_JAM", 0x04},
+    {"HEAD_LEVER_UP", 0x02},
+    {"OUT_OF_PAPER", 0x01},
+    {"DOC_IN_PROGRESS", 0x80},
+    {"BUSY", 0x20},
+    {"PH_TEMP_WAIT", 0x10},
+    {"TICKET_NOT_TAKEN", 0x08},
+    {"AVG_POWER_WAIT", 0x04},
     {"LOW_PAPER", 0x01},
 }};
 
@@ -50,7 +59,6 @@ constexpr std::string_view kFirmwareKey = ";FWV:V";
 constexpr size_t kIdFirmwareMax = 10;
 // The text length travels as two digits.
 constexpr uint32_t kFieldTextMax = 99;
-
 
 void setFirmwareText(PrinterStatus& status, std::string_view text) {
     status.firmwareText.fill(0);
@@ -74,17 +82,19 @@ void firmwareFromDeviceId(platform::Services& sys, PrinterStatus& status) {
 }
 
 void firmwareFromPrinter(platform::Services& sys, PrinterStatus& status) {
-    sys.trace().write("ProcessKVStatusStringAddField - No Firmware Version. Getting from Printer.\r\n");
+    sys.trace().write(
+        "ProcessKVStatusStringAddField - No Firmware Version. Getting from Printer.\r\n");
     std::array<uint8_t, kStatusReplySize> reply{};
     uint32_t length = kStatusReplySize;
     // A failed exchange leaves the length below 6: no text.
     (void)ReadCommandStatus(sys, status.port, reply.data(), length, true, kFirmwareRequest,
-                      sizeof kFirmwareRequest, *status.printer);
+                            sizeof kFirmwareRequest, *status.printer);
     if (length <= 5) return;
     const auto* from = reinterpret_cast<const char*>(reply.data()) + 5;
     const size_t available = std::min<size_t>(length, reply.size()) - 5;
-    setFirmwareText(status, std::string_view(from, static_cast<size_t>(
-                                                   std::find(from, from + available, '\0') - from)));
+    setFirmwareText(status,
+                    std::string_view(
+                        from, static_cast<size_t>(std::find(from, from + available, '\0') - from)));
 }
 
 }  // namespace
@@ -150,8 +160,8 @@ bool ProcessKVStatusString(platform::Services& sys, PrinterStatus& status, const
         stringLength = 1;
         for (uint32_t field : fields) {
             (void)ProcessKVStatusStringAddField(sys, &status, field, string.data(),
-                                          static_cast<uint16_t>(string.size()), &stringLength,
-                                          head.data());
+                                                static_cast<uint16_t>(string.size()), &stringLength,
+                                                head.data());
         }
     };
     build(status.sString, status.sLength, 'S', {0});
@@ -188,10 +198,8 @@ bool ProcessKVStatusStringAddField(platform::Services& sys, PrinterStatus* statu
             const uint8_t zeros[3] = {};
             return append(zeros, sizeof zeros);
         }
-        case 2:
-            return append("00000000", 8);
-        case 3:
-            return append("00C", 3);
+        case 2: return append("00000000", 8);
+        case 3: return append("00C", 3);
         case 4: {
             const uint8_t zeros[2] = {};
             return append(zeros, sizeof zeros);
@@ -205,8 +213,7 @@ bool ProcessKVStatusStringAddField(platform::Services& sys, PrinterStatus* statu
             if (!appendNumber(textLength)) return false;
             return textLength == 0 || append(status->firmwareText.data(), textLength);
         }
-        default:
-            return false;
+        default: return false;
     }
 }
 

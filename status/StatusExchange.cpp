@@ -30,7 +30,6 @@ constexpr const char* kReadAfterRequestLine =
 constexpr uint8_t kPlainStatusRequest[] = {0x1B, 0x49, 0x53};  // ESC I S
 constexpr uint32_t kWindowMs = 2000;
 
-
 void line(platform::Services& sys, std::string_view text) { sys.trace().write(text); }
 void lineAndBreak(platform::Services& sys, std::string_view text) {
     sys.trace().write(text);
@@ -150,9 +149,9 @@ HwStep readHwReply(platform::Services& sys, platform::DeviceHandle port, const u
     if (!entry.binaryAllowed && skipBinaryLead(sys, port, reply) != HwStep::done) {
         return HwStep::failed;
     }
-    line(sys,
-         "ReadCommandStatus - Good read in PJLMonReadPort so setting goodCommWithPrinter\r\n");
-    platform::tracef(sys.trace(), "ReadCommandStatus - characters to read = %d, actually read = %d\r\n",
+    line(sys, "ReadCommandStatus - Good read in PJLMonReadPort so setting goodCommWithPrinter\r\n");
+    platform::tracef(sys.trace(),
+                     "ReadCommandStatus - characters to read = %d, actually read = %d\r\n",
                      static_cast<int>(entry.replyLength), static_cast<int>(reply.size()));
     return HwStep::done;
 }
@@ -183,9 +182,18 @@ uint32_t statusReply(platform::Services& sys, platform::DeviceHandle port, Print
     const uint8_t* chosen = status.sString.data();
     uint32_t chosenLength = status.sLength;
     switch (reply.entry->replyKind) {
-        case STATUS_KIND_N: chosen = status.nString.data(); chosenLength = status.nLength; break;
-        case STATUS_KIND_E: chosen = status.eString.data(); chosenLength = status.eLength; break;
-        case STATUS_KIND_C: chosen = status.cString.data(); chosenLength = status.cLength; break;
+        case STATUS_KIND_N:
+            chosen = status.nString.data();
+            chosenLength = status.nLength;
+            break;
+        case STATUS_KIND_E:
+            chosen = status.eString.data();
+            chosenLength = status.eLength;
+            break;
+        case STATUS_KIND_C:
+            chosen = status.cString.data();
+            chosenLength = status.cLength;
+            break;
         default: break;
     }
     const uint32_t copied = buffer ? std::min(chosenLength, capacity) : 0;
@@ -209,7 +217,8 @@ uint32_t versionReply(platform::Services& sys, const HwReply& reply, uint8_t* bu
         std::memcpy(buffer, text.data(), stored);
         buffer[stored] = 0;
     }
-    platform::tracef(sys.trace(), "ReadCommandStatus - VALID FIRMWARE VERSION (Length: %d) - '%s'\r\n",
+    platform::tracef(sys.trace(),
+                     "ReadCommandStatus - VALID FIRMWARE VERSION (Length: %d) - '%s'\r\n",
                      static_cast<int>(stored),
                      platform::escapeDeviceText(std::string_view(text.data(), stored)).c_str());
     return stored;

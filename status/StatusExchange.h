@@ -53,26 +53,29 @@ int getStatusTypeCommandArrayIndexHW(const uint8_t* request, uint32_t requestLen
 // in and the reply's byte count out. ZOR1-family printers (by the record's
 // flag) go through ReadCommandStatus. A request write that the device takes
 // only in part counts as failed.
-[[nodiscard]] bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
-                          uint32_t& length, bool sendRequest, const uint8_t* request,
-                          uint32_t requestLength, PrinterData& printer);
+[[nodiscard]] bool GetPrinterStatusData(platform::Services& sys, platform::DeviceHandle port,
+                                        uint8_t* buffer, uint32_t& length, bool sendRequest,
+                                        const uint8_t* request, uint32_t requestLength,
+                                        PrinterData& printer);
 
 // The emulated exchange: the status command (ESC I S when sendRequest is
 // clear) mapped onto the binary requests of statusTypeCommandArrayHW.
-[[nodiscard]] bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
-                       uint32_t& length, bool sendRequest, const uint8_t* request,
-                       uint32_t requestLength, PrinterData& printer);
+[[nodiscard]] bool ReadCommandStatus(platform::Services& sys, platform::DeviceHandle port,
+                                     uint8_t* buffer, uint32_t& length, bool sendRequest,
+                                     const uint8_t* request, uint32_t requestLength,
+                                     PrinterData& printer);
 
 // One read; replays the record's cached status when a parallel port brings
 // nothing, and caches every reply that starts with a kind letter.
-[[nodiscard]] bool ReadStatusBytes(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
-                     uint32_t& length, PrinterData& printer);
+[[nodiscard]] bool ReadStatusBytes(platform::Services& sys, platform::DeviceHandle port,
+                                   uint8_t* buffer, uint32_t& length, PrinterData& printer);
 
 // Gathers up to `awaited` bytes (0: no count, until the window closes or the
 // buffer is full) within a 2000 ms window that only empty reads consult.
-[[nodiscard]] bool PJLMonReadPort(platform::Services& sys, platform::DeviceHandle port, uint8_t* buffer,
-                    uint32_t& length, uint32_t awaited);
+[[nodiscard]] bool PJLMonReadPort(platform::Services& sys, platform::DeviceHandle port,
+                                  uint8_t* buffer, uint32_t& length, uint32_t awaited);
 
-[[nodiscard]] bool isPrinterReady(platform::Services& sys, platform::DeviceHandle port, PrinterData& printer);
+[[nodiscard]] bool isPrinterReady(platform::Services& sys, platform::DeviceHandle port,
+                                  PrinterData& printer);
 
 }  // namespace kv

@@ -84,8 +84,8 @@ std::optional<std::vector<DeviceInterface>> SimDeviceEnumerator::list(InterfaceC
 
 std::string SimDeviceEnumerator::hidPath(uint16_t vendorId, uint16_t productId,
                                          std::string_view instance) {
-    const std::string ids = platform::formatted("vid_%04x&pid_%04x#", static_cast<unsigned>(vendorId),
-                                                static_cast<unsigned>(productId));
+    const std::string ids = platform::formatted(
+        "vid_%04x&pid_%04x#", static_cast<unsigned>(vendorId), static_cast<unsigned>(productId));
     std::string path = "\\\\?\\hid#";
     path += ids;
     path += platform::asciiLowerCase(instance);

@@ -34,13 +34,12 @@ public:
 
     // Lists `path` and attaches `model` there in the world (a null model is
     // a port that opens and answers nothing). Needs a world.
-    void plug(InterfaceClass cls, const std::string& path,
-              std::shared_ptr<PrinterModel> model, SimDeviceOptions options = {});
+    void plug(InterfaceClass cls, const std::string& path, std::shared_ptr<PrinterModel> model,
+              SimDeviceOptions options = {});
     // A USB printer: its USB device interface path, listed with class 'U'
     // and attached. Returns the path.
     std::string plugUsbPrinter(uint16_t vendorId, uint16_t productId, std::string_view serial,
-                               std::shared_ptr<PrinterModel> model,
-                               SimDeviceOptions options = {});
+                               std::shared_ptr<PrinterModel> model, SimDeviceOptions options = {});
 
     // No longer listed; detached from the world when it was plugged there.
     void unplug(const std::string& path);

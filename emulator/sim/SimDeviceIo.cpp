@@ -177,9 +177,8 @@ bool SimDeviceIo::write(DeviceHandle handle, const uint8_t* data, size_t length,
     size_t offered = length;
     if (d->options.writeLimit != 0) offered = std::min(offered, d->options.writeLimit);
     taken = d->model ? std::min(offered, d->model->write(data, offered)) : offered;
-    const uint64_t room = d->options.keepWritten > d->written.size()
-                              ? d->options.keepWritten - d->written.size()
-                              : 0;
+    const uint64_t room =
+        d->options.keepWritten > d->written.size() ? d->options.keepWritten - d->written.size() : 0;
     d->written.insert(d->written.end(), data,
                       data + static_cast<size_t>(std::min<uint64_t>(taken, room)));
     return true;

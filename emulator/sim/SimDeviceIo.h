@@ -46,7 +46,8 @@ struct SimDeviceOptions {
 // Error codes the simulation reports through lastError().
 struct SimErrors {
     // no device at that path, or its open was made to fail
-    static constexpr uint32_t notFound = static_cast<uint32_t>(std::errc::no_such_file_or_directory);
+    static constexpr uint32_t notFound =
+        static_cast<uint32_t>(std::errc::no_such_file_or_directory);
     // sharing refused
     static constexpr uint32_t busy = static_cast<uint32_t>(std::errc::device_or_resource_busy);
     // not an open handle

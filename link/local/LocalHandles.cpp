@@ -14,7 +14,6 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-
 void lineAndBreak(platform::Services& sys, const std::string& text) {
     sys.trace().write(text);
     sys.trace().write(kCrLf);
@@ -121,14 +120,15 @@ bool GetPrinterHandle(Context& ctx, platform::DeviceHandle& handle, PrinterData&
     std::vector<std::string> paths;
     paths.reserve(kUsbPathSlots);
     (void)EnumerateUSBDevicePaths(sys, kKvUsbVendorTable.data(),
-                            static_cast<uint8_t>(kKvUsbVendorTable.size()), &paths, kUsbPathSlots,
-                            false);
+                                  static_cast<uint8_t>(kKvUsbVendorTable.size()), &paths,
+                                  kUsbPathSlots, false);
     for (const std::string& path : paths) {
         std::string name;
         (void)GetPrinterPNPString(sys, path.c_str(), kKvUsbVendorId, name, kPrinterNameLength,
-                            kKvDefaultPrinterName);
+                                  kKvDefaultPrinterName);
         if (name.empty()) continue;
-        const platform::DeviceHandle opened = sys.deviceIo().open(path, platform::ShareMode::Shared);
+        const platform::DeviceHandle opened =
+            sys.deviceIo().open(path, platform::ShareMode::Shared);
         if (!opened.valid()) continue;
         handle = opened;
         ctx.state.localDevicePath = path;

@@ -14,10 +14,14 @@ const char* declinePassword(const char*, http_t*, const char*, const char*, void
     return nullptr;
 }
 
-constexpr std::array<const char*, 8> kRequested = {
-    "printer-name",          "device-uri",          "printer-make-and-model",
-    "printer-state",         "printer-state-reasons", "printer-state-message",
-    "printer-is-accepting-jobs", "printer-type"};
+constexpr std::array<const char*, 8> kRequested = {"printer-name",
+                                                   "device-uri",
+                                                   "printer-make-and-model",
+                                                   "printer-state",
+                                                   "printer-state-reasons",
+                                                   "printer-state-message",
+                                                   "printer-is-accepting-jobs",
+                                                   "printer-type"};
 
 struct Printer {
     std::string name;

@@ -65,13 +65,14 @@ int lpNumber(const std::string& name) {
 }
 
 uint64_t saturatedTotal(uint32_t constant, uint32_t multiplier, size_t count) {
-    const uint64_t product = static_cast<uint64_t>(multiplier) * std::min<uint64_t>(count, 1u << 30);
+    const uint64_t product =
+        static_cast<uint64_t>(multiplier) * std::min<uint64_t>(count, 1u << 30);
     return static_cast<uint64_t>(constant) + product;
 }
 
 int pollFor(int fd, short events, SteadyClock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                            SteadyClock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
     const int ms = static_cast<int>(std::clamp<int64_t>(left.count(), 0, 60'000));
     pollfd p{fd, events, 0};
     const int r = ::poll(&p, 1, ms);
@@ -210,8 +211,7 @@ bool LinuxDeviceIo::lookup(DeviceHandle handle, Open& out) {
     return true;
 }
 
-bool LinuxDeviceIo::read(DeviceHandle handle, uint8_t* buffer, size_t capacity,
-                         size_t& obtained) {
+bool LinuxDeviceIo::read(DeviceHandle handle, uint8_t* buffer, size_t capacity, size_t& obtained) {
     obtained = 0;
     Open h;
     if (!lookup(handle, h)) return false;
@@ -221,7 +221,8 @@ bool LinuxDeviceIo::read(DeviceHandle handle, uint8_t* buffer, size_t capacity,
 
     uint64_t boundMs = options_.defaultReadBoundMs;
     if (t.readTotalTimeoutConstant != 0 || t.readTotalTimeoutMultiplier != 0) {
-        boundMs = saturatedTotal(t.readTotalTimeoutConstant, t.readTotalTimeoutMultiplier, capacity);
+        boundMs =
+            saturatedTotal(t.readTotalTimeoutConstant, t.readTotalTimeoutMultiplier, capacity);
     } else if (t.readIntervalTimeout == kReturnAtOnce) {
         boundMs = 0;
     }
@@ -241,8 +242,9 @@ bool LinuxDeviceIo::read(DeviceHandle handle, uint8_t* buffer, size_t capacity,
             return false;
         }
         if (SteadyClock::now() >= deadline) return true;
-        if (readySaid) std::this_thread::sleep_for(std::min<SteadyClock::duration>(
-                           kRetryStep, deadline - SteadyClock::now()));
+        if (readySaid)
+            std::this_thread::sleep_for(
+                std::min<SteadyClock::duration>(kRetryStep, deadline - SteadyClock::now()));
         const int r = pollFor(fd, POLLIN, deadline);
         if (r < 0 && errno != EINTR) {
             fail(errno);
@@ -253,8 +255,7 @@ bool LinuxDeviceIo::read(DeviceHandle handle, uint8_t* buffer, size_t capacity,
     }
 }
 
-bool LinuxDeviceIo::write(DeviceHandle handle, const uint8_t* data, size_t length,
-                          size_t& taken) {
+bool LinuxDeviceIo::write(DeviceHandle handle, const uint8_t* data, size_t length, size_t& taken) {
     taken = 0;
     Open h;
     if (!lookup(handle, h)) return false;
@@ -264,7 +265,8 @@ bool LinuxDeviceIo::write(DeviceHandle handle, const uint8_t* data, size_t lengt
 
     uint64_t boundMs = options_.defaultWriteBoundMs;
     if (t.writeTotalTimeoutConstant != 0 || t.writeTotalTimeoutMultiplier != 0) {
-        boundMs = saturatedTotal(t.writeTotalTimeoutConstant, t.writeTotalTimeoutMultiplier, length);
+        boundMs =
+            saturatedTotal(t.writeTotalTimeoutConstant, t.writeTotalTimeoutMultiplier, length);
     }
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(boundMs);
 
@@ -288,8 +290,9 @@ bool LinuxDeviceIo::write(DeviceHandle handle, const uint8_t* data, size_t lengt
             ok = false;
             break;
         }
-        if (readySaid) std::this_thread::sleep_for(std::min<SteadyClock::duration>(
-                           kRetryStep, deadline - SteadyClock::now()));
+        if (readySaid)
+            std::this_thread::sleep_for(
+                std::min<SteadyClock::duration>(kRetryStep, deadline - SteadyClock::now()));
         const int r = pollFor(fd, POLLOUT, deadline);
         if (r < 0 && errno != EINTR) {
             fail(errno);
@@ -399,7 +402,8 @@ size_t LinuxDeviceIo::discardStaleInput(DeviceHandle handle) {
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) break;
         // Nothing held (or a zero-length packet): wait a moment for what is
         // already on its way.
-        if (pollFor(fd, POLLIN, std::min(deadline, SteadyClock::now() + kDiscardSettle)) <= 0) break;
+        if (pollFor(fd, POLLIN, std::min(deadline, SteadyClock::now() + kDiscardSettle)) <= 0)
+            break;
     }
     return dropped;
 }

@@ -37,7 +37,9 @@ bool writeAttribute(const fs::path& file, const std::string& value) {
 }
 
 // What failed, with errno's words.
-Failure gadgetFailure(const std::string& what) { return Failure{what + ": " + std::strerror(errno)}; }
+Failure gadgetFailure(const std::string& what) {
+    return Failure{what + ": " + std::strerror(errno)};
+}
 
 std::string hex4(uint16_t value) {
     char text[8];
@@ -128,7 +130,8 @@ Result<void> LinuxUsbGadget::plug(const std::string& deviceId) {
     }
     if (udc.empty()) {
         errno = ENODEV;
-        return gadgetFailure("no USB device controller in " + options_.udcClass + " (dummy_hcd loaded?)");
+        return gadgetFailure("no USB device controller in " + options_.udcClass +
+                             " (dummy_hcd loaded?)");
     }
     if (!writeAttribute(g / "UDC", udc)) return gadgetFailure("bind to " + udc);
 
@@ -137,7 +140,8 @@ Result<void> LinuxUsbGadget::plug(const std::string& deviceId) {
     for (;;) {
         fd_ = ::open(options_.node.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd_ >= 0) return {};
-        if (std::chrono::steady_clock::now() >= deadline) return gadgetFailure("open " + options_.node);
+        if (std::chrono::steady_clock::now() >= deadline)
+            return gadgetFailure("open " + options_.node);
         std::this_thread::sleep_for(kEnumerationStep);
     }
 }

@@ -47,13 +47,14 @@ Result<void> LogindSleepInhibitor::acquire(const std::string& who, const std::st
     }
     CallError callError;
     Reply reply;
-    const int r = sd_bus_call_method(bus.bus, "org.freedesktop.login1", "/org/freedesktop/login1",
-                                     "org.freedesktop.login1.Manager", "Inhibit", &callError.error,
-                                     &reply.message, "ssss", kWhat, who.c_str(), why.c_str(),
-                                     kMode);
+    const int r =
+        sd_bus_call_method(bus.bus, "org.freedesktop.login1", "/org/freedesktop/login1",
+                           "org.freedesktop.login1.Manager", "Inhibit", &callError.error,
+                           &reply.message, "ssss", kWhat, who.c_str(), why.c_str(), kMode);
     if (r < 0) {
         return Failure{std::string("logind did not grant the lock (") +
-                (callError.error.message ? callError.error.message : errnoText(r).c_str()) + ")"};
+                       (callError.error.message ? callError.error.message : errnoText(r).c_str()) +
+                       ")"};
     }
     int received = -1;
     if (const int rr = sd_bus_message_read(reply.message, "h", &received); rr < 0 || received < 0) {

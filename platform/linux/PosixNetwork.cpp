@@ -94,7 +94,7 @@ SocketHandle PosixNetwork::openTcp() {
 }
 
 bool PosixNetwork::connectWithin(SocketHandle socket, uint32_t address, uint16_t port,
-                  uint32_t timeoutMs) {
+                                 uint32_t timeoutMs) {
     const int fd = descriptor(socket);
     if (fd < 0) return false;
     const int flags = ::fcntl(fd, F_GETFL);
@@ -158,7 +158,7 @@ int64_t PosixNetwork::sendWithin(SocketHandle socket, const uint8_t* data, size_
 }
 
 int64_t PosixNetwork::receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
-                  uint32_t timeoutMs) {
+                                    uint32_t timeoutMs) {
     const int fd = descriptor(socket);
     if (fd < 0) return -1;
     // One deadline across readiness that brings nothing.

@@ -76,8 +76,8 @@ bool PthreadThreads::startDetached(std::function<void()> body, const ThreadOptio
     bool ok = ::pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED) == 0 &&
               ::pthread_attr_setstacksize(&attr, effectiveStackBytes(options.stackBytes)) == 0;
     if (ok) {
-        auto start = std::make_unique<Start>(
-            Start{std::move(body), options.aboveNormalPriority, counters_});
+        auto start =
+            std::make_unique<Start>(Start{std::move(body), options.aboveNormalPriority, counters_});
         pthread_t thread;
         ok = ::pthread_create(&thread, &attr, threadEntry, start.get()) == 0;
         if (ok) start.release();  // the thread owns it now

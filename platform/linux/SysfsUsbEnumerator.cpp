@@ -124,8 +124,8 @@ std::optional<std::vector<UsbPrinterNode>> listUsblpPrinters(const std::string& 
         p.vendorId = *vid;
         p.productId = *pid;
         p.serial = attribute(deviceDir / "serial").value_or("");
-        p.path = makeUsbDevicePath(p.vendorId, p.productId,
-                                   usbInstanceSegment(p.serial, p.deviceName));
+        p.path =
+            makeUsbDevicePath(p.vendorId, p.productId, usbInstanceSegment(p.serial, p.deviceName));
         found.emplace_back(*number, std::move(p));
     }
     std::sort(found.begin(), found.end(),

@@ -71,8 +71,8 @@ void SyslogTrace::sendLocked(std::string_view line) {
     size_t n = std::strlen(kPriority);
     std::memcpy(head, kPriority, n);
     n += std::strftime(head + n, sizeof head - n, "%b %e %H:%M:%S ", &local);
-    n += static_cast<size_t>(std::snprintf(head + n, sizeof head - n, "kvflash[%d]: ",
-                                           static_cast<int>(pid_)));
+    n += static_cast<size_t>(
+        std::snprintf(head + n, sizeof head - n, "kvflash[%d]: ", static_cast<int>(pid_)));
     std::string message(head, n);
     message.append(line);
     for (int attempt = 0; attempt < 2; ++attempt) {

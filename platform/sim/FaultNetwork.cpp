@@ -70,7 +70,7 @@ size_t FaultNetwork::openCount() const {
 }
 
 bool FaultNetwork::connectWithin(SocketHandle socket, uint32_t address, uint16_t port,
-                  uint32_t timeoutMs) {
+                                 uint32_t timeoutMs) {
     {
         std::lock_guard lock(mutex_);
         connects_.push_back({address, port});
@@ -106,7 +106,7 @@ uint64_t FaultNetwork::bytesSent() const {
 }
 
 int64_t FaultNetwork::receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
-                  uint32_t timeoutMs) {
+                                    uint32_t timeoutMs) {
     {
         std::lock_guard lock(mutex_);
         bool fails = faults_.receivesBeforeFailure == 0;

@@ -13,9 +13,9 @@ namespace kv::platform::sim {
 class RecordingSleepInhibitor final : public SleepInhibitor {
 public:
     struct Event {
-        bool acquire;      // false: release
-        std::string who;   // acquire only
-        std::string why;   // acquire only
+        bool acquire;     // false: release
+        std::string who;  // acquire only
+        std::string why;  // acquire only
     };
 
     Result<void> acquire(const std::string& who, const std::string& why) override;

@@ -88,6 +88,8 @@ bool Win32DurableFile::remove() {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-std::string Win32DurableFile::queueJournalPath() { return stateFolder() + "\\print-queues.journal"; }
+std::string Win32DurableFile::queueJournalPath() {
+    return stateFolder() + "\\print-queues.journal";
+}
 
 }  // namespace kv::platform::win32

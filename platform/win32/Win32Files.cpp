@@ -30,8 +30,8 @@ std::vector<std::string> Win32Files::binFilesIn(const std::string& folder) {
 }
 
 Result<void> Win32Files::fileToOpen(const std::string& path) {
-    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES
-                                          : ::GetFileAttributesA(path.c_str());
+    const DWORD attributes =
+        path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return Failure{"no such file"};
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Failure{"a folder"};
     if (attributes & FILE_ATTRIBUTE_DEVICE) return Failure{"not a regular file"};

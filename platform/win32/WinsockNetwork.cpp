@@ -159,7 +159,7 @@ SocketHandle WinsockNetwork::openTcp() {
 }
 
 bool WinsockNetwork::connectWithin(SocketHandle socket, uint32_t address, uint16_t port,
-                  uint32_t timeoutMs) {
+                                   uint32_t timeoutMs) {
     const auto e = find(socket);
     if (!e) return false;
     const SOCKET s = static_cast<SOCKET>(e->socket);
@@ -207,7 +207,7 @@ int64_t WinsockNetwork::sendWithin(SocketHandle socket, const uint8_t* data, siz
 }
 
 int64_t WinsockNetwork::receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
-                  uint32_t timeoutMs) {
+                                      uint32_t timeoutMs) {
     const auto e = find(socket);
     if (!e) return -1;
     const SOCKET s = static_cast<SOCKET>(e->socket);

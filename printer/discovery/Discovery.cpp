@@ -36,7 +36,6 @@ void appendBounded(std::string& text, std::string_view more, size_t size) {
     text.append(more.substr(0, room - text.size()));
 }
 
-
 // Ends the use of the socket library, where the system has one.
 void endSockets(Context& ctx) {
     if (ctx.sys.wired.network) ctx.sys.wired.network->cleanup();
@@ -54,17 +53,18 @@ int countUsbPrinters(Context& ctx, std::string& foundText, size_t foundTextSize)
     std::vector<std::string> paths;
     paths.reserve(kUsbPathSlots);
     (void)EnumerateUSBDevicePaths(ctx.sys, kKvUsbVendorTable.data(),
-                            static_cast<uint8_t>(kKvUsbVendorTable.size()), &paths, kUsbPathSlots,
-                            false);
+                                  static_cast<uint8_t>(kKvUsbVendorTable.size()), &paths,
+                                  kUsbPathSlots, false);
     int count = 0;
     for (size_t i = 0; i < paths.size() && i < kUsbPathSlots; ++i) {
         const std::string& path = paths[i];
         if (path.empty()) break;
         std::string name;
         (void)GetPrinterPNPString(ctx.sys, path.c_str(), kKvUsbVendorId, name, kPrinterNameLength,
-                            nullptr);
+                                  nullptr);
         if (name.empty()) continue;
-        const platform::DeviceHandle probe = ctx.sys.deviceIo().open(path, platform::ShareMode::Shared);
+        const platform::DeviceHandle probe =
+            ctx.sys.deviceIo().open(path, platform::ShareMode::Shared);
         if (!probe.valid()) {
             trace.write("Did not find KV USB printer\r\n");
             continue;
@@ -78,9 +78,9 @@ int countUsbPrinters(Context& ctx, std::string& foundText, size_t foundTextSize)
 }
 
 int countParallelPrinters(Context& ctx, std::string& foundText, size_t foundTextSize) {
-    static constexpr std::array<const char*, 3> kFound{
-        "Found a printer on LPT1:\r\n", "Found a printer on LPT2:\r\n",
-        "Found a printer on LPT3:\r\n"};
+    static constexpr std::array<const char*, 3> kFound{"Found a printer on LPT1:\r\n",
+                                                       "Found a printer on LPT2:\r\n",
+                                                       "Found a printer on LPT3:\r\n"};
     static constexpr std::array<const char*, 3> kNotFound{
         "Did not find a printer on LPT1:", "Did not find  a printer on LPT2:",
         "Did not find  a printer on LPT3:"};
@@ -137,9 +137,9 @@ std::optional<std::string> currentVersionByStatus(Context& ctx, platform::Device
                                                   PrinterData& printer) {
     std::array<uint8_t, kStatusReplySize> reply{};
     uint32_t length = kStatusReplySize;
-    const bool ok = GetPrinterStatusData(ctx.sys, handle, reply.data(), length, true,
-                                         kStatusRequestC.data(),
-                                         static_cast<uint32_t>(kStatusRequestC.size()), printer);
+    const bool ok =
+        GetPrinterStatusData(ctx.sys, handle, reply.data(), length, true, kStatusRequestC.data(),
+                             static_cast<uint32_t>(kStatusRequestC.size()), printer);
     const size_t received = std::min<size_t>(length, kStatusReplySize - 1);
     reply[received] = 0;
     if (!ok) return std::nullopt;

@@ -33,6 +33,7 @@ int CountConnectedKVPrinters(Context& ctx, std::string& foundText, size_t foundT
 // fills the dialog's fields. The caller puts the queues back.
 // False when it posted the quit request (the program is ending, so nothing
 // may be started on the printer); true otherwise.
-[[nodiscard]] bool refreshPrinterData(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
+[[nodiscard]] bool refreshPrinterData(Context& ctx, platform::DialogControls& controls,
+                                      PrinterData& printer);
 
 }  // namespace kv

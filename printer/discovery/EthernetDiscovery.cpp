@@ -19,8 +19,8 @@ bool findEthernetPrinter(Context& ctx, platform::DialogControls& controls, Print
     controls.show(Control::optionList, false);
 
     const auto& ip = state.ipAddressText;
-    if (!openSocket(ctx.sys, state.ethernetSocket, ip[0], ip[1], ip[2], ip[3],
-                    state.portNumberText, printer)) {
+    if (!openSocket(ctx.sys, state.ethernetSocket, ip[0], ip[1], ip[2], ip[3], state.portNumberText,
+                    printer)) {
         controls.setText(Control::statusText, "Did not find Ethernet attached printer");
         controls.enable(Control::findEthernetButton, true);
         controls.enable(Control::ethernetGroup, true);

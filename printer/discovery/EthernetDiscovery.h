@@ -12,6 +12,7 @@ namespace kv {
 // closed again before it returns. Leaves printerCount and the print queues
 // alone. True when a printer was found and reported ready, so the caller
 // can offer the Ethernet road.
-[[nodiscard]] bool findEthernetPrinter(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
+[[nodiscard]] bool findEthernetPrinter(Context& ctx, platform::DialogControls& controls,
+                                       PrinterData& printer);
 
 }  // namespace kv

@@ -8,8 +8,8 @@ namespace kv {
 // The program controls: the Flash button first, then the two program
 // lines, their labels and their group, in the dialog's order.
 inline constexpr std::array<platform::Control, 6> kProgramControls{
-    platform::Control::flashButton,  platform::Control::programStatusText,
-    platform::Control::programStateText, platform::Control::programGroup,
+    platform::Control::flashButton,       platform::Control::programStatusText,
+    platform::Control::programStateText,  platform::Control::programGroup,
     platform::Control::programStateLabel, platform::Control::programStatusLabel,
 };
 
@@ -26,10 +26,10 @@ inline void openProgramControls(platform::DialogControls& controls) {
 // Hidden once a local printer was probed (dialog order 1040, 1039, 1037,
 // 1036, 1035, 1034, 1038, 1042, 1041).
 inline constexpr std::array<platform::Control, 9> kEthernetControlsHideOrder{
-    platform::Control::ethernetGroup,  platform::Control::findEthernetButton,
-    platform::Control::ipOctetEdit1,   platform::Control::ipOctetEdit2,
-    platform::Control::ipOctetEdit3,   platform::Control::ipOctetEdit4,
-    platform::Control::portEdit,       platform::Control::ipAddressLabel,
+    platform::Control::ethernetGroup,     platform::Control::findEthernetButton,
+    platform::Control::ipOctetEdit1,      platform::Control::ipOctetEdit2,
+    platform::Control::ipOctetEdit3,      platform::Control::ipOctetEdit4,
+    platform::Control::portEdit,          platform::Control::ipAddressLabel,
     platform::Control::ethernetPortLabel,
 };
 

@@ -77,7 +77,8 @@ TEST(AutomaticLoad, LeavesTheQueuesToTheWorker) {
 
     ASSERT_TRUE(w.state.workerSignal.waitForWorkerEnd());
     EXPECT_EQ(w.printer->flashImage(), image);
-    EXPECT_EQ(w.controls.textsOf(Control::programStatusText).back(), "Printer successfully flashed");
+    EXPECT_EQ(w.controls.textsOf(Control::programStatusText).back(),
+              "Printer successfully flashed");
     EXPECT_FALSE(w.state.flashInProgress);
     EXPECT_TRUE(w.queuesBack()) << w.kvQueueNow();
     EXPECT_FALSE(w.state.portsMoved);

@@ -54,17 +54,16 @@ FlashRecord ethernetRecord(const std::string& id, int64_t startMs) {
 constexpr int64_t kMay1 = 1714557600000;  // 2024-05-01T10:00:00Z
 
 TEST(HistoryTable, OneAlignedLinePerFlashNewestLastWithTheCutOffOneMarked) {
-    const std::string text =
-        endedLine(record("a", kMay1, platform::VerifyOutcome::Verified)) + "\n" +
-        startedLine(ethernetRecord("b", kMay1 + 3600000)) + "\n";
+    const std::string text = endedLine(record("a", kMay1, platform::VerifyOutcome::Verified)) +
+                             "\n" + startedLine(ethernetRecord("b", kMay1 + 3600000)) + "\n";
     const auto table = lines(historyTable(parseHistory(text)));
     ASSERT_EQ(table.size(), 3u);
     const size_t outcomeColumn = table[0].find("OUTCOME");
     ASSERT_NE(outcomeColumn, std::string::npos);
     EXPECT_EQ(table[0].rfind("START (UTC)", 0), 0u);
     EXPECT_EQ(table[1].rfind("2024-05-01T10:00:00Z  USB", 0), 0u) << table[1];
-    for (const char* cell : {" sim1001 ", " ZOW3004F ", " V5.12 ", " V5.20 ",
-                             " FMVQ_V5.20.bin ", " 26f3be5617df ", " 65536 ", " 47 "}) {
+    for (const char* cell : {" sim1001 ", " ZOW3004F ", " V5.12 ", " V5.20 ", " FMVQ_V5.20.bin ",
+                             " 26f3be5617df ", " 65536 ", " 47 "}) {
         EXPECT_NE(table[1].find(cell), std::string::npos) << cell;
     }
     EXPECT_EQ(table[1].substr(outcomeColumn),
@@ -81,10 +80,10 @@ TEST(HistoryTable, TheNoticeNamesTheCutOffFlashOnlyWhenItIsTheNewest) {
     const std::string cut = startedLine(ethernetRecord("b", kMay1)) + "\n";
     const auto notice = interruptedFlashNotice(parseHistory(cut));
     ASSERT_TRUE(notice.has_value());
-    for (const char* part : {"ZOW3004F", "ETHERNET 10.0.0.7:10001", "2024-05-01T10:00:00Z",
-                             "FMVQ_V5.30.bin (V5.30)", "may still be in flash mode",
-                             "Power-cycle the printer", "Find Printer",
-                             "Flash the same image again"}) {
+    for (const char* part :
+         {"ZOW3004F", "ETHERNET 10.0.0.7:10001", "2024-05-01T10:00:00Z", "FMVQ_V5.30.bin (V5.30)",
+          "may still be in flash mode", "Power-cycle the printer", "Find Printer",
+          "Flash the same image again"}) {
         EXPECT_NE(notice->find(part), std::string::npos) << part;
     }
     // A later flash that ended says the printer was dealt with.

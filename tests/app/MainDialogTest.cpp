@@ -20,7 +20,10 @@ class FakeHost final : public DialogHost {
 public:
     std::string title() override { return title_; }
     void setTitle(const std::string& t) override { title_ = t; }
-    void startTimer(int id, unsigned ms) override { timers[id] = ms; ++starts; }
+    void startTimer(int id, unsigned ms) override {
+        timers[id] = ms;
+        ++starts;
+    }
     void stopTimer(int id) override { timers.erase(id); }
     void endDialog(int result) override { endedWith = result; }
 
@@ -44,9 +47,9 @@ struct DialogWorld : DiscoveryWorld {
 TEST(MainDialog, StartState) {
     DialogWorld w;
     EXPECT_FALSE(w.controls.visible(Control::flashButton));
-    for (Control c : {Control::flashButton, Control::programStatusText, Control::programStateText,
-                      Control::programGroup, Control::programStateLabel,
-                      Control::programStatusLabel}) {
+    for (Control c :
+         {Control::flashButton, Control::programStatusText, Control::programStateText,
+          Control::programGroup, Control::programStateLabel, Control::programStatusLabel}) {
         EXPECT_FALSE(w.controls.enabled(c)) << platform::controlName(c);
     }
     EXPECT_EQ(w.controls.text(Control::ipOctetEdit1), "192");
@@ -122,9 +125,8 @@ TEST(MainDialog, CommandsThatTouchThePrinterDoNothingWhileFlashing) {
     w.plugUsb(w.model(emulator::LinkKind::Usb));
     w.state.flashInProgress = true;
     w.state.printerCount = 1;
-    const size_t writesBefore = w.io.writeCalls(w.enumerator.list(platform::InterfaceClass::UsbDevice)
-                                                    ->front()
-                                                    .path.value());
+    const size_t writesBefore = w.io.writeCalls(
+        w.enumerator.list(platform::InterfaceClass::UsbDevice)->front().path.value());
     w.dialog.onCommand(ids::kSelectFile);
     w.dialog.onCommand(ids::kFindPrinter);
     w.dialog.onCommand(ids::kFindEthernet);
@@ -132,9 +134,8 @@ TEST(MainDialog, CommandsThatTouchThePrinterDoNothingWhileFlashing) {
     EXPECT_TRUE(w.ui.boxes().empty());
     EXPECT_TRUE(w.ui.fileRequests().empty());
     EXPECT_FALSE(w.trace.contains("closeSocket - Entry"));
-    EXPECT_EQ(w.io.writeCalls(w.enumerator.list(platform::InterfaceClass::UsbDevice)
-                                  ->front()
-                                  .path.value()),
+    EXPECT_EQ(w.io.writeCalls(
+                  w.enumerator.list(platform::InterfaceClass::UsbDevice)->front().path.value()),
               writesBefore);
     EXPECT_EQ(w.state.printerCount, 1);
 }
@@ -147,7 +148,12 @@ TEST(MainDialog, HelpTextByteForByte) {
               "........................ Help information ....................");
     // One literal, as the help text is written down, so it can be compared by eye.
     const std::string expected =
-        "1 - Click Find Printer .....\r\n  If application reports more than 1 printer connected\r\n  disconnect or power off printers that are not going to be flashed.\r\n\n2 - Click Select firmware file .. navigate to directory containing\r\n    bin file and click on file proper bin file.\r\n    Application will determine if selected flash file is correct for printer.\r\n\n3 - Click Flash Printer Now.\r\n\n4 - Wait till flash update is complete, verify new version number.";
+        "1 - Click Find Printer .....\r\n  If application reports more than 1 printer "
+        "connected\r\n  disconnect or power off printers that are not going to be flashed.\r\n\n2 "
+        "- Click Select firmware file .. navigate to directory containing\r\n    bin file and "
+        "click on file proper bin file.\r\n    Application will determine if selected flash file "
+        "is correct for printer.\r\n\n3 - Click Flash Printer Now.\r\n\n4 - Wait till flash update "
+        "is complete, verify new version number.";
     EXPECT_EQ(w.lastBox()->text, expected);
     EXPECT_EQ(w.lastBox()->buttons, platform::BoxButtons::Ok);
 }
@@ -161,8 +167,10 @@ TEST(MainDialog, AddressFieldsStoreTheFirstLineAsTyped) {
     };
     const std::string longText(300, '7');
     const Case cases[] = {
-        {ids::kIpOctet1, "abc", "abc"},       {ids::kIpOctet2, "", ""},
-        {ids::kIpOctet3, "999", "999"},       {ids::kIpOctet4, "1\r\n2", "1"},
+        {ids::kIpOctet1, "abc", "abc"},
+        {ids::kIpOctet2, "", ""},
+        {ids::kIpOctet3, "999", "999"},
+        {ids::kIpOctet4, "1\r\n2", "1"},
         {ids::kPortEdit, longText, longText.substr(0, 255)},
     };
     for (const Case& c : cases) w.dialog.onEditChanged(c.id, c.typed);
@@ -261,11 +269,10 @@ TEST(MainDialog, OptionListSelectionSetsTheModeByBoard) {
     }
 }
 
-const Control kEthernetGroup[] = {Control::ethernetGroup,     Control::findEthernetButton,
-                                  Control::ipAddressLabel,    Control::ethernetPortLabel,
-                                  Control::ipOctetEdit1,      Control::ipOctetEdit2,
-                                  Control::ipOctetEdit3,      Control::ipOctetEdit4,
-                                  Control::portEdit};
+const Control kEthernetGroup[] = {
+    Control::ethernetGroup,     Control::findEthernetButton, Control::ipAddressLabel,
+    Control::ethernetPortLabel, Control::ipOctetEdit1,       Control::ipOctetEdit2,
+    Control::ipOctetEdit3,      Control::ipOctetEdit4,       Control::portEdit};
 
 TEST(MainDialog, EthernetRoadIsReachable) {
     DialogWorld w;

@@ -50,8 +50,8 @@ TEST(ListQueues, OneLinePerQueueWithWhatASwitchWouldDo) {
     w.spooler.addQueue(uriQueue("lpt", "parallel:/dev/lp2", "KV ZOR22G"));
     w.spooler.addQueue(uriQueue("net", "ipp://server/printers/USB_KV", "KV ZOW3004F PT"));
     w.spooler.addQueue(uriQueue("off", "usb://KV/A", "KV ZOR38", platform::kPrinterStatusOffline));
-    w.spooler.addQueue(uriQueue("stop", "usb://KV/B", "KV ZOR38", 0,
-                                platform::kPrinterAttributeWorkOffline));
+    w.spooler.addQueue(
+        uriQueue("stop", "usb://KV/B", "KV ZOR38", 0, platform::kPrinterAttributeWorkOffline));
     w.spooler.addQueue(uriQueue("excl", "usb://KV/C", "KV ZOR12A"));
     w.spooler.addQueue(uriQueue("acme", "usb://Acme/D", "Acme LaserJet 9"));
     w.spooler.addQueue(uriQueue("left", "file:/dev/null", "KV ZOR38"));
@@ -59,19 +59,20 @@ TEST(ListQueues, OneLinePerQueueWithWhatASwitchWouldDo) {
 
     std::ostringstream out;
     EXPECT_EQ(listQueues(w.sys, out), 0);
-    EXPECT_EQ(out.str(),
-              "kv\tUSB://KV/ZOW3004F?serial=1\tusb://KV/ZOW3004F?serial=1\tKV ZOW3004F PT\theld: "
-              "moved to FILE: while a KV printer is worked on\n"
-              "lpt\tLPT3:\tparallel:/dev/lp2\tKV ZOR22G\theld: moved to FILE: while a KV printer is "
-              "worked on\n"
-              "net\tipp://server/printers/usb_kv\tipp://server/printers/USB_KV\tKV ZOW3004F "
-              "PT\tkept: not USB or parallel\n"
-              "off\tUSB://KV/A\tusb://KV/A\tKV ZOR38\tkept: offline\n"
-              "stop\tUSB://KV/B\tusb://KV/B\tKV ZOR38\tkept: stopped or not accepting jobs\n"
-              "excl\tUSB://KV/C\tusb://KV/C\tKV ZOR12A\tkept: excluded driver\n"
-              "acme\tUSB://Acme/D\tusb://Acme/D\tAcme LaserJet 9\tkept: not a KV driver\n"
-              "left\tFILE:\tfile:/dev/null\tKV ZOR38\tswitched by an earlier run from usb://KV/E "
-              "(kvflash --restore-queues puts it back)\n");
+    EXPECT_EQ(
+        out.str(),
+        "kv\tUSB://KV/ZOW3004F?serial=1\tusb://KV/ZOW3004F?serial=1\tKV ZOW3004F PT\theld: "
+        "moved to FILE: while a KV printer is worked on\n"
+        "lpt\tLPT3:\tparallel:/dev/lp2\tKV ZOR22G\theld: moved to FILE: while a KV printer is "
+        "worked on\n"
+        "net\tipp://server/printers/usb_kv\tipp://server/printers/USB_KV\tKV ZOW3004F "
+        "PT\tkept: not USB or parallel\n"
+        "off\tUSB://KV/A\tusb://KV/A\tKV ZOR38\tkept: offline\n"
+        "stop\tUSB://KV/B\tusb://KV/B\tKV ZOR38\tkept: stopped or not accepting jobs\n"
+        "excl\tUSB://KV/C\tusb://KV/C\tKV ZOR12A\tkept: excluded driver\n"
+        "acme\tUSB://Acme/D\tusb://Acme/D\tAcme LaserJet 9\tkept: not a KV driver\n"
+        "left\tFILE:\tfile:/dev/null\tKV ZOR38\tswitched by an earlier run from usb://KV/E "
+        "(kvflash --restore-queues puts it back)\n");
 }
 
 TEST(ListQueues, SaysWhyThereIsNoList) {
@@ -113,8 +114,7 @@ TEST(RestoreQueues, ReportsEachQueueAndTheExitCodeSaysWhetherAnyIsLeft) {
 
     std::ostringstream third;
     EXPECT_EQ(restoreQueues(w.sys, third), 0);
-    EXPECT_EQ(third.str(),
-              "No print queues are left switched (no journal at memory:journal).\n");
+    EXPECT_EQ(third.str(), "No print queues are left switched (no journal at memory:journal).\n");
 }
 
 // Every queue is back but the journal stays: the command says so and fails
@@ -173,8 +173,7 @@ TEST(RestoreQueues, UnreadableJournalChangesNothing) {
     w.journal.setContent("garbage");
     std::ostringstream out;
     EXPECT_EQ(restoreQueues(w.sys, out), 1);
-    EXPECT_EQ(out.str(),
-              "The journal memory:journal could not be read; nothing was changed.\n");
+    EXPECT_EQ(out.str(), "The journal memory:journal could not be read; nothing was changed.\n");
 }
 
 TEST(Termination, RestoresTheQueuesThenEndsWithTheSignalsCode) {
@@ -195,8 +194,9 @@ TEST(Termination, RestoresTheQueuesThenEndsWithTheSignalsCode) {
     EXPECT_FALSE(w.state.portsMoved);
     // The restore's boxes never reach the front end.
     EXPECT_TRUE(w.ui.boxes().empty());
-    EXPECT_TRUE(w.trace.contains("Box while ending: SetPortToFile - Could not open printer kv2, "
-                                 "(Win7 ignore)\r\n"));
+    EXPECT_TRUE(
+        w.trace.contains("Box while ending: SetPortToFile - Could not open printer kv2, "
+                         "(Win7 ignore)\r\n"));
     EXPECT_TRUE(w.trace.contains("Signal 15 - restoring print queues before ending\r\n"));
     // The switched queue that failed stays in the journal for the next start.
     EXPECT_EQ(parseJournal(w.journal.content().value_or("")),
@@ -294,21 +294,24 @@ struct FlashMeetsEndRequests {
         };
         std::function<void()> refusal;
         if (refuse) refusal = [=, this] { noted([this] { ++refusals; }); };
-        restoreQueuesOnTermination(w.ctx, signals, [=, this](int code) {
-            noted([&] {
-                if (codes.empty()) {
-                    recordEnded = w.history.content().find("\"ended\"") != std::string::npos;
-                    queuesBack = w.queuesBack();
-                }
-                codes.push_back(code);
+        restoreQueuesOnTermination(
+            w.ctx, signals,
+            [=, this](int code) {
+                noted([&] {
+                    if (codes.empty()) {
+                        recordEnded = w.history.content().find("\"ended\"") != std::string::npos;
+                        queuesBack = w.queuesBack();
+                    }
+                    codes.push_back(code);
+                });
+            },
+            refusal);
+        w.hooked.setHook(
+            [inStartDelay, once = true](auto, platform::Control, const std::string& text) mutable {
+                if (!once || text.rfind("Delaying", 0) != 0) return;
+                once = false;
+                inStartDelay();
             });
-        }, refusal);
-        w.hooked.setHook([inStartDelay, once = true](auto, platform::Control,
-                                                     const std::string& text) mutable {
-            if (!once || text.rfind("Delaying", 0) != 0) return;
-            once = false;
-            inStartDelay();
-        });
     }
     bool waitFor(const std::function<bool()>& condition) {
         std::unique_lock lock(mutex);

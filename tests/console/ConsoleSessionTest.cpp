@@ -119,10 +119,8 @@ TEST(ConsoleSession, QuitRequestEndsTheRun) {
         SCOPED_TRACE(c.name);
         ConsoleWorld w;
         c.setUp(w);
-        const int code = w.session.run({{Kind::Find, {}},
-                                        {Kind::Select, w.image},
-                                        {Kind::Flash, {}},
-                                        {Kind::Help, {}}});
+        const int code = w.session.run(
+            {{Kind::Find, {}}, {Kind::Select, w.image}, {Kind::Flash, {}}, {Kind::Help, {}}});
         EXPECT_EQ(code, 1);
         const Lines out = w.out.lines();
         ASSERT_FALSE(out.empty());
@@ -184,7 +182,8 @@ TEST(ConsoleSession, FileDialogReturnsOnlyFilesThatCanBeRead) {
             EXPECT_TRUE(has(out, "box \"Get Firmware file\" \"Did not get a file to open\""));
             EXPECT_EQ(w.err.lines(), Lines{"select \"" + path + "\": " + c.reason});
         } else {
-            EXPECT_TRUE(has(out, "file-dialog \"Bin Files (*.bin)\" \"*.bin\" -> \"" + path + "\""));
+            EXPECT_TRUE(
+                has(out, "file-dialog \"Bin Files (*.bin)\" \"*.bin\" -> \"" + path + "\""));
             EXPECT_TRUE(
                 has(out, "box \"Validating FW File\" \" Firmware compatible with this printer \""));
             EXPECT_TRUE(w.err.lines().empty());

@@ -29,9 +29,9 @@ constexpr Control kProgramControls[] = {Control::programStatusText, Control::pro
                                         Control::programGroup, Control::programStateLabel,
                                         Control::programStatusLabel};
 constexpr Control kEthernetControls[] = {
-    Control::ethernetGroup,  Control::findEthernetButton, Control::ipOctetEdit1,
-    Control::ipOctetEdit2,   Control::ipOctetEdit3,       Control::ipOctetEdit4,
-    Control::portEdit,       Control::ipAddressLabel,     Control::ethernetPortLabel};
+    Control::ethernetGroup, Control::findEthernetButton, Control::ipOctetEdit1,
+    Control::ipOctetEdit2,  Control::ipOctetEdit3,       Control::ipOctetEdit4,
+    Control::portEdit,      Control::ipAddressLabel,     Control::ethernetPortLabel};
 
 // A status reply of the local kind, as a printer sends it.
 Bytes statusReply(char kind, uint8_t byte3, uint8_t byte4) {
@@ -123,7 +123,8 @@ TEST(CountConnectedKVPrinters, ParallelPrinterWithoutIdOrModelIsNotCounted) {
 
 TEST(CountConnectedKVPrinters, FoundTextIsCutToItsSize) {
     DiscoveryWorld w;
-    for (uint16_t pid = 1; pid <= 4; ++pid) w.plugUsb(w.model(LinkKind::Usb), testing::kZowSerial, {}, pid);
+    for (uint16_t pid = 1; pid <= 4; ++pid)
+        w.plugUsb(w.model(LinkKind::Usb), testing::kZowSerial, {}, pid);
     std::string found;
     EXPECT_EQ(CountConnectedKVPrinters(w.ctx, found, 40), 4);
     EXPECT_EQ(found, std::string("\r\nZOW3004F USB connected\r\nZOW3004F USB "));
@@ -252,8 +253,8 @@ TEST_P(ReadyChecks, FirstAnswerDiscardedSecondOrThirdDecides) {
 
     EXPECT_TRUE(refreshPrinterData(w.ctx, w.controls, w.state.printerData));
 
-    EXPECT_EQ(w.controls.text(Control::statusText), c.ready ? "Found Printer - Printer ready.."
-                                                            : "Found Printer - Printer NOT ready");
+    EXPECT_EQ(w.controls.text(Control::statusText),
+              c.ready ? "Found Printer - Printer ready.." : "Found Printer - Printer NOT ready");
     EXPECT_TRUE(c.ready ? programLinesOpen(w.controls) : programLinesClosed(w.controls));
     // Each check reads once; a ready printer is then asked ESC I C.
     const Bytes written = w.io.written(path);
@@ -263,13 +264,13 @@ TEST_P(ReadyChecks, FirstAnswerDiscardedSecondOrThirdDecides) {
     EXPECT_EQ(w.io.openHandles(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Discovery, ReadyChecks,
-    ::testing::Values(ReadyCase{"second ready", {false, true}, true, 2},
-                      ReadyCase{"first ready only", {true, false, false}, false, 3},
-                      ReadyCase{"third ready", {false, false, true}, true, 3},
-                      ReadyCase{"all busy", {false, false, false}, false, 3},
-                      ReadyCase{"all ready", {true, true}, true, 2}));
+INSTANTIATE_TEST_SUITE_P(Discovery, ReadyChecks,
+                         ::testing::Values(ReadyCase{"second ready", {false, true}, true, 2},
+                                           ReadyCase{
+                                               "first ready only", {true, false, false}, false, 3},
+                                           ReadyCase{"third ready", {false, false, true}, true, 3},
+                                           ReadyCase{"all busy", {false, false, false}, false, 3},
+                                           ReadyCase{"all ready", {true, true}, true, 2}));
 
 struct VersionCase {
     size_t replyLength;
@@ -341,12 +342,11 @@ TEST_P(TypeNameEndingInA, LanguageByBoardLocally) {
     EXPECT_EQ(w.controls.text(Control::logicBoardText), c.board);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Discovery, TypeNameEndingInA,
-    ::testing::Values(LanguageCase{"V5.12", "AEA-FGL-G", "MVQ Plus"},
-                      LanguageCase{"V6.01", "AEA-FGL-G", "SITARA"},
-                      LanguageCase{"V2.00", "FGL", "LOGIC BD II ROHS"},
-                      LanguageCase{"V3.10", "FGL", "MV38 STANDARD"}));
+INSTANTIATE_TEST_SUITE_P(Discovery, TypeNameEndingInA,
+                         ::testing::Values(LanguageCase{"V5.12", "AEA-FGL-G", "MVQ Plus"},
+                                           LanguageCase{"V6.01", "AEA-FGL-G", "SITARA"},
+                                           LanguageCase{"V2.00", "FGL", "LOGIC BD II ROHS"},
+                                           LanguageCase{"V3.10", "FGL", "MV38 STANDARD"}));
 
 TEST(RefreshPrinterData, ZorAeaBoardsShowAeaG) {
     DiscoveryWorld w;
@@ -401,11 +401,11 @@ TEST(RefreshPrinterData, NoPrinterCountedOpensTheEthernetRoad) {
     std::vector<Control> enabled;
     for (const auto& e : w.controls.events())
         if (e.kind == RecordingDialogControls::Kind::Enable) enabled.push_back(e.control);
-    EXPECT_EQ(enabled, (std::vector<Control>{Control::findEthernetButton, Control::ethernetGroup,
-                                             Control::ipAddressLabel, Control::ethernetPortLabel,
-                                             Control::ipOctetEdit1, Control::ipOctetEdit2,
-                                             Control::ipOctetEdit3, Control::ipOctetEdit4,
-                                             Control::portEdit}));
+    EXPECT_EQ(enabled,
+              (std::vector<Control>{
+                  Control::findEthernetButton, Control::ethernetGroup, Control::ipAddressLabel,
+                  Control::ethernetPortLabel, Control::ipOctetEdit1, Control::ipOctetEdit2,
+                  Control::ipOctetEdit3, Control::ipOctetEdit4, Control::portEdit}));
     // The queues stay moved: the caller puts them back.
     EXPECT_TRUE(w.state.portsMoved);
     EXPECT_EQ(w.kvQueueNow(), "FILE:");

@@ -86,9 +86,10 @@ TEST(FindEthernetPrinter, FieldsByTheEthernetRules) {
 TEST(FindEthernetPrinter, StatusLineAndPauses) {
     FindWorld w("MFG:KV;MDL:ZOW3004F;FWV:V3.01;");
     EXPECT_TRUE(w.find());
-    EXPECT_EQ(w.controls.textsOf(Control::statusText),
-              (std::vector<std::string>{"Probing for printers - Operation may take up to 30 seconds",
-                                        "Found Printer - Printer ready"}));
+    EXPECT_EQ(
+        w.controls.textsOf(Control::statusText),
+        (std::vector<std::string>{"Probing for printers - Operation may take up to 30 seconds",
+                                  "Found Printer - Printer ready"}));
     EXPECT_EQ(w.clock.pauses(), (std::vector<uint32_t>{300, 200}));
 }
 
@@ -107,31 +108,41 @@ TEST(FindEthernetPrinter, Failures) {
              c.statusByte4 = 0x02;
              w.model.setConfig(c);
          },
-         {}, "Found Printer - Printer NOT ready", true},
+         {},
+         "Found Printer - Printer NOT ready",
+         true},
         {"busy",
          [](FindWorld& w) {
              auto c = w.model.config();
              c.statusByte4 = 0x20;
              w.model.setConfig(c);
          },
-         {}, "Found Printer - Printer NOT ready", true},
+         {},
+         "Found Printer - Printer NOT ready",
+         true},
         {"silent printer",
          [](FindWorld& w) {
              auto c = w.model.config();
              c.silent = true;
              w.model.setConfig(c);
          },
-         {"Can't get printer ID"}, "Found Printer - Printer NOT ready", true},
+         {"Can't get printer ID"},
+         "Found Printer - Printer NOT ready",
+         true},
         {"connect fails",
          [](FindWorld& w) {
              platform::sim::FaultNetwork::Faults f;
              f.connectFails = true;
              w.network.setFaults(f);
          },
-         {}, "Did not find Ethernet attached printer", false},
+         {},
+         "Did not find Ethernet attached printer",
+         false},
         {"nobody listens",
          [](FindWorld& w) { w.peer.server->stop(); },
-         {}, "Did not find Ethernet attached printer", false},
+         {},
+         "Did not find Ethernet attached printer",
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

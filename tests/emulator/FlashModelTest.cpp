@@ -54,7 +54,8 @@ PrinterConfig usbConfig() {
 }
 
 struct LocalFlash {
-    explicit LocalFlash(PrinterConfig config = usbConfig()) : config(config), model(config, &clock) {
+    explicit LocalFlash(PrinterConfig config = usbConfig())
+        : config(config), model(config, &clock) {
         model.read(1024);  // the power-up status
     }
     // ESC *FR and ESC IA 0F with their replies.
@@ -169,10 +170,8 @@ TEST(FlashModelZor1, ProgrammingCommandLengths) {
         uint64_t length;
     };
     const std::vector<Case> cases = {
-        {{0x56, 0x34, 0x12, 0x00}, 0x123456},
-        {{0x00, 0x00, 0xFF, 0x00}, 0xFF0000},
-        {{0x00, 0x00, 0xFF, 0x01}, 0x1000000},
-        {{0x00, 0x00, 0x00, 0x00}, 0},
+        {{0x56, 0x34, 0x12, 0x00}, 0x123456},  {{0x00, 0x00, 0xFF, 0x00}, 0xFF0000},
+        {{0x00, 0x00, 0xFF, 0x01}, 0x1000000}, {{0x00, 0x00, 0x00, 0x00}, 0},
         {{0xFF, 0xFF, 0xFE, 0x00}, 0xFEFFFF},
     };
     for (const Case& c : cases) {
@@ -355,9 +354,9 @@ TEST(EmuFlashOptions, FlagsAndSummary) {
     EXPECT_EQ(o->printer.dropAfterImageBytes, 100u);
     EXPECT_EQ(o->printer.writeLimit, 64u);
     EXPECT_TRUE(o->printer.neverComesBack);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--short-writes", "0"}, {"--reset-time", "soon"},
-          {"--drop-image-after"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--short-writes", "0"},
+                                                 {"--reset-time", "soon"},
+                                                 {"--drop-image-after"}}) {
         EXPECT_FALSE(parseEmuOptions(args, error)) << args[0];
     }
 
@@ -370,7 +369,9 @@ TEST(EmuFlashOptions, FlagsAndSummary) {
         "bytes received: 22\n"
         "flashes: 1\n"
         "flash-mode bytes: 12\n"
-        "flash-mode SHA-256: " + sha256Hex(bytes("abcFWV:V3.3;")) + "\n"
+        "flash-mode SHA-256: " +
+        sha256Hex(bytes("abcFWV:V3.3;")) +
+        "\n"
         "firmware before: V5.12\n"
         "firmware after: V3.3\n"
         "printer state: idle\n";
@@ -427,13 +428,17 @@ TEST(FlashServerTest, ReconnectAfterTheImageFindsTheNewVersion) {
         EXPECT_EQ(s.client.receive(flash, &b, 1), 0) << "the flash connection gave way";
         EXPECT_EQ(s.model.flashImage(), image);
         const auto log = s.log();
-        EXPECT_NE(std::find(log.begin(), log.end(), "[1] connection closed (a newer connection is waiting)"),
-                  log.end());
         EXPECT_NE(std::find(log.begin(), log.end(),
-                            neverBack ? "[2] connection closed (printer never came back)"
-                                      : "[2] \"<SA08>\" -> " + std::string("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V4.44;") +
-                                            " (50 bytes)"),
+                            "[1] connection closed (a newer connection is waiting)"),
                   log.end());
+        EXPECT_NE(
+            std::find(log.begin(), log.end(),
+                      neverBack
+                          ? "[2] connection closed (printer never came back)"
+                          : "[2] \"<SA08>\" -> " +
+                                std::string("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V4.44;") +
+                                " (50 bytes)"),
+            log.end());
         s.client.close(flash);
         s.client.close(probe);
         s.server->stop();
@@ -461,8 +466,9 @@ TEST(FlashServerTest, StopsReadingAfterItsShareOfTheImage) {
     const auto log = s.log();
     const auto stopped = std::find(log.begin(), log.end(), "[1] stopped reading");
     EXPECT_NE(stopped, log.end());
-    EXPECT_NE(std::find(stopped, log.end(), "[1] connection closed (a newer connection is waiting)"),
-              log.end());
+    EXPECT_NE(
+        std::find(stopped, log.end(), "[1] connection closed (a newer connection is waiting)"),
+        log.end());
     s.client.close(flash);
     s.client.close(probe);
 }

@@ -25,12 +25,11 @@ FleetPrinters fleetOf(const std::string& text, const std::vector<std::string>& c
 }
 
 TEST(FleetFile, EachPrinterTakesTheCommandLineThenItsOwnFaults) {
-    const FleetPrinters fleet = fleetOf(std::string("# three on loopback\n") +
-                                            "127.0.0.2 " + kId + "\n" +
-                                            "127.0.0.3:9100 " + kId +
-                                            " drop-image-after=4096 reset-time=20 not-ready\n" +
-                                            "127.0.0.2:0 " + kId + " no-flash-ready stop-reading-after-image=0\n",
-                                        {"--reset-time", "100", "--keep-bytes", "2048"});
+    const FleetPrinters fleet =
+        fleetOf(std::string("# three on loopback\n") + "127.0.0.2 " + kId + "\n" +
+                    "127.0.0.3:9100 " + kId + " drop-image-after=4096 reset-time=20 not-ready\n" +
+                    "127.0.0.2:0 " + kId + " no-flash-ready stop-reading-after-image=0\n",
+                {"--reset-time", "100", "--keep-bytes", "2048"});
     ASSERT_TRUE(std::holds_alternative<std::vector<FleetPrinter>>(fleet))
         << std::get<ListFileError>(fleet).reason;
     const auto& p = std::get<std::vector<FleetPrinter>>(fleet);
@@ -59,8 +58,9 @@ TEST(FleetFile, EachPrinterTakesTheCommandLineThenItsOwnFaults) {
 
 TEST(FleetFile, EveryRefusalNamesItsLine) {
     std::string tooMany;
-    for (int i = 0; i <= 500; ++i) tooMany += "127.0.1." + std::to_string(i % 250) + ":" +
-                                               std::to_string(1000 + i) + " " + kId + "\n";
+    for (int i = 0; i <= 500; ++i)
+        tooMany += "127.0.1." + std::to_string(i % 250) + ":" + std::to_string(1000 + i) + " " +
+                   kId + "\n";
     const std::string first = std::string("127.0.0.2 ") + kId + "\n";
     const struct {
         std::string text;
@@ -72,15 +72,25 @@ TEST(FleetFile, EveryRefusalNamesItsLine) {
         {first + "127.0.0.300 " + kId, {}, 2, "bad address \"127.0.0.300\""},
         {first + "localhost " + kId, {}, 2, "bad address \"localhost\""},
         {first + "127.0.0.2:10001 " + kId, {}, 2, "127.0.0.2:10001 is named twice"},
-        {first + "10.0.0.7 " + kId, {}, 2,
+        {first + "10.0.0.7 " + kId,
+         {},
+         2,
          "address 10.0.0.7 is not on loopback (127.0.0.0/8; --allow-non-loopback)"},
-        {first + "127.0.0.3 " + kId + " listen=127.0.0.9", {}, 2, "not a fault: \"listen=127.0.0.9\""},
+        {first + "127.0.0.3 " + kId + " listen=127.0.0.9",
+         {},
+         2,
+         "not a fault: \"listen=127.0.0.9\""},
         {first + "127.0.0.3 " + kId + " link=usb", {}, 2, "not a fault: \"link=usb\""},
         {first + "127.0.0.3 " + kId + " --not-ready", {}, 2, "not a fault: \"--not-ready\""},
         {first + "127.0.0.3 " + kId + " melt", {}, 2, "unknown option --melt"},
-        {first + "127.0.0.3 " + kId + " drop-image-after=lots", {}, 2,
+        {first + "127.0.0.3 " + kId + " drop-image-after=lots",
+         {},
+         2,
          "bad value for --drop-image-after: lots"},
-        {first + "127.0.0.3 " + kId + " drop-image-after", {}, 2, "--drop-image-after needs a value"},
+        {first + "127.0.0.3 " + kId + " drop-image-after",
+         {},
+         2,
+         "--drop-image-after needs a value"},
         {tooMany, {}, 501, "more than 500 printers"},
         {"# nothing\n", {}, std::nullopt, "no printer in the file"},
     };

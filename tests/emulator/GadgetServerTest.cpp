@@ -122,7 +122,9 @@ TEST(GadgetServer, OffersItsStatusOneAtATimeAndRepliesGoFirst) {
 
     // A request: its reply is offered as soon as the status before it was
     // taken, with no status of the printer's own in between.
-    w.hostWrites(bytes("\x1B" "IC"));
+    w.hostWrites(
+        bytes("\x1B"
+              "IC"));
     w.runFor(100);
     EXPECT_EQ(w.gadget.sent.size(), 1u);
     w.gadget.taken = true;
@@ -231,14 +233,13 @@ TEST(GadgetServer, PortStatusFollowsTheStatusBytes) {
         uint8_t byte3, byte4, bits;
     };
     using namespace platform;
-    for (const Case& c : {Case{0x00, 0x00, kPortSelected | kPortNotError},
-                          Case{0x00, 0x01, kPortSelected | kPortNotError},  // low paper
-                          Case{0x00, 0x20, kPortSelected},                  // busy
-                          Case{0x80, 0x00, 0},                              // not ready
-                          Case{0x01, 0x00, kPortSelected | kPortPaperEmpty},
-                          Case{0x02, 0x00, kPortSelected}}) {
-        EXPECT_EQ(portStatusBits(c.byte3, c.byte4), c.bits)
-            << int(c.byte3) << "," << int(c.byte4);
+    for (const Case& c :
+         {Case{0x00, 0x00, kPortSelected | kPortNotError},
+          Case{0x00, 0x01, kPortSelected | kPortNotError},  // low paper
+          Case{0x00, 0x20, kPortSelected},                  // busy
+          Case{0x80, 0x00, 0},                              // not ready
+          Case{0x01, 0x00, kPortSelected | kPortPaperEmpty}, Case{0x02, 0x00, kPortSelected}}) {
+        EXPECT_EQ(portStatusBits(c.byte3, c.byte4), c.bits) << int(c.byte3) << "," << int(c.byte4);
     }
 }
 
@@ -258,9 +259,9 @@ TEST(GadgetServer, CommandLine) {
     EXPECT_EQ(o->stopReadingAfterImageBytes, 10u);
     EXPECT_EQ(o->unaskedStatusMs, 900u);
     EXPECT_EQ(serialNamingModel("MFG:KV;"), "");
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--gadget", "g_printer0"}, {"--status-repeat", "0"},
-          {"--usb-product-id", "0x10000"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--gadget", "g_printer0"},
+                                                 {"--status-repeat", "0"},
+                                                 {"--usb-product-id", "0x10000"}}) {
         EXPECT_FALSE(parseEmuOptions(args, error)) << args[0];
     }
 }

@@ -48,7 +48,8 @@ TEST(ModelMemory, RequestsNobodyReadsAreBoundedInTheLogAndTheReplies) {
     const auto log = model.requestLog();
     ASSERT_EQ(log.size(), kMaxRequestLogLines);
     EXPECT_EQ(log.back(), "request log full: later lines are counted only");
-    EXPECT_EQ(log.size() - 1 + model.requestLinesNotKept(), requests + (requests - kMaxPendingReplies));
+    EXPECT_EQ(log.size() - 1 + model.requestLinesNotKept(),
+              requests + (requests - kMaxPendingReplies));
     size_t replies = 0;
     while (!model.read(1024).empty()) ++replies;
     EXPECT_EQ(replies, kMaxPendingReplies);

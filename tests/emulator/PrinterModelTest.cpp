@@ -114,9 +114,20 @@ TEST(PrinterModelLocal, ReplyLayouts) {
     using namespace std::string_literals;
     const std::vector<LayoutCase> cases = {
         {"\x1BIS", "S00\x00\x21"s},
-        {"\x1BIN", "N00\x00\x21" "01\x00\x00\x00"s},
-        {"\x1BIE", "E00\x00\x21" "01\x00\x00\x00" "0505V5.12"s},
-        {"\x1BIC", "C00\x00\x21" "01\x00\x00\x00" "0200000000" "0300C" "04\x00\x00" "0505V5.12"s},
+        {"\x1BIN",
+         "N00\x00\x21"
+         "01\x00\x00\x00"s},
+        {"\x1BIE",
+         "E00\x00\x21"
+         "01\x00\x00\x00"
+         "0505V5.12"s},
+        {"\x1BIC",
+         "C00\x00\x21"
+         "01\x00\x00\x00"
+         "0200000000"
+         "0300C"
+         "04\x00\x00"
+         "0505V5.12"s},
         {"\x1BIA\x05", "A0505V5.12"s},
     };
     for (const LayoutCase& lc : cases) {

@@ -14,7 +14,8 @@ using emulator::SimDeviceOptions;
 using emulator::SimErrors;
 using Bytes = std::vector<uint8_t>;
 
-const std::string kUsb = "\\\\?\\usb#vid_1234&pid_0001#5a4f5731#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+const std::string kUsb =
+    "\\\\?\\usb#vid_1234&pid_0001#5a4f5731#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
 
 std::shared_ptr<emulator::PrinterModel> usbPrinter(emulator::PrinterConfig config = {}) {
     config.link = emulator::LinkKind::Usb;

@@ -45,11 +45,11 @@ TEST(EmuAddress, ListenTexts) {
 
 TEST(EmuOptionsTest, BuildsThePrinterFromTheCommandLine) {
     std::string error;
-    const auto o = parseEmuOptions({"--listen", "127.0.0.1:0", "--device-id", "MDL:X;", "--status",
-                                    "0x01,8", "--busy", "--reply-split", "3", "--zor1",
-                                    "--hw-status", "0x18", "--version-prefix", "--version-bursts",
-                                    "4,2", "--link", "usb", "--status-reply", "53 30 30"},
-                                   error);
+    const auto o = parseEmuOptions(
+        {"--listen", "127.0.0.1:0", "--device-id", "MDL:X;", "--status", "0x01,8", "--busy",
+         "--reply-split", "3", "--zor1", "--hw-status", "0x18", "--version-prefix",
+         "--version-bursts", "4,2", "--link", "usb", "--status-reply", "53 30 30"},
+        error);
     ASSERT_TRUE(o) << error;
     EXPECT_EQ(o->listenPort, 0);
     EXPECT_EQ(o->printer.deviceId, "MDL:X;");
@@ -72,9 +72,16 @@ TEST(EmuOptionsTest, BuildsThePrinterFromTheCommandLine) {
     EXPECT_EQ(parseEmuOptions({"--keep-bytes", "4096"}, error)->printer.keepBytes, 4096u);
 
     const std::vector<std::vector<std::string>> bad = {
-        {"--status", "1"}, {"--status", "1,256"}, {"--status"}, {"--reply-split", "x"},
-        {"--link", "serial"}, {"--version-chars", "12345"}, {"--status-reply", "5"},
-        {"--listen", "host"}, {"--frobnicate"}, {"--keep-bytes", "67108865"},
+        {"--status", "1"},
+        {"--status", "1,256"},
+        {"--status"},
+        {"--reply-split", "x"},
+        {"--link", "serial"},
+        {"--version-chars", "12345"},
+        {"--status-reply", "5"},
+        {"--listen", "host"},
+        {"--frobnicate"},
+        {"--keep-bytes", "67108865"},
     };
     for (const auto& args : bad) {
         error.clear();

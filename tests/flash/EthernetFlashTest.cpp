@@ -128,9 +128,14 @@ TEST(EthernetFlash, ImageSizesBlocksAndProgramTexts) {
         std::vector<std::string> programmed;
     };
     const std::vector<Case> cases = {
-        {16384, 16384, "Programming 16 KBytes", {"8 KBytes programmed\r\n", "16 KBytes programmed\r\n"}},
+        {16384,
+         16384,
+         "Programming 16 KBytes",
+         {"8 KBytes programmed\r\n", "16 KBytes programmed\r\n"}},
         {8192, 8192, "Programming 8 KBytes", {"8 KBytes programmed\r\n"}},
-        {24575, 24576, "Programming 24 KBytes",
+        {24575,
+         24576,
+         "Programming 24 KBytes",
          {"8 KBytes programmed\r\n", "16 KBytes programmed\r\n", "24 KBytes programmed\r\n"}},
         {0, 0, "Programming 0 KBytes", {}},
         // Padded to two bytes: one block, still 0 KBytes.
@@ -147,13 +152,12 @@ TEST(EthernetFlash, ImageSizesBlocksAndProgramTexts) {
         Bytes expected = image;
         expected.resize(c.sent, 0xFF);
         EXPECT_EQ(w.model.flashImage(), expected);
-        EXPECT_EQ(w.statusTexts(),
-                  (std::vector<std::string>{"Printer responding", "Delaying 15 seconds",
-                                            c.programming, "Waiting for reset",
-                                            "Progamming complete"}));
-        EXPECT_EQ(w.stateTexts(),
-                  concat({secondsElapsed(15), c.programmed, {"End Of File"}, secondsElapsed(25),
-                          {" "}}));
+        EXPECT_EQ(w.statusTexts(), (std::vector<std::string>{
+                                       "Printer responding", "Delaying 15 seconds", c.programming,
+                                       "Waiting for reset", "Progamming complete"}));
+        EXPECT_EQ(
+            w.stateTexts(),
+            concat({secondsElapsed(15), c.programmed, {"End Of File"}, secondsElapsed(25), {" "}}));
         // The data phase in numbers: bytes of the padded length.
         using platform::TransferPhase;
         std::vector<platform::TransferProgress> data{{TransferPhase::Data, 0, c.sent}};
@@ -213,7 +217,8 @@ TEST(EthernetFlash, FlashReadyAnywhereInALongerReply) {
         ASSERT_TRUE(w.find());
         w.writeImage(imageBytes(100));
         EXPECT_FALSE(w.flash()) << reply;
-        EXPECT_EQ(w.boxTexts(), std::vector<std::string>{"Failed to entered flash programming mode"});
+        EXPECT_EQ(w.boxTexts(),
+                  std::vector<std::string>{"Failed to entered flash programming mode"});
         EXPECT_TRUE(w.queuesRestored());
     }
 }
@@ -309,8 +314,7 @@ TEST(EthernetFlash, FaultsEndWithTheirMessage) {
         std::string statusLine;  // the dialog's status line at the end
         std::string lastProgramStatus;
     };
-    const std::string notReady =
-        "ZOW3004F printer is NOT ready, resolve and try again  ETHERNET";
+    const std::string notReady = "ZOW3004F printer is NOT ready, resolve and try again  ETHERNET";
     const auto refuseSends = [](int passing) {
         return [passing](EthernetFlashWorld& w) {
             platform::sim::FaultNetwork::Faults f;
@@ -319,29 +323,67 @@ TEST(EthernetFlash, FaultsEndWithTheirMessage) {
         };
     };
     const std::vector<Case> cases = {
-        {"not ready", [](auto& c) { c.statusByte3 = 0x80; }, nullptr, 100, false, {notReady},
-         "Found Printer - Printer NOT ready", ""},
-        {"busy", [](auto& c) { c.statusByte4 = 0x20; }, nullptr, 100, false, {notReady},
-         "Found Printer - Printer NOT ready", ""},
-        {"no FLASH READY", [](auto& c) { c.flashReadyMissing = true; }, nullptr, 100, false,
-         {"Failed to entered flash programming mode"}, "Found Printer - Printer ready",
+        {"not ready",
+         [](auto& c) { c.statusByte3 = 0x80; },
+         nullptr,
+         100,
+         false,
+         {notReady},
+         "Found Printer - Printer NOT ready",
+         ""},
+        {"busy",
+         [](auto& c) { c.statusByte4 = 0x20; },
+         nullptr,
+         100,
+         false,
+         {notReady},
+         "Found Printer - Printer NOT ready",
+         ""},
+        {"no FLASH READY",
+         [](auto& c) { c.flashReadyMissing = true; },
+         nullptr,
+         100,
+         false,
+         {"Failed to entered flash programming mode"},
+         "Found Printer - Printer ready",
          "Printer responding"},
-        {"silent after ESC *FR", [](auto& c) { c.silentAfterFlashRequest = true; }, nullptr, 100,
-         false, {"Could not read status back after writing <SA15>"},
-         "Found Printer - Printer ready", "Printer responding"},
-        {"ESC *FR not sent", nullptr, refuseSends(1), 100, false,
-         {"Error writing [esc]FR to printer"}, "Found Printer - Printer ready",
+        {"silent after ESC *FR",
+         [](auto& c) { c.silentAfterFlashRequest = true; },
+         nullptr,
+         100,
+         false,
+         {"Could not read status back after writing <SA15>"},
+         "Found Printer - Printer ready",
          "Printer responding"},
-        {"<SA15> not sent", nullptr, refuseSends(2), 100, false,
-         {"Error writing <SA15> to printer"}, "Found Printer - Printer ready",
+        {"ESC *FR not sent",
+         nullptr,
+         refuseSends(1),
+         100,
+         false,
+         {"Error writing [esc]FR to printer"},
+         "Found Printer - Printer ready",
+         "Printer responding"},
+        {"<SA15> not sent",
+         nullptr,
+         refuseSends(2),
+         100,
+         false,
+         {"Error writing <SA15> to printer"},
+         "Found Printer - Printer ready",
          "Printer responding"},
         // The network stays broken, so the re-probe cannot send either.
-        {"block send fails", nullptr, refuseSends(3), 100, true,
+        {"block send fails",
+         nullptr,
+         refuseSends(3),
+         100,
+         true,
          {"Write error = Dec = 10055, Hex = 2747", "Can't get printer ID"},
-         "Found Printer - Printer NOT ready", "Programming 0 KBytes"},
+         "Found Printer - Printer NOT ready",
+         "Programming 0 KBytes"},
         // One block gets one send bound in all, however many sends it
         // takes: 1000 bytes at a time, each using 150 of its 1000 ms.
-        {"block outlasts its send bound", nullptr,
+        {"block outlasts its send bound",
+         nullptr,
          [](EthernetFlashWorld& w) {
              platform::sim::FaultNetwork::Faults f;
              f.sendLimit = 1000;
@@ -349,24 +391,47 @@ TEST(EthernetFlash, FaultsEndWithTheirMessage) {
              f.errorCode = 10060;
              w.network.setFaults(f);
          },
-         16384, true, {"Write error = Dec = 10060, Hex = 274C", "Can't get printer ID"},
-         "Found Printer - Printer NOT ready", "Programming 16 KBytes"},
-        {"never comes back", [](auto& c) { c.neverComesBack = true; }, nullptr, 100, true,
-         {"Can't get printer ID"}, "Found Printer - Printer NOT ready", "Progamming complete"},
-        {"thread does not start", nullptr,
-         [](EthernetFlashWorld& w) { w.threads.setFailStarts(true); }, 100, false,
-         {"Flash update thread did not start"}, "Found Printer - Printer ready",
+         16384,
+         true,
+         {"Write error = Dec = 10060, Hex = 274C", "Can't get printer ID"},
+         "Found Printer - Printer NOT ready",
+         "Programming 16 KBytes"},
+        {"never comes back",
+         [](auto& c) { c.neverComesBack = true; },
+         nullptr,
+         100,
+         true,
+         {"Can't get printer ID"},
+         "Found Printer - Printer NOT ready",
+         "Progamming complete"},
+        {"thread does not start",
+         nullptr,
+         [](EthernetFlashWorld& w) { w.threads.setFailStarts(true); },
+         100,
+         false,
+         {"Flash update thread did not start"},
+         "Found Printer - Printer ready",
          "Printer responding"},
-        {"connection refused", nullptr,
+        {"connection refused",
+         nullptr,
          [](EthernetFlashWorld& w) {
              platform::sim::FaultNetwork::Faults f;
              f.connectFails = true;
              w.network.setFaults(f);
          },
-         100, false, {}, "Found Printer - Printer ready", ""},
-        {"image file missing", nullptr,
-         [](EthernetFlashWorld& w) { w.state.firmwareFileName = w.dir.file("gone.bin"); }, 100,
-         false, {}, "Found Printer - Printer ready", ""},
+         100,
+         false,
+         {},
+         "Found Printer - Printer ready",
+         ""},
+        {"image file missing",
+         nullptr,
+         [](EthernetFlashWorld& w) { w.state.firmwareFileName = w.dir.file("gone.bin"); },
+         100,
+         false,
+         {},
+         "Found Printer - Printer ready",
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

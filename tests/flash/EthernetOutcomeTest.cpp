@@ -61,31 +61,47 @@ TEST_P(EthernetOutcome, TheVerdictAndItsRecord) {
 
 INSTANTIATE_TEST_SUITE_P(
     EthernetFlash, EthernetOutcome,
-    ::testing::Values(
-        Row{"Verified", nullptr, imageBytes(16 * 1024, "V5.20"), nullptr,
-            {VerifyOutcome::Verified},
-            "the printer reports V5.20, the image's version (before: V5.12)"},
-        // The link drops after 5000 bytes; both blocks may still fit the
-        // socket buffers, so no send sees it and the old version answers.
-        Row{"DroppedAfter5000Bytes",
-            [](emulator::PrinterConfig& c) { c.dropAfterImageBytes = 5000; },
-            imageBytes(16 * 1024, "V5.20"), nullptr,
-            {VerifyOutcome::Mismatch, VerifyOutcome::Failed}, ""},
-        Row{"NeverBack", [](emulator::PrinterConfig& c) { c.neverComesBack = true; },
-            imageBytes(9000, "V5.20"), nullptr, {VerifyOutcome::NotFound},
-            "the printer did not come back after the flash (before: V5.12)"},
-        Row{"NoMarker", nullptr, imageBytes(9000), nullptr, {VerifyOutcome::Unchecked},
-            "the image carries no version marker; before: V5.12, after: V5.12"},
-        // No version before; the new firmware names itself in the ID.
-        Row{"IdWithoutVersionBefore",
-            [](emulator::PrinterConfig& c) {
-                c.deviceId = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;";
-            },
-            imageBytes(9000, "V5.20"), nullptr, {VerifyOutcome::Verified},
-            "the printer reports V5.20, the image's version (before: unknown)"},
-        Row{"NoConnectionForTheFlash", nullptr, imageBytes(9000, "V5.20"),
-            [](EthernetFlashWorld& w) { w.server->stop(); }, {VerifyOutcome::Failed},
-            "no connection to the printer at 127.0.0.1:"}),
+    ::testing::Values(Row{"Verified",
+                          nullptr,
+                          imageBytes(16 * 1024, "V5.20"),
+                          nullptr,
+                          {VerifyOutcome::Verified},
+                          "the printer reports V5.20, the image's version (before: V5.12)"},
+                      // The link drops after 5000 bytes; both blocks may still fit the
+                      // socket buffers, so no send sees it and the old version answers.
+                      Row{"DroppedAfter5000Bytes",
+                          [](emulator::PrinterConfig& c) { c.dropAfterImageBytes = 5000; },
+                          imageBytes(16 * 1024, "V5.20"),
+                          nullptr,
+                          {VerifyOutcome::Mismatch, VerifyOutcome::Failed},
+                          ""},
+                      Row{"NeverBack",
+                          [](emulator::PrinterConfig& c) { c.neverComesBack = true; },
+                          imageBytes(9000, "V5.20"),
+                          nullptr,
+                          {VerifyOutcome::NotFound},
+                          "the printer did not come back after the flash (before: V5.12)"},
+                      Row{"NoMarker",
+                          nullptr,
+                          imageBytes(9000),
+                          nullptr,
+                          {VerifyOutcome::Unchecked},
+                          "the image carries no version marker; before: V5.12, after: V5.12"},
+                      // No version before; the new firmware names itself in the ID.
+                      Row{"IdWithoutVersionBefore",
+                          [](emulator::PrinterConfig& c) {
+                              c.deviceId = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;";
+                          },
+                          imageBytes(9000, "V5.20"),
+                          nullptr,
+                          {VerifyOutcome::Verified},
+                          "the printer reports V5.20, the image's version (before: unknown)"},
+                      Row{"NoConnectionForTheFlash",
+                          nullptr,
+                          imageBytes(9000, "V5.20"),
+                          [](EthernetFlashWorld& w) { w.server->stop(); },
+                          {VerifyOutcome::Failed},
+                          "no connection to the printer at 127.0.0.1:"}),
     [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
 // The run behind the issue: a 16 KB image, the link dropped after 5000

@@ -12,7 +12,7 @@ namespace {
 FlashRecord sampleRecord(const std::string& id) {
     FlashRecord r;
     r.id = id;
-    r.startMs = 1714557600000;  // 2024-05-01T10:00:00Z
+    r.startMs = 1714557600000;    // 2024-05-01T10:00:00Z
     r.endMs = r.startMs + 45000;  // the file keeps whole seconds
     r.durationMs = 45250;
     r.program = "kvflash 4.0.2.2";
@@ -69,8 +69,8 @@ TEST(FlashHistory, StartedThenEndedIsOneRecordAndAStartedOneIsInterrupted) {
     const FlashRecord done = sampleRecord("a1");
     FlashRecord cut = sampleRecord("b2");
     cut.startMs += 3600000;
-    const std::string text = startedLine(done) + "\n" + startedLine(cut) + "\n" +
-                             endedLine(done) + "\n";
+    const std::string text =
+        startedLine(done) + "\n" + startedLine(cut) + "\n" + endedLine(done) + "\n";
     const HistoryContent h = parseHistory(text);
     EXPECT_TRUE(h.damaged.empty());
     ASSERT_EQ(h.entries.size(), 2u);
@@ -94,7 +94,8 @@ TEST(FlashHistory, LinesKeepTheirFormatOnDisk) {
         R"j("link":"USB","address":"\\\\?\\usb#vid_4b56&pid_0001#5a4f573330303446#{a5dcbf10}",)j"
         R"j("model":"ZOW3004F","logic_board":"MVQ Plus","serial":"5a4f573330303446",)j"
         R"j("firmware_before":"V5.12","image_path":"/fw/FMVQ_V5.20.bin","image_size":65536,)j"
-        R"j("image_sha256":")j" + sha + R"j(","image_version":"V5.20"})j";
+        R"j("image_sha256":")j" +
+        sha + R"j(","image_version":"V5.20"})j";
     const std::string ended =
         R"j({"event":"ended","id":"a1","start":"2024-05-01T10:00:00Z",)j"
         R"j("end":"2024-05-01T10:00:45Z",)j"
@@ -102,7 +103,9 @@ TEST(FlashHistory, LinesKeepTheirFormatOnDisk) {
         R"j("address":"\\\\?\\usb#vid_4b56&pid_0001#5a4f573330303446#{a5dcbf10}",)j"
         R"j("model":"ZOW3004F","logic_board":"MVQ Plus","serial":"5a4f573330303446",)j"
         R"j("firmware_before":"V5.12","image_path":"/fw/FMVQ_V5.20.bin","image_size":65536,)j"
-        R"j("image_sha256":")j" + sha + R"j(","image_version":"V5.20","firmware_after":"V5.20",)j"
+        R"j("image_sha256":")j" +
+        sha +
+        R"j(","image_version":"V5.20","firmware_after":"V5.20",)j"
         R"j("bytes_sent":65536,"outcome":"verified",)j"
         R"j("detail":"the printer reports V5.20, the image's version (before: V5.12)",)j"
         R"j("boxes":["USB printer, please power cycle printer\r\n\"now\""]})j";

@@ -185,7 +185,8 @@ INSTANTIATE_TEST_SUITE_P(
         // part shown ("V1.03)").
         Row{"Zor1JudgedByItsWholeVersion",
             [] {
-                PrinterConfig c = printer(LinkKind::Usb, "MFG:KV;CMD:ZPL;MDL:ZOR12G;CLS:PRINTER;FWV:V1.02)GAP;");
+                PrinterConfig c =
+                    printer(LinkKind::Usb, "MFG:KV;CMD:ZPL;MDL:ZOR12G;CLS:PRINTER;FWV:V1.02)GAP;");
                 c.zor1Family = true;
                 return c;
             }(),
@@ -209,8 +210,9 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"WriteFails", printer(), imageBytes(40000, "V5.20"),
             [](LocalFlashWorld& w) {
                 int blocks = 0;
-                w.faulty.failWritesWhen(
-                    [blocks](const uint8_t*, size_t n) mutable { return n == 8192 && ++blocks == 3; });
+                w.faulty.failWritesWhen([blocks](const uint8_t*, size_t n) mutable {
+                    return n == 8192 && ++blocks == 3;
+                });
             },
             true, true, VerifyOutcome::Failed, "Write flash error = Dec = 5, Hex = 5", 16384},
         Row{"NoFlashReady", noFlashReady(), imageBytes(20000, "V5.20"), nullptr, false, true,

@@ -43,8 +43,8 @@ TEST_F(LoadImage, ReadsTheSelectedFileWhole) {
     EXPECT_EQ(image.length, 20000u);
     EXPECT_EQ(image.versionText, firmwareVersionInImage(bytes.data(), bytes.size()));
     EXPECT_TRUE(w.ui.boxes().empty());
-    EXPECT_TRUE(w.trace.contains("LoadFirmwareImage - 20000 bytes, version \"" +
-                                 image.versionText + "\"\r\n"));
+    EXPECT_TRUE(w.trace.contains("LoadFirmwareImage - 20000 bytes, version \"" + image.versionText +
+                                 "\"\r\n"));
 }
 
 TEST_F(LoadImage, EmptyFileIsAnEmptyImage) {
@@ -65,8 +65,8 @@ TEST_F(LoadImage, MissingFile) {
     EXPECT_FALSE(loadFirmwareImage(w.ctx, image));
     ASSERT_EQ(w.ui.boxes().size(), 1u);
     EXPECT_EQ(w.ui.boxes()[0].caption, std::optional<std::string>("Firmware update"));
-    EXPECT_EQ(w.ui.boxes()[0].text.rfind("Could not read the firmware file " +
-                                             w.state.firmwareFileName + " (", 0),
+    EXPECT_EQ(w.ui.boxes()[0].text.rfind(
+                  "Could not read the firmware file " + w.state.firmwareFileName + " (", 0),
               0u)
         << w.ui.boxes()[0].text;
 }

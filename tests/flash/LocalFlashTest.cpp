@@ -131,12 +131,12 @@ TEST(TransferParameters, ByBoardAndFamily) {
         uint32_t delay, block, reset;
         bool whole;
     } cases[] = {
-        {0, false, 15, 512, 25, false},  {1, false, 15, 512, 25, false},
-        {2, false, 3, 512, 15, false},   {3, false, 3, 512, 15, false},
-        {4, false, 3, 8192, 35, false},  {5, false, 3, 8192, 35, false},
-        {6, false, 0, 512, 0, false},    {16, false, 0, 512, 0, false},
-        {-1, false, 0, 512, 0, false},   {0, true, 0, 8192, 8, true},
-        {7, true, 0, 8192, 8, true},     {15, true, 0, 8192, 8, true},
+        {0, false, 15, 512, 25, false}, {1, false, 15, 512, 25, false},
+        {2, false, 3, 512, 15, false},  {3, false, 3, 512, 15, false},
+        {4, false, 3, 8192, 35, false}, {5, false, 3, 8192, 35, false},
+        {6, false, 0, 512, 0, false},   {16, false, 0, 512, 0, false},
+        {-1, false, 0, 512, 0, false},  {0, true, 0, 8192, 8, true},
+        {7, true, 0, 8192, 8, true},    {15, true, 0, 8192, 8, true},
     };
     for (const auto& c : cases) {
         PrinterData p;
@@ -205,7 +205,8 @@ TEST(LocalFlash, LogicBoard2TimelineInVirtualTime) {
     using platform::TransferPhase;
     std::vector<platform::TransferProgress> numbers;
     for (uint64_t n = 0; n < 15; ++n) numbers.push_back({TransferPhase::StartDelay, n, 15});
-    for (uint64_t sent = 0; sent <= 102400; sent += 512) numbers.push_back({TransferPhase::Data, sent, 102400});
+    for (uint64_t sent = 0; sent <= 102400; sent += 512)
+        numbers.push_back({TransferPhase::Data, sent, 102400});
     numbers.push_back({TransferPhase::Data, 102400, 102400});
     for (uint64_t n = 0; n < 25; ++n) numbers.push_back({TransferPhase::ResetWait, n, 25});
     numbers.push_back({});
@@ -291,10 +292,13 @@ TEST_P(ParameterRow, FlashesWithItsParameters) {
                      "Programming " + std::to_string(kb) + " KBytes", "Waiting for reset",
                      "Printer successfully flashed"}));
     EXPECT_EQ(w.controls.textsOf(Control::programStateText),
-              concat({countdown(r.delay), programmed(r.fileSize, r.block), {"End Of File"},
-                      countdown(r.reset), {" "}}));
-    EXPECT_TRUE(containsSlice(w.clock.pauses(), catPauses({steps(r.delay, 1000), {2000}, {1000},
-                                                           steps(r.reset, 1000)})));
+              concat({countdown(r.delay),
+                      programmed(r.fileSize, r.block),
+                      {"End Of File"},
+                      countdown(r.reset),
+                      {" "}}));
+    EXPECT_TRUE(containsSlice(
+        w.clock.pauses(), catPauses({steps(r.delay, 1000), {2000}, {1000}, steps(r.reset, 1000)})));
 
     EXPECT_EQ(w.printer->flashImage(), image);
     const Bytes written = w.io.written(w.port);
@@ -312,7 +316,8 @@ TEST_P(ParameterRow, FlashesWithItsParameters) {
     const auto all = w.faulty.writeSizes();
     std::vector<size_t> blocks;
     for (size_t i = sizesBefore; i < all.size(); ++i)
-        if (all[i] == r.block || (all[i] == r.fileSize % r.block && all[i] > 9)) blocks.push_back(all[i]);
+        if (all[i] == r.block || (all[i] == r.fileSize % r.block && all[i] > 9))
+            blocks.push_back(all[i]);
     EXPECT_EQ(blocks.size(), (r.fileSize + r.block - 1) / r.block);
 
     const bool noticed = !w.ui.boxes().empty() && w.ui.boxes()[0].text == kNotice;
@@ -337,8 +342,8 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"Mv38StandardUsb", localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW3002F;FWV:V3.40;"), -1,
             20000, 3, 512, 15, false},
         Row{"Mv38DualDriverParallel",
-            localPrinter(LinkKind::Parallel, "MFG:KV;MDL:ZOW3003F;FWV:V4.02;"), -1, 3000, 3, 512, 15,
-            false},
+            localPrinter(LinkKind::Parallel, "MFG:KV;MDL:ZOW3003F;FWV:V4.02;"), -1, 3000, 3, 512,
+            15, false},
         Row{"MvqPlusUsb", localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW3004F;FWV:V5.12;"), -1, 20000,
             3, 8192, 35, false},
         Row{"SitaraParallel", localPrinter(LinkKind::Parallel, "MFG:KV;MDL:ZOW3004G;FWV:V6.01;"),
@@ -347,8 +352,8 @@ INSTANTIATE_TEST_SUITE_P(
         // earlier printer, on a printer whose version sets none. No reset
         // wait, so this printer comes back at once.
         Row{"OtherCombination",
-            withReset(localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW9000F;FWV:V9.00;"), 0), 9, 1500,
-            0, 512, 0, false}));
+            withReset(localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW9000F;FWV:V9.00;"), 0), 9, 1500, 0,
+            512, 0, false}));
 
 // ZOR1X: no flash-mode requests, the whole file announced by the command.
 TEST(LocalFlash, Zor1xGetsTheCommandAndTheWholeFile) {
@@ -407,7 +412,8 @@ TEST_P(Zor1xaHeader, PayloadBehindAValidHeaderOnly) {
     const Bytes written = w.io.written(w.port);
     if (c.payload) {
         const auto command = FLASH_PROGRAM_COMMAND(static_cast<uint32_t>(c.payload->size()));
-        EXPECT_TRUE(containsBytes(written, cat({Bytes(command.begin(), command.end()), *c.payload})));
+        EXPECT_TRUE(
+            containsBytes(written, cat({Bytes(command.begin(), command.end()), *c.payload})));
         EXPECT_EQ(w.printer->flashImage(), *c.payload);
         EXPECT_EQ(w.controls.textsOf(Control::programStatusText).back(),
                   "Printer successfully flashed");
@@ -465,7 +471,8 @@ TEST(LocalFlash, ExactMultipleOfTheBlockEndsWithAnEmptyPass) {
                   (Lines{"8 KBytes programmed\r\n", "16 KBytes programmed\r\n", "End Of File"}))
             << zor;
         const auto sizes = w.faulty.writeSizes();
-        EXPECT_EQ(std::count(sizes.begin() + static_cast<long>(before), sizes.end(), size_t{8192}), 2);
+        EXPECT_EQ(std::count(sizes.begin() + static_cast<long>(before), sizes.end(), size_t{8192}),
+                  2);
         EXPECT_EQ(std::count(sizes.begin() + static_cast<long>(before), sizes.end(), size_t{0}), 0);
         EXPECT_EQ(w.printer->flashImage(), image);
     }
@@ -480,10 +487,10 @@ TEST(LocalFlash, EmptyFile) {
         const auto out = w.flash();
         ASSERT_TRUE(out.started && out.ended);
         const uint32_t delay = zor ? 0 : 15, reset = zor ? 8 : 25;
-        EXPECT_EQ(w.controls.textsOf(Control::programStatusText),
-                  (Lines{"Printer responding", "Delaying " + std::to_string(delay) + " seconds",
-                         "Programming 0 KBytes", "Waiting for reset",
-                         "Printer successfully flashed"}));
+        EXPECT_EQ(
+            w.controls.textsOf(Control::programStatusText),
+            (Lines{"Printer responding", "Delaying " + std::to_string(delay) + " seconds",
+                   "Programming 0 KBytes", "Waiting for reset", "Printer successfully flashed"}));
         EXPECT_EQ(w.controls.textsOf(Control::programStateText),
                   concat({countdown(delay), {"End Of File"}, countdown(reset), {" "}}));
         if (zor) {
@@ -509,7 +516,8 @@ TEST(LocalFlash, ShortWritesAreWrittenToTheEnd) {
     const auto out = w.flash();
     ASSERT_TRUE(out.started && out.ended);
     EXPECT_EQ(w.printer->flashImage(), image);
-    EXPECT_EQ(w.controls.textsOf(Control::programStatusText).back(), "Printer successfully flashed");
+    EXPECT_EQ(w.controls.textsOf(Control::programStatusText).back(),
+              "Printer successfully flashed");
     // 8192 takes three writes (3000, 3000, 2192), so two 100 ms pauses per
     // full block and one for the last (3616: 3000, 616).
     EXPECT_TRUE(containsSlice(w.clock.pauses(), catPauses({{2000}, steps(5, 100), {1000}})));
@@ -524,13 +532,14 @@ TEST(LocalFlash, EveryRequestFollowsADiscardOfStaleInput) {
     struct Case {
         const char* name;
         PrinterConfig printer;
-        std::vector<size_t> requestSizes;   // each must follow a discard
-        std::vector<size_t> unaskedSizes;   // none may
+        std::vector<size_t> requestSizes;  // each must follow a discard
+        std::vector<size_t> unaskedSizes;  // none may
     };
-    for (const Case& c :
-         {Case{"ESC requests", localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW3004F;FWV:V4.10;"),
-               {3, 4}, {512}},
-          Case{"ZOR1 requests", zorPrinter(kZor12Id), {3, 6}, {9, 8192}}}) {
+    for (const Case& c : {Case{"ESC requests",
+                               localPrinter(LinkKind::Usb, "MFG:KV;MDL:ZOW3004F;FWV:V4.10;"),
+                               {3, 4},
+                               {512}},
+                          Case{"ZOR1 requests", zorPrinter(kZor12Id), {3, 6}, {9, 8192}}}) {
         SCOPED_TRACE(c.name);
         LocalFlashWorld w;
         w.attach(c.printer);
@@ -573,8 +582,7 @@ TEST(LocalFlash, AStatusAheadOfFlashReadyIsReadPastOnUsbOnly) {
         bool flashes;
         Pauses pauses;  // from the write of ESC "IA" 0x0F to the verdict
     } cases[] = {
-        {"USB, FLASH READY behind", with(usb, late), true,
-         catPauses({{500}, reply, {100}, reply})},
+        {"USB, FLASH READY behind", with(usb, late), true, catPauses({{500}, reply, {100}, reply})},
         {"USB, nothing behind",
          with(usb,
               [](auto& c) {
@@ -588,7 +596,8 @@ TEST(LocalFlash, AStatusAheadOfFlashReadyIsReadPastOnUsbOnly) {
                   late(c);
                   c.statusReplyOverride = Bytes{'?', '0', '0', 0, 0};
               }),
-         false, {500, 100}},
+         false,
+         {500, 100}},
         {"parallel", with(localPrinter(LinkKind::Parallel, kLogicBd2Id), late), false,
          catPauses({{500}, reply})},
         {"ZOR1", with(zorPrinter(kZor12Id), late), true, {}},
@@ -737,7 +746,8 @@ TEST_P(LocalFault, EndsWithItsMessageAndEverythingBack) {
 
     const Lines boxes = w.ui.boxTexts();
     ASSERT_EQ(boxes.size(), f.boxes.size()) << ::testing::PrintToString(boxes);
-    for (size_t i = 0; i < boxes.size(); ++i) EXPECT_TRUE(matches(f.boxes[i], boxes[i])) << boxes[i];
+    for (size_t i = 0; i < boxes.size(); ++i)
+        EXPECT_TRUE(matches(f.boxes[i], boxes[i])) << boxes[i];
     if (f.lastStatusLine) {
         const Lines status = w.controls.textsOf(Control::programStatusText);
         ASSERT_FALSE(status.empty());
@@ -751,9 +761,9 @@ TEST_P(LocalFault, EndsWithItsMessageAndEverythingBack) {
     }
     if (f.printerLeftAlone) {
         const Bytes received = w.printer->received();
-        EXPECT_FALSE(containsBytes(Bytes(received.begin() + static_cast<ptrdiff_t>(receivedBefore),
-                                         received.end()),
-                                   kFlashRequest));
+        EXPECT_FALSE(containsBytes(
+            Bytes(received.begin() + static_cast<ptrdiff_t>(receivedBefore), received.end()),
+            kFlashRequest));
         EXPECT_EQ(w.printer->flashSummary().flashes, 0u);
         EXPECT_EQ(w.printer->flashPhase(), emulator::FlashPhase::Idle);
     }
@@ -778,38 +788,69 @@ const std::string kNotReady = "ZOW3004F printer is NOT ready, resolve and try ag
 INSTANTIATE_TEST_SUITE_P(
     LocalFlash, LocalFault,
     ::testing::Values(
-        Fault{"NotReady", mvqWith([](auto& c) { c.statusByte3 = 0x01; }), nullptr, false,
-              {kNotReady}, std::nullopt},
-        Fault{"Busy", mvqWith([](auto& c) { c.statusByte4 = 0x20; }), nullptr, false, {kNotReady},
+        Fault{"NotReady",
+              mvqWith([](auto& c) { c.statusByte3 = 0x01; }),
+              nullptr,
+              false,
+              {kNotReady},
               std::nullopt},
-        Fault{"NoFlashReady", mvqWith([](auto& c) { c.flashReadyMissing = true; }), nullptr, false,
-              {"Failed to entered flash programming mode"}, "Printer responding"},
+        Fault{"Busy",
+              mvqWith([](auto& c) { c.statusByte4 = 0x20; }),
+              nullptr,
+              false,
+              {kNotReady},
+              std::nullopt},
+        Fault{"NoFlashReady",
+              mvqWith([](auto& c) { c.flashReadyMissing = true; }),
+              nullptr,
+              false,
+              {"Failed to entered flash programming mode"},
+              "Printer responding"},
         Fault{"SilentAfterFlashRequest",
-              mvqWith([](auto& c) { c.silentAfterFlashRequest = true; }), nullptr, false,
-              {"Could not read status back"}, "Printer responding"},
+              mvqWith([](auto& c) { c.silentAfterFlashRequest = true; }),
+              nullptr,
+              false,
+              {"Could not read status back"},
+              "Printer responding"},
         Fault{"SilentAfterFlashRequestParallel",
               [] {
                   PrinterConfig c = localPrinter(LinkKind::Parallel, kLogicBd2Id);
                   c.silentAfterFlashRequest = true;
                   return c;
               }(),
-              nullptr, false, {"Failed to entered flash programming mode"}, "Printer responding"},
-        Fault{"FlashRequestNotWritten", mvq(),
-              [](LocalFlashWorld& w) { failWritesStartingWith(w, kFlashRequest); }, false,
-              {"Error 1bFR"}, "Printer responding"},
-        Fault{"FlashEntryNotWritten", mvq(),
-              [](LocalFlashWorld& w) { failWritesStartingWith(w, kFlashEnter); }, false,
-              {"Error 1bIA"}, "Printer responding"},
-        Fault{"ParallelZeroNotWritten", localPrinter(LinkKind::Parallel, kLogicBd2Id),
+              nullptr,
+              false,
+              {"Failed to entered flash programming mode"},
+              "Printer responding"},
+        Fault{"FlashRequestNotWritten",
+              mvq(),
+              [](LocalFlashWorld& w) { failWritesStartingWith(w, kFlashRequest); },
+              false,
+              {"Error 1bFR"},
+              "Printer responding"},
+        Fault{"FlashEntryNotWritten",
+              mvq(),
+              [](LocalFlashWorld& w) { failWritesStartingWith(w, kFlashEnter); },
+              false,
+              {"Error 1bIA"},
+              "Printer responding"},
+        Fault{"ParallelZeroNotWritten",
+              localPrinter(LinkKind::Parallel, kLogicBd2Id),
               [](LocalFlashWorld& w) {
                   w.faulty.failWritesWhen(
                       [](const uint8_t* d, size_t n) { return n == 1 && d[0] == 0x00; });
               },
-              false, {"Benign write of 0 failed"}, "Printer responding"},
-        Fault{"ThreadDoesNotStart", mvq(),
-              [](LocalFlashWorld& w) { w.threads.setFailStarts(true); }, false,
-              {"Flash update thread did not start"}, "Printer responding"},
-        Fault{"NoHandleAtFlashTime", mvq(),
+              false,
+              {"Benign write of 0 failed"},
+              "Printer responding"},
+        Fault{"ThreadDoesNotStart",
+              mvq(),
+              [](LocalFlashWorld& w) { w.threads.setFailStarts(true); },
+              false,
+              {"Flash update thread did not start"},
+              "Printer responding"},
+        Fault{"NoHandleAtFlashTime",
+              mvq(),
               [](LocalFlashWorld& w) {
                   // Gone between the re-probe and the flash's own open.
                   w.hooked.setHook([&w](Kind kind, Control c, const std::string& text) {
@@ -821,17 +862,28 @@ INSTANTIATE_TEST_SUITE_P(
                       }
                   });
               },
-              false, {"Programming could NOT get printer handle"}, std::nullopt},
+              false,
+              {"Programming could NOT get printer handle"},
+              std::nullopt},
         // The image is opened before flash mode, so a file that cannot be
         // read leaves the printer as it was.
-        Fault{"FileDoesNotOpen", mvq(),
+        Fault{"FileDoesNotOpen",
+              mvq(),
               [](LocalFlashWorld& w) { w.state.firmwareFileName = w.dir.file("missing.bin"); },
-              false, {"FW file DID NOT open"}, std::nullopt, true},
-        Fault{"FileIsAFolder", mvq(),
-              [](LocalFlashWorld& w) { w.state.firmwareFileName = w.dir.path().string(); }, false,
-              {"FW file DID NOT open"}, std::nullopt, true},
+              false,
+              {"FW file DID NOT open"},
+              std::nullopt,
+              true},
+        Fault{"FileIsAFolder",
+              mvq(),
+              [](LocalFlashWorld& w) { w.state.firmwareFileName = w.dir.path().string(); },
+              false,
+              {"FW file DID NOT open"},
+              std::nullopt,
+              true},
         // A file that fails while it is streamed is named, and is no flash.
-        Fault{"FileShrinksWhileStreamed", mvq(),
+        Fault{"FileShrinksWhileStreamed",
+              mvq(),
               [](LocalFlashWorld& w) {
                   w.hooked.setHook([&w](Kind kind, Control c, const std::string& text) {
                       if (kind == Kind::Text && c == Control::programStateText &&
@@ -843,33 +895,51 @@ INSTANTIATE_TEST_SUITE_P(
               true,
               {"FW file read error = *", "GetPrinterID - Error = *",
                "Cannot find attached KV printer, exiting "},
-              "Programming 19 KBytes", false, true},
-        Fault{"DiskErrorWhileStreamed", mvq(),
-              [](LocalFlashWorld& w) { w.files.failReadsAfter(8192); }, true,
+              "Programming 19 KBytes",
+              false,
+              true},
+        Fault{"DiskErrorWhileStreamed",
+              mvq(),
+              [](LocalFlashWorld& w) { w.files.failReadsAfter(8192); },
+              true,
               {"FW file read error = *", "GetPrinterID - Error = *",
                "Cannot find attached KV printer, exiting "},
               "Programming 19 KBytes"},
-        Fault{"BlockWriteFails", mvq(),
+        Fault{"BlockWriteFails",
+              mvq(),
               [](LocalFlashWorld& w) {
                   int blocks = 0;
-                  w.faulty.failWritesWhen(
-                      [blocks](const uint8_t*, size_t n) mutable { return n == 8192 && ++blocks == 2; });
+                  w.faulty.failWritesWhen([blocks](const uint8_t*, size_t n) mutable {
+                      return n == 8192 && ++blocks == 2;
+                  });
               },
               true,
               {"Write flash error = Dec = 5, Hex = 5", "GetPrinterID - Error = *",
                "Cannot find attached KV printer, exiting "},
               "Programming 19 KBytes"},
-        Fault{"LinkDroppedMidImage", mvqWith([](auto& c) { c.dropAfterImageBytes = 10000; }),
-              nullptr, true, {"Write flash error = Dec = *", "GetPrinterID - Error = *",
-                              "Cannot find attached KV printer, exiting "},
+        Fault{"LinkDroppedMidImage",
+              mvqWith([](auto& c) { c.dropAfterImageBytes = 10000; }),
+              nullptr,
+              true,
+              {"Write flash error = Dec = *", "GetPrinterID - Error = *",
+               "Cannot find attached KV printer, exiting "},
               "Programming 19 KBytes"},
-        Fault{"NeverComesBack", mvqWith([](auto& c) { c.neverComesBack = true; }), nullptr, true,
+        Fault{"NeverComesBack",
+              mvqWith([](auto& c) { c.neverComesBack = true; }),
+              nullptr,
+              true,
               {"GetPrinterID - Error = *", "Cannot find attached KV printer, exiting "},
               "Printer successfully flashed"},
-        Fault{"ProgramCommandNotWritten", zorPrinter(kZor12Id),
-              [](LocalFlashWorld& w) { failWritesStartingWith(w, {0x1A, 0x75, 0xAA, 0x55, 0x80}); },
-              true, {"Error HW Programming Command"}, "Programming 19 KBytes"},
-        Fault{"ZorFileShorterThanMeasured", zorPrinter(kZor12Id),
+        Fault{"ProgramCommandNotWritten",
+              zorPrinter(kZor12Id),
+              [](LocalFlashWorld& w) {
+                  failWritesStartingWith(w, {0x1A, 0x75, 0xAA, 0x55, 0x80});
+              },
+              true,
+              {"Error HW Programming Command"},
+              "Programming 19 KBytes"},
+        Fault{"ZorFileShorterThanMeasured",
+              zorPrinter(kZor12Id),
               [](LocalFlashWorld& w) {
                   // The file shrinks between its measuring and its reading.
                   w.hooked.setHook([&w](Kind kind, Control c, const std::string& text) {
@@ -879,7 +949,11 @@ INSTANTIATE_TEST_SUITE_P(
                       }
                   });
               },
-              true, {"FW file read error = *"}, "Programming 19 KBytes", false, true}));
+              true,
+              {"FW file read error = *"},
+              "Programming 19 KBytes",
+              false,
+              true}));
 
 }  // namespace
 }  // namespace kv

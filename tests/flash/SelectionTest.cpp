@@ -148,8 +148,14 @@ struct FilterCase {
 TEST(FirmwareFileFilter, EveryBoardCode) {
     const std::string bin = "Bin Files (*.bin)";
     const std::vector<FilterCase> cases = {
-        {-1, bin, "*.bin"}, {0, bin, "*.bin"}, {1, bin, "*.bin"}, {2, bin, "*.bin"},
-        {3, bin, "*.bin"}, {4, bin, "*.bin"}, {5, bin, "*.bin"}, {6, bin, "*.bin"},
+        {-1, bin, "*.bin"},
+        {0, bin, "*.bin"},
+        {1, bin, "*.bin"},
+        {2, bin, "*.bin"},
+        {3, bin, "*.bin"},
+        {4, bin, "*.bin"},
+        {5, bin, "*.bin"},
+        {6, bin, "*.bin"},
         {7, "ZOR12G Firmware", "471KDSR6_2DS_V*.BIN"},
         {8, "ZOR13G Firmware", "471KDSR6_3DS_V*.BIN"},
         {9, "ZOR12G Firmware", "471KDSR6_2DA_V*.BIN;471KDSR6_2DM_V*.BIN;471KDSR6_2*-42.BIN"},
@@ -229,7 +235,8 @@ TEST_F(Select, AcceptedFileMakesTheFlashButtonLive) {
     SelectFirmwareFile(w.ctx);
     ASSERT_EQ(w.ui.fileRequests().size(), 1u);
     EXPECT_EQ(w.ui.fileRequests()[0].description, "ZOR12G Firmware");
-    EXPECT_EQ(w.ui.fileRequests()[0].patterns, firmwareFileFilter(LogicBoard::Zor1x200Adjust).patterns);
+    EXPECT_EQ(w.ui.fileRequests()[0].patterns,
+              firmwareFileFilter(LogicBoard::Zor1x200Adjust).patterns);
     EXPECT_EQ(boxesOf(w.ui), std::vector<Box>{ok()});
     EXPECT_EQ(w.state.firmwareFileName, "/fw/471KdsR6_2da_v123.bin");
     EXPECT_EQ(w.controls.text(Control::flashButton), "Flash Printer NOW");
@@ -275,8 +282,7 @@ TEST_F(Select, RejectionWithoutABoxOfTheCheck) {
 
 TEST_F(Select, APathMustFitTheNameField) {
     const std::string folder = "/fw/F2KV1/";
-    const std::string fits =
-        folder + std::string(kPathSize - 1 - folder.size() - 4, 'a') + ".bin";
+    const std::string fits = folder + std::string(kPathSize - 1 - folder.size() - 4, 'a') + ".bin";
     ASSERT_EQ(fits.size(), kPathSize - 1);
     selectAccepted(LogicBoard::Sitara, fits);
 

@@ -43,7 +43,8 @@ struct FleetOutcome {
 };
 
 FleetOutcome runFleet(FleetTestWorld& w, std::shared_ptr<const PreloadedImage> image,
-             fleet::FleetSettings settings, const std::function<void(fleet::Fleet&)>& before = {}) {
+                      fleet::FleetSettings settings,
+                      const std::function<void(fleet::Fleet&)>& before = {}) {
     FleetOutcome r;
     r.fleet = std::make_unique<fleet::Fleet>(w.shared(), w.endpoints(), settings.parallel);
     r.fleet->scan();
@@ -134,8 +135,8 @@ TEST(FleetRun, MixedEndsEachPrinterItsOwnVerdictBytesAndRecord) {
         }
         // A record for each printer that reached Flash Printer NOW, with the
         // run's id.
-        const bool recorded = c.outcome == Outcome::Verified || c.outcome == Outcome::Mismatch ||
-                              c.leftInFlashMode;
+        const bool recorded =
+            c.outcome == Outcome::Verified || c.outcome == Outcome::Mismatch || c.leftInFlashMode;
         size_t records = 0;
         for (const HistoryEntry& e : history.entries) {
             if (e.record.address != w.printers[i]->endpoint.text()) continue;
@@ -173,11 +174,11 @@ TEST(FleetRun, TenPrintersKeepTheTimelineOfOne) {
         alone = w.printers[0]->clock.clock.pauses();
     }
     ASSERT_FALSE(alone.empty());
-    FleetTestWorld w(std::vector<std::optional<PrinterConfig>>(10, printer()),
-                     kFirstAddress + 20);
+    FleetTestWorld w(std::vector<std::optional<PrinterConfig>>(10, printer()), kFirstAddress + 20);
     const FleetOutcome r = runFleet(w, w.image(image), settings);
     EXPECT_EQ(r.summary.exitCode, 0);
-    for (const auto& p : w.printers) EXPECT_EQ(p->clock.clock.pauses(), alone) << p->endpoint.text();
+    for (const auto& p : w.printers)
+        EXPECT_EQ(p->clock.clock.pauses(), alone) << p->endpoint.text();
 }
 
 TEST(FleetRun, RulesStopStartingPrinters) {
@@ -192,11 +193,22 @@ TEST(FleetRun, RulesStopStartingPrinters) {
         std::vector<Outcome> outcomes;
     };
     const std::vector<Case> cases = {
-        {"the canary fails", {bad, printer(), printer()}, 1, 0, fleet::StopRule::Canary,
+        {"the canary fails",
+         {bad, printer(), printer()},
+         1,
+         0,
+         fleet::StopRule::Canary,
          {Outcome::Failed, Outcome::Untouched, Outcome::Untouched}},
-        {"the canary passes", {printer(), bad, printer()}, 1, 0, fleet::StopRule::None,
+        {"the canary passes",
+         {printer(), bad, printer()},
+         1,
+         0,
+         fleet::StopRule::None,
          {Outcome::Verified, Outcome::Failed, Outcome::Verified}},
-        {"two failures at most", {bad, bad, printer(), printer()}, 0, 2,
+        {"two failures at most",
+         {bad, bad, printer(), printer()},
+         0,
+         2,
          fleet::StopRule::MaxFailures,
          {Outcome::Failed, Outcome::Failed, Outcome::Untouched, Outcome::Untouched}},
     };
@@ -214,8 +226,8 @@ TEST(FleetRun, RulesStopStartingPrinters) {
             EXPECT_EQ(r.summary.printers[i].outcome, c.outcomes[i]) << c.name << " #" << i;
         }
         EXPECT_EQ(r.summary.untouched.size(),
-                  static_cast<size_t>(std::count(c.outcomes.begin(), c.outcomes.end(),
-                                                 Outcome::Untouched)))
+                  static_cast<size_t>(
+                      std::count(c.outcomes.begin(), c.outcomes.end(), Outcome::Untouched)))
             << c.name;
         EXPECT_EQ(r.summary.exitCode, 1) << c.name;
     }

@@ -39,7 +39,8 @@ std::string refusal(const Tokens& tokens) {
     TargetError shown = *error;
     EXPECT_LE(shown.token.size(), 40u);
     const std::string path = platform::escapeEventText(tokens.back());
-    if (tokens.back().starts_with('@') && shown.token.size() >= 37 && path.starts_with(shown.token)) {
+    if (tokens.back().starts_with('@') && shown.token.size() >= 37 &&
+        path.starts_with(shown.token)) {
         shown.token = "@FILE";
     }
     return describe(shown);
@@ -47,8 +48,9 @@ std::string refusal(const Tokens& tokens) {
 
 TEST(Targets, GoodFormsNameTheirAddressesInOrderWithoutDuplicates) {
     testing::TempDir dir;
-    ASSERT_TRUE(testing::writeFile(dir.file("site.txt"),
-              "# box office\r\n\n  10.1.0.7:9100  # the one on the wall\n10.1.0.1-2\n\t\n10.0.0.3\n"));
+    ASSERT_TRUE(testing::writeFile(
+        dir.file("site.txt"),
+        "# box office\r\n\n  10.1.0.7:9100  # the one on the wall\n10.1.0.1-2\n\t\n10.0.0.3\n"));
     const struct {
         Tokens tokens;
         std::vector<std::string> endpoints;
@@ -61,7 +63,8 @@ TEST(Targets, GoodFormsNameTheirAddressesInOrderWithoutDuplicates) {
         {{"10.0.0.9/30"}, {"10.0.0.9:10001", "10.0.0.10:10001"}},
         {{"10.0.0.9/31:65535"}, {"10.0.0.8:65535", "10.0.0.9:65535"}},
         {{"10.0.0.9/32"}, {"10.0.0.9:10001"}},
-        {{"10.0.0.4", "10.0.0.3-5", "10.0.0.4"}, {"10.0.0.4:10001", "10.0.0.3:10001", "10.0.0.5:10001"}},
+        {{"10.0.0.4", "10.0.0.3-5", "10.0.0.4"},
+         {"10.0.0.4:10001", "10.0.0.3:10001", "10.0.0.5:10001"}},
         {{"@" + dir.file("site.txt"), "10.1.0.2"},
          {"10.1.0.7:9100", "10.1.0.1:10001", "10.1.0.2:10001", "10.0.0.3:10001"}},
     };
@@ -77,11 +80,14 @@ TEST(Targets, GoodFormsNameTheirAddressesInOrderWithoutDuplicates) {
 
 TEST(Targets, EveryRefusalNamesTheTokenEscapedAndCut) {
     testing::TempDir dir;
-    ASSERT_TRUE(testing::writeFile(dir.file("bad-line.txt"), "10.0.0.1\n# fine so far\n10.0.0.300\n"));
+    ASSERT_TRUE(
+        testing::writeFile(dir.file("bad-line.txt"), "10.0.0.1\n# fine so far\n10.0.0.300\n"));
     ASSERT_TRUE(testing::writeFile(dir.file("nested.txt"), "10.0.0.1\n@other.txt\n"));
-    ASSERT_TRUE(testing::writeFile(dir.file("binary.txt"), std::string("10.0.0.1\n10.0.\0.2\n", 19)));
+    ASSERT_TRUE(
+        testing::writeFile(dir.file("binary.txt"), std::string("10.0.0.1\n10.0.\0.2\n", 19)));
     ASSERT_TRUE(testing::writeFile(dir.file("utf8.txt"), "10.0.0.1 # caf\xc3\xa9\n"));
-    ASSERT_TRUE(testing::writeFile(dir.file("long.txt"), "10.0.0.1\n" + std::string(2000, ' ') + "10.0.0.2\n"));
+    ASSERT_TRUE(testing::writeFile(dir.file("long.txt"),
+                                   "10.0.0.1\n" + std::string(2000, ' ') + "10.0.0.2\n"));
     ASSERT_TRUE(testing::writeFile(dir.file("huge.txt"), std::string(1024 * 1024 + 1, '\n')));
     std::filesystem::create_directory(dir.file("folder"));
     const struct {
@@ -112,8 +118,10 @@ TEST(Targets, EveryRefusalNamesTheTokenEscapedAndCut) {
          "bad target \"10.0.0.9-10.0.0.12\": the range's end is not a number 0..255"},
         {{"10.0.0.1", "caf\xc3\xa9\t\"x\"\x1b[2J-and-on-and-on-for-ever"},
          "bad target \"caf\\xc3\\xa9\\t\\\"x\\\"\\x1b[2J-and-on-and-on-\": not an address A.B.C.D"},
-        {{"@" + dir.file("bad-line.txt")}, "bad target \"10.0.0.300\" (line 3): not an address A.B.C.D"},
-        {{"@" + dir.file("nested.txt")}, "bad target \"@other.txt\" (line 2): a list file names no other"},
+        {{"@" + dir.file("bad-line.txt")},
+         "bad target \"10.0.0.300\" (line 3): not an address A.B.C.D"},
+        {{"@" + dir.file("nested.txt")},
+         "bad target \"@other.txt\" (line 2): a list file names no other"},
         {{"@" + dir.file("binary.txt")}, "bad target \"@FILE\" (line 2): binary data"},
         {{"@" + dir.file("utf8.txt")}, "bad target \"@FILE\" (line 1): binary data"},
         {{"@" + dir.file("long.txt")},

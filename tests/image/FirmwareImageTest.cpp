@@ -56,10 +56,13 @@ TEST(FirmwareVersionInImage, Rule) {
 }
 
 TEST(MakeFirmwareImage, KeepsBytesLengthAndVersion) {
-    const FirmwareImage image = makeFirmwareImage(bytesOf("\x01" "FWV:V5.20;\x02\x03"));
+    const FirmwareImage image =
+        makeFirmwareImage(bytesOf("\x01"
+                                  "FWV:V5.20;\x02\x03"));
     EXPECT_EQ(image.versionText, "V5.20");
     EXPECT_EQ(image.length, 13u);
-    EXPECT_EQ(image.data, bytesOf("\x01" "FWV:V5.20;\x02\x03"));
+    EXPECT_EQ(image.data, bytesOf("\x01"
+                                  "FWV:V5.20;\x02\x03"));
 }
 
 // A file read in pieces: its marker found across a piece's end, its hash

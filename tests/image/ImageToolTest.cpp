@@ -16,11 +16,11 @@ TEST(ParseHeaderVersion, Forms) {
         bool ok;
         int major, minor;
     } cases[] = {
-        {"5.12", true, 5, 12}, {"5.13", true, 5, 13}, {"5.1", true, 5, 1},
-        {"255.255", true, 255, 255}, {"0.0", true, 0, 0}, {"256.1", false, 0, 0},
-        {"5.256", false, 0, 0}, {"5", false, 0, 0}, {"5.", false, 0, 0},
-        {".12", false, 0, 0}, {"a.b", false, 0, 0}, {"5.12.1", false, 0, 0},
-        {"-5.12", false, 0, 0}, {" 5.12", false, 0, 0}, {"", false, 0, 0},
+        {"5.12", true, 5, 12},       {"5.13", true, 5, 13},  {"5.1", true, 5, 1},
+        {"255.255", true, 255, 255}, {"0.0", true, 0, 0},    {"256.1", false, 0, 0},
+        {"5.256", false, 0, 0},      {"5", false, 0, 0},     {"5.", false, 0, 0},
+        {".12", false, 0, 0},        {"a.b", false, 0, 0},   {"5.12.1", false, 0, 0},
+        {"-5.12", false, 0, 0},      {" 5.12", false, 0, 0}, {"", false, 0, 0},
     };
     for (const auto& c : cases) {
         const auto v = parseHeaderVersion(c.text);

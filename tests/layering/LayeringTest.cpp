@@ -23,11 +23,11 @@ struct Folder {
 // Bottom to top. The emulator stands beside the product above image and
 // printer identity, its simulated devices above it.
 const std::vector<Folder> kFolders = {
-    {"platform", 0},          {"state", 1},         {"image", 2},
-    {"link", 3},              {"status", 3},        {"spooler", 3},
-    {"printer", 3},           {"link/local", 4},    {"printer/discovery", 5},
-    {"flash", 5},             {"fleet", 6},         {"app", 7},
-    {"ui", 8},                {"main", 9},          {"emulator", 4},
+    {"platform", 0},     {"state", 1},      {"image", 2},
+    {"link", 3},         {"status", 3},     {"spooler", 3},
+    {"printer", 3},      {"link/local", 4}, {"printer/discovery", 5},
+    {"flash", 5},        {"fleet", 6},      {"app", 7},
+    {"ui", 8},           {"main", 9},       {"emulator", 4},
     {"emulator/sim", 5},
 };
 
@@ -62,7 +62,8 @@ struct Include {
 // The name in a line `#include "name"`, if the line is one.
 std::optional<std::string> quotedInclude(std::string_view line) {
     const auto skipBlanks = [&line] {
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
     };
     skipBlanks();
     if (!line.starts_with('#')) return std::nullopt;

@@ -62,7 +62,11 @@ TEST(Ethernet, IdentifyAndReadyTraceAndPauses) {
         "isPrinterReadyEthernet - Entry",
         "isPrinterReadyEthernet - Sent <SS> bytes send = 4",
         "Status Length = 5, Data = ",
-        "53 ", "30 ", "30 ", "0 ", "0 ",
+        "53 ",
+        "30 ",
+        "30 ",
+        "0 ",
+        "0 ",
         "GetPrinterIDEthernet - Returning printer ready",
         "closeSocket - Entry",
         "closeSocket - Complete",
@@ -80,9 +84,9 @@ TEST(Ethernet, DeviceIdIsOneReceiveCutAtNul) {
     };
     const std::string id256 = "MDL:" + std::string(252, 'X');
     const std::vector<Case> cases = {
-        {id256, id256},                                // exactly 256 bytes, no NUL
-        {id256 + "TAIL", id256},                       // one receive of at most 256
-        {std::string("MDL:AB\0CD;", 10), "MDL:AB"},   // cut at the NUL
+        {id256, id256},                              // exactly 256 bytes, no NUL
+        {id256 + "TAIL", id256},                     // one receive of at most 256
+        {std::string("MDL:AB\0CD;", 10), "MDL:AB"},  // cut at the NUL
         {std::string("\0MDL:AB;", 8), ""},
     };
     for (const Case& c : cases) {
@@ -105,16 +109,16 @@ TEST(Ethernet, ReadinessTable) {
     };
     const std::vector<Case> cases = {
         {{'S', '0', '0', 0x00, 0x00}, true},
-        {{'S', '0', '0', 0x00, 0x01}, true},   // low paper only
+        {{'S', '0', '0', 0x00, 0x01}, true},  // low paper only
         {{'S', '0', '0', 0x00, 0x02}, false},
         {{'S', '0', '0', 0x00, 0x20}, false},  // busy
         {{'S', '0', '0', 0x00, 0xA1}, false},
         {{'S', '0', '0', 0x01, 0x00}, false},  // byte 3 set
         {{'S', '0', '0', 0x80, 0x01}, false},
-        {{'S', '0', '0'}, true},               // judged on zeros
+        {{'S', '0', '0'}, true},  // judged on zeros
         {{'S'}, true},
-        {{'S', '0', '0', 0x00}, true},         // 4 bytes, byte 3 zero
-        {{'S', '0', '0', 0x04}, false},        // 4 bytes, byte 3 set
+        {{'S', '0', '0', 0x00}, true},   // 4 bytes, byte 3 zero
+        {{'S', '0', '0', 0x04}, false},  // 4 bytes, byte 3 set
         {{'S', '0', '0', 0x00, 0x01, 0xFF, 0xFF}, true},
     };
     EthernetWorld w;
@@ -143,7 +147,8 @@ TEST(Ethernet, ByteLinesOfTheStatusReplyAreHex) {
     w.trace.clear();
     EXPECT_FALSE(isPrinterReadyEthernet(w.sys, w.socket(), w.printer));
     const Lines lines = w.trace.lines();
-    EXPECT_EQ(Lines(lines.begin() + 3, lines.begin() + 8), (Lines{"53 ", "30 ", "30 ", "0 ", "AB "}));
+    EXPECT_EQ(Lines(lines.begin() + 3, lines.begin() + 8),
+              (Lines{"53 ", "30 ", "30 ", "0 ", "AB "}));
     closeSocket(w.sys, w.socket());
 }
 
@@ -155,15 +160,15 @@ TEST(InetAddr, ReadsDottedTextLikeInetAddr) {
     };
     const std::vector<Case> cases = {
         {"127.0.0.1", {127, 0, 0, 1}, true},
-        {"192.168.1", {192, 168, 0, 1}, true},      // last part fills 16 bits
+        {"192.168.1", {192, 168, 0, 1}, true},  // last part fills 16 bits
         {"192.168.300", {192, 168, 1, 44}, true},
-        {"10.1", {10, 0, 0, 1}, true},              // last part fills 24 bits
-        {"167772161", {10, 0, 0, 1}, true},         // one 32-bit number
+        {"10.1", {10, 0, 0, 1}, true},       // last part fills 24 bits
+        {"167772161", {10, 0, 0, 1}, true},  // one 32-bit number
         {"0x7f000001", {127, 0, 0, 1}, true},
         {"0X7F.1", {127, 0, 0, 1}, true},
-        {"0177.0.0.01", {127, 0, 0, 1}, true},      // octal parts
-        {"1.2.3.4 ", {1, 2, 3, 4}, true},           // trailing blank
-        {"1.2.3.4\tjunk", {1, 2, 3, 4}, true},      // anything after a blank
+        {"0177.0.0.01", {127, 0, 0, 1}, true},  // octal parts
+        {"1.2.3.4 ", {1, 2, 3, 4}, true},       // trailing blank
+        {"1.2.3.4\tjunk", {1, 2, 3, 4}, true},  // anything after a blank
         {"1.2.65535", {1, 2, 255, 255}, true},
         {"0.0.0.0", {0, 0, 0, 0}, true},
         {"4294967295", {255, 255, 255, 255}, true},
@@ -178,7 +183,7 @@ TEST(InetAddr, ReadsDottedTextLikeInetAddr) {
         {"4294967296", {}, false},
         {"1..2.3", {}, false},
         {"1.2.3.", {}, false},
-        {"08", {}, false},                          // 8 is no octal digit
+        {"08", {}, false},  // 8 is no octal digit
         {"0x", {}, false},
         {"-1", {}, false},
         {"a.b.c.d", {}, false},
@@ -198,10 +203,9 @@ TEST(InetAddr, ReadsDottedTextLikeInetAddr) {
 
 TEST(InetAddr, PortTextReadLikeAtoiThenCutTo16Bits) {
     const std::vector<std::pair<std::string, uint16_t>> cases = {
-        {"10001", 10001}, {"70000", 4464}, {"65536", 0},    {"abc", 0},
-        {"", 0},          {"  +80x", 80},  {"\t12 34", 12}, {"-1", 65535},
-        {"0x50", 0},      {"99999999999", 65535},           {"-99999999999", 0},
-        {"- 5", 0},
+        {"10001", 10001}, {"70000", 4464},        {"65536", 0},        {"abc", 0},
+        {"", 0},          {"  +80x", 80},         {"\t12 34", 12},     {"-1", 65535},
+        {"0x50", 0},      {"99999999999", 65535}, {"-99999999999", 0}, {"- 5", 0},
     };
     for (const auto& [text, port] : cases) EXPECT_EQ(portFromText(text), port) << text;
 }
@@ -233,9 +237,12 @@ TEST(Ethernet, FailedOpenLeavesPortTypeNoneAndSocketAsItWas) {
     noSocket.openFails = true;
     const std::vector<Case> cases = {
         {"startup", noStart, {"Client: Error at WSAStartup()"}, 0},
-        {"socket", noSocket,
-         {"Client: WSAStartup() is OK", "Client: socket() - Error at socket(): 10055"}, 1},
-        {"refused", none,
+        {"socket",
+         noSocket,
+         {"Client: WSAStartup() is OK", "Client: socket() - Error at socket(): 10055"},
+         1},
+        {"refused",
+         none,
          {"Client: WSAStartup() is OK", "Client: socket() is OK",
           "Client: connect() - Failed to connect"},
          1},
@@ -261,8 +268,8 @@ TEST(Ethernet, FailedOpenLeavesPortTypeNoneAndSocketAsItWas) {
 
 TEST(Ethernet, BadAddressTextFailsToConnect) {
     EthernetWorld w;
-    EXPECT_FALSE(openSocket(w.sys, w.state.ethernetSocket, "127", "", "0", "1", w.portText(),
-                            w.printer));
+    EXPECT_FALSE(
+        openSocket(w.sys, w.state.ethernetSocket, "127", "", "0", "1", w.portText(), w.printer));
     EXPECT_EQ(w.trace.lines().at(0), "IP address = 127..0.1");
     EXPECT_EQ(w.network.connects().at(0).address, kInaddrNone);
     EXPECT_EQ(w.printer.portType, PORT_TYPE_NONE);
@@ -305,7 +312,8 @@ TEST(Ethernet, PeerClosingBeforeTheReply) {
         std::string line;
     };
     const std::vector<Case> cases = {
-        {"id", 6, [](EthernetWorld& w) { return GetPrinterIDEthernet(w.sys, w.socket(), w.printer); },
+        {"id", 6,
+         [](EthernetWorld& w) { return GetPrinterIDEthernet(w.sys, w.socket(), w.printer); },
          "GetPrinterIDEthernet - Connection Closed"},
         {"status", 4,
          [](EthernetWorld& w) { return isPrinterReadyEthernet(w.sys, w.socket(), w.printer); },
@@ -409,7 +417,11 @@ TEST(Ethernet, RawWriteAndRead) {
                                    "ReadDataEthernet - Entry",
                                    "ReadDataEthernet - Read bytes = 5",
                                    "rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",
-                                   "53", "30", "30", "0", "0",
+                                   "53",
+                                   "30",
+                                   "30",
+                                   "0",
+                                   "0",
                                    "rrrrrrrrrrrrrrrrrrrrrrrrrrrrrrr",
                                }));
     closeSocket(w.sys, w.socket());

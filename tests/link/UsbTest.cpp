@@ -34,8 +34,8 @@ Named pnp(UsbWorld& w, const std::string& path, const char* defaultName = nullpt
 std::vector<std::string> enumerate(UsbWorld& w, uint8_t maxPaths = kUsbPathSlots,
                                    bool anyClass = false) {
     std::vector<std::string> paths;
-    EXPECT_TRUE(EnumerateUSBDevicePaths(w.sys, kKvUsbVendorTable.data(), 1, &paths, maxPaths,
-                                        anyClass));
+    EXPECT_TRUE(
+        EnumerateUSBDevicePaths(w.sys, kKvUsbVendorTable.data(), 1, &paths, maxPaths, anyClass));
     return paths;
 }
 
@@ -51,14 +51,14 @@ TEST(GetPrinterPNPString, SerialSegmentNamesThePrinterOrTheDeviceIsAsked) {
         {"5a4f5731", "ZOW1", false},
         {"5a-4f-57-31", "ZOW1", false},
         {"-5a4f-", "ZO", false},
-        {"5A4F5731", "ZOW1", false},       // hexadecimal digits in either case
-        {"5a4f573", "QUERIED", true},      // odd digit count
-        {"5a4-f57", "QUERIED", true},      // '-' inside a pair
-        {"5a_4f", "QUERIED", true},        // neither digit, letter nor '-'
-        {"5a4g", "QUERIED", true},         // no hexadecimal digit
-        {"5a00", "QUERIED", true},         // a NUL inside the name
-        {"", "QUERIED", true},             // empty segment
-        {"---", "QUERIED", true},          // nothing decoded
+        {"5A4F5731", "ZOW1", false},        // hexadecimal digits in either case
+        {"5a4f573", "QUERIED", true},       // odd digit count
+        {"5a4-f57", "QUERIED", true},       // '-' inside a pair
+        {"5a_4f", "QUERIED", true},         // neither digit, letter nor '-'
+        {"5a4g", "QUERIED", true},          // no hexadecimal digit
+        {"5a00", "QUERIED", true},          // a NUL inside the name
+        {"", "QUERIED", true},              // empty segment
+        {"---", "QUERIED", true},           // nothing decoded
         {"zor1-ab-12", "zor1ab12", false},  // ZOR1: letters and digits as they are
         {"zor1ab.12", "QUERIED", true},
         {"ZOR1AB12", "QUERIED", true},  // "zor1" is matched in lower case only
@@ -94,12 +94,12 @@ TEST(GetPrinterPNPString, OutLenBoundsEveryKindOfName) {
         std::string name;
     };
     const Case cases[] = {
-        {"5a4f5731", kQueriedId, 4, nullptr, "ZO"},           // 4 characters consumed
-        {"5a4f5731", kQueriedId, 3, nullptr, "QU"},           // half pair: asked, outLen - 1
-        {"zor1abcdef", kQueriedId, 6, nullptr, "zor1ab"},     // copied up to outLen
-        {"", "MDL:ZOW3004F", 150, nullptr, "ZOW3004F"},       // runs to the end
-        {"", "MFG:KV;MDL:ZOW3004F", 5, nullptr, "ZOW3"},      // ... bounded by outLen - 1
-        {"", "MDL:A;MDL:B;", 150, nullptr, "A"},              // first occurrence
+        {"5a4f5731", kQueriedId, 4, nullptr, "ZO"},              // 4 characters consumed
+        {"5a4f5731", kQueriedId, 3, nullptr, "QU"},              // half pair: asked, outLen - 1
+        {"zor1abcdef", kQueriedId, 6, nullptr, "zor1ab"},        // copied up to outLen
+        {"", "MDL:ZOW3004F", 150, nullptr, "ZOW3004F"},          // runs to the end
+        {"", "MFG:KV;MDL:ZOW3004F", 5, nullptr, "ZOW3"},         // ... bounded by outLen - 1
+        {"", "MDL:A;MDL:B;", 150, nullptr, "A"},                 // first occurrence
         {"", "MFG:KV;CLS:PRINTER;", 150, "Default", "Default"},  // no model
         {"", "MFG:KV;MDL:;", 150, nullptr, ""},
         {"", std::string("MFG:KV;\0MDL:HIDDEN;", 19), 150, nullptr, ""},  // text ends at NUL

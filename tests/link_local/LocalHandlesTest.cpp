@@ -58,9 +58,9 @@ TEST(GetPrinterHandle, UsbIsPreferredOverParallel) {
     EXPECT_EQ(w.io.openHandles(usb), 1u);
     EXPECT_EQ(w.io.readCalls("LPT1:"), 0u);
     EXPECT_EQ(w.state.parallelPortName, "USB001");
-    EXPECT_EQ(w.trace.lines(), (Lines{"GetPrinterHandle - Entry",
-                                      "GetPrinterHandle - Before trying USB printer",
-                                      "GetPrinterHandle - USB printer found"}));
+    EXPECT_EQ(w.trace.lines(),
+              (Lines{"GetPrinterHandle - Entry", "GetPrinterHandle - Before trying USB printer",
+                     "GetPrinterHandle - USB printer found"}));
     // Opened shared: another shared open coexists.
     const auto other = w.io.open(usb, ShareMode::Shared);
     EXPECT_TRUE(other.valid());
@@ -71,7 +71,8 @@ TEST(GetPrinterHandle, FirstMakerPathThatOpensWinsHidFirst) {
     const std::string hidDead = SimDeviceEnumerator::hidPath(kKvUsbVendorId, 1, "7&1&0&0000");
     const std::string hidLive = SimDeviceEnumerator::hidPath(kKvUsbVendorId, 1, "7&1&0&0001");
     w.enumerator.plugUsbPrinter(kKvUsbVendorId, 1, "5a4f5731", usbModel());
-    w.enumerator.plug(InterfaceClass::Hid, hidDead, usbModel(), SimDeviceOptions{.openFails = true});
+    w.enumerator.plug(InterfaceClass::Hid, hidDead, usbModel(),
+                      SimDeviceOptions{.openFails = true});
     w.enumerator.plug(InterfaceClass::Hid, hidLive, usbModel());
 
     EXPECT_TRUE(w.getHandle());
@@ -82,8 +83,8 @@ TEST(GetPrinterHandle, FirstMakerPathThatOpensWinsHidFirst) {
 TEST(GetPrinterHandle, UsbPrinterWithoutANameIsNamedByDefaultAndOpened) {
     LocalWorld w;
     // Undecodable serial and a device that does not answer its ID.
-    const std::string usb = w.enumerator.plugUsbPrinter(
-        kKvUsbVendorId, 1, "odd", usbModel(), SimDeviceOptions{.deviceIdFails = true});
+    const std::string usb = w.enumerator.plugUsbPrinter(kKvUsbVendorId, 1, "odd", usbModel(),
+                                                        SimDeviceOptions{.deviceIdFails = true});
     EXPECT_TRUE(w.getHandle());
     EXPECT_EQ(w.io.openHandles(usb), 1u);
     EXPECT_EQ(w.io.deviceIdQueries(usb), 1u);
@@ -223,8 +224,8 @@ TEST(IsPrinterParallel, PortNumbersOtherThanTwoAndThreeProbeLpt1) {
         int number;
         std::string port;
     };
-    const Case cases[] = {{0, "LPT1:"}, {1, "LPT1:"}, {4, "LPT1:"}, {-1, "LPT1:"},
-                          {2, "LPT2:"}, {3, "LPT3:"}};
+    const Case cases[] = {{0, "LPT1:"},  {1, "LPT1:"}, {4, "LPT1:"},
+                          {-1, "LPT1:"}, {2, "LPT2:"}, {3, "LPT3:"}};
     for (const Case& c : cases) {
         LocalWorld w;
         for (const char* port : kParallelPortNames) w.io.attach(port, parallelModel());
@@ -280,7 +281,8 @@ TEST(IsPrinterParallel, EmptyReadReplaysTheCachedStatusOfAnEarlierParallelDiscov
 // A device world whose second open of one path fails.
 class ReopenFails final : public platform::DeviceIo {
 public:
-    ReopenFails(platform::DeviceIo& inner, std::string path) : inner_(inner), path_(std::move(path)) {}
+    ReopenFails(platform::DeviceIo& inner, std::string path)
+        : inner_(inner), path_(std::move(path)) {}
     DeviceHandle open(const std::string& path, ShareMode share) override {
         if (path == path_ && ++opens_ == 2) return DeviceHandle::invalid();
         return inner_.open(path, share);

@@ -28,8 +28,10 @@ TEST(Wiring, EachWorldKindWiresEveryServiceButTheFrontEnds) {
         const char* kind;
         std::function<std::unique_ptr<entry::World>(const entry::Options&)> make;
     } kinds[] = {
-        {"simulated", [](const entry::Options& o) { return entry::makeSimulatedWorld(o, "kvflash"); }},
-        {"linux machine", [](const entry::Options& o) { return entry::makeRealWorld(o, "kvflash"); }},
+        {"simulated",
+         [](const entry::Options& o) { return entry::makeSimulatedWorld(o, "kvflash"); }},
+        {"linux machine",
+         [](const entry::Options& o) { return entry::makeRealWorld(o, "kvflash"); }},
     };
     for (const auto& k : kinds) {
         entry::Options options;

@@ -25,7 +25,8 @@ TEST_P(DecodeId, DecodesEveryField) {
     const IdCase& c = GetParam();
     platform::sim::ScriptedUi ui;
     PrinterData pd;
-    pd.boardCode = LogicBoard::Mv38DualDriver;  // a previous decode; only a version digit may change it
+    pd.boardCode =
+        LogicBoard::Mv38DualDriver;  // a previous decode; only a version digit may change it
     pd.typeName = "previous";
     pd.deviceId = c.deviceId;
     (void)GetPrinterTypeNameFromID(ui, pd);
@@ -111,7 +112,7 @@ TEST(Identity, LocalLanguageTableForEveryBoardCode) {
     for (int32_t board = -1; board <= 17; ++board) {
         const std::string fgl = board == 5 ? "FGL-AEA-G" : board == 4 ? "FGL-G" : "FGL";
         const std::string g = board == 5 ? "G-AEA-FGL" : board == 4 ? "G-FGL" : "G";
-        const std::string aea = (board == 4 || board == 5)    ? "AEA-FGL-G"
+        const std::string aea = (board == 4 || board == 5)     ? "AEA-FGL-G"
                                 : (board == 15 || board == 16) ? "AEA-G"
                                                                : fgl;
         SCOPED_TRACE(board);

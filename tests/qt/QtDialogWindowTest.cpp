@@ -38,7 +38,8 @@ struct Expected {
 // the code's table shows up here.
 const std::vector<Expected> kTable = {
     {1012, Kind::Button, "Exit", 406, 14, 34, 21, false, false, false},
-    {1013, Kind::Text, "Printer not selected, Press Find  Printer", 8, 148, 263, 10, false, false, true},
+    {1013, Kind::Text, "Printer not selected, Press Find  Printer", 8, 148, 263, 10, false, false,
+     true},
     {1014, Kind::Text, "", 17, 186, 48, 10, false, false, true},
     {-1, Kind::Group, "Printer", 8, 171, 67, 36, false, false, false},
     {1015, Kind::Text, "", 91, 186, 47, 9, false, false, true},
@@ -107,11 +108,11 @@ QString captionOf(QWidget* w) {
 
 bool isKind(QWidget* w, Kind kind) {
     switch (kind) {
-    case Kind::Button: return qobject_cast<QPushButton*>(w) != nullptr;
-    case Kind::Text: return qobject_cast<QLabel*>(w) != nullptr;
-    case Kind::Group: return qobject_cast<QGroupBox*>(w) != nullptr;
-    case Kind::Edit: return qobject_cast<QLineEdit*>(w) != nullptr;
-    case Kind::List: return qobject_cast<QComboBox*>(w) != nullptr;
+        case Kind::Button: return qobject_cast<QPushButton*>(w) != nullptr;
+        case Kind::Text: return qobject_cast<QLabel*>(w) != nullptr;
+        case Kind::Group: return qobject_cast<QGroupBox*>(w) != nullptr;
+        case Kind::Edit: return qobject_cast<QLineEdit*>(w) != nullptr;
+        case Kind::List: return qobject_cast<QComboBox*>(w) != nullptr;
     }
     return false;
 }
@@ -125,7 +126,8 @@ TEST(QtDialogWindow, BuildsEveryTemplateItemAtItsConvertedPlace) {
 
     EXPECT_EQ(window.size(), QSize(static_cast<int>(std::lround(494 * u.x / 4)),
                                    static_cast<int>(std::lround(238 * u.y / 8))));
-    EXPECT_EQ(window.windowTitle(), QStringLiteral("V4.0.2.2 09/28/2022  Corbelline Firmware Updater"));
+    EXPECT_EQ(window.windowTitle(),
+              QStringLiteral("V4.0.2.2 09/28/2022  Corbelline Firmware Updater"));
     EXPECT_FALSE(window.windowIcon().isNull());
 
     ASSERT_EQ(mainDialogItems().size(), kTable.size());
@@ -141,8 +143,9 @@ TEST(QtDialogWindow, BuildsEveryTemplateItemAtItsConvertedPlace) {
         EXPECT_EQ(w->isHidden(), e.hidden);
         EXPECT_EQ(w->isEnabled(), !e.disabled);
         if (auto* label = qobject_cast<QLabel*>(w)) {
-            EXPECT_EQ(label->frameShape() == QFrame::Panel && label->frameShadow() == QFrame::Sunken,
-                      e.sunken);
+            EXPECT_EQ(
+                label->frameShape() == QFrame::Panel && label->frameShadow() == QFrame::Sunken,
+                e.sunken);
             EXPECT_EQ(label->textFormat(), Qt::PlainText);
         }
     }
@@ -170,8 +173,8 @@ TEST(QtDialogWindow, TabOrderIsTemplateOrder) {
         }
         w = w->nextInFocusChain();
     } while (w != first && order.size() < 100);
-    EXPECT_EQ(order, (std::vector<int>{1012, 1018, 1022, 1027, 1028, 1031, 1034, 1035, 1036,
-                                       1037, 1038, 1039, 1043, 1103}));
+    EXPECT_EQ(order, (std::vector<int>{1012, 1018, 1022, 1027, 1028, 1031, 1034, 1035, 1036, 1037,
+                                       1038, 1039, 1043, 1103}));
 }
 
 TEST(QtDialogWindow, OpensWithTheFocusOnTheFirstTabStop) {
@@ -299,7 +302,8 @@ TEST(QtDialogWindow, TheFlashButtonCaptionWrapsWhenTooLong) {
     const QStringList lines = flash->text().split(QLatin1Char('\n'));
     EXPECT_GE(lines.size(), 2);
     EXPECT_EQ(lines.join(QLatin1Char(' ')).toStdString(), longCaption);
-    for (const QString& line : lines) EXPECT_LT(flash->fontMetrics().horizontalAdvance(line), flash->width());
+    for (const QString& line : lines)
+        EXPECT_LT(flash->fontMetrics().horizontalAdvance(line), flash->width());
 }
 
 TEST(QtDialogWindow, TheVerdictInItsColourAndTheImageLine) {
@@ -311,7 +315,8 @@ TEST(QtDialogWindow, TheVerdictInItsColourAndTheImageLine) {
     ASSERT_NE(verdict, nullptr);
     ASSERT_NE(image, nullptr);
     // Under the program lines, above the status line.
-    EXPECT_GE(verdict->geometry().top(), window.control(Control::programGroup)->geometry().bottom());
+    EXPECT_GE(verdict->geometry().top(),
+              window.control(Control::programGroup)->geometry().bottom());
     EXPECT_LE(verdict->geometry().bottom(), window.control(Control::statusText)->geometry().top());
 
     const struct {

@@ -51,9 +51,10 @@ TEST(QtUi, BoxesCarryTheirCaptionOrTheDefaultAndTheirButtons) {
     EXPECT_EQ(ui.messageBox(std::nullopt, "Not Ready", BoxButtons::Ok), BoxAnswer::Ok);
     EXPECT_EQ(ui.messageBox(std::string("Error"), "KV printer not selected", BoxButtons::Ok),
               BoxAnswer::Ok);
-    EXPECT_EQ(ui.messageBox(std::nullopt, "Another KV tool is currently running\rPlease try again later",
-                            BoxButtons::YesNo),
-              BoxAnswer::No);
+    EXPECT_EQ(
+        ui.messageBox(std::nullopt, "Another KV tool is currently running\rPlease try again later",
+                      BoxButtons::YesNo),
+        BoxAnswer::No);
     EXPECT_EQ(ui.messageBox(std::string(""), "1 - Click\r\n\n2 - <b>Select</b>", BoxButtons::Ok),
               BoxAnswer::Ok);
 
@@ -184,7 +185,7 @@ TEST(QtText, BytesBecomeTextAsTheyWereMeant) {
     };
     const std::vector<Case> cases = {
         {"V5.12", "V5.12"},
-        {std::string("MDL\0junk", 8), "MDL"},  // a C string ends at its NUL
+        {std::string("MDL\0junk", 8), "MDL"},               // a C string ends at its NUL
         {"caf\xc3\xa9", QString::fromUtf8("caf\xc3\xa9")},  // UTF-8 file name
         {"caf\xe9", QString::fromLatin1("caf\xe9")},        // a device's single byte
         {"\xff\xfe", QString::fromLatin1("\xff\xfe")},

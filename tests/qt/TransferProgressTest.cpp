@@ -21,7 +21,8 @@ TEST(TransferProgress, TheBarForEachPhase) {
         {"start delay", {TransferPhase::StartDelay, 2, 3}, {true, 2, 3, "2 of 3 seconds"}},
         // A printer without start delay has nothing to count.
         {"no delay", {TransferPhase::StartDelay, 0, 0}, {}},
-        {"data in KBytes", {TransferPhase::Data, 40 * 1024 + 5, 100 * 1024},
+        {"data in KBytes",
+         {TransferPhase::Data, 40 * 1024 + 5, 100 * 1024},
          {true, 40, 100, "40 of 100 KBytes"}},
         // A part KByte at the end still gets its step, and the bar fills.
         {"data done", {TransferPhase::Data, 2050, 2050}, {true, 3, 3, "2 of 2 KBytes"}},
@@ -32,7 +33,8 @@ TEST(TransferProgress, TheBarForEachPhase) {
         {"past the total", {TransferPhase::Data, 9000, 8192}, {true, 8, 8, "8 of 8 KBytes"}},
         {"reset wait", {TransferPhase::ResetWait, 0, 35}, {true, 35, 35, "35 seconds left"}},
         {"reset nearly over", {TransferPhase::ResetWait, 34, 35}, {true, 1, 35, "1 second left"}},
-        {"beyond int", {TransferPhase::Data, 0, uint64_t{1} << 42},
+        {"beyond int",
+         {TransferPhase::Data, 0, uint64_t{1} << 42},
          {true, 0, 2147483647, "0 of 4294967296 KBytes"}},
     };
     for (const Case& c : cases) {

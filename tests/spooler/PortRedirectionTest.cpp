@@ -50,9 +50,9 @@ TEST_P(OneQueue, SwitchedOnlyWhenEveryRuleAllowsAndRestored) {
     EXPECT_TRUE(w.state.portsMoved);
     EXPECT_EQ(w.portOf("Q"), c.switched ? "FILE:" : c.port);
     EXPECT_EQ(w.printer.parallelPortName, c.switched ? c.port : "");
-    EXPECT_EQ(classifyQueue(queue("Q", c.port, c.driver, c.status, c.attributes)) ==
-                  QueueVerdict::Switch,
-              c.switched);
+    EXPECT_EQ(
+        classifyQueue(queue("Q", c.port, c.driver, c.status, c.attributes)) == QueueVerdict::Switch,
+        c.switched);
     // The kept record is untouched, the working copy carries the dummy port.
     EXPECT_EQ((*w.state.savedQueueInfo)[0].portName, c.port);
     EXPECT_EQ((*w.state.workingQueueInfo)[0].portName, c.switched ? "FILE:" : c.port);
@@ -100,12 +100,13 @@ TEST(SetPortsToFile, TraceOfASwitchedUsbQueueAndItsRestore) {
         "isPrinterKV\r\n",
         "KV ZOW3004F PT",
     };
-    for (size_t i = 0; i < 8; ++i) expected.push_back("Testing - " + std::string(kvDriverNames[i]) + "\r\n");
-    for (const char* line : {"Found KV printer\r\n", "Moving KV printer to file\r\n",
-                             "Moving KV printer to file - Passed!\r\n",
-                             "RestorePortsToOriginal - Entry\r\n",
-                             "RestorePortsToOriginal - Printer = KV1\r\n",
-                             "RestorePortsToOriginal - Original port name USB001\r\n"}) {
+    for (size_t i = 0; i < 8; ++i)
+        expected.push_back("Testing - " + std::string(kvDriverNames[i]) + "\r\n");
+    for (const char* line :
+         {"Found KV printer\r\n", "Moving KV printer to file\r\n",
+          "Moving KV printer to file - Passed!\r\n", "RestorePortsToOriginal - Entry\r\n",
+          "RestorePortsToOriginal - Printer = KV1\r\n",
+          "RestorePortsToOriginal - Original port name USB001\r\n"}) {
         expected.push_back(line);
     }
     EXPECT_EQ(w.trace.lines(), expected);
@@ -170,9 +171,9 @@ TEST(SetPortsToFile, SecondCallSwitchesNothingAndEmptiesParallelPortName) {
 
     EXPECT_TRUE(SetPortsToFile(w.sys, w.state, w.printer));
     EXPECT_EQ(w.printer.parallelPortName, "");
-    EXPECT_EQ(w.trace.lines(),
-              (std::vector<std::string>{"SetPortsToFile - Entry\r\n",
-                                        "SetPortsToFile - Returning because ports already moved\r\n"}));
+    EXPECT_EQ(w.trace.lines(), (std::vector<std::string>{
+                                   "SetPortsToFile - Entry\r\n",
+                                   "SetPortsToFile - Returning because ports already moved\r\n"}));
     EXPECT_EQ(w.spooler.writes().size(), 1u);
 }
 
@@ -221,8 +222,9 @@ TEST(SetPortsToFile, NoQueueAtAllShowsNoDriverBoxAndCountsAsMoved) {
         EXPECT_EQ(w.ui.boxTexts(), (std::vector<std::string>{kNoPrinterDriverText}));
         EXPECT_FALSE(w.ui.boxes()[0].caption.has_value());
         EXPECT_TRUE(w.state.portsMoved);
-        EXPECT_EQ(w.trace.contains("EnumeratePrinters - the simulated spooler is not reachable\r\n"),
-                  unreachable);
+        EXPECT_EQ(
+            w.trace.contains("EnumeratePrinters - the simulated spooler is not reachable\r\n"),
+            unreachable);
         RestorePortsToOriginal(w.sys, w.state);
         EXPECT_FALSE(w.state.portsMoved);
         EXPECT_TRUE(w.spooler.writes().empty());
@@ -330,9 +332,9 @@ TEST(Verdicts, EveryRuleHasItsOwnText) {
     EXPECT_EQ(classifyQueue(queue("Q", "USB1", "KV ZOR13A BTP")), QueueVerdict::ExcludedDriver);
     EXPECT_EQ(classifyQueue(queue("Q", "USB1", "Acme")), QueueVerdict::NotKvDriver);
     std::set<std::string_view> texts;
-    for (QueueVerdict v : {QueueVerdict::Switch, QueueVerdict::NotUsbOrParallel,
-                           QueueVerdict::OfflineStatus, QueueVerdict::WorkOffline,
-                           QueueVerdict::ExcludedDriver, QueueVerdict::NotKvDriver}) {
+    for (QueueVerdict v :
+         {QueueVerdict::Switch, QueueVerdict::NotUsbOrParallel, QueueVerdict::OfflineStatus,
+          QueueVerdict::WorkOffline, QueueVerdict::ExcludedDriver, QueueVerdict::NotKvDriver}) {
         texts.insert(verdictText(v));
     }
     EXPECT_EQ(texts.size(), 6u);

@@ -39,10 +39,9 @@ TEST(JournalFormat, RoundTripsAwkwardFields) {
 TEST(JournalFormat, RefusesWhatItDidNotWrite) {
     const std::string good = formatJournal({{"A", "USB1", "usb://a", true}});
     for (const std::string& bad : {
-             std::string(),
-             std::string("something else\n"),
-             good.substr(0, good.size() - 1),                        // cut short
-             std::string(kJournalHeader) + "\nA\tUSB1\tusb://a\n",   // a field missing
+             std::string(), std::string("something else\n"),
+             good.substr(0, good.size() - 1),                       // cut short
+             std::string(kJournalHeader) + "\nA\tUSB1\tusb://a\n",  // a field missing
              std::string(kJournalHeader) + "\nA\tUSB1\tusb://a\t2\n",
              std::string(kJournalHeader) + "\nA%4\tUSB1\tusb://a\t1\n",
              std::string(kJournalHeader) + "\nA%ZZ\tUSB1\tusb://a\t1\n",
@@ -130,8 +129,7 @@ TEST(Journal, EntriesOfAnEarlierRunAreCarriedUntilRestored) {
     w.journal.setContent(formatJournal({old}));
     w.spooler.addQueue(queue("A", "USB001", "KV ZOW3004F PT"));
     ASSERT_TRUE(SetPortsToFile(w.sys, w.state, w.printer));
-    EXPECT_EQ(journalOf(w),
-              (std::vector<JournalEntry>{old, {"A", "USB001", "loc:USB001", true}}));
+    EXPECT_EQ(journalOf(w), (std::vector<JournalEntry>{old, {"A", "USB001", "loc:USB001", true}}));
     RestorePortsToOriginal(w.sys, w.state);
     EXPECT_EQ(journalOf(w), std::vector<JournalEntry>{old});
 }
@@ -155,7 +153,8 @@ TEST(Journal, AJournalThatCannotBeWrittenDoesNotStopTheSwitch) {
     w.spooler.addQueue(queue("A", "USB001", "KV ZOW3004F PT"));
     ASSERT_TRUE(SetPortsToFile(w.sys, w.state, w.printer));
     EXPECT_EQ(w.portOf("A"), "FILE:");
-    EXPECT_TRUE(w.trace.contains("SetPortsToFile - Journal memory:journal could not be written\r\n"));
+    EXPECT_TRUE(
+        w.trace.contains("SetPortsToFile - Journal memory:journal could not be written\r\n"));
     RestorePortsToOriginal(w.sys, w.state);
     EXPECT_EQ(w.portOf("A"), "USB001");
 }

@@ -12,7 +12,8 @@ using testing::concat;
 using testing::silentWindow;
 
 const char* const kIdWithVersion = "MFG:KV;CMD:FGL;MDL:ZOR1;FWV:V1234(B);";
-const char* const kPath = "\\\\?\\usb#vid_1234&pid_0001#zor1x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+const char* const kPath =
+    "\\\\?\\usb#vid_1234&pid_0001#zor1x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
 
 struct Zor1World : testing::StatusWorld {
     explicit Zor1World(emulator::SimDeviceOptions options = {})
@@ -49,7 +50,8 @@ TEST(EmulatedExchange, SendFlagClearAsksTheHwStatusAndReturnsTheSString) {
     EXPECT_EQ(lines[4], "ReadCommandStatus - Valid specific status command string\r\n");
     EXPECT_EQ(lines[6], "\r\n");
     EXPECT_EQ(lines[7], "ReadCommandStatus - Get Status, Specific or HeartBeat\r\n");
-    EXPECT_TRUE(w.trace.contains("ReadCommandStatus - characters to read = 1, actually read = 1\r\n"));
+    EXPECT_TRUE(
+        w.trace.contains("ReadCommandStatus - characters to read = 1, actually read = 1\r\n"));
     EXPECT_EQ(lines.back(),
               "GetPrinterStatusData - Good return from reading after request "
               "****************************************************\r\n");
@@ -87,7 +89,10 @@ TEST(EmulatedExchange, CReplyCarriesTheFirmwareTextAtOffset33) {
     const auto r = w.exchange(true, testing::kCommandC);
     ASSERT_TRUE(r.ok);
     Bytes expected{'C', '0', '0', 0x00, 0x00, '0', '1', 0x00, 0x00, 0x00};
-    for (char c : std::string("0200000000" "0300C" "04")) expected.push_back(uint8_t(c));
+    for (char c : std::string("0200000000"
+                              "0300C"
+                              "04"))
+        expected.push_back(uint8_t(c));
     expected.insert(expected.end(), {0x00, 0x00});
     for (char c : std::string("0505V1234")) expected.push_back(uint8_t(c));
     EXPECT_EQ(r.reply, expected);
@@ -207,46 +212,75 @@ TEST_P(FirmwareVersion, GathersSkipsAndFormats) {
     }
 }
 
-const char* const kTryingAgain = "ReadCommandStatus - Invalid Binary data found - Trying again....\r\n";
+const char* const kTryingAgain =
+    "ReadCommandStatus - Invalid Binary data found - Trying again....\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FirmwareVersion,
     ::testing::Values(
-        VersionCase{"four_characters", {bytes("1234")}, true, "A0505V1234", {100, 100},
+        VersionCase{"four_characters",
+                    {bytes("1234")},
+                    true,
+                    "A0505V1234",
+                    {100, 100},
                     "ReadCommandStatus - VALID FIRMWARE VERSION (Length: 10) - 'A0505V1234'\r\n"},
         VersionCase{"pair_and_two_then_two",
                     {{0xAA, 0x55, '1', '2'}, bytes("34")},
-                    true, "A0505V1234", {100, 100, 100}, kTryingAgain},
+                    true,
+                    "A0505V1234",
+                    {100, 100, 100},
+                    kTryingAgain},
         // the whole reply in one burst needs no further gathering
         VersionCase{"pair_and_four_at_once",
                     {{0xAA, 0x55, '1', '2', '3', '4'}},
-                    true, "A0505V1234", {100, 100}, kTryingAgain},
+                    true,
+                    "A0505V1234",
+                    {100, 100},
+                    kTryingAgain},
         VersionCase{"pair_alone_then_four",
                     {{0xAA, 0x55}, bytes("1234")},
-                    true, "A0505V1234", {100, 100}, kTryingAgain},
+                    true,
+                    "A0505V1234",
+                    {100, 100},
+                    kTryingAgain},
         VersionCase{"lone_AA_is_one_byte",
                     {{0xAA, '1', '2', '3'}, bytes("4")},
-                    true, "A0505V1234", {100, 100, 100}, kTryingAgain},
+                    true,
+                    "A0505V1234",
+                    {100, 100, 100},
+                    kTryingAgain},
         VersionCase{"pair_then_silence",
                     {{0xAA, 0x55}},
-                    false, "", concat({silentWindow(), silentWindow()}), kTryingAgain},
+                    false,
+                    "",
+                    concat({silentWindow(), silentWindow()}),
+                    kTryingAgain},
         VersionCase{"binary_after_the_follow_up",
                     {{0x01, 0x02, 0x03, 0x04}, {0x05, '1', '2', '3'}},
-                    false, "", {100, 100},
+                    false,
+                    "",
+                    {100, 100},
                     "ReadCommandStatus - Invalid Binary data found - Giving UP....\r\n"},
         VersionCase{"three_characters",
                     {bytes("123")},
-                    false, "", concat({silentWindow(), {100}}),
+                    false,
+                    "",
+                    concat({silentWindow(), {100}}),
                     "ReadCommandStatus - INVALID FIRMWARE VERSION LENGTH - characters to read = "
                     "4, actually read = 3\r\n"},
         VersionCase{"five_characters_at_once",
                     {bytes("12345")},
-                    false, "", {100, 100},
+                    false,
+                    "",
+                    {100, 100},
                     "ReadCommandStatus - INVALID FIRMWARE VERSION LENGTH - characters to read = "
                     "4, actually read = 5\r\n"},
         VersionCase{"pair_and_five_at_once",
                     {{0xAA, 0x55, '1', '2', '3', '4', '5'}},
-                    false, "", {100, 100}, nullptr}),
+                    false,
+                    "",
+                    {100, 100},
+                    nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FirmwareVersionReply, ReplyFitsTheCallersCapacity) {

@@ -13,7 +13,8 @@ using testing::concat;
 using testing::join;
 using testing::silentWindow;
 
-const char* const kUsbPath = "\\\\?\\usb#vid_1234&pid_0001#x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+const char* const kUsbPath =
+    "\\\\?\\usb#vid_1234&pid_0001#x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
 
 struct EmulatedPrinter {
     std::shared_ptr<emulator::PrinterModel> model;

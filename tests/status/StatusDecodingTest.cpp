@@ -94,7 +94,8 @@ TEST(HwStatusByteInput, OnlyExactlyOneByteIsAccepted) {
     EXPECT_FALSE(ProcessHWStatusString(w.sys, w.status, two, 2));
     EXPECT_FALSE(ProcessHWStatusString(w.sys, w.status, nullptr, 1));
     EXPECT_EQ(w.status.sLength + w.status.nLength + w.status.eLength + w.status.cLength, 0u);
-    EXPECT_EQ(w.trace.count("ProcessHWStatusString - return because not valid status byte\r\n"), 2u);
+    EXPECT_EQ(w.trace.count("ProcessHWStatusString - return because not valid status byte\r\n"),
+              2u);
 }
 
 TEST(BitwiseStatus, EveryNameInItsOrder) {
@@ -204,16 +205,15 @@ TEST_P(FirmwareText, FromTheDeviceIdOrThePrinter) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FirmwareText,
-    ::testing::Values(
-        IdCase{"four_chars", "MDL:ZOR1;FWV:V1234(B);", "V1234", false},
-        IdCase{"cut_to_ten", "MDL:ZOR1;FWV:V123456789ABC(B);", "V123456789", false},
-        IdCase{"exactly_ten", "MDL:ZOR1;FWV:V123456789(", "V123456789", false},
-        IdCase{"first_match_counts", "MDL:ZOR1;FWV:V11(;FWV:V22(", "V11", false},
-        IdCase{"format_text_is_literal", "MDL:ZOR1;FWV:V%s%n%d(", "V%s%n%d", false},
-        IdCase{"no_paren_after_key", "MDL:ZOR1(x);FWV:V1234;", "V9876", true},
-        IdCase{"no_key", "MDL:ZOR1;FWV:1234(;", "V9876", true},
-        IdCase{"key_without_leading_semicolon", "FWV:V1234(", "V9876", true},
-        IdCase{"empty_id", "", "V9876", true}),
+    ::testing::Values(IdCase{"four_chars", "MDL:ZOR1;FWV:V1234(B);", "V1234", false},
+                      IdCase{"cut_to_ten", "MDL:ZOR1;FWV:V123456789ABC(B);", "V123456789", false},
+                      IdCase{"exactly_ten", "MDL:ZOR1;FWV:V123456789(", "V123456789", false},
+                      IdCase{"first_match_counts", "MDL:ZOR1;FWV:V11(;FWV:V22(", "V11", false},
+                      IdCase{"format_text_is_literal", "MDL:ZOR1;FWV:V%s%n%d(", "V%s%n%d", false},
+                      IdCase{"no_paren_after_key", "MDL:ZOR1(x);FWV:V1234;", "V9876", true},
+                      IdCase{"no_key", "MDL:ZOR1;FWV:1234(;", "V9876", true},
+                      IdCase{"key_without_leading_semicolon", "FWV:V1234(", "V9876", true},
+                      IdCase{"empty_id", "", "V9876", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FirmwareText, EmptyIdSkipsTheDeviceIdLine) {
@@ -250,8 +250,8 @@ TEST(AddField, RefusesWhatItCannotWrite) {
 
     EXPECT_FALSE(ProcessKVStatusStringAddField(w.sys, nullptr, 0, buffer.data(), 16, &position,
                                                reply.data()));
-    EXPECT_FALSE(ProcessKVStatusStringAddField(w.sys, &w.status, 0, nullptr, 16, &position,
-                                               reply.data()));
+    EXPECT_FALSE(
+        ProcessKVStatusStringAddField(w.sys, &w.status, 0, nullptr, 16, &position, reply.data()));
     EXPECT_FALSE(ProcessKVStatusStringAddField(w.sys, &w.status, 0, buffer.data(), 16, nullptr,
                                                reply.data()));
     EXPECT_FALSE(ProcessKVStatusStringAddField(w.sys, &w.status, 0, buffer.data(), 0, &position,
@@ -267,14 +267,14 @@ TEST(AddField, RefusesWhatItCannotWrite) {
 
     // field 00 without a reply: digits only
     position = 0;
-    EXPECT_FALSE(ProcessKVStatusStringAddField(w.sys, &w.status, 0, buffer.data(), 16, &position,
-                                               nullptr));
+    EXPECT_FALSE(
+        ProcessKVStatusStringAddField(w.sys, &w.status, 0, buffer.data(), 16, &position, nullptr));
     EXPECT_EQ(position, 2u);
 
     // field 02 needs ten bytes: nothing past the buffer's end
     position = 8;
-    EXPECT_FALSE(ProcessKVStatusStringAddField(w.sys, &w.status, 2, buffer.data(), 16, &position,
-                                               nullptr));
+    EXPECT_FALSE(
+        ProcessKVStatusStringAddField(w.sys, &w.status, 2, buffer.data(), 16, &position, nullptr));
     EXPECT_EQ(position, 10u);
 
     position = 0;
@@ -288,8 +288,8 @@ TEST(AddField, Field03IsAlwaysFiveBytes) {
     DecodeWorld w;
     std::array<uint8_t, 8> buffer{};
     uint32_t position = 1;
-    EXPECT_TRUE(ProcessKVStatusStringAddField(w.sys, &w.status, 3, buffer.data(), 8, &position,
-                                              nullptr));
+    EXPECT_TRUE(
+        ProcessKVStatusStringAddField(w.sys, &w.status, 3, buffer.data(), 8, &position, nullptr));
     EXPECT_EQ(position, 6u);
     EXPECT_EQ(std::string(buffer.begin() + 1, buffer.begin() + 6), "0300C");
 }

@@ -56,9 +56,9 @@ TEST(PlainExchange, BusyReplyIsReturnedWithoutWritingTheRequest) {
     EXPECT_TRUE(w.written().empty());
     EXPECT_EQ(w.lastStatus(), kBusy);
     EXPECT_EQ(w.clock.pauses(), (std::vector<uint32_t>{150, 100, 100}));
-    EXPECT_FALSE(w.trace.contains(
-        "GetPrinterStatusData - Printer Not busy "
-        "****************************************************"));
+    EXPECT_FALSE(
+        w.trace.contains("GetPrinterStatusData - Printer Not busy "
+                         "****************************************************"));
 }
 
 TEST(PlainExchange, NotBusyWritesTheRequestAndReadsTheAnswer) {
@@ -80,7 +80,8 @@ TEST(PlainExchange, NotBusyWritesTheRequestAndReadsTheAnswer) {
         "\r\n",
         "GetPrinterStatusData - After read command to get status bytes - PASSED",
         "\r\n",
-        "GetPrinterStatusData - Printer Not busy ****************************************************",
+        "GetPrinterStatusData - Printer Not busy "
+        "****************************************************",
         "\r\n",
         "GetPrinterStatusData - Good return from writing request "
         "****************************************************",
@@ -103,11 +104,11 @@ TEST(PlainExchange, UnaskedStatusBeforeTheAnswerIsPassedOver) {
         Bytes expected;
     };
     const Case cases[] = {
-        {"\\\\?\\usb#vid_1234&pid_0001#x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}", {kReady, answer},
+        {"\\\\?\\usb#vid_1234&pid_0001#x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}",
+         {kReady, answer},
          answer},
         // Nothing behind it: the status stays the answer, as before.
-        {"\\\\?\\usb#vid_1234&pid_0001#x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}", {kReady},
-         kReady},
+        {"\\\\?\\usb#vid_1234&pid_0001#x#{a5dcbf10-6530-11d2-901f-00c04fb951ed}", {kReady}, kReady},
         {"LPT1:", {kReady, answer}, kReady},
     };
     for (const Case& c : cases) {
@@ -162,8 +163,8 @@ TEST(PlainExchange, UsbWithNothingPendingFailsWithoutWriting) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.length, 0u);
     EXPECT_TRUE(w.written().empty());
-    EXPECT_TRUE(w.trace.contains(
-        "GetPrinterStatusData - After read command to get status bytes - FAILED"));
+    EXPECT_TRUE(
+        w.trace.contains("GetPrinterStatusData - After read command to get status bytes - FAILED"));
     EXPECT_EQ(w.clock.pauses(), (std::vector<uint32_t>{100, 100}));
 }
 
@@ -215,16 +216,15 @@ emulator::SimDeviceOptions readFails() {
     return o;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PlainExchangeFailure,
-    ::testing::Values(
-        // the pending reply's length stays
-        FailCase{"write_fails", writeFails(), true, 5, 0},
-        // a request taken in part is not a request sent
-        FailCase{"short_write", shortWrite(), true, 5, 2},
-        FailCase{"read_fails", readFails(), true, 0, 0},
-        FailCase{"nothing_after_request", {}, false, 0, 3}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, PlainExchangeFailure,
+                         ::testing::Values(
+                             // the pending reply's length stays
+                             FailCase{"write_fails", writeFails(), true, 5, 0},
+                             // a request taken in part is not a request sent
+                             FailCase{"short_write", shortWrite(), true, 5, 2},
+                             FailCase{"read_fails", readFails(), true, 0, 0},
+                             FailCase{"nothing_after_request", {}, false, 0, 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- PJLMonReadPort
 

@@ -143,7 +143,9 @@ TEST_F(DialogWindow, EveryItemSitsAtItsConvertedGeometry) {
 // The dialog as it opens: the start states its logic sets.
 TEST_F(DialogWindow, OpensInItsStartState) {
     EXPECT_EQ(textOf(hwnd), std::string(kv::ui::mainDialogFrame().title));
-    EXPECT_EQ(textOf(control(Control::statusText)), std::string(kv::ui::mainDialogItems()[kv::ui::itemIndexOf(Control::statusText)].caption));
+    EXPECT_EQ(
+        textOf(control(Control::statusText)),
+        std::string(kv::ui::mainDialogItems()[kv::ui::itemIndexOf(Control::statusText)].caption));
     EXPECT_EQ(textOf(control(Control::ipOctetEdit1)), "192");
     EXPECT_EQ(textOf(control(Control::portEdit)), "10001");
     EXPECT_FALSE(::IsWindowVisible(control(Control::flashButton)));

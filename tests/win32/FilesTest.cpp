@@ -60,7 +60,8 @@ TEST(Win32FileReader, OpensOnlyDiskFiles) {
     uint8_t buffer[16] = {};
     EXPECT_EQ(*file.read(buffer, sizeof buffer), 10u);
     EXPECT_EQ(*file.read(buffer, sizeof buffer), 0u);
-    for (const std::string& path : {folder.path(), std::string("NUL"), folder.path() + "missing.bin"}) {
+    for (const std::string& path :
+         {folder.path(), std::string("NUL"), folder.path() + "missing.bin"}) {
         const auto refused = reader.openRegular(path);
         EXPECT_FALSE(refused) << path;
         EXPECT_FALSE(refused.reason().empty()) << path;

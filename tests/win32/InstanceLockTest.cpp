@@ -43,9 +43,10 @@ TEST(TokenAdmin, DecidesByTheAdministratorsGroup) {
     // either way, but always through the membership call.
     EXPECT_NE(result, platform::AdminCheck::Undecided);
     // Each step of the check in the trace, in its order.
-    EXPECT_EQ(trace.lines(), (std::vector<std::string>{"TRUE from AllocateAndInitializeSid\r\n",
-                                                      "Opened Advapi32.dll\r\n",
-                                                      "Got ProcAddress to CheckTokenMembership\r\n"}));
+    EXPECT_EQ(trace.lines(),
+              (std::vector<std::string>{"TRUE from AllocateAndInitializeSid\r\n",
+                                        "Opened Advapi32.dll\r\n",
+                                        "Got ProcAddress to CheckTokenMembership\r\n"}));
 }
 
 bool noIdentifier(void**) { return false; }
@@ -95,10 +96,11 @@ TEST_P(TokenAdminFailure, StartupDecidesWithoutAVerdictWhereTheCheckEndsEarly) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, TokenAdminFailure,
     ::testing::Values(
-        AdminFailure{"NoIdentifier",
-                     {.buildGroupSid = &noIdentifier},
-                     {"FALSE from AllocateAndInitializeSid\r\n", "Not running as admin!!!!!!!!!\r\n"},
-                     false},
+        AdminFailure{
+            "NoIdentifier",
+            {.buildGroupSid = &noIdentifier},
+            {"FALSE from AllocateAndInitializeSid\r\n", "Not running as admin!!!!!!!!!\r\n"},
+            false},
         AdminFailure{"NoCheckTokenMembership",
                      {.function = "CheckTokenMembershipNowhere"},
                      {"TRUE from AllocateAndInitializeSid\r\n", "Opened Advapi32.dll\r\n",

@@ -66,8 +66,7 @@ TEST_F(Win32Programs, EthernetFlashThroughWinsockDeliversTheImageWhole) {
     const std::string summary = emu.stop();
     std::printf("%s", summary.c_str());
     const std::string bytes = readFile(KVFLASH_DEMO_IMAGE);
-    const std::string sha =
-        sha256Hex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    const std::string sha = sha256Hex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     EXPECT_NE(summary.find("flash-mode bytes: " + std::to_string(bytes.size()) + "\n"),
               std::string::npos)
         << summary;
@@ -86,16 +85,14 @@ TEST_F(Win32Programs, FleetFlashesThreePrintersThroughWinsock) {
         targets += " 127.0.0.1:" + std::to_string(printers.back()->port());
     }
     const std::string image = WineWorld::windowsPath(KVFLASH_DEMO_IMAGE);
-    const RunResult r = wine.run("kvflash-cli.exe",
-                                 "--fleet" + targets + " --image " + shellWord(image) +
-                                     " --yes --canary 0 --json",
-                                 {}, 240);
+    const RunResult r = wine.run(
+        "kvflash-cli.exe",
+        "--fleet" + targets + " --image " + shellWord(image) + " --yes --canary 0 --json", {}, 240);
     std::printf("%s%s", r.out.c_str(), r.err.c_str());
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.err.find("Summary: 3 verified"), std::string::npos) << r.err;
     const std::string bytes = readFile(KVFLASH_DEMO_IMAGE);
-    const std::string sha =
-        sha256Hex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    const std::string sha = sha256Hex(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     for (auto& emu : printers) {
         const std::string summary = emu->stop();
         EXPECT_NE(summary.find("flash-mode SHA-256: " + sha), std::string::npos) << summary;

@@ -82,11 +82,12 @@ TEST_F(Win32Services, SpoolerSeesThePrivateSchedulersQueuesAndLeavesThemAsTheyWe
     ASSERT_TRUE(cups.running()) << cups.startError();
     // Queues on the scheduler's stand-in local backends only.
     const std::string add = cups.env() + "lpadmin -p ";
-    const RunResult made = run(
-        add + "kv_usb -E -v 'usb://KV/ZOW3004F%20PT?serial=1001' -P " +
-        cups.ppdFor("KV ZOW3004F PT") + " && " + add + "kv_lpt -E -v parallel:/dev/lp0 -P " +
-        cups.ppdFor("KV ZOR12A PT") + " && " + add +
-        "acme_usb -E -v 'usb://Acme/LaserJet%209?serial=2002' -P " + cups.ppdFor("Acme LaserJet 9"));
+    const RunResult made =
+        run(add + "kv_usb -E -v 'usb://KV/ZOW3004F%20PT?serial=1001' -P " +
+            cups.ppdFor("KV ZOW3004F PT") + " && " + add + "kv_lpt -E -v parallel:/dev/lp0 -P " +
+            cups.ppdFor("KV ZOR12A PT") + " && " + add +
+            "acme_usb -E -v 'usb://Acme/LaserJet%209?serial=2002' -P " +
+            cups.ppdFor("Acme LaserJet 9"));
     ASSERT_EQ(made.code, 0) << made.err;
     const auto before = cups.devices();
     const RunResult r = runTests("WinspoolSpooler.*", {{"CUPS_SERVER", cups.socket()},

@@ -77,9 +77,11 @@ TEST(WindowsSuiteOnATerminal, RealCtrlCWhileQueuesAreSwitchedAndInFlashMode) {
                                          ("kvtest-app-" + std::to_string(::getpid()) + ".xml");
     std::filesystem::remove(report);
     const RunResult r = wine.runOnTerminal(
-        "kvtest_app.exe", "--gtest_brief=1 --gtest_filter=Termination.RealSignalWhileAnotherThreadSwitches:"
-                          "Termination.RealCtrlCInFlashModeWaitsForTheFlashsEnd "
-                          "--gtest_output=xml:" + shellWord(WineWorld::windowsPath(report.string())));
+        "kvtest_app.exe",
+        "--gtest_brief=1 --gtest_filter=Termination.RealSignalWhileAnotherThreadSwitches:"
+        "Termination.RealCtrlCInFlashModeWaitsForTheFlashsEnd "
+        "--gtest_output=xml:" +
+            shellWord(WineWorld::windowsPath(report.string())));
     const std::string xml = readFile(report);
     std::filesystem::remove(report);
     EXPECT_EQ(r.code, 0) << xml;

@@ -80,7 +80,7 @@ bool WineWorld::ready() {
                                  "/v Managed /d N /f && wineserver -w",
                              180);
         if (made.code != 0 || kv::testing::run("grep -q '\"Managed\"=\"N\"' " +
-                                                shellWord((root / "user.reg").string()))
+                                               shellWord((root / "user.reg").string()))
                                       .code != 0) {
             startError_ =
                 "wineboot failed (" + std::to_string(made.code) + "): " + made.out + made.err;

@@ -84,13 +84,13 @@ bool ConsoleSession::runCommand(const ConsoleCommand& command) {
             break;
         case Kind::Flash:
             if (refused(Control::flashButton)) return false;
-        {
-            const size_t before = p_.controls.verdictCount();
-            p_.dialog.onCommand(ids::kFlash);
-            waitForWorker();
-            lastFlashCode_ = flashCodeSince(before);
-            break;
-        }
+            {
+                const size_t before = p_.controls.verdictCount();
+                p_.dialog.onCommand(ids::kFlash);
+                waitForWorker();
+                lastFlashCode_ = flashCodeSince(before);
+                break;
+            }
         case Kind::Ready: p_.dialog.onCommand(ids::kReadyCheck); break;
         case Kind::Help:
             if (refused(Control::helpButton)) return false;

@@ -9,8 +9,12 @@
 namespace kv::ui {
 
 // The event lines' escaping, which lives in platform/EventText.h.
-inline std::string escapeConsoleText(std::string_view text) { return platform::escapeEventText(text); }
-inline std::string quotedConsoleText(std::string_view text) { return platform::quotedEventText(text); }
+inline std::string escapeConsoleText(std::string_view text) {
+    return platform::escapeEventText(text);
+}
+inline std::string quotedConsoleText(std::string_view text) {
+    return platform::quotedEventText(text);
+}
 
 // "box \"CAPTION\" \"TEXT\"", or "box - \"TEXT\"" without a caption.
 std::string boxEventLine(const std::optional<std::string>& caption, const std::string& text);

@@ -7,8 +7,7 @@ namespace kv::ui {
 void ConsoleUi::line(const std::string& text) { writeEventLine(out_, text); }
 
 platform::BoxAnswer ConsoleUi::messageBox(const std::optional<std::string>& caption,
-                                          const std::string& text,
-                                          platform::BoxButtons buttons) {
+                                          const std::string& text, platform::BoxButtons buttons) {
     std::lock_guard lock(mutex_);
     std::string event = boxEventLine(caption, text);
     platform::BoxAnswer answer = platform::BoxAnswer::Ok;
@@ -37,7 +36,8 @@ std::optional<std::string> ConsoleUi::openFile(const platform::OpenFileRequest& 
             answer.reset();
         }
     }
-    line("file-dialog " + quotedConsoleText(request.description) + " " + quotedConsoleText(request.patterns) + " -> " +
+    line("file-dialog " + quotedConsoleText(request.description) + " " +
+         quotedConsoleText(request.patterns) + " -> " +
          (answer ? quotedConsoleText(*answer) : std::string("-")));
     return answer;
 }

@@ -20,8 +20,7 @@ public:
         : out_(out), err_(err), files_(files), yes_(answerYes) {}
 
     platform::BoxAnswer messageBox(const std::optional<std::string>& caption,
-                                   const std::string& text,
-                                   platform::BoxButtons buttons) override;
+                                   const std::string& text, platform::BoxButtons buttons) override;
     std::optional<std::string> openFile(const platform::OpenFileRequest& request) override;
     void postQuit(int code) override;
     // "notice \"CAPTION\" \"TEXT\"".

@@ -47,8 +47,7 @@ std::string progressOf(const PrinterSnapshot& p) {
                                       ? p.progress.total - p.progress.done
                                       : 0) +
                    " s left";
-        default:
-            return "";
+        default: return "";
     }
 }
 
@@ -58,8 +57,8 @@ std::string summaryRow(const std::vector<PrinterSnapshot>& printers) {
         if (p.phase == Phase::Done) ++done;
         if (p.phase == Phase::Waiting) ++waiting;
     }
-    return platform::formatted("%zu printers: %zu done, %zu running, %zu waiting",
-                               printers.size(), done, printers.size() - done - waiting, waiting);
+    return platform::formatted("%zu printers: %zu done, %zu running, %zu waiting", printers.size(),
+                               done, printers.size() - done - waiting, waiting);
 }
 
 std::string addressOf(const fleet::Endpoint& e) { return e.text(); }
@@ -169,8 +168,9 @@ std::string formatFleetSummary(const fleet::FleetSummary& s, double wallSeconds)
     if (!s.mayBeInFlashMode.empty()) {
         out += "May be left in flash mode:";
         for (const auto& e : s.mayBeInFlashMode) out += " " + addressOf(e);
-        out += "\n  Power-cycle each of them, then run the same command again: printers\n"
-               "  already verified are skipped.\n";
+        out +=
+            "\n  Power-cycle each of them, then run the same command again: printers\n"
+            "  already verified are skipped.\n";
     }
     out += "Nothing is retried by itself.\n";
     return out;

@@ -89,46 +89,44 @@ QWidget* QtDialogWindow::createItem(const DialogItem& item) {
     const int id = item.id;
     QWidget* widget = nullptr;
     switch (item.kind) {
-    case ItemKind::PushButton: {
-        auto* button = new QPushButton(this);
-        button->setProperty(kMultiLineProperty, (item.styles & kMultiLine) != 0);
-        connect(button, &QPushButton::clicked, this, [this, id] { forwardCommand(id); });
-        widget = button;
-        break;
-    }
-    case ItemKind::Text: {
-        auto* label = new QLabel(this);
-        // Device data shows as typed, never as markup.
-        label->setTextFormat(Qt::PlainText);
-        // One line shows: these texts are about one font height tall.
-        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        if (item.styles & kSunken) {
-            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-            label->setLineWidth(1);
+        case ItemKind::PushButton: {
+            auto* button = new QPushButton(this);
+            button->setProperty(kMultiLineProperty, (item.styles & kMultiLine) != 0);
+            connect(button, &QPushButton::clicked, this, [this, id] { forwardCommand(id); });
+            widget = button;
+            break;
         }
-        widget = label;
-        break;
-    }
-    case ItemKind::GroupBox:
-        widget = new QGroupBox(this);
-        break;
-    case ItemKind::Edit: {
-        auto* edit = new QLineEdit(this);
-        edit->setFrame((item.styles & kBorder) != 0);
-        connect(edit, &QLineEdit::textChanged, this, [this, id](const QString& text) {
-            if (events_) events_->onEditChanged(id, fromQt(text));
-        });
-        widget = edit;
-        break;
-    }
-    case ItemKind::DropDownList: {
-        auto* list = new QComboBox(this);
-        connect(list, &QComboBox::activated, this, [this](int index) {
-            if (events_) events_->onOptionSelected(index);
-        });
-        widget = list;
-        break;
-    }
+        case ItemKind::Text: {
+            auto* label = new QLabel(this);
+            // Device data shows as typed, never as markup.
+            label->setTextFormat(Qt::PlainText);
+            // One line shows: these texts are about one font height tall.
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            if (item.styles & kSunken) {
+                label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+                label->setLineWidth(1);
+            }
+            widget = label;
+            break;
+        }
+        case ItemKind::GroupBox: widget = new QGroupBox(this); break;
+        case ItemKind::Edit: {
+            auto* edit = new QLineEdit(this);
+            edit->setFrame((item.styles & kBorder) != 0);
+            connect(edit, &QLineEdit::textChanged, this, [this, id](const QString& text) {
+                if (events_) events_->onEditChanged(id, fromQt(text));
+            });
+            widget = edit;
+            break;
+        }
+        case ItemKind::DropDownList: {
+            auto* list = new QComboBox(this);
+            connect(list, &QComboBox::activated, this, [this](int index) {
+                if (events_) events_->onOptionSelected(index);
+            });
+            widget = list;
+            break;
+        }
     }
 
     widget->setGeometry(toPixels(item.rect));

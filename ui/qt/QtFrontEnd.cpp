@@ -29,7 +29,8 @@ struct QtFrontEnd::Impl {
 
 QtFrontEnd::QtFrontEnd(int& argc, char** argv) {
     // Before the application exists: it reads the platform once.
-    if (auto platform = qtPlatformToChoose(std::getenv("PKEXEC_UID"), std::getenv("QT_QPA_PLATFORM"))) {
+    if (auto platform =
+            qtPlatformToChoose(std::getenv("PKEXEC_UID"), std::getenv("QT_QPA_PLATFORM"))) {
         qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
     }
     QApplication::setApplicationName(QStringLiteral("kvflash"));

@@ -24,8 +24,8 @@ platform::BoxAnswer QtUi::messageBox(const std::optional<std::string>& caption,
         // Escape or the close box on a Yes/No box answers No.
         const int pressed = box.exec();
         if (yesNo) {
-            answer = pressed == QMessageBox::Yes ? platform::BoxAnswer::Yes
-                                                 : platform::BoxAnswer::No;
+            answer =
+                pressed == QMessageBox::Yes ? platform::BoxAnswer::Yes : platform::BoxAnswer::No;
         }
     });
     return answer;

@@ -20,8 +20,7 @@ public:
         : window_(window), dispatcher_(dispatcher) {}
 
     platform::BoxAnswer messageBox(const std::optional<std::string>& caption,
-                                   const std::string& text,
-                                   platform::BoxButtons buttons) override;
+                                   const std::string& text, platform::BoxButtons buttons) override;
     // A Qt file dialog (not the desktop's), so that the pattern match is the
     // same everywhere: it ignores case, as the filter's patterns expect.
     std::optional<std::string> openFile(const platform::OpenFileRequest& request) override;

@@ -50,7 +50,11 @@ constexpr std::array<DialogItem, 38> kItems{{
     {dialog::kIpOctet1, K::Edit, "", {322, 93, 20, 12}, kAddressEdit},
     {dialog::kPortEdit, K::Edit, "", {324, 115, 28, 12}, kAddressEdit},
     {dialog::kIpAddressLabel, K::Text, "IP address", {283, 94, 37, 9}, kGroup | kDisabled},
-    {dialog::kFindEthernet, K::PushButton, "Find Ethernet Printer", {363, 115, 83, 12}, kDisabled | kTabStop},
+    {dialog::kFindEthernet,
+     K::PushButton,
+     "Find Ethernet Printer",
+     {363, 115, 83, 12},
+     kDisabled | kTabStop},
     {dialog::kHiddenText, K::Text, "", {328, 220, 89, 10}, kHidden | kGroup},
     {dialog::kHelp, K::PushButton, "Display Help", {390, 45, 72, 24}, kTabStop},
     // Ours: the verdict under the program lines, the accepted image along

@@ -12,15 +12,15 @@ void showFlashUnderWay(platform::DialogControls& c) {
     c.setText(Control::languageText, "FGL-G");
     c.setText(Control::logicBoardText, "MVQ Plus");
     c.setText(Control::currentVersionText, "V5.12");
-    for (Control field : {Control::programStatusText, Control::programStateText,
-                          Control::programGroup, Control::programStateLabel,
-                          Control::programStatusLabel}) {
+    for (Control field :
+         {Control::programStatusText, Control::programStateText, Control::programGroup,
+          Control::programStateLabel, Control::programStatusLabel}) {
         c.enable(field, true);
     }
-    for (Control field : {Control::ethernetGroup, Control::ethernetPortLabel,
-                          Control::ipAddressLabel, Control::ipOctetEdit1, Control::ipOctetEdit2,
-                          Control::ipOctetEdit3, Control::ipOctetEdit4, Control::portEdit,
-                          Control::findEthernetButton}) {
+    for (Control field :
+         {Control::ethernetGroup, Control::ethernetPortLabel, Control::ipAddressLabel,
+          Control::ipOctetEdit1, Control::ipOctetEdit2, Control::ipOctetEdit3,
+          Control::ipOctetEdit4, Control::portEdit, Control::findEthernetButton}) {
         c.show(field, false);
     }
     // A file accepted, the transfer under way.

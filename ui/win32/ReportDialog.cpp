@@ -107,16 +107,15 @@ void showReportDialog(void* owner, const std::string& caption, const std::string
     t.text(caption);
     t.word(8);
     t.text("MS Shell Dlg");
-    t.item(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL |
-               ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL,
+    t.item(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
+               ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL,
            7, 7, 466, 206, kTextId, kEditAtom, "");
     t.item(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 423, 219, 50, 14, IDOK,
            kButtonAtom, "OK");
     Report report{&text};
-    ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr),
-                              reinterpret_cast<LPCDLGTEMPLATEA>(t.data().data()),
-                              static_cast<HWND>(owner), reportProcedure,
-                              reinterpret_cast<LPARAM>(&report));
+    ::DialogBoxIndirectParamA(
+        ::GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(t.data().data()),
+        static_cast<HWND>(owner), reportProcedure, reinterpret_cast<LPARAM>(&report));
 }
 
 }  // namespace kv::ui

@@ -160,7 +160,8 @@ void Win32DialogWindow::initialise() {
         if (dialogFont && ::GetObjectA(dialogFont, sizeof font, &font) == sizeof font) {
             font.lfWeight = FW_BOLD;
             boldFont_ = ::CreateFontIndirectA(&font);
-            if (boldFont_) ::SendMessageA(verdict, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
+            if (boldFont_)
+                ::SendMessageA(verdict, WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_), FALSE);
         }
     }
     HINSTANCE instance = static_cast<HINSTANCE>(instance_);

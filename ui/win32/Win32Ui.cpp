@@ -36,8 +36,8 @@ std::optional<std::string> Win32Ui::openFile(const platform::OpenFileRequest& re
         char path[MAX_PATH] = {};
         OPENFILENAMEA dialog{};
         dialog.lStructSize = sizeof dialog;
-        dialog.hwndOwner =
-            static_cast<HWND>(window_.item(platform::controlId(platform::Control::selectFileButton)));
+        dialog.hwndOwner = static_cast<HWND>(
+            window_.item(platform::controlId(platform::Control::selectFileButton)));
         dialog.lpstrFilter = filter.c_str();
         dialog.nFilterIndex = 1;
         dialog.lpstrFile = path;
@@ -46,7 +46,8 @@ std::optional<std::string> Win32Ui::openFile(const platform::OpenFileRequest& re
             request.defaultExtension.empty() ? nullptr : request.defaultExtension.c_str();
         dialog.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST |
                        (request.mustExist ? OFN_FILEMUSTEXIST : 0);
-        const bool picked = fileDialog_ ? fileDialog_(dialog) : ::GetOpenFileNameA(&dialog) != FALSE;
+        const bool picked =
+            fileDialog_ ? fileDialog_(dialog) : ::GetOpenFileNameA(&dialog) != FALSE;
         if (picked) chosen = std::string(path);
     });
     return chosen;

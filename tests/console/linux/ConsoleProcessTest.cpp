@@ -37,7 +37,8 @@ std::optional<std::string> missingInOrder(const std::vector<std::string>& out,
                                           const std::vector<std::string>& prefixes) {
     auto it = out.begin();
     for (const auto& prefix : prefixes) {
-        it = std::find_if(it, out.end(), [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+        it = std::find_if(it, out.end(),
+                          [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
         if (it == out.end()) return prefix;
         ++it;
     }
@@ -97,9 +98,11 @@ protected:
 };
 
 TEST_F(ConsoleProcess, FullSimulatedLocalFlashLineByLine) {
-    const ProcessResult r = run({"--console", "--simulate", "--fast", "find", "select", demoImage(), "flash"});
+    const ProcessResult r =
+        run({"--console", "--simulate", "--fast", "find", "select", demoImage(), "flash"});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-    std::string expected = readFile(fs::path(KVFLASH_SOURCE_DIR) / "tests/console/full_local_flash.txt");
+    std::string expected =
+        readFile(fs::path(KVFLASH_SOURCE_DIR) / "tests/console/full_local_flash.txt");
     const std::string marker = "@DEMO@";
     expected.replace(expected.find(marker), marker.size(), demoImage());
     EXPECT_EQ(lines(r.out), lines(expected));
@@ -136,12 +139,30 @@ TEST_F(ConsoleProcess, UsageErrorsExitTwoWithOneLineAndTheUsage) {
 TEST_F(ConsoleProcess, HelpAndVersion) {
     const ProcessResult help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* word : {"--console", "--yes", "--trace", "--simulate", "--sim-usb",
-                             "--sim-usb-no-id", "--sim-lpt1", "quit",
-                             "--fast", "find", "ethernet A.B.C.D[:PORT]", "select PATH", "flash",
-                             "ready", "help", "exit", "--list-queues", "--restore-queues",
-                             "--history", "--json", "history", "image SIZE \"VERSION\" SHA256",
-                             "verify OUTCOME \"DETAIL\"", "3 when the last flash"}) {
+    for (const char* word : {"--console",
+                             "--yes",
+                             "--trace",
+                             "--simulate",
+                             "--sim-usb",
+                             "--sim-usb-no-id",
+                             "--sim-lpt1",
+                             "quit",
+                             "--fast",
+                             "find",
+                             "ethernet A.B.C.D[:PORT]",
+                             "select PATH",
+                             "flash",
+                             "ready",
+                             "help",
+                             "exit",
+                             "--list-queues",
+                             "--restore-queues",
+                             "--history",
+                             "--json",
+                             "history",
+                             "image SIZE \"VERSION\" SHA256",
+                             "verify OUTCOME \"DETAIL\"",
+                             "3 when the last flash"}) {
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     }
     const ProcessResult version = run({"--version"});
@@ -177,7 +198,7 @@ TEST_F(ConsoleProcess, RefusedCommandsStopTheRunWithExitOne) {
 TEST_F(ConsoleProcess, TextsAreEscapedLikeC) {
     // A model name with a quote, a backslash and a tab; Help's own line breaks.
     const ProcessResult r = run({"--console", "--simulate", "--fast", "--sim-usb",
-                       "MDL:Z\"W\\\t9;FWV:V5.12;", "find", "help"});
+                                 "MDL:Z\"W\\\t9;FWV:V5.12;", "find", "help"});
     EXPECT_EQ(r.exitCode, 0) << r.err;
     const auto out = lines(r.out);
     EXPECT_NE(std::find(out.begin(), out.end(), "text printerModelText \"Z\\\"W\\\\\\t9\""),
@@ -206,9 +227,15 @@ TEST_F(ConsoleProcess, FileDialogCancelsWhatIsNoFileAndRejectsAWrongOne) {
     const std::string cancelled = "file-dialog \"Bin Files (*.bin)\" \"*.bin\" -> -";
     const std::string noFile = "box \"Get Firmware file\" \"Did not get a file to open\"";
     const std::vector<std::string> expected = {
-        cancelled, noFile, cancelled, noFile, cancelled, noFile,
+        cancelled,
+        noFile,
+        cancelled,
+        noFile,
+        cancelled,
+        noFile,
         "file-dialog \"Bin Files (*.bin)\" \"*.bin\" -> \"" + wrong.string() + "\"",
-        "box \"Validating FW File\" \"You have selected firmware not compatible with this printer\"",
+        "box \"Validating FW File\" \"You have selected firmware not compatible with this "
+        "printer\"",
         "box \"Get Firmware file\" \"Invalid firmware file selected\"",
         "refused flashButton hidden",
     };
@@ -223,10 +250,9 @@ TEST_F(ConsoleProcess, FileDialogCancelsWhatIsNoFileAndRejectsAWrongOne) {
 // A quit request from the dialog (here: the one printer's device ID cannot
 // be read) ends the run as it ends the window: no later command runs.
 TEST_F(ConsoleProcess, QuitRequestEndsTheRun) {
-    const ProcessResult r =
-        run({"--console", "--simulate", "--fast", "--sim-usb-no-id",
-             "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;", "find", "select", demoImage(),
-             "flash"});
+    const ProcessResult r = run({"--console", "--simulate", "--fast", "--sim-usb-no-id",
+                                 "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;", "find",
+                                 "select", demoImage(), "flash"});
     EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
     const auto out = lines(r.out);
     const std::string cannotFind = "box - \"Cannot find attached KV printer, exiting \"";
@@ -240,9 +266,9 @@ TEST_F(ConsoleProcess, QuitRequestEndsTheRun) {
 // Beside a copy named *AUTO.EXE, the one *.bin entry is searched for and
 // flashed without a click; nothing waits for one on the way.
 TEST_F(ConsoleProcess, AutomaticLoadRunsWithoutCommands) {
-    const std::string searched[] = {
-        "text statusText \"Searching for printers\"", "hide helpButton", "hide selectFileButton",
-        "text statusText \"Checking file compatibility\""};
+    const std::string searched[] = {"text statusText \"Searching for printers\"", "hide helpButton",
+                                    "hide selectFileButton",
+                                    "text statusText \"Checking file compatibility\""};
     const std::string title = "title \"V4.0.2.2 09/28/2022  Corbelline Firmware UpdaterAuto Load (";
     const std::string flashed[] = {
         "text programStatusText \"Printer responding\"",
@@ -262,14 +288,21 @@ TEST_F(ConsoleProcess, AutomaticLoadRunsWithoutCommands) {
         int exitCode;
     };
     const Case cases[] = {
-        {"one image", "FMVQ_V5.20.bin", "",
+        {"one image",
+         "FMVQ_V5.20.bin",
+         "",
          {title + "FMVQ_V5.20.bin", searched[0], searched[3], flashed[0], flashed[1], flashed[2]},
          0},
-        {"after an interrupted flash", "FMVQ_V5.20.bin", interrupted + "\n",
-         {notice, title, searched[0], searched[1], searched[2], flashed[0], flashed[2]}, 0},
+        {"after an interrupted flash",
+         "FMVQ_V5.20.bin",
+         interrupted + "\n",
+         {notice, title, searched[0], searched[1], searched[2], flashed[0], flashed[2]},
+         0},
         // A folder named like an image, the only *.bin entry: automatic-load
         // mode with a file that does not open, found before flash mode.
-        {"a lone folder", "FMVQ_V520.bin/", "",
+        {"a lone folder",
+         "FMVQ_V520.bin/",
+         "",
          {title + "FMVQ_V520.bin", searched[3], "box \"ProgramFlash\" \"FW file DID NOT open\"",
           "verify failed \"FW file DID NOT open\""},
          1},
@@ -339,8 +372,8 @@ TEST_F(ConsoleProcess, ExitCodesFollowTheVerdictAndTheHistoryShowsEachRun) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.image);
-        const ProcessResult r = run({"--console", "--simulate", "--fast", "find", "select", c.image,
-                                     "flash"});
+        const ProcessResult r =
+            run({"--console", "--simulate", "--fast", "find", "select", c.image, "flash"});
         EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
         const auto out = lines(r.out);
         ASSERT_FALSE(out.empty());
@@ -396,10 +429,11 @@ TEST_F(ConsoleProcess, AKilledFlashIsMarkedAndTheNextStartSaysSo) {
     EXPECT_EQ(next.exitCode, 0);
     const auto shown = lines(next.out);
     ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown[0].rfind("box \"Interrupted flash\" \"The last flash did not finish: ZOW3004F on "
-                             "USB sim1001, started ",
-                             0),
-              0u)
+    EXPECT_EQ(
+        shown[0].rfind("box \"Interrupted flash\" \"The last flash did not finish: ZOW3004F on "
+                       "USB sim1001, started ",
+                       0),
+        0u)
         << shown[0];
 }
 
@@ -425,15 +459,19 @@ TEST_F(ConsoleProcess, SignalsEndTheRunButNotAFlashUnderWay) {
     const std::string verdict = "verify verified \"the printer reports V5.20";
     struct Case {
         const char* name;
-        size_t helps;           // Display Help presses before the flash
-        std::string signalAt;   // the line the first signal waits for
+        size_t helps;          // Display Help presses before the flash
+        std::string signalAt;  // the line the first signal waits for
         std::vector<int> signals;
-        bool finished;          // the flash went on to its verdict
-        std::string recorded;   // what --history says of it ("" no flash)
+        bool finished;         // the flash went on to its verdict
+        std::string recorded;  // what --history says of it ("" no flash)
     };
     const Case cases[] = {
-        {"before flash mode", 40, "box \"........................ Help information", {SIGINT},
-         false, ""},
+        {"before flash mode",
+         40,
+         "box \"........................ Help information",
+         {SIGINT},
+         false,
+         ""},
         {"first in flash mode", 0, flashMode, {SIGTERM}, true, "verified: "},
         {"first in the start delay", 0, startDelay, {SIGHUP}, true, "verified: "},
         {"second in flash mode", 0, startDelay, {SIGINT, SIGTERM}, false, "interrupted: "},
@@ -441,8 +479,8 @@ TEST_F(ConsoleProcess, SignalsEndTheRunButNotAFlashUnderWay) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove(temp_ / "history-simulated.jsonl");
-        std::vector<std::string> args{"--console", "--simulate", "--fast", "--trace",
-                                      "--keep-bytes", "4096", "find"};
+        std::vector<std::string> args{"--console",    "--simulate", "--fast", "--trace",
+                                      "--keep-bytes", "4096",       "find"};
         args.insert(args.end(), c.helps, "help");
         args.insert(args.end(), {"select", image.string(), "flash", "help"});
         kv::testing::ChildProcess child(
@@ -462,9 +500,8 @@ TEST_F(ConsoleProcess, SignalsEndTheRunButNotAFlashUnderWay) {
 
         const auto out = lines(child.out());
         const auto at = [&](const std::string& prefix) {
-            return std::find_if(out.begin(), out.end(), [&](const std::string& l) {
-                return l.rfind(prefix, 0) == 0;
-            });
+            return std::find_if(out.begin(), out.end(),
+                                [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
         };
         const bool inFlashMode = c.helps == 0;
         EXPECT_EQ(at(flashMode) != out.end(), inFlashMode) << child.out();

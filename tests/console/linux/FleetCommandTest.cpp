@@ -38,7 +38,8 @@ struct EmulatedPrinter {
             if (process->waitFor(20ms)) return;
         }
         const std::string out = process->out();
-        if (out.find('\n') != std::string::npos) target = address + ":" + out.substr(0, out.find('\n'));
+        if (out.find('\n') != std::string::npos)
+            target = address + ":" + out.substr(0, out.find('\n'));
     }
     // Its exit summary.
     std::string stop() {
@@ -51,8 +52,8 @@ struct EmulatedPrinter {
 };
 
 struct FleetRun {
-    explicit FleetRun(std::vector<std::string> arguments, ChildProcess::Output output =
-                                                              ChildProcess::Output::File)
+    explicit FleetRun(std::vector<std::string> arguments,
+                      ChildProcess::Output output = ChildProcess::Output::File)
         : kvflash(buildDir() + "/bin/kvflash", arguments,
                   {{"KVFLASH_STATE_DIR", dir.path().string()},
                    {"KVFLASH_LOCK_DIR", dir.path().string()}},
@@ -79,9 +80,9 @@ TEST(FleetCommand, ThreePrintersInRealTimeWithTheirOwnEnds) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     kv::testing::TempDir dir;
     const std::string id = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
-    ASSERT_TRUE(kv::testing::writeFile(dir.file("fleet.txt"),
-                                       "127.0.0.31:0 " + id + "\n127.0.0.32:0 " + id +
-                                           "\n127.0.0.33:0 " + id + " drop-image-after=30000\n"));
+    ASSERT_TRUE(kv::testing::writeFile(
+        dir.file("fleet.txt"), "127.0.0.31:0 " + id + "\n127.0.0.32:0 " + id + "\n127.0.0.33:0 " +
+                                   id + " drop-image-after=30000\n"));
     ChildProcess emu(buildDir() + "/bin/kvprinter-emu", {"--fleet", dir.file("fleet.txt")}, {},
                      dir.path().string(), ChildProcess::Output::Pipe);
     ASSERT_TRUE(emu.readOutUntil("listening 127.0.0.33:", 10s)) << emu.err();
@@ -109,14 +110,16 @@ TEST(FleetCommand, ThreePrintersInRealTimeWithTheirOwnEnds) {
     const std::string json = run.kvflash.out();
     const char* outcomes[] = {"verified", "verified", "mismatch failed"};
     for (size_t i = 0; i < 3; ++i) {
-        const size_t at = json.find("{\"address\":\"" + targets[i] + "\",\"model\":\"ZOW3004F\","
+        const size_t at = json.find("{\"address\":\"" + targets[i] +
+                                    "\",\"model\":\"ZOW3004F\","
                                     "\"firmware_before\":\"V5.12\"");
         ASSERT_NE(at, std::string::npos) << json;
         const std::string line = json.substr(at, json.find('\n', at) - at);
         const size_t outcome = line.find("\"outcome\":\"") + 11;
         // A dropped link is seen by the host's send or by the verdict.
-        EXPECT_NE(std::string(outcomes[i]).find(line.substr(outcome, line.find('"', outcome) - outcome)),
-                  std::string::npos)
+        EXPECT_NE(
+            std::string(outcomes[i]).find(line.substr(outcome, line.find('"', outcome) - outcome)),
+            std::string::npos)
             << line;
     }
     EXPECT_NE(run.kvflash.err().find("fleet " + targets[0] + " verified \""), std::string::npos);
@@ -147,9 +150,9 @@ TEST(FleetCommand, SignalsStopStartingThenEndAtOnce) {
         std::vector<std::unique_ptr<EmulatedPrinter>> printers;
         std::vector<std::string> arguments{"--fleet"};
         for (int i = 0; i < 3; ++i) {
-            printers.push_back(std::make_unique<EmulatedPrinter>(
-                "127.0.0." + std::to_string(41 + 3 * signals + i), std::vector<std::string>{},
-                dir.path().string()));
+            printers.push_back(
+                std::make_unique<EmulatedPrinter>("127.0.0." + std::to_string(41 + 3 * signals + i),
+                                                  std::vector<std::string>{}, dir.path().string()));
             arguments.push_back(printers.back()->target);
         }
         for (const char* a : {"--image", "", "--yes", "--parallel", "1", "--canary", "0"}) {
@@ -161,8 +164,8 @@ TEST(FleetCommand, SignalsStopStartingThenEndAtOnce) {
         run.kvflash.signal(SIGTERM);
         if (signals == 2) {
             // Signals of one kind do not queue: the second after the first was taken.
-            for (int i = 0; i < 500 && run.kvflash.err().find("no new printer") == std::string::npos;
-                 ++i) {
+            for (int i = 0;
+                 i < 500 && run.kvflash.err().find("no new printer") == std::string::npos; ++i) {
                 ASSERT_FALSE(run.kvflash.waitFor(20ms));
             }
             run.kvflash.signal(SIGTERM);

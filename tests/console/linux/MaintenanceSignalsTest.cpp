@@ -32,7 +32,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(fd_, 4) == 0 &&
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+            ::listen(fd_, 4) == 0 &&
             ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
             port_ = ntohs(address.sin_port);
         }
@@ -83,9 +84,7 @@ TEST(MaintenanceSignals, EachCommandEndsAtOnceWith128PlusTheSignal) {
         SilentListener peer;
         ASSERT_NE(peer.port(), 0);
         const std::string journal = dir.file("print-queues.journal");
-        {
-            std::ofstream(journal, std::ios::binary) << kJournal;
-        }
+        { std::ofstream(journal, std::ios::binary) << kJournal; }
         std::vector<std::string> arguments;
         for (std::string a : c.arguments) {
             const size_t at = a.find("@PORT@");

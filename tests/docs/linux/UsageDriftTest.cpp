@@ -38,8 +38,8 @@ std::string usageOf(const std::string& program, const std::string& args) {
 }
 
 bool optionChar(char c) {
-    return std::islower(static_cast<unsigned char>(c)) || std::isdigit(static_cast<unsigned char>(c)) ||
-           c == '-';
+    return std::islower(static_cast<unsigned char>(c)) ||
+           std::isdigit(static_cast<unsigned char>(c)) || c == '-';
 }
 
 // Every --name in the text (scdoc's \- escapes none of them).
@@ -141,7 +141,8 @@ bool hasWord(const std::string& text, const std::string& word) {
     for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
         const bool startOk = at == 0 || !std::isalnum(static_cast<unsigned char>(text[at - 1]));
         const size_t end = at + word.size();
-        const bool endOk = end == text.size() || !std::isalnum(static_cast<unsigned char>(text[end]));
+        const bool endOk =
+            end == text.size() || !std::isalnum(static_cast<unsigned char>(text[end]));
         if (startOk && endOk) return true;
     }
     return false;
@@ -152,7 +153,8 @@ struct Program {
     std::string helpArgs;
 };
 
-const Program kPrograms[] = {{"kvflash", "--help"}, {"kvprinter-emu", "--help"}, {"kvimage", "--help"}};
+const Program kPrograms[] = {
+    {"kvflash", "--help"}, {"kvprinter-emu", "--help"}, {"kvimage", "--help"}};
 
 std::string manSource(const std::string& program) {
     return readFile(std::string(KVFLASH_SOURCE_DIR) + "/docs/man/" + program + ".1.scd");
@@ -202,7 +204,7 @@ TEST(UsageDrift, BashCompletionOffersTheOptionsAndCommandsOfTheUsage) {
         const std::string script = completion(p.name);
         ASSERT_FALSE(script.empty());
         EXPECT_EQ(optionNames(script), optionNames(usage));
-        Names words = p.name == "kvflash" ? entryNames(usageBlock(usage, "Commands"))
+        Names words = p.name == "kvflash"   ? entryNames(usageBlock(usage, "Commands"))
                       : p.name == "kvimage" ? verbNames(usage)
                                             : Names{};
         for (const auto& word : words) EXPECT_TRUE(hasWord(script, word)) << word;

@@ -36,11 +36,12 @@ std::string endpointOf(const std::string& out, const std::string& address) {
 TEST(FleetProcess, ThreePrintersEachIdentifiedOnItsOwnAddress) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     kv::testing::TempDir dir;
-    ASSERT_TRUE(kv::testing::writeFile(dir.file("fleet.txt"),
-              "# a box office\n"
-              "127.0.0.2:0 MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;\n"
-              "127.0.0.3:0 MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.20;\n"
-              "127.0.0.4:0 MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12; not-ready\n"));
+    ASSERT_TRUE(kv::testing::writeFile(
+        dir.file("fleet.txt"),
+        "# a box office\n"
+        "127.0.0.2:0 MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;\n"
+        "127.0.0.3:0 MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.20;\n"
+        "127.0.0.4:0 MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12; not-ready\n"));
     ChildProcess emu(buildDir() + "/bin/kvprinter-emu", {"--fleet", dir.file("fleet.txt")}, {},
                      dir.str(), ChildProcess::Output::Pipe);
     ASSERT_TRUE(emu.readOutUntil("listening 127.0.0.4:", 10s)) << emu.err();
@@ -48,7 +49,8 @@ TEST(FleetProcess, ThreePrintersEachIdentifiedOnItsOwnAddress) {
         std::string address;
         std::string version;
         std::string ready;
-    } printers[] = {{"127.0.0.2", "V5.12", "yes"}, {"127.0.0.3", "V5.20", "yes"}, {"127.0.0.4", "V5.12", "no"}};
+    } printers[] = {
+        {"127.0.0.2", "V5.12", "yes"}, {"127.0.0.3", "V5.20", "yes"}, {"127.0.0.4", "V5.12", "no"}};
     std::vector<std::string> endpoints;
     for (const auto& p : printers) {
         SCOPED_TRACE(p.address);
@@ -56,9 +58,10 @@ TEST(FleetProcess, ThreePrintersEachIdentifiedOnItsOwnAddress) {
         ASSERT_FALSE(endpoint.empty()) << emu.out();
         endpoints.push_back(endpoint);
         kv::testing::TempDir runDir;
-        ChildProcess kvflash(buildDir() + "/bin/kvflash", {"--identify", endpoint},
-                             {{"KVFLASH_STATE_DIR", runDir.str()}, {"KVFLASH_LOCK_DIR", runDir.str()}},
-                             runDir.str());
+        ChildProcess kvflash(
+            buildDir() + "/bin/kvflash", {"--identify", endpoint},
+            {{"KVFLASH_STATE_DIR", runDir.str()}, {"KVFLASH_LOCK_DIR", runDir.str()}},
+            runDir.str());
         ASSERT_EQ(kvflash.waitFor(60s), 0) << kvflash.out() << kvflash.err();
         EXPECT_NE(kvflash.out().find("Current Version:  " + p.version + "\n"), std::string::npos)
             << kvflash.out();
@@ -81,9 +84,12 @@ TEST(FleetProcess, AHostileFileIsRefusedWithItsLine) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     kv::testing::TempDir dir;
     const std::string id = " MFG:KV;MDL:ZOW3004F;FWV:V5.12;\n";
-    ASSERT_TRUE(kv::testing::writeFile(dir.file("twice.txt"), "127.0.0.2:10001" + id + "127.0.0.2" + id));
-    ASSERT_TRUE(kv::testing::writeFile(dir.file("far.txt"), "127.0.0.2:0" + id + "192.168.0.1" + id));
-    ASSERT_TRUE(kv::testing::writeFile(dir.file("binary.txt"), "127.0.0.2:0" + id + "127.0.0.3:0 MFG:\x01" + id));
+    ASSERT_TRUE(
+        kv::testing::writeFile(dir.file("twice.txt"), "127.0.0.2:10001" + id + "127.0.0.2" + id));
+    ASSERT_TRUE(
+        kv::testing::writeFile(dir.file("far.txt"), "127.0.0.2:0" + id + "192.168.0.1" + id));
+    ASSERT_TRUE(kv::testing::writeFile(dir.file("binary.txt"),
+                                       "127.0.0.2:0" + id + "127.0.0.3:0 MFG:\x01" + id));
     ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
     const struct {
         std::string file;

@@ -72,8 +72,7 @@ TEST_F(KvImage, MakeWrapCheck) {
     EXPECT_EQ(wrapped.err, "");
     const std::vector<uint8_t> image = testing::readAll(imagePath);
     const uint8_t* body = nullptr;
-    ASSERT_EQ(CheckFirmwareHeader(image.data(), static_cast<uint32_t>(image.size()), &body),
-              10001);
+    ASSERT_EQ(CheckFirmwareHeader(image.data(), static_cast<uint32_t>(image.size()), &body), 10001);
     EXPECT_EQ(std::vector<uint8_t>(body, body + 10001), payload);
 
     ToolRun valid = run({"check", imagePath});
@@ -84,8 +83,7 @@ TEST_F(KvImage, MakeWrapCheck) {
 
     ToolRun plain = run({"check", payloadPath});
     EXPECT_EQ(plain.code, kImageToolNotHeaded);
-    EXPECT_NE(plain.out.find("not headed (no KV_FIRMWARE magic)"), std::string::npos)
-        << plain.out;
+    EXPECT_NE(plain.out.find("not headed (no KV_FIRMWARE magic)"), std::string::npos) << plain.out;
 }
 
 TEST_F(KvImage, WrapEveryLengthAndAnOptionFirst) {
@@ -144,9 +142,9 @@ TEST_F(KvImage, ErrorsAreOneLineAndExit3) {
     testing::writeAll(dir.file("p.bin"), {1, 2, 3});
     expectOneErrorLine(run({"wrap", dir.file("p.bin"), dir.file("no/such/folder/w.bin")}),
                        "cannot write");
-    expectOneErrorLine(run({"wrap", dir.file("p.bin"), dir.file("w.bin"), "--header-version",
-                            "5-12"}),
-                       "bad header version");
+    expectOneErrorLine(
+        run({"wrap", dir.file("p.bin"), dir.file("w.bin"), "--header-version", "5-12"}),
+        "bad header version");
     expectOneErrorLine(run({"wrap", dir.file("p.bin")}), "expected PAYLOAD and OUT");
     expectOneErrorLine(run({"fold", dir.file("p.bin")}), "unknown verb");
     expectOneErrorLine(run({"check", "--fast", dir.file("p.bin")}), "unknown option");

@@ -47,7 +47,8 @@ int usb() {
         std::vector<uint8_t> id(kv::platform::kDeviceIdCapacity);
         size_t obtained = 0;
         if (io.queryDeviceId(h, id.data(), id.size(), obtained)) {
-            std::printf("id=%.*s\n", static_cast<int>(obtained), reinterpret_cast<char*>(id.data()));
+            std::printf("id=%.*s\n", static_cast<int>(obtained),
+                        reinterpret_cast<char*>(id.data()));
         } else {
             std::printf("id-errno=%u\n", io.lastError());
         }
@@ -90,7 +91,8 @@ int lptWrite(const char* file) {
         while (done < block) {
             size_t taken = 0;
             if (!io.write(h, image.data() + sent + done, block - done, taken) || taken == 0) {
-                std::printf("write failed after %zu bytes: errno %u\n", sent + done, io.lastError());
+                std::printf("write failed after %zu bytes: errno %u\n", sent + done,
+                            io.lastError());
                 ok = false;
                 break;
             }
@@ -124,7 +126,8 @@ int lptRead() {
                 ok ? 0u : io.lastError(), static_cast<long long>(ms));
     obtained = 0;
     if (io.queryDeviceId(h, buffer.data(), buffer.size(), obtained)) {
-        std::printf("id=%.*s\n", static_cast<int>(obtained), reinterpret_cast<char*>(buffer.data()));
+        std::printf("id=%.*s\n", static_cast<int>(obtained),
+                    reinterpret_cast<char*>(buffer.data()));
     } else {
         std::printf("id-errno=%u\n", io.lastError());
     }

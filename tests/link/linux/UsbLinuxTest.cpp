@@ -28,8 +28,8 @@ struct LinuxUsb : testing::LinuxMachineWorld {
 TEST(UsbOnLinux, MakersPrintersAreListedAndNamed) {
     LinuxUsb w;
     std::vector<std::string> paths;
-    ASSERT_TRUE(EnumerateUSBDevicePaths(w.sys, kKvUsbVendorTable.data(), 1, &paths, kUsbPathSlots,
-                                        false));
+    ASSERT_TRUE(
+        EnumerateUSBDevicePaths(w.sys, kKvUsbVendorTable.data(), 1, &paths, kUsbPathSlots, false));
     ASSERT_EQ(paths.size(), 3u);
 
     struct Expect {
@@ -59,13 +59,15 @@ TEST(UsbOnLinux, MakersPrintersAreListedAndNamed) {
 
 TEST(UsbOnLinux, GetPrinterIdFailureNamesTheErrno) {
     LinuxUsb w;
-    const auto h = w.linuxIo.open("\\\\?\\usb#vid_4b56&pid_0003#&1-4#{a5dcbf10-6530-11d2-901f-00c04fb951ed}",
-                             platform::ShareMode::Shared);
+    const auto h =
+        w.linuxIo.open("\\\\?\\usb#vid_4b56&pid_0003#&1-4#{a5dcbf10-6530-11d2-901f-00c04fb951ed}",
+                       platform::ShareMode::Shared);
     ASSERT_TRUE(h.valid());
     PrinterData printer;
     EXPECT_FALSE(GetPrinterID(w.sys, h, printer));
     // ENOTTY: a plain file stands in for the node.
-    EXPECT_EQ(w.ui.boxTexts(), std::vector<std::string>{"GetPrinterID - Error = 25, IOCTL = 16000C"});
+    EXPECT_EQ(w.ui.boxTexts(),
+              std::vector<std::string>{"GetPrinterID - Error = 25, IOCTL = 16000C"});
     w.linuxIo.close(h);
 }
 

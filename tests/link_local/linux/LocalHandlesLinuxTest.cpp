@@ -46,7 +46,8 @@ TEST(GetPrinterHandleOnLinux, SilentParallelPortsAreNoPrinter) {
     EXPECT_EQ(w.state.printerData.portType, PORT_TYPE_NONE);
     EXPECT_EQ(w.state.activePortType, PORT_TYPE_PARALLEL);
     EXPECT_TRUE(w.trace.contains("IsPrinterPARALLEL - After CreateFile found valid handle"));
-    EXPECT_TRUE(w.trace.contains("GetPrinterStatusData - After read command to get status bytes - FAILED"));
+    EXPECT_TRUE(
+        w.trace.contains("GetPrinterStatusData - After read command to get status bytes - FAILED"));
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ public:
     // A USB device folder as the kernel lays it out, with its attributes
     // (an empty serial: no serial attribute at all).
     std::filesystem::path addDevice(const std::string& name, const std::string& vid,
-                                     const std::string& pid, const std::string& serial) {
+                                    const std::string& pid, const std::string& serial) {
         const auto dir = sys() / "devices" / "usb1" / name;
         write(dir / "idVendor", vid + "\n");
         write(dir / "idProduct", pid + "\n");

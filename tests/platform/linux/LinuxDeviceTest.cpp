@@ -124,7 +124,8 @@ TEST(UsbDevicePath, RoundTrip) {
         uint16_t vid, pid;
         std::string instance;
     };
-    const Case cases[] = {{0x4b56, 0x0001, "5a4f5731"}, {0xffff, 0x0000, "&1-4"}, {0x0a0b, 0xc0d0, ""}};
+    const Case cases[] = {
+        {0x4b56, 0x0001, "5a4f5731"}, {0xffff, 0x0000, "&1-4"}, {0x0a0b, 0xc0d0, ""}};
     for (const Case& c : cases) {
         const std::string path = makeUsbDevicePath(c.vid, c.pid, c.instance);
         const auto parts = parseUsbDevicePath(path);
@@ -184,13 +185,13 @@ TEST(UsblpDeviceId, LengthPrefixIsStripped) {
     longReply.resize(0x102 + 10, 'x');
     const Case cases[] = {
         {{0x00, 0x08, 'M', 'D', 'L', ':', 'X', ';'}, "MDL:X;"},
-        {{0x00, 0x04, 'A', 'B', 'C', 'D'}, "AB"},       // bytes past the length ignored
-        {{0x00, 0xFF, 'A', 'B'}, "AB"},                 // length past the reply: bounded
-        {{0x00, 0x02, 'A'}, ""},                        // the length counts itself
+        {{0x00, 0x04, 'A', 'B', 'C', 'D'}, "AB"},  // bytes past the length ignored
+        {{0x00, 0xFF, 'A', 'B'}, "AB"},            // length past the reply: bounded
+        {{0x00, 0x02, 'A'}, ""},                   // the length counts itself
         {{0x00, 0x01, 'A'}, ""},
         {{0x00, 0x00}, ""},
         {{0x05}, ""},
-        {longReply, std::string(0x100, 'x')},          // big-endian
+        {longReply, std::string(0x100, 'x')},  // big-endian
     };
     for (const Case& c : cases) {
         EXPECT_EQ(linux_impl::parseUsblpDeviceId(c.reply.data(), c.reply.size()), c.text);
@@ -365,10 +366,10 @@ TEST(LinuxDeviceIo, ASilentDeviceNeverHangsARead) {
         Ms atLeast, below;
     };
     const Case cases[] = {
-        {{}, Ms(55), Ms(2000)},                                   // default bound
+        {{}, Ms(55), Ms(2000)},                                  // default bound
         {{.readTotalTimeoutConstant = 120}, Ms(115), Ms(2000)},  // the handle's total
-        {{.readTotalTimeoutMultiplier = 2}, Ms(123), Ms(2000)},   // 2 ms x 64 bytes
-        {{.readIntervalTimeout = 0xFFFFFFFF}, Ms(0), Ms(40)},     // at once
+        {{.readTotalTimeoutMultiplier = 2}, Ms(123), Ms(2000)},  // 2 ms x 64 bytes
+        {{.readIntervalTimeout = 0xFFFFFFFF}, Ms(0), Ms(40)},    // at once
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(io.setCommTimeouts(h, c.timeouts));
@@ -473,8 +474,8 @@ TEST(LinuxDeviceIoOnRealNodes, UsbPrinterAnswersItsDeviceId) {
         Bytes id(kDeviceIdCapacity);
         size_t obtained = 0;
         EXPECT_TRUE(io.queryDeviceId(h, id.data(), id.size(), obtained)) << p.node;
-        std::cout << p.node << " " << p.path << " ID: "
-                  << std::string(id.begin(), id.begin() + obtained) << "\n";
+        std::cout << p.node << " " << p.path
+                  << " ID: " << std::string(id.begin(), id.begin() + obtained) << "\n";
         io.close(h);
     }
 }

@@ -11,8 +11,8 @@ namespace kv::testing {
 // The simulated world with the Linux device backend in place of its
 // simulated devices, over a stand-in machine tree.
 struct LinuxMachineWorld : SimWorld {
-    explicit LinuxMachineWorld(uint32_t readBoundMs = platform::linux_impl::LinuxDeviceIoOptions{}
-                                                          .defaultReadBoundMs)
+    explicit LinuxMachineWorld(
+        uint32_t readBoundMs = platform::linux_impl::LinuxDeviceIoOptions{}.defaultReadBoundMs)
         : linuxIo(withReadBound(machine.ioOptions(), readBoundMs)) {
         sys.wired.deviceIo = &linuxIo;
         sys.wired.enumerator = &linuxEnumerator;

@@ -42,10 +42,13 @@ public:
     explicit PrivateBus(const testing::TempDir& dir) {
         const std::string config = dir.file("bus.conf");
         std::ofstream(config)
-            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+            << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+               "1.0//EN\"\n"
                " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                "<busconfig><type>system</type>\n"
-               "<listen>unix:path=" << dir.file("bus") << "</listen>\n"
+               "<listen>unix:path="
+            << dir.file("bus")
+            << "</listen>\n"
                "<auth>EXTERNAL</auth>\n"
                "<policy context=\"default\"><allow user=\"*\"/><allow own=\"*\"/>"
                "<allow send_destination=\"*\"/><allow receive_sender=\"*\"/></policy>\n"
@@ -59,8 +62,8 @@ public:
         std::vector<char*> argv{const_cast<char*>("dbus-daemon"), configArg.data(),
                                 const_cast<char*>("--nofork"),
                                 const_cast<char*>("--print-address=1"), nullptr};
-        const int spawned = ::posix_spawnp(&pid_, "dbus-daemon", &actions, nullptr, argv.data(),
-                                           environ);
+        const int spawned =
+            ::posix_spawnp(&pid_, "dbus-daemon", &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         if (spawned != 0) {
@@ -166,7 +169,8 @@ private:
         while (!stop_) {
             while (sd_bus_process(bus_, nullptr) > 0) {
             }
-            std::vector<pollfd> fds{{sd_bus_get_fd(bus_), static_cast<short>(sd_bus_get_events(bus_)), 0}};
+            std::vector<pollfd> fds{
+                {sd_bus_get_fd(bus_), static_cast<short>(sd_bus_get_events(bus_)), 0}};
             {
                 std::lock_guard lock(mutex_);
                 for (int fd : held_) fds.push_back({fd, POLLIN, 0});
@@ -260,7 +264,8 @@ TEST_F(LogindInhibitor, ABusWithoutLogindHoldsNothingAndSaysWhy) {
 TEST(LogindInhibitorWithoutBus, NoSystemBusHoldsNothingAndSaysWhy) {
     testing::TempDir dir;
     const char* old = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
-    const std::optional<std::string> oldAddress = old ? std::optional<std::string>(old) : std::nullopt;
+    const std::optional<std::string> oldAddress =
+        old ? std::optional<std::string>(old) : std::nullopt;
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + dir.file("no-bus")).c_str(), 1);
     LogindSleepInhibitor inhibitor;
     const auto started = std::chrono::steady_clock::now();

@@ -130,8 +130,7 @@ TEST_F(JournalFolder, ReadsOnlyARegularFileOfAJournalsSize) {
 TEST_F(JournalFolder, ReplaceDoesNotWriteThroughALinkAtItsTemporary) {
     fs::create_directories(root);
     std::ofstream(root / "victim") << "keep";
-    fs::create_symlink(root / "victim",
-                       root / ("journal.tmp." + std::to_string(::getpid())));
+    fs::create_symlink(root / "victim", root / ("journal.tmp." + std::to_string(::getpid())));
     linux_impl::LinuxDurableFile journal((root / "journal").string());
     ASSERT_TRUE(journal.replace("new\n"));
     EXPECT_EQ(journal.read(), "new\n");

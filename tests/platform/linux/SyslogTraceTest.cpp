@@ -67,7 +67,8 @@ TEST(SyslogTrace, NoListenerIsTriedRarelyAndALogThatComesBackIsFound) {
     ASSERT_EQ(first->size(), 4 + 16 + tail.size()) << *first;
     EXPECT_EQ(first->substr(0, 4), "<15>");
     EXPECT_EQ(first->substr(4 + 16), tail);
-    EXPECT_EQ(first->substr(4 + 7, 8).find_first_not_of("0123456789:"), std::string::npos) << *first;
+    EXPECT_EQ(first->substr(4 + 7, 8).find_first_not_of("0123456789:"), std::string::npos)
+        << *first;
     trace.write("kept\r\n");
     EXPECT_NE(log->take().value_or("").find("]: kept\r\n"), std::string::npos);
 

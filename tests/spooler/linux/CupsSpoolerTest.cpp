@@ -133,8 +133,9 @@ protected:
     }
 
     void killHard(const std::string& pid) {
-        run("kill -KILL " + pid + "; while kill -0 " + pid + " 2>/dev/null && ! grep -q ') Z' /proc/" +
-                pid + "/stat 2>/dev/null; do sleep 0.01; done",
+        run("kill -KILL " + pid + "; while kill -0 " + pid +
+                " 2>/dev/null && ! grep -q ') Z' /proc/" + pid +
+                "/stat 2>/dev/null; do sleep 0.01; done",
             10);
     }
 
@@ -249,7 +250,8 @@ TEST_F(RealCups, APortWithoutItsDeviceIsRefused) {
     }
     record.portName = "LPT3:";
     SetPortToFile(sys, record, false, true);
-    EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{"SetPrinter - kv_usb failed, (Win7 ignore)"}));
+    EXPECT_EQ(ui.boxTexts(),
+              (std::vector<std::string>{"SetPrinter - kv_usb failed, (Win7 ignore)"}));
     EXPECT_EQ(w->ipp("kv_usb").uri, kKvUsbUri);
 }
 
@@ -263,7 +265,8 @@ TEST_F(RealCups, AJobSentWhileSwitchedIsHeldThenPrintedToTheRestoredDevice) {
 
     RestorePortsToOriginal(sys, state);
     ASSERT_TRUE(w->waitForFile(w->outFile("kv_usb")));
-    EXPECT_EQ(readFile(w->outFile("kv_usb")), "URI=" + kKvUsbUri + "\nticket sent while switched\n");
+    EXPECT_EQ(readFile(w->outFile("kv_usb")),
+              "URI=" + kKvUsbUri + "\nticket sent while switched\n");
 }
 
 // Without the pause before the switch, CUPS would send the job being printed
@@ -304,7 +307,8 @@ TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) 
     const auto list = run(kvflash("--list-queues"));
     EXPECT_EQ(list.code, 0);
     EXPECT_NE(list.out.find("kv_usb\tFILE:\tfile:/dev/null\tKV ZOW3004F PT\tswitched by an earlier "
-                            "run from " + kKvUsbUri + " (kvflash --restore-queues puts it back)\n"),
+                            "run from " +
+                            kKvUsbUri + " (kvflash --restore-queues puts it back)\n"),
               std::string::npos)
         << list.out;
     EXPECT_NE(list.out.find("kv_net\tsocket://192.0.2.7:9100\tsocket://192.0.2.7:9100\tKV ZOW3004F "
@@ -327,16 +331,19 @@ TEST_F(RealCups, KilledBetweenSwitchAndRestoreTheNextStartOrTheCommandRestores) 
     const std::string command = kvflash("--restore-queues");
     const auto first = run(command);
     EXPECT_EQ(first.code, 0) << first.out << first.err;
-    EXPECT_EQ(first.out, "kv_lpt: restored to parallel:/dev/lp0\n"
-                         "kv_usb: restored to " + kKvUsbUri + "\n"
-                         "All print queues are back; the journal " + journal->location() +
-                         " has been removed.\n");
+    EXPECT_EQ(first.out,
+              "kv_lpt: restored to parallel:/dev/lp0\n"
+              "kv_usb: restored to " +
+                  kKvUsbUri +
+                  "\n"
+                  "All print queues are back; the journal " +
+                  journal->location() + " has been removed.\n");
     expectAllBack();
 
     const auto second = run(command);
     EXPECT_EQ(second.code, 0);
-    EXPECT_EQ(second.out, "No print queues are left switched (no journal at " +
-                              journal->location() + ").\n");
+    EXPECT_EQ(second.out,
+              "No print queues are left switched (no journal at " + journal->location() + ").\n");
 }
 
 TEST(CupsUnreachable, CountsAsNoQueuesAndNothingIsSwitched) {
@@ -352,8 +359,9 @@ TEST(CupsUnreachable, CountsAsNoQueuesAndNothingIsSwitched) {
 
     EXPECT_TRUE(SetPortsToFile(sys, state, printer));
     EXPECT_EQ(ui.boxTexts(), (std::vector<std::string>{kNoPrinterDriverText}));
-    EXPECT_TRUE(trace.contains("EnumeratePrinters - the print scheduler at "
-                               "/nonexistent/kvflash-test/cups.sock cannot be reached\r\n"));
+    EXPECT_TRUE(
+        trace.contains("EnumeratePrinters - the print scheduler at "
+                       "/nonexistent/kvflash-test/cups.sock cannot be reached\r\n"));
     EXPECT_TRUE(state.portsMoved);
     EXPECT_FALSE(spooler.open("kv_usb"));
     RestorePortsToOriginal(sys, state);

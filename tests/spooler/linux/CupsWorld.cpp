@@ -95,7 +95,8 @@ constexpr const char* kAttributesTest = R"({
 )";
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
     return text;
@@ -113,8 +114,8 @@ RunResult run(const std::string& command, int timeoutSeconds) {
     const std::string err = base.string() + ".err";
     const std::string rc = base.string() + ".rc";
     const std::string line = "timeout " + std::to_string(timeoutSeconds) + " sh -c " +
-                             shellWord(command) + " >" + out + " 2>" + err + " </dev/null; echo $? >" +
-                             rc;
+                             shellWord(command) + " >" + out + " 2>" + err +
+                             " </dev/null; echo $? >" + rc;
     RunResult result;
     if (std::system(line.c_str()) == -1) return result;
     result.out = readFile(out);
@@ -180,43 +181,61 @@ CupsWorld::CupsWorld() {
     fs::permissions(commandFilter, fs::perms::owner_all);
     writeFile(root / "ipp-attributes.test", kAttributesTest);
 
-    writeFile(root / "etc/cups-files.conf",
-              "ServerRoot " + root_ + "/etc\n"
-              "StateDir " + root_ + "/state\n"
-              "CacheDir " + root_ + "/cache\n"
-              "RequestRoot " + root_ + "/spool\n"
-              "TempDir " + root_ + "/spool/tmp\n"
-              "ServerBin " + root_ + "/bin\n"
-              "AccessLog " + root_ + "/log/access_log\n"
-              "ErrorLog " + root_ + "/log/error_log\n"
-              "PageLog " + root_ + "/log/page_log\n"
-              "SystemGroup root\n");
+    writeFile(root / "etc/cups-files.conf", "ServerRoot " + root_ +
+                                                "/etc\n"
+                                                "StateDir " +
+                                                root_ +
+                                                "/state\n"
+                                                "CacheDir " +
+                                                root_ +
+                                                "/cache\n"
+                                                "RequestRoot " +
+                                                root_ +
+                                                "/spool\n"
+                                                "TempDir " +
+                                                root_ +
+                                                "/spool/tmp\n"
+                                                "ServerBin " +
+                                                root_ +
+                                                "/bin\n"
+                                                "AccessLog " +
+                                                root_ +
+                                                "/log/access_log\n"
+                                                "ErrorLog " +
+                                                root_ +
+                                                "/log/error_log\n"
+                                                "PageLog " +
+                                                root_ +
+                                                "/log/page_log\n"
+                                                "SystemGroup root\n");
     // Administrative operations need a member of @SYSTEM, as on a real
     // machine; root on the Unix socket is one by its peer credentials.
-    writeFile(root / "etc/cupsd.conf",
-              "Listen " + socket_ + "\n"
-              "Browsing No\n"
-              "BrowseLocalProtocols none\n"
-              "WebInterface No\n"
-              "DefaultAuthType Basic\n"
-              "LogLevel info\n"
-              "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-              "<Policy default>\n"
-              "  <Limit CUPS-Add-Modify-Printer CUPS-Delete-Printer Pause-Printer Resume-Printer "
-              "Enable-Printer Disable-Printer CUPS-Accept-Jobs CUPS-Reject-Jobs>\n"
-              "    AuthType Default\n    Require user @SYSTEM\n    Order deny,allow\n"
-              "  </Limit>\n"
-              "  <Limit All>\n    Order deny,allow\n  </Limit>\n"
-              "</Policy>\n");
+    writeFile(
+        root / "etc/cupsd.conf",
+        "Listen " + socket_ +
+            "\n"
+            "Browsing No\n"
+            "BrowseLocalProtocols none\n"
+            "WebInterface No\n"
+            "DefaultAuthType Basic\n"
+            "LogLevel info\n"
+            "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+            "<Policy default>\n"
+            "  <Limit CUPS-Add-Modify-Printer CUPS-Delete-Printer Pause-Printer Resume-Printer "
+            "Enable-Printer Disable-Printer CUPS-Accept-Jobs CUPS-Reject-Jobs>\n"
+            "    AuthType Default\n    Require user @SYSTEM\n    Order deny,allow\n"
+            "  </Limit>\n"
+            "  <Limit All>\n    Order deny,allow\n  </Limit>\n"
+            "</Policy>\n");
 
     // Without -f the command returns once the scheduler listens.
-    const RunResult started = run("cupsd -c " + root_ + "/etc/cupsd.conf -s " + root_ +
-                                  "/etc/cups-files.conf");
+    const RunResult started =
+        run("cupsd -c " + root_ + "/etc/cupsd.conf -s " + root_ + "/etc/cups-files.conf");
     pid_ = trim(readFile(root / "state/cupsd.pid"));
     running_ = started.code == 0 && !pid_.empty();
     if (!running_) {
-        startError_ = "cupsd did not start (exit " + std::to_string(started.code) + "): " +
-                      started.out + started.err + readFile(root / "log/error_log");
+        startError_ = "cupsd did not start (exit " + std::to_string(started.code) +
+                      "): " + started.out + started.err + readFile(root / "log/error_log");
     }
 }
 
@@ -233,13 +252,16 @@ void CupsWorld::stop() {
     const std::string pidFile = root_ + "/state/cupsd.pid";
     run("kill -TERM " + pid_ + "; while [ -e " + pidFile + " ]; do sleep 0.01; done", 5);
     run("kill -KILL " + pid_ + " 2>/dev/null; while kill -0 " + pid_ +
-            " 2>/dev/null && ! grep -q ') Z' /proc/" + pid_ + "/stat 2>/dev/null; do sleep 0.01; done",
+            " 2>/dev/null && ! grep -q ') Z' /proc/" + pid_ +
+            "/stat 2>/dev/null; do sleep 0.01; done",
         5);
     pid_.clear();
     running_ = false;
 }
 
-std::string CupsWorld::outFile(const std::string& queue) const { return root_ + "/out/" + queue + ".out"; }
+std::string CupsWorld::outFile(const std::string& queue) const {
+    return root_ + "/out/" + queue + ".out";
+}
 
 std::string CupsWorld::env() const { return "CUPS_SERVER=" + socket_ + " "; }
 
@@ -256,23 +278,29 @@ std::string CupsWorld::ppdFor(const std::string& nickName) {
               "*PCFileName: \"KVTEST.PPD\"\n"
               "*Manufacturer: \"Test\"\n"
               "*Product: \"(Test)\"\n"
-              "*ModelName: \"" + nickName + "\"\n"
-              "*ShortNickName: \"" + nickName + "\"\n"
-              "*NickName: \"" + nickName + "\"\n"
-              "*PSVersion: \"(3010.000) 0\"\n"
-              "*LanguageLevel: \"3\"\n"
-              "*ColorDevice: False\n"
-              "*DefaultColorSpace: Gray\n"
-              "*FileSystem: False\n"
-              "*Throughput: \"1\"\n"
-              "*OpenUI *PageSize: PickOne\n"
-              "*DefaultPageSize: Letter\n"
-              "*PageSize Letter: \"\"\n"
-              "*CloseUI: *PageSize\n"
-              "*DefaultImageableArea: Letter\n"
-              "*ImageableArea Letter: \"0 0 612 792\"\n"
-              "*DefaultPaperDimension: Letter\n"
-              "*PaperDimension Letter: \"612 792\"\n");
+              "*ModelName: \"" +
+                  nickName +
+                  "\"\n"
+                  "*ShortNickName: \"" +
+                  nickName +
+                  "\"\n"
+                  "*NickName: \"" +
+                  nickName +
+                  "\"\n"
+                  "*PSVersion: \"(3010.000) 0\"\n"
+                  "*LanguageLevel: \"3\"\n"
+                  "*ColorDevice: False\n"
+                  "*DefaultColorSpace: Gray\n"
+                  "*FileSystem: False\n"
+                  "*Throughput: \"1\"\n"
+                  "*OpenUI *PageSize: PickOne\n"
+                  "*DefaultPageSize: Letter\n"
+                  "*PageSize Letter: \"\"\n"
+                  "*CloseUI: *PageSize\n"
+                  "*DefaultImageableArea: Letter\n"
+                  "*ImageableArea Letter: \"0 0 612 792\"\n"
+                  "*DefaultPaperDimension: Letter\n"
+                  "*PaperDimension Letter: \"612 792\"\n");
     ppds_[nickName] = path;
     return path;
 }
@@ -284,17 +312,16 @@ void CupsWorld::resetQueues() {
     // -E after the name enables the queue (before it, it asks for encryption).
     const std::string add = env() + "lpadmin -p ";
     const std::string script =
-        add + "kv_usb -E -v 'usb://KV/ZOW3004F%20PT?serial=1001' -P " + kv + " && " +
-        add + "kv_lpt -E -v parallel:/dev/lp0 -P " + ppdFor("KV ZOR12A PT") + " && " +
-        add + "kv_net -E -v socket://192.0.2.7:9100 -P " + kv + " && " +
-        add + "acme_usb -E -v 'usb://Acme/LaserJet%209?serial=2002' -P " + ppdFor("Acme LaserJet 9") +
-        " && " +
-        add + "excluded_usb -E -v 'usb://KV/ZOR12A?serial=3003' -P " + ppdFor("KV ZOR12A") + " && " +
-        add + "paused_usb -E -v 'usb://KV/ZOW3004F?serial=4004' -P " + kv + " && " +
-        env() + "cupsdisable -r 'Paused by the technician' paused_usb && " +
-        add + "rejecting_lpt -E -v parallel:/dev/lp1 -P " + kv + " && " +
-        env() + "cupsreject rejecting_lpt && " +
-        add + "raw_usb -E -v 'usb://KV/Raw?serial=5005' -m raw";
+        add + "kv_usb -E -v 'usb://KV/ZOW3004F%20PT?serial=1001' -P " + kv + " && " + add +
+        "kv_lpt -E -v parallel:/dev/lp0 -P " + ppdFor("KV ZOR12A PT") + " && " + add +
+        "kv_net -E -v socket://192.0.2.7:9100 -P " + kv + " && " + add +
+        "acme_usb -E -v 'usb://Acme/LaserJet%209?serial=2002' -P " + ppdFor("Acme LaserJet 9") +
+        " && " + add + "excluded_usb -E -v 'usb://KV/ZOR12A?serial=3003' -P " +
+        ppdFor("KV ZOR12A") + " && " + add +
+        "paused_usb -E -v 'usb://KV/ZOW3004F?serial=4004' -P " + kv + " && " + env() +
+        "cupsdisable -r 'Paused by the technician' paused_usb && " + add +
+        "rejecting_lpt -E -v parallel:/dev/lp1 -P " + kv + " && " + env() +
+        "cupsreject rejecting_lpt && " + add + "raw_usb -E -v 'usb://KV/Raw?serial=5005' -m raw";
     const RunResult r = run(script);
     if (r.code != 0) throw std::runtime_error("setting up the queues failed: " + r.err);
 }

@@ -58,7 +58,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
         posix_spawn_file_actions_addopen(&actions, 1, outPath_.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
     }
-    posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
     // The child starts with no signal blocked, whatever this thread blocks.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
@@ -93,10 +94,10 @@ std::optional<int> ChildProcess::waitFor(std::chrono::milliseconds bound) {
     if (code_ || pid_ <= 0) return code_;
     const auto deadline = std::chrono::steady_clock::now() + bound;
     const auto left = [&] {
-        return static_cast<int>(std::max<int64_t>(
-            0, std::chrono::duration_cast<std::chrono::milliseconds>(
-                   deadline - std::chrono::steady_clock::now())
-                   .count()));
+        return static_cast<int>(
+            std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     deadline - std::chrono::steady_clock::now())
+                                     .count()));
     };
     // A piped child may be waiting for its output to be read.
     while (outPipe_ >= 0 && readSome(left())) {

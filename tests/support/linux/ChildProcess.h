@@ -16,7 +16,8 @@ inline const std::vector<std::string> kDisplayVariables = {"DISPLAY", "WAYLAND_D
                                                            "QT_QPA_PLATFORM"};
 
 // The same for a shell command line: put it in front of the program.
-inline constexpr const char* kWithoutDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
+inline constexpr const char* kWithoutDisplay =
+    "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
 
 // A program run as a child process: this environment without the display
 // variables, plus `environment`; stdin from /dev/null, stdout and stderr

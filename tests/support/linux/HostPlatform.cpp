@@ -30,7 +30,9 @@ std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {
     return std::make_unique<lx::SigwaitTermination>();
 }
 
-void requestHostTermination(int signalNumber) { lx::SigwaitTermination::signalProcess(signalNumber); }
+void requestHostTermination(int signalNumber) {
+    lx::SigwaitTermination::signalProcess(signalNumber);
+}
 
 std::optional<std::string> missingHostTermination() { return std::nullopt; }
 

@@ -20,9 +20,7 @@ using kv::platform::Control;
 
 namespace {
 
-void fillFlashing(kv::platform::DialogControls& c) {
-    kv::ui::showFlashUnderWay(c);
-}
+void fillFlashing(kv::platform::DialogControls& c) { kv::ui::showFlashUnderWay(c); }
 
 // The simulated printer's flash from V5.12 to the image's version, ended:
 // identified again, the Flash button gone, the verdict shown.
@@ -61,8 +59,9 @@ int main(int argc, char** argv) {
     const bool verified = argc > 2 && std::string_view(argv[1]) == "--verified";
     const int first = startState ? 2 : verified ? 3 : 1;
     if (argc <= first) {
-        std::fputs("usage: kvflash-window-shot [--start | --verified IMAGE] OUT.png [ICON-FOLDER]\n",
-                   stderr);
+        std::fputs(
+            "usage: kvflash-window-shot [--start | --verified IMAGE] OUT.png [ICON-FOLDER]\n",
+            stderr);
         return 2;
     }
     const char* out = argv[first];
@@ -73,9 +72,9 @@ int main(int argc, char** argv) {
     kv::platform::DialogControls& c = session.controls();
 
     // The start state.
-    for (Control field : {Control::flashButton, Control::programStatusText,
-                          Control::programStateText, Control::programGroup,
-                          Control::programStateLabel, Control::programStatusLabel}) {
+    for (Control field :
+         {Control::flashButton, Control::programStatusText, Control::programStateText,
+          Control::programGroup, Control::programStateLabel, Control::programStatusLabel}) {
         c.enable(field, false);
     }
     c.setText(Control::ipOctetEdit1, "192");

@@ -18,9 +18,9 @@ namespace {
 
 void fill(kv::platform::DialogControls& c) {
     // The start state.
-    for (Control field : {Control::flashButton, Control::programStatusText,
-                          Control::programStateText, Control::programGroup,
-                          Control::programStateLabel, Control::programStatusLabel}) {
+    for (Control field :
+         {Control::flashButton, Control::programStatusText, Control::programStateText,
+          Control::programGroup, Control::programStateLabel, Control::programStatusLabel}) {
         c.enable(field, false);
     }
     c.setText(Control::ipOctetEdit1, "192");
