@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace kv::fleet {
 
@@ -30,6 +32,20 @@ void PrinterLog::write(std::string_view line) {
     written_ += line.size() + 1;
     std::fwrite(line.data(), 1, line.size(), file_);
     std::fputc('\n', file_);
+}
+
+std::string prepareLogFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) return ec.message();
+    if (!fs::is_directory(folder, ec)) return "not a folder";
+    const std::string probe = folder + "/.kvflash-log-probe";
+    std::FILE* file = std::fopen(probe.c_str(), "ab");
+    if (!file) return std::strerror(errno);
+    std::fclose(file);
+    std::remove(probe.c_str());
+    return "";
 }
 
 }  // namespace kv::fleet

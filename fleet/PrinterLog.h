@@ -33,4 +33,9 @@ private:
     uint64_t dropped_ = 0;
 };
 
+// Makes `folder` (and its parents) and writes a probe file in it, so a
+// folder that cannot hold the logs is refused before any printer is touched.
+// Empty when it can; otherwise why not.
+std::string prepareLogFolder(const std::string& folder);
+
 }  // namespace kv::fleet

@@ -11,6 +11,7 @@
 #include "fleet/FleetImage.h"
 #include "fleet/FleetRun.h"
 #include "fleet/FleetSummary.h"
+#include "fleet/PrinterLog.h"
 #include "fleet/WorldParts.h"
 #include "platform/Format.h"
 #include "ui/console/FleetView.h"
@@ -131,6 +132,15 @@ int runFleetCommand(platform::Services& sys, const Options& options,
         writeOut(text,
                  "The image starts with a KV_FIRMWARE header: over the network it is "
                  "sent whole, header and all.\n");
+    }
+
+    if (options.logDir) {
+        const std::string why = fleet::prepareLogFolder(*options.logDir);
+        if (!why.empty()) {
+            usageError("cannot write logs in " + platform::escapeDeviceText(*options.logDir) +
+                       ": " + why);
+            return 2;
+        }
     }
 
     // One flash at a time per machine, as the window.

@@ -1,5 +1,7 @@
 // kvprinter-emu: an emulated KV printer on a TCP port, or on the device
 // side of a USB printer gadget, for trying kvflash without a printer.
+#include <sys/resource.h>
+
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -60,6 +62,17 @@ int serveOnGadget(const kv::emulator::EmuOptions& options, kv::emulator::Printer
     return 0;
 }
 
+// A fleet of hundreds holds more descriptors (a listening and a served
+// socket a printer) than the usual soft limit of 1024; the hard limit allows
+// them.
+void raiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
 // Every printer of the fleet file on its own address, each a model and a
 // server of its own; a line per printer on stdout as it listens and again
 // at exit.
@@ -80,6 +93,7 @@ int serveFleet(const kv::emulator::EmuOptions& options, kv::platform::Clock& clo
         std::unique_ptr<TcpServer> server;
         std::string endpoint;
     };
+    raiseDescriptorLimit();
     std::vector<Served> fleet;
     for (const FleetPrinter& printer : std::get<std::vector<FleetPrinter>>(read)) {
         Served served;

@@ -23,11 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string buildDir() {
-    const char* dir = std::getenv("KVFLASH_BUILD_DIR");
-    return dir ? dir : "";
-}
-
+using kv::testing::buildDir;
 using kv::testing::lines;
 using kv::testing::readFile;
 

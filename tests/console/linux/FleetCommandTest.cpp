@@ -20,11 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 using kv::testing::ChildProcess;
 
-std::string buildDir() {
-    const char* build = std::getenv("KVFLASH_BUILD_DIR");
-    return build ? build : "";
-}
-
+using kv::testing::buildDir;
 // A kvprinter-emu on 127.0.0.N and a free port of its own.
 struct EmulatedPrinter {
     EmulatedPrinter(const std::string& address, std::vector<std::string> faults,
@@ -213,6 +209,8 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
         {{"--fleet", printer.target, "--image", demoImage()}, "without a terminal, --yes"},
         {{"--fleet", printer.target}, "--fleet needs --image"},
         {{"--scan", "127.0.0.1", "--parallel", "257"}, "--parallel needs a number up to 256"},
+        {{"--fleet", printer.target, "--image", demoImage(), "--yes", "--log-dir", unmarked},
+         "cannot write logs in"},
     };
     for (const auto& c : cases) {
         FleetRun run(c.arguments);

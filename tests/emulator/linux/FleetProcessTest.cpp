@@ -19,11 +19,7 @@ namespace {
 using namespace std::chrono_literals;
 using kv::testing::ChildProcess;
 
-std::string buildDir() {
-    const char* dir = std::getenv("KVFLASH_BUILD_DIR");
-    return dir ? dir : "";
-}
-
+using kv::testing::buildDir;
 // The endpoint the emulator printed for `address` ("127.0.0.3:41234").
 std::string endpointOf(const std::string& out, const std::string& address) {
     const std::string prefix = "listening " + address + ":";

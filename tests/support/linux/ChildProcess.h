@@ -2,12 +2,19 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kv::testing {
+
+// The build folder ctest passes in (its programs under bin/); empty outside ctest.
+inline std::string buildDir() {
+    const char* dir = std::getenv("KVFLASH_BUILD_DIR");
+    return dir ? dir : "";
+}
 
 // The display variables a program would take as a desktop to open a window
 // on. Tests clear them for programs they run, whatever the terminal the
