@@ -40,6 +40,10 @@ struct SimWorld : entry::SimulatedMachine {
         sys.wired.threads = &threads;
         wireFrontEnd(ctx, ui, controls);
     }
+    // A worker may still be in its last step (the end counted under the
+    // signal's lock) after its flag read false: the state goes only once it
+    // has let go, as the program's own end waits.
+    ~SimWorld() { state.workerSignal.waitWhileRunning(state.flashInProgress); }
     SimWorld(const SimWorld&) = delete;
     SimWorld& operator=(const SimWorld&) = delete;
 
