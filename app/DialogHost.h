@@ -1,10 +1,13 @@
 #pragma once
 #include <string>
 
+#include "app/HistoryRows.h"
+
 namespace kv {
 
 // What the main dialog needs from the window that shows it, beyond its
-// controls and boxes: its title, its one timer and its end.
+// controls and boxes: its title, its one timer, its end and the history
+// window.
 class DialogHost {
 public:
     virtual ~DialogHost() = default;
@@ -14,6 +17,10 @@ public:
     virtual void startTimer(int id, unsigned intervalMs) = 0;
     virtual void stopTimer(int id) = 0;
     virtual void endDialog(int result) = 0;
+    // The flash history as a table, in a window of its own; a host without
+    // one leaves the dialog to show the text report.
+    virtual bool showsHistoryTable() const { return false; }
+    virtual void showHistory(const HistoryView& view) { (void)view; }
 };
 
 }  // namespace kv

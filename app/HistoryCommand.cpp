@@ -15,6 +15,14 @@ std::string noFlashText(const std::string& location) {
     return "No flash recorded yet in " + location + ".\n";
 }
 
+std::string unreadableText(const std::string& reason) {
+    return "The flash history cannot be read: " + reason + "\n";
+}
+
+std::string recordedInText(const std::string& location) {
+    return "Flashes recorded in " + location + ", newest last:\n";
+}
+
 }  // namespace
 
 int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostream& err) {
@@ -39,13 +47,26 @@ int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostr
 std::string historyReport(platform::Services& sys) {
     platform::HistoryFile& file = sys.history();
     const auto text = file.read();
-    if (!text) return "The flash history cannot be read: " + text.reason() + "\n";
+    if (!text) return unreadableText(text.reason());
     const HistoryContent history = parseHistory(*text);
     if (history.entries.empty()) {
         return noFlashText(file.location()) + damagedLinesText(history, file.location());
     }
-    return "Flashes recorded in " + file.location() + ", newest last:\n\n" + historyTable(history) +
+    return recordedInText(file.location()) + "\n" + historyTable(history) +
            damagedLinesText(history, file.location());
+}
+
+HistoryView historyView(platform::Services& sys) {
+    platform::HistoryFile& file = sys.history();
+    const auto text = file.read();
+    if (!text) return {unreadableText(text.reason()), {}, {}};
+    const HistoryContent history = parseHistory(*text);
+    HistoryView view;
+    view.heading =
+        history.entries.empty() ? noFlashText(file.location()) : recordedInText(file.location());
+    view.rows = historyRows(history);
+    view.damaged = damagedLinesText(history, file.location());
+    return view;
 }
 
 void warnOfInterruptedFlash(Context& ctx) {

@@ -2,50 +2,20 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <vector>
+
+#include "app/HistoryRows.h"
+#include "platform/Ascii.h"
 
 namespace kv {
 
 namespace {
 
-constexpr size_t kShaShown = 12;
-
-std::string fileNameOf(const std::string& path) {
-    const size_t end = path.find_last_of("/\\");
-    return end == std::string::npos ? path : path.substr(end + 1);
-}
-
 std::string orDash(const std::string& text) { return text.empty() ? "-" : text; }
-
-// Table cells are one line of printable text.
-std::string cell(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        out += u < 0x20 || u == 0x7F ? ' ' : c;
-    }
-    return orDash(out);
-}
-
-// USB paths are long; the serial in them names the printer.
-std::string whereShown(const FlashRecord& r) {
-    if (r.link == "USB" && !r.serial.empty()) return r.serial;
-    return r.address;
-}
 
 std::string outcomeName(const FlashRecord& r) {
     return r.outcome ? std::string(platform::verifyOutcomeName(*r.outcome)) : std::string();
-}
-
-std::string seconds(const HistoryEntry& e) {
-    if (!e.ended) return "-";
-    return std::to_string((e.record.durationMs + 500) / 1000);
-}
-
-std::string linkAndPlace(const FlashRecord& r) {
-    const std::string where = whereShown(r);
-    if (where.empty() || where == r.link) return r.link;
-    return r.link + " " + where;
 }
 
 // "fleet run ID: N printers" above the first record of a run.
@@ -56,7 +26,7 @@ std::string fleetHeading(const HistoryContent& history, size_t first) {
          ++i) {
         ++count;
     }
-    return "fleet run " + cell(fleet) + ": " + std::to_string(count) + " printer" +
+    return "fleet run " + historyCellText(fleet) + ": " + std::to_string(count) + " printer" +
            (count == 1 ? "" : "s") + "\n";
 }
 
@@ -69,7 +39,7 @@ std::string fleetInterruptedNotice(const HistoryContent& history) {
         if (e.record.fleet == fleet && !e.ended) cut.push_back(&e.record);
     }
     if (cut.empty()) return {};
-    std::string text = "The last fleet run (" + cell(fleet) + ") did not finish " +
+    std::string text = "The last fleet run (" + historyCellText(fleet) + ") did not finish " +
                        std::to_string(cut.size()) + " flash" + (cut.size() == 1 ? "" : "es") +
                        ":\r\n";
     for (size_t i = 0; i < cut.size() && i < kListed; ++i) {
@@ -90,21 +60,31 @@ std::string fleetInterruptedNotice(const HistoryContent& history) {
 
 std::string historyTable(const HistoryContent& history) {
     if (history.entries.empty()) return {};
-    using Row = std::array<std::string, 12>;
-    std::vector<Row> rows;
-    rows.push_back({"START (UTC)", "LINK", "ADDRESS", "MODEL", "BEFORE", "AFTER", "IMAGE",
-                    "SHA-256", "SIZE", "SENT", "SECONDS", "OUTCOME"});
-    for (const HistoryEntry& e : history.entries) {
+    // The window's columns but the fleet run (a heading line here), with
+    // the detail after the outcome.
+    constexpr HistoryColumn kShown[] = {
+        HistoryColumn::Start,  HistoryColumn::Link,  HistoryColumn::Address, HistoryColumn::Model,
+        HistoryColumn::Before, HistoryColumn::After, HistoryColumn::Image,   HistoryColumn::Sha256,
+        HistoryColumn::Size,   HistoryColumn::Sent,  HistoryColumn::Seconds,
+    };
+    constexpr size_t kColumns = std::size(kShown) + 1;
+    using Row = std::array<std::string, kColumns>;
+    std::vector<Row> rows(1);
+    for (size_t i = 0; i < std::size(kShown); ++i)
+        rows[0][i] = platform::asciiUpperCase(historyColumnTitle(kShown[i]));
+    rows[0].back() = "OUTCOME";
+    const std::vector<HistoryRow> model = historyRows(history);
+    for (size_t n = 0; n < model.size(); ++n) {
+        const HistoryEntry& e = history.entries[n];
         const FlashRecord& r = e.record;
-        const std::string outcome =
-            e.ended ? outcomeName(r) + (r.detail.empty() ? "" : ": " + r.detail) : kInterruptedText;
-        rows.push_back({isoUtc(r.startMs), cell(r.link), cell(whereShown(r)), cell(r.model),
-                        cell(r.firmwareBefore), e.ended ? cell(r.firmwareAfter) : "-",
-                        cell(fileNameOf(r.imagePath)), cell(r.imageSha256.substr(0, kShaShown)),
-                        std::to_string(r.imageSize), e.ended ? std::to_string(r.bytesSent) : "-",
-                        seconds(e), cell(outcome)});
+        Row row;
+        for (size_t i = 0; i < std::size(kShown); ++i) row[i] = model[n][kShown[i]].text;
+        const std::string outcome = e.ended ? outcomeName(r) : kInterruptedOutcome;
+        const std::string detail = e.ended ? r.detail : kInterruptedDetail;
+        row.back() = historyCellText(outcome + (detail.empty() ? "" : ": " + detail));
+        rows.push_back(row);
     }
-    std::array<size_t, 12> width{};
+    std::array<size_t, kColumns> width{};
     for (const Row& row : rows)
         for (size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
     std::string text;

@@ -6,8 +6,6 @@
 
 namespace kv {
 
-inline constexpr const char* kInterruptedText =
-    "interrupted: the printer may still be in flash mode";
 inline constexpr const char* kHistoryCaption = "Flash history";
 inline constexpr const char* kInterruptedCaption = "Interrupted flash";
 

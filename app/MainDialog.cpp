@@ -103,7 +103,13 @@ void MainDialog::onCommand(int id) {
         case ids::kFindEthernet: findEthernet(); break;
         case ids::kHelp: platform::box(ctx_.ui(), kHelpCaption, kHelpText); break;
         // Only reads the file: allowed while a flash runs.
-        case ids::kHistory: ctx_.ui().showReport(kHistoryCaption, historyReport(ctx_.sys)); break;
+        case ids::kHistory:
+            if (host_.showsHistoryTable()) {
+                host_.showHistory(historyView(ctx_.sys));
+            } else {
+                ctx_.ui().showReport(kHistoryCaption, historyReport(ctx_.sys));
+            }
+            break;
         default: break;
     }
 }

@@ -17,6 +17,14 @@ inline std::string asciiLowerCase(std::string_view text) {
     return out;
 }
 
+constexpr char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+inline std::string asciiUpperCase(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), asciiUpper);
+    return out;
+}
+
 inline bool endsWithIgnoringCase(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() &&
            asciiLowerCase(text.substr(text.size() - tail.size())) == asciiLowerCase(tail);

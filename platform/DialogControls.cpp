@@ -63,4 +63,12 @@ std::optional<VerifyOutcome> verifyOutcomeNamed(std::string_view name) {
     return std::nullopt;
 }
 
+VerdictTone verdictTone(VerifyOutcome outcome) {
+    switch (outcome) {
+        case VerifyOutcome::Verified: return VerdictTone::Good;
+        case VerifyOutcome::Unchecked: return VerdictTone::Doubtful;
+        default: return VerdictTone::Bad;
+    }
+}
+
 }  // namespace kv::platform

@@ -63,6 +63,11 @@ std::string_view verifyOutcomeName(VerifyOutcome outcome);
 // The outcome of that name; nothing for another text.
 std::optional<VerifyOutcome> verifyOutcomeNamed(std::string_view name);
 
+// How a verdict is shown wherever it is shown: green for a verified flash,
+// amber for one that could not be checked, red for the rest.
+enum class VerdictTone { Good, Doubtful, Bad };
+VerdictTone verdictTone(VerifyOutcome outcome);
+
 struct Verification {
     VerifyOutcome outcome = VerifyOutcome::Failed;
     // For scripts and the record: what was compared, or what went wrong.

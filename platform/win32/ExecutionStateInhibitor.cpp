@@ -4,17 +4,22 @@
 
 namespace kv::platform::win32 {
 
+ExecutionStateInhibitor::ExecutionStateInhibitor()
+    : setState_([](unsigned long state) { return ::SetThreadExecutionState(state); }) {}
+
 ExecutionStateInhibitor::~ExecutionStateInhibitor() { release(); }
 
 void ExecutionStateInhibitor::hold() {
-    const bool granted = ::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0;
+    const bool granted = setState_(ES_CONTINUOUS | ES_SYSTEM_REQUIRED) != 0;
+    const DWORD error = granted ? 0 : ::GetLastError();
     std::unique_lock lock(mutex_);
     started_ = true;
     granted_ = granted;
+    refusal_ = error;
     changed_.notify_all();
     if (!granted) return;
     changed_.wait(lock, [this] { return releasing_; });
-    ::SetThreadExecutionState(ES_CONTINUOUS);
+    setState_(ES_CONTINUOUS);
 }
 
 Result<void> ExecutionStateInhibitor::acquire(const std::string&, const std::string&) {
@@ -36,8 +41,7 @@ Result<void> ExecutionStateInhibitor::acquire(const std::string&, const std::str
     // The thread answers at once: one system call.
     changed_.wait(lock, [this] { return started_; });
     if (granted_) return {};
-    return Failure{"SetThreadExecutionState refused (error " + std::to_string(::GetLastError()) +
-                   ")"};
+    return Failure{"SetThreadExecutionState refused (error " + std::to_string(refusal_) + ")"};
 }
 
 void ExecutionStateInhibitor::release() {

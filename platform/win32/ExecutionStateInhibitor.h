@@ -1,5 +1,6 @@
 #pragma once
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -14,7 +15,12 @@ namespace kv::platform::win32 {
 // plan's own setting, which this cannot override.
 class ExecutionStateInhibitor final : public SleepInhibitor {
 public:
-    ExecutionStateInhibitor() = default;
+    // SetThreadExecutionState's shape: the new state in, the previous one
+    // (0: refused) out. Tests give their own to see which thread sets what.
+    using SetState = std::function<unsigned long(unsigned long)>;
+
+    ExecutionStateInhibitor();
+    explicit ExecutionStateInhibitor(SetState setState) : setState_(std::move(setState)) {}
     ~ExecutionStateInhibitor() override;
     ExecutionStateInhibitor(const ExecutionStateInhibitor&) = delete;
     ExecutionStateInhibitor& operator=(const ExecutionStateInhibitor&) = delete;
@@ -25,11 +31,13 @@ public:
 private:
     void hold();
 
+    SetState setState_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::thread holder_;
     bool started_ = false;
     bool granted_ = false;
+    unsigned long refusal_ = 0;  // the holder's error when refused
     bool releasing_ = false;
 };
 

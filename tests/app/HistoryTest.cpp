@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "app/HistoryCommand.h"
+#include "app/HistoryRows.h"
 #include "app/HistoryTable.h"
 #include "app/MainDialog.h"
 #include "flash/FlashHistory.h"
+#include "tests/app/HistorySample.h"
 #include "tests/flash/LocalFlashWorld.h"
 #include "tests/support/Files.h"
 
@@ -72,7 +74,8 @@ TEST(HistoryTable, OneAlignedLinePerFlashNewestLastWithTheCutOffOneMarked) {
     EXPECT_EQ(table[2].rfind("2024-05-01T11:00:00Z  ETHERNET", 0), 0u) << table[2];
     EXPECT_NE(table[2].find(" 10.0.0.7:10001 "), std::string::npos);
     EXPECT_NE(table[2].find(" FMVQ_V5.30.bin "), std::string::npos);
-    EXPECT_EQ(table[2].substr(outcomeColumn), kInterruptedText);
+    EXPECT_EQ(table[2].substr(outcomeColumn),
+              "interrupted: the printer may still be in flash mode");
     EXPECT_EQ(historyTable(parseHistory("")), "");
 }
 
@@ -123,6 +126,42 @@ TEST(HistoryTable, AFleetRunIsGroupedAndEveryCutOffFlashOfItListed) {
     FlashRecord done = ethernetRecord("q", kMay1 + 7200000);
     done.fleet = "0ther";
     EXPECT_FALSE(interruptedFlashNotice(parseHistory(text + endedLine(done) + "\n")));
+}
+
+// The rows a window's table shows: every outcome in its tone, the flash cut
+// off marked, the fleet run's id on its rows, device text as one line, and
+// the values a view sorts by typed (a time, a count, a text).
+TEST(HistoryRows, EveryOutcomeTheCutOffFlashAFleetRunAndDeviceText) {
+    const auto rows = historyRows(parseHistory(testing::sampleHistoryText()));
+    const auto& want = testing::sampleRows();
+    ASSERT_EQ(rows.size(), want.size());
+    for (size_t n = 0; n < rows.size(); ++n) {
+        SCOPED_TRACE(n);
+        const HistoryRow& row = rows[n];
+        const bool cut = want[n].interrupted;
+        EXPECT_EQ(row[HistoryColumn::Outcome].text, want[n].outcome);
+        EXPECT_EQ(row.tone, want[n].tone);
+        EXPECT_EQ(row.interrupted, cut);
+        EXPECT_EQ(row.fleet, want[n].fleet);
+        EXPECT_EQ(row[HistoryColumn::Fleet].text, want[n].fleet);
+        const int64_t start = testing::kSampleStartMs + static_cast<int64_t>(n) * 60000;
+        EXPECT_EQ(row[HistoryColumn::Start].text, isoUtc(start));
+        EXPECT_EQ(row[HistoryColumn::Start].key, HistorySortKey(start));
+        EXPECT_EQ(row[HistoryColumn::Sent].key, HistorySortKey(want[n].bytesSent));
+        EXPECT_EQ(row[HistoryColumn::Sent].text, cut ? "-" : std::to_string(want[n].bytesSent));
+        EXPECT_EQ(row[HistoryColumn::Seconds].text, cut ? "-" : std::to_string(47 + n));
+        EXPECT_EQ(row[HistoryColumn::After].text, cut ? "-" : "V5.20");
+        EXPECT_EQ(row[HistoryColumn::Detail].text,
+                  cut ? kInterruptedDetail : "detail of r" + std::to_string(n));
+        EXPECT_EQ(row[HistoryColumn::Size].key, HistorySortKey(uint64_t{100000}));
+        EXPECT_EQ(row[HistoryColumn::Address].text,
+                  n < 2 ? "sim1001" : "10.0.0." + std::to_string(n) + ":10001");
+        EXPECT_EQ(row[HistoryColumn::Image].text, "FMVQ_V5.20.bin");
+        EXPECT_EQ(row[HistoryColumn::Sha256].text, "26f3be5617df");
+        EXPECT_EQ(row[HistoryColumn::Model].text,
+                  n == 4 ? testing::kHostileModelShown : "ZOW3004F");
+        EXPECT_EQ(row[HistoryColumn::Model].key, HistorySortKey(row[HistoryColumn::Model].text));
+    }
 }
 
 TEST(HistoryCommand, TableJsonDamagedLinesAndAnUnreadableFile) {

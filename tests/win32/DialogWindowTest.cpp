@@ -5,15 +5,24 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "state/Context.h"
 #include "platform/DialogItemIds.h"
+#include "app/HistoryCommand.h"
+#include "app/HistoryTable.h"
 #include "app/MainDialog.h"
 #include "main/Options.h"
 #include "main/win32/Win32World.h"
 #include "platform/sim/ScriptedUi.h"
+#include "platform/win32/Win32HistoryFile.h"
+#include "tests/app/HistorySample.h"
+#include "tests/support/Files.h"
 #include "tests/win32/Win32TestSupport.h"
 #include "ui/template/DialogTemplate.h"
+#include "ui/template/FlashLines.h"
+#include "ui/win32/HistoryWindow.h"
 #include "ui/win32/DialogTemplateBytes.h"
 #include "ui/win32/Win32DialogControls.h"
 #include "ui/win32/Win32DialogHost.h"
@@ -24,6 +33,7 @@ namespace kv::testing {
 namespace {
 
 using platform::Control;
+using kv::HistoryColumn;
 using ui::DialogItem;
 
 std::string textOf(HWND h) {
@@ -52,6 +62,71 @@ bool pumpUntil(const std::function<bool()>& done, int64_t boundMs = 20000) {
         }
     }
     return true;
+}
+
+// The colour a dialog paints a static control's text with: its answer to
+// WM_CTLCOLORSTATIC, on a memory device context.
+COLORREF staticTextColour(HWND dialog, HWND control) {
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    ::SetTextColor(dc, RGB(1, 2, 3));
+    ::SendMessageA(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                   reinterpret_cast<LPARAM>(control));
+    const COLORREF colour = ::GetTextColor(dc);
+    ::DeleteDC(dc);
+    return colour;
+}
+
+COLORREF colourOf(platform::VerdictTone tone) {
+    const ui::Rgb c = ui::toneColour(tone);
+    return RGB(c.red, c.green, c.blue);
+}
+
+// A list view's cell, read back as another program would.
+std::string cellText(HWND list, int row, int column) {
+    char text[512] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    ::SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+std::vector<std::string> columnOf(HWND list, HistoryColumn column) {
+    std::vector<std::string> texts;
+    const auto rows = ::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    for (int row = 0; row < rows; ++row) {
+        texts.push_back(cellText(list, row, static_cast<int>(column)));
+    }
+    return texts;
+}
+
+// The text colour the history window answers for a row's cell, as the list
+// view asks it while painting.
+COLORREF cellColour(HWND dialog, HWND list, int row, HistoryColumn column) {
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    ::SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    NMLVCUSTOMDRAW draw{};
+    draw.nmcd.hdr = {list, static_cast<UINT_PTR>(ui::kHistoryListId),
+                     static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
+    draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(row);
+    draw.nmcd.lItemlParam = item.lParam;
+    draw.iSubItem = static_cast<int>(column);
+    draw.clrText = RGB(1, 2, 3);
+    ::SendMessageA(dialog, WM_NOTIFY, ui::kHistoryListId, reinterpret_cast<LPARAM>(&draw));
+    return draw.clrText;
+}
+
+void clickColumn(HWND dialog, HWND list, HistoryColumn column) {
+    NMLISTVIEW click{};
+    click.hdr = {list, static_cast<UINT_PTR>(ui::kHistoryListId),
+                 static_cast<UINT>(LVN_COLUMNCLICK)};
+    click.iItem = -1;
+    click.iSubItem = static_cast<int>(column);
+    ::SendMessageA(dialog, WM_NOTIFY, ui::kHistoryListId, reinterpret_cast<LPARAM>(&click));
 }
 
 // The main dialog in a simulated world: the window and its three faces,
@@ -185,6 +260,103 @@ TEST_F(DialogWindow, FindPrinterFillsTheFieldsAndAFlashRunsToTheEnd) {
     EXPECT_EQ(textOf(control(Control::programStatusText)), "Printer successfully flashed");
     EXPECT_FALSE(::IsWindowVisible(control(Control::flashButton)));
     EXPECT_EQ(::GetCurrentThreadId(), uiThread);
+    // The image line, and the verdict in green.
+    const std::string imageLine = textOf(item(kv::dialog::kImageText));
+    EXPECT_EQ(imageLine.rfind("FMVQ_V5.20.bin: ", 0), 0u) << imageLine;
+    EXPECT_NE(imageLine.find(" bytes, version V5.20, SHA-256 "), std::string::npos) << imageLine;
+    HWND verdict = item(kv::dialog::kVerifyText);
+    EXPECT_NE(textOf(verdict).find("V5.20"), std::string::npos) << textOf(verdict);
+    EXPECT_EQ(staticTextColour(hwnd, verdict), colourOf(platform::VerdictTone::Good));
+    // Other lines keep the dialog's colours.
+    EXPECT_EQ(staticTextColour(hwnd, item(kv::dialog::kImageText)), RGB(1, 2, 3));
+}
+
+// The verdict line's colour follows each outcome, and goes with it.
+TEST_F(DialogWindow, TheVerdictLineTakesItsOutcomesColour) {
+    using platform::VerifyOutcome;
+    const struct {
+        VerifyOutcome outcome;
+        platform::VerdictTone tone;
+    } cases[] = {
+        {VerifyOutcome::Verified, platform::VerdictTone::Good},
+        {VerifyOutcome::Unchecked, platform::VerdictTone::Doubtful},
+        {VerifyOutcome::Mismatch, platform::VerdictTone::Bad},
+        {VerifyOutcome::NotFound, platform::VerdictTone::Bad},
+        {VerifyOutcome::Failed, platform::VerdictTone::Bad},
+    };
+    HWND verdict = item(kv::dialog::kVerifyText);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.outcome));
+        controls.setVerification(platform::Verification{c.outcome, "detail", "the line"});
+        EXPECT_EQ(textOf(verdict), "the line");
+        EXPECT_EQ(staticTextColour(hwnd, verdict), colourOf(c.tone));
+    }
+    controls.setVerification(std::nullopt);
+    EXPECT_EQ(textOf(verdict), "");
+    EXPECT_EQ(staticTextColour(hwnd, verdict), RGB(1, 2, 3));
+}
+
+// The History button opens the list view over the history file: every
+// flash a row, read back as another program would, the outcome in its
+// colour, and a column click sorting by the typed values.
+TEST_F(DialogWindow, TheHistoryButtonShowsTheFlashesInAListView) {
+    TempFolder temp;
+    platform::win32::Win32HistoryFile file(temp.path() + "history.jsonl");
+    for (const std::string& line : testing::lines(testing::sampleHistoryText())) {
+        ASSERT_TRUE(file.append(line));
+    }
+    world->sys.wired.history = &file;
+
+    // The window is modal: a timer of this thread looks at it from inside
+    // its loop, then closes it.
+    static struct Seen {
+        bool found = false;
+        std::vector<std::string> outcomes, models, fleets, sentBefore, sentAfter, startsAfter;
+        std::vector<COLORREF> outcomeColours, otherColours;
+        std::string heading;
+    } seen;
+    seen = Seen{};
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        HWND dialog = ::FindWindowA("#32770", kHistoryCaption);
+        if (!dialog) return;
+        ::KillTimer(nullptr, id);
+        HWND list = ::GetDlgItem(dialog, ui::kHistoryListId);
+        seen.found = true;
+        seen.heading = textOf(::GetDlgItem(dialog, ui::kHistoryHeadingId));
+        seen.outcomes = columnOf(list, HistoryColumn::Outcome);
+        seen.models = columnOf(list, HistoryColumn::Model);
+        seen.fleets = columnOf(list, HistoryColumn::Fleet);
+        seen.sentBefore = columnOf(list, HistoryColumn::Sent);
+        for (int row = 0; row < static_cast<int>(seen.outcomes.size()); ++row) {
+            seen.outcomeColours.push_back(cellColour(dialog, list, row, HistoryColumn::Outcome));
+            seen.otherColours.push_back(cellColour(dialog, list, row, HistoryColumn::Model));
+        }
+        clickColumn(dialog, list, HistoryColumn::Sent);
+        seen.sentAfter = columnOf(list, HistoryColumn::Sent);
+        seen.startsAfter = columnOf(list, HistoryColumn::Start);
+        ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    ASSERT_NE(timer, 0u);
+    click(kv::dialog::kHistory);
+    ::KillTimer(nullptr, timer);
+    ASSERT_TRUE(seen.found);
+
+    EXPECT_EQ(seen.heading, "Flashes recorded in " + file.location() + ", newest last:\n");
+    const auto& want = testing::sampleRows();
+    ASSERT_EQ(seen.outcomes.size(), want.size());
+    for (size_t n = 0; n < want.size(); ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(seen.outcomes[n], want[n].outcome);
+        EXPECT_EQ(seen.fleets[n], want[n].fleet);
+        EXPECT_EQ(seen.outcomeColours[n], colourOf(want[n].tone));
+        EXPECT_EQ(seen.otherColours[n], ::GetSysColor(COLOR_WINDOWTEXT));
+    }
+    EXPECT_EQ(seen.models[4], testing::kHostileModelShown);
+    EXPECT_EQ(seen.sentBefore, (std::vector<std::string>{"65536", "100000", "9000", "70000",
+                                                         "16384", "-", "65536", "-"}));
+    EXPECT_EQ(seen.sentAfter, (std::vector<std::string>{"-", "-", "9000", "16384", "65536", "65536",
+                                                        "70000", "100000"}));
+    EXPECT_EQ(seen.startsAfter[2], "2024-05-01T10:02:00Z");
 }
 
 // Changes from another thread arrive as messages the UI thread handles;

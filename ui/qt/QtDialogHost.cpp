@@ -1,8 +1,10 @@
 #include "ui/qt/QtDialogHost.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <limits>
 
+#include "ui/qt/HistoryWindow.h"
 #include "ui/qt/QtText.h"
 
 namespace kv::ui {
@@ -50,6 +52,14 @@ void QtDialogHost::endDialog(int result) {
     dispatcher_.run([&] {
         for (auto& [id, timer] : timers_) timer->stop();
         window_.finish(result);
+    });
+}
+
+void QtDialogHost::showHistory(const HistoryView& view) {
+    dispatcher_.run([&] {
+        HistoryWindow history(view, &window_);
+        history.resize(std::max(window_.width(), 960), window_.height());
+        history.exec();
     });
 }
 

@@ -22,6 +22,9 @@ public:
     void stopTimer(int id) override;
     // Closes the window and ends its event loop with `result`.
     void endDialog(int result) override;
+    // The history in a table of its own (HistoryWindow), modal.
+    bool showsHistoryTable() const override { return true; }
+    void showHistory(const HistoryView& view) override;
 
     bool timerActive(int id);
 

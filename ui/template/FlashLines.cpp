@@ -9,12 +9,16 @@ std::string imageLine(const platform::ImageFacts& f) {
            f.sha256;
 }
 
-Rgb verdictColour(platform::VerifyOutcome outcome) {
-    switch (outcome) {
-        case platform::VerifyOutcome::Verified: return {0, 128, 0};
-        case platform::VerifyOutcome::Unchecked: return {176, 100, 0};
+Rgb toneColour(platform::VerdictTone tone) {
+    switch (tone) {
+        case platform::VerdictTone::Good: return {0, 128, 0};
+        case platform::VerdictTone::Doubtful: return {176, 100, 0};
         default: return {192, 0, 0};
     }
+}
+
+Rgb verdictColour(platform::VerifyOutcome outcome) {
+    return toneColour(platform::verdictTone(outcome));
 }
 
 }  // namespace kv::ui

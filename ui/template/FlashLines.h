@@ -15,8 +15,7 @@ std::string imageLine(const platform::ImageFacts& facts);
 struct Rgb {
     int red, green, blue;
 };
-// Green for a verified flash, amber for one that could not be checked, red
-// for the rest.
+Rgb toneColour(platform::VerdictTone tone);
 Rgb verdictColour(platform::VerifyOutcome outcome);
 
 }  // namespace kv::ui

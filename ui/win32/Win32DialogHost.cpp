@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "ui/win32/HistoryWindow.h"
+
 namespace kv::ui {
 
 namespace {
@@ -38,6 +40,10 @@ void Win32DialogHost::endDialog(int result) {
         ended_ = true;
         ::EndDialog(dialogOf(window_), result);
     });
+}
+
+void Win32DialogHost::showHistory(const HistoryView& view) {
+    window_.runOnUi([&] { showHistoryWindow(window_.hwnd(), view); });
 }
 
 }  // namespace kv::ui

@@ -17,6 +17,9 @@ public:
     void startTimer(int id, unsigned intervalMs) override;
     void stopTimer(int id) override;
     void endDialog(int result) override;
+    // The history in a list view of its own (HistoryWindow), modal.
+    bool showsHistoryTable() const override { return true; }
+    void showHistory(const HistoryView& view) override;
 
     bool ended() const { return ended_.load(); }
 

@@ -1,35 +1,30 @@
-// Renders the Windows build's main window, filled as during a flash of a
-// found printer, into a BMP (the README's picture); run under Wine on an X
-// display by scripts/window-shot-win32.sh.
-//   kvflash-window-shot OUT.bmp
+// Renders the Windows build's main window after a verified flash into a BMP
+// (the README's picture): the real dialog finds the simulated USB printer,
+// takes IMAGE and flashes it in virtual time, then the window is read off
+// the screen. Run under Wine on an X display by
+// scripts/window-shot-win32.sh.
+//   kvflash-window-shot OUT.bmp IMAGE
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
 #include <fstream>
 
+#include "app/MainDialog.h"
+#include "main/win32/Win32World.h"
+#include "platform/DialogItemIds.h"
+#include "platform/sim/MemoryHistory.h"
+#include "platform/sim/ScriptedUi.h"
+#include "state/Context.h"
 #include "ui/win32/Win32DialogControls.h"
+#include "ui/win32/Win32DialogHost.h"
 #include "ui/win32/Win32DialogWindow.h"
-#include "ui/template/ShotScene.h"
-
-using kv::platform::Control;
 
 namespace {
 
-void fill(kv::platform::DialogControls& c) {
-    // The start state.
-    for (Control field :
-         {Control::flashButton, Control::programStatusText, Control::programStateText,
-          Control::programGroup, Control::programStateLabel, Control::programStatusLabel}) {
-        c.enable(field, false);
-    }
-    c.setText(Control::ipOctetEdit1, "192");
-    c.setText(Control::ipOctetEdit2, "168");
-    c.setText(Control::ipOctetEdit3, "0");
-    c.setText(Control::ipOctetEdit4, "1");
-    c.setText(Control::portEdit, "10001");
-    kv::ui::showFlashUnderWay(c);
-}
+constexpr DWORD kFlashBoundMs = 60000;
+
+void click(HWND dialog, int id) { ::SendMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 // The screen as X shows it lags behind the painting: messages are handled
 // for a while before the window is read off the screen.
@@ -72,20 +67,46 @@ bool saveWindow(HWND hwnd, const char* path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("usage: kvflash-window-shot OUT.bmp\n", stderr);
+    if (argc != 3) {
+        std::fputs("usage: kvflash-window-shot OUT.bmp IMAGE\n", stderr);
         return 2;
     }
     INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&common);
+    kv::entry::Options options;
+    options.simulate = true;
+    options.fast = true;
+    auto world = kv::entry::makeWin32SimulatedWorld(options);
+    // The picture's flash is not one of the machine's.
+    kv::platform::sim::MemoryHistory history;
+    world->sys.wired.history = &history;
+    kv::AppState state;
+    kv::Context ctx{state, world->sys};
+    kv::platform::sim::ScriptedUi ui;
     kv::ui::Win32DialogWindow window(::GetModuleHandleA(nullptr));
     kv::ui::Win32DialogControls controls(window);
+    kv::ui::Win32DialogHost host(window);
+    kv::MainDialog dialog(ctx, host);
+    kv::wireFrontEnd(ctx, ui, controls);
+    window.attach(&dialog);
     HWND hwnd = static_cast<HWND>(window.createModeless(nullptr));
     if (!hwnd) {
         std::fprintf(stderr, "kvflash-window-shot: no window (error %lu)\n", ::GetLastError());
         return 1;
     }
-    fill(controls);
+    click(hwnd, kv::dialog::kFindPrinter);
+    ui.queueFile(std::string(argv[2]));
+    click(hwnd, kv::dialog::kSelectFile);
+    click(hwnd, kv::dialog::kFlash);
+    // The worker's changes arrive as messages to this thread.
+    const DWORD start = ::GetTickCount();
+    while (state.flashInProgress.load()) {
+        if (::GetTickCount() - start > kFlashBoundMs) {
+            std::fputs("kvflash-window-shot: the flash did not end\n", stderr);
+            return 1;
+        }
+        settle(20);
+    }
     ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     settle(700);
     if (!saveWindow(hwnd, argv[1])) {
@@ -93,5 +114,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     ::DestroyWindow(hwnd);
+    window.attach(nullptr);
     return 0;
 }
