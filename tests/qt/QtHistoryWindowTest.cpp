@@ -6,6 +6,8 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
+#include <string>
+#include <vector>
 
 #include "app/MainDialog.h"
 #include "tests/app/HistorySample.h"
@@ -18,10 +20,12 @@
 namespace kv::ui {
 namespace {
 
-QStringList columnTexts(const QStandardItemModel& model, HistoryColumn column) {
-    QStringList texts;
+using Texts = std::vector<std::string>;
+
+Texts columnTexts(const QStandardItemModel& model, HistoryColumn column) {
+    Texts texts;
     for (int row = 0; row < model.rowCount(); ++row) {
-        texts << model.item(row, static_cast<int>(column))->text();
+        texts.push_back(model.item(row, static_cast<int>(column))->text().toStdString());
     }
     return texts;
 }
@@ -42,10 +46,10 @@ TEST(QtHistoryWindow, EveryFlashAsARowOutcomesInTheirColoursSortedByTypedValues)
     session.window().attach(&dialog);
     session.window().show();
 
-    QStringList outcomes, models, sentBefore, sentAfter, startsAfter, fleets;
+    Texts outcomes, models, sentBefore, sentAfter, startsAfter, fleets;
     std::vector<QColor> colours;
     std::vector<bool> italic;
-    QString heading;
+    std::string heading;
     bool sawTable = false;
     test::ModalWatcher watcher([&](QWidget* modal) {
         auto* history = qobject_cast<HistoryWindow*>(modal);
@@ -62,7 +66,7 @@ TEST(QtHistoryWindow, EveryFlashAsARowOutcomesInTheirColoursSortedByTypedValues)
         models = columnTexts(model, HistoryColumn::Model);
         fleets = columnTexts(model, HistoryColumn::Fleet);
         sentBefore = columnTexts(model, HistoryColumn::Sent);
-        heading = history->findChild<QLabel*>()->text();
+        heading = history->findChild<QLabel*>()->text().toStdString();
         clickHeader(*history->table(), HistoryColumn::Sent);
         sentAfter = columnTexts(model, HistoryColumn::Sent);
         startsAfter = columnTexts(model, HistoryColumn::Start);
@@ -73,23 +77,20 @@ TEST(QtHistoryWindow, EveryFlashAsARowOutcomesInTheirColoursSortedByTypedValues)
 
     EXPECT_EQ(heading, "Flashes recorded in memory:history, newest last:");
     const auto& want = testing::sampleRows();
-    ASSERT_EQ(outcomes.size(), static_cast<int>(want.size()));
+    ASSERT_EQ(outcomes.size(), want.size());
     for (size_t n = 0; n < want.size(); ++n) {
         SCOPED_TRACE(n);
-        const int row = static_cast<int>(n);
-        EXPECT_EQ(outcomes[row], want[n].outcome);
+        EXPECT_EQ(outcomes[n], want[n].outcome);
         const Rgb c = toneColour(want[n].tone);
         EXPECT_EQ(colours[n], QColor(c.red, c.green, c.blue));
         EXPECT_EQ(italic[n], want[n].interrupted);
-        EXPECT_EQ(fleets[row], want[n].fleet);
+        EXPECT_EQ(fleets[n], want[n].fleet);
     }
     // Markup from a device is text, control characters spaces.
     EXPECT_EQ(models[4], testing::kHostileModelShown);
     // A count sorts as a number, not as its text ("-" for the cut-off ones).
-    EXPECT_EQ(sentBefore,
-              QStringList({"65536", "100000", "9000", "70000", "16384", "-", "65536", "-"}));
-    EXPECT_EQ(sentAfter,
-              QStringList({"-", "-", "9000", "16384", "65536", "65536", "70000", "100000"}));
+    EXPECT_EQ(sentBefore, Texts({"65536", "100000", "9000", "70000", "16384", "-", "65536", "-"}));
+    EXPECT_EQ(sentAfter, Texts({"-", "-", "9000", "16384", "65536", "65536", "70000", "100000"}));
     // Whole rows move: 9000 bytes went in the flash begun at 10:02.
     ASSERT_EQ(startsAfter.size(), sentAfter.size());
     EXPECT_EQ(startsAfter[2], "2024-05-01T10:02:00Z");

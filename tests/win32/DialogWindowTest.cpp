@@ -268,7 +268,8 @@ TEST_F(DialogWindow, FindPrinterFillsTheFieldsAndAFlashRunsToTheEnd) {
     EXPECT_NE(textOf(verdict).find("V5.20"), std::string::npos) << textOf(verdict);
     EXPECT_EQ(staticTextColour(hwnd, verdict), colourOf(platform::VerdictTone::Good));
     // Other lines keep the dialog's colours.
-    EXPECT_EQ(staticTextColour(hwnd, item(kv::dialog::kImageText)), RGB(1, 2, 3));
+    EXPECT_EQ(staticTextColour(hwnd, item(kv::dialog::kImageText)),
+              ::GetSysColor(COLOR_WINDOWTEXT));
 }
 
 // The verdict line's colour follows each outcome, and goes with it.
@@ -293,7 +294,7 @@ TEST_F(DialogWindow, TheVerdictLineTakesItsOutcomesColour) {
     }
     controls.setVerification(std::nullopt);
     EXPECT_EQ(textOf(verdict), "");
-    EXPECT_EQ(staticTextColour(hwnd, verdict), RGB(1, 2, 3));
+    EXPECT_EQ(staticTextColour(hwnd, verdict), ::GetSysColor(COLOR_WINDOWTEXT));
 }
 
 // The History button opens the list view over the history file: every

@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <functional>
-#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/win32/Win32HistoryFile.h"
 #include "tests/support/Files.h"
+#include "tests/support/HistoryWriters.h"
 #include "tests/win32/Win32TestSupport.h"
 
 namespace kv::testing {
@@ -16,12 +17,6 @@ namespace {
 
 using platform::LockedHistoryFile;
 using platform::win32::Win32HistoryFile;
-
-// One writer's line n: its letter repeated, long enough that a line written
-// in pieces would show.
-std::string writerLine(char who, int n) {
-    return std::string(1, who) + std::to_string(n) + ":" + std::string(6000, who);
-}
 
 std::string contentOf(const std::string& path) {
     std::string text;
@@ -60,15 +55,7 @@ void twoWriters(const std::string& path) {
     EXPECT_EQ(failed[0] + failed[1], 0);
     const auto text = Win32HistoryFile(path).read();
     ASSERT_TRUE(text) << text.reason();
-    const auto lines = testing::lines(*text);
-    ASSERT_EQ(lines.size(), 2u * kLines);
-    std::map<char, int> next{{'a', 0}, {'b', 0}};
-    for (const std::string& line : lines) {
-        ASSERT_FALSE(line.empty());
-        const char who = line[0];
-        ASSERT_TRUE(next.count(who)) << line.substr(0, 20);
-        EXPECT_EQ(line, writerLine(who, next[who]++)) << line.substr(0, 20);
-    }
+    expectWholeLinesFrom(*text, "ab", kLines);
 }
 
 // The history file's rules over the Windows locked file: whole lines from
@@ -119,7 +106,15 @@ TEST(Win32HistoryFile, TheHistoryRulesOverLockFileEx) {
         {"a symbolic link in its place",
          [&kTarget](const std::string& folder, const std::string& path) {
              writeRaw(folder + kTarget, "old\n");
-             return ::CreateSymbolicLinkA(path.c_str(), (folder + kTarget).c_str(), 0) != 0;
+             // Wine answers success and makes nothing (and follows a Unix
+             // link unseen): only a link that is there counts.
+             constexpr DWORD kUnprivileged = 0x2;
+             const DWORD attributes =
+                 ::CreateSymbolicLinkA(path.c_str(), (folder + kTarget).c_str(), kUnprivileged)
+                     ? ::GetFileAttributesA(path.c_str())
+                     : INVALID_FILE_ATTRIBUTES;
+             return attributes != INVALID_FILE_ATTRIBUTES &&
+                    (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
          },
          [&kTarget](const std::string& folder, const std::string& path) {
              Win32HistoryFile file(path);
@@ -135,8 +130,7 @@ TEST(Win32HistoryFile, TheHistoryRulesOverLockFileEx) {
         TempFolder temp;
         const std::string path = temp.path() + "history.jsonl";
         if (!c.arrange(temp.path(), path)) {
-            std::printf("skipped \"%s\": this system cannot make it (error %lu)\n", c.name,
-                        ::GetLastError());
+            std::printf("not run here: \"%s\" (this system cannot make it)\n", c.name);
             continue;
         }
         c.check(temp.path(), path);

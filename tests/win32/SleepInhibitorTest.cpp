@@ -64,7 +64,9 @@ TEST(ExecutionStateInhibitor, TakenAndReleasedOnItsOwnThreadOnEveryPath) {
         for (int i = 0; i < c.acquires; ++i) {
             const auto taken = inhibitor->acquire("kvflash", "Flashing printer firmware");
             EXPECT_EQ(static_cast<bool>(taken), c.grant);
-            if (!c.grant) EXPECT_EQ(taken.reason(), "SetThreadExecutionState refused (error 5)");
+            if (!c.grant) {
+                EXPECT_EQ(taken.reason(), "SetThreadExecutionState refused (error 5)");
+            }
         }
         if (c.end == End::Release) {
             inhibitor->release();
@@ -77,7 +79,9 @@ TEST(ExecutionStateInhibitor, TakenAndReleasedOnItsOwnThreadOnEveryPath) {
             states.push_back(call.state);
             EXPECT_NE(call.thread, ::GetCurrentThreadId());
             // The clearing call comes from the thread that set the state.
-            if (call.state == kCleared) EXPECT_EQ(call.thread, taken.front().thread);
+            if (call.state == kCleared) {
+                EXPECT_EQ(call.thread, taken.front().thread);
+            }
             // Its thread is gone: no handle to it opens any more, or it has ended.
             HANDLE h = ::OpenThread(SYNCHRONIZE, FALSE, call.thread);
             if (h) {

@@ -2,51 +2,12 @@
 
 #include <windows.h>
 
-#include <string_view>
-
 #include "ui/template/DialogTemplate.h"
+#include "ui/win32/TemplateWriter.h"
 
 namespace kv::ui {
 
 namespace {
-
-// Predefined control classes as DLGITEMTEMPLATEEX names them.
-constexpr WORD kButtonAtom = 0x0080;
-constexpr WORD kEditAtom = 0x0081;
-constexpr WORD kStaticAtom = 0x0082;
-constexpr WORD kComboBoxAtom = 0x0085;
-
-class Writer {
-public:
-    void word(WORD w) {
-        bytes_.push_back(static_cast<uint8_t>(w & 0xFF));
-        bytes_.push_back(static_cast<uint8_t>(w >> 8));
-    }
-    void dword(DWORD d) {
-        word(static_cast<WORD>(d & 0xFFFF));
-        word(static_cast<WORD>(d >> 16));
-    }
-    void shortValue(int v) { word(static_cast<WORD>(static_cast<int16_t>(v))); }
-    void byte(uint8_t b) { bytes_.push_back(b); }
-    // Texts are single-byte in the program; the template holds UTF-16.
-    void text(std::string_view s) {
-        if (!s.empty()) {
-            const int n =
-                ::MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-            std::wstring wide(static_cast<size_t>(n), L'\0');
-            ::MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), wide.data(), n);
-            for (wchar_t c : wide) word(static_cast<WORD>(c));
-        }
-        word(0);
-    }
-    void alignDword() {
-        while (bytes_.size() % 4 != 0) bytes_.push_back(0);
-    }
-    std::vector<uint8_t> take() { return std::move(bytes_); }
-
-private:
-    std::vector<uint8_t> bytes_;
-};
 
 WORD classAtom(ItemKind kind) {
     switch (kind) {
@@ -87,7 +48,7 @@ uint32_t win32ItemStyle(const DialogItem& item) {
 std::vector<uint8_t> mainDialogTemplateBytes() {
     const DialogFrame& frame = mainDialogFrame();
     const auto items = mainDialogItems();
-    Writer w;
+    TemplateWriter w;
     w.word(1);       // dlgVer
     w.word(0xFFFF);  // signature: extended template
     w.dword(0);      // helpID

@@ -147,14 +147,14 @@ PopupTemplate historyTemplate() {
     PopupTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER, 4,
                     600, 280, kHistoryCaption);
     t.item(WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 7, 7, 586, 10, kHistoryHeadingId,
-           PopupTemplate::kStaticAtom, "");
+           kStaticAtom, "");
     t.item(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS |
                LVS_SINGLESEL,
            7, 20, 586, 210, kHistoryListId, WC_LISTVIEWA);
     t.item(WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 7, 234, 520, 40, kHistoryDamagedId,
-           PopupTemplate::kStaticAtom, "");
+           kStaticAtom, "");
     t.item(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 543, 259, 50, 14, IDOK,
-           PopupTemplate::kButtonAtom, "OK");
+           kButtonAtom, "OK");
     return t;
 }
 

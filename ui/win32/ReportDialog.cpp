@@ -62,9 +62,9 @@ void showReportDialog(void* owner, const std::string& caption, const std::string
                     480, 240, caption);
     t.item(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
                ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL,
-           7, 7, 466, 206, kTextId, PopupTemplate::kEditAtom, "");
+           7, 7, 466, 206, kTextId, kEditAtom, "");
     t.item(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 423, 219, 50, 14, IDOK,
-           PopupTemplate::kButtonAtom, "OK");
+           kButtonAtom, "OK");
     Report report{&text};
     ::DialogBoxIndirectParamA(::GetModuleHandleA(nullptr), t.data(), static_cast<HWND>(owner),
                               reportProcedure, reinterpret_cast<LPARAM>(&report));

@@ -5,12 +5,12 @@
 
 #include <chrono>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "platform/linux/LinuxHistoryFile.h"
 #include "tests/support/Files.h"
+#include "tests/support/HistoryWriters.h"
 #include "tests/support/TempDir.h"
 
 namespace kv::platform {
@@ -18,12 +18,7 @@ namespace {
 
 using linux_impl::LinuxHistoryFile;
 using testing::readFile;
-
-// One writer's line n: its letter repeated, long enough that a line written
-// in pieces would show.
-std::string writerLine(char who, int n) {
-    return std::string(1, who) + std::to_string(n) + ":" + std::string(6000, who);
-}
+using testing::writerLine;
 
 TEST(LinuxHistoryFile, TwoProcessesAppendingNeverMixWithinALine) {
     testing::TempDir dir;
@@ -51,16 +46,7 @@ TEST(LinuxHistoryFile, TwoProcessesAppendingNeverMixWithinALine) {
 
     const auto text = LinuxHistoryFile(path).read();
     ASSERT_TRUE(text) << text.reason();
-    const auto lines = testing::lines(*text);
-    ASSERT_EQ(lines.size(), 2u * kLines);
-    std::map<char, int> next{{'a', 0}, {'b', 0}};
-    for (const std::string& line : lines) {
-        ASSERT_FALSE(line.empty());
-        const char who = line[0];
-        ASSERT_TRUE(next.count(who)) << line.substr(0, 20);
-        // Whole, and each writer's lines in its own order.
-        EXPECT_EQ(line, writerLine(who, next[who]++)) << line.substr(0, 20);
-    }
+    testing::expectWholeLinesFrom(*text, "ab", kLines);
 }
 
 TEST(LinuxHistoryFile, ALineCutShortByACrashIsEndedBeforeTheNext) {
