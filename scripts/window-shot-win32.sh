@@ -3,7 +3,8 @@
 # after a verified flash of the demo image, into docs/window-win32.png.
 #   scripts/window-shot-win32.sh [BUILD-FOLDER]   (default: build)
 # Needs the Windows build (BUILD/windows), Wine, Debian's fonts-wine,
-# xvfb-run and ImageMagick's convert. Run the Windows tests once first: they create the Wine prefix.
+# xvfb-run and ImageMagick's convert. Run the Windows tests once first:
+# they create the Wine prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(cd "${1:-build}" && pwd)
