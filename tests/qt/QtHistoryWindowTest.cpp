@@ -6,7 +6,9 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/MainDialog.h"
@@ -22,19 +24,12 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-Texts columnTexts(const QStandardItemModel& model, HistoryColumn column) {
+Texts column(const QStandardItemModel& model, HistoryColumn c) {
     Texts texts;
     for (int row = 0; row < model.rowCount(); ++row) {
-        texts.push_back(model.item(row, static_cast<int>(column))->text().toStdString());
+        texts.push_back(model.item(row, static_cast<int>(c))->text().toStdString());
     }
     return texts;
-}
-
-void clickHeader(QTableView& table, HistoryColumn column) {
-    QHeaderView* header = table.horizontalHeader();
-    const int section = static_cast<int>(column);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(section) + 4, header->height() / 2));
 }
 
 TEST(QtHistoryWindow, EveryFlashAsARowOutcomesInTheirColoursSortedByTypedValues) {
@@ -46,54 +41,52 @@ TEST(QtHistoryWindow, EveryFlashAsARowOutcomesInTheirColoursSortedByTypedValues)
     session.window().attach(&dialog);
     session.window().show();
 
-    Texts outcomes, models, sentBefore, sentAfter, startsAfter, fleets;
-    std::vector<QColor> colours;
-    std::vector<bool> italic;
+    std::map<HistoryColumn, Texts> before, after;
+    std::vector<std::pair<QColor, bool>> outcomes;  // colour, italic
     std::string heading;
-    bool sawTable = false;
     test::ModalWatcher watcher([&](QWidget* modal) {
         auto* history = qobject_cast<HistoryWindow*>(modal);
         if (!history) return;
-        sawTable = true;
         const QStandardItemModel& model = *history->model();
-        for (int row = 0; row < model.rowCount(); ++row) {
-            const QStandardItem* outcome =
-                model.item(row, static_cast<int>(HistoryColumn::Outcome));
-            colours.push_back(outcome->foreground().color());
-            italic.push_back(outcome->font().italic());
+        for (HistoryColumn c : {HistoryColumn::Outcome, HistoryColumn::Model, HistoryColumn::Fleet,
+                                HistoryColumn::Sent}) {
+            before[c] = column(model, c);
         }
-        outcomes = columnTexts(model, HistoryColumn::Outcome);
-        models = columnTexts(model, HistoryColumn::Model);
-        fleets = columnTexts(model, HistoryColumn::Fleet);
-        sentBefore = columnTexts(model, HistoryColumn::Sent);
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QStandardItem* item = model.item(row, static_cast<int>(HistoryColumn::Outcome));
+            outcomes.emplace_back(item->foreground().color(), item->font().italic());
+        }
         heading = history->findChild<QLabel*>()->text().toStdString();
-        clickHeader(*history->table(), HistoryColumn::Sent);
-        sentAfter = columnTexts(model, HistoryColumn::Sent);
-        startsAfter = columnTexts(model, HistoryColumn::Start);
+        // A click on the Sent heading.
+        QHeaderView* header = history->table()->horizontalHeader();
+        const int sent = static_cast<int>(HistoryColumn::Sent);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(sent) + 4, header->height() / 2));
+        after[HistoryColumn::Sent] = column(model, HistoryColumn::Sent);
+        after[HistoryColumn::Start] = column(model, HistoryColumn::Start);
         history->accept();
     });
     QTest::mouseClick(session.window().control(platform::Control::historyButton), Qt::LeftButton);
-    ASSERT_TRUE(sawTable);
 
     EXPECT_EQ(heading, "Flashes recorded in memory:history, newest last:");
     const auto& want = testing::sampleRows();
     ASSERT_EQ(outcomes.size(), want.size());
     for (size_t n = 0; n < want.size(); ++n) {
         SCOPED_TRACE(n);
-        EXPECT_EQ(outcomes[n], want[n].outcome);
+        EXPECT_EQ(before[HistoryColumn::Outcome][n], want[n].outcome);
         const Rgb c = toneColour(want[n].tone);
-        EXPECT_EQ(colours[n], QColor(c.red, c.green, c.blue));
-        EXPECT_EQ(italic[n], want[n].interrupted);
-        EXPECT_EQ(fleets[n], want[n].fleet);
+        EXPECT_EQ(outcomes[n], std::pair(QColor(c.red, c.green, c.blue), want[n].interrupted));
+        EXPECT_EQ(before[HistoryColumn::Fleet][n], want[n].fleet);
     }
     // Markup from a device is text, control characters spaces.
-    EXPECT_EQ(models[4], testing::kHostileModelShown);
-    // A count sorts as a number, not as its text ("-" for the cut-off ones).
-    EXPECT_EQ(sentBefore, Texts({"65536", "100000", "9000", "70000", "16384", "-", "65536", "-"}));
-    EXPECT_EQ(sentAfter, Texts({"-", "-", "9000", "16384", "65536", "65536", "70000", "100000"}));
-    // Whole rows move: 9000 bytes went in the flash begun at 10:02.
-    ASSERT_EQ(startsAfter.size(), sentAfter.size());
-    EXPECT_EQ(startsAfter[2], "2024-05-01T10:02:00Z");
+    EXPECT_EQ(before[HistoryColumn::Model][4], testing::kHostileModelShown);
+    // A count sorts as a number, whole rows move (9000 bytes: the 10:02 flash).
+    EXPECT_EQ(before[HistoryColumn::Sent],
+              Texts({"65536", "100000", "9000", "70000", "16384", "-", "65536", "-"}));
+    EXPECT_EQ(after[HistoryColumn::Sent],
+              Texts({"-", "-", "9000", "16384", "65536", "65536", "70000", "100000"}));
+    ASSERT_EQ(after[HistoryColumn::Start].size(), want.size());
+    EXPECT_EQ(after[HistoryColumn::Start][2], "2024-05-01T10:02:00Z");
 }
 
 }  // namespace

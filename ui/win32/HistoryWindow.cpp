@@ -41,8 +41,7 @@ int CALLBACK compareRows(LPARAM a, LPARAM b, LPARAM sort) {
 }
 
 void fillList(HWND list, const Shown& shown) {
-    ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
-                   LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP);
+    ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     for (size_t c = 0; c < kHistoryColumnCount; ++c) {
         LVCOLUMNA column{};
         column.mask = LVCF_TEXT | LVCF_SUBITEM | LVCF_WIDTH;
