@@ -52,7 +52,7 @@ HistoryRow rowOf(const HistoryEntry& e) {
     set(HistoryColumn::Size, countCell(r.imageSize, true));
     set(HistoryColumn::Sent, countCell(r.bytesSent, e.ended));
     set(HistoryColumn::Seconds, countCell((r.durationMs + 500) / 1000, e.ended));
-    // Nothing to add to a verdict without detail: no "-" after its name.
+    // Blank, not "-", where a verdict has no detail, as for a solo flash's fleet.
     const std::string detail = e.ended ? r.detail : kInterruptedDetail;
     set(HistoryColumn::Detail, detail.empty() ? HistoryCell{"", std::string()} : textCell(detail));
     return row;
