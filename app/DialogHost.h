@@ -21,6 +21,10 @@ public:
     // one leaves the dialog to show the text report.
     virtual bool showsHistoryTable() const { return false; }
     virtual void showHistory(const HistoryView& view) { (void)view; }
+    // The window of many network printers, where the front end has one:
+    // opened (or brought to the front) by the Network Printers button.
+    virtual bool hasFleetWindow() const { return false; }
+    virtual void openFleetWindow() {}
 };
 
 }  // namespace kv

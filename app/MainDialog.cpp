@@ -56,6 +56,7 @@ void MainDialog::onInit() {
     c.setText(Control::portEdit, s.portNumberText);
     s.printerCount = 0;
     c.show(Control::flashButton, false);
+    if (!s.autoLoadMode && host_.hasFleetWindow()) c.show(Control::networkPrintersButton, true);
     if (s.autoLoadMode) {
         host_.startTimer(ids::kAutoLoadTimer, ids::kAutoLoadDelayMs);
         std::string title = host_.title().substr(0, kTitleLimit);
@@ -70,6 +71,15 @@ void MainDialog::onInit() {
 
 void MainDialog::onTimer(int id) {
     applyPendingEdits();
+    if (id == ids::kFlashEndTimer) {
+        host_.stopTimer(id);
+        if (ctx_.state.flashInProgress) {
+            host_.startTimer(id, ids::kFlashEndPollMs);
+        } else {
+            ctx_.controls().enable(Control::networkPrintersButton, true);
+        }
+        return;
+    }
     if (id != ids::kAutoLoadTimer) return;
     host_.stopTimer(ids::kAutoLoadTimer);
     if (ctx_.state.autoLoadMode) runAutoLoadSearch();
@@ -93,10 +103,7 @@ void MainDialog::onCommand(int id) {
     switch (id) {
         case ids::kExit:
         case ids::kCancel: exitOrRefuse(id); break;
-        case ids::kFlash:
-            // Whatever went wrong was shown; a worker ends on its own.
-            (void)FlashPrinterNow(ctx_, ctx_.controls(), ctx_.state.printerData);
-            break;
+        case ids::kFlash: flash(); break;
         case ids::kFindPrinter: findPrinter(); break;
         case ids::kReadyCheck: readyCheck(); break;
         case ids::kSelectFile: selectFile(); break;
@@ -110,8 +117,24 @@ void MainDialog::onCommand(int id) {
                 ctx_.ui().showReport(kHistoryCaption, historyReport(ctx_.sys));
             }
             break;
+        case ids::kNetworkPrinters: openFleetWindow(); break;
         default: break;
     }
+}
+
+void MainDialog::flash() {
+    // Whatever went wrong was shown; a worker ends on its own.
+    if (!FlashPrinterNow(ctx_, ctx_.controls(), ctx_.state.printerData)) return;
+    if (!host_.hasFleetWindow()) return;
+    ctx_.controls().enable(Control::networkPrintersButton, false);
+    host_.startTimer(ids::kFlashEndTimer, ids::kFlashEndPollMs);
+}
+
+void MainDialog::openFleetWindow() {
+    // One flash at a time on this machine: a fleet run also holds the flag,
+    // and its window is already open then.
+    if (ctx_.state.flashInProgress || ctx_.state.autoLoadMode || !host_.hasFleetWindow()) return;
+    host_.openFleetWindow();
 }
 
 void MainDialog::exitOrRefuse(int id) {

@@ -13,6 +13,10 @@ namespace dialog {
 // The one-shot timer of the automatic-load search.
 inline constexpr int kAutoLoadTimer = 1;
 inline constexpr unsigned kAutoLoadDelayMs = 100;
+// While the dialog's own flash runs: the Network Printers button comes back
+// once it has ended.
+inline constexpr int kFlashEndTimer = 2;
+inline constexpr unsigned kFlashEndPollMs = 250;
 }  // namespace dialog
 
 inline constexpr const char* kCannotExitText = "Cannot exit while printer FW is being updated";
@@ -59,6 +63,8 @@ private:
     void runAutoLoadSearch();
     void enableEthernetGroup();
     void applyPendingEdits();
+    void flash();
+    void openFleetWindow();
 
     Context& ctx_;
     DialogHost& host_;

@@ -42,14 +42,15 @@ Fleet::Fleet(SharedServices shared, std::vector<Endpoint> targets, size_t parall
     started_.assign(targets_.size(), 0);
 }
 
-void Fleet::scan() {
+void Fleet::scan(const ScanAnswer& answered) {
     scans_.assign(targets_.size(), ScanResult{});
-    runBounded(targets_.size(), parallel_, [this](size_t i) {
+    runBounded(targets_.size(), parallel_, [&](size_t i) {
         // A slot of its own: the scan is no phase of the run's rows.
         PrinterSlot scratch(targets_[i]);
         PrinterWorld world(shared_, i, scratch, kScanBounds, false);
         scans_[i] = scanPrinter(world);
         localCalls_ += world.localCalls();
+        if (answered) answered(i, scans_[i]);
     });
 }
 

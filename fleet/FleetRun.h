@@ -52,8 +52,10 @@ public:
     const PrinterSlot& slot(size_t index) const { return *slots_[index]; }
 
     // Identifies every target as Find Ethernet Printer does, with the scan's
-    // bounds, at most `parallel` at once.
-    void scan();
+    // bounds, at most `parallel` at once. `answered` (when given) gets each
+    // target's result as it comes, on the thread that scanned it.
+    using ScanAnswer = std::function<void(size_t index, const ScanResult&)>;
+    void scan(const ScanAnswer& answered = {});
     const std::vector<ScanResult>& scans() const { return scans_; }
 
     // Decides per printer; those not to be flashed end here, with their

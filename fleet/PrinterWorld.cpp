@@ -7,6 +7,19 @@
 
 namespace kv::fleet {
 
+SharedServices sharedServicesOf(platform::Services& sys, platform::SleepInhibitor& inhibitor) {
+    SharedServices shared;
+    shared.network = &sys.network();
+    shared.trace = &sys.trace();
+    shared.history = &sys.history();
+    shared.threads = &sys.threads();
+    shared.fileReader = &sys.fileReader();
+    shared.sleepInhibitor = &inhibitor;
+    platform::Clock& clock = sys.clock();
+    shared.clockFor = [&clock](size_t) -> platform::Clock& { return clock; };
+    return shared;
+}
+
 PrinterWorld::PrinterWorld(const SharedServices& shared, size_t index, PrinterSlot& slot,
                            const platform::NetworkBounds& bounds, bool flashSameVersion)
     : controls(slot),

@@ -38,6 +38,11 @@ struct SharedServices {
     std::string logFolder;
 };
 
+// The shared services of a run on this machine: `sys`'s own, every printer
+// on its one clock, the machine kept awake through `inhibitor` (the
+// counting wrapper).
+SharedServices sharedServicesOf(platform::Services& sys, platform::SleepInhibitor& inhibitor);
+
 // How long a scan waits for a printer: the scan's own, whatever the
 // network's bounds are elsewhere.
 inline constexpr platform::NetworkBounds kScanBounds{1000, 2000, 2000};

@@ -42,19 +42,6 @@ std::optional<std::vector<fleet::Endpoint>> targetsOf(platform::Services& sys,
     return std::get<std::vector<fleet::Endpoint>>(std::move(parsed));
 }
 
-fleet::SharedServices sharedOf(platform::Services& sys, platform::SleepInhibitor& inhibitor) {
-    fleet::SharedServices shared;
-    shared.network = &sys.network();
-    shared.trace = &sys.trace();
-    shared.history = &sys.history();
-    shared.threads = &sys.threads();
-    shared.fileReader = &sys.fileReader();
-    shared.sleepInhibitor = &inhibitor;
-    platform::Clock& clock = sys.clock();
-    shared.clockFor = [&clock](size_t) -> platform::Clock& { return clock; };
-    return shared;
-}
-
 // "Flash N printers? [y/N]" on a terminal; anything but y or yes is no.
 bool confirmed(size_t count) {
     writeOut(stdout, "Flash " + std::to_string(count) + " printers? [y/N] ");
@@ -77,7 +64,7 @@ int runScanCommand(platform::Services& sys, const Options& options,
     const auto targets = targetsOf(sys, options.scanTargets, options);
     if (!targets) return 2;
     fleet::CountingInhibitor inhibitor(sys.sleepInhibitor());
-    fleet::Fleet fleet(sharedOf(sys, inhibitor), *targets,
+    fleet::Fleet fleet(fleet::sharedServicesOf(sys, inhibitor), *targets,
                        options.parallel.value_or(fleet::kDefaultParallel));
     fleet.scan();
 
@@ -160,7 +147,7 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     settings.maxFailures = options.maxFailures.value_or(3);
     settings.flashSameVersion = options.sameVersionFlash;
     settings.uncheckedOk = options.uncheckedOk;
-    fleet::SharedServices shared = sharedOf(sys, inhibitor);
+    fleet::SharedServices shared = fleet::sharedServicesOf(sys, inhibitor);
     shared.logFolder = options.logDir.value_or("");
     fleet::Fleet fleet(shared, *targets, settings.parallel);
 

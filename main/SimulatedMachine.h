@@ -54,6 +54,7 @@ public:
         sys.wired.queueJournal = &journal;
         sys.wired.history = historyFile_ ? historyFile_.get() : &history;
         sys.wired.sleepInhibitor = &inhibitor;
+        sys.wired.fleetTargets = &fleetTargets;
     }
     // The clock of the program and its printers.
     platform::Clock& wiredClock() const { return *wiredClock_; }
@@ -64,6 +65,7 @@ public:
     emulator::SimDeviceEnumerator enumerator{&io};
     platform::sim::MemorySpooler spooler;
     platform::sim::MemoryFile journal;
+    platform::sim::MemoryFile fleetTargets{"memory:fleet-targets"};
     platform::sim::MemoryHistory history;
     platform::sim::RecordingSleepInhibitor inhibitor;
 

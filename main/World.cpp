@@ -7,6 +7,7 @@
 #include "platform/linux/LinuxDurableFile.h"
 #include "platform/linux/LinuxHistoryFile.h"
 #include "platform/linux/LogindSleepInhibitor.h"
+#include "platform/linux/StateFolder.h"
 #include "platform/linux/SysfsUsbEnumerator.h"
 
 namespace kv::entry {
@@ -21,7 +22,8 @@ class LinuxMachine final : public ServiceBundle {
 public:
     LinuxMachine()
         : journal_(lx::LinuxDurableFile::queueJournalPath()),
-          history_(lx::LinuxHistoryFile::historyPath()) {}
+          history_(lx::LinuxHistoryFile::historyPath()),
+          fleetTargets_(lx::stateFolder() + "/fleet-targets") {}
 
     void wireInto(platform::Services& sys) override {
         sys.wired.clock = &clock_;
@@ -31,6 +33,7 @@ public:
         sys.wired.queueJournal = &journal_;
         sys.wired.history = &history_;
         sys.wired.sleepInhibitor = &inhibitor_;
+        sys.wired.fleetTargets = &fleetTargets_;
     }
 
 private:
@@ -41,6 +44,7 @@ private:
     lx::LinuxDurableFile journal_;
     lx::LinuxHistoryFile history_;
     lx::LogindSleepInhibitor inhibitor_;
+    lx::LinuxDurableFile fleetTargets_;
 };
 
 }  // namespace

@@ -38,6 +38,7 @@ constexpr std::array<ControlInfo, kControlCount> kControls{{
     {"ipOctetEdit4", dialog::kIpOctet4},
     {"portEdit", dialog::kPortEdit},
     {"historyButton", dialog::kHistory},
+    {"networkPrintersButton", dialog::kNetworkPrinters},
 }};
 }  // namespace
 

@@ -37,6 +37,7 @@ enum class Control {
     ipOctetEdit4,
     portEdit,
     historyButton,
+    networkPrintersButton,
     count
 };
 

@@ -36,9 +36,11 @@ inline constexpr int kIpAddressLabel = 1042;
 inline constexpr int kHelp = 1043;
 
 // Items of our own, above the original range: the image about to be
-// written, the verdict on the last flash, the flash history.
+// written, the verdict on the last flash, the flash history, the window of
+// many network printers.
 inline constexpr int kImageText = 1101;
 inline constexpr int kVerifyText = 1102;
 inline constexpr int kHistory = 1103;
+inline constexpr int kNetworkPrinters = 1104;
 
 }  // namespace kv::dialog

@@ -56,6 +56,8 @@ struct Services {
         HistoryFile* history = nullptr;
         // Keeps the machine awake while a printer is in flash mode.
         SleepInhibitor* sleepInhibitor = nullptr;
+        // The network printers' window's targets, kept between runs.
+        DurableFile* fleetTargets = nullptr;
     };
     Wiring wired;
 
@@ -86,6 +88,7 @@ struct Services {
     SleepInhibitor& sleepInhibitor() const {
         return require(wired.sleepInhibitor, "sleepInhibitor");
     }
+    DurableFile& fleetTargets() const { return require(wired.fleetTargets, "fleetTargets"); }
 };
 
 }  // namespace kv::platform

@@ -17,7 +17,11 @@ struct ShellState {
     bool autoLoadMode = false;
     std::string autoLoadFileName;
     std::string autoLoadFilePath;
-    // Set by the UI thread when a worker starts, cleared by the worker.
+    // A flash runs on this machine: set by the UI thread when the dialog's
+    // worker or a run of many network printers starts, cleared by that
+    // worker or run as its last step. One flash at a time, whichever window
+    // started it: while it is set the dialog refuses its searches, its file
+    // choice, its flash and its end, and no run of many printers starts.
     std::atomic<bool> flashInProgress{false};
     std::array<std::string, 4> ipAddressText;
     std::string portNumberText;

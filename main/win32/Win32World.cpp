@@ -5,6 +5,7 @@
 #include "platform/win32/ExecutionStateInhibitor.h"
 #include "platform/win32/MutexInstanceLock.h"
 #include "platform/win32/SetupDiEnumerator.h"
+#include "platform/win32/StateFolder.h"
 #include "platform/win32/TokenAdmin.h"
 #include "platform/win32/Win32DeviceIo.h"
 #include "platform/win32/Win32DurableFile.h"
@@ -54,7 +55,8 @@ class Win32Machine final : public ServiceBundle {
 public:
     Win32Machine()
         : journal_(win::Win32DurableFile::queueJournalPath()),
-          history_(win::Win32HistoryFile::historyPath()) {}
+          history_(win::Win32HistoryFile::historyPath()),
+          fleetTargets_(win::stateFolder() + "\\fleet-targets") {}
 
     void wireInto(platform::Services& sys) override {
         sys.wired.clock = &clock_;
@@ -64,6 +66,7 @@ public:
         sys.wired.queueJournal = &journal_;
         sys.wired.history = &history_;
         sys.wired.sleepInhibitor = &inhibitor_;
+        sys.wired.fleetTargets = &fleetTargets_;
     }
 
 private:
@@ -74,6 +77,7 @@ private:
     win::Win32DurableFile journal_;
     win::Win32HistoryFile history_;
     win::ExecutionStateInhibitor inhibitor_;
+    win::Win32DurableFile fleetTargets_;
 };
 
 }  // namespace

@@ -18,6 +18,10 @@ namespace ids = dialog;
 // The window as the dialog sees it: a title and one timer.
 class FakeHost final : public DialogHost {
 public:
+    bool hasFleetWindow() const override { return fleetWindow; }
+    void openFleetWindow() override { ++fleetWindowOpened; }
+    bool fleetWindow = false;
+    int fleetWindowOpened = 0;
     std::string title() override { return title_; }
     void setTitle(const std::string& t) override { title_ = t; }
     void startTimer(int id, unsigned ms) override {
@@ -138,6 +142,46 @@ TEST(MainDialog, CommandsThatTouchThePrinterDoNothingWhileFlashing) {
                   w.enumerator.list(platform::InterfaceClass::UsbDevice)->front().path.value()),
               writesBefore);
     EXPECT_EQ(w.state.printerCount, 1);
+}
+
+// The Network Printers button: shown where the front end has the window,
+// never in automatic-load mode; while a flash runs on this machine (the
+// dialog's own or a fleet's) the window does not open, and after the
+// dialog's own flash the button comes back.
+TEST(MainDialog, NetworkPrintersOpensOnlyWithoutAFlash) {
+    struct Case {
+        bool hasWindow, autoLoad, flashing;
+        bool shown;
+        int opened;
+    };
+    for (const Case& c : std::vector<Case>{{true, false, false, true, 1},
+                                           {true, false, true, true, 0},
+                                           {true, true, false, false, 0},
+                                           {false, false, false, false, 0}}) {
+        DiscoveryWorld base;
+        FakeHost host;
+        host.fleetWindow = c.hasWindow;
+        base.state.autoLoadMode = c.autoLoad;
+        base.controls.preset(Control::networkPrintersButton, {"", true, false});
+        MainDialog dialog(base.ctx, host);
+        dialog.onInit();
+        EXPECT_EQ(base.controls.visible(Control::networkPrintersButton), c.shown);
+        base.state.flashInProgress = c.flashing;
+        dialog.onCommand(ids::kNetworkPrinters);
+        EXPECT_EQ(host.fleetWindowOpened, c.opened);
+        EXPECT_TRUE(base.ui.boxes().empty() || c.autoLoad);
+    }
+    DialogWorld w;
+    w.host.fleetWindow = true;
+    w.controls.preset(Control::networkPrintersButton, {"", false, true});
+    w.state.flashInProgress = true;
+    w.dialog.onTimer(ids::kFlashEndTimer);
+    EXPECT_EQ(w.host.timers.at(ids::kFlashEndTimer), ids::kFlashEndPollMs);
+    EXPECT_FALSE(w.controls.enabled(Control::networkPrintersButton));
+    w.state.flashInProgress = false;
+    w.dialog.onTimer(ids::kFlashEndTimer);
+    EXPECT_EQ(w.host.timers.count(ids::kFlashEndTimer), 0u);
+    EXPECT_TRUE(w.controls.enabled(Control::networkPrintersButton));
 }
 
 TEST(MainDialog, HelpTextByteForByte) {

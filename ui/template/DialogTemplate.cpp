@@ -17,7 +17,7 @@ constexpr unsigned kAddressEdit = kBorder | kAutoHScroll | kDisabled | kTabStop;
 
 using K = ItemKind;
 
-constexpr std::array<DialogItem, 38> kItems{{
+constexpr std::array<DialogItem, 39> kItems{{
     {dialog::kExit, K::PushButton, "Exit", {406, 14, 34, 21}, kTabStop},
     {dialog::kStatusText, K::Text, kStatusTemplate, {8, 148, 263, 10}, kSunkenText},
     {dialog::kPrinterModelText, K::Text, "", {17, 186, 48, 10}, kSunken},
@@ -58,10 +58,17 @@ constexpr std::array<DialogItem, 38> kItems{{
     {dialog::kHiddenText, K::Text, "", {328, 220, 89, 10}, kHidden | kGroup},
     {dialog::kHelp, K::PushButton, "Display Help", {390, 45, 72, 24}, kTabStop},
     // Ours: the verdict under the program lines, the accepted image along
-    // the bottom, History beside the other two buttons of the top row.
+    // the bottom, History beside the other two buttons of the top row, and
+    // Network Printers after it (shown by the windows that have the fleet's
+    // window).
     {dialog::kVerifyText, K::Text, "", {8, 137, 263, 9}, kGroup},
     {dialog::kImageText, K::Text, "", {8, 214, 475, 10}, kSunkenText},
     {dialog::kHistory, K::PushButton, "History", {208, 15, 76, 21}, kTabStop},
+    {dialog::kNetworkPrinters,
+     K::PushButton,
+     "Network Printers...",
+     {300, 15, 76, 21},
+     kHidden | kTabStop},
 }};
 
 constexpr DialogFrame kFrame{{22, 17, 494, 238}, kDialogTitle, "System", 8};
