@@ -104,7 +104,8 @@ void FleetDialog::useImage(const std::string& path) {
     }
     image_ = std::move(loaded.image);
     picture_.image = image_->facts;
-    for (size_t i = 0; i < found_.size(); ++i) picture_.rows[i] = scannedRow(found_[i], image_.get());
+    for (size_t i = 0; i < found_.size(); ++i)
+        picture_.rows[i] = scannedRow(found_[i], image_.get());
 }
 
 void FleetDialog::onScan() {
@@ -191,7 +192,8 @@ void FleetDialog::onFlashSelected() {
         platform::box(ctx_.ui(), kFleetCaption, kOneFlashText);
         return;
     }
-    if (!platform::askYesNo(ctx_.ui(), kFleetCaption, flashQuestion(picture_.rows, image_->facts))) {
+    if (!platform::askYesNo(ctx_.ui(), kFleetCaption,
+                            flashQuestion(picture_.rows, image_->facts))) {
         return;
     }
     // Claimed at once: the main window may have started its flash while
@@ -201,7 +203,8 @@ void FleetDialog::onFlashSelected() {
         platform::box(ctx_.ui(), kFleetCaption, kOneFlashText);
         return;
     }
-    runFleet_ = std::make_unique<fleet::Fleet>(shared(targetIndexes), chosen, fleet::kDefaultParallel);
+    runFleet_ =
+        std::make_unique<fleet::Fleet>(shared(targetIndexes), chosen, fleet::kDefaultParallel);
     runSlot_ = std::move(slots);
     for (size_t i = 0; i < picture_.rows.size(); ++i) {
         if (runSlot_[i]) showRun(picture_.rows[i], runFleet_->slot(*runSlot_[i]).snapshot());
@@ -292,7 +295,8 @@ void FleetDialog::pollScan() {
 void FleetDialog::pollRun() {
     if (!runFleet_) return;
     std::vector<fleet::PrinterSnapshot> printers;
-    for (size_t i = 0; i < runFleet_->size(); ++i) printers.push_back(runFleet_->slot(i).snapshot());
+    for (size_t i = 0; i < runFleet_->size(); ++i)
+        printers.push_back(runFleet_->slot(i).snapshot());
     for (size_t i = 0; i < picture_.rows.size(); ++i) {
         if (runSlot_[i]) showRun(picture_.rows[i], printers[*runSlot_[i]]);
     }

@@ -43,8 +43,8 @@ FleetRow scannedRow(const fleet::ScanResult& scan, const PreloadedImage* image) 
     if (image) {
         const fleet::PlanEntry plan = fleet::planPrinter(scan, *image, false);
         row.suits = plan.decision == fleet::Decision::Flash;
-        row.suitsText = fleet::boundedText(row.suits ? (plan.reason.empty() ? "yes" : "yes, " + plan.reason)
-                                                     : plan.reason);
+        row.suitsText = fleet::boundedText(
+            row.suits ? (plan.reason.empty() ? "yes" : "yes, " + plan.reason) : plan.reason);
         row.checked = row.suits;
     }
     return row;
@@ -76,9 +76,9 @@ void showRun(FleetRow& row, const fleet::PrinterSnapshot& p) {
         case Phase::Sending:
             row.progressValue = p.progress.done / 1024;
             row.progressMaximum = std::max<uint64_t>(p.progress.total / 1024, 1);
-            row.progressText = platform::formatted("%llu/%llu KB",
-                                                   static_cast<unsigned long long>(row.progressValue),
-                                                   static_cast<unsigned long long>(p.progress.total / 1024));
+            row.progressText = platform::formatted(
+                "%llu/%llu KB", static_cast<unsigned long long>(row.progressValue),
+                static_cast<unsigned long long>(p.progress.total / 1024));
             break;
         case Phase::StartDelay:
         case Phase::ResetWait:
@@ -133,8 +133,7 @@ uint64_t pausesLeftMs(const fleet::PrinterSnapshot& p) {
         case Phase::Waiting:
         case Phase::Identifying:
         case Phase::FlashMode: return kWholeFlashMs;
-        case Phase::StartDelay:
-            return secondsLeft(p.progress) * 1000 + kAfterDataMs + kResetWaitMs;
+        case Phase::StartDelay: return secondsLeft(p.progress) * 1000 + kAfterDataMs + kResetWaitMs;
         case Phase::Sending: return kAfterDataMs + kResetWaitMs;
         case Phase::ResetWait: return secondsLeft(p.progress) * 1000;
         case Phase::Reidentifying:
@@ -168,9 +167,11 @@ std::string fleetSummaryLine(const std::vector<fleet::PrinterSnapshot>& printers
     for (const auto& [outcome, count] : counts) add(count, fleet::outcomeName(outcome));
     if (running) add(running, "running");
     if (waiting) add(waiting, "waiting");
-    const size_t batches = (waiting + std::max<size_t>(parallel, 1) - 1) / std::max<size_t>(parallel, 1);
+    const size_t batches =
+        (waiting + std::max<size_t>(parallel, 1) - 1) / std::max<size_t>(parallel, 1);
     const uint64_t leftMs = runningLeftMs + batches * kWholeFlashMs;
-    text += platform::formatted("; %llu s elapsed", static_cast<unsigned long long>(elapsedMs / 1000));
+    text +=
+        platform::formatted("; %llu s elapsed", static_cast<unsigned long long>(elapsedMs / 1000));
     if (leftMs > 0) {
         text += platform::formatted(", about %llu s left",
                                     static_cast<unsigned long long>((leftMs + 999) / 1000));

@@ -3,6 +3,7 @@
 #include "app/DialogHost.h"
 #include "platform/DialogControls.h"
 #include "platform/Ui.h"
+#include "state/Context.h"
 
 namespace kv {
 
@@ -15,6 +16,9 @@ public:
     virtual platform::Ui& ui() = 0;
     virtual platform::DialogControls& controls() = 0;
     virtual DialogHost& host() = 0;
+    // Gives the front end what its network printers' window needs, where
+    // it has one.
+    virtual void offerFleetWindow(Context&) {}
     // Runs the dialog, its start first, until it ends; the exit code.
     virtual int run(DialogEvents& dialog) = 0;
 };

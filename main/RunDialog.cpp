@@ -15,6 +15,7 @@ int runDialog(Context& ctx, FrontEnd& frontEnd) {
     // What could not be put back was shown; the program goes on.
     (void)restoreJournalAtStartup(ctx.sys);
     warnOfInterruptedFlash(ctx);
+    frontEnd.offerFleetWindow(ctx);
     MainDialog dialog(ctx, frontEnd.host());
     const int code = frontEnd.run(dialog);
     // The front end goes after this: no worker may still be writing to it.

@@ -97,11 +97,11 @@ struct FleetWindowWorld {
 TEST(FleetDialog, ScanPlanAndFlashDrawEveryRowFromTheFleet) {
     PrinterConfig dropped = printer();
     dropped.dropAfterImageBytes = 20000;
-    FleetWindowWorld w({printer(), dropped, printer(),
-                        printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.20;"),
-                        printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V6.01<b>x</b>;"),
-                        std::nullopt},
-                       fleettest::kFirstAddress + 120);
+    FleetWindowWorld w(
+        {printer(), dropped, printer(),
+         printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.20;"),
+         printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V6.01<b>x</b>;"), std::nullopt},
+        fleettest::kFirstAddress + 120);
     ASSERT_TRUE(w.host.last.image);
     EXPECT_EQ(w.host.last.image->version, "V5.20");
     w.dialog.onScan();
@@ -133,7 +133,8 @@ TEST(FleetDialog, ScanPlanAndFlashDrawEveryRowFromTheFleet) {
     }
     EXPECT_NE(w.row(4).firmware.find("<b>x</b>"), std::string::npos) << "kept as text";
     EXPECT_FALSE(w.row(4).suitsText.empty());
-    EXPECT_EQ(w.host.last.unreachable, "1 addresses refused, 0 stayed silent, 0 were not KV printers");
+    EXPECT_EQ(w.host.last.unreachable,
+              "1 addresses refused, 0 stayed silent, 0 were not KV printers");
     w.dialog.onToggle(3, true);  // the plan's skip cannot be checked
     EXPECT_FALSE(w.row(3).checked);
 
@@ -240,12 +241,27 @@ TEST(FleetDialog, RowsAndSummaryFollowTheSnapshot) {
     using TP = platform::TransferPhase;
     const std::vector<Case> cases = {
         {Phase::Waiting, {}, std::nullopt, "waiting", "", std::nullopt, 43100},
-        {Phase::StartDelay, {TP::StartDelay, 5, 15}, std::nullopt, "start-delay", "10 s left",
-         std::nullopt, 36000},
-        {Phase::Sending, {TP::Data, 8192, 40960}, std::nullopt, "sending", "8/40 KB", std::nullopt,
+        {Phase::StartDelay,
+         {TP::StartDelay, 5, 15},
+         std::nullopt,
+         "start-delay",
+         "10 s left",
+         std::nullopt,
+         36000},
+        {Phase::Sending,
+         {TP::Data, 8192, 40960},
+         std::nullopt,
+         "sending",
+         "8/40 KB",
+         std::nullopt,
          26000},
-        {Phase::ResetWait, {TP::ResetWait, 20, 25}, std::nullopt, "reset-wait", "5 s left",
-         std::nullopt, 5000},
+        {Phase::ResetWait,
+         {TP::ResetWait, 20, 25},
+         std::nullopt,
+         "reset-wait",
+         "5 s left",
+         std::nullopt,
+         5000},
         {Phase::Done, {}, Outcome::Verified, "verified", "", VerifyOutcome::Verified, 0},
         {Phase::Done, {}, Outcome::Unchecked, "unchecked", "", VerifyOutcome::Unchecked, 0},
         {Phase::Done, {}, Outcome::NotFound, "not-found", "", VerifyOutcome::NotFound, 0},

@@ -77,6 +77,7 @@ const std::vector<Expected> kTable = {
     {1102, Kind::Text, "", 8, 137, 263, 9, false, false, false},
     {1101, Kind::Text, "", 8, 214, 475, 10, false, false, true},
     {1103, Kind::Button, "History", 208, 15, 76, 21, false, false, false},
+    {1104, Kind::Button, "Network Printers...", 300, 15, 76, 21, true, false, false},
 };
 
 struct Units {
@@ -174,7 +175,7 @@ TEST(QtDialogWindow, TabOrderIsTemplateOrder) {
         w = w->nextInFocusChain();
     } while (w != first && order.size() < 100);
     EXPECT_EQ(order, (std::vector<int>{1012, 1018, 1022, 1027, 1028, 1031, 1034, 1035, 1036, 1037,
-                                       1038, 1039, 1043, 1103}));
+                                       1038, 1039, 1043, 1103, 1104}));
 }
 
 TEST(QtDialogWindow, OpensWithTheFocusOnTheFirstTabStop) {

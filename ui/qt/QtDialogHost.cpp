@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "ui/qt/HistoryWindow.h"
+#include "ui/qt/QtFleetWindow.h"
 #include "ui/qt/QtText.h"
 
 namespace kv::ui {
@@ -46,6 +47,21 @@ bool QtDialogHost::timerActive(int id) {
         active = it != timers_.end() && it->second->isActive();
     });
     return active;
+}
+
+void QtDialogHost::offerFleetWindow(Context& ctx,
+                                    std::function<platform::Clock&(size_t)> clockFor) {
+    fleetContext_ = &ctx;
+    fleetClockFor_ = std::move(clockFor);
+}
+
+void QtDialogHost::openFleetWindow() {
+    if (!fleetContext_) return;
+    dispatcher_.run([&] {
+        if (!fleetWindow_)
+            fleetWindow_ = new QtFleetWindow(*fleetContext_, fleetClockFor_, &window_);
+        fleetWindow_->present();
+    });
 }
 
 void QtDialogHost::endDialog(int result) {

@@ -1,13 +1,17 @@
 #pragma once
+#include <functional>
 #include <map>
 
 #include "app/DialogHost.h"
+#include "state/Context.h"
 #include "ui/qt/QtDialogWindow.h"
 #include "ui/qt/UiDispatcher.h"
 
 class QTimer;
 
 namespace kv::ui {
+
+class QtFleetWindow;
 
 // Title, timers and end of the dialog window. A timer fires once per start
 // (the dialog stops it on each tick anyway); starting it again restarts it.
@@ -28,10 +32,21 @@ public:
 
     bool timerActive(int id);
 
+    // The network printers' window over `ctx` (each printer on `clockFor`'s
+    // clock when given); without this the dialog has none.
+    void offerFleetWindow(Context& ctx, std::function<platform::Clock&(size_t)> clockFor = {});
+    bool hasFleetWindow() const override { return fleetContext_ != nullptr; }
+    void openFleetWindow() override;
+    // The window once opened; nullptr before.
+    QtFleetWindow* fleetWindow() const { return fleetWindow_; }
+
 private:
     QtDialogWindow& window_;
     UiDispatcher& dispatcher_;
     std::map<int, QTimer*> timers_;  // children of the window, UI thread only
+    Context* fleetContext_ = nullptr;
+    std::function<platform::Clock&(size_t)> fleetClockFor_;
+    QtFleetWindow* fleetWindow_ = nullptr;  // a child of the window
 };
 
 }  // namespace kv::ui

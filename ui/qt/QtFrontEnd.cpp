@@ -45,6 +45,7 @@ QtFrontEnd::~QtFrontEnd() = default;
 platform::DialogControls& QtFrontEnd::controls() { return impl_->session.controls(); }
 DialogHost& QtFrontEnd::host() { return impl_->session.host(); }
 platform::Ui& QtFrontEnd::ui() { return impl_->session.ui(); }
+void QtFrontEnd::offerFleetWindow(Context& ctx) { impl_->session.host().offerFleetWindow(ctx); }
 int QtFrontEnd::run(DialogEvents& events) { return impl_->session.run(events); }
 
 }  // namespace kv::ui

@@ -32,6 +32,7 @@ public:
 
     platform::DialogControls& controls() override;
     DialogHost& host() override;
+    void offerFleetWindow(Context& ctx) override;
     platform::Ui& ui() override;
     int run(DialogEvents& events) override;
 

@@ -83,6 +83,7 @@ int main(int argc, char** argv) {
     c.setText(Control::ipOctetEdit4, "1");
     c.setText(Control::portEdit, "10001");
     c.show(Control::flashButton, false);
+    c.show(Control::networkPrintersButton, true);
     if (verified) {
         if (!fillVerified(c, argv[2])) {
             std::fprintf(stderr, "kvflash-window-shot: cannot read %s\n", argv[2]);
@@ -90,6 +91,8 @@ int main(int argc, char** argv) {
         }
     } else if (!startState) {
         fillFlashing(c);
+        // The dialog's own flash keeps the network printers' window shut.
+        c.enable(Control::networkPrintersButton, false);
     }
 
     kv::ui::QtDialogWindow& window = session.window();

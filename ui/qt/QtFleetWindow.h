@@ -1,0 +1,91 @@
+#pragma once
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/FleetDialog.h"
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+class QTimer;
+
+namespace kv::ui {
+
+// The network printers' window over the fleet logic: targets and port,
+// Scan, the image line, a table with a check box per printer, its progress
+// bar, phase and verdict in the main window's colours, the summary, Flash
+// Selected and Stop. Space toggles the current row, Ctrl+A checks every
+// printer the image suits; a row's context menu copies its detail or shows
+// its history. Every text from a device is plain text. UI thread only.
+class QtFleetWindow final : public QDialog, private FleetWindowHost {
+    Q_OBJECT
+
+public:
+    // The table's columns.
+    enum Column {
+        kCheckColumn,
+        kAddressColumn,
+        kModelColumn,
+        kFirmwareColumn,
+        kLogicBoardColumn,
+        kLanguageColumn,
+        kStateColumn,
+        kImageColumn,
+        kProgressColumn,
+        kPhaseColumn,
+        kColumnCount
+    };
+
+    QtFleetWindow(Context& ctx, std::function<platform::Clock&(size_t)> clockFor,
+                  QWidget* parent = nullptr);
+    ~QtFleetWindow() override;
+
+    FleetDialog& logic() { return logic_; }
+    QTableWidget* table() const { return table_; }
+    QProgressBar* progress(int row) const;
+    QLabel* summary() const { return summary_; }
+    QLabel* unreachable() const { return unreachable_; }
+    QLabel* imageLine() const { return imageLine_; }
+    QPushButton* scanButton() const { return scan_; }
+    QPushButton* flashButton() const { return flash_; }
+    QPushButton* stopButton() const { return stop_; }
+    QLineEdit* targetsEdit() const { return targets_; }
+
+    // Opens the window, or brings it to the front.
+    void present();
+    // Escape and the close button ask the logic, as the close box does.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void draw(const FleetPicture& picture) override;
+    void startTimer(unsigned intervalMs) override;
+    void stopTimer() override;
+    void drawRow(int row, const FleetRow& r);
+    void showRowMenu(const QPoint& at);
+
+    QLineEdit* targets_ = nullptr;
+    QLineEdit* port_ = nullptr;
+    QPushButton* scan_ = nullptr;
+    QPushButton* selectFile_ = nullptr;
+    QLabel* imageLine_ = nullptr;
+    QTableWidget* table_ = nullptr;
+    QLabel* unreachable_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QPushButton* flash_ = nullptr;
+    QPushButton* stop_ = nullptr;
+    QPushButton* close_ = nullptr;
+    QTimer* timer_ = nullptr;
+    bool drawing_ = false;
+    bool opened_ = false;
+    FleetDialog logic_;
+};
+
+}  // namespace kv::ui
