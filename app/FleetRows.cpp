@@ -31,6 +31,36 @@ uint64_t secondsLeft(const platform::TransferProgress& p) {
 
 }  // namespace
 
+const char* fleetColumnTitle(FleetColumn column) {
+    switch (column) {
+        case FleetColumn::Address: return "Address";
+        case FleetColumn::Model: return "Model";
+        case FleetColumn::Firmware: return "Firmware";
+        case FleetColumn::LogicBoard: return "Logic Board";
+        case FleetColumn::Language: return "Language";
+        case FleetColumn::State: return "State";
+        case FleetColumn::Image: return "Image";
+        case FleetColumn::Progress: return "Progress";
+        case FleetColumn::Phase: return "Phase";
+    }
+    return "";
+}
+
+const std::string& fleetCell(const FleetRow& row, FleetColumn column) {
+    switch (column) {
+        case FleetColumn::Address: return row.address;
+        case FleetColumn::Model: return row.model;
+        case FleetColumn::Firmware: return row.firmware;
+        case FleetColumn::LogicBoard: return row.logicBoard;
+        case FleetColumn::Language: return row.language;
+        case FleetColumn::State: return row.state;
+        case FleetColumn::Image: return row.suitsText;
+        case FleetColumn::Progress: return row.progressText;
+        case FleetColumn::Phase: return row.phase;
+    }
+    return row.phase;
+}
+
 FleetRow scannedRow(const fleet::ScanResult& scan, const PreloadedImage* image) {
     FleetRow row;
     row.endpoint = scan.endpoint;

@@ -42,6 +42,23 @@ struct FleetRow {
     std::string detail;
 };
 
+// The columns of the printers' table, in order.
+enum class FleetColumn {
+    Address,
+    Model,
+    Firmware,
+    LogicBoard,
+    Language,
+    State,
+    Image,
+    Progress,
+    Phase,
+};
+inline constexpr int kFleetColumnCount = 9;
+const char* fleetColumnTitle(FleetColumn column);
+// A row's text in a column (the progress as its text).
+const std::string& fleetCell(const FleetRow& row, FleetColumn column);
+
 // A row as the scan found the printer; what the image is to it, by the
 // plan's rule, when there is an image.
 FleetRow scannedRow(const fleet::ScanResult& scan, const PreloadedImage* image);

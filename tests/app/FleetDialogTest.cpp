@@ -14,27 +14,12 @@ namespace kv {
 namespace {
 
 using emulator::PrinterConfig;
+using fleettest::imageBytes;
+using fleettest::printer;
 using fleet::Outcome;
 using fleet::Phase;
 using platform::VerifyOutcome;
 using Bytes = std::vector<uint8_t>;
-
-constexpr const char* kIdV512 = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
-
-PrinterConfig printer(std::string id = kIdV512) {
-    PrinterConfig c;
-    c.deviceId = std::move(id);
-    return c;
-}
-
-Bytes imageBytes(size_t size) {
-    Bytes image = testing::pseudoRandomBytes(size, 7);
-    for (uint8_t& b : image)
-        if (b == 'F') b = 'f';
-    const std::string marker = "FWV:V5.20;";
-    std::copy(marker.begin(), marker.end(), image.begin() + 16);
-    return image;
-}
 
 class RecordingHost final : public FleetWindowHost {
 public:

@@ -19,24 +19,6 @@ using emulator::PrinterConfig;
 using fleet::Outcome;
 using Bytes = std::vector<uint8_t>;
 
-constexpr const char* kIdV512 = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
-
-// An image with the marker V5.20 and no stray one.
-Bytes imageBytes(size_t size) {
-    Bytes image = testing::pseudoRandomBytes(size, 11);
-    for (uint8_t& b : image)
-        if (b == 'F') b = 'f';
-    const std::string marker = "FWV:V5.20;";
-    std::copy(marker.begin(), marker.end(), image.begin() + 16);
-    return image;
-}
-
-PrinterConfig printer(std::string id = kIdV512) {
-    PrinterConfig c;
-    c.deviceId = std::move(id);
-    return c;
-}
-
 struct FleetOutcome {
     std::unique_ptr<fleet::Fleet> fleet;
     fleet::FleetSummary summary;

@@ -159,6 +159,24 @@ struct EmulatedPrinter {
 
 inline constexpr uint32_t kFirstAddress = (127u << 24) | 2;  // 127.0.0.2
 
+inline constexpr const char* kIdV512 = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
+
+inline emulator::PrinterConfig printer(std::string id = kIdV512) {
+    emulator::PrinterConfig c;
+    c.deviceId = std::move(id);
+    return c;
+}
+
+// An image with the marker V5.20 and no stray one.
+inline std::vector<uint8_t> imageBytes(size_t size) {
+    std::vector<uint8_t> image = testing::pseudoRandomBytes(size, 11);
+    for (uint8_t& b : image)
+        if (b == 'F') b = 'f';
+    const std::string marker = "FWV:V5.20;";
+    std::copy(marker.begin(), marker.end(), image.begin() + 16);
+    return image;
+}
+
 // The machine of a fleet test: shared services (captured trace, memory
 // history, plain threads, the host's files, a recording inhibitor behind
 // the counting one) and one emulated printer per target, 127.0.0.2 on.

@@ -23,24 +23,9 @@ namespace kv::ui {
 namespace {
 
 using emulator::PrinterConfig;
+using fleettest::imageBytes;
+using fleettest::printer;
 using platform::Control;
-
-constexpr const char* kIdV512 = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
-
-PrinterConfig printer(std::string id = kIdV512) {
-    PrinterConfig c;
-    c.deviceId = std::move(id);
-    return c;
-}
-
-std::vector<uint8_t> imageBytes(size_t size) {
-    std::vector<uint8_t> image = testing::pseudoRandomBytes(size, 5);
-    for (uint8_t& b : image)
-        if (b == 'F') b = 'f';
-    const std::string marker = "FWV:V5.20;";
-    std::copy(marker.begin(), marker.end(), image.begin() + 16);
-    return image;
-}
 
 QString cell(QTableWidget* table, int row, int column) { return table->item(row, column)->text(); }
 
@@ -94,9 +79,12 @@ TEST(QtFleetWindow, OpenedFromTheButtonScansFlashesAndColoursEveryRow) {
     EXPECT_EQ(fleetWindow->unreachable()->text(),
               "1 addresses refused, 0 stayed silent, 0 were not KV printers");
     EXPECT_EQ(table->item(2, QtFleetWindow::kCheckColumn)->checkState(), Qt::Unchecked);
-    EXPECT_EQ(cell(table, 2, QtFleetWindow::kImageColumn), "the printer already reports V5.20");
-    EXPECT_EQ(cell(table, 3, QtFleetWindow::kFirmwareColumn).indexOf("<b>x</b>") >= 0, true)
-        << cell(table, 3, QtFleetWindow::kFirmwareColumn).toStdString();
+    EXPECT_EQ(cell(table, 2, QtFleetWindow::columnOf(FleetColumn::Image)),
+              "the printer already reports V5.20");
+    EXPECT_EQ(
+        cell(table, 3, QtFleetWindow::columnOf(FleetColumn::Firmware)).indexOf("<b>x</b>") >= 0,
+        true)
+        << cell(table, 3, QtFleetWindow::columnOf(FleetColumn::Firmware)).toStdString();
 
     // Keyboard: Tab reaches the table and Flash Selected; Space toggles the
     // current row, Ctrl+A checks every printer the image suits again.
@@ -109,7 +97,7 @@ TEST(QtFleetWindow, OpenedFromTheButtonScansFlashesAndColoursEveryRow) {
     EXPECT_TRUE(reached.count(table));
     EXPECT_TRUE(reached.count(fleetWindow->flashButton()));
     table->setFocus();
-    table->setCurrentCell(0, QtFleetWindow::kAddressColumn);
+    table->setCurrentCell(0, QtFleetWindow::columnOf(FleetColumn::Address));
     QTest::keyClick(table, Qt::Key_Space);
     EXPECT_EQ(table->item(0, QtFleetWindow::kCheckColumn)->checkState(), Qt::Unchecked);
     QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
@@ -138,7 +126,7 @@ TEST(QtFleetWindow, OpenedFromTheButtonScansFlashesAndColoursEveryRow) {
                                  {"", std::nullopt},
                                  {"", std::nullopt}};
     for (int row = 0; row < 4; ++row) {
-        QTableWidgetItem* phase = table->item(row, QtFleetWindow::kPhaseColumn);
+        QTableWidgetItem* phase = table->item(row, QtFleetWindow::columnOf(FleetColumn::Phase));
         EXPECT_EQ(phase->text().toStdString(), expected[row].phase) << row;
         if (expected[row].verdict) {
             const Rgb c = verdictColour(*expected[row].verdict);
@@ -149,7 +137,8 @@ TEST(QtFleetWindow, OpenedFromTheButtonScansFlashesAndColoursEveryRow) {
                 << row;
         }
     }
-    EXPECT_NE(shownToolTip(table->item(1, QtFleetWindow::kAddressColumn)->toolTip()).indexOf("<u>u</u>"),
+    EXPECT_NE(shownToolTip(table->item(1, QtFleetWindow::columnOf(FleetColumn::Address))->toolTip())
+                  .indexOf("<u>u</u>"),
               -1)
         << fleetWindow->logic().detailOf(1);
     EXPECT_TRUE(fleetWindow->summary()->text().startsWith("2 printers: 1 verified, 1 mismatch"))

@@ -63,11 +63,11 @@ QtFleetWindow::QtFleetWindow(Context& ctx, std::function<platform::Clock&(size_t
 
     table_ = new QTableWidget(0, kColumnCount, this);
     table_->setObjectName(QStringLiteral("fleetTable"));
-    table_->setHorizontalHeaderLabels({QString(), QStringLiteral("Address"),
-                                       QStringLiteral("Model"), QStringLiteral("Firmware"),
-                                       QStringLiteral("Logic Board"), QStringLiteral("Language"),
-                                       QStringLiteral("State"), QStringLiteral("Image"),
-                                       QStringLiteral("Progress"), QStringLiteral("Phase")});
+    QStringList titles{QString()};
+    for (int c = 0; c < kFleetColumnCount; ++c) {
+        titles << toQt(fleetColumnTitle(static_cast<FleetColumn>(c)));
+    }
+    table_->setHorizontalHeaderLabels(titles);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -148,7 +148,7 @@ void QtFleetWindow::present() {
 }
 
 QProgressBar* QtFleetWindow::progress(int row) const {
-    return qobject_cast<QProgressBar*>(table_->cellWidget(row, kProgressColumn));
+    return qobject_cast<QProgressBar*>(table_->cellWidget(row, columnOf(FleetColumn::Progress)));
 }
 
 void QtFleetWindow::startTimer(unsigned intervalMs) { timer_->start(static_cast<int>(intervalMs)); }
@@ -175,10 +175,6 @@ void QtFleetWindow::draw(const FleetPicture& p) {
 }
 
 void QtFleetWindow::drawRow(int row, const FleetRow& r) {
-    const std::string* texts[kColumnCount] = {nullptr,      &r.address,  &r.model,
-                                              &r.firmware,  &r.logicBoard, &r.language,
-                                              &r.state,     &r.suitsText, nullptr,
-                                              &r.phase};
     const QString tip = plainToolTip(r.detail);
     for (int c = 0; c < kColumnCount; ++c) {
         QTableWidgetItem* item = table_->item(row, c);
@@ -187,14 +183,18 @@ void QtFleetWindow::drawRow(int row, const FleetRow& r) {
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             table_->setItem(row, c, item);
         }
-        if (texts[c]) item->setText(toQt(*texts[c]));
+        const auto column = static_cast<FleetColumn>(c - 1);
+        // The bar shows the progress' text.
+        if (c != kCheckColumn && column != FleetColumn::Progress) {
+            item->setText(toQt(fleetCell(r, column)));
+        }
         item->setToolTip(tip);
     }
     QTableWidgetItem* check = table_->item(row, kCheckColumn);
     check->setFlags(r.suits ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable
                             : Qt::ItemIsSelectable);
     check->setCheckState(r.checked ? Qt::Checked : Qt::Unchecked);
-    QTableWidgetItem* phase = table_->item(row, kPhaseColumn);
+    QTableWidgetItem* phase = table_->item(row, columnOf(FleetColumn::Phase));
     if (r.verdict) {
         const Rgb colour = verdictColour(*r.verdict);
         phase->setForeground(QColor(colour.red, colour.green, colour.blue));
@@ -210,7 +210,7 @@ void QtFleetWindow::drawRow(int row, const FleetRow& r) {
         bar = new QProgressBar;
         bar->setFocusPolicy(Qt::NoFocus);
         bar->setTextVisible(true);
-        table_->setCellWidget(row, kProgressColumn, bar);
+        table_->setCellWidget(row, columnOf(FleetColumn::Progress), bar);
     }
     bar->setVisible(r.progressMaximum > 0);
     bar->setRange(0, static_cast<int>(std::min<uint64_t>(r.progressMaximum, INT32_MAX)));

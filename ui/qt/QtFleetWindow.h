@@ -25,20 +25,10 @@ class QtFleetWindow final : public QDialog, private FleetWindowHost {
     Q_OBJECT
 
 public:
-    // The table's columns.
-    enum Column {
-        kCheckColumn,
-        kAddressColumn,
-        kModelColumn,
-        kFirmwareColumn,
-        kLogicBoardColumn,
-        kLanguageColumn,
-        kStateColumn,
-        kImageColumn,
-        kProgressColumn,
-        kPhaseColumn,
-        kColumnCount
-    };
+    // The table's columns: the check box, then the fleet's columns.
+    static constexpr int kCheckColumn = 0;
+    static constexpr int kColumnCount = kFleetColumnCount + 1;
+    static int columnOf(FleetColumn column) { return static_cast<int>(column) + 1; }
 
     QtFleetWindow(Context& ctx, std::function<platform::Clock&(size_t)> clockFor,
                   QWidget* parent = nullptr);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "ui/win32/HistoryWindow.h"
+#include "ui/win32/Win32FleetWindow.h"
 
 namespace kv::ui {
 
@@ -11,6 +12,20 @@ HWND dialogOf(Win32DialogWindow& window) { return static_cast<HWND>(window.hwnd(
 // The title is read as the dialog did: at most 1023 characters.
 constexpr int kTitleCapacity = 1024;
 }  // namespace
+
+Win32DialogHost::Win32DialogHost(Win32DialogWindow& window) : window_(window) {}
+
+Win32DialogHost::~Win32DialogHost() = default;
+
+void Win32DialogHost::offerFleetWindow(Context& ctx, void* instance,
+                                       std::function<platform::Clock&(size_t)> clockFor) {
+    fleetWindow_ = std::make_unique<Win32FleetWindow>(instance, ctx, std::move(clockFor));
+}
+
+void Win32DialogHost::openFleetWindow() {
+    if (!fleetWindow_) return;
+    window_.runOnUi([&] { fleetWindow_->runModal(window_.hwnd()); });
+}
 
 std::string Win32DialogHost::title() {
     std::string text;

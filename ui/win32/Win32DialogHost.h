@@ -1,16 +1,22 @@
 #pragma once
 #include <atomic>
+#include <functional>
+#include <memory>
 
 #include "app/DialogHost.h"
+#include "state/Context.h"
 #include "ui/win32/Win32DialogWindow.h"
 
 namespace kv::ui {
+
+class Win32FleetWindow;
 
 // The dialog's title, its one-shot timer (SetTimer on the dialog) and its
 // end (EndDialog), done on the UI thread whatever thread asks.
 class Win32DialogHost final : public DialogHost {
 public:
-    explicit Win32DialogHost(Win32DialogWindow& window) : window_(window) {}
+    explicit Win32DialogHost(Win32DialogWindow& window);
+    ~Win32DialogHost() override;
 
     std::string title() override;
     void setTitle(const std::string& title) override;
@@ -23,8 +29,19 @@ public:
 
     bool ended() const { return ended_.load(); }
 
+    // The network printers' window over `ctx`, its resources in `instance`
+    // (an HINSTANCE); without this the dialog has none. The window opens
+    // modally over the dialog.
+    void offerFleetWindow(Context& ctx, void* instance,
+                          std::function<platform::Clock&(size_t)> clockFor = {});
+    bool hasFleetWindow() const override { return fleetWindow_ != nullptr; }
+    void openFleetWindow() override;
+    // The network printers' window, once offered; nullptr before.
+    Win32FleetWindow* fleetWindow() const { return fleetWindow_.get(); }
+
 private:
     Win32DialogWindow& window_;
+    std::unique_ptr<Win32FleetWindow> fleetWindow_;
     std::atomic<bool> ended_{false};
 };
 

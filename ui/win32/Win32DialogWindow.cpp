@@ -7,6 +7,7 @@
 #include "ui/template/DialogTemplate.h"
 #include "ui/win32/DialogTemplateBytes.h"
 #include "ui/win32/ResourceIds.h"
+#include "ui/win32/WindowText.h"
 #include "ui/template/FlashLines.h"
 
 namespace kv::ui {
@@ -24,14 +25,6 @@ struct Job {
 HWND asHwnd(void* h) { return static_cast<HWND>(h); }
 
 bool isAddressEdit(int id) { return id >= dialog::kIpOctet4 && id <= dialog::kPortEdit; }
-
-std::string windowText(HWND h) {
-    const int length = ::GetWindowTextLengthA(h);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    const int got = ::GetWindowTextA(h, text.data(), length + 1);
-    text.resize(static_cast<size_t>(got > 0 ? got : 0));
-    return text;
-}
 
 }  // namespace
 

@@ -108,6 +108,10 @@ DialogHost& Win32FrontEnd::host() { return impl_->host; }
 platform::Ui& Win32FrontEnd::ui() { return impl_->ui; }
 Win32DialogWindow& Win32FrontEnd::window() { return impl_->window; }
 
+void Win32FrontEnd::offerFleetWindow(Context& ctx) {
+    impl_->host.offerFleetWindow(ctx, impl_->instance);
+}
+
 int Win32FrontEnd::run(DialogEvents& events) {
     Impl& m = *impl_;
     m.window.attach(&events);

@@ -36,6 +36,7 @@ public:
 
     platform::DialogControls& controls() override;
     DialogHost& host() override;
+    void offerFleetWindow(Context& ctx) override;
     platform::Ui& ui() override;
     Win32DialogWindow& window();
 
