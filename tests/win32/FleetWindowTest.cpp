@@ -26,8 +26,6 @@ using fleettest::imageBytes;
 using fleettest::printer;
 using ui::Win32FleetWindow;
 
-
-
 std::string cellText(HWND list, int row, int column) {
     char text[512] = {};
     LVITEMA item{};
@@ -52,7 +50,7 @@ struct Row {
     std::optional<unsigned long> colour;
 };
 
-TEST(Win32FleetWindow, OpenedByTheButtonShowsEveryPrintersVerdict) {
+TEST(FleetWindow, OpenedByTheButtonShowsEveryPrintersVerdict) {
     PrinterConfig dropped = printer();
     dropped.dropAfterImageBytes = 9000;
     fleettest::FleetTestWorld fleet(

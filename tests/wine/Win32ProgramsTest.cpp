@@ -109,9 +109,9 @@ TEST_F(Win32Programs, FleetFlashesThreePrintersThroughWinsock) {
 // the dialog, worker changes through the UI thread; then kvflash.exe
 // itself with its second copy turned away.
 TEST_F(Win32Programs, NativeWindow) {
-    const RunResult r =
-        wine.runOnDisplay("kvtest_win32.exe", "--gtest_filter=DialogWindow.*:KvflashProgram.*",
-                          {{"KVTEST_DEMO_IMAGE", WineWorld::windowsPath(KVFLASH_DEMO_IMAGE)}}, 120);
+    const RunResult r = wine.runOnDisplay(
+        "kvtest_win32.exe", "--gtest_filter=DialogWindow.*:FleetWindow.*:KvflashProgram.*",
+        {{"KVTEST_DEMO_IMAGE", WineWorld::windowsPath(KVFLASH_DEMO_IMAGE)}}, 120);
     EXPECT_TRUE(allPassed(r)) << r.out << r.err;
     EXPECT_EQ(r.out.find("SKIPPED"), std::string::npos) << r.out;
     std::printf("%s", r.out.c_str());

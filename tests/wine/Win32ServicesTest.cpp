@@ -44,7 +44,7 @@ TEST_F(Win32Services, StandAlone) {
     // The window's tests need a display: NativeWindow runs them.
     const RunResult r = runTests(
         "-WinsockEmulator.*:WinspoolSpooler.*:Win32DeviceIoLpt.*:DebugStringTrace.*:"
-        "ConsoleCtrlTermination.TakesARealCtrlC:DialogWindow.*:KvflashProgram.*");
+        "ConsoleCtrlTermination.TakesARealCtrlC:DialogWindow.*:FleetWindow.*:KvflashProgram.*");
     EXPECT_TRUE(allPassed(r)) << shown(r);
     EXPECT_EQ(r.out.find("SKIPPED"), std::string::npos) << shown(r);
 }
