@@ -14,6 +14,7 @@ std::string_view stopRuleText(StopRule rule) {
         case StopRule::Canary: return "the canary printers were not all verified (--canary)";
         case StopRule::MaxFailures: return "too many printers failed (--max-failures)";
         case StopRule::Signal: return "a stop was requested (signal)";
+        case StopRule::Stop: return "Stop was pressed";
     }
     return "";
 }
@@ -109,7 +110,7 @@ void Fleet::stopBy(StopRule rule) {
 void Fleet::requestStop(int signalNumber) {
     int none = 0;
     stopSignal_.compare_exchange_strong(none, signalNumber);
-    stopBy(StopRule::Signal);
+    stopBy(signalNumber != 0 ? StopRule::Signal : StopRule::Stop);
 }
 
 StopRule Fleet::stoppedBy() const {

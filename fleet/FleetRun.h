@@ -33,7 +33,7 @@ struct FleetSettings {
 };
 
 // What stopped the run before every planned printer was started.
-enum class StopRule { None, Canary, MaxFailures, Signal };
+enum class StopRule { None, Canary, MaxFailures, Signal, Stop };
 std::string_view stopRuleText(StopRule rule);
 
 // Runs `task(0..count-1)` on at most `parallel` threads of its own, in
@@ -69,8 +69,9 @@ public:
     // printer started has ended. Records carry `fleetId`.
     void run(const std::string& fleetId);
 
-    // A stop request (a signal): no printer starts from now on; those
-    // started go on to their verdict. Safe from any thread.
+    // A stop request (a signal, or 0 for the window's Stop): no printer
+    // starts from now on; those started go on to their verdict. Safe from
+    // any thread.
     void requestStop(int signalNumber);
     StopRule stoppedBy() const;
     int stopSignal() const { return stopSignal_.load(); }

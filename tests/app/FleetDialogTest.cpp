@@ -205,6 +205,7 @@ TEST(FleetDialog, StopAndOneFlashPerMachine) {
     w.settle();
     EXPECT_EQ(w.row(0).phase, "verified");
     EXPECT_EQ(w.row(1).phase, "untouched");
+    EXPECT_EQ(w.row(1).detail, "not started: Stop was pressed");
     EXPECT_EQ(w.row(2).phase, "untouched");
     EXPECT_TRUE(w.dialog.onClose());
     main.onCommand(dialog::kExit);
