@@ -143,7 +143,7 @@ INT_PTR CALLBACK historyProcedure(HWND dialog, UINT message, WPARAM wParam, LPAR
 }
 
 PopupTemplate historyTemplate() {
-    PopupTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER, 4,
+    PopupTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER,
                     600, 280, kHistoryCaption);
     t.item(WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 7, 7, 586, 10, kHistoryHeadingId,
            kStaticAtom, "");

@@ -7,14 +7,15 @@
 
 namespace kv::ui {
 
-// A small DLGTEMPLATE built in memory for the program's own popup dialogs
-// (the report, the history): the frame, then its items.
+// A DLGTEMPLATE built in memory for the program's own popup dialogs (the
+// report, the history, the network printers): the frame, then its items,
+// counted as they come (a count given apart once kept a window from opening).
 class PopupTemplate {
 public:
-    PopupTemplate(DWORD style, WORD items, short width, short height, std::string_view caption) {
+    PopupTemplate(DWORD style, short width, short height, std::string_view caption) {
         w_.dword(style);
         w_.dword(0);
-        w_.word(items);
+        w_.word(0);  // the count of items
         for (short v : {short{0}, short{0}, width, height}) w_.shortValue(v);
         w_.word(0);  // no menu
         w_.word(0);  // the standard dialog class
@@ -45,6 +46,7 @@ public:
 
 private:
     void head(DWORD style, short x, short y, short cx, short cy, WORD id) {
+        w_.setWord(kCountOffset, ++items_);
         w_.alignDword();
         w_.dword(style);
         w_.dword(0);
@@ -52,7 +54,9 @@ private:
         w_.word(id);
     }
 
+    static constexpr size_t kCountOffset = 8;
     TemplateWriter w_;
+    WORD items_ = 0;
 };
 
 }  // namespace kv::ui

@@ -58,7 +58,7 @@ INT_PTR CALLBACK reportProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 }  // namespace
 
 void showReportDialog(void* owner, const std::string& caption, const std::string& text) {
-    PopupTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER, 2,
+    PopupTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_CENTER,
                     480, 240, caption);
     t.item(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
                ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL,

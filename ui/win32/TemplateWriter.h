@@ -27,6 +27,11 @@ public:
     }
     void shortValue(int v) { word(static_cast<WORD>(static_cast<int16_t>(v))); }
     void byte(uint8_t b) { bytes_.push_back(b); }
+    // Writes a word already reserved at `offset` (a count known at the end).
+    void setWord(size_t offset, WORD w) {
+        bytes_.at(offset) = static_cast<uint8_t>(w & 0xFF);
+        bytes_.at(offset + 1) = static_cast<uint8_t>(w >> 8);
+    }
     // Texts are single-byte in the program; the template holds UTF-16.
     void text(std::string_view s) {
         if (!s.empty()) {

@@ -4,10 +4,8 @@
 #include <commctrl.h>
 
 #include <cstring>
-#include <string_view>
-#include <vector>
-
 #include "ui/template/FlashLines.h"
+#include "ui/win32/PopupTemplate.h"
 #include "ui/win32/WindowText.h"
 
 namespace kv::ui {
@@ -20,100 +18,36 @@ constexpr UINT kShowHistory = 2;
 
 HWND fleetHwnd(void* h) { return static_cast<HWND>(h); }
 
-// The window's DLGTEMPLATE, built in memory: the frame, then its items.
-class FleetTemplate {
-public:
-    static constexpr WORD kButtonAtom = 0x0080;
-    static constexpr WORD kEditAtom = 0x0081;
-    static constexpr WORD kStaticAtom = 0x0082;
-
-    FleetTemplate(DWORD style, short width, short height, std::string_view caption) {
-        dword(style);
-        dword(0);
-        word(0);  // the count of items, counted as they come
-        for (short v : {short{0}, short{0}, width, height}) word(static_cast<WORD>(v));
-        word(0);  // no menu
-        word(0);  // the standard dialog class
-        text(caption);
-        word(8);
-        text("MS Shell Dlg");
-    }
-    // An item of a predefined class, or of a registered one by its name.
-    void item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD atom,
-              std::string_view title) {
-        head(style, x, y, cx, cy, id);
-        word(0xFFFF);
-        word(atom);
-        text(title);
-        word(0);
-    }
-    void item(DWORD style, short x, short y, short cx, short cy, WORD id,
-              std::string_view className) {
-        head(style, x, y, cx, cy, id);
-        text(className);
-        text("");
-        word(0);
-    }
-    const DLGTEMPLATE* data() const { return reinterpret_cast<const DLGTEMPLATE*>(bytes_.data()); }
-
-private:
-    void word(WORD w) {
-        bytes_.push_back(static_cast<uint8_t>(w & 0xFF));
-        bytes_.push_back(static_cast<uint8_t>(w >> 8));
-    }
-    void dword(DWORD d) {
-        word(static_cast<WORD>(d & 0xFFFF));
-        word(static_cast<WORD>(d >> 16));
-    }
-    // Our own texts are ASCII.
-    void text(std::string_view s) {
-        for (char c : s) word(static_cast<WORD>(static_cast<unsigned char>(c)));
-        word(0);
-    }
-    void head(DWORD style, short x, short y, short cx, short cy, WORD id) {
-        ++bytes_[kCountOffset];
-        while (bytes_.size() % 4 != 0) bytes_.push_back(0);
-        dword(style);
-        dword(0);
-        for (short v : {x, y, cx, cy}) word(static_cast<WORD>(v));
-        word(id);
-    }
-
-    static constexpr size_t kCountOffset = 8;  // low byte: fewer than 256 items
-    std::vector<uint8_t> bytes_;
-};
-
 // Sets a window's text only when it changed: an edit would report its own
 // change back.
 void setText(HWND h, const std::string& text) {
     if (windowText(h) != text) ::SetWindowTextA(h, text.c_str());
 }
 
-FleetTemplate fleetTemplate() {
+PopupTemplate fleetTemplate() {
     constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
     constexpr DWORD kLine = kChild | SS_NOPREFIX | SS_LEFTNOWORDWRAP;
     constexpr DWORD kButton = kChild | WS_TABSTOP | BS_PUSHBUTTON;
     constexpr DWORD kEdit = kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
-    using T = FleetTemplate;
-    T t(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME | DS_SETFONT |
-            DS_CENTER,
-        560, 270, kFleetCaption);
-    t.item(kChild | SS_NOPREFIX, 7, 9, 34, 8, 0xFFFF, T::kStaticAtom, "Printers:");
-    t.item(kEdit, 42, 7, 330, 12, Win32FleetWindow::kTargets, T::kEditAtom, "");
-    t.item(kChild | SS_NOPREFIX, 378, 9, 18, 8, 0xFFFF, T::kStaticAtom, "Port:");
-    t.item(kEdit | ES_NUMBER, 398, 7, 40, 12, Win32FleetWindow::kPort, T::kEditAtom, "");
-    t.item(kButton, 444, 6, 50, 14, Win32FleetWindow::kScan, T::kButtonAtom, "Scan");
-    t.item(kButton, 7, 23, 90, 14, Win32FleetWindow::kSelectFile, T::kButtonAtom,
+    PopupTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
+                        DS_SETFONT | DS_CENTER,
+                    560, 270, kFleetCaption);
+    t.item(kChild | SS_NOPREFIX, 7, 9, 34, 8, 0xFFFF, kStaticAtom, "Printers:");
+    t.item(kEdit, 42, 7, 330, 12, Win32FleetWindow::kTargets, kEditAtom, "");
+    t.item(kChild | SS_NOPREFIX, 378, 9, 18, 8, 0xFFFF, kStaticAtom, "Port:");
+    t.item(kEdit | ES_NUMBER, 398, 7, 40, 12, Win32FleetWindow::kPort, kEditAtom, "");
+    t.item(kButton, 444, 6, 50, 14, Win32FleetWindow::kScan, kButtonAtom, "Scan");
+    t.item(kButton, 7, 23, 90, 14, Win32FleetWindow::kSelectFile, kButtonAtom,
            "Select Firmware File");
-    t.item(kLine, 102, 26, 451, 8, Win32FleetWindow::kImageLine, T::kStaticAtom, "");
+    t.item(kLine, 102, 26, 451, 8, Win32FleetWindow::kImageLine, kStaticAtom, "");
     t.item(kChild | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL, 7, 42,
            546, 178, Win32FleetWindow::kList, WC_LISTVIEWA);
-    t.item(kLine, 7, 224, 546, 8, Win32FleetWindow::kUnreachable, T::kStaticAtom, "");
-    t.item(kLine, 7, 236, 546, 8, Win32FleetWindow::kSummary, T::kStaticAtom, "");
-    t.item(kButton, 383, 250, 60, 14, Win32FleetWindow::kFlashSelected, T::kButtonAtom,
+    t.item(kLine, 7, 224, 546, 8, Win32FleetWindow::kUnreachable, kStaticAtom, "");
+    t.item(kLine, 7, 236, 546, 8, Win32FleetWindow::kSummary, kStaticAtom, "");
+    t.item(kButton, 383, 250, 60, 14, Win32FleetWindow::kFlashSelected, kButtonAtom,
            "Flash Selected");
-    t.item(kButton, 448, 250, 50, 14, Win32FleetWindow::kStop, T::kButtonAtom, "Stop");
-    t.item(kButton, 503, 250, 50, 14, IDCANCEL, T::kButtonAtom, "Close");
+    t.item(kButton, 448, 250, 50, 14, Win32FleetWindow::kStop, kButtonAtom, "Stop");
+    t.item(kButton, 503, 250, 50, 14, IDCANCEL, kButtonAtom, "Close");
     return t;
 }
 
@@ -142,7 +76,7 @@ Win32FleetWindow::~Win32FleetWindow() {
 
 void Win32FleetWindow::runModal(void* owner) {
     modal_ = true;
-    const FleetTemplate bytes = fleetTemplate();
+    const PopupTemplate bytes = fleetTemplate();
     ::DialogBoxIndirectParamA(static_cast<HINSTANCE>(instance_), bytes.data(), fleetHwnd(owner),
                               fleetProcedure, reinterpret_cast<LPARAM>(this));
     hwnd_ = nullptr;
@@ -150,7 +84,7 @@ void Win32FleetWindow::runModal(void* owner) {
 
 void* Win32FleetWindow::createModeless(void* owner) {
     modal_ = false;
-    const FleetTemplate bytes = fleetTemplate();
+    const PopupTemplate bytes = fleetTemplate();
     HWND h = ::CreateDialogIndirectParamA(static_cast<HINSTANCE>(instance_), bytes.data(),
                                           fleetHwnd(owner), fleetProcedure,
                                           reinterpret_cast<LPARAM>(this));
