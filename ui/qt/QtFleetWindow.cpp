@@ -206,13 +206,22 @@ void QtFleetWindow::drawRow(int row, const FleetRow& r) {
     phase->setFont(font);
 
     QProgressBar* bar = progress(row);
+    // A row with nothing to show has no bar: the view shows its cell widgets
+    // again whenever it lays them out, a hidden one too (as a busy bar).
+    if (r.progressMaximum == 0) {
+        if (bar) {
+            // Deleted later: out of sight now.
+            bar->hide();
+            table_->removeCellWidget(row, columnOf(FleetColumn::Progress));
+        }
+        return;
+    }
     if (!bar) {
         bar = new QProgressBar;
         bar->setFocusPolicy(Qt::NoFocus);
         bar->setTextVisible(true);
         table_->setCellWidget(row, columnOf(FleetColumn::Progress), bar);
     }
-    bar->setVisible(r.progressMaximum > 0);
     bar->setRange(0, static_cast<int>(std::min<uint64_t>(r.progressMaximum, INT32_MAX)));
     bar->setValue(static_cast<int>(std::min(r.progressValue, r.progressMaximum)));
     QString format = toQt(r.progressText);

@@ -36,6 +36,7 @@ public:
 
     FleetDialog& logic() { return logic_; }
     QTableWidget* table() const { return table_; }
+    // Nothing while the row has no progress to show.
     QProgressBar* progress(int row) const;
     QLabel* summary() const { return summary_; }
     QLabel* unreachable() const { return unreachable_; }
