@@ -121,7 +121,7 @@ private:
     platform::Network& inner_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::map<int64_t, uint32_t> peer_;    // socket -> address, network order
+    std::map<int64_t, uint32_t> peer_;     // socket -> address, network order
     std::map<uint32_t, uint64_t> limits_;  // set before the run, read during it
     std::map<uint32_t, uint64_t> sent_;
     size_t held_ = 0;
@@ -169,8 +169,7 @@ private:
 struct FleetShotStage::Printer {
     Printer(Gate& gate, uint32_t hostOrder, uint64_t imageBytes, const Role& role)
         : address(hostOrder),
-          clock(gate, platform::swapToNetworkOrder(hostOrder), imageBytes,
-                role.holdInResetWaitAt) {
+          clock(gate, platform::swapToNetworkOrder(hostOrder), imageBytes, role.holdInResetWaitAt) {
         emulator::PrinterConfig config;
         config.deviceId = role.current ? kCurrentId : kOldId;
         config.flashReadyMissing = role.refusesFlashMode;
@@ -241,9 +240,7 @@ std::string FleetShotStage::port() const { return std::to_string(port_); }
 
 platform::Network& FleetShotStage::network() { return *gate_; }
 
-platform::Clock& FleetShotStage::clockFor(size_t printer) {
-    return printers_.at(printer)->clock;
-}
+platform::Clock& FleetShotStage::clockFor(size_t printer) { return printers_.at(printer)->clock; }
 
 platform::Clock& FleetShotStage::runClock() { return *runClock_; }
 

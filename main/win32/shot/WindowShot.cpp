@@ -1,24 +1,32 @@
 // Renders the Windows build's main window after a verified flash into a BMP
 // (the README's picture): the real dialog finds the simulated USB printer,
 // takes IMAGE and flashes it in virtual time, then the window is read off
-// the screen. Run under Wine on an X display by
-// scripts/window-shot-win32.sh.
-//   kvflash-window-shot OUT.bmp IMAGE
+// the screen. With --fleet, the network printers' window instead, in the
+// middle of a run of IMAGE over twenty emulated printers on loopback. Run
+// under Wine on an X display by scripts/window-shot-win32.sh.
+//   kvflash-window-shot [--fleet] OUT.bmp IMAGE
 #include <windows.h>
 #include <commctrl.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <string_view>
 
 #include "app/MainDialog.h"
+#include "fleet/FleetImage.h"
+#include "main/FleetShotStage.h"
 #include "main/win32/Win32World.h"
 #include "platform/DialogItemIds.h"
+#include "platform/DurableFile.h"
 #include "platform/sim/MemoryHistory.h"
 #include "platform/sim/ScriptedUi.h"
 #include "state/Context.h"
 #include "ui/win32/Win32DialogControls.h"
 #include "ui/win32/Win32DialogHost.h"
 #include "ui/win32/Win32DialogWindow.h"
+#include "ui/win32/Win32FleetWindow.h"
 
 namespace {
 
@@ -64,11 +72,94 @@ bool saveWindow(HWND hwnd, const char* path) {
     return out.good();
 }
 
+// Handles messages until `done`, within the bound.
+bool settleUntil(const std::function<bool()>& done) {
+    const DWORD start = ::GetTickCount();
+    while (!done()) {
+        if (::GetTickCount() - start > kFlashBoundMs) return false;
+        settle(20);
+    }
+    return true;
+}
+
+size_t rowsWithVerdict(const kv::FleetPicture& picture) {
+    size_t n = 0;
+    for (const kv::FleetRow& row : picture.rows) n += row.verdict ? 1 : 0;
+    return n;
+}
+
+// The network printers' window while the stage's printers flash: seven
+// verified and one failed, the others held part way.
+int fleetShot(kv::platform::Services& sys, const char* out, const char* imagePath) {
+    const kv::fleet::FleetImage image = kv::fleet::loadFleetImage(sys.fileReader(), imagePath);
+    if (!image.image) {
+        std::fprintf(stderr, "kvflash-window-shot: %s\n", image.error.c_str());
+        return 1;
+    }
+    kv::entry::FleetShotStage stage(sys.network());
+    std::string error;
+    if (!stage.start(image.image->facts.size, error)) {
+        std::fprintf(stderr, "kvflash-window-shot: %s\n", error.c_str());
+        return 1;
+    }
+    sys.wired.network = &stage.network();
+    sys.wired.clock = &stage.runClock();
+    kv::platform::sim::ScriptedUi ui;
+    ui.queueAnswer(true);
+    sys.wired.ui = &ui;
+    (void)sys.fleetTargets().replace(stage.targets() + "\n");
+    kv::AppState state;
+    state.firmwareFileName = imagePath;
+    kv::Context ctx{state, sys};
+    kv::ui::Win32FleetWindow window(
+        ::GetModuleHandleA(nullptr), ctx,
+        [&](size_t i) -> kv::platform::Clock& { return stage.clockFor(i); });
+    kv::FleetDialog& logic = window.logic();
+    logic.onPortEdited(stage.port());
+    HWND hwnd = static_cast<HWND>(window.createModeless(nullptr));
+    if (!hwnd) {
+        std::fprintf(stderr, "kvflash-window-shot: no window (error %lu)\n", ::GetLastError());
+        return 1;
+    }
+    logic.onScan();
+    bool placed = settleUntil([&] { return !logic.picture().scanning; });
+    if (placed) {
+        logic.onFlashSelected();
+        placed = settleUntil([&] {
+            logic.onTimer();
+            return stage.allHeld() && rowsWithVerdict(logic.picture()) >= 8;
+        });
+    }
+    bool saved = false;
+    if (placed) {
+        logic.onTimer();
+        ::SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        settle(700);
+        saved = saveWindow(hwnd, out);
+    }
+    stage.release();
+    settleUntil([&] {
+        logic.onTimer();
+        return !logic.picture().flashing;
+    });
+    logic.waitIdle(std::chrono::milliseconds(kFlashBoundMs));
+    if (!placed) {
+        std::fputs("kvflash-window-shot: the printers did not reach their places\n", stderr);
+        return 1;
+    }
+    if (!saved) {
+        std::fprintf(stderr, "kvflash-window-shot: cannot write %s\n", out);
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fputs("usage: kvflash-window-shot OUT.bmp IMAGE\n", stderr);
+    const bool fleet = argc == 4 && std::string_view(argv[1]) == "--fleet";
+    if (argc != 3 && !fleet) {
+        std::fputs("usage: kvflash-window-shot [--fleet] OUT.bmp IMAGE\n", stderr);
         return 2;
     }
     INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
@@ -80,6 +171,7 @@ int main(int argc, char** argv) {
     // The picture's flash is not one of the machine's.
     kv::platform::sim::MemoryHistory history;
     world->sys.wired.history = &history;
+    if (fleet) return fleetShot(world->sys, argv[2], argv[3]);
     kv::AppState state;
     kv::Context ctx{state, world->sys};
     kv::platform::sim::ScriptedUi ui;
