@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <optional>
 
+#include "platform/DurableFile.h"
 #include "platform/Ipv4.h"
+#include "platform/sim/CountingNetwork.h"
 
 namespace kv::entry {
 
@@ -37,19 +39,15 @@ Role roleOf(size_t printer) {
 
 }  // namespace
 
-// The program's side of the sockets: counts what was sent to each address
-// and holds a printer's image at its limit until released.
-class FleetShotStage::Gate final : public platform::Network {
+// The program's side of the sockets: holds a printer's image at its limit
+// until released.
+class FleetShotStage::Gate final : public platform::sim::CountingNetwork {
 public:
-    explicit Gate(platform::Network& inner) : inner_(inner) {}
+    using CountingNetwork::CountingNetwork;
 
+    // Set before the run, read during it.
     void limit(uint32_t address, uint64_t bytes) { limits_[address] = bytes; }
-    uint64_t sentTo(uint32_t address) const {
-        std::lock_guard lock(mutex_);
-        const auto it = sent_.find(address);
-        return it == sent_.end() ? 0 : it->second;
-    }
-    // A printer's clock reports its hold here too.
+    // Waits there until released; a printer's clock holds here too.
     void waitAtHold() {
         std::unique_lock lock(mutex_);
         ++held_;
@@ -66,64 +64,29 @@ public:
         changed_.notify_all();
     }
 
-    bool startup() override { return true; }
-    void cleanup() override {}
-    platform::SocketHandle openTcp() override { return inner_.openTcp(); }
-    bool connectWithin(platform::SocketHandle s, uint32_t address, uint16_t port,
-                       uint32_t ms) override {
-        {
-            std::lock_guard lock(mutex_);
-            peer_[s.value] = address;
-        }
-        return inner_.connectWithin(s, address, port, ms);
-    }
     int64_t sendWithin(platform::SocketHandle s, const uint8_t* data, size_t length,
                        platform::SendBudget& budget) override {
-        uint32_t address = 0;
-        {
-            std::unique_lock lock(mutex_);
-            address = peer_[s.value];
-            const auto limit = limits_.find(address);
-            if (limit != limits_.end() && !released_) {
-                if (sent_[address] >= limit->second) {
-                    ++held_;
-                    changed_.notify_all();
-                    changed_.wait(lock, [this] { return released_; });
-                } else {
-                    length = static_cast<size_t>(
-                        std::min<uint64_t>(length, limit->second - sent_[address]));
-                }
+        const auto limit = limits_.find(peerOf(s));
+        if (limit != limits_.end() && !isReleased()) {
+            const uint64_t sent = sentTo(limit->first);
+            if (sent >= limit->second) {
+                waitAtHold();
+            } else {
+                length = static_cast<size_t>(std::min<uint64_t>(length, limit->second - sent));
             }
         }
-        const int64_t n = inner_.sendWithin(s, data, length, budget);
-        if (n > 0) {
-            std::lock_guard lock(mutex_);
-            sent_[address] += static_cast<uint64_t>(n);
-        }
-        return n;
+        return CountingNetwork::sendWithin(s, data, length, budget);
     }
-    int64_t receiveWithin(platform::SocketHandle s, uint8_t* b, size_t c, uint32_t ms) override {
-        return inner_.receiveWithin(s, b, c, ms);
-    }
-    void close(platform::SocketHandle s) override { inner_.close(s); }
-    int lastError() const override { return inner_.lastError(); }
-    platform::NetworkBounds bounds() const override { return inner_.bounds(); }
-    void setBounds(const platform::NetworkBounds& b) override { inner_.setBounds(b); }
-    platform::SocketHandle listen(uint32_t a, uint16_t p) override { return inner_.listen(a, p); }
-    uint16_t localPort(platform::SocketHandle s) override { return inner_.localPort(s); }
-    platform::SocketHandle accept(platform::SocketHandle l) override { return inner_.accept(l); }
-    bool waitReadable(platform::SocketHandle s, uint32_t ms) override {
-        return inner_.waitReadable(s, ms);
-    }
-    void shutdown(platform::SocketHandle s) override { inner_.shutdown(s); }
 
 private:
-    platform::Network& inner_;
+    bool isReleased() const {
+        std::lock_guard lock(mutex_);
+        return released_;
+    }
+
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::map<int64_t, uint32_t> peer_;     // socket -> address, network order
-    std::map<uint32_t, uint64_t> limits_;  // set before the run, read during it
-    std::map<uint32_t, uint64_t> sent_;
+    std::map<uint32_t, uint64_t> limits_;
     size_t held_ = 0;
     bool released_ = false;
 };
@@ -238,19 +201,28 @@ std::string FleetShotStage::targets() const {
 
 std::string FleetShotStage::port() const { return std::to_string(port_); }
 
-platform::Network& FleetShotStage::network() { return *gate_; }
+void FleetShotStage::wireInto(platform::Services& sys, platform::sim::ScriptedUi& ui) {
+    sys.wired.network = gate_.get();
+    sys.wired.clock = runClock_.get();
+    ui.queueAnswer(true);
+    sys.wired.ui = &ui;
+    (void)sys.fleetTargets().replace(targets() + "\n");
+}
 
 platform::Clock& FleetShotStage::clockFor(size_t printer) { return printers_.at(printer)->clock; }
 
-platform::Clock& FleetShotStage::runClock() { return *runClock_; }
-
-bool FleetShotStage::allHeld() const {
+bool FleetShotStage::inPlace(const FleetPicture& picture) const {
     size_t holds = 0;
+    size_t ends = 0;
     for (size_t i = 0; i < kPrinters; ++i) {
         const Role role = roleOf(i);
-        if (role.holdAfterBlocks || role.holdInResetWaitAt) ++holds;
+        const bool held = role.holdAfterBlocks || role.holdInResetWaitAt;
+        holds += held ? 1 : 0;
+        ends += held || role.current ? 0 : 1;
     }
-    return gate_->held() >= holds;
+    size_t verdicts = 0;
+    for (const FleetRow& row : picture.rows) verdicts += row.verdict ? 1 : 0;
+    return gate_->held() >= holds && verdicts >= ends;
 }
 
 void FleetShotStage::release() { gate_->release(); }

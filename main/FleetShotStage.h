@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "app/FleetDialog.h"
 #include "emulator/PrinterModel.h"
 #include "emulator/TcpServer.h"
 #include "platform/Clock.h"
 #include "platform/Network.h"
+#include "platform/Services.h"
+#include "platform/sim/ScriptedUi.h"
 #include "platform/sim/VirtualClock.h"
 
 namespace kv::entry {
@@ -35,18 +38,19 @@ public:
     // Starts every printer listening, for an image of `imageBytes`; false
     // (and why) when one cannot.
     bool start(uint64_t imageBytes, std::string& error);
-    // The window's targets field and port for them.
+    // The window's targets and port for them.
     std::string targets() const;
     std::string port() const;
 
-    // What the program must flash the printers through.
-    platform::Network& network();
+    // Puts the stage into the program's services: its sockets through the
+    // stage's gate, the run's time (the furthest any printer got), `ui`
+    // answering the window's question Yes, and the targets for the window.
+    void wireInto(platform::Services& sys, platform::sim::ScriptedUi& ui);
     platform::Clock& clockFor(size_t printer);
-    // The run's time: the furthest any printer got.
-    platform::Clock& runClock();
 
-    // True once every printer the stage holds has reached its hold.
-    bool allHeld() const;
+    // True once every printer the stage holds has reached its hold and
+    // every other one flashed shows its verdict in `picture`.
+    bool inPlace(const FleetPicture& picture) const;
     // Lets every held printer go on to its end.
     void release();
 

@@ -14,7 +14,6 @@
 #include "fleet/FleetImage.h"
 #include "main/FleetShotStage.h"
 #include "main/World.h"
-#include "platform/DurableFile.h"
 #include "platform/sim/MemoryHistory.h"
 #include "platform/sim/ScriptedUi.h"
 #include "state/Context.h"
@@ -33,12 +32,6 @@ bool spinUntil(const std::function<bool()>& done) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
-}
-
-size_t rowsWithVerdict(const kv::FleetPicture& picture) {
-    size_t n = 0;
-    for (const kv::FleetRow& row : picture.rows) n += row.verdict ? 1 : 0;
-    return n;
 }
 
 }  // namespace
@@ -68,12 +61,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kvflash-fleet-shot: %s\n", error.c_str());
         return 1;
     }
-    world->sys.wired.network = &stage.network();
-    world->sys.wired.clock = &stage.runClock();
     kv::platform::sim::ScriptedUi ui;
-    ui.queueAnswer(true);
-    world->sys.wired.ui = &ui;
-    (void)world->sys.fleetTargets().replace(stage.targets() + "\n");
+    stage.wireInto(world->sys, ui);
     kv::AppState state;
     state.firmwareFileName = argv[2];
     kv::Context ctx{state, world->sys};
@@ -92,7 +81,7 @@ int main(int argc, char** argv) {
     // The printers not held end first: seven verified, one failed.
     if (!spinUntil([&] {
             logic.onTimer();
-            return stage.allHeld() && rowsWithVerdict(logic.picture()) >= 8;
+            return stage.inPlace(logic.picture());
         })) {
         std::fputs("kvflash-fleet-shot: the printers did not reach their places\n", stderr);
         stage.release();

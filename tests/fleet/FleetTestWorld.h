@@ -16,6 +16,7 @@
 #include "fleet/WorldParts.h"
 #include "image/FileBytes.h"
 #include "platform/sim/CaptureTrace.h"
+#include "platform/sim/CountingNetwork.h"
 #include "platform/sim/MemoryHistory.h"
 #include "platform/sim/RecordingSleepInhibitor.h"
 #include "platform/sim/SimThreads.h"
@@ -27,57 +28,7 @@
 
 namespace kv::fleettest {
 
-// The host's sockets, counting what was sent to each address, so each
-// printer's clock can wait for its own bytes.
-class CountingNetwork final : public platform::Network {
-public:
-    explicit CountingNetwork(platform::Network& inner) : inner_(inner) {}
-    uint64_t sentTo(uint32_t address) const {
-        std::lock_guard lock(mutex_);
-        const auto it = sent_.find(address);
-        return it == sent_.end() ? 0 : it->second;
-    }
-    bool startup() override { return true; }
-    void cleanup() override {}
-    platform::SocketHandle openTcp() override { return inner_.openTcp(); }
-    bool connectWithin(platform::SocketHandle s, uint32_t address, uint16_t port,
-                       uint32_t ms) override {
-        {
-            std::lock_guard lock(mutex_);
-            peer_[s.value] = address;
-        }
-        return inner_.connectWithin(s, address, port, ms);
-    }
-    int64_t sendWithin(platform::SocketHandle s, const uint8_t* data, size_t length,
-                       platform::SendBudget& budget) override {
-        const int64_t n = inner_.sendWithin(s, data, length, budget);
-        if (n > 0) {
-            std::lock_guard lock(mutex_);
-            sent_[peer_[s.value]] += static_cast<uint64_t>(n);
-        }
-        return n;
-    }
-    int64_t receiveWithin(platform::SocketHandle s, uint8_t* b, size_t c, uint32_t ms) override {
-        return inner_.receiveWithin(s, b, c, ms);
-    }
-    void close(platform::SocketHandle s) override { inner_.close(s); }
-    int lastError() const override { return inner_.lastError(); }
-    platform::NetworkBounds bounds() const override { return inner_.bounds(); }
-    void setBounds(const platform::NetworkBounds& b) override { inner_.setBounds(b); }
-    platform::SocketHandle listen(uint32_t a, uint16_t p) override { return inner_.listen(a, p); }
-    uint16_t localPort(platform::SocketHandle s) override { return inner_.localPort(s); }
-    platform::SocketHandle accept(platform::SocketHandle l) override { return inner_.accept(l); }
-    bool waitReadable(platform::SocketHandle s, uint32_t ms) override {
-        return inner_.waitReadable(s, ms);
-    }
-    void shutdown(platform::SocketHandle s) override { inner_.shutdown(s); }
-
-private:
-    platform::Network& inner_;
-    mutable std::mutex mutex_;
-    std::map<int64_t, uint32_t> peer_;  // socket -> address, network order
-    std::map<uint32_t, uint64_t> sent_;
-};
+using platform::sim::CountingNetwork;
 
 inline uint32_t networkOrder(uint32_t host) {
     const uint8_t bytes[4] = {static_cast<uint8_t>(host >> 24), static_cast<uint8_t>(host >> 16),

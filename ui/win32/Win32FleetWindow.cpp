@@ -31,7 +31,7 @@ PopupTemplate fleetTemplate() {
     constexpr DWORD kEdit = kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
     PopupTemplate t(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
                         DS_SETFONT | DS_CENTER,
-                    560, 342, kFleetCaption);
+                    560, 297, kFleetCaption);
     t.item(kChild | SS_NOPREFIX, 7, 9, 34, 8, 0xFFFF, kStaticAtom, "Printers:");
     t.item(kEdit, 42, 7, 330, 12, Win32FleetWindow::kTargets, kEditAtom, "");
     t.item(kChild | SS_NOPREFIX, 378, 9, 18, 8, 0xFFFF, kStaticAtom, "Port:");
@@ -41,13 +41,13 @@ PopupTemplate fleetTemplate() {
            "Select Firmware File");
     t.item(kLine, 102, 26, 451, 8, Win32FleetWindow::kImageLine, kStaticAtom, "");
     t.item(kChild | WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL, 7, 42,
-           546, 250, Win32FleetWindow::kList, WC_LISTVIEWA);
-    t.item(kLine, 7, 296, 546, 8, Win32FleetWindow::kUnreachable, kStaticAtom, "");
-    t.item(kLine, 7, 308, 546, 8, Win32FleetWindow::kSummary, kStaticAtom, "");
-    t.item(kButton, 383, 322, 60, 14, Win32FleetWindow::kFlashSelected, kButtonAtom,
+           546, 205, Win32FleetWindow::kList, WC_LISTVIEWA);
+    t.item(kLine, 7, 251, 546, 8, Win32FleetWindow::kUnreachable, kStaticAtom, "");
+    t.item(kLine, 7, 263, 546, 8, Win32FleetWindow::kSummary, kStaticAtom, "");
+    t.item(kButton, 383, 277, 60, 14, Win32FleetWindow::kFlashSelected, kButtonAtom,
            "Flash Selected");
-    t.item(kButton, 448, 322, 50, 14, Win32FleetWindow::kStop, kButtonAtom, "Stop");
-    t.item(kButton, 503, 322, 50, 14, IDCANCEL, kButtonAtom, "Close");
+    t.item(kButton, 448, 277, 50, 14, Win32FleetWindow::kStop, kButtonAtom, "Stop");
+    t.item(kButton, 503, 277, 50, 14, IDCANCEL, kButtonAtom, "Close");
     return t;
 }
 
@@ -102,7 +102,7 @@ void Win32FleetWindow::initialise() {
     ::SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                    LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_INFOTIP);
     // Widths in pixels, in the columns' order.
-    static constexpr int kWidths[kFleetColumnCount] = {130, 80, 70, 90, 70, 110, 150, 80, 90};
+    static constexpr int kWidths[kFleetColumnCount] = {130, 80, 70, 120, 70, 90, 180, 80, 90};
     for (int c = 0; c < kFleetColumnCount; ++c) {
         LVCOLUMNA column{};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;

@@ -19,7 +19,6 @@
 #include "main/FleetShotStage.h"
 #include "main/win32/Win32World.h"
 #include "platform/DialogItemIds.h"
-#include "platform/DurableFile.h"
 #include "platform/sim/MemoryHistory.h"
 #include "platform/sim/ScriptedUi.h"
 #include "state/Context.h"
@@ -82,12 +81,6 @@ bool settleUntil(const std::function<bool()>& done) {
     return true;
 }
 
-size_t rowsWithVerdict(const kv::FleetPicture& picture) {
-    size_t n = 0;
-    for (const kv::FleetRow& row : picture.rows) n += row.verdict ? 1 : 0;
-    return n;
-}
-
 // The network printers' window while the stage's printers flash: seven
 // verified and one failed, the others held part way.
 int fleetShot(kv::platform::Services& sys, const char* out, const char* imagePath) {
@@ -96,18 +89,19 @@ int fleetShot(kv::platform::Services& sys, const char* out, const char* imagePat
         std::fprintf(stderr, "kvflash-window-shot: %s\n", image.error.c_str());
         return 1;
     }
+    // Winsock, which the main window's picture does not need.
+    if (!sys.network().startup()) {
+        std::fputs("kvflash-window-shot: no sockets\n", stderr);
+        return 1;
+    }
     kv::entry::FleetShotStage stage(sys.network());
     std::string error;
     if (!stage.start(image.image->facts.size, error)) {
         std::fprintf(stderr, "kvflash-window-shot: %s\n", error.c_str());
         return 1;
     }
-    sys.wired.network = &stage.network();
-    sys.wired.clock = &stage.runClock();
     kv::platform::sim::ScriptedUi ui;
-    ui.queueAnswer(true);
-    sys.wired.ui = &ui;
-    (void)sys.fleetTargets().replace(stage.targets() + "\n");
+    stage.wireInto(sys, ui);
     kv::AppState state;
     state.firmwareFileName = imagePath;
     kv::Context ctx{state, sys};
@@ -127,7 +121,7 @@ int fleetShot(kv::platform::Services& sys, const char* out, const char* imagePat
         logic.onFlashSelected();
         placed = settleUntil([&] {
             logic.onTimer();
-            return stage.allHeld() && rowsWithVerdict(logic.picture()) >= 8;
+            return stage.inPlace(logic.picture());
         });
     }
     bool saved = false;
@@ -178,6 +172,8 @@ int main(int argc, char** argv) {
     kv::ui::Win32DialogWindow window(::GetModuleHandleA(nullptr));
     kv::ui::Win32DialogControls controls(window);
     kv::ui::Win32DialogHost host(window);
+    // As the program does: the main window shows the Network Printers button.
+    host.offerFleetWindow(ctx, ::GetModuleHandleA(nullptr));
     kv::MainDialog dialog(ctx, host);
     kv::wireFrontEnd(ctx, ui, controls);
     window.attach(&dialog);
