@@ -145,17 +145,7 @@ std::string flashQuestion(const std::vector<FleetRow>& rows, const platform::Ima
 }
 
 std::string unreachableLine(const std::vector<fleet::ScanResult>& misses) {
-    size_t refused = 0, silent = 0, notKv = 0;
-    for (const fleet::ScanResult& r : misses) {
-        switch (r.reach) {
-            case fleet::Reach::Refused: ++refused; break;
-            case fleet::Reach::Silent: ++silent; break;
-            case fleet::Reach::NotKv: ++notKv; break;
-            case fleet::Reach::Found: break;
-        }
-    }
-    return platform::formatted("%zu addresses refused, %zu stayed silent, %zu were not KV printers",
-                               refused, silent, notKv);
+    return fleet::missCountsText(fleet::countReaches(misses));
 }
 
 uint64_t pausesLeftMs(const fleet::PrinterSnapshot& p) {

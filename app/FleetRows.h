@@ -74,7 +74,7 @@ std::optional<platform::VerifyOutcome> verdictOf(fleet::Outcome outcome);
 // (reason), ..." (a bounded list).
 std::string flashQuestion(const std::vector<FleetRow>& rows, const platform::ImageFacts& image);
 
-// "2 addresses refused, 1 stayed silent, 0 were not KV printers".
+// "2 addresses refused, 1 silent, 0 no-reply, 0 not-kv".
 std::string unreachableLine(const std::vector<fleet::ScanResult>& misses);
 
 // What a running printer still has to wait out, from its phase, by the

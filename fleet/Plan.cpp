@@ -45,8 +45,9 @@ std::string_view decisionName(Decision decision) {
 
 PlanEntry planPrinter(const ScanResult& scan, const PreloadedImage& image, bool flashSameVersion) {
     switch (scan.reach) {
-        case Reach::Refused: return {Decision::Unreachable, "no connection"};
-        case Reach::Silent: return {Decision::Unreachable, "no reply to the ID request"};
+        case Reach::Refused: return {Decision::Unreachable, "refused"};
+        case Reach::Silent: return {Decision::Unreachable, "silent"};
+        case Reach::NoReply: return {Decision::Unreachable, "no-reply"};
         case Reach::NotKv: return {Decision::NotKv, "the ID names no KV printer"};
         case Reach::Found: break;
     }

@@ -29,6 +29,8 @@ std::string_view outcomeName(Outcome outcome) {
         case Outcome::Incompatible: return "incompatible";
         case Outcome::NotKv: return "not-kv";
         case Outcome::Unreachable: return "unreachable";
+        case Outcome::NotReady: return "not-ready";
+        case Outcome::Changed: return "changed";
         case Outcome::Untouched: return "untouched";
     }
     return "";

@@ -37,8 +37,10 @@ enum class Outcome {
     SameVersion,   // skipped: it already runs the image's version
     Incompatible,  // the image does not suit its board or model
     NotKv,         // something answered, but no KV printer
-    Unreachable,   // refused or silent
-    Untouched,     // a rule (or a signal) stopped the run before it
+    Unreachable,   // refused, silent or no reply
+    NotReady,      // skipped: a KV printer, but not ready to be flashed
+    Changed,       // skipped: the run's identification differs from the scan's
+    Untouched,     // a rule (or a stop) kept it from flash mode
 };
 std::string_view outcomeName(Outcome outcome);
 Outcome outcomeOf(platform::VerifyOutcome verdict);

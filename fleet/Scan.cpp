@@ -1,5 +1,6 @@
 #include "fleet/Scan.h"
 
+#include "platform/Format.h"
 #include "printer/Identity.h"
 
 namespace kv::fleet {
@@ -26,6 +27,7 @@ std::string_view reachName(Reach reach) {
         case Reach::Found: return "found";
         case Reach::Refused: return "refused";
         case Reach::Silent: return "silent";
+        case Reach::NoReply: return "no-reply";
         case Reach::NotKv: return "not-kv";
     }
     return "";
@@ -42,7 +44,7 @@ ScanResult scanPrinter(PrinterWorld& world) {
         return r;
     }
     if (!state.lastProbe.identified) {
-        r.reach = Reach::Silent;
+        r.reach = Reach::NoReply;
         return r;
     }
     // The decoder names no model: whatever answered is no KV printer.
@@ -60,6 +62,31 @@ ScanResult scanPrinter(PrinterWorld& world) {
     r.language = languageTextEthernet(r.printer.printerType).text;
     r.status = r.ready ? "ready" : "not ready";
     return r;
+}
+
+ReachCounts countReaches(const std::vector<ScanResult>& results) {
+    ReachCounts c;
+    for (const ScanResult& r : results) {
+        switch (r.reach) {
+            case Reach::Found: ++c.found; break;
+            case Reach::Refused: ++c.refused; break;
+            case Reach::Silent: ++c.silent; break;
+            case Reach::NoReply: ++c.noReply; break;
+            case Reach::NotKv: ++c.notKv; break;
+        }
+    }
+    return c;
+}
+
+std::string missCountsText(const ReachCounts& c) {
+    return platform::formatted("%zu %s refused, %zu silent, %zu no-reply, %zu not-kv", c.refused,
+                               c.refused == 1 ? "address" : "addresses", c.silent, c.noReply,
+                               c.notKv);
+}
+
+std::string reachCountsText(const ReachCounts& c) {
+    return platform::formatted("%zu %s found; ", c.found, c.found == 1 ? "printer" : "printers") +
+           missCountsText(c);
 }
 
 }  // namespace kv::fleet

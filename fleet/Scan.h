@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "fleet/PrinterWorld.h"
 #include "state/PrinterData.h"
@@ -11,10 +12,12 @@ namespace kv::fleet {
 // What an address turned out to be.
 enum class Reach {
     Found,    // a KV printer answered its ID
-    Refused,  // no connection within the bound
-    Silent,   // connected, but no ID came
+    Refused,  // the connection was refused, or the address is unreachable
+    Silent,   // no answer to the connection within its bound
+    NoReply,  // connected, but no device ID came back
     NotKv,    // an ID came, but names no KV printer
 };
+// The same word in the count line, --verbose and the JSON "reason".
 std::string_view reachName(Reach reach);
 
 // One address as Find Ethernet Printer saw it.
@@ -36,5 +39,16 @@ struct ScanResult {
 // Find Ethernet Printer in `world` (whose bounds should be kScanBounds),
 // and what it found; the socket is closed again.
 ScanResult scanPrinter(PrinterWorld& world);
+
+// How many addresses ended each way.
+struct ReachCounts {
+    size_t found = 0, refused = 0, silent = 0, noReply = 0, notKv = 0;
+    size_t misses() const { return refused + silent + noReply + notKv; }
+};
+ReachCounts countReaches(const std::vector<ScanResult>& results);
+// "3 printers found; 1 address refused, 250 silent, 0 no-reply, 1 not-kv"
+std::string reachCountsText(const ReachCounts& counts);
+// The misses alone: "1 address refused, 250 silent, 0 no-reply, 1 not-kv"
+std::string missCountsText(const ReachCounts& counts);
 
 }  // namespace kv::fleet

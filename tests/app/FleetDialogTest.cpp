@@ -119,7 +119,7 @@ TEST(FleetDialog, ScanPlanAndFlashDrawEveryRowFromTheFleet) {
     EXPECT_NE(w.row(4).firmware.find("<b>x</b>"), std::string::npos) << "kept as text";
     EXPECT_FALSE(w.row(4).suitsText.empty());
     EXPECT_EQ(w.host.last.unreachable,
-              "1 addresses refused, 0 stayed silent, 0 were not KV printers");
+              "1 address refused, 0 silent, 0 no-reply, 0 not-kv");
     w.dialog.onToggle(3, true);  // the plan's skip cannot be checked
     EXPECT_FALSE(w.row(3).checked);
 

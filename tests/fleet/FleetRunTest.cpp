@@ -78,7 +78,7 @@ TEST(FleetRun, MixedEndsEachPrinterItsOwnVerdictBytesAndRecord) {
          Outcome::Incompatible, "", false},
         {"same version", printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.20;"),
          Outcome::SameVersion, "already reports V5.20", false},
-        {"unreachable", std::nullopt, Outcome::Unreachable, "no connection", false},
+        {"unreachable", std::nullopt, Outcome::Unreachable, "refused", false},
         {"never back", neverBack, Outcome::NotFound, "", true},
         {"verified too", printer(), Outcome::Verified, "V5.20", false},
     };

@@ -77,7 +77,7 @@ TEST(QtFleetWindow, OpenedFromTheButtonScansFlashesAndColoursEveryRow) {
     QTableWidget* table = fleetWindow->table();
     ASSERT_EQ(table->rowCount(), 4);
     EXPECT_EQ(fleetWindow->unreachable()->text(),
-              "1 addresses refused, 0 stayed silent, 0 were not KV printers");
+              "1 address refused, 0 silent, 0 no-reply, 0 not-kv");
     EXPECT_EQ(table->item(2, QtFleetWindow::kCheckColumn)->checkState(), Qt::Unchecked);
     EXPECT_EQ(cell(table, 2, QtFleetWindow::columnOf(FleetColumn::Image)),
               "the printer already reports V5.20");

@@ -217,19 +217,7 @@ std::string formatScanTable(const std::vector<fleet::ScanResult>& results) {
 }
 
 std::string formatScanCounts(const std::vector<fleet::ScanResult>& results) {
-    size_t found = 0, refused = 0, silent = 0, notKv = 0;
-    for (const auto& r : results) {
-        switch (r.reach) {
-            case fleet::Reach::Found: ++found; break;
-            case fleet::Reach::Refused: ++refused; break;
-            case fleet::Reach::Silent: ++silent; break;
-            case fleet::Reach::NotKv: ++notKv; break;
-        }
-    }
-    return platform::formatted(
-        "%zu printers found; %zu addresses refused, %zu stayed silent, %zu were not KV "
-        "printers\n",
-        found, refused, silent, notKv);
+    return fleet::reachCountsText(fleet::countReaches(results)) + "\n";
 }
 
 std::string scanMissLine(const fleet::ScanResult& r) {

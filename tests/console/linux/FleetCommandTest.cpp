@@ -96,7 +96,7 @@ TEST(FleetCommand, ThreePrintersInRealTimeWithTheirOwnEnds) {
     EXPECT_NE(table.substr(row, table.find('\n', row + 1) - row).find("ZOW3004F     V5.12 "),
               std::string::npos)
         << table;
-    EXPECT_NE(table.find("3 printers found; 1 addresses refused"), std::string::npos);
+    EXPECT_NE(table.find("3 printers found; 1 address refused"), std::string::npos);
 
     FleetRun run({"--fleet", targets[0], targets[1], targets[2], "--image", demoImage(), "--yes",
                   "--canary", "0", "--json"});
