@@ -11,7 +11,8 @@ namespace kv::entry {
 
 std::optional<ImmediateAnswer> immediateAnswer(const ParseResult& parsed) {
     if (!parsed.error.empty()) {
-        return ImmediateAnswer{2, "kvflash: " + parsed.error + "\n" + kUsageText, true};
+        // One line: the whole usage would bury the error.
+        return ImmediateAnswer{2, "kvflash: " + parsed.error + " (see kvflash --help)\n", true};
     }
     if (parsed.options.help) return ImmediateAnswer{0, kUsageText, false};
     if (parsed.options.version) return ImmediateAnswer{0, std::string(kVersionText) + "\n", false};
