@@ -1,6 +1,6 @@
-// The manual pages and the bash completion say what the programs' own usage
-// texts say: the same option names, console commands and event lines. A
-// name added to one and not the others fails here.
+// The manual pages, the guides under docs/ and the bash completion say what
+// the programs' own usage texts say: the same option names, console commands
+// and event lines. A name added to one and not the others fails here.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -55,13 +55,15 @@ Names optionNames(const std::string& text) {
     return names;
 }
 
-// The lines of a manual page's section "# TITLE", up to the next section.
-std::vector<std::string> pageSection(const std::string& page, const std::string& title) {
+// The lines of a manual page's section "# TITLE" (a guide's "## TITLE" with
+// level "## "), up to the next section of that level.
+std::vector<std::string> pageSection(const std::string& page, const std::string& title,
+                                     const std::string& level = "# ") {
     std::vector<std::string> out;
     bool inside = false;
     for (const auto& line : lines(page)) {
-        if (line.rfind("# ", 0) == 0) {
-            inside = line == "# " + title;
+        if (line.rfind(level, 0) == 0) {
+            inside = line == level + title;
             continue;
         }
         if (inside) out.push_back(line);
@@ -195,6 +197,44 @@ TEST(UsageDrift, KvimagePageListsTheVerbsOfItsUsage) {
     const Names verbs = verbNames(usage);
     EXPECT_EQ(verbs, (Names{"check", "make", "wrap"}));
     EXPECT_EQ(pageItems(pageSection(manSource("kvimage"), "COMMANDS")), verbs);
+}
+
+// The guides under docs/ that hold each program's options: together they
+// name exactly the usage's (its own --help aside); kvflash's terminal guide
+// also names each command and event line.
+TEST(UsageDrift, GuidesDescribeExactlyTheOptionsOfTheUsage) {
+    struct Guide {
+        Program program;
+        std::vector<std::string> files;
+        std::string section;  // "## " section of the one file, or all of them
+    };
+    const Guide guides[] = {
+        {kPrograms[0], {"terminal.md", "fleet.md", "print-queues.md"}, ""},
+        {kPrograms[1], {"emulator.md"}, "kvprinter-emu"},
+        {kPrograms[2], {"emulator.md"}, "kvimage"},
+    };
+    for (const Guide& g : guides) {
+        SCOPED_TRACE(g.program.name);
+        std::string text;
+        for (const auto& file : g.files) {
+            const std::string guide = readFile(std::string(KVFLASH_SOURCE_DIR) + "/docs/" + file);
+            text += g.section.empty() ? guide : joined(pageSection(guide, g.section, "## "));
+        }
+        Names usage = optionNames(usageOf(g.program.name, g.program.helpArgs));
+        Names described = optionNames(ownLines(text, g.program.name));
+        usage.erase("--help");
+        described.erase("--help");
+        EXPECT_EQ(described, usage);
+    }
+    const std::string usage = usageOf("kvflash", "--help");
+    const std::string terminal = readFile(std::string(KVFLASH_SOURCE_DIR) + "/docs/terminal.md");
+    for (const char* block : {"Commands", "Event lines"}) {
+        for (const auto& name : entryNames(usageBlock(usage, block))) {
+            const bool named = terminal.find("`" + name + "`") != std::string::npos ||
+                               terminal.find("`" + name + " ") != std::string::npos;
+            EXPECT_TRUE(named) << name;
+        }
+    }
 }
 
 TEST(UsageDrift, BashCompletionOffersTheOptionsAndCommandsOfTheUsage) {
