@@ -162,6 +162,10 @@ std::string manSource(const std::string& program) {
     return readFile(std::string(KVFLASH_SOURCE_DIR) + "/docs/man/" + program + ".1.scd");
 }
 
+std::string docsFile(const std::string& name) {
+    return readFile(std::string(KVFLASH_SOURCE_DIR) + "/docs/" + name);
+}
+
 std::string completion(const std::string& program) {
     return readFile(std::string(KVFLASH_SOURCE_DIR) + "/dist/bash-completion/" + program);
 }
@@ -199,40 +203,36 @@ TEST(UsageDrift, KvimagePageListsTheVerbsOfItsUsage) {
     EXPECT_EQ(pageItems(pageSection(manSource("kvimage"), "COMMANDS")), verbs);
 }
 
-// The guides under docs/ that hold each program's options: together they
-// name exactly the usage's (its own --help aside); kvflash's terminal guide
-// also names each command and event line.
+// The guides under docs/ that hold a program's options name exactly the
+// usage's (its --help aside); kvflash's terminal guide also names each
+// command and event line. "FILE#TITLE" is one "## TITLE" section of FILE.
 TEST(UsageDrift, GuidesDescribeExactlyTheOptionsOfTheUsage) {
-    struct Guide {
-        Program program;
-        std::vector<std::string> files;
-        std::string section;  // "## " section of the one file, or all of them
-    };
-    const Guide guides[] = {
-        {kPrograms[0], {"terminal.md", "fleet.md", "print-queues.md"}, ""},
-        {kPrograms[1], {"emulator.md"}, "kvprinter-emu"},
-        {kPrograms[2], {"emulator.md"}, "kvimage"},
-    };
-    for (const Guide& g : guides) {
-        SCOPED_TRACE(g.program.name);
+    const std::pair<std::string, std::vector<std::string>> guides[] = {
+        {"kvflash", {"terminal.md", "fleet.md", "print-queues.md"}},
+        {"kvprinter-emu", {"emulator.md#kvprinter-emu"}},
+        {"kvimage", {"emulator.md#kvimage"}}};
+    for (const auto& [program, files] : guides) {
+        SCOPED_TRACE(program);
         std::string text;
-        for (const auto& file : g.files) {
-            const std::string guide = readFile(std::string(KVFLASH_SOURCE_DIR) + "/docs/" + file);
-            text += g.section.empty() ? guide : joined(pageSection(guide, g.section, "## "));
+        for (const auto& file : files) {
+            const size_t hash = file.find('#');
+            const std::string guide = docsFile(file.substr(0, hash));
+            text += hash == std::string::npos
+                        ? guide
+                        : joined(pageSection(guide, file.substr(hash + 1), "## "));
         }
-        Names usage = optionNames(usageOf(g.program.name, g.program.helpArgs));
-        Names described = optionNames(ownLines(text, g.program.name));
+        Names usage = optionNames(usageOf(program, "--help"));
+        Names described = optionNames(ownLines(text, program));
         usage.erase("--help");
         described.erase("--help");
         EXPECT_EQ(described, usage);
     }
-    const std::string usage = usageOf("kvflash", "--help");
-    const std::string terminal = readFile(std::string(KVFLASH_SOURCE_DIR) + "/docs/terminal.md");
+    const std::string usage = usageOf("kvflash", "--help"), terminal = docsFile("terminal.md");
     for (const char* block : {"Commands", "Event lines"}) {
         for (const auto& name : entryNames(usageBlock(usage, block))) {
-            const bool named = terminal.find("`" + name + "`") != std::string::npos ||
-                               terminal.find("`" + name + " ") != std::string::npos;
-            EXPECT_TRUE(named) << name;
+            EXPECT_TRUE(terminal.find("`" + name + "`") != std::string::npos ||
+                        terminal.find("`" + name + " ") != std::string::npos)
+                << name;
         }
     }
 }
