@@ -30,7 +30,9 @@ int runInWorld(World& world, const Options& options, platform::TerminationSignal
                std::function<void()> refuse, const std::function<int(Context&)>& runFrontEnd) {
     if (!options.scanTargets.empty()) return runScanCommand(world.sys, options, signals);
     if (!options.fleetTargets.empty()) return runFleetCommand(world.sys, options, signals);
-    if (options.isMaintenance()) return runMaintenance(world.sys, options, signals);
+    if (options.isMaintenance()) {
+        return runMaintenance(world.sys, options, signals, world.simulatedHistory());
+    }
     AppState state;
     Context ctx{state, world.sys};
     restoreQueuesOnTermination(ctx, signals, endProgramNow, std::move(refuse));

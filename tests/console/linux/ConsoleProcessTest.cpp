@@ -397,6 +397,13 @@ TEST_F(ConsoleProcess, ExitCodesFollowTheVerdictAndTheHistoryShowsEachRun) {
     // A started and an ended line per flash that reached flash mode.
     EXPECT_EQ(lines(json.out).size(), 6u);
     EXPECT_EQ(json.out, readFile(temp_ / "history-simulated.jsonl"));
+
+    // The machine's own history is empty: stderr points at the runs above.
+    const ProcessResult own = run({"--history", "--json"});
+    EXPECT_EQ(own.exitCode, 0);
+    EXPECT_EQ(own.out, "");
+    EXPECT_EQ(own.err,
+              "The simulated printers' history has 3 records: kvflash --history --simulate\n");
 }
 
 // kvflash killed while the printer is in flash mode: the history keeps the
