@@ -1,12 +1,14 @@
 #include "main/FleetCommand.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
-#include "app/QueueCommands.h"
 #include "app/EthernetTarget.h"
+#include "app/QueueCommands.h"
+#include "app/Startup.h"
 #include "flash/FlashAttempt.h"
 #include "fleet/FleetImage.h"
 #include "fleet/FleetRun.h"
@@ -29,6 +31,12 @@ void writeOut(std::FILE* out, const std::string& text) {
 }
 
 void usageError(const std::string& text) { writeOut(stderr, "kvflash: " + text + "\n"); }
+
+// A box's text on one line: its line breaks become spaces.
+std::string oneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    return text;
+}
 
 std::optional<std::vector<fleet::Endpoint>> targetsOf(platform::Services& sys,
                                                       const std::vector<std::string>& tokens,
@@ -131,14 +139,19 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     }
 
     // One flash at a time per machine, as the window.
-    if (sys.instanceLock().create() != 0) {
-        usageError("another KV tool is running");
-        return 2;
-    }
     struct Unlock {
         platform::InstanceLock& lock;
         ~Unlock() { lock.release(); }
     } unlock{sys.instanceLock()};
+    const platform::Result<platform::LockState> locked = sys.instanceLock().create();
+    if (!locked) {
+        usageError(noInstanceLockText(locked.reason()));
+        return 2;
+    }
+    if (*locked == platform::LockState::Held) {
+        usageError(oneLine(kAnotherInstanceText));
+        return 2;
+    }
 
     fleet::CountingInhibitor inhibitor(sys.sleepInhibitor());
     fleet::FleetSettings settings;

@@ -159,7 +159,8 @@ TEST(RestoreQueues, LeavesTheQueuesOfARunningCopyAlone) {
     const std::string text = formatJournal({{"a", "USB://KV/A", "usb://KV/A", true}});
     w.journal.setContent(text);
     const auto running = testing::makeHostInstanceLock(w.lockFolder.str());
-    ASSERT_EQ(running->create(), 0u);
+    const auto taken = running->create();
+    ASSERT_TRUE(taken && *taken == platform::LockState::Taken) << taken.reason();
 
     std::ostringstream out;
     EXPECT_EQ(restoreQueues(w.sys, out), 1);
@@ -348,15 +349,15 @@ TEST(Termination, RealCtrlCInFlashModeWaitsForTheFlashsEnd) {
 }
 
 // What ends the program at once even in flash mode: a request the system
-// will not let wait (a closed console), and any where the front end cannot
-// say why it waits (the window).
+// will not let wait (a closed console), whether the front end can say why
+// it would wait (the terminal) or not (the window).
 TEST(Termination, WhatCannotWaitEndsAFlashAtOnce) {
-    for (const bool canWait : {false, true}) {
-        SCOPED_TRACE(canWait);
+    for (const bool refuse : {true, false}) {
+        SCOPED_TRACE(refuse);
         platform::sim::ManualTermination signals;
         std::unique_ptr<FlashMeetsEndRequests> f;
-        f = std::make_unique<FlashMeetsEndRequests>(signals, !canWait, [&] {
-            signals.deliver(SIGTERM, canWait);
+        f = std::make_unique<FlashMeetsEndRequests>(signals, refuse, [&] {
+            signals.deliver(SIGTERM, /*canWait=*/false);
             // Ended before the request returned.
             std::lock_guard lock(f->mutex);
             EXPECT_EQ(f->codes, std::vector<int>{128 + SIGTERM});

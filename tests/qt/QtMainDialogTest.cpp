@@ -3,9 +3,19 @@
 
 #include <QLabel>
 #include <QTest>
+#include <chrono>
+#include <csignal>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "app/MainDialog.h"
+#include "app/QueueCommands.h"
+#include "platform/DialogItemIds.h"
+#include "platform/sim/ManualTermination.h"
 #include "tests/discovery/DiscoveryWorld.h"
+#include "tests/flash/LocalFlashWorld.h"
 #include "tests/qt/QtTestSupport.h"
 #include "ui/qt/QtDialogSession.h"
 
@@ -43,6 +53,76 @@ TEST(QtMainDialog, FindPrinterFillsTheWindowFromTheFoundPrinter) {
     EXPECT_FALSE(window.control(Control::flashButton)->isVisible());
     EXPECT_FALSE(window.control(Control::ethernetGroup)->isVisible());
     EXPECT_TRUE(world.queuesBack());
+}
+
+// SIGTERM while the window's printer is in flash mode: the first waits for
+// the flash's verdict and record, traced and without a box; a second ends
+// the program at once. The requests come from a thread of their own, as the
+// watcher's, and must return without the UI thread: while it waits here,
+// the worker waits for it at its next control change, so the flash stays
+// in its start delay until the UI thread runs again.
+TEST(QtMainDialog, AFirstSignalInFlashModeWaitsForTheVerdict) {
+    for (const int requests : {1, 2}) {
+        SCOPED_TRACE(requests);
+        testing::LocalFlashWorld world;
+        emulator::PrinterConfig config;
+        config.link = emulator::LinkKind::Usb;
+        config.deviceId = testing::kZowId;
+        world.attach(config);
+        world.image(testing::imageBytes(20000, "V5.20"), "FMVQ_V5.20.bin");
+        QtDialogSession session;
+        wireFrontEnd(world.ctx, session.ui(), session.controls());
+        MainDialog dialog(world.ctx, session.host());
+        QtDialogWindow& window = session.window();
+        window.attach(&dialog);
+        dialog.onInit();
+        window.show();
+        int boxes = 0;
+        test::ModalWatcher watcher([&](QWidget* modal) {
+            ++boxes;
+            QMetaObject::invokeMethod(modal, "accept", Qt::DirectConnection);
+        });
+
+        std::mutex mutex;
+        std::vector<int> codes;
+        bool recordEnded = false;
+        platform::sim::ManualTermination termination;
+        restoreQueuesOnTermination(world.ctx, termination, [&](int code) {
+            std::lock_guard lock(mutex);
+            if (codes.empty())
+                recordEnded = world.history.content().find("\"ended\"") != std::string::npos;
+            codes.push_back(code);
+        });
+        const platform::StopWatchingAtEnd stopWatching(termination);
+
+        QTest::mouseClick(window.control(Control::findPrinterButton), Qt::LeftButton);
+        dialog.onCommand(dialog::kFlash);
+        ASSERT_TRUE(test::spinUntil([&] {
+            return labelText(window, Control::programStatusText).startsWith("Delaying");
+        }));
+        std::promise<void> delivered;
+        std::thread watcherThread([&] {
+            for (int i = 0; i < requests; ++i) termination.deliver(SIGTERM);
+            delivered.set_value();
+        });
+        const bool returned = delivered.get_future().wait_for(std::chrono::seconds(10)) ==
+                              std::future_status::ready;
+        if (!returned) test::spinUntil([] { return false; }, 1000);
+        watcherThread.join();
+        ASSERT_TRUE(returned) << "a signal waited for the UI thread";
+        {
+            std::lock_guard lock(mutex);
+            EXPECT_EQ(codes.size(), requests == 1 ? 0u : 1u);
+        }
+
+        ASSERT_TRUE(test::spinUntil([&] { return !world.state.flashInProgress; }, 20000));
+        std::lock_guard lock(mutex);
+        EXPECT_EQ(codes, std::vector<int>{128 + SIGTERM});
+        EXPECT_EQ(recordEnded, requests == 1) << world.history.content();
+        EXPECT_EQ(boxes, 0);
+        EXPECT_TRUE(world.trace.contains(
+            "Signal 15 - the printer is in flash mode: ending once its flash has ended\r\n"));
+    }
 }
 
 }  // namespace
