@@ -74,8 +74,8 @@ int restoreQueues(platform::Services& sys, std::ostream& out) {
     const platform::Result<platform::LockState> taken = lock.create();
     if (!taken) {
         // Another tool may be running: its queues are not ours to move.
-        out << "The print queues stay as they are: " << noInstanceLockText(taken.reason())
-            << "\n";
+        out << "The print queues stay as they are (" << noInstanceLockText(taken.reason())
+            << ").\n";
         lock.release();
         return 1;
     }

@@ -60,7 +60,8 @@ Result<Descriptor> FlockInstanceLock::open() const {
         // Another copy made it first (or a link stands there): open again.
         if (made.error == EEXIST) continue;
         if (!made.fd.valid()) {
-            return made.error == 0 ? lockRefusal(path_, 0) : lockFailure("cannot create", path_, made.error);
+            return made.error == 0 ? lockRefusal(path_, 0)
+                                   : lockFailure("cannot create", path_, made.error);
         }
         // Whatever the umask took away.
         if (::fchmod(made.fd.get(), kLockFileMode) != 0) {

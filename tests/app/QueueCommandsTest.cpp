@@ -153,20 +153,34 @@ TEST(RestoreQueues, AClosedJournalIsNotWrittenAgain) {
     EXPECT_EQ(w.journal.content(), text);
 }
 
+// Held by a running copy, or not to be tried at all: either way another
+// tool may be using the queues.
 TEST(RestoreQueues, LeavesTheQueuesOfARunningCopyAlone) {
-    CommandWorld w;
-    w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));
-    const std::string text = formatJournal({{"a", "USB://KV/A", "usb://KV/A", true}});
-    w.journal.setContent(text);
-    const auto running = testing::makeHostInstanceLock(w.lockFolder.str());
-    const auto taken = running->create();
-    ASSERT_TRUE(taken && *taken == platform::LockState::Taken) << taken.reason();
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held);
+        CommandWorld w;
+        w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));
+        const std::string text = formatJournal({{"a", "USB://KV/A", "usb://KV/A", true}});
+        w.journal.setContent(text);
+        const auto running = testing::makeHostInstanceLock(w.lockFolder.str());
+        if (held) {
+            const auto taken = running->create();
+            ASSERT_TRUE(taken && *taken == platform::LockState::Taken) << taken.reason();
+        } else {
+            w.simLock.answer = platform::Failure{"cannot open /run/lock/KV_TOOLS: I/O error"};
+            w.sys.wired.instanceLock = &w.simLock;
+        }
 
-    std::ostringstream out;
-    EXPECT_EQ(restoreQueues(w.sys, out), 1);
-    EXPECT_NE(out.str().find("Another KV tool is running"), std::string::npos);
-    EXPECT_EQ(w.spooler.queue("a")->location, "file:/dev/null");
-    EXPECT_EQ(w.journal.content(), text);
+        std::ostringstream out;
+        EXPECT_EQ(restoreQueues(w.sys, out), 1);
+        EXPECT_EQ(out.str(),
+                  held ? "Another KV tool is running; its print queues stay as they are. Try "
+                         "again when it has ended.\n"
+                       : "The print queues stay as they are (cannot take the instance lock: "
+                         "cannot open /run/lock/KV_TOOLS: I/O error).\n");
+        EXPECT_EQ(w.spooler.queue("a")->location, "file:/dev/null");
+        EXPECT_EQ(w.journal.content(), text);
+    }
 }
 
 TEST(RestoreQueues, UnreadableJournalChangesNothing) {
