@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,73 +21,64 @@ namespace {
 
 namespace fs = std::filesystem;
 using platform::linux_impl::FlockInstanceLock;
+using Left = std::function<void(const std::string& path, FlockInstanceLock& root)>;
 
-constexpr const char* kOtherUser = "65534";
-
-enum class Left { Nothing, File0644, File0600, HeldLock, Fifo, Link };
-
-struct LockCase {
-    const char* name;
-    Left left;
-    // The helper's line; "@" stands for the lock file's path.
-    std::string answer;
-    // The file's mode afterwards, where the row decides it.
-    std::optional<fs::perms> mode;
-};
-
-void PrintTo(const LockCase& c, std::ostream* os) { *os << c.name; }
-
-class InstanceLockAsAnotherUser : public ::testing::TestWithParam<LockCase> {};
-
-TEST_P(InstanceLockAsAnotherUser, HeldOnlyWhenHeldAndEveryFailureSaysWhy) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to be another user in a child";
-    const LockCase& c = GetParam();
-    TempDir folder;
-    TempDir output;
-    fs::permissions(folder.path(), fs::perms::all | fs::perms::sticky_bit);
-    const std::string path = folder.file("KV_TOOLS");
-    FlockInstanceLock rootLock(folder.str());
-    switch (c.left) {
-        case Left::Nothing: break;
-        case Left::File0644:
-        case Left::File0600:
-            std::ofstream(path).put('x');
-            fs::permissions(path, c.left == Left::File0644 ? fs::perms(0644) : fs::perms(0600));
-            break;
-        case Left::HeldLock: {
-            const auto taken = rootLock.create();
-            ASSERT_TRUE(taken && *taken == platform::LockState::Taken) << taken.reason();
-            break;
-        }
-        case Left::Fifo: ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0); break;
-        case Left::Link: fs::create_symlink(folder.file("elsewhere"), path); break;
-    }
-
-    ChildProcess helper(KVTEST_HELPER, {"take-lock", folder.str(), kOtherUser}, {}, output.str());
-    // A FIFO opened for reading would wait for a writer here.
-    ASSERT_EQ(helper.waitFor(std::chrono::seconds(20)), 0) << helper.err();
-    std::string answer = c.answer;
-    if (const size_t at = answer.find('@'); at != std::string::npos) answer.replace(at, 1, path);
-    EXPECT_EQ(helper.out(), answer + "\n") << helper.err();
-    if (c.mode) {
-        EXPECT_EQ(fs::status(path).permissions(), *c.mode);
-    }
-    EXPECT_FALSE(fs::exists(folder.file("elsewhere")));
+Left fileOfMode(fs::perms mode) {
+    return [mode](const std::string& path, FlockInstanceLock&) {
+        std::ofstream(path).put('x');
+        fs::permissions(path, mode);
+    };
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Linux, InstanceLockAsAnotherUser,
-    ::testing::Values(
+TEST(FlockInstanceLock, AnotherUserFindsItHeldOnlyWhenHeldAndEveryFailureSaysWhy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to be another user in a child";
+    const struct {
+        const char* name;
+        Left left;
+        // The helper's line; "@" stands for the lock file's path.
+        std::string answer;
+        std::optional<fs::perms> modeAfter;
+    } cases[] = {
         // Made for every user, whatever the umask.
-        LockCase{"Missing", Left::Nothing, "taken", fs::perms(0666)},
+        {"missing", [](auto&, auto&) {}, "taken", fs::perms(0666)},
         // As root's copies of older builds left it: only read, never changed.
-        LockCase{"LeftByRoot0644", Left::File0644, "taken", fs::perms(0644)},
-        LockCase{"HeldByRoot", Left::HeldLock, "held", fs::perms(0666)},
-        LockCase{"Unreadable", Left::File0600, "failed: cannot open @: Permission denied",
-                 std::nullopt},
-        LockCase{"Fifo", Left::Fifo, "failed: @ is not a regular file", std::nullopt},
-        LockCase{"DanglingLink", Left::Link, "failed: @ is a symbolic link", std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
+        {"left 0644 by root", fileOfMode(fs::perms(0644)), "taken", fs::perms(0644)},
+        {"held by root",
+         [](auto&, FlockInstanceLock& root) {
+             ASSERT_EQ(*root.create(), platform::LockState::Taken);
+         },
+         "held", fs::perms(0666)},
+        {"unreadable", fileOfMode(fs::perms(0600)), "failed: cannot open @: Permission denied", {}},
+        {"FIFO",
+         [](const std::string& path, auto&) { ASSERT_EQ(::mkfifo(path.c_str(), 0666), 0); },
+         "failed: @ is not a regular file",
+         {}},
+        {"dangling link",
+         [](const std::string& path, auto&) { fs::create_symlink(path + "2", path); },
+         "failed: @ is a symbolic link",
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir folder;
+        TempDir output;
+        fs::permissions(folder.path(), fs::perms::all | fs::perms::sticky_bit);
+        const std::string path = folder.file("KV_TOOLS");
+        FlockInstanceLock root(folder.str());
+        c.left(path, root);
+        ChildProcess helper(KVTEST_HELPER, {"take-lock", folder.str(), "65534"}, {}, output.str());
+        // A FIFO opened for reading would wait for a writer here.
+        ASSERT_EQ(helper.waitFor(std::chrono::seconds(20)), 0) << helper.err();
+        std::string answer = c.answer;
+        if (const size_t at = answer.find('@'); at != std::string::npos)
+            answer.replace(at, 1, path);
+        EXPECT_EQ(helper.out(), answer + "\n") << helper.err();
+        if (c.modeAfter) {
+            EXPECT_EQ(fs::status(path).permissions(), *c.modeAfter);
+        }
+        EXPECT_FALSE(fs::exists(path + "2"));
+    }
+}
 
 }  // namespace
 }  // namespace kv::testing
