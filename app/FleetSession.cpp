@@ -93,7 +93,12 @@ fleet::Fleet& FleetSession::planAll() {
 
 std::optional<std::string> FleetSession::beginRun() {
     if (lock_ == Lock::TakeForRun) {
-        if (ctx_.sys.instanceLock().create() != 0) return kAnotherInstanceText;
+        const platform::Result<platform::LockState> taken = ctx_.sys.instanceLock().create();
+        if (!taken || *taken == platform::LockState::Held) {
+            // Not ours: the handle a held lock leaves open goes too.
+            ctx_.sys.instanceLock().release();
+            return taken ? kAnotherInstanceText : noInstanceLockText(taken.reason());
+        }
         lockTaken_ = true;
     }
     // Claimed at once: the main window may have started its flash while the

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <map>
 
+#include "app/Startup.h"
 #include "platform/DurableFile.h"
 #include "platform/PrintSpooler.h"
 #include "spooler/PortRedirection.h"
@@ -70,7 +71,15 @@ int listQueues(platform::Services& sys, std::ostream& out) {
 
 int restoreQueues(platform::Services& sys, std::ostream& out) {
     platform::InstanceLock& lock = sys.instanceLock();
-    if (lock.create() == platform::kErrorAlreadyExists) {
+    const platform::Result<platform::LockState> taken = lock.create();
+    if (!taken) {
+        // Another tool may be running: its queues are not ours to move.
+        out << "The print queues stay as they are (" << noInstanceLockText(taken.reason())
+            << ").\n";
+        lock.release();
+        return 1;
+    }
+    if (*taken == platform::LockState::Held) {
         out << "Another KV tool is running; its print queues stay as they are. Try again when "
                "it has ended.\n";
         lock.release();
@@ -138,7 +147,7 @@ void endProgramNow(int code) {
     std::_Exit(code);
 }
 
-void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& signals,
+void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& termination,
                                 std::function<void(int)> endProgram, std::function<void()> refuse) {
     // The services as they are now: the entry sets the front end's fields
     // later on its own thread, and the restore needs none of them.
@@ -152,16 +161,16 @@ void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& sign
         restoreQueuesForExit(sys, ctx.state);
         endProgram(128 + signalNumber);
     };
-    signals.watch([&ctx, end, refuse = std::move(refuse)](const platform::EndRequest& request) {
+    termination.watch([&ctx, end, refuse = std::move(refuse)](const platform::EndRequest& request) {
         const int signalNumber = request.signalNumber;
         const auto refused = [&] {
             platform::tracef(ctx.trace(),
                              "Signal %d - the printer is in flash mode: ending once its flash "
                              "has ended\r\n",
                              signalNumber);
-            refuse();
+            if (refuse) refuse();
         };
-        if (refuse && request.canWait &&
+        if (request.canWait &&
             ctx.state.flashMode.hold([end, signalNumber] { end(signalNumber); }, refused)) {
             return;
         }

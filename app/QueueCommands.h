@@ -50,12 +50,13 @@ private:
 // switched (waiting for a switch or restore in progress) and calls
 // endProgram with 128 + the signal number. The restore's boxes go to the
 // trace and stderr, not to the front end, which may be waiting for input.
-// With `refuse` (a front end that can say so without waiting for anyone),
-// the first request that can wait while the printer is in flash mode is
-// refused as the window's Exit is: `refuse` says so, and the program ends
-// as above once the flash has its verdict; a second one ends it at once.
+// The first request that can wait while the printer is in flash mode is
+// held (FlashModeGate) as the window's Exit is refused: traced, told by
+// `refuse` where the front end can say so without waiting for anyone (the
+// terminal; never a box of the window), and the program ends as above once
+// the flash has its verdict; a second one ends it at once.
 // ctx must outlive the watching.
-void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& signals,
+void restoreQueuesOnTermination(Context& ctx, platform::TerminationSignals& termination,
                                 std::function<void(int exitCode)> endProgram = endProgramNow,
                                 std::function<void()> refuse = {});
 

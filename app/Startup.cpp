@@ -12,11 +12,19 @@ using platform::endsWithIgnoringCase;
 using platform::kErrorAlreadyExists;
 using platform::tracef;
 
-void CreateSingleInstance(Context& ctx) {
+platform::Result<void> CreateSingleInstance(Context& ctx) {
     ctx.trace().write("CreateSingleInstance - Entry\r\n");
-    ctx.state.m_dwLastError = ctx.sys.instanceLock().create();
+    const platform::Result<platform::LockState> taken = ctx.sys.instanceLock().create();
+    const bool held = taken && *taken == platform::LockState::Held;
+    ctx.state.m_dwLastError = held ? kErrorAlreadyExists : 0;
+    if (!taken) {
+        tracef(ctx.trace(), "CreateSingleInstance - %s\r\n",
+               noInstanceLockText(taken.reason()).c_str());
+        return taken.failure();
+    }
     tracef(ctx.trace(), "CreateSingleInstance = m_dwLastError = %X, ERROR_ALREADY_EXISTS = %X\r\n",
            ctx.state.m_dwLastError, kErrorAlreadyExists);
+    return {};
 }
 
 bool IsAnotherInstanceRunning(Context& ctx) {
@@ -67,10 +75,15 @@ void DetectAutoLoad(Context& ctx) {
 }
 
 std::optional<int> runStartupChecks(Context& ctx) {
-    CreateSingleInstance(ctx);
+    const platform::Result<void> locked = CreateSingleInstance(ctx);
     if (IsAnotherInstanceRunning(ctx)) {
         platform::box(ctx.ui(), kAnotherInstanceText);
         return 0;
+    }
+    // Without the lock nothing keeps another tool off the printers.
+    if (!locked) {
+        platform::box(ctx.ui(), "Error", noInstanceLockText(locked.reason()));
+        return 1;
     }
     if (!IsRunningAsAdmin(ctx)) {
         platform::box(ctx.ui(), "Error", kNotAdminText);

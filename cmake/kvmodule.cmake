@@ -56,6 +56,7 @@ function(kv_test folder)
     # Listed and run under Wine by the Linux build's tests/wine.
     return()
   endif()
+  # Labelled by folder, so that a build of some programs runs only theirs.
   gtest_discover_tests(${_name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "KVFLASH_BUILD_DIR=${PROJECT_BINARY_DIR}")
+    PROPERTIES ENVIRONMENT "KVFLASH_BUILD_DIR=${PROJECT_BINARY_DIR}" LABELS ${folder})
 endfunction()

@@ -25,9 +25,9 @@ std::optional<int> answerInTerminal(const ParseResult& parsed);
 
 // The run in a world made for the options: their maintenance command, or
 // else the dialog in the front end that `runFrontEnd` runs. Print queues
-// this run switched go back before a signal ends it; with `refuse`, the
-// first signal while the printer is in flash mode waits for the flash's
-// verdict (see restoreQueuesOnTermination).
+// this run switched go back before a signal ends it; the first signal while
+// the printer is in flash mode waits for the flash's verdict, told by
+// `refuse` where given (see restoreQueuesOnTermination).
 int runInWorld(World& world, const Options& options, platform::TerminationSignals& signals,
                std::function<void()> refuse, const std::function<int(Context&)>& runFrontEnd);
 

@@ -40,8 +40,9 @@ int runKvflash(int argc, char** argv) {
     std::unique_ptr<World> world =
         options.simulate ? makeSimulatedWorld(options, argv0) : makeRealWorld(options, argv0);
     const bool window = !options.console && desktopAvailable();
-    // The terminal also lets a flash under way finish on the first signal,
-    // as the window's Exit does.
+    // Both let a flash under way finish on the first signal, as the window's
+    // Exit does; the terminal says so, the window only traces it (no box
+    // from the signal's thread).
     return runInWorld(
         *world, options, termination, window ? nullptr : refuseEndInFlashMode, [&](Context& ctx) {
 #ifdef KVFLASH_HAVE_QT

@@ -1,20 +1,29 @@
 #pragma once
 #include <cstdint>
 
+#include "platform/Result.h"
 #include "platform/Trace.h"
 
 namespace kv::platform {
 
+// The code the tools have always traced for a lock held elsewhere.
 inline constexpr uint32_t kErrorAlreadyExists = 183;
+
+// What taking the lock found, when it could be tried.
+enum class LockState {
+    Taken,
+    // Another tool holds it.
+    Held,
+};
 
 // The lock the maker's service tools share, so only one of them talks to a
 // printer at a time.
 class InstanceLock {
 public:
     virtual ~InstanceLock() = default;
-    // Takes the lock. Returns 0, or kErrorAlreadyExists when another holder
-    // has it, or another error code when it could not be tried at all.
-    virtual uint32_t create() = 0;
+    // Takes the lock: taken, or held elsewhere; a failure (what failed, and
+    // where) when it could not be tried at all, which never means held.
+    virtual Result<LockState> create() = 0;
     virtual void release() = 0;
 };
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Builds kvflash (the linux, fuzz and windows presets of CMakePresets.json)
-# and runs every test, part by part, then builds the release files again to
-# compare them, and ends with the time each part took
-# (and the set-up's, which .ci/run passes in KVFLASH_SETUP_SECONDS). Every
-# part runs even when one before it failed; the exit code says whether all
-# passed.
+# Builds kvflash (the linux, fuzz and windows presets of CMakePresets.json,
+# and three test programs of the tsan preset) and runs every test, part by
+# part, then builds the release files again to compare them, and ends with
+# the time each part took (and the set-up's, which .ci/run passes in
+# KVFLASH_SETUP_SECONDS). Every part runs even when one before it failed;
+# the exit code says whether all passed.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -62,6 +62,11 @@ part_if() {
 part_if clang-format "source layout (.clang-format)" bash scripts/format.sh
 part "configure" cmake --preset linux
 part "build and unit tests" "cmake --build --preset linux && ctest --preset linux"
+# The threads where the fleet, the window's logic and the terminal meet,
+# under the thread sanitizer (build-tsan): only those three test programs
+# and what they run are built, and only their tests run.
+part "thread sanitizer (fleet, app, console)" \
+  "cmake --preset tsan && cmake --build --preset tsan --target kvtest_fleet kvtest_app kvtest_console && ctest --preset tsan -L '^(fleet|app|console)\$'"
 part "package and its checks" ctest --preset package
 part_if clang++ "fuzz build and smoke" \
   "cmake --preset fuzz && cmake --build --preset fuzz && ctest --preset fuzz"

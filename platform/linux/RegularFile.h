@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -44,6 +46,7 @@ struct RegularFile {
 // Opens only a regular file. The open never waits (a FIFO with no writer, a
 // device), and the file is judged on the descriptor, so nothing can be
 // swapped in between. O_NONBLOCK stays set: regular files ignore it.
-RegularFile openRegular(const std::string& path, int flags, Links links);
+// `mode` is what O_CREAT makes a new file with (less the umask).
+RegularFile openRegular(const std::string& path, int flags, Links links, mode_t mode = 0600);
 
 }  // namespace kv::platform::linux_impl

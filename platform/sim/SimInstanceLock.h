@@ -1,16 +1,15 @@
 #pragma once
-#include <cstdint>
-
 #include "platform/InstanceLock.h"
 
 namespace kv::platform::sim {
 
-// The tools' lock on a simulated machine: nobody else holds it. Counts
-// the releases.
+// The tools' lock on a simulated machine: taken unless a test sets another
+// answer. Counts the releases.
 class SimInstanceLock final : public InstanceLock {
 public:
-    uint32_t create() override { return 0; }
+    Result<LockState> create() override { return answer; }
     void release() override { ++releases; }
+    Result<LockState> answer = LockState::Taken;
     int releases = 0;
 };
 

@@ -2,19 +2,25 @@
 
 #include <windows.h>
 
+#include "platform/Format.h"
+
 namespace kv::platform::win32 {
 
 MutexInstanceLock::MutexInstanceLock(std::string name) : name_(std::move(name)) {}
 
 MutexInstanceLock::~MutexInstanceLock() { release(); }
 
-uint32_t MutexInstanceLock::create() {
+Result<LockState> MutexInstanceLock::create() {
     release();
     // Default security, not owned: the mutex only marks that a tool runs.
     handle_ = ::CreateMutexA(nullptr, FALSE, name_.c_str());
     const DWORD error = ::GetLastError();
-    if (!handle_) return error != 0 ? error : ERROR_INVALID_HANDLE;
-    return error == ERROR_ALREADY_EXISTS ? kErrorAlreadyExists : 0;
+    if (handle_) return error == ERROR_ALREADY_EXISTS ? LockState::Held : LockState::Taken;
+    // Made by another user's tool with rights this one lacks: a named mutex
+    // exists only while a holder keeps it open.
+    if (error == ERROR_ACCESS_DENIED) return LockState::Held;
+    return Failure{formatted("cannot create the mutex \"%s\": error %lu", name_.c_str(),
+                             static_cast<unsigned long>(error))};
 }
 
 void MutexInstanceLock::release() {

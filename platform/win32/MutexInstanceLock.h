@@ -16,7 +16,7 @@ public:
     MutexInstanceLock(const MutexInstanceLock&) = delete;
     MutexInstanceLock& operator=(const MutexInstanceLock&) = delete;
 
-    uint32_t create() override;
+    Result<LockState> create() override;
     void release() override;
 
 private:

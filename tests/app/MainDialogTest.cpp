@@ -142,6 +142,7 @@ TEST(MainDialog, CommandsThatTouchThePrinterDoNothingWhileFlashing) {
                   w.enumerator.list(platform::InterfaceClass::UsbDevice)->front().path.value()),
               writesBefore);
     EXPECT_EQ(w.state.printerCount, 1);
+    w.state.flashInProgress = false;  // no worker clears it
 }
 
 // The Network Printers button: shown where the front end has the window,
@@ -170,6 +171,8 @@ TEST(MainDialog, NetworkPrintersOpensOnlyWithoutAFlash) {
         dialog.onCommand(ids::kNetworkPrinters);
         EXPECT_EQ(host.fleetWindowOpened, c.opened);
         EXPECT_TRUE(base.ui.boxes().empty() || c.autoLoad);
+        // No worker clears it: the world would wait for one at its end.
+        base.state.flashInProgress = false;
     }
     DialogWorld w;
     w.host.fleetWindow = true;

@@ -153,19 +153,34 @@ TEST(RestoreQueues, AClosedJournalIsNotWrittenAgain) {
     EXPECT_EQ(w.journal.content(), text);
 }
 
+// Held by a running copy, or not to be tried at all: either way another
+// tool may be using the queues.
 TEST(RestoreQueues, LeavesTheQueuesOfARunningCopyAlone) {
-    CommandWorld w;
-    w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));
-    const std::string text = formatJournal({{"a", "USB://KV/A", "usb://KV/A", true}});
-    w.journal.setContent(text);
-    const auto running = testing::makeHostInstanceLock(w.lockFolder.str());
-    ASSERT_EQ(running->create(), 0u);
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held);
+        CommandWorld w;
+        w.spooler.addQueue(uriQueue("a", "file:/dev/null", "KV ZOR38"));
+        const std::string text = formatJournal({{"a", "USB://KV/A", "usb://KV/A", true}});
+        w.journal.setContent(text);
+        const auto running = testing::makeHostInstanceLock(w.lockFolder.str());
+        if (held) {
+            const auto taken = running->create();
+            ASSERT_TRUE(taken && *taken == platform::LockState::Taken) << taken.reason();
+        } else {
+            w.simLock.answer = platform::Failure{"cannot open /run/lock/KV_TOOLS: I/O error"};
+            w.sys.wired.instanceLock = &w.simLock;
+        }
 
-    std::ostringstream out;
-    EXPECT_EQ(restoreQueues(w.sys, out), 1);
-    EXPECT_NE(out.str().find("Another KV tool is running"), std::string::npos);
-    EXPECT_EQ(w.spooler.queue("a")->location, "file:/dev/null");
-    EXPECT_EQ(w.journal.content(), text);
+        std::ostringstream out;
+        EXPECT_EQ(restoreQueues(w.sys, out), 1);
+        EXPECT_EQ(out.str(),
+                  held ? "Another KV tool is running; its print queues stay as they are. Try "
+                         "again when it has ended.\n"
+                       : "The print queues stay as they are (cannot take the instance lock: "
+                         "cannot open /run/lock/KV_TOOLS: I/O error).\n");
+        EXPECT_EQ(w.spooler.queue("a")->location, "file:/dev/null");
+        EXPECT_EQ(w.journal.content(), text);
+    }
 }
 
 TEST(RestoreQueues, UnreadableJournalChangesNothing) {
@@ -348,15 +363,15 @@ TEST(Termination, RealCtrlCInFlashModeWaitsForTheFlashsEnd) {
 }
 
 // What ends the program at once even in flash mode: a request the system
-// will not let wait (a closed console), and any where the front end cannot
-// say why it waits (the window).
+// will not let wait (a closed console), whether the front end can say why
+// it would wait (the terminal) or not (the window).
 TEST(Termination, WhatCannotWaitEndsAFlashAtOnce) {
-    for (const bool canWait : {false, true}) {
-        SCOPED_TRACE(canWait);
+    for (const bool refuse : {true, false}) {
+        SCOPED_TRACE(refuse);
         platform::sim::ManualTermination signals;
         std::unique_ptr<FlashMeetsEndRequests> f;
-        f = std::make_unique<FlashMeetsEndRequests>(signals, !canWait, [&] {
-            signals.deliver(SIGTERM, canWait);
+        f = std::make_unique<FlashMeetsEndRequests>(signals, refuse, [&] {
+            signals.deliver(SIGTERM, /*canWait=*/false);
             // Ended before the request returned.
             std::lock_guard lock(f->mutex);
             EXPECT_EQ(f->codes, std::vector<int>{128 + SIGTERM});

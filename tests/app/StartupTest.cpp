@@ -65,6 +65,25 @@ TEST(Startup, SecondLockHolderIsRefusedAndFirstKeepsRunning) {
     EXPECT_EQ(runStartupChecks(third.ctx), std::nullopt);
 }
 
+// Never taken for held: the box says what failed, and nothing else is
+// checked, since nothing keeps another tool off the printers.
+TEST(Startup, ALockThatCannotBeTriedEndsWithItsReason) {
+    Folder dir;
+    World w(dir.path());
+    w.simLock.answer = platform::Failure{"cannot open /run/lock/KV_TOOLS: Input/output error"};
+    w.sys.wired.instanceLock = &w.simLock;
+    EXPECT_EQ(runStartupChecks(w.ctx), 1);
+    ASSERT_EQ(w.ui.boxes().size(), 1u);
+    EXPECT_EQ(w.ui.boxes()[0].caption, "Error");
+    const std::string said =
+        "cannot take the instance lock: cannot open /run/lock/KV_TOOLS: Input/output error";
+    EXPECT_EQ(w.ui.boxes()[0].text, said);
+    EXPECT_TRUE(w.trace.contains("CreateSingleInstance - " + said + "\r\n"));
+    EXPECT_TRUE(w.trace.contains(
+        "IsAnotherInstanceRunning = m_dwLastError = 0, ERROR_ALREADY_EXISTS = B7\r\n"));
+    EXPECT_EQ(w.trace.count("IsRunningAsAdmin - effective user id = 0\r\n"), 0u);
+}
+
 TEST(Startup, NotAdministratorEndsWithCodeZeroAfterItsBox) {
     Folder dir;
     World w(dir.path(), "/opt/kv/kvflash", /*admin=*/false);

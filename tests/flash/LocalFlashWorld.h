@@ -22,9 +22,10 @@ namespace kv::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-// Forwards to the recording controls, keeps each text with the virtual time
-// it was set at, and runs a hook after every change (on the changing
-// thread), so a test can act at an exact point of a flash.
+// Forwards to other controls (recording ones, or a window's), keeps each
+// text with the virtual time it was set at, and runs a hook after every
+// change (on the changing thread), so a test can act at an exact point of a
+// flash.
 class HookedControls final : public platform::DialogControls {
 public:
     using Kind = platform::sim::RecordingDialogControls::Kind;
@@ -35,7 +36,7 @@ public:
         friend bool operator==(const Timed&, const Timed&) = default;
     };
 
-    HookedControls(platform::sim::RecordingDialogControls& inner, platform::Clock& clock)
+    HookedControls(platform::DialogControls& inner, platform::Clock& clock)
         : inner_(inner), clock_(clock) {}
 
     void setHook(Hook hook) {
@@ -90,7 +91,7 @@ private:
         if (hook) hook(kind, control, text);
     }
 
-    platform::sim::RecordingDialogControls& inner_;
+    platform::DialogControls& inner_;
     platform::Clock& clock_;
     mutable std::mutex mutex_;
     Hook hook_;

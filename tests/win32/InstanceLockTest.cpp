@@ -25,14 +25,17 @@ std::string lockInChild() {
 }
 
 // The tools' shared lock is a named mutex of the session: a second process
-// sees ERROR_ALREADY_EXISTS while the first holds it, and gets it once the
-// first released it.
-TEST(MutexInstanceLock, SecondProcessIsToldItExistsUntilTheFirstReleases) {
+// finds it held while the first holds it, and takes it once the first
+// released it.
+TEST(MutexInstanceLock, SecondProcessFindsItHeldUntilTheFirstReleases) {
     MutexInstanceLock lock;
-    ASSERT_EQ(lock.create(), 0u) << "another KV tool holds KV_TOOLS in this Wine prefix";
-    EXPECT_EQ(lockInChild(), "183");
+    const auto taken = lock.create();
+    ASSERT_TRUE(taken) << taken.reason();
+    ASSERT_EQ(*taken, platform::LockState::Taken)
+        << "another KV tool holds KV_TOOLS in this Wine prefix";
+    EXPECT_EQ(lockInChild(), "held");
     lock.release();
-    EXPECT_EQ(lockInChild(), "0");
+    EXPECT_EQ(lockInChild(), "taken");
 }
 
 TEST(TokenAdmin, DecidesByTheAdministratorsGroup) {

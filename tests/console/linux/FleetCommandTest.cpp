@@ -2,6 +2,7 @@
 // real kvprinter-emu processes on loopback addresses, in real time.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "image/Sha256.h"
+#include "platform/linux/FlockInstanceLock.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/linux/ChildProcess.h"
@@ -48,11 +50,13 @@ struct EmulatedPrinter {
 };
 
 struct FleetRun {
+    // The instance lock in `lockFolder`, or in a folder of its own.
     explicit FleetRun(std::vector<std::string> arguments,
-                      ChildProcess::Output output = ChildProcess::Output::File)
+                      ChildProcess::Output output = ChildProcess::Output::File,
+                      const std::string& lockFolder = {})
         : kvflash(buildDir() + "/bin/kvflash", arguments,
                   {{"KVFLASH_STATE_DIR", dir.path().string()},
-                   {"KVFLASH_LOCK_DIR", dir.path().string()}},
+                   {"KVFLASH_LOCK_DIR", lockFolder.empty() ? dir.path().string() : lockFolder}},
                   dir.path().string(), output) {}
     kv::testing::TempDir dir;
     ChildProcess kvflash;
@@ -226,9 +230,18 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
     EmulatedPrinter printer("127.0.0.51", {}, dir.path().string());
     const std::string unmarked = dir.file("FMVQ_plain.bin");
     kv::testing::writeAll(unmarked, std::vector<uint8_t>(4096, 0x5A));
+    // The lock held by another tool, and a FIFO in the lock file's place.
+    kv::testing::TempDir held;
+    kv::platform::linux_impl::FlockInstanceLock holder(held.str());
+    ASSERT_TRUE(holder.create());
+    kv::testing::TempDir fifo;
+    ASSERT_EQ(::mkfifo(fifo.file("KV_TOOLS").c_str(), 0666), 0);
+    const std::vector<std::string> flash{"--fleet", printer.target, "--image", demoImage(),
+                                         "--yes"};
     const struct {
         std::vector<std::string> arguments;
-        const char* says;
+        std::string says;
+        std::string lockFolder = {};
     } cases[] = {
         {{"--fleet", printer.target, "--image", unmarked, "--yes"}, "no \"FWV:\" version marker"},
         {{"--fleet", printer.target, "--image", dir.file("missing.bin"), "--yes"},
@@ -240,14 +253,21 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
         {{"--scan", "127.0.0.1", "--parallel", "257"}, "--parallel needs a number up to 256"},
         {{"--fleet", printer.target, "--image", demoImage(), "--yes", "--log-dir", unmarked},
          "cannot write logs in"},
+        {flash, "kvflash: Another KV tool is currently running Please try again later\n",
+         held.str()},
+        {flash,
+         "kvflash: cannot take the instance lock: " + fifo.file("KV_TOOLS") +
+             " is not a regular file\n",
+         fifo.str()},
     };
     for (const auto& c : cases) {
-        FleetRun run(c.arguments);
+        FleetRun run(c.arguments, ChildProcess::Output::File, c.lockFolder);
         EXPECT_EQ(run.kvflash.waitFor(20s), 2) << c.says;
         EXPECT_NE(run.kvflash.err().find(c.says), std::string::npos) << run.kvflash.err();
     }
-    // Only the run refused for want of --yes got as far as identifying it.
-    EXPECT_NE(printer.stop().find("connections served: 1\n"), std::string::npos);
+    // Only the runs refused for want of --yes or of the lock (taken after
+    // the question) got as far as identifying it.
+    EXPECT_NE(printer.stop().find("connections served: 3\n"), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 // Children the Linux tests start by path, for what must happen in a process
 // of its own: kvtest_helper COMMAND ARGUMENTS...
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -8,6 +12,7 @@
 
 #include "platform/Services.h"
 #include "platform/linux/CupsSpooler.h"
+#include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxDurableFile.h"
 #include "platform/sim/CaptureTrace.h"
 #include "platform/sim/ScriptedUi.h"
@@ -44,12 +49,36 @@ int switchQueuesAndWait(const std::string& server, const std::string& journalPat
     return 0;
 }
 
+// Takes the tools' lock in `folder` as user `uid` (a group of the same
+// number, no other groups) with the tightest umask, and prints "taken",
+// "held" or "failed: REASON".
+int takeLockAs(const std::string& folder, const std::string& uid) {
+    const auto id = static_cast<uid_t>(std::stoul(uid));
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(id, id, id) != 0 ||
+        ::setresuid(id, id, id) != 0) {
+        std::perror("kvtest_helper: cannot become that user");
+        return 1;
+    }
+    ::umask(077);
+    platform::linux_impl::FlockInstanceLock lock(folder);
+    const auto taken = lock.create();
+    if (!taken) {
+        std::printf("failed: %s\n", taken.reason().c_str());
+    } else {
+        std::printf("%s\n", *taken == platform::LockState::Taken ? "taken" : "held");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "switch-queues" && argc == 5)
         return switchQueuesAndWait(argv[2], argv[3], argv[4]);
-    std::fprintf(stderr, "usage: kvtest_helper switch-queues SERVER JOURNAL MARKER\n");
+    if (command == "take-lock" && argc == 4) return takeLockAs(argv[2], argv[3]);
+    std::fprintf(stderr,
+                 "usage: kvtest_helper switch-queues SERVER JOURNAL MARKER | take-lock FOLDER "
+                 "UID\n");
     return 2;
 }

@@ -13,10 +13,15 @@ namespace {
 
 using namespace kv;
 
-// What creating the tools' lock answers here.
+// What creating the tools' lock answers here: taken, held or the failure.
 int createLock() {
     platform::win32::MutexInstanceLock lock;
-    std::printf("create=%u\n", lock.create());
+    const auto taken = lock.create();
+    if (!taken) {
+        std::printf("create=failed: %s\n", taken.reason().c_str());
+    } else {
+        std::printf("create=%s\n", *taken == platform::LockState::Taken ? "taken" : "held");
+    }
     return 0;
 }
 
