@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "flash/LocalFlash.h"
+#include "fleet/PrinterLogHeader.h"
 
 namespace kv::fleet {
 
@@ -87,9 +88,12 @@ size_t Fleet::plannedFlashes() const {
 
 void Fleet::run(const std::string& fleetId) {
     std::vector<size_t> order;
+    runStartMs_.assign(plan_.size(), 0);
     for (size_t i = 0; i < plan_.size(); ++i) {
         if (plan_[i].decision == Decision::Flash) order.push_back(i);
+        runStartMs_[i] = shared_.clockFor(i).tickMs();
     }
+
     const size_t canary = std::min(settings_.canary, order.size());
     runBounded(canary, parallel_, [&](size_t k) { flashOne(order[k], fleetId); });
     for (size_t k = 0; k < canary; ++k) {
@@ -156,7 +160,10 @@ void Fleet::flashOne(size_t index, const std::string& fleetId) {
     world.state.preloadedImage = image_;
     world.state.firmwareFileName = image_->path;
     world.state.fleetId = fleetId;
-    if (!shared_.logFolder.empty()) world.keepLog(shared_.logFolder);
+    if (shared_.logs) {
+        world.keepLog(*shared_.logs, printerLogHeader(fleetId, *image_, world.endpoint, settings_),
+                      runStartMs_[index]);
+    }
     const uint64_t startedMs = world.clock.tickMs();
     slot.update([&](PrinterSnapshot& s) { s.startedMs = startedMs; });
 
@@ -182,15 +189,6 @@ void Fleet::flashOne(size_t index, const std::string& fleetId) {
         s.endedMs = endedMs;
         s.phase = Phase::Done;
     });
-    if (PrinterLog* log = world.log()) {
-        // The transcript: every phase and box, then the verdict.
-        size_t seen = 0;
-        for (const PhaseEvent& e : slot.eventsSince(seen)) {
-            const std::string_view name = e.outcome ? outcomeName(*e.outcome) : phaseName(e.phase);
-            log->write("phase " + std::string(name) + ": " + e.detail);
-        }
-        for (const std::string& box : slot.snapshot().boxes) log->write("box: " + box);
-    }
     if (isFailure(outcome.value_or(Outcome::Failed))) ++failures_;
     localCalls_ += world.localCalls();
 }

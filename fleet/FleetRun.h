@@ -101,6 +101,8 @@ private:
     std::atomic<size_t> failures_{0};
     std::atomic<uint64_t> localCalls_{0};
     std::vector<uint8_t> started_;
+    // When the run began on each printer's clock, for its log.
+    std::vector<uint64_t> runStartMs_;
 };
 
 }  // namespace kv::fleet

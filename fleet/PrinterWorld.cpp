@@ -27,7 +27,8 @@ PrinterWorld::PrinterWorld(const SharedServices& shared, size_t index, PrinterSl
       trace(*shared.trace, slot.snapshot().endpoint.text() + ": "),
       network(*shared.network, bounds),
       endpoint(slot.snapshot().endpoint),
-      clock(shared.clockFor(index)) {
+      clock(shared.clockFor(index)),
+      slot_(slot) {
     sys.wired.clock = &clock;
     sys.wired.trace = &trace;
     // Every box through the flash record's tap, as a front end's.
@@ -52,18 +53,14 @@ PrinterWorld::PrinterWorld(const SharedServices& shared, size_t index, PrinterSl
 PrinterWorld::~PrinterWorld() {
     waitForWorker();
     trace.copyTo(nullptr);
+    slot_.setListener(nullptr);
 }
 
-void PrinterWorld::keepLog(const std::string& folder) {
-    std::string stem = endpoint.text();
-    std::replace(stem.begin(), stem.end(), ':', '_');
-    log_ = std::make_unique<PrinterLog>(folder, stem);
-    if (!log_->open()) {
-        trace.write("Fleet log - not kept: " + log_->error());
-        log_.reset();
-        return;
-    }
+void PrinterWorld::keepLog(LogWriter& writer, const std::vector<std::string>& header,
+                           uint64_t runStartMs) {
+    log_ = writer.open(endpoint, header, clock, runStartMs);
     trace.copyTo(log_.get());
+    slot_.setListener(log_.get());
 }
 
 bool PrinterWorld::find() { return findEthernetPrinter(ctx, controls, state.printerData); }

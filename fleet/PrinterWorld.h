@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fleet/PrinterSlot.h"
 #include "fleet/Targets.h"
@@ -33,9 +34,10 @@ struct SharedServices {
     // program gives every printer the one real clock; a test may give each
     // its own virtual clock, with its own emulated printer.
     std::function<platform::Clock&(size_t index)> clockFor;
-    // --log-dir: each flashed printer's trace and transcript in a file of
-    // its own there; empty: none.
-    std::string logFolder;
+    // --log-dir: the writer of each started printer's file (its trace,
+    // phases and boxes); null: none. Made by the caller, which waits for its
+    // disk only once the run is over.
+    LogWriter* logs = nullptr;
 };
 
 // The shared services of a run on this machine: `sys`'s own, every printer
@@ -67,9 +69,9 @@ public:
     void waitForWorker();
     // Calls the refusing local services were asked (none is expected).
     uint64_t localCalls() const { return local.calls(); }
-    // Its file under --log-dir (flashed printers only); nothing without.
-    void keepLog(const std::string& folder);
-    PrinterLog* log() { return log_.get(); }
+    // Its file under --log-dir (printers started only): its trace, and its
+    // phases and boxes as its slot tells them.
+    void keepLog(LogWriter& writer, const std::vector<std::string>& header, uint64_t runStartMs);
 
     AppState state;
     platform::Services sys;
@@ -83,6 +85,7 @@ public:
     platform::Clock& clock;
 
 private:
+    PrinterSlot& slot_;
     std::unique_ptr<PrinterLog> log_;
 };
 

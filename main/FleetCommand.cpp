@@ -122,7 +122,7 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     }
 
     if (options.logDir) {
-        const std::string why = fleet::prepareLogFolder(*options.logDir);
+        const std::string why = fleet::prepareLogFolder(sys.fileWriter(), *options.logDir);
         if (!why.empty()) {
             usageError("cannot write logs in " + platform::escapeDeviceText(*options.logDir) +
                        ": " + why);
@@ -148,7 +148,13 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     settings.flashSameVersion = options.sameVersionFlash;
     settings.uncheckedOk = options.uncheckedOk;
     fleet::SharedServices shared = fleet::sharedServicesOf(sys, inhibitor);
-    shared.logFolder = options.logDir.value_or("");
+    const std::string fleetId = newRecordId();
+    // Outlives the fleet: it waits for a slow disk only after the summary.
+    std::optional<fleet::LogWriter> logs;
+    if (options.logDir) {
+        logs.emplace(sys.fileWriter(), sys.trace(), *options.logDir, fleetId);
+        shared.logs = &*logs;
+    }
     fleet::Fleet fleet(shared, *targets, settings.parallel);
 
     // Before the run a signal ends the program at once: nothing is in flash
@@ -198,7 +204,7 @@ int runFleetCommand(platform::Services& sys, const Options& options,
             [text](const std::string& piece) { writeOut(text, piece); });
         renderer.start();
         running = true;
-        fleet.run(newRecordId());
+        fleet.run(fleetId);
         renderer.stop();
     }
     inhibitor.release();

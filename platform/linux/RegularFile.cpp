@@ -21,11 +21,11 @@ bool Descriptor::close() {
     return ::close(std::exchange(fd_, -1)) == 0;
 }
 
-RegularFile openRegular(const std::string& path, int flags, Links links) {
+RegularFile openRegular(const std::string& path, int flags, Links links, unsigned mode) {
     RegularFile opened;
     flags |= O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     if (links == Links::Refused) flags |= O_NOFOLLOW;
-    Descriptor fd(::open(path.c_str(), flags, 0600));
+    Descriptor fd(::open(path.c_str(), flags, static_cast<mode_t>(mode)));
     if (!fd.valid()) {
         opened.error = errno;
         return opened;

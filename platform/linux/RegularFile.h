@@ -43,7 +43,8 @@ struct RegularFile {
 
 // Opens only a regular file. The open never waits (a FIFO with no writer, a
 // device), and the file is judged on the descriptor, so nothing can be
-// swapped in between. O_NONBLOCK stays set: regular files ignore it.
-RegularFile openRegular(const std::string& path, int flags, Links links);
+// swapped in between. O_NONBLOCK stays set: regular files ignore it. A
+// file that O_CREAT makes gets `mode` (less the umask).
+RegularFile openRegular(const std::string& path, int flags, Links links, unsigned mode = 0600);
 
 }  // namespace kv::platform::linux_impl
