@@ -82,7 +82,7 @@ struct LogWriter::Queue {
         }
         if (entry.droppedBefore > 0) {
             append(file, "(" + std::to_string(entry.droppedBefore) +
-                             " lines dropped here: the log's writer fell behind)\n");
+                             " lines dropped here: the disk did not keep up)\n");
         }
         if (!entry.text.empty()) append(file, entry.text);
         if (entry.kind == Kind::Close) {

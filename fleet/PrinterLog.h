@@ -27,7 +27,7 @@ class LogWriter {
 public:
     static constexpr uint64_t kMaxBytes = 1024 * 1024;
     static constexpr size_t kQueueLines = 4096;
-    static constexpr size_t kMaxLineBytes = 4096;  // a longer line is cut
+    static constexpr size_t kMaxLineBytes = 1024;  // a longer line is cut
     // How long the end of the run waits for a disk that takes nothing.
     static constexpr uint32_t kDrainMs = 10000;
 

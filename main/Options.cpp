@@ -75,7 +75,7 @@ const char* const kUsageText =
     "  --same-version skip|flash  a printer already on the image's version\n"
     "                   (default skip)\n"
     "  --unchecked-ok   accept an image without a version marker\n"
-    "  --log-dir DIR    each printer's transcript and trace in a file of its own\n"
+    "  --log-dir DIR    each printer's trace, phases and boxes in a file of its own\n"
     "  --yes            (--fleet) flash without asking \"Flash N printers? [y/N]\"\n"
     "  --json           (--scan, --fleet) stdout carries only JSON, one object a line\n"
     "  --verbose        (--scan) the addresses not found, on stderr\n"

@@ -166,7 +166,7 @@ TEST(PrinterLog, AStalledDiskHoldsUpNoFlashAndTheLogKeepsItsOrder) {
         } else {
             EXPECT_EQ(body.size(), queueLines);
             EXPECT_EQ(lines.back(), "(" + std::to_string(said - queueLines) +
-                                        " lines dropped here: the log's writer fell behind)");
+                                        " lines dropped here: the disk did not keep up)");
         }
     }
 }
