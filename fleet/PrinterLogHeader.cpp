@@ -15,8 +15,7 @@ std::string formatSettings(const FleetSettings& settings) {
 }
 
 std::vector<std::string> printerLogHeader(const std::string& fleetId, const PreloadedImage& image,
-                                          const Endpoint& endpoint,
-                                          const FleetSettings& settings) {
+                                          const Endpoint& endpoint, const FleetSettings& settings) {
     const platform::ImageFacts& facts = image.facts;
     return {
         "fleet " + fleetId + ", " + kVersionText + "; times in ms since the run began",

@@ -15,7 +15,6 @@ std::string formatSettings(const FleetSettings& settings);
 // The first lines of a printer's log: the run, the program, the image, the
 // printer and the settings.
 std::vector<std::string> printerLogHeader(const std::string& fleetId, const PreloadedImage& image,
-                                          const Endpoint& endpoint,
-                                          const FleetSettings& settings);
+                                          const Endpoint& endpoint, const FleetSettings& settings);
 
 }  // namespace kv::fleet

@@ -31,8 +31,8 @@ private:
 }  // namespace
 
 Result<std::unique_ptr<WritableFile>> PosixFileWriter::createNew(const std::string& path) {
-    RegularFile file = openRegular(path, O_WRONLY | O_CREAT | O_EXCL | O_APPEND, Links::Refused,
-                                   kReadableByAll);
+    RegularFile file =
+        openRegular(path, O_WRONLY | O_CREAT | O_EXCL | O_APPEND, Links::Refused, kReadableByAll);
     if (!file.fd.valid()) {
         return Failure{file.error != 0 ? std::strerror(file.error) : "not a regular file"};
     }

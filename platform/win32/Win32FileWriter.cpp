@@ -37,9 +37,8 @@ private:
 }  // namespace
 
 Result<std::unique_ptr<WritableFile>> Win32FileWriter::createNew(const std::string& path) {
-    HANDLE handle =
-        ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return systemError();
     if (::GetFileType(handle) != FILE_TYPE_DISK) {
         ::CloseHandle(handle);

@@ -102,8 +102,8 @@ TEST(PrinterLog, AStalledDiskHoldsUpNoFlashAndTheLogKeepsItsOrder) {
         for (const std::string& line : w.trace.lines()) {
             if (!line.starts_with(e.text() + ": ")) continue;
             // Without the "\r\n" many trace lines end with.
-            trace.push_back(line.substr(e.text().size() + 2, line.find_last_not_of("\r\n") -
-                                                                 e.text().size() - 1));
+            trace.push_back(line.substr(e.text().size() + 2,
+                                        line.find_last_not_of("\r\n") - e.text().size() - 1));
         }
         size_t seen = 0;
         std::vector<std::string> phases;
