@@ -5,15 +5,6 @@
 
 namespace kv::fleet {
 
-std::string formatSettings(const FleetSettings& settings) {
-    std::string out = "--parallel " + std::to_string(settings.parallel) + " --canary " +
-                      std::to_string(settings.canary) + " --max-failures " +
-                      std::to_string(settings.maxFailures) + " --same-version " +
-                      (settings.flashSameVersion ? "flash" : "skip");
-    if (settings.uncheckedOk) out += " --unchecked-ok";
-    return out;
-}
-
 std::vector<std::string> printerLogHeader(const std::string& fleetId, const PreloadedImage& image,
                                           const Endpoint& endpoint, const FleetSettings& settings) {
     const platform::ImageFacts& facts = image.facts;

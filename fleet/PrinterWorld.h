@@ -10,6 +10,7 @@
 #include "fleet/WorldParts.h"
 #include "platform/Clock.h"
 #include "platform/FileReader.h"
+#include "platform/FileWriter.h"
 #include "platform/HistoryFile.h"
 #include "platform/Network.h"
 #include "platform/Services.h"
@@ -28,22 +29,24 @@ struct SharedServices {
     platform::HistoryFile* history = nullptr;
     platform::Threads* threads = nullptr;
     platform::FileReader* fileReader = nullptr;
+    // Creates the files under logFolder.
+    platform::FileWriter* fileWriter = nullptr;
     // The counting wrapper around the machine's inhibitor.
     platform::SleepInhibitor* sleepInhibitor = nullptr;
     // The clock of printer `index` (its place among the targets): the
     // program gives every printer the one real clock; a test may give each
     // its own virtual clock, with its own emulated printer.
     std::function<platform::Clock&(size_t index)> clockFor;
-    // --log-dir: the writer of each started printer's file (its trace,
-    // phases and boxes); null: none. Made by the caller, which waits for its
-    // disk only once the run is over.
-    LogWriter* logs = nullptr;
+    // --log-dir: each started printer's trace, phases and boxes in a file
+    // of its own there; empty: none. The lines its writer's queue holds.
+    std::string logFolder;
+    size_t logQueueLines = LogWriter::kQueueLines;
 };
 
 // The shared services of a run on this machine: `sys`'s own, every printer
-// on its one clock, the machine kept awake through `inhibitor` (the
-// counting wrapper).
-SharedServices sharedServicesOf(platform::Services& sys, platform::SleepInhibitor& inhibitor);
+// on its one clock; the sleep inhibitor is the session's counting wrapper,
+// which it sets.
+SharedServices sharedServicesOf(platform::Services& sys);
 
 // How long a scan waits for a printer: the scan's own, whatever the
 // network's bounds are elsewhere.
@@ -52,11 +55,13 @@ inline constexpr platform::NetworkBounds kScanBounds{1000, 2000, 2000};
 // One printer's world: its own state (printer record, link, flash job,
 // flashInProgress) and services, as the window has them for one printer,
 // over the shared ones. Its local devices, print queues and USB list refuse
-// every call.
+// every call. It enters flash mode only when `admit` says so, just before;
+// `stopped` tells whether its run stopped.
 class PrinterWorld {
 public:
     PrinterWorld(const SharedServices& shared, size_t index, PrinterSlot& slot,
-                 const platform::NetworkBounds& bounds, bool flashSameVersion);
+                 const platform::NetworkBounds& bounds, bool flashSameVersion,
+                 std::function<bool()> admit, std::function<bool()> stopped);
     PrinterWorld(const PrinterWorld&) = delete;
     PrinterWorld& operator=(const PrinterWorld&) = delete;
     // A flash under way is waited for: its worker uses this world.
@@ -77,6 +82,7 @@ public:
     platform::Services sys;
     Context ctx{state, sys};
     SlotControls controls;
+    SlotSteps steps;
     SlotUi ui;
     PrefixTrace trace;
     BoundedNetwork network;

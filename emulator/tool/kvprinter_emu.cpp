@@ -102,6 +102,7 @@ int serveFleet(const kv::emulator::EmuOptions& options, kv::platform::Clock& clo
             kv::platform::dottedDecimal(kv::platform::swapToNetworkOrder(printer.address));
         serverOptions.port = printer.port;
         serverOptions.pieceGapMs = printer.options.pieceGapMs;
+        serverOptions.replyDelayMs = printer.options.replyDelayMs;
         const std::string tag = serverOptions.address + ":" + std::to_string(printer.port);
         serverOptions.log = [tag](const std::string& line) { logLine(tag + " " + line); };
         served.server = std::make_unique<TcpServer>(*served.model, network, serverOptions);
@@ -154,6 +155,7 @@ int main(int argc, char** argv) {
     serverOptions.address = options->listenAddress;
     serverOptions.port = options->listenPort;
     serverOptions.pieceGapMs = options->pieceGapMs;
+    serverOptions.replyDelayMs = options->replyDelayMs;
     serverOptions.log = logLine;
     TcpServer server(model, network, serverOptions);
     if (!server.start()) return 1;

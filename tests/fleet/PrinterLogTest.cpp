@@ -75,29 +75,21 @@ TEST(PrinterLog, AStalledDiskHoldsUpNoFlashAndTheLogKeepsItsOrder) {
         MemoryFiles files(stalled);
         fleet::FleetSettings settings;
         settings.canary = 0;
-        std::optional<fleet::LogWriter> logs(std::in_place, files, w.trace, "logs", fleetId,
-                                             queueLines);
         fleet::SharedServices shared = w.shared();
-        shared.logs = &*logs;
-        fleet::Fleet f(shared, w.endpoints(), 1);
-        f.scan();
+        shared.logFolder = "logs";
+        shared.fileWriter = &files;
+        shared.logQueueLines = queueLines;
+        std::optional<fleet::Fleet> f(std::in_place, shared, w.endpoints(), settings);
+        f->scan();
         const auto image = w.image(imageBytes(8192));
-        f.plan(image, settings);
+        f->plan(image);
         w.trace.clear();  // the scan's
-        f.run(fleetId);
-        EXPECT_EQ(f.slot(0).snapshot().outcome, fleet::Outcome::Verified);
-        files.release();
-        logs.reset();
-
-        const fleet::Endpoint& e = w.printers[0]->endpoint;
-        const auto written = files.files();
-        ASSERT_EQ(written.size(), 1u);
-        EXPECT_EQ(written.begin()->first, "logs/127.0.0." + std::to_string(102 + stalled) + "_" +
-                                              std::to_string(e.port) + "-" + fleetId + ".log");
-        const std::vector<std::string> lines = linesOf(written.begin()->second);
+        f->run(fleetId);
+        EXPECT_EQ(f->slot(0).snapshot().outcome, fleet::Outcome::Verified);
 
         // What the printer's world said: its trace lines (without the "\r\n"
         // many end with), phases and boxes.
+        const fleet::Endpoint e = w.printers[0]->endpoint;
         std::vector<std::string> trace;
         for (const std::string& line : w.trace.lines()) {
             const size_t from = e.text().size() + 2;
@@ -106,10 +98,18 @@ TEST(PrinterLog, AStalledDiskHoldsUpNoFlashAndTheLogKeepsItsOrder) {
         }
         size_t seen = 0;
         std::vector<std::string> phases;
-        for (const fleet::PhaseEvent& p : f.slot(0).eventsSince(seen))
+        for (const fleet::PhaseEvent& p : f->slot(0).eventsSince(seen))
             phases.emplace_back(p.outcome ? fleet::outcomeName(*p.outcome)
                                           : fleet::phaseName(p.phase));
-        const size_t said = trace.size() + phases.size() + f.slot(0).snapshot().boxes.size();
+        const size_t said = trace.size() + phases.size() + f->slot(0).snapshot().boxes.size();
+        files.release();
+        f.reset();  // its writer done
+
+        const auto written = files.files();
+        ASSERT_EQ(written.size(), 1u);
+        EXPECT_EQ(written.begin()->first, "logs/127.0.0." + std::to_string(102 + stalled) + "_" +
+                                              std::to_string(e.port) + "-" + fleetId + ".log");
+        const std::vector<std::string> lines = linesOf(written.begin()->second);
 
         const std::vector<std::string> header = {
             "fleet " + fleetId + ", " + kVersionText + "; times in ms since the run began",
