@@ -30,7 +30,8 @@ FleetSession::~FleetSession() { release(); }
 std::optional<ImageRefusal> FleetSession::useImage(const std::string& path) {
     fleet::FleetImage loaded = fleet::loadFleetImage(*shared_.fileReader, path);
     if (!loaded.image) {
-        return ImageRefusal{ImageRefusal::Kind::Unreadable, cannotReadImageText(path, loaded.error)};
+        return ImageRefusal{ImageRefusal::Kind::Unreadable,
+                            cannotReadImageText(path, loaded.error)};
     }
     if (loaded.image->facts.version.empty() && !settings_.uncheckedOk) {
         return ImageRefusal{ImageRefusal::Kind::NoMarker, kFleetNoMarkerText};

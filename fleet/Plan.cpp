@@ -3,6 +3,7 @@
 #include "flash/Selection.h"
 #include "image/FirmwareImage.h"
 #include "platform/Format.h"
+#include "printer/DeviceIdFields.h"
 #include "printer/SameVersion.h"
 
 namespace kv::fleet {
@@ -93,7 +94,8 @@ PlanEntry planPrinter(const ScanResult& scan, const PreloadedImage& image,
         case Reach::Refused: return {Decision::Unreachable, "refused"};
         case Reach::Silent: return {Decision::Unreachable, "silent"};
         case Reach::NoReply: return {Decision::Unreachable, "no-reply"};
-        case Reach::NotKv: return {Decision::NotKv, "not a KV printer"};
+        case Reach::NotKv:
+            return {Decision::NotKv, "its ID names " + whyNotKv(scan.printer.deviceId)};
         case Reach::Found: break;
     }
     LastBoxUi ui;

@@ -114,7 +114,8 @@ const char* const kUsageText =
     "1 when a command was refused, the last flash failed, did not take\n"
     "(mismatch) or lost the printer (not-found), or the run ended on quit;\n"
     "(--fleet: 0 every flashed printer verified, 3 some unchecked and none worse,\n"
-    "1 any failed, mismatched or not found; --scan: 0 a printer found, 1 none)\n"
+    "1 any failed, mismatched or not found, or a printer left not ready or changed\n"
+    "since the scan; --scan: 0 a printer found, 1 none)\n"
     "2 for a usage error; 128 + N when signal N (SIGINT, SIGTERM, SIGHUP) ended\n"
     "the run: in flash mode the first one waits for the flash's verdict.\n";
 

@@ -40,11 +40,26 @@ std::optional<std::string_view> deviceIdValue(const std::vector<DeviceIdField>& 
     return std::nullopt;
 }
 
+namespace {
+
+std::optional<std::string_view> makerOf(const std::vector<DeviceIdField>& fields) {
+    if (const auto maker = deviceIdValue(fields, "MFG")) return maker;
+    return deviceIdValue(fields, "MANUFACTURER");
+}
+
+}  // namespace
+
+std::string whyNotKv(std::string_view id) {
+    const std::vector<DeviceIdField> fields = parseDeviceIdFields(id);
+    if (!deviceIdValue(fields, "MDL")) return "no model";
+    if (const auto maker = makerOf(fields)) return "the maker " + std::string(*maker);
+    return "no maker and no firmware";
+}
+
 bool isKvPrinterId(std::string_view id, const std::vector<std::string>& makers) {
     const std::vector<DeviceIdField> fields = parseDeviceIdFields(id);
     if (!deviceIdValue(fields, "MDL")) return false;
-    auto maker = deviceIdValue(fields, "MFG");
-    if (!maker) maker = deviceIdValue(fields, "MANUFACTURER");
+    const auto maker = makerOf(fields);
     if (!maker) return deviceIdValue(fields, "FWV").has_value();
     const std::string named = platform::asciiLowerCase(*maker);
     for (const std::string& m : makers) {

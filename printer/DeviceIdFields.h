@@ -23,5 +23,8 @@ std::optional<std::string_view> deviceIdValue(const std::vector<DeviceIdField>& 
 // (the whole MFG or MANUFACTURER value, any case) or, naming no maker at
 // all, reports its firmware (FWV).
 bool isKvPrinterId(std::string_view id, const std::vector<std::string>& makers);
+// Why an ID is not taken for a KV printer's: "the maker ACME", "no model",
+// "no maker and no firmware" (device text, to be escaped where shown).
+std::string whyNotKv(std::string_view id);
 
 }  // namespace kv

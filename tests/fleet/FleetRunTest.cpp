@@ -79,7 +79,7 @@ TEST(FleetRun, MixedEndsEachPrinterItsOwnVerdictBytesAndRecord) {
         {"not ready", notReady, Outcome::NotReady, "not ready (status 80 00)", false},
         // Another maker's device answering on the printer port.
         {"another maker", printer("MFG:ACME;CMD:PCL;MDL:LJ100;CLS:PRINTER;"), Outcome::NotKv,
-         "not a KV printer", false},
+         "its ID names the maker ACME", false},
         {"no maker, its firmware", printer("CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;"),
          Outcome::Verified, "V5.20", false},
         // Asked into flash mode without an answer: it may be there.
