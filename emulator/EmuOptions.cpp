@@ -48,7 +48,7 @@ const char* const kEmuUsage =
     "  --drop-image-after N      close the connection after N image bytes\n"
     "  --short-writes N          take at most N bytes at a time (a slow printer)\n"
     "  --never-back              never answer again after the image\n"
-    "  --stop-reading-after-image N  stops reading after N image bytes\n"
+    "  --stop-reading-after-image N  stop reading after N image bytes (the old firmware stays)\n"
     "memory:\n"
     "  --keep-bytes N            keep at most N bytes of what arrives and of the image (default "
     "and\n"
@@ -271,7 +271,7 @@ const Option kOptions[] = {
      [](Draft& d, Value v) { return setNumber(d.options.unplugAfterImageBytes, v, UINT32_MAX); }},
     {"--stop-reading-after-image", true,
      [](Draft& d, Value v) {
-         return setNumber(d.options.stopReadingAfterImageBytes, v, UINT32_MAX);
+         return setNumber(d.options.printer.stopReadingAfterImageBytes, v, UINT32_MAX);
      }},
 };
 

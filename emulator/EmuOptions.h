@@ -30,7 +30,6 @@ struct EmuOptions {
     uint16_t usbProductId = 0x0001;
     uint32_t statusRepeatMs = 300;
     std::optional<size_t> unplugAfterImageBytes;
-    std::optional<size_t> stopReadingAfterImageBytes;
     std::optional<uint32_t> unaskedStatusMs;
 };
 

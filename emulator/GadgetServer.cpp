@@ -90,6 +90,7 @@ bool GadgetServer::plugIn() {
 
 void GadgetServer::pullOut(const std::string& why) {
     port_.unplug();
+    model_.linkEnded();
     {
         std::lock_guard lock(mutex_);
         plugged_ = false;
@@ -111,7 +112,7 @@ void GadgetServer::turn() {
     // a poll of the model says so. ZOR1 images end by their length.
     const FlashSummary flash = model_.flashSummary();
     if (flash.phase == FlashPhase::Receiving && flash.imageBytes > 0 && held_.empty() &&
-        !readingStopped_ && now - lastHostByteAt_ >= model_.config().flashQuietMs) {
+        model_.readAllowance() > 0 && now - lastHostByteAt_ >= model_.config().flashQuietMs) {
         model_.queryDeviceId();
         logNewRequests();
     }
@@ -127,7 +128,7 @@ void GadgetServer::turn() {
 
 void GadgetServer::takeHostBytes() {
     if (held_.empty()) {
-        if (readingStopped_) {
+        if (model_.readAllowance() == 0) {
             clock_.sleepMs(options_.sliceMs);
             return;
         }
@@ -167,12 +168,6 @@ void GadgetServer::checkFaults() {
     if (options_.unplugAfterImageBytes && flash.imageBytes >= *options_.unplugAfterImageBytes) {
         pulledForGood_ = true;
         pullOut("pulled out after " + std::to_string(flash.imageBytes) + " image bytes");
-        return;
-    }
-    if (options_.stopReadingAfterImageBytes && !readingStopped_ &&
-        flash.imageBytes >= *options_.stopReadingAfterImageBytes) {
-        readingStopped_ = true;
-        log("stops reading after " + std::to_string(flash.imageBytes) + " image bytes");
     }
 }
 

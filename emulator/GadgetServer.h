@@ -44,8 +44,7 @@ public:
         uint32_t pieceGapMs = 50;  // between the pieces of a split reply
         uint32_t sliceMs = 20;     // longest wait for host bytes in one turn
         // Faults.
-        std::optional<size_t> unplugAfterImageBytes;       // pulled out mid-image, never back
-        std::optional<size_t> stopReadingAfterImageBytes;  // takes nothing more from then on
+        std::optional<size_t> unplugAfterImageBytes;  // pulled out mid-image, never back
         // Offers its status once the host has been quiet this long after its
         // last byte, whether or not what it sent before was read: that
         // status then waits in front of the next reply.
@@ -93,7 +92,6 @@ private:
     uint64_t bytesReceived_ = 0;
 
     bool pulledForGood_ = false;
-    bool readingStopped_ = false;
     std::vector<uint8_t> held_;  // host bytes the model has not taken yet
     std::deque<std::vector<uint8_t>> outbox_;
     bool inFlight_ = false;

@@ -149,7 +149,9 @@ size_t PrinterModel::write(const uint8_t* data, size_t length) {
     size_t at = 0;
     while (at < take && !dropped_) {
         if (flash_.phase == FlashPhase::Receiving) {
-            at += takeImageLocked(data + at, take - at);
+            const size_t used = takeImageLocked(data + at, take - at);
+            if (used == 0) break;  // it stopped taking the image
+            at += used;
             continue;
         }
         settleLocked(false);
@@ -178,13 +180,14 @@ size_t PrinterModel::write(const uint8_t* data, size_t length) {
         flushUnknownLocked();
         dropped_ = true;
         pending_.clear();
-        if (flash_.phase == FlashPhase::Receiving) flash_.incomplete = true;
         logLocked("link dropped after " + std::to_string(linkBytes_) + " bytes");
+        cutImageLocked("the image was cut by the dropped link");
     }
     return take;
 }
 
 size_t PrinterModel::takeImageLocked(const uint8_t* data, size_t length) {
+    if (flash_.incomplete) return 0;
     size_t used = 0;
     if (flash_.awaitBenignZero && length > 0) {
         flash_.awaitBenignZero = false;
@@ -194,36 +197,53 @@ size_t PrinterModel::takeImageLocked(const uint8_t* data, size_t length) {
         }
         logLocked("no parallel 0x00 after flash-mode entry");
     }
-    size_t n = length;
-    if (flash_.announced)
-        n = static_cast<size_t>(std::min<uint64_t>(n, *flash_.announced - imageCount_));
-    if (config_.dropAfterImageBytes)
-        n = static_cast<size_t>(
-            std::min<uint64_t>(n, *config_.dropAfterImageBytes > imageCount_
-                                      ? *config_.dropAfterImageBytes - imageCount_
-                                      : 0));
+    const std::optional<uint64_t> cutPoint = cutPointLocked();
+    uint64_t n = length;
+    if (flash_.announced) n = std::min(n, *flash_.announced - imageCount_);
+    if (cutPoint) n = std::min(n, *cutPoint > imageCount_ ? *cutPoint - imageCount_ : 0);
     const uint64_t room = config_.keepBytes > image_.size() ? config_.keepBytes - image_.size() : 0;
-    image_.insert(image_.end(), data, data + static_cast<size_t>(std::min<uint64_t>(n, room)));
-    imageHash_.update(data, n);
-    imageMarker_.feed(data, n);
+    image_.insert(image_.end(), data, data + static_cast<size_t>(std::min(n, room)));
+    imageHash_.update(data, static_cast<size_t>(n));
+    imageMarker_.feed(data, static_cast<size_t>(n));
     imageCount_ += n;
-    used += n;
+    used += static_cast<size_t>(n);
     if (n > 0) {
         flash_.anyByte = true;
         flash_.lastByteAt = nowLocked();
     }
-    if (config_.dropAfterImageBytes && imageCount_ >= *config_.dropAfterImageBytes &&
-        !(flash_.announced && imageCount_ == *flash_.announced)) {
-        dropped_ = true;
-        flash_.incomplete = true;
-        pending_.clear();
-        logLocked("link dropped after " + std::to_string(imageCount_) + " image bytes");
-        return used;
-    }
     if (flash_.announced && imageCount_ == *flash_.announced) {
         endImageLocked(nowLocked(), "the announced payload is complete");
+    } else if (cutPoint && imageCount_ >= *cutPoint) {
+        const std::string at = std::to_string(imageCount_) + " image bytes";
+        if (config_.dropAfterImageBytes && imageCount_ >= *config_.dropAfterImageBytes) {
+            dropped_ = true;
+            pending_.clear();
+            logLocked("link dropped after " + at);
+        } else {
+            logLocked("stopped reading after " + at);
+        }
+        cutImageLocked("the image was cut: the printer took no more of it");
     }
     return used;
+}
+
+void PrinterModel::cutImageLocked(std::string line) {
+    if (flash_.phase != FlashPhase::Receiving || flash_.incomplete) return;
+    flash_.incomplete = true;
+    logLocked(std::move(line) + "; the old firmware stays");
+}
+
+std::optional<uint64_t> PrinterModel::cutPointLocked() const {
+    std::optional<uint64_t> at;
+    for (const std::optional<size_t>& point :
+         {config_.dropAfterImageBytes, config_.stopReadingAfterImageBytes}) {
+        if (point && (!at || *point < *at)) at = *point;
+    }
+    return at;
+}
+
+uint64_t PrinterModel::quietEndLocked() const {
+    return flash_.lastByteAt + (clock_ ? config_.flashQuietMs : 0);
 }
 
 void PrinterModel::parseLocked() {
@@ -397,6 +417,10 @@ void PrinterModel::enterFlashModeLocked(std::optional<uint64_t> announced) {
     logLocked("flash mode: receiving the image");
     if (announced && *announced == 0)
         endImageLocked(flash_.enteredAt, "the announced payload is empty");
+    if (config_.stopReadingAfterImageBytes == 0u) {
+        logLocked("stopped reading after 0 image bytes");
+        cutImageLocked("the image was cut: the printer took none of it");
+    }
 }
 
 void PrinterModel::endImageLocked(uint64_t at, const char* why) {
@@ -418,7 +442,7 @@ void PrinterModel::endImageLocked(uint64_t at, const char* why) {
 void PrinterModel::settleLocked(bool poll) {
     if (flash_.phase == FlashPhase::Receiving && poll && !flash_.announced) {
         const uint64_t now = nowLocked();
-        const uint64_t quietEnd = flash_.lastByteAt + config_.flashQuietMs;
+        const uint64_t quietEnd = quietEndLocked();
         if (quietEnd <= now) {
             endImageLocked(quietEnd, "quiet, then the host polled");
         } else {
@@ -616,6 +640,24 @@ void PrinterModel::linkReset() {
 bool PrinterModel::linkDropped() const {
     std::lock_guard lock(mutex_);
     return dropped_;
+}
+
+void PrinterModel::linkEnded() {
+    std::lock_guard lock(mutex_);
+    if (flash_.phase != FlashPhase::Receiving) return;
+    // A host that had finished went quiet first; a ZOR1 image is whole only
+    // at its announced length.
+    if (flash_.announced || nowLocked() < quietEndLocked())
+        cutImageLocked("the link ended while the image was arriving");
+}
+
+uint64_t PrinterModel::readAllowance() const {
+    std::lock_guard lock(mutex_);
+    if (flash_.phase != FlashPhase::Receiving) return UINT64_MAX;
+    if (flash_.incomplete) return 0;
+    const std::optional<size_t> stop = config_.stopReadingAfterImageBytes;
+    if (!stop) return UINT64_MAX;
+    return *stop > imageCount_ ? *stop - imageCount_ : 0;
 }
 
 std::string PrinterModel::firmwareText() const {

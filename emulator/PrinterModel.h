@@ -98,9 +98,11 @@ struct PrinterConfig {
     // From ESC "*FR" on the printer answers nothing at all (no status reply,
     // no "FLASH READY", no device ID) until it is power-cycled.
     bool silentAfterFlashRequest = false;
-    // The link drops once this many image bytes were taken; the flash is
-    // then incomplete and the printer keeps its old firmware.
+    // The link drops once this many image bytes were taken.
     std::optional<size_t> dropAfterImageBytes;
+    // Stops reading once this many image bytes were taken: what the host
+    // sends after them stays unread (a printer that hangs mid-flash).
+    std::optional<size_t> stopReadingAfterImageBytes;
     // Short writes: every write takes at most this many bytes (0: all).
     size_t writeLimit = 0;
     // After the image the printer never answers again.
@@ -131,7 +133,7 @@ struct FlashSummary {
     std::string versionBefore;  // firmware text when the latest flash began
     std::string versionNow;     // firmware text the printer reports now
     FlashPhase phase = FlashPhase::Idle;
-    bool incomplete = false;  // the latest image was cut off by a dropped link
+    bool incomplete = false;  // the latest image was cut (see PrinterModel)
 };
 
 // A KV printer as a byte machine: bytes written by the host go in, replies
@@ -159,10 +161,15 @@ struct FlashSummary {
 // byte (after the entry when none came), if that is earlier than the poll.
 // So a host that waits its reset time before probing finds the printer
 // back, and one that probes at once finds it resetting. The reset lasts
-// resetMs on the clock (no time at all without a clock); then the printer
-// answers again, its device ID's "FWV:" value replaced by the version in
-// the image (firmwareVersionInImage), or unchanged when the image carries
-// none or was cut off.
+// resetMs on the clock (no time at all without a clock, and no quiet time
+// either); then the printer answers again, its device ID's "FWV:" value
+// replaced by the version in the image (firmwareVersionInImage), or
+// unchanged when the image carries none or was cut.
+//
+// A cut image: the printer stopped taking it before it ended, whatever the
+// cause (its link dropped, it stopped reading, or the link ended while the
+// image was still arriving, see linkEnded). A printer that did not take the
+// whole image keeps its old firmware.
 class PrinterModel {
 public:
     explicit PrinterModel(PrinterConfig config = {}, platform::Clock* clock = nullptr);
@@ -210,6 +217,13 @@ public:
     // The link dropped (dropAfterBytes or dropAfterImageBytes reached); the
     // host side should close.
     bool linkDropped() const;
+    // The link the host wrote on has ended (TCP: the connection closed; USB:
+    // unplugged). An image still arriving on it (its host not yet quiet for
+    // flashQuietMs; ZOR1: short of its announced length) is cut.
+    void linkEnded();
+    // How many more bytes the printer reads now: none once it stopped taking
+    // the image, else the host's bytes are all taken.
+    uint64_t readAllowance() const;
 
     // Resetting after an image, or never coming back: nothing is answered.
     bool offline() const;
@@ -268,6 +282,11 @@ private:
     // time is over.
     void settleLocked(bool poll);
     void endImageLocked(uint64_t at, const char* why);
+    // The one way an image is cut: logged, and the old firmware stays.
+    void cutImageLocked(std::string line);
+    // Where the printer stops taking image bytes, short of the image's end.
+    std::optional<uint64_t> cutPointLocked() const;
+    uint64_t quietEndLocked() const;
     bool offlineLocked() const;
     void enterFlashModeLocked(std::optional<uint64_t> announced);
     size_t takeImageLocked(const uint8_t* data, size_t length);

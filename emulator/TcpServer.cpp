@@ -237,17 +237,13 @@ void TcpServer::serve(platform::SocketHandle connection, size_t number) {
             break;
         }
     }
+    model_.linkEnded();
+    logNewRequests(number);
     log(tag + "connection closed (" + why + ")");
 }
 
 size_t TcpServer::receiveAllowance() const {
-    if (!options_.stopReadingAfterImageBytes || model_.flashPhase() != FlashPhase::Receiving) {
-        return kReceiveChunk;
-    }
-    const uint64_t taken = model_.flashSummary().imageBytes;
-    const uint64_t limit = *options_.stopReadingAfterImageBytes;
-    return taken >= limit ? 0
-                          : static_cast<size_t>(std::min<uint64_t>(kReceiveChunk, limit - taken));
+    return static_cast<size_t>(std::min<uint64_t>(kReceiveChunk, model_.readAllowance()));
 }
 
 bool TcpServer::pauseBetweenPieces() { return pause(options_.pieceGapMs); }

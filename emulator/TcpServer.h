@@ -37,10 +37,6 @@ public:
         std::string address = "127.0.0.1";
         uint16_t port = 10001;  // 0: a free port, see port()
         uint32_t pieceGapMs = 50;
-        // Stops reading once the latest image has this many bytes: what
-        // the host sends then stays unread in the socket (a printer that
-        // hangs mid-flash).
-        std::optional<uint64_t> stopReadingAfterImageBytes;
         // Each request's reply waits this long first: a printer slow to
         // answer (wall time; a stop of the server ends the wait).
         uint32_t replyDelayMs = 0;
@@ -78,8 +74,8 @@ private:
     void serve(platform::SocketHandle connection, size_t number);
     void logNewRequests(size_t number);
     void log(const std::string& line);
-    // How many bytes the next receive may take: fewer near the point where
-    // reading stops, 0 past it.
+    // How many bytes the next receive may take: as many as the model reads
+    // now (none once it stopped taking the image).
     size_t receiveAllowance() const;
     // Waits the gap between reply pieces; false when stopping.
     bool pauseBetweenPieces();

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "flash/LocalFlash.h"
+#include "fleet/PrinterLogHeader.h"
 
 namespace kv::fleet {
 
@@ -121,8 +122,14 @@ size_t Fleet::plannedFlashes() const {
 
 void Fleet::run(const std::string& fleetId) {
     std::vector<size_t> order;
+    runStartMs_.assign(plan_.size(), 0);
     for (size_t i = 0; i < plan_.size(); ++i) {
         if (plan_[i].decision == Decision::Flash) order.push_back(i);
+        runStartMs_[i] = shared_.clockFor(i).tickMs();
+    }
+    if (!shared_.logFolder.empty()) {
+        logs_ = std::make_unique<LogWriter>(*shared_.fileWriter, *shared_.trace, shared_.logFolder,
+                                            fleetId, shared_.logQueueLines);
     }
     const size_t canary = std::min(settings_.canary, order.size());
     runBounded(canary, settings_.parallel, [&](size_t k) { flashOne(order[k], fleetId); });
@@ -245,7 +252,10 @@ void Fleet::flashOne(size_t index, const std::string& fleetId) {
     world.state.preloadedImage = image_;
     world.state.firmwareFileName = image_->path;
     world.state.fleetId = fleetId;
-    if (!shared_.logFolder.empty()) world.keepLog(shared_.logFolder);
+    if (logs_) {
+        world.keepLog(*logs_, printerLogHeader(fleetId, *image_, world.endpoint, settings_),
+                      runStartMs_[index]);
+    }
     slot.update([&](PrinterSnapshot& s) { s.startedMs = world.clock.tickMs(); });
     flashIdentified(world, index);
     track(index, nullptr);
@@ -254,15 +264,6 @@ void Fleet::flashOne(size_t index, const std::string& fleetId) {
         // Stopped before flash mode: whatever the cut made of the steps
         // before, the printer heard nothing of a flash.
         leaveUntouched(index);
-    }
-    if (PrinterLog* log = world.log()) {
-        // The transcript: every phase and box, then the verdict.
-        size_t seen = 0;
-        for (const PhaseEvent& e : slot.eventsSince(seen)) {
-            const std::string_view name = e.outcome ? outcomeName(*e.outcome) : phaseName(e.phase);
-            log->write("phase " + std::string(name) + ": " + e.detail);
-        }
-        for (const std::string& box : slot.snapshot().boxes) log->write("box: " + box);
     }
     if (isFailure(slot.snapshot().outcome.value_or(Outcome::Untouched))) {
         std::lock_guard lock(mutex_);

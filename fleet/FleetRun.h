@@ -129,6 +129,11 @@ private:
     std::vector<uint8_t> admitted_;
     std::vector<BoundedNetwork*> live_;
     std::atomic<uint64_t> localCalls_{0};
+    // When the run began on each printer's clock, for its log.
+    std::vector<uint64_t> runStartMs_;
+    // --log-dir: the run's writer. It goes with the fleet, so a slow disk is
+    // waited for (at most LogWriter::kDrainMs) only after the summary.
+    std::unique_ptr<LogWriter> logs_;
 };
 
 }  // namespace kv::fleet

@@ -31,4 +31,8 @@ struct FleetSettings {
     std::vector<std::string> makers{kDefaultMaker};
 };
 
+// The settings as the terminal's options say them ("--parallel 32 --canary
+// 1 ..."), so that a reader of a log can run the same again.
+std::string formatSettings(const FleetSettings& settings);
+
 }  // namespace kv::fleet

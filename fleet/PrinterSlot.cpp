@@ -81,16 +81,21 @@ void PrinterSlot::update(const std::function<void(PrinterSnapshot&)>& change) {
     std::lock_guard lock(mutex_);
     const Phase phase = snapshot_.phase;
     const std::optional<Outcome> outcome = snapshot_.outcome;
+    const size_t boxesBefore = snapshot_.boxes.size();
     change(snapshot_);
+    if (listener_) {
+        for (size_t i = boxesBefore; i < snapshot_.boxes.size(); ++i)
+            listener_->box(snapshot_.boxes[i]);
+    }
     if (snapshot_.boxes.size() > kMaxBoxes) {
         snapshot_.boxes.erase(snapshot_.boxes.begin(),
                               snapshot_.boxes.end() - static_cast<std::ptrdiff_t>(kMaxBoxes));
     }
     ++version_;
     if (snapshot_.phase == phase && snapshot_.outcome == outcome) return;
-    if (events_.size() < kMaxPhaseEvents) {
-        events_.push_back({snapshot_.phase, snapshot_.outcome, snapshot_.detail});
-    }
+    PhaseEvent event{snapshot_.phase, snapshot_.outcome, snapshot_.detail};
+    if (listener_) listener_->phaseEvent(event);
+    if (events_.size() < kMaxPhaseEvents) events_.push_back(std::move(event));
 }
 
 PrinterSnapshot PrinterSlot::snapshot() const {
@@ -110,6 +115,11 @@ std::vector<PhaseEvent> PrinterSlot::eventsSince(size_t& seen) const {
 uint64_t PrinterSlot::version() const {
     std::lock_guard lock(mutex_);
     return version_;
+}
+
+void PrinterSlot::setListener(SlotListener* listener) {
+    std::lock_guard lock(mutex_);
+    listener_ = listener;
 }
 
 }  // namespace kv::fleet

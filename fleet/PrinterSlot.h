@@ -81,6 +81,16 @@ struct PhaseEvent {
     std::string detail;
 };
 
+// Told of each phase event and each box as the slot's update makes it,
+// under the slot's lock and in the order they came: it must be quick, never
+// wait, and never call back into the slot.
+class SlotListener {
+public:
+    virtual ~SlotListener() = default;
+    virtual void phaseEvent(const PhaseEvent& event) = 0;
+    virtual void box(const std::string& text) = 0;
+};
+
 // A printer's latest state. Its world posts here and never waits for
 // output; renderers copy it out. What it keeps is bounded: one snapshot,
 // and at most kMaxPhaseEvents phase changes.
@@ -100,12 +110,16 @@ public:
     std::vector<PhaseEvent> eventsSince(size_t& seen) const;
     // Bumped by every update: a renderer redraws when it moved.
     uint64_t version() const;
+    // One listener at most (its log); null: none. It must stay alive until
+    // it is taken off.
+    void setListener(SlotListener* listener);
 
 private:
     mutable std::mutex mutex_;
     PrinterSnapshot snapshot_;
     std::vector<PhaseEvent> events_;
     uint64_t version_ = 0;
+    SlotListener* listener_ = nullptr;
 };
 
 // A text from a device or a file, cut to what a slot keeps.

@@ -14,6 +14,7 @@ SharedServices sharedServicesOf(platform::Services& sys) {
     shared.history = &sys.history();
     shared.threads = &sys.threads();
     shared.fileReader = &sys.fileReader();
+    shared.fileWriter = &sys.fileWriter();
     platform::Clock& clock = sys.clock();
     shared.clockFor = [&clock](size_t) -> platform::Clock& { return clock; };
     return shared;
@@ -28,7 +29,8 @@ PrinterWorld::PrinterWorld(const SharedServices& shared, size_t index, PrinterSl
       trace(*shared.trace, slot.snapshot().endpoint.text() + ": "),
       network(*shared.network, bounds),
       endpoint(slot.snapshot().endpoint),
-      clock(shared.clockFor(index)) {
+      clock(shared.clockFor(index)),
+      slot_(slot) {
     state.flashSteps = &steps;
     sys.wired.clock = &clock;
     sys.wired.trace = &trace;
@@ -54,18 +56,14 @@ PrinterWorld::PrinterWorld(const SharedServices& shared, size_t index, PrinterSl
 PrinterWorld::~PrinterWorld() {
     waitForWorker();
     trace.copyTo(nullptr);
+    slot_.setListener(nullptr);
 }
 
-void PrinterWorld::keepLog(const std::string& folder) {
-    std::string stem = endpoint.text();
-    std::replace(stem.begin(), stem.end(), ':', '_');
-    log_ = std::make_unique<PrinterLog>(folder, stem);
-    if (!log_->open()) {
-        trace.write("Fleet log - not kept: " + log_->error());
-        log_.reset();
-        return;
-    }
+void PrinterWorld::keepLog(LogWriter& writer, const std::vector<std::string>& header,
+                           uint64_t runStartMs) {
+    log_ = writer.open(endpoint, header, clock, runStartMs);
     trace.copyTo(log_.get());
+    slot_.setListener(log_.get());
 }
 
 bool PrinterWorld::find() { return findEthernetPrinter(ctx, controls, state.printerData); }

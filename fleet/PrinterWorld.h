@@ -3,12 +3,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fleet/PrinterSlot.h"
 #include "fleet/Targets.h"
 #include "fleet/WorldParts.h"
 #include "platform/Clock.h"
 #include "platform/FileReader.h"
+#include "platform/FileWriter.h"
 #include "platform/HistoryFile.h"
 #include "platform/Network.h"
 #include "platform/Services.h"
@@ -27,15 +29,18 @@ struct SharedServices {
     platform::HistoryFile* history = nullptr;
     platform::Threads* threads = nullptr;
     platform::FileReader* fileReader = nullptr;
+    // Creates the files under logFolder.
+    platform::FileWriter* fileWriter = nullptr;
     // The counting wrapper around the machine's inhibitor.
     platform::SleepInhibitor* sleepInhibitor = nullptr;
     // The clock of printer `index` (its place among the targets): the
     // program gives every printer the one real clock; a test may give each
     // its own virtual clock, with its own emulated printer.
     std::function<platform::Clock&(size_t index)> clockFor;
-    // --log-dir: each flashed printer's trace and transcript in a file of
-    // its own there; empty: none.
+    // --log-dir: each started printer's trace, phases and boxes in a file
+    // of its own there; empty: none. The lines its writer's queue holds.
     std::string logFolder;
+    size_t logQueueLines = LogWriter::kQueueLines;
 };
 
 // The shared services of a run on this machine: `sys`'s own, every printer
@@ -69,9 +74,9 @@ public:
     void waitForWorker();
     // Calls the refusing local services were asked (none is expected).
     uint64_t localCalls() const { return local.calls(); }
-    // Its file under --log-dir (flashed printers only); nothing without.
-    void keepLog(const std::string& folder);
-    PrinterLog* log() { return log_.get(); }
+    // Its file under --log-dir (printers started only): its trace, and its
+    // phases and boxes as its slot tells them.
+    void keepLog(LogWriter& writer, const std::vector<std::string>& header, uint64_t runStartMs);
 
     AppState state;
     platform::Services sys;
@@ -86,6 +91,7 @@ public:
     platform::Clock& clock;
 
 private:
+    PrinterSlot& slot_;
     std::unique_ptr<PrinterLog> log_;
 };
 

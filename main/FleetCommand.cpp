@@ -198,7 +198,7 @@ int runFleetCommand(platform::Services& sys, const Options& options,
                  "sent whole, header and all.\n");
     }
     if (options.logDir) {
-        const std::string why = fleet::prepareLogFolder(*options.logDir);
+        const std::string why = fleet::prepareLogFolder(sys.fileWriter(), *options.logDir);
         if (!why.empty()) {
             refuse("cannot write logs in " + platform::escapeDeviceText(*options.logDir) + ": " +
                    why);

@@ -5,6 +5,7 @@
 #include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/PosixFileReader.h"
+#include "platform/linux/PosixFileWriter.h"
 #include "platform/linux/PosixNetwork.h"
 #include "platform/linux/PthreadThreads.h"
 #include "platform/linux/SyslogTrace.h"
@@ -13,7 +14,7 @@ namespace kv::entry {
 
 // What every world on a Linux machine takes from the machine itself: the
 // trace (syslog; stderr too with `echoTrace`), the program's own files as
-// started from `argv0`, the file reader, the instance lock, the
+// started from `argv0`, the file reader and writer, the instance lock, the
 // administrator check, the network and threads.
 class LinuxHost final : public ServiceBundle {
 public:
@@ -23,6 +24,7 @@ public:
         sys.wired.trace = &trace_;
         sys.wired.files = &files_;
         sys.wired.fileReader = &fileReader_;
+        sys.wired.fileWriter = &fileWriter_;
         sys.wired.instanceLock = &lock_;
         sys.wired.admin = &admin_;
         sys.wired.network = &network_;
@@ -33,6 +35,7 @@ private:
     platform::linux_impl::SyslogTrace trace_;
     platform::linux_impl::LinuxFiles files_;
     platform::linux_impl::PosixFileReader fileReader_;
+    platform::linux_impl::PosixFileWriter fileWriter_;
     platform::linux_impl::FlockInstanceLock lock_;
     platform::linux_impl::PosixAdmin admin_;
     platform::linux_impl::PosixNetwork network_;

@@ -79,7 +79,7 @@ const char* const kUsageText =
     "  --unchecked-ok   accept an image without a version marker\n"
     "  --maker NAME     also count a device whose ID names this maker (MFG:) as a\n"
     "                   KV printer (repeatable; KV always counts)\n"
-    "  --log-dir DIR    each printer's transcript and trace in a file of its own\n"
+    "  --log-dir DIR    each printer's trace, phases and boxes in a file of its own\n"
     "  --yes            (--fleet) flash without asking \"Flash N printers? [y/N]\"\n"
     "  --json           (--scan, --fleet) stdout carries only JSON, one object a line\n"
     "  --verbose        (--scan, --fleet) the addresses not found, on stderr\n"

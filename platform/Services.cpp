@@ -3,7 +3,7 @@
 namespace kv::platform {
 
 // A service added to Wiring is added to the list below too.
-static_assert(sizeof(Services::Wiring) == 17 * sizeof(void*));
+static_assert(sizeof(Services::Wiring) == 18 * sizeof(void*));
 
 std::vector<std::string> Services::missing(Stage stage) const {
     const bool frontEnd = stage == Stage::FrontEndWired;
@@ -18,6 +18,7 @@ std::vector<std::string> Services::missing(Stage stage) const {
         {wired.controls, "controls", false},
         {wired.files, "files", true},
         {wired.fileReader, "fileReader", true},
+        {wired.fileWriter, "fileWriter", true},
         {wired.instanceLock, "instanceLock", true},
         {wired.admin, "admin", true},
         {wired.deviceIo, "deviceIo", true},

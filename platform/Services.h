@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/DialogControls.h"
 #include "platform/FileReader.h"
+#include "platform/FileWriter.h"
 #include "platform/Files.h"
 #include "platform/InstanceLock.h"
 #include "platform/Trace.h"
@@ -42,6 +43,8 @@ struct Services {
         Files* files = nullptr;
         // Opens the files the program reads but did not write.
         FileReader* fileReader = nullptr;
+        // Creates the files the program writes for people (fleet logs).
+        FileWriter* fileWriter = nullptr;
         InstanceLock* instanceLock = nullptr;
         Admin* admin = nullptr;
         DeviceIo* deviceIo = nullptr;
@@ -76,6 +79,7 @@ struct Services {
     DialogControls& controls() const { return require(wired.controls, "controls"); }
     Files& files() const { return require(wired.files, "files"); }
     FileReader& fileReader() const { return require(wired.fileReader, "fileReader"); }
+    FileWriter& fileWriter() const { return require(wired.fileWriter, "fileWriter"); }
     InstanceLock& instanceLock() const { return require(wired.instanceLock, "instanceLock"); }
     Admin& admin() const { return require(wired.admin, "admin"); }
     DeviceIo& deviceIo() const { return require(wired.deviceIo, "deviceIo"); }

@@ -48,7 +48,6 @@ int serveOnGadget(const kv::emulator::EmuOptions& options, kv::emulator::Printer
     serverOptions.statusRepeatMs = options.statusRepeatMs;
     serverOptions.pieceGapMs = options.pieceGapMs;
     serverOptions.unplugAfterImageBytes = options.unplugAfterImageBytes;
-    serverOptions.stopReadingAfterImageBytes = options.stopReadingAfterImageBytes;
     serverOptions.unaskedStatusMs = options.unaskedStatusMs;
     serverOptions.log = logLine;
     GadgetServer server(model, gadget, clock, serverOptions);
@@ -104,7 +103,6 @@ int serveFleet(const kv::emulator::EmuOptions& options, kv::platform::Clock& clo
         serverOptions.port = printer.port;
         serverOptions.pieceGapMs = printer.options.pieceGapMs;
         serverOptions.replyDelayMs = printer.options.replyDelayMs;
-        serverOptions.stopReadingAfterImageBytes = printer.options.stopReadingAfterImageBytes;
         const std::string tag = serverOptions.address + ":" + std::to_string(printer.port);
         serverOptions.log = [tag](const std::string& line) { logLine(tag + " " + line); };
         served.server = std::make_unique<TcpServer>(*served.model, network, serverOptions);
@@ -158,7 +156,6 @@ int main(int argc, char** argv) {
     serverOptions.port = options->listenPort;
     serverOptions.pieceGapMs = options->pieceGapMs;
     serverOptions.replyDelayMs = options->replyDelayMs;
-    serverOptions.stopReadingAfterImageBytes = options->stopReadingAfterImageBytes;
     serverOptions.log = logLine;
     TcpServer server(model, network, serverOptions);
     if (!server.start()) return 1;

@@ -10,6 +10,7 @@
 #include "platform/win32/Win32DeviceIo.h"
 #include "platform/win32/Win32DurableFile.h"
 #include "platform/win32/Win32FileReader.h"
+#include "platform/win32/Win32FileWriter.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/Win32HistoryFile.h"
 #include "platform/win32/Win32Threads.h"
@@ -23,7 +24,7 @@ namespace {
 namespace win = platform::win32;
 
 // What every world on Windows takes from the machine itself: the trace,
-// the executable's path, the file reader, the instance lock, the
+// the executable's path, the file reader and writer, the instance lock, the
 // administrator check, the network and threads.
 class Win32Host final : public ServiceBundle {
 public:
@@ -33,6 +34,7 @@ public:
         sys.wired.trace = &trace_;
         sys.wired.files = &files_;
         sys.wired.fileReader = &fileReader_;
+        sys.wired.fileWriter = &fileWriter_;
         sys.wired.instanceLock = &lock_;
         sys.wired.admin = &admin_;
         sys.wired.network = &network_;
@@ -43,6 +45,7 @@ private:
     win::DebugStringTrace trace_;
     win::Win32Files files_;
     win::Win32FileReader fileReader_;
+    win::Win32FileWriter fileWriter_;
     win::MutexInstanceLock lock_;
     win::TokenAdmin admin_;
     win::WinsockNetwork network_;

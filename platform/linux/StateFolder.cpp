@@ -43,7 +43,7 @@ bool syncFolder(const std::string& folder) {
     return ok;
 }
 
-bool writeWhole(int fd, const std::string& bytes) {
+bool writeWhole(int fd, std::string_view bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 namespace kv::platform::linux_impl {
 
@@ -16,7 +17,7 @@ bool makeFolders(const std::string& folder);
 std::string folderOf(const std::string& path);
 
 // Writes all of `bytes` to `fd`, going on after a signal or a short write.
-bool writeWhole(int fd, const std::string& bytes);
+bool writeWhole(int fd, std::string_view bytes);
 
 // Syncs a folder, so names created or renamed in it survive a power cut.
 bool syncFolder(const std::string& folder);

@@ -446,11 +446,12 @@ TEST(FlashServerTest, ReconnectAfterTheImageFindsTheNewVersion) {
 }
 
 // A printer that stops reading mid-image takes exactly its share and leaves
-// the rest of the host's bytes unread, until a newer connection comes.
+// the rest of the host's bytes unread, until a newer connection comes; it
+// comes back on its old firmware.
 TEST(FlashServerTest, StopsReadingAfterItsShareOfTheImage) {
-    TcpServer::Options options;
-    options.stopReadingAfterImageBytes = 1000;
-    FlashServer s(PrinterConfig{}, options);
+    PrinterConfig c;
+    c.stopReadingAfterImageBytes = 1000;
+    FlashServer s(c);
     const platform::SocketHandle flash = s.connect();
     s.send(flash, bytes(std::string(kEscFR) + "<SA15>"));
     EXPECT_EQ(text(s.receive(flash)), "FLASH READY");
@@ -460,8 +461,12 @@ TEST(FlashServerTest, StopsReadingAfterItsShareOfTheImage) {
     const platform::SocketHandle probe = s.connect();
     s.send(probe, bytes("<SA08>"));
     EXPECT_TRUE(s.receive(probe).empty()) << "resetting after the cut image";
-    s.server->stop();
     EXPECT_EQ(s.server->bytesReceived(), 10u + 1000u);
+    s.clock.advanceMs(6000);
+    const platform::SocketHandle back = s.connect();
+    s.send(back, bytes("<SA08>"));
+    EXPECT_EQ(text(s.receive(back)), "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;");
+    s.server->stop();
     EXPECT_EQ(s.model.flashImage(), Bytes(image.begin(), image.begin() + 1000));
     const auto log = s.log();
     const auto stopped = std::find(log.begin(), log.end(), "[1] stopped reading");
@@ -471,6 +476,7 @@ TEST(FlashServerTest, StopsReadingAfterItsShareOfTheImage) {
         log.end());
     s.client.close(flash);
     s.client.close(probe);
+    s.client.close(back);
 }
 
 }  // namespace

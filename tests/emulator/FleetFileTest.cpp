@@ -47,7 +47,7 @@ TEST(FleetFile, EachPrinterTakesTheCommandLineThenItsOwnFaults) {
     EXPECT_EQ(p[1].options.printer.resetMs, 20u);
     EXPECT_EQ(p[1].options.printer.statusByte3, 0x80);
     EXPECT_TRUE(p[2].options.printer.flashReadyMissing);
-    EXPECT_EQ(p[2].options.stopReadingAfterImageBytes, 0u);
+    EXPECT_EQ(p[2].options.printer.stopReadingAfterImageBytes, 0u);
     EXPECT_FALSE(p[1].options.printer.flashReadyMissing);
 
     // Without --keep-bytes a printer of a fleet keeps a megabyte.

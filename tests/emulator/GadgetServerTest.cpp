@@ -179,18 +179,20 @@ TEST(GadgetServer, FlashImageEndsOnQuietThenLeavesTheBusAndComesBackWithTheNewVe
 TEST(GadgetServer, Faults) {
     struct Case {
         const char* name;
+        PrinterConfig printer;
         GadgetServer::Options options;
         bool pluggedAtEnd;
         bool hostBytesLeftUnread;
+        uint64_t imageBytes;
     };
     GadgetServer::Options unplug;
     unplug.unplugAfterImageBytes = 1000;
-    GadgetServer::Options stop;
+    PrinterConfig stop = usbPrinter();
     stop.stopReadingAfterImageBytes = 1000;
-    for (const Case& c : {Case{"pulled out mid-image", unplug, false, true},
-                          Case{"stops reading", stop, true, true}}) {
+    for (const Case& c : {Case{"pulled out mid-image", usbPrinter(), unplug, false, true, 1024},
+                          Case{"stops reading", stop, {}, true, true, 1000}}) {
         SCOPED_TRACE(c.name);
-        GadgetWorld w(usbPrinter(), c.options);
+        GadgetWorld w(c.printer, c.options);
         w.server.turn();
         w.hostWrites(bytes("\x1B*FR"));
         w.runFor(50);
@@ -203,7 +205,8 @@ TEST(GadgetServer, Faults) {
         EXPECT_EQ(w.server.plugged(), c.pluggedAtEnd);
         EXPECT_EQ(w.gadget.plugged.size(), 1u) << "never back on the bus";
         EXPECT_EQ(!w.gadget.hostWrites.empty(), c.hostBytesLeftUnread);
-        EXPECT_EQ(w.model.flashSummary().imageBytes, 1024u);
+        EXPECT_EQ(w.model.flashSummary().imageBytes, c.imageBytes);
+        EXPECT_TRUE(w.model.flashSummary().incomplete);
     }
 }
 
@@ -256,7 +259,7 @@ TEST(GadgetServer, CommandLine) {
     EXPECT_EQ(o->usbSerial, "5A4F573330303446");  // "ZOW3004F", as the host decodes it
     EXPECT_EQ(o->statusRepeatMs, 250u);
     EXPECT_EQ(o->unplugAfterImageBytes, 1024u);
-    EXPECT_EQ(o->stopReadingAfterImageBytes, 10u);
+    EXPECT_EQ(o->printer.stopReadingAfterImageBytes, 10u);
     EXPECT_EQ(o->unaskedStatusMs, 900u);
     EXPECT_EQ(serialNamingModel("MFG:KV;"), "");
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--gadget", "g_printer0"},

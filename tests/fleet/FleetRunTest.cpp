@@ -58,6 +58,8 @@ TEST(FleetRun, MixedEndsEachPrinterItsOwnVerdictBytesAndRecord) {
     const size_t kImageSize = 40001;  // odd: every transfer adds its pad byte
     PrinterConfig dropped = printer();
     dropped.dropAfterImageBytes = 20000;
+    PrinterConfig stoppedReading = printer();
+    stoppedReading.stopReadingAfterImageBytes = 20000;
     PrinterConfig droppedAtEnd = printer();
     droppedAtEnd.dropAfterImageBytes = kImageSize + 1;
     PrinterConfig notReady = printer();
@@ -71,6 +73,8 @@ TEST(FleetRun, MixedEndsEachPrinterItsOwnVerdictBytesAndRecord) {
         // The host's sends went out; the printer kept its old firmware.
         {"dropped mid-image", dropped, Outcome::Mismatch, "unchanged", false},
         {"dropped after the last byte", droppedAtEnd, Outcome::Mismatch, "unchanged", false},
+        // The rest of the image waits unread; the printer took half of it.
+        {"stopped reading mid-image", stoppedReading, Outcome::Mismatch, "unchanged", false},
         // Skipped at the plan with its state: no record, no failure.
         {"not ready", notReady, Outcome::NotReady, "not ready (status 80 00)", false},
         // Another maker's device answering on the printer port.
@@ -149,8 +153,8 @@ TEST(FleetRun, MixedEndsEachPrinterItsOwnVerdictBytesAndRecord) {
     EXPECT_EQ(r.fleet->localCalls(), 0u) << "a fleet world used a local device or queue";
     EXPECT_EQ(w.inhibitor.holders(), 0);
     const std::string text = ui::formatFleetSummary(r.summary, 1.0);
-    EXPECT_NE(text.find("May be left in flash mode: " + w.printers[6]->endpoint.text() + " " +
-                        w.printers[10]->endpoint.text()),
+    EXPECT_NE(text.find("May be left in flash mode: " + w.printers[7]->endpoint.text() + " " +
+                        w.printers[11]->endpoint.text()),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("Nothing is retried by itself."), std::string::npos);

@@ -64,7 +64,8 @@ private:
     void deliver() {
         if (!server_) return;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (model_->flashPhase() == emulator::FlashPhase::Receiving && !model_->linkDropped()) {
+        while (model_->flashPhase() == emulator::FlashPhase::Receiving &&
+               model_->readAllowance() > 0) {
             const uint64_t sent = net_.sentTo(address_);
             if (server_->bytesReceived() >= sent) return;
             if (std::chrono::steady_clock::now() > deadline) {

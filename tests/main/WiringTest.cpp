@@ -53,6 +53,7 @@ TEST(Wiring, AMissingServiceIsNamed) {
         {"controls", [](auto& w) { w.controls = nullptr; }},
         {"files", [](auto& w) { w.files = nullptr; }},
         {"fileReader", [](auto& w) { w.fileReader = nullptr; }},
+        {"fileWriter", [](auto& w) { w.fileWriter = nullptr; }},
         {"instanceLock", [](auto& w) { w.instanceLock = nullptr; }},
         {"admin", [](auto& w) { w.admin = nullptr; }},
         {"deviceIo", [](auto& w) { w.deviceIo = nullptr; }},

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/FileReader.h"
+#include "platform/FileWriter.h"
 #include "platform/Files.h"
 #include "platform/InstanceLock.h"
 #include "platform/Network.h"
@@ -23,6 +24,8 @@ std::unique_ptr<platform::InstanceLock> makeHostInstanceLock(const std::string& 
 std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0);
 // Opens the files a test wrote for the program to read.
 std::unique_ptr<platform::FileReader> makeHostFileReader();
+// Creates the files the program writes (in a test's own folder).
+std::unique_ptr<platform::FileWriter> makeHostFileWriter();
 // Must be made before any other thread of the test program starts.
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals();
 // Asks the platform to end this process, as a user's Ctrl-C or a service

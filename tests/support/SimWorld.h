@@ -23,8 +23,8 @@ namespace kv::testing {
 // clock, simulated local printers, in-memory spooler, journal and flash
 // history and a sleep inhibitor that records; beside it a captured trace,
 // scripted boxes, recorded controls, workers on plain threads, the host's
-// network (loopback peers) behind a switch for its failures, and files read
-// from the host (those the test wrote). The instance lock and the
+// network (loopback peers) behind a switch for its failures, and the
+// host's files to read (those the test wrote) and write. The instance lock and the
 // executable's files are the simulated machine's own unless a test asks for
 // the host's.
 struct SimWorld : entry::SimulatedMachine {
@@ -34,6 +34,7 @@ struct SimWorld : entry::SimulatedMachine {
         sys.wired.trace = &trace;
         sys.wired.files = &simFiles;
         sys.wired.fileReader = hostFileReader.get();
+        sys.wired.fileWriter = hostFileWriter.get();
         sys.wired.instanceLock = &simLock;
         sys.wired.admin = &admin;
         sys.wired.network = &network;
@@ -75,6 +76,7 @@ struct SimWorld : entry::SimulatedMachine {
     std::unique_ptr<platform::Network> hostNetwork = makeHostNetwork();
     platform::sim::FaultNetwork network{*hostNetwork};
     std::unique_ptr<platform::FileReader> hostFileReader = makeHostFileReader();
+    std::unique_ptr<platform::FileWriter> hostFileWriter = makeHostFileWriter();
     std::unique_ptr<platform::InstanceLock> hostLock;
     std::unique_ptr<platform::Files> hostFiles;
     platform::Services sys;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/linux/PosixFileReader.h"
+#include "platform/linux/PosixFileWriter.h"
 #include "tests/support/TempDir.h"
 
 namespace kv::platform {
@@ -46,6 +47,33 @@ TEST(PosixFileReader, OpensOnlyRegularFiles) {
         EXPECT_FALSE(opened) << r.path;
         EXPECT_EQ(opened.reason(), r.reason) << r.path;
     }
+}
+
+// The fleet's logs: a new regular file readable by all whatever the umask;
+// a name already taken (a file, a link, a FIFO) is refused and left as it was.
+TEST(PosixFileWriter, CreatesOnlyNewFiles) {
+    testing::TempDir dir;
+    const fs::path root = dir.path();
+    std::ofstream(root / "taken.log") << "kept";
+    fs::create_symlink(root / "target.log", root / "link.log");
+    ASSERT_EQ(::mkfifo((root / "fifo.log").c_str(), 0600), 0);
+    linux_impl::PosixFileWriter writer;
+    const mode_t umask = ::umask(077);
+    auto created = writer.createNew((root / "new.log").string());
+    ::umask(umask);
+    ASSERT_TRUE(created) << created.reason();
+    ASSERT_TRUE((*created)->append("line\n"));
+    struct stat info {};
+    ASSERT_EQ(::stat((root / "new.log").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    for (const char* name : {"taken.log", "link.log", "fifo.log", "new.log"}) {
+        const auto refused = writer.createNew((root / name).string());
+        EXPECT_FALSE(refused) << name;
+        EXPECT_EQ(refused.reason(), "File exists") << name;
+    }
+    EXPECT_FALSE(fs::exists(root / "target.log")) << "nothing made through the link";
+    std::ifstream taken(root / "taken.log");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(taken), {}), "kept");
 }
 
 }  // namespace

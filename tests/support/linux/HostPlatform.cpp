@@ -3,6 +3,7 @@
 #include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxFiles.h"
 #include "platform/linux/PosixFileReader.h"
+#include "platform/linux/PosixFileWriter.h"
 #include "platform/linux/PosixNetwork.h"
 #include "platform/linux/SigwaitTermination.h"
 
@@ -24,6 +25,10 @@ std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0) {
 
 std::unique_ptr<platform::FileReader> makeHostFileReader() {
     return std::make_unique<lx::PosixFileReader>();
+}
+
+std::unique_ptr<platform::FileWriter> makeHostFileWriter() {
+    return std::make_unique<lx::PosixFileWriter>();
 }
 
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {

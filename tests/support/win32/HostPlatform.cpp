@@ -8,6 +8,7 @@
 #include "platform/win32/ConsoleCtrlTermination.h"
 #include "platform/win32/MutexInstanceLock.h"
 #include "platform/win32/Win32FileReader.h"
+#include "platform/win32/Win32FileWriter.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/WinsockNetwork.h"
 
@@ -70,6 +71,10 @@ std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0) {
 
 std::unique_ptr<platform::FileReader> makeHostFileReader() {
     return std::make_unique<win::Win32FileReader>();
+}
+
+std::unique_ptr<platform::FileWriter> makeHostFileWriter() {
+    return std::make_unique<win::Win32FileWriter>();
 }
 
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {
