@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "flash/LocalFlash.h"
+#include "fleet/ConnectSweep.h"
 
 namespace kv::fleet {
 
@@ -45,11 +46,31 @@ Fleet::Fleet(SharedServices shared, std::vector<Endpoint> targets, size_t parall
 
 void Fleet::scan(const ScanAnswer& answered) {
     scans_.assign(targets_.size(), ScanResult{});
-    runBounded(targets_.size(), parallel_, [&](size_t i) {
+    for (size_t i = 0; i < targets_.size(); ++i) scans_[i].endpoint = targets_[i];
+    // A stop request ends the scan as it ends the run: nothing new starts.
+    const auto stopped = [this] { return stoppedBy() != StopRule::None; };
+    // Refusing and silent addresses are settled by the sweep alone.
+    const std::vector<platform::ConnectAnswer> swept =
+        sweepTargets(*shared_.network, targets_, kScanBounds.connectMs, stopped,
+                     [&](size_t i, Reach reach) {
+                         scans_[i].reach = reach;
+                         if (answered) answered(i, scans_[i]);
+                     });
+    std::vector<size_t> identify;
+    for (size_t i = 0; i < swept.size(); ++i) {
+        if (!sweptReach(swept[i])) identify.push_back(i);
+    }
+    runBounded(identify.size(), parallel_, [&](size_t k) {
+        const size_t i = identify[k];
+        if (stopped()) return;
         // A slot of its own: the scan is no phase of the run's rows.
         PrinterSlot scratch(targets_[i]);
         PrinterWorld world(shared_, i, scratch, kScanBounds, false);
         scans_[i] = scanPrinter(world);
+        // It took the sweep's connection a moment ago: no refusal.
+        if (swept[i] == platform::ConnectAnswer::Accepted && scans_[i].reach == Reach::Refused) {
+            scans_[i].reach = Reach::NoReply;
+        }
         localCalls_ += world.localCalls();
         if (answered) answered(i, scans_[i]);
     });

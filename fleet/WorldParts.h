@@ -143,6 +143,11 @@ public:
                           uint32_t timeoutMs) override {
         return inner_.receiveWithin(socket, buffer, capacity, timeoutMs);
     }
+    std::vector<platform::ConnectAnswer> sweepConnects(
+        const std::vector<platform::ConnectTarget>& targets,
+        const platform::SweepRules& rules) override {
+        return inner_.sweepConnects(targets, rules);
+    }
     void close(platform::SocketHandle socket) override { inner_.close(socket); }
     int lastError() const override { return inner_.lastError(); }
     platform::NetworkBounds bounds() const override { return bounds_; }
