@@ -50,12 +50,11 @@ void Fleet::scan(const ScanAnswer& answered) {
     // A stop request ends the scan as it ends the run: nothing new starts.
     const auto stopped = [this] { return stoppedBy() != StopRule::None; };
     // Refusing and silent addresses are settled by the sweep alone.
-    const std::vector<platform::ConnectAnswer> swept =
-        sweepTargets(*shared_.network, targets_, kScanBounds.connectMs, stopped,
-                     [&](size_t i, Reach reach) {
-                         scans_[i].reach = reach;
-                         if (answered) answered(i, scans_[i]);
-                     });
+    const std::vector<platform::ConnectAnswer> swept = sweepTargets(
+        *shared_.network, targets_, kScanBounds.connectMs, stopped, [&](size_t i, Reach reach) {
+            scans_[i].reach = reach;
+            if (answered) answered(i, scans_[i]);
+        });
     std::vector<size_t> identify;
     for (size_t i = 0; i < swept.size(); ++i) {
         if (!sweptReach(swept[i])) identify.push_back(i);

@@ -137,8 +137,7 @@ TEST(Targets, EveryRefusalNamesTheTokenEscapedAndCut) {
         {{"10.0.0.1", "@" + dir.file("empty.txt")},
          "bad target \"@FILE\": the list file names no address"},
         {{"@" + dir.file("comments.txt")}, "bad target \"@FILE\": the list file names no address"},
-        {{"0.0.0.0"},
-         "bad target \"0.0.0.0\": the unspecified address 0.0.0.0 is no printer's"},
+        {{"0.0.0.0"}, "bad target \"0.0.0.0\": the unspecified address 0.0.0.0 is no printer's"},
         {{"0.0.0.0/31"}, "bad target \"0.0.0.0/31\": reaches the unspecified address 0.0.0.0"},
         // The /24's ends are not scanned, but the block reaches them.
         {{"0.0.0.9/24"}, "bad target \"0.0.0.9/24\": reaches the unspecified address 0.0.0.0"},
