@@ -2,9 +2,11 @@
 // real kvprinter-emu processes on loopback addresses, in real time.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -191,6 +193,143 @@ TEST(FleetCommand, SignalsStopStartingThenEndAtOnce) {
     }
 }
 
+bool onCi() {
+    const char* ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
+}
+
+// A shell command line run to its end within 20 s; its exit code.
+int shell(const std::string& command, const std::string& folder) {
+    ChildProcess sh("/bin/sh", {"-c", "PATH=$PATH:/usr/sbin:/sbin; " + command}, {}, folder);
+    return sh.waitFor(20s).value_or(-1);
+}
+
+// Two network namespaces joined by a veth pair: "scan", where kvflash and
+// the emulated printers run, and "site", which answers for 10.77.0.0/16 and
+// drops every packet to the printer port of 10.77.0.0/20, as unused
+// addresses of a real site stay silent. Deleted again whatever happens.
+class SiteNamespaces {
+public:
+    explicit SiteNamespaces(const std::string& folder) : folder_(folder) {
+        const std::string id = std::to_string(::getpid());
+        scan = "kvsweep" + id + "s";
+        site = "kvsweep" + id + "t";
+        const std::string ruleFile = folder + "/site.nft";
+        std::ofstream(ruleFile) << "table inet site {\n"
+                                   "  chain input {\n"
+                                   "    type filter hook input priority 0;\n"
+                                   "    ip daddr 10.77.0.0/20 tcp dport 10001 drop;\n"
+                                   "  }\n"
+                                   "}\n";
+        const std::string a = "kvs" + id + "a", b = "kvs" + id + "b";
+        made_ = shell("ip netns add " + scan, folder) == 0;
+        if (!made_) return;
+        made_ = shell("ip netns add " + site + " && ip -n " + scan + " link set lo up && ip -n " +
+                          site + " link set lo up && ip link add " + a + " netns " + scan +
+                          " type veth peer name " + b + " netns " + site + " && ip -n " + scan +
+                          " addr add 10.78.0.1/30 dev " + a + " && ip -n " + site +
+                          " addr add 10.78.0.2/30 dev " + b + " && ip -n " + scan + " link set " +
+                          a + " up && ip -n " + site + " link set " + b + " up && ip -n " + scan +
+                          " route add 10.77.0.0/16 via 10.78.0.2 && ip -n " + site +
+                          " route add local 10.77.0.0/16 dev lo && ip netns exec " + site +
+                          " nft -f " + ruleFile,
+                      folder) == 0;
+    }
+    ~SiteNamespaces() {
+        (void)shell("ip netns del " + scan + "; ip netns del " + site + "; true", folder_);
+    }
+    bool made() const { return made_; }
+    // A program of the build run in the scan namespace.
+    std::unique_ptr<ChildProcess> inScan(const std::string& program,
+                                         const std::vector<std::string>& arguments,
+                                         const kv::testing::TempDir& dir,
+                                         ChildProcess::Output output = ChildProcess::Output::File) {
+        std::string command = "PATH=$PATH:/usr/sbin:/sbin exec ip netns exec " + scan + " " +
+                              buildDir() + "/bin/" + program;
+        for (const std::string& a : arguments) command += " '" + a + "'";
+        return std::make_unique<ChildProcess>(
+            "/bin/sh", std::vector<std::string>{"-c", command},
+            std::map<std::string, std::string>{{"KVFLASH_STATE_DIR", dir.path().string()},
+                                               {"KVFLASH_LOCK_DIR", dir.path().string()}},
+            dir.path().string(), output);
+    }
+    std::string scan, site;
+
+private:
+    std::string folder_;
+    bool made_ = false;
+};
+
+// --scan at a site: a /20 of silent addresses sweeps within 20 s at the
+// default settings, and every address gets its reason.
+TEST(FleetCommand, ScanTellsEveryReasonAndSweepsASilentSlash20) {
+    if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
+    std::string missing;
+    if (::geteuid() != 0) missing = "not root: network namespaces need root";
+    kv::testing::TempDir dir;
+    if (missing.empty() && shell("command -v ip && command -v nft", dir.path().string()) != 0) {
+        missing = "ip or nft is missing (scripts/install-deps.sh --all)";
+    }
+    std::unique_ptr<SiteNamespaces> net;
+    if (missing.empty()) {
+        net = std::make_unique<SiteNamespaces>(dir.path().string());
+        if (!net->made()) missing = "cannot make network namespaces here";
+    }
+    if (!missing.empty()) {
+        if (onCi()) FAIL() << missing;
+        GTEST_SKIP() << missing;
+    }
+    const std::string kv = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
+    ASSERT_TRUE(kv::testing::writeFile(dir.file("fleet.txt"),
+                                       "127.0.0.71:0 " + kv + "\n127.0.0.72:0 " + kv +
+                                           " silent\n127.0.0.73:0 "
+                                           "MFG:ACME;CMD:PCL;CLS:PRINTER;\n"));
+    const auto emu = net->inScan("kvprinter-emu", {"--fleet", dir.file("fleet.txt")}, dir,
+                                 ChildProcess::Output::Pipe);
+    ASSERT_TRUE(emu->readOutUntil("listening 127.0.0.73:", 10s)) << emu->err();
+    const struct {
+        std::string target;
+        const char* says;
+        bool inTheSlash20 = false;
+    } rows[] = {
+        {endpointOf(emu->out(), "127.0.0.71"), "\"model\":\"ZOW3004F\""},
+        {endpointOf(emu->out(), "127.0.0.72"), "\"reason\":\"no-reply\""},
+        {endpointOf(emu->out(), "127.0.0.73"), "\"reason\":\"not-kv\""},
+        // Nothing listens there: the site answers with a reset.
+        {"10.77.32.1:10001", "\"reason\":\"refused\""},
+        // No route from the scanning machine.
+        {"10.99.0.1:10001", "\"reason\":\"refused\""},
+        {"10.77.0.1:10001", "\"reason\":\"silent\"", true},
+        {"10.77.15.254:10001", "\"reason\":\"silent\"", true},
+    };
+    std::vector<std::string> arguments{"--scan", "10.77.0.0/20"};
+    for (const auto& r : rows) {
+        if (!r.inTheSlash20) arguments.push_back(r.target);
+    }
+    arguments.insert(arguments.end(), {"--json", "--verbose"});
+
+    const auto start = std::chrono::steady_clock::now();
+    const auto scan = net->inScan("kvflash", arguments, dir);
+    const auto code = scan->waitFor(60s);
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_TRUE(code) << "still running";
+    EXPECT_EQ(*code, 0) << scan->err();
+    EXPECT_LT(took, 20s);
+    std::printf("a /20 of silent addresses and five others: %.1f s\n",
+                std::chrono::duration<double>(took).count());
+    const std::string json = scan->out();
+    for (const auto& r : rows) {
+        const size_t at = json.find("{\"address\":\"" + r.target + "\",");
+        ASSERT_NE(at, std::string::npos) << r.target;
+        EXPECT_NE(json.substr(at, json.find('\n', at) - at).find(r.says), std::string::npos)
+            << json.substr(at, json.find('\n', at) - at);
+    }
+    EXPECT_NE(scan->err().find("1 printer found; 2 addresses refused, 4094 silent, 1 no-reply, "
+                               "1 not-kv"),
+              std::string::npos)
+        << scan->err();
+}
+
 TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     kv::testing::TempDir dir;
@@ -217,8 +356,9 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
         EXPECT_EQ(run.kvflash.waitFor(20s), 2) << c.says;
         EXPECT_NE(run.kvflash.err().find(c.says), std::string::npos) << run.kvflash.err();
     }
-    // Only the run refused for want of --yes got as far as identifying it.
-    EXPECT_NE(printer.stop().find("connections served: 1\n"), std::string::npos);
+    // Only the run refused for want of --yes got as far as its scan: the
+    // sweep's connection and the identification's.
+    EXPECT_NE(printer.stop().find("connections served: 2\n"), std::string::npos);
 }
 
 }  // namespace
