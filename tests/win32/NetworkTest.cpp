@@ -52,6 +52,26 @@ TEST_F(WinsockTest, RefusedConnectFailsAtOnceWithItsCode) {
     EXPECT_EQ(net.openCount(), 0u);
 }
 
+// The sweep over one select(): each address its answer, in their order;
+// a stop before the first wait leaves them untried.
+TEST_F(WinsockTest, SweepAnswersEachAddressInOrder) {
+    using platform::ConnectAnswer;
+    const SocketHandle listener = net.listen(kLoopback, 0);
+    const SocketHandle gone = net.listen(kLoopback, 0);
+    const platform::ConnectTarget refusing{kLoopback, net.localPort(gone)};
+    net.close(gone);
+    const platform::ConnectTarget accepting{kLoopback, net.localPort(listener)};
+    platform::SweepRules rules;
+    rules.timeoutMs = 3000;
+    EXPECT_EQ(
+        net.sweepConnects({accepting, refusing, accepting}, rules),
+        (std::vector{ConnectAnswer::Accepted, ConnectAnswer::Refused, ConnectAnswer::Accepted}));
+    rules.stopped = [] { return true; };
+    EXPECT_EQ(net.sweepConnects({accepting}, rules), std::vector{ConnectAnswer::Untried});
+    net.close(listener);
+    EXPECT_EQ(net.openCount(), 0u);
+}
+
 // Winsock's session is the process's: a cleanup from an object that never
 // started one (the program's end cleans up whether or not it searched)
 // leaves another object's sockets working.

@@ -336,6 +336,7 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
     EmulatedPrinter printer("127.0.0.51", {}, dir.path().string());
     const std::string unmarked = dir.file("FMVQ_plain.bin");
     kv::testing::writeAll(unmarked, std::vector<uint8_t>(4096, 0x5A));
+    ASSERT_TRUE(kv::testing::writeFile(dir.file("site.txt"), "# to be filled in\n"));
     const struct {
         std::vector<std::string> arguments;
         const char* says;
@@ -345,6 +346,7 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
          "cannot read the image"},
         {{"--fleet", "10.0.0.300", "--image", demoImage(), "--yes"}, "bad target \"10.0.0.300\""},
         {{"--scan", "127.0.0.1:70000"}, "bad target"},
+        {{"--scan", "@" + dir.file("site.txt")}, "the list file names no address"},
         {{"--fleet", printer.target, "--image", demoImage()}, "without a terminal, --yes"},
         {{"--fleet", printer.target}, "--fleet needs --image"},
         {{"--scan", "127.0.0.1", "--parallel", "257"}, "--parallel needs a number up to 256"},
