@@ -55,19 +55,17 @@ TEST_F(WinsockTest, RefusedConnectFailsAtOnceWithItsCode) {
 // The sweep over one select(): each address its answer, in their order;
 // a stop before the first wait leaves them untried.
 TEST_F(WinsockTest, SweepAnswersEachAddressInOrder) {
-    using platform::ConnectAnswer;
-    const SocketHandle listener = net.listen(kLoopback, 0);
-    const SocketHandle gone = net.listen(kLoopback, 0);
+    using A = platform::ConnectAnswer;
+    const SocketHandle listener = net.listen(kLoopback, 0), gone = net.listen(kLoopback, 0);
     const platform::ConnectTarget refusing{kLoopback, net.localPort(gone)};
-    net.close(gone);
     const platform::ConnectTarget accepting{kLoopback, net.localPort(listener)};
+    net.close(gone);
     platform::SweepRules rules;
     rules.timeoutMs = 3000;
-    EXPECT_EQ(
-        net.sweepConnects({accepting, refusing, accepting}, rules),
-        (std::vector{ConnectAnswer::Accepted, ConnectAnswer::Refused, ConnectAnswer::Accepted}));
+    EXPECT_EQ(net.sweepConnects({accepting, refusing, accepting}, rules),
+              (std::vector{A::Accepted, A::Refused, A::Accepted}));
     rules.stopped = [] { return true; };
-    EXPECT_EQ(net.sweepConnects({accepting}, rules), std::vector{ConnectAnswer::Untried});
+    EXPECT_EQ(net.sweepConnects({accepting}, rules), std::vector{A::Untried});
     net.close(listener);
     EXPECT_EQ(net.openCount(), 0u);
 }

@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -193,136 +192,86 @@ TEST(FleetCommand, SignalsStopStartingThenEndAtOnce) {
     }
 }
 
-bool onCi() {
-    const char* ci = std::getenv("CI");
-    return ci && std::string(ci) == "true";
+// Two network namespaces joined by a veth pair: $S, where kvflash and the
+// emulated printers run, and $T, which answers for 10.77.0.0/16 and drops
+// the printer port of 10.77.0.0/20, as a site's unused addresses stay silent.
+constexpr const char* kSiteUp = R"(set -e; ip netns add $S; ip netns add $T
+ip -n $S link set lo up; ip -n $T link set lo up
+ip link add $S netns $S type veth peer name $T netns $T
+ip -n $S addr add 10.78.0.1/30 dev $S; ip -n $T addr add 10.78.0.2/30 dev $T
+ip -n $S link set $S up; ip -n $T link set $T up
+ip -n $S route add 10.77.0.0/16 via 10.78.0.2; ip -n $T route add local 10.77.0.0/16 dev lo
+echo 'table inet site { chain input { type filter hook input priority 0;
+  ip daddr 10.77.0.0/20 tcp dport 10001 drop; }; }' | ip netns exec $T nft -f -)";
+
+// A shell command line with the namespaces' names in $S and $T.
+std::unique_ptr<ChildProcess> shell(const std::string& command, const std::string& folder,
+                                    ChildProcess::Output output = ChildProcess::Output::File) {
+    const std::string id = std::to_string(::getpid());
+    return std::make_unique<ChildProcess>(
+        "/bin/sh", std::vector<std::string>{"-c", "PATH=$PATH:/usr/sbin:/sbin; " + command},
+        std::map<std::string, std::string>{{"S", "kvsweep" + id + "s"},
+                                           {"T", "kvsweep" + id + "t"},
+                                           {"KVFLASH_STATE_DIR", folder},
+                                           {"KVFLASH_LOCK_DIR", folder}},
+        folder, output);
 }
-
-// A shell command line run to its end within 20 s; its exit code.
-int shell(const std::string& command, const std::string& folder) {
-    ChildProcess sh("/bin/sh", {"-c", "PATH=$PATH:/usr/sbin:/sbin; " + command}, {}, folder);
-    return sh.waitFor(20s).value_or(-1);
-}
-
-// Two network namespaces joined by a veth pair: "scan", where kvflash and
-// the emulated printers run, and "site", which answers for 10.77.0.0/16 and
-// drops every packet to the printer port of 10.77.0.0/20, as unused
-// addresses of a real site stay silent. Deleted again whatever happens.
-class SiteNamespaces {
-public:
-    explicit SiteNamespaces(const std::string& folder) : folder_(folder) {
-        const std::string id = std::to_string(::getpid());
-        scan = "kvsweep" + id + "s";
-        site = "kvsweep" + id + "t";
-        const std::string ruleFile = folder + "/site.nft";
-        std::ofstream(ruleFile) << "table inet site {\n"
-                                   "  chain input {\n"
-                                   "    type filter hook input priority 0;\n"
-                                   "    ip daddr 10.77.0.0/20 tcp dport 10001 drop;\n"
-                                   "  }\n"
-                                   "}\n";
-        const std::string a = "kvs" + id + "a", b = "kvs" + id + "b";
-        made_ = shell("ip netns add " + scan, folder) == 0;
-        if (!made_) return;
-        made_ = shell("ip netns add " + site + " && ip -n " + scan + " link set lo up && ip -n " +
-                          site + " link set lo up && ip link add " + a + " netns " + scan +
-                          " type veth peer name " + b + " netns " + site + " && ip -n " + scan +
-                          " addr add 10.78.0.1/30 dev " + a + " && ip -n " + site +
-                          " addr add 10.78.0.2/30 dev " + b + " && ip -n " + scan + " link set " +
-                          a + " up && ip -n " + site + " link set " + b + " up && ip -n " + scan +
-                          " route add 10.77.0.0/16 via 10.78.0.2 && ip -n " + site +
-                          " route add local 10.77.0.0/16 dev lo && ip netns exec " + site +
-                          " nft -f " + ruleFile,
-                      folder) == 0;
-    }
-    ~SiteNamespaces() {
-        (void)shell("ip netns del " + scan + "; ip netns del " + site + "; true", folder_);
-    }
-    bool made() const { return made_; }
-    // A program of the build run in the scan namespace.
-    std::unique_ptr<ChildProcess> inScan(const std::string& program,
-                                         const std::vector<std::string>& arguments,
-                                         const kv::testing::TempDir& dir,
-                                         ChildProcess::Output output = ChildProcess::Output::File) {
-        std::string command = "PATH=$PATH:/usr/sbin:/sbin exec ip netns exec " + scan + " " +
-                              buildDir() + "/bin/" + program;
-        for (const std::string& a : arguments) command += " '" + a + "'";
-        return std::make_unique<ChildProcess>(
-            "/bin/sh", std::vector<std::string>{"-c", command},
-            std::map<std::string, std::string>{{"KVFLASH_STATE_DIR", dir.path().string()},
-                                               {"KVFLASH_LOCK_DIR", dir.path().string()}},
-            dir.path().string(), output);
-    }
-    std::string scan, site;
-
-private:
-    std::string folder_;
-    bool made_ = false;
-};
 
 // --scan at a site: a /20 of silent addresses sweeps within 20 s at the
 // default settings, and every address gets its reason.
 TEST(FleetCommand, ScanTellsEveryReasonAndSweepsASilentSlash20) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
-    std::string missing;
-    if (::geteuid() != 0) missing = "not root: network namespaces need root";
     kv::testing::TempDir dir;
-    if (missing.empty() && shell("command -v ip && command -v nft", dir.path().string()) != 0) {
-        missing = "ip or nft is missing (scripts/install-deps.sh --all)";
-    }
-    std::unique_ptr<SiteNamespaces> net;
-    if (missing.empty()) {
-        net = std::make_unique<SiteNamespaces>(dir.path().string());
-        if (!net->made()) missing = "cannot make network namespaces here";
+    const std::string folder = dir.path().string();
+    const struct Down {
+        std::string folder;
+        ~Down() { (void)shell("ip netns del $S; ip netns del $T", folder)->waitFor(20s); }
+    } down{folder};
+    std::string missing;
+    if (::geteuid() != 0) {
+        missing = "not root: network namespaces need root";
+    } else if (const auto up = shell(kSiteUp, folder); up->waitFor(20s) != 0) {
+        // ip and nft: scripts/install-deps.sh --all
+        missing = "cannot make network namespaces: " + up->err();
     }
     if (!missing.empty()) {
-        if (onCi()) FAIL() << missing;
+        const char* ci = std::getenv("CI");
+        if (ci && std::string(ci) == "true") FAIL() << missing;
         GTEST_SKIP() << missing;
     }
     const std::string kv = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
-    ASSERT_TRUE(kv::testing::writeFile(dir.file("fleet.txt"),
-                                       "127.0.0.71:0 " + kv + "\n127.0.0.72:0 " + kv +
-                                           " silent\n127.0.0.73:0 "
-                                           "MFG:ACME;CMD:PCL;CLS:PRINTER;\n"));
-    const auto emu = net->inScan("kvprinter-emu", {"--fleet", dir.file("fleet.txt")}, dir,
-                                 ChildProcess::Output::Pipe);
+    ASSERT_TRUE(kv::testing::writeFile(
+        dir.file("fleet.txt"), "127.0.0.71:0 " + kv + "\n127.0.0.72:0 " + kv +
+                                   " silent\n127.0.0.73:0 MFG:ACME;CMD:PCL;CLS:PRINTER;\n"));
+    const auto emu = shell("exec ip netns exec $S " + buildDir() + "/bin/kvprinter-emu --fleet " +
+                               dir.file("fleet.txt"),
+                           folder, ChildProcess::Output::Pipe);
     ASSERT_TRUE(emu->readOutUntil("listening 127.0.0.73:", 10s)) << emu->err();
     const struct {
         std::string target;
         const char* says;
-        bool inTheSlash20 = false;
     } rows[] = {
         {endpointOf(emu->out(), "127.0.0.71"), "\"model\":\"ZOW3004F\""},
         {endpointOf(emu->out(), "127.0.0.72"), "\"reason\":\"no-reply\""},
         {endpointOf(emu->out(), "127.0.0.73"), "\"reason\":\"not-kv\""},
-        // Nothing listens there: the site answers with a reset.
-        {"10.77.32.1:10001", "\"reason\":\"refused\""},
-        // No route from the scanning machine.
-        {"10.99.0.1:10001", "\"reason\":\"refused\""},
-        {"10.77.0.1:10001", "\"reason\":\"silent\"", true},
-        {"10.77.15.254:10001", "\"reason\":\"silent\"", true},
+        {"10.77.32.1:10001", "\"reason\":\"refused\""},  // a reset: nothing listens
+        {"10.99.0.1:10001", "\"reason\":\"refused\""},   // no route to it
+        {"10.77.0.1:10001", "\"reason\":\"silent\""},
+        {"10.77.15.254:10001", "\"reason\":\"silent\""},
     };
-    std::vector<std::string> arguments{"--scan", "10.77.0.0/20"};
-    for (const auto& r : rows) {
-        if (!r.inTheSlash20) arguments.push_back(r.target);
-    }
-    arguments.insert(arguments.end(), {"--json", "--verbose"});
-
+    std::string command =
+        "exec ip netns exec $S " + buildDir() + "/bin/kvflash --scan 10.77.0.0/20";
+    for (size_t i = 0; i < 5; ++i) command += " " + rows[i].target;
     const auto start = std::chrono::steady_clock::now();
-    const auto scan = net->inScan("kvflash", arguments, dir);
-    const auto code = scan->waitFor(60s);
-    const auto took = std::chrono::steady_clock::now() - start;
-    ASSERT_TRUE(code) << "still running";
-    EXPECT_EQ(*code, 0) << scan->err();
-    EXPECT_LT(took, 20s);
-    std::printf("a /20 of silent addresses and five others: %.1f s\n",
-                std::chrono::duration<double>(took).count());
+    const auto scan = shell(command + " --json --verbose", folder);
+    ASSERT_EQ(scan->waitFor(60s), 0) << scan->err();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
     const std::string json = scan->out();
     for (const auto& r : rows) {
         const size_t at = json.find("{\"address\":\"" + r.target + "\",");
         ASSERT_NE(at, std::string::npos) << r.target;
-        EXPECT_NE(json.substr(at, json.find('\n', at) - at).find(r.says), std::string::npos)
-            << json.substr(at, json.find('\n', at) - at);
+        const std::string line = json.substr(at, json.find('\n', at) - at);
+        EXPECT_NE(line.find(r.says), std::string::npos) << line;
     }
     EXPECT_NE(scan->err().find("1 printer found; 2 addresses refused, 4094 silent, 1 no-reply, "
                                "1 not-kv"),
@@ -336,7 +285,6 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
     EmulatedPrinter printer("127.0.0.51", {}, dir.path().string());
     const std::string unmarked = dir.file("FMVQ_plain.bin");
     kv::testing::writeAll(unmarked, std::vector<uint8_t>(4096, 0x5A));
-    ASSERT_TRUE(kv::testing::writeFile(dir.file("site.txt"), "# to be filled in\n"));
     const struct {
         std::vector<std::string> arguments;
         const char* says;
@@ -346,7 +294,6 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
          "cannot read the image"},
         {{"--fleet", "10.0.0.300", "--image", demoImage(), "--yes"}, "bad target \"10.0.0.300\""},
         {{"--scan", "127.0.0.1:70000"}, "bad target"},
-        {{"--scan", "@" + dir.file("site.txt")}, "the list file names no address"},
         {{"--fleet", printer.target, "--image", demoImage()}, "without a terminal, --yes"},
         {{"--fleet", printer.target}, "--fleet needs --image"},
         {{"--scan", "127.0.0.1", "--parallel", "257"}, "--parallel needs a number up to 256"},

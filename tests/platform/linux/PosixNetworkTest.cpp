@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "link/InetAddr.h"
@@ -34,11 +35,6 @@ TEST(PosixNetwork, ConnectGivesUpAtItsBound) {
     EXPECT_TRUE(timedOut);
 }
 
-size_t openDescriptors() {
-    const std::filesystem::directory_iterator fds("/proc/self/fd");
-    return static_cast<size_t>(std::distance(begin(fds), end(fds)));
-}
-
 // The sweep tells each address's answer once, in the targets' order, gives
 // up what is in flight when stopped, and leaves no descriptor and no raised
 // limit behind.
@@ -47,7 +43,7 @@ TEST(PosixNetwork, SweepAnswersEachAddressAndStopsAtOnce) {
     const SocketHandle open = net.listen(kLoopback, 0);
     const SocketHandle full = net.listen(kLoopback, 0);
     const SocketHandle gone = net.listen(kLoopback, 0);
-    const uint16_t closedPort = net.localPort(gone);
+    const ConnectTarget refusing{kLoopback, net.localPort(gone)};
     net.close(gone);
     // Nobody accepts on `full`: fill its queue until a connect goes unanswered.
     bool filled = false;
@@ -57,59 +53,52 @@ TEST(PosixNetwork, SweepAnswersEachAddressAndStopsAtOnce) {
     ASSERT_TRUE(filled);
     const ConnectTarget accepting{kLoopback, net.localPort(open)};
     const ConnectTarget silent{kLoopback, net.localPort(full)};
-    const ConnectTarget refusing{kLoopback, closedPort};
-    const size_t fdsBefore = openDescriptors();
+    const auto openFds = [] {
+        const std::filesystem::directory_iterator fds("/proc/self/fd");
+        return std::distance(begin(fds), end(fds));
+    };
+    const auto fdsBefore = openFds();
     // A soft limit below what the sweep wants: raised for it, then put back.
-    rlimit original{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &original), 0);
-    rlimit limitBefore = original;
-    limitBefore.rlim_cur = std::min<rlim_t>(original.rlim_cur, fdsBefore + 200);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limitBefore), 0);
-    struct Restore {
-        rlimit limit;
-        ~Restore() { ::setrlimit(RLIMIT_NOFILE, &limit); }
-    } restore{original};
+    struct Limit {
+        rlimit original{}, lowered{};
+        ~Limit() { ::setrlimit(RLIMIT_NOFILE, &original); }
+    } limit;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit.original), 0);
+    limit.lowered = limit.original;
+    limit.lowered.rlim_cur = std::min<rlim_t>(limit.original.rlim_cur, fdsBefore + 200);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit.lowered), 0);
 
+    using A = ConnectAnswer;
     const struct {
-        const char* name;
         std::vector<ConnectTarget> targets;
         uint32_t timeoutMs;
-        int stopAfterLooks;  // -1: never
+        bool stops;  // after the first wait
         std::vector<ConnectAnswer> answers;
     } cases[] = {
-        {"each its answer",
-         {accepting, refusing, silent, accepting, silent},
+        {{accepting, refusing, silent, accepting, silent},
          300,
-         -1,
-         {ConnectAnswer::Accepted, ConnectAnswer::Refused, ConnectAnswer::Silent,
-          ConnectAnswer::Accepted, ConnectAnswer::Silent}},
-        // A minute's bound, yet the stop ends it after one wait.
-        {"stopped in flight",
-         {silent, silent},
-         60000,
-         1,
-         {ConnectAnswer::Untried, ConnectAnswer::Untried}},
-        {"stopped before", {accepting}, 300, 0, {ConnectAnswer::Untried}},
+         false,
+         {A::Accepted, A::Refused, A::Silent, A::Accepted, A::Silent}},
+        // A minute's bound, yet the stop ends it at once.
+        {{silent, silent}, 60000, true, {A::Untried, A::Untried}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<ConnectAnswer> heard(c.targets.size(), ConnectAnswer::Untried);
+        std::vector<ConnectAnswer> heard(c.targets.size(), A::Untried);
         int looks = 0;
         SweepRules rules;
         rules.timeoutMs = c.timeoutMs;
-        if (c.stopAfterLooks >= 0) rules.stopped = [&] { return looks++ >= c.stopAfterLooks; };
+        if (c.stops) rules.stopped = [&] { return looks++ > 0; };
         rules.answered = [&](size_t i, ConnectAnswer a) {
-            EXPECT_EQ(heard.at(i), ConnectAnswer::Untried) << "told twice: " << i;
-            heard.at(i) = a;
+            EXPECT_EQ(std::exchange(heard.at(i), a), A::Untried) << "told twice: " << i;
         };
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(net.sweepConnects(c.targets, rules), c.answers);
         EXPECT_EQ(heard, c.answers);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-        EXPECT_EQ(openDescriptors(), fdsBefore);
-        rlimit limitAfter{};
-        ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limitAfter), 0);
-        EXPECT_EQ(limitAfter.rlim_cur, limitBefore.rlim_cur);
+        EXPECT_EQ(openFds(), fdsBefore);
+        rlimit after{};
+        ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &after), 0);
+        EXPECT_EQ(after.rlim_cur, limit.lowered.rlim_cur);
     }
 }
 
