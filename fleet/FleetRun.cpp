@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "flash/LocalFlash.h"
+#include "fleet/ConnectSweep.h"
 #include "fleet/PrinterLogHeader.h"
 
 namespace kv::fleet {
@@ -72,7 +73,20 @@ void Fleet::track(size_t index, BoundedNetwork* network) {
 }
 
 void Fleet::scan(const ScanAnswer& answered) {
-    runBounded(targets_.size(), settings_.parallel, [&](size_t i) {
+    // Refusing and silent addresses are settled by the sweep alone.
+    const std::vector<platform::ConnectAnswer> swept = sweepTargets(
+        *shared_.network, targets_, kScanBounds.connectMs, [this] { return stopped(); },
+        [&](size_t i, Reach reach) {
+            scans_[i].scanned = true;
+            scans_[i].reach = reach;
+            if (answered) answered(i, scans_[i]);
+        });
+    std::vector<size_t> identify;
+    for (size_t i = 0; i < swept.size(); ++i) {
+        if (!sweptReach(swept[i])) identify.push_back(i);
+    }
+    runBounded(identify.size(), settings_.parallel, [&](size_t k) {
+        const size_t i = identify[k];
         if (stopped()) return;
         // A slot of its own: the scan is no phase of the run's rows. A scan
         // world never enters flash mode.
@@ -86,6 +100,10 @@ void Fleet::scan(const ScanAnswer& answered) {
         localCalls_ += world.localCalls();
         // A cut identification says nothing about the address.
         if (world.network.isCut()) return;
+        // It took the sweep's connection a moment ago: no refusal.
+        if (swept[i] == platform::ConnectAnswer::Accepted && result.reach == Reach::Refused) {
+            result.reach = Reach::NoReply;
+        }
         scans_[i] = std::move(result);
         if (answered) answered(i, scans_[i]);
     });

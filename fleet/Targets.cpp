@@ -26,6 +26,28 @@ std::string shownToken(std::string_view token) {
     return out;
 }
 
+constexpr uint32_t kMulticastFirst = 0xE0000000;  // 224.0.0.0/4
+constexpr uint32_t kMulticastLast = 0xEFFFFFFF;
+
+// Why [first, last] is no place for printers: it holds the unspecified
+// address, the broadcast address or a multicast one.
+std::optional<std::string> unusable(uint32_t first, uint32_t last) {
+    const bool one = first == last;
+    if (first == 0) {
+        return one ? "the unspecified address 0.0.0.0 is no printer's"
+                   : "reaches the unspecified address 0.0.0.0";
+    }
+    if (last == 0xFFFFFFFF) {
+        return one ? "the broadcast address 255.255.255.255 is no printer's"
+                   : "reaches the broadcast address 255.255.255.255";
+    }
+    if (first <= kMulticastLast && last >= kMulticastFirst) {
+        return one ? "a multicast address (224.0.0.0/4) is no printer's"
+                   : "reaches the multicast addresses 224.0.0.0/4";
+    }
+    return std::nullopt;
+}
+
 // The addresses one token names, appended to `out` until the limit.
 class Collector {
 public:
@@ -67,6 +89,8 @@ private:
         const uint32_t hostBits = 32 - *prefix;
         const uint32_t first = hostBits == 0 ? *base : *base & ~((1u << hostBits) - 1);
         const uint32_t last = hostBits == 0 ? *base : first | ((1u << hostBits) - 1);
+        // The whole block counts, its two ends too.
+        if (auto why = unusable(first, last)) return why;
         // Up to /30 the two ends are no printer's address.
         if (*prefix <= 30) return add(first + 1, last - 1, port);
         return add(first, last, port);
@@ -84,6 +108,7 @@ private:
     }
 
     std::optional<std::string> add(uint32_t first, uint32_t last, uint16_t port) {
+        if (auto why = unusable(first, last)) return why;
         for (uint64_t a = first; a <= last; ++a) {
             const Endpoint e{static_cast<uint32_t>(a), port};
             if (!seen_.insert((uint64_t{e.address} << 16) | e.port).second) continue;
@@ -118,7 +143,11 @@ std::variant<std::vector<Endpoint>, TargetError> parseTargets(
         if (const auto* error = std::get_if<ListFileError>(&lines)) {
             return TargetError{shownToken(token), error->line, error->reason};
         }
-        for (const ListLine& line : std::get<std::vector<ListLine>>(lines)) {
+        const auto& listed = std::get<std::vector<ListLine>>(lines);
+        if (listed.empty()) {
+            return TargetError{shownToken(token), {}, "the list file names no address"};
+        }
+        for (const ListLine& line : listed) {
             if (line.text.starts_with('@')) {
                 return TargetError{shownToken(line.text), line.number,
                                    "a list file names no other"};

@@ -31,7 +31,9 @@ inline constexpr size_t kMaxTargets = 65536;
 // Every address the tokens name, in the order given, duplicates removed
 // (the first kept). A token is A.B.C.D[:PORT], A.B.C.D/NN (NN 16..32; up
 // to /30 without the network and broadcast addresses), A.B.C.D-E (the last
-// octet from D to E) or @FILE, a list file of those, one a line.
+// octet from D to E) or @FILE, a list file of those, one a line (at least
+// one). 0.0.0.0, 255.255.255.255 and 224.0.0.0/4 (multicast) are no
+// printer's: a token that reaches one of them is refused whole.
 std::variant<std::vector<Endpoint>, TargetError> parseTargets(
     const std::vector<std::string>& tokens, uint16_t defaultPort, platform::FileReader& files);
 

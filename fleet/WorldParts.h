@@ -152,6 +152,13 @@ public:
                           uint32_t timeoutMs) override {
         return isCut() ? -1 : inner_.receiveWithin(socket, buffer, capacity, timeoutMs);
     }
+    // A cut world's sweep tries nothing.
+    std::vector<platform::ConnectAnswer> sweepConnects(
+        const std::vector<platform::ConnectTarget>& targets,
+        const platform::SweepRules& rules) override {
+        if (isCut()) return {targets.size(), platform::ConnectAnswer::Untried};
+        return inner_.sweepConnects(targets, rules);
+    }
     void close(platform::SocketHandle socket) override;
     int lastError() const override { return inner_.lastError(); }
     platform::NetworkBounds bounds() const override { return bounds_; }

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 namespace kv::platform {
 
@@ -25,6 +27,32 @@ struct NetworkBounds {
 // and takes off the time it used.
 struct SendBudget {
     uint32_t leftMs = 0;
+};
+
+// One address of a connect sweep (network order; the port in host order).
+struct ConnectTarget {
+    uint32_t address = 0;
+    uint16_t port = 0;
+};
+
+// What one address did in a connect sweep.
+enum class ConnectAnswer : uint8_t {
+    Untried,   // the sweep stopped first, or this machine had no socket for it
+    Accepted,  // it took the connection (closed again at once)
+    Refused,   // it refused, or it or its network is unreachable
+    Silent,    // no answer within the bound
+};
+
+struct SweepRules {
+    // Each connect's bound, from its own start.
+    uint32_t timeoutMs = 1000;
+    // Connects open at once at most; the system's limits may allow fewer.
+    size_t inFlight = 1024;
+    // Asked at least every 50 ms; true ends the sweep, and the connects in
+    // flight are given up (Untried). None: never.
+    std::function<bool()> stopped;
+    // Each answer but Untried as it comes, on the sweeping thread.
+    std::function<void(size_t index, ConnectAnswer answer)> answered;
 };
 
 // TCP over IPv4. Addresses are 32-bit values in network byte order (the
@@ -65,6 +93,11 @@ public:
     }
     virtual int64_t receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
                                   uint32_t timeoutMs) = 0;
+    // Connects to many addresses at once (non-blocking connects waited for
+    // together) and closes each socket as soon as it has answered: an
+    // answer per target, in their order. Needs startup() like every socket.
+    virtual std::vector<ConnectAnswer> sweepConnects(const std::vector<ConnectTarget>& targets,
+                                                     const SweepRules& rules) = 0;
     // Closing a handle that is invalid or already closed does nothing.
     virtual void close(SocketHandle socket) = 0;
     // The system's error code of this thread's last failed step.

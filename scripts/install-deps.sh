@@ -33,6 +33,9 @@ if $all; then
     # entry, metainfo and polkit action validators, man and groff, completion.
     dpkg-dev scdoc lintian desktop-file-utils appstream libxml2-utils polkitd pkexec
     man-db groff-base bash-completion file
+    # The scan's test at a site of its own: network namespaces, a veth pair
+    # and a rule that drops the printer port.
+    iproute2 nftables
     # The kernel tests: a virtual machine booting Debian's kernel.
     qemu-system-x86 busybox-static cpio
     # The Windows build: cross compiler, GoogleTest sources, the ZIP and the

@@ -1,15 +1,19 @@
 #include "platform/linux/PosixNetwork.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+
+#include "platform/SweepLoop.h"
 
 namespace kv::platform::linux_impl {
 
@@ -60,6 +64,110 @@ sockaddr_in ipv4(uint32_t address, uint16_t port) {
     a.sin_port = htons(port);
     return a;
 }
+
+// What a finished connect's error says of the address.
+ConnectAnswer answerOf(int error) {
+    if (error == 0) return ConnectAnswer::Accepted;
+    if (error == ETIMEDOUT) return ConnectAnswer::Silent;
+    return ConnectAnswer::Refused;  // refused, unreachable, prohibited, reset
+}
+
+// This machine's shortage, not the address's answer.
+bool noRoom(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM ||
+           error == EADDRNOTAVAIL || error == EAGAIN;
+}
+
+// Descriptors the program keeps free for itself while a sweep holds many.
+constexpr uint64_t kDescriptorMargin = 128;
+
+uint64_t openDescriptors(uint64_t guess) {
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (!folder) return guess;
+    uint64_t open = 0;
+    while (::readdir(folder)) ++open;
+    ::closedir(folder);
+    return open;
+}
+
+// The descriptors a sweep may hold: the soft limit raised toward what it
+// wants, within the hard limit, for the sweep's time only (as the
+// emulator's fleet raises its own; nothing here uses select()), less those
+// open and a margin.
+class DescriptorRoom {
+public:
+    explicit DescriptorRoom(size_t wanted) {
+        if (::getrlimit(RLIMIT_NOFILE, &before_) != 0) return;
+        const bool unlimited = before_.rlim_cur == RLIM_INFINITY;
+        const uint64_t open = openDescriptors(unlimited ? 0 : before_.rlim_cur / 2);
+        const uint64_t want = open + kDescriptorMargin + wanted;
+        uint64_t soft = unlimited ? want : before_.rlim_cur;
+        if (soft < want) {
+            rlimit raised = before_;
+            raised.rlim_cur = before_.rlim_max == RLIM_INFINITY
+                                  ? want
+                                  : std::min<uint64_t>(before_.rlim_max, want);
+            raised_ = ::setrlimit(RLIMIT_NOFILE, &raised) == 0;
+            if (raised_) soft = raised.rlim_cur;
+        }
+        room_ = open + kDescriptorMargin >= soft ? 1 : soft - open - kDescriptorMargin;
+    }
+    ~DescriptorRoom() {
+        if (raised_) ::setrlimit(RLIMIT_NOFILE, &before_);
+    }
+    DescriptorRoom(const DescriptorRoom&) = delete;
+    DescriptorRoom& operator=(const DescriptorRoom&) = delete;
+    size_t room() const { return room_; }
+
+private:
+    rlimit before_{};
+    bool raised_ = false;
+    size_t room_ = 64;  // when the limit cannot be read
+};
+
+class PosixSweepSockets final : public SweepSockets {
+public:
+    explicit PosixSweepSockets(size_t room) : room_(room) {}
+    size_t room() override { return room_; }
+
+    Begun begin(const ConnectTarget& target) override {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+        if (fd < 0) return {};
+        const sockaddr_in to = ipv4(target.address, target.port);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
+            ::close(fd);
+            return {std::nullopt, ConnectAnswer::Accepted};
+        }
+        const int error = errno;
+        // Interrupted, a non-blocking connect goes on as if in progress.
+        if (error == EINPROGRESS || error == EINTR) return {static_cast<Raw>(fd), std::nullopt};
+        ::close(fd);
+        if (noRoom(error)) return {};
+        return {std::nullopt, answerOf(error)};
+    }
+
+    void wait(const std::vector<Raw>& sockets, uint32_t ms,
+              std::vector<std::optional<ConnectAnswer>>& answers) override {
+        polled_.clear();
+        for (const Raw s : sockets) polled_.push_back({static_cast<int>(s), POLLOUT, 0});
+        if (::poll(polled_.data(), polled_.size(), static_cast<int>(ms)) <= 0) return;
+        for (size_t k = 0; k < polled_.size(); ++k) {
+            if (polled_[k].revents == 0) continue;
+            int error = 0;
+            socklen_t size = sizeof error;
+            if (::getsockopt(polled_[k].fd, SOL_SOCKET, SO_ERROR, &error, &size) < 0) error = errno;
+            // Woken without an error and unable to write: no answer yet.
+            if (error == 0 && !(polled_[k].revents & POLLOUT)) continue;
+            answers[k] = answerOf(error);
+        }
+    }
+
+    void close(Raw socket) override { ::close(static_cast<int>(socket)); }
+
+private:
+    const size_t room_;
+    std::vector<pollfd> polled_;
+};
 
 }  // namespace
 
@@ -170,6 +278,13 @@ int64_t PosixNetwork::receiveWithin(SocketHandle socket, uint8_t* buffer, size_t
         if (n >= 0) return n;
         if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return fail(errno);
     }
+}
+
+std::vector<ConnectAnswer> PosixNetwork::sweepConnects(const std::vector<ConnectTarget>& targets,
+                                                       const SweepRules& rules) {
+    const DescriptorRoom descriptors(rules.inFlight);
+    PosixSweepSockets sockets(descriptors.room());
+    return runSweep(sockets, targets, rules);
 }
 
 void PosixNetwork::close(SocketHandle socket) {

@@ -24,6 +24,8 @@ public:
                        SendBudget& budget) override;
     int64_t receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
                           uint32_t timeoutMs) override;
+    std::vector<ConnectAnswer> sweepConnects(const std::vector<ConnectTarget>& targets,
+                                             const SweepRules& rules) override;
     void close(SocketHandle socket) override;
     int lastError() const override;
 

@@ -48,6 +48,10 @@ public:
     int64_t receiveWithin(SocketHandle s, uint8_t* b, size_t c, uint32_t ms) override {
         return inner_.receiveWithin(s, b, c, ms);
     }
+    std::vector<ConnectAnswer> sweepConnects(const std::vector<ConnectTarget>& targets,
+                                             const SweepRules& rules) override {
+        return inner_.sweepConnects(targets, rules);
+    }
     void close(SocketHandle s) override { inner_.close(s); }
     int lastError() const override { return inner_.lastError(); }
     NetworkBounds bounds() const override { return inner_.bounds(); }

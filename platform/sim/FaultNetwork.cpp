@@ -79,6 +79,20 @@ bool FaultNetwork::connectWithin(SocketHandle socket, uint32_t address, uint16_t
     return inner_.connectWithin(socket, address, port, timeoutMs);
 }
 
+std::vector<ConnectAnswer> FaultNetwork::sweepConnects(const std::vector<ConnectTarget>& targets,
+                                                       const SweepRules& rules) {
+    bool refuse = false;
+    {
+        std::lock_guard lock(mutex_);
+        for (const ConnectTarget& t : targets) connects_.push_back({t.address, t.port});
+        refuse = faults_.connectFails;
+    }
+    if (!refuse) return inner_.sweepConnects(targets, rules);
+    std::vector<ConnectAnswer> answers(targets.size(), ConnectAnswer::Refused);
+    for (size_t i = 0; i < answers.size() && rules.answered; ++i) rules.answered(i, answers[i]);
+    return answers;
+}
+
 int64_t FaultNetwork::sendWithin(SocketHandle socket, const uint8_t* data, size_t length,
                                  SendBudget& budget) {
     {

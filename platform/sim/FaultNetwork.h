@@ -54,6 +54,9 @@ public:
                        SendBudget& budget) override;
     int64_t receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
                           uint32_t timeoutMs) override;
+    // Each target counts as a connect; connectFails refuses them all.
+    std::vector<ConnectAnswer> sweepConnects(const std::vector<ConnectTarget>& targets,
+                                             const SweepRules& rules) override;
     void close(SocketHandle socket) override;
     int lastError() const override;
     NetworkBounds bounds() const override { return inner_.bounds(); }

@@ -1,10 +1,15 @@
 #include "platform/win32/WinsockNetwork.h"
 
+// Winsock's fd_set is a counted array of this size: a sweep's select()
+// takes every socket in flight at once.
+#define FD_SETSIZE 512
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <algorithm>
 #include <chrono>
+
+#include "platform/SweepLoop.h"
 
 namespace kv::platform::win32 {
 
@@ -97,6 +102,62 @@ SOCKET newTcpSocket() {
     }
     return s;
 }
+
+static_assert(WinsockNetwork::kSweepSockets <= FD_SETSIZE);
+
+// What a finished connect's error says of the address.
+ConnectAnswer answerOf(int error) {
+    if (error == 0) return ConnectAnswer::Accepted;
+    if (error == WSAETIMEDOUT) return ConnectAnswer::Silent;
+    return ConnectAnswer::Refused;  // refused, unreachable, reset
+}
+
+class WinsockSweepSockets final : public SweepSockets {
+public:
+    size_t room() override { return WinsockNetwork::kSweepSockets; }
+
+    Begun begin(const ConnectTarget& target) override {
+        const SOCKET s = newTcpSocket();
+        if (s == INVALID_SOCKET) return {};  // no buffers or handles: no room now
+        const sockaddr_in to = ipv4(target.address, target.port);
+        if (::connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0) {
+            ::closesocket(s);
+            return {std::nullopt, ConnectAnswer::Accepted};
+        }
+        const int error = ::WSAGetLastError();
+        if (error == WSAEWOULDBLOCK) return {static_cast<Raw>(s), std::nullopt};
+        ::closesocket(s);
+        if (error == WSAENOBUFS || error == WSAEMFILE) return {};
+        return {std::nullopt, answerOf(error)};
+    }
+
+    void wait(const std::vector<Raw>& sockets, uint32_t ms,
+              std::vector<std::optional<ConnectAnswer>>& answers) override {
+        fd_set connected;
+        fd_set failed;
+        FD_ZERO(&connected);
+        FD_ZERO(&failed);
+        for (const Raw s : sockets) {
+            FD_SET(static_cast<SOCKET>(s), &connected);
+            FD_SET(static_cast<SOCKET>(s), &failed);
+        }
+        timeval tv{0, static_cast<long>(ms) * 1000};
+        if (::select(0, nullptr, &connected, &failed, &tv) <= 0) return;
+        for (size_t k = 0; k < sockets.size(); ++k) {
+            const SOCKET s = static_cast<SOCKET>(sockets[k]);
+            if (FD_ISSET(s, &failed)) {
+                int error = 0;
+                int size = sizeof error;
+                ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
+                answers[k] = error == 0 ? ConnectAnswer::Refused : answerOf(error);
+            } else if (FD_ISSET(s, &connected)) {
+                answers[k] = ConnectAnswer::Accepted;
+            }
+        }
+    }
+
+    void close(Raw socket) override { ::closesocket(static_cast<SOCKET>(socket)); }
+};
 
 }  // namespace
 
@@ -222,6 +283,12 @@ int64_t WinsockNetwork::receiveWithin(SocketHandle socket, uint8_t* buffer, size
         if (error != WSAEWOULDBLOCK && error != WSAEINTR) return failed();
         if (e->shut.load()) return 0;
     }
+}
+
+std::vector<ConnectAnswer> WinsockNetwork::sweepConnects(const std::vector<ConnectTarget>& targets,
+                                                         const SweepRules& rules) {
+    WinsockSweepSockets sockets;
+    return runSweep(sockets, targets, rules);
 }
 
 void WinsockNetwork::close(SocketHandle socket) {

@@ -37,6 +37,10 @@ public:
                        SendBudget& budget) override;
     int64_t receiveWithin(SocketHandle socket, uint8_t* buffer, size_t capacity,
                           uint32_t timeoutMs) override;
+    // At most kSweepSockets connects in flight: one select() waits for
+    // them all (FD_SETSIZE, 64 unless raised, is this file's to set).
+    std::vector<ConnectAnswer> sweepConnects(const std::vector<ConnectTarget>& targets,
+                                             const SweepRules& rules) override;
     void close(SocketHandle socket) override;
     int lastError() const override;
 
@@ -52,6 +56,7 @@ public:
     size_t openCount() const;
 
     static constexpr uint32_t kWakeSliceMs = 50;
+    static constexpr size_t kSweepSockets = 512;
 
     struct Entry {
         uintptr_t socket;  // SOCKET

@@ -63,6 +63,10 @@ TEST(Targets, GoodFormsNameTheirAddressesInOrderWithoutDuplicates) {
         {{"10.0.0.9/30"}, {"10.0.0.9:10001", "10.0.0.10:10001"}},
         {{"10.0.0.9/31:65535"}, {"10.0.0.8:65535", "10.0.0.9:65535"}},
         {{"10.0.0.9/32"}, {"10.0.0.9:10001"}},
+        // Next to the addresses no printer has, but not them.
+        {{"223.255.255.254/31"}, {"223.255.255.254:10001", "223.255.255.255:10001"}},
+        {{"240.0.0.0-1"}, {"240.0.0.0:10001", "240.0.0.1:10001"}},
+        {{"255.255.255.254"}, {"255.255.255.254:10001"}},
         {{"10.0.0.4", "10.0.0.3-5", "10.0.0.4"},
          {"10.0.0.4:10001", "10.0.0.3:10001", "10.0.0.5:10001"}},
         {{"@" + dir.file("site.txt"), "10.1.0.2"},
@@ -89,6 +93,8 @@ TEST(Targets, EveryRefusalNamesTheTokenEscapedAndCut) {
     ASSERT_TRUE(testing::writeFile(dir.file("long.txt"),
                                    "10.0.0.1\n" + std::string(2000, ' ') + "10.0.0.2\n"));
     ASSERT_TRUE(testing::writeFile(dir.file("huge.txt"), std::string(1024 * 1024 + 1, '\n')));
+    ASSERT_TRUE(testing::writeFile(dir.file("empty.txt"), ""));
+    ASSERT_TRUE(testing::writeFile(dir.file("comments.txt"), "# none yet\n\n  # still none\n"));
     std::filesystem::create_directory(dir.file("folder"));
     const struct {
         Tokens tokens;
@@ -127,6 +133,21 @@ TEST(Targets, EveryRefusalNamesTheTokenEscapedAndCut) {
         {{"@" + dir.file("long.txt")},
          "bad target \"@FILE\" (line 2): a line longer than 1024 characters"},
         {{"@" + dir.file("huge.txt")}, "bad target \"@FILE\": larger than 1048576 bytes"},
+        {{"10.0.0.1", "@" + dir.file("empty.txt")},
+         "bad target \"@FILE\": the list file names no address"},
+        {{"@" + dir.file("comments.txt")}, "bad target \"@FILE\": the list file names no address"},
+        {{"0.0.0.0"}, "bad target \"0.0.0.0\": the unspecified address 0.0.0.0 is no printer's"},
+        // The /24's ends are not scanned, but the block reaches them.
+        {{"0.0.0.9/24"}, "bad target \"0.0.0.9/24\": reaches the unspecified address 0.0.0.0"},
+        {{"255.255.255.255:9100"},
+         "bad target \"255.255.255.255:9100\": the broadcast address 255.255.255.255 is no "
+         "printer's"},
+        {{"255.255.255.250-255"},
+         "bad target \"255.255.255.250-255\": reaches the broadcast address 255.255.255.255"},
+        {{"10.0.0.1", "224.0.0.1"},
+         "bad target \"224.0.0.1\": a multicast address (224.0.0.0/4) is no printer's"},
+        {{"239.255.0.0/16"},
+         "bad target \"239.255.0.0/16\": reaches the multicast addresses 224.0.0.0/4"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tokens.back());

@@ -52,6 +52,24 @@ TEST_F(WinsockTest, RefusedConnectFailsAtOnceWithItsCode) {
     EXPECT_EQ(net.openCount(), 0u);
 }
 
+// The sweep over one select(): each address its answer, in their order;
+// a stop before the first wait leaves them untried.
+TEST_F(WinsockTest, SweepAnswersEachAddressInOrder) {
+    using A = platform::ConnectAnswer;
+    const SocketHandle listener = net.listen(kLoopback, 0), gone = net.listen(kLoopback, 0);
+    const platform::ConnectTarget refusing{kLoopback, net.localPort(gone)};
+    const platform::ConnectTarget accepting{kLoopback, net.localPort(listener)};
+    net.close(gone);
+    platform::SweepRules rules;
+    rules.timeoutMs = 3000;
+    EXPECT_EQ(net.sweepConnects({accepting, refusing, accepting}, rules),
+              (std::vector{A::Accepted, A::Refused, A::Accepted}));
+    rules.stopped = [] { return true; };
+    EXPECT_EQ(net.sweepConnects({accepting}, rules), std::vector{A::Untried});
+    net.close(listener);
+    EXPECT_EQ(net.openCount(), 0u);
+}
+
 // Winsock's session is the process's: a cleanup from an object that never
 // started one (the program's end cleans up whether or not it searched)
 // leaves another object's sockets working.

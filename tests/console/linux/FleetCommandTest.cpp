@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -224,6 +225,93 @@ TEST(FleetCommand, SignalsStopStartingThenEndAtOnce) {
     }
 }
 
+// Two network namespaces joined by a veth pair: $S, where kvflash and the
+// emulated printers run, and $T, which answers for 10.77.0.0/16 and drops
+// the printer port of 10.77.0.0/20, as a site's unused addresses stay silent.
+constexpr const char* kSiteUp = R"(set -e; ip netns add $S; ip netns add $T
+ip -n $S link set lo up; ip -n $T link set lo up
+ip link add $S netns $S type veth peer name $T netns $T
+ip -n $S addr add 10.78.0.1/30 dev $S; ip -n $T addr add 10.78.0.2/30 dev $T
+ip -n $S link set $S up; ip -n $T link set $T up
+ip -n $S route add 10.77.0.0/16 via 10.78.0.2; ip -n $T route add local 10.77.0.0/16 dev lo
+echo 'table inet site { chain input { type filter hook input priority 0;
+  ip daddr 10.77.0.0/20 tcp dport 10001 drop; }; }' | ip netns exec $T nft -f -)";
+
+// A shell command line with the namespaces' names in $S and $T.
+std::unique_ptr<ChildProcess> shell(const std::string& command, const std::string& folder,
+                                    ChildProcess::Output output = ChildProcess::Output::File) {
+    const std::string id = std::to_string(::getpid());
+    return std::make_unique<ChildProcess>(
+        "/bin/sh", std::vector<std::string>{"-c", "PATH=$PATH:/usr/sbin:/sbin; " + command},
+        std::map<std::string, std::string>{{"S", "kvsweep" + id + "s"},
+                                           {"T", "kvsweep" + id + "t"},
+                                           {"KVFLASH_STATE_DIR", folder},
+                                           {"KVFLASH_LOCK_DIR", folder}},
+        folder, output);
+}
+
+// --scan at a site: a /20 of silent addresses sweeps within 20 s at the
+// default settings, and every address gets its reason.
+TEST(FleetCommand, ScanTellsEveryReasonAndSweepsASilentSlash20) {
+    if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
+    kv::testing::TempDir dir;
+    const std::string folder = dir.path().string();
+    const struct Down {
+        std::string folder;
+        ~Down() { (void)shell("ip netns del $S; ip netns del $T", folder)->waitFor(20s); }
+    } down{folder};
+    std::string missing;
+    if (::geteuid() != 0) {
+        missing = "not root: network namespaces need root";
+    } else if (const auto up = shell(kSiteUp, folder); up->waitFor(20s) != 0) {
+        // ip and nft: scripts/install-deps.sh --all
+        missing = "cannot make network namespaces: " + up->err();
+    }
+    if (!missing.empty()) {
+        const char* ci = std::getenv("CI");
+        if (ci && std::string(ci) == "true") FAIL() << missing;
+        GTEST_SKIP() << missing;
+    }
+    const std::string kv = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
+    ASSERT_TRUE(kv::testing::writeFile(
+        dir.file("fleet.txt"), "127.0.0.71:0 " + kv + "\n127.0.0.72:0 " + kv +
+                                   " silent\n127.0.0.73:0 MFG:ACME;CMD:PCL;CLS:PRINTER;\n"));
+    const auto emu = shell("exec ip netns exec $S " + buildDir() + "/bin/kvprinter-emu --fleet " +
+                               dir.file("fleet.txt"),
+                           folder, ChildProcess::Output::Pipe);
+    ASSERT_TRUE(emu->readOutUntil("listening 127.0.0.73:", 10s)) << emu->err();
+    const struct {
+        std::string target;
+        const char* says;
+    } rows[] = {
+        {endpointOf(emu->out(), "127.0.0.71"), "\"model\":\"ZOW3004F\""},
+        {endpointOf(emu->out(), "127.0.0.72"), "\"reason\":\"no-reply\""},
+        {endpointOf(emu->out(), "127.0.0.73"), "\"reason\":\"not-kv\""},
+        {"10.77.32.1:10001", "\"reason\":\"refused\""},  // a reset: nothing listens
+        {"10.99.0.1:10001", "\"reason\":\"refused\""},   // no route to it
+        {"10.77.0.1:10001", "\"reason\":\"silent\""},
+        {"10.77.15.254:10001", "\"reason\":\"silent\""},
+    };
+    std::string command =
+        "exec ip netns exec $S " + buildDir() + "/bin/kvflash --scan 10.77.0.0/20";
+    for (size_t i = 0; i < 5; ++i) command += " " + rows[i].target;
+    const auto start = std::chrono::steady_clock::now();
+    const auto scan = shell(command + " --json --verbose", folder);
+    ASSERT_EQ(scan->waitFor(60s), 0) << scan->err();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+    const std::string json = scan->out();
+    for (const auto& r : rows) {
+        const size_t at = json.find("{\"address\":\"" + r.target + "\",");
+        ASSERT_NE(at, std::string::npos) << r.target;
+        const std::string line = json.substr(at, json.find('\n', at) - at);
+        EXPECT_NE(line.find(r.says), std::string::npos) << line;
+    }
+    EXPECT_NE(scan->err().find("1 printer found; 2 addresses refused, 4094 silent, 1 no-reply, "
+                               "1 not-kv"),
+              std::string::npos)
+        << scan->err();
+}
+
 TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     kv::testing::TempDir dir;
@@ -266,8 +354,10 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
         EXPECT_NE(run.kvflash.err().find(c.says), std::string::npos) << run.kvflash.err();
     }
     // Only the runs refused for want of --yes or of the lock (taken after
-    // the question) got as far as identifying it.
-    EXPECT_NE(printer.stop().find("connections served: 3\n"), std::string::npos);
+    // the question) got as far as their scans: the sweep's connection and
+    // the identification's for each.
+    EXPECT_NE(printer.stop().find("connections served: 5
+"), std::string::npos);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "link/InetAddr.h"
@@ -30,6 +33,73 @@ TEST(PosixNetwork, ConnectGivesUpAtItsBound) {
         }
     }
     EXPECT_TRUE(timedOut);
+}
+
+// The sweep tells each address's answer once, in the targets' order, gives
+// up what is in flight when stopped, and leaves no descriptor and no raised
+// limit behind.
+TEST(PosixNetwork, SweepAnswersEachAddressAndStopsAtOnce) {
+    PosixNetwork net({150, 150, 150});
+    const SocketHandle open = net.listen(kLoopback, 0);
+    const SocketHandle full = net.listen(kLoopback, 0);
+    const SocketHandle gone = net.listen(kLoopback, 0);
+    const ConnectTarget refusing{kLoopback, net.localPort(gone)};
+    net.close(gone);
+    // Nobody accepts on `full`: fill its queue until a connect goes unanswered.
+    bool filled = false;
+    for (int i = 0; i < 40 && !filled; ++i) {
+        filled = !net.connect(net.openTcp(), kLoopback, net.localPort(full));
+    }
+    ASSERT_TRUE(filled);
+    const ConnectTarget accepting{kLoopback, net.localPort(open)};
+    const ConnectTarget silent{kLoopback, net.localPort(full)};
+    const auto openFds = [] {
+        const std::filesystem::directory_iterator fds("/proc/self/fd");
+        return std::distance(begin(fds), end(fds));
+    };
+    const auto fdsBefore = openFds();
+    // A soft limit below what the sweep wants: raised for it, then put back.
+    struct Limit {
+        rlimit original{}, lowered{};
+        ~Limit() { ::setrlimit(RLIMIT_NOFILE, &original); }
+    } limit;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit.original), 0);
+    limit.lowered = limit.original;
+    limit.lowered.rlim_cur = std::min<rlim_t>(limit.original.rlim_cur, fdsBefore + 200);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit.lowered), 0);
+
+    using A = ConnectAnswer;
+    const struct {
+        std::vector<ConnectTarget> targets;
+        uint32_t timeoutMs;
+        bool stops;  // after the first wait
+        std::vector<ConnectAnswer> answers;
+    } cases[] = {
+        {{accepting, refusing, silent, accepting, silent},
+         300,
+         false,
+         {A::Accepted, A::Refused, A::Silent, A::Accepted, A::Silent}},
+        // A minute's bound, yet the stop ends it at once.
+        {{silent, silent}, 60000, true, {A::Untried, A::Untried}},
+    };
+    for (const auto& c : cases) {
+        std::vector<ConnectAnswer> heard(c.targets.size(), A::Untried);
+        int looks = 0;
+        SweepRules rules;
+        rules.timeoutMs = c.timeoutMs;
+        if (c.stops) rules.stopped = [&] { return looks++ > 0; };
+        rules.answered = [&](size_t i, ConnectAnswer a) {
+            EXPECT_EQ(std::exchange(heard.at(i), a), A::Untried) << "told twice: " << i;
+        };
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(net.sweepConnects(c.targets, rules), c.answers);
+        EXPECT_EQ(heard, c.answers);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        EXPECT_EQ(openFds(), fdsBefore);
+        rlimit after{};
+        ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &after), 0);
+        EXPECT_EQ(after.rlim_cur, limit.lowered.rlim_cur);
+    }
 }
 
 TEST(PosixNetwork, ReceiveGivesUpAtItsBoundAndSeesThePeerClose) {
