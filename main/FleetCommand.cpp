@@ -14,6 +14,7 @@
 #include "fleet/PrinterLog.h"
 #include "fleet/WorldParts.h"
 #include "platform/Format.h"
+#include "ui/console/FleetRenderer.h"
 #include "ui/console/FleetView.h"
 
 namespace kv::entry {
@@ -80,7 +81,8 @@ int runScanCommand(platform::Services& sys, const Options& options,
         }
     }
     if (!options.json) {
-        out = ui::formatScanTable(fleet.scans()) + ui::formatScanCounts(fleet.scans());
+        out = ui::formatScanTable(fleet.scans(), ui::lineWidthOf(sys.files().terminalSize())) +
+              ui::formatScanCounts(fleet.scans());
     } else {
         err += ui::formatScanCounts(fleet.scans());
     }
@@ -150,6 +152,13 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     fleet::SharedServices shared = fleet::sharedServicesOf(sys, inhibitor);
     shared.logFolder = options.logDir.value_or("");
     fleet::Fleet fleet(shared, *targets, settings.parallel);
+    // Rows on a terminal; lines written to the same terminal while they are
+    // drawn go above them.
+    const bool rows = !options.json && sys.files().isTerminal(platform::Files::Stream::Output);
+    ui::FleetRenderer renderer(
+        fleet,
+        rows ? [&sys] { return sys.files().terminalSize(); } : ui::FleetRenderer::ScreenSize{},
+        [text](const std::string& piece) { writeOut(text, piece); });
 
     // Before the run a signal ends the program at once: nothing is in flash
     // mode. From the run on, the first lets the printers started finish.
@@ -159,9 +168,14 @@ int runFleetCommand(platform::Services& sys, const Options& options,
             endProgramNow(128 + r.signalNumber);
         }
         fleet.requestStop(r.signalNumber);
-        writeOut(stderr, "kvflash: signal " + std::to_string(r.signalNumber) +
-                             ": no new printer starts; those under way finish (a second "
-                             "signal ends at once)\n");
+        const std::string line = "kvflash: signal " + std::to_string(r.signalNumber) +
+                                 ": no new printer starts; those under way finish (a second "
+                                 "signal ends at once)";
+        if (rows) {
+            renderer.lineAbove(line);
+        } else {
+            writeOut(stderr, line + "\n");
+        }
     });
     struct StopWatching {
         platform::TerminationSignals& signals;
@@ -170,7 +184,8 @@ int runFleetCommand(platform::Services& sys, const Options& options,
 
     fleet.scan();
     fleet.plan(loaded.image, settings);
-    writeOut(text, ui::formatFleetPlan(fleet));
+    writeOut(text, ui::formatFleetPlan(
+                       fleet, rows ? ui::lineWidthOf(sys.files().terminalSize()) : ui::kAnyWidth));
     const size_t count = fleet.plannedFlashes();
     if (count > 0 && !options.yes) {
         const bool terminal = sys.files().isTerminal(platform::Files::Stream::Input) &&
@@ -192,10 +207,15 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     }
     const uint64_t startMs = sys.clock().tickMs();
     {
-        const bool rows = !options.json && sys.files().isTerminal(platform::Files::Stream::Output);
-        ui::FleetRenderer renderer(
-            fleet, rows ? ui::FleetRenderer::Mode::Rows : ui::FleetRenderer::Mode::Lines,
-            [text](const std::string& piece) { writeOut(text, piece); });
+        // --trace's lines on the same terminal would tear the rows.
+        struct EchoAbove {
+            platform::Trace& trace;
+            ~EchoAbove() { trace.echoThrough({}); }
+        } echoAbove{sys.trace()};
+        if (rows && sys.files().isTerminal(platform::Files::Stream::Error)) {
+            sys.trace().echoThrough(
+                [&renderer](std::string_view line) { renderer.lineAbove(line); });
+        }
         renderer.start();
         running = true;
         fleet.run(newRecordId());
@@ -205,7 +225,7 @@ int runFleetCommand(platform::Services& sys, const Options& options,
 
     const fleet::FleetSummary summary = fleet::summarize(fleet);
     const double wallSeconds = static_cast<double>(sys.clock().tickMs() - startMs) / 1000.0;
-    writeOut(text, ui::formatFleetSummary(summary, wallSeconds));
+    writeOut(text, ui::formatFleetSummary(summary, wallSeconds) + ui::formatFleetReasons(summary));
     if (options.json) {
         std::string out;
         for (const fleet::PrinterSnapshot& p : summary.printers) out += ui::fleetJsonLine(p) + "\n";

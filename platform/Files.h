@@ -1,10 +1,17 @@
 #pragma once
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Result.h"
 
 namespace kv::platform {
+
+struct TerminalSize {
+    size_t columns = 0;
+    size_t lines = 0;
+};
 
 class Files {
 public:
@@ -22,10 +29,15 @@ public:
     virtual Result<void> fileToOpen(const std::string& path) = 0;
     // The character that ends a folder's name in executablePath().
     virtual char folderSeparator() const { return '/'; }
-    // Whether the program's standard input or output is a terminal: a
-    // person may answer there, rows may be redrawn in place.
-    enum class Stream { Input, Output };
+    // Whether the program's standard input, output or error is a terminal:
+    // a person may answer there, rows may be redrawn in place.
+    enum class Stream { Input, Output, Error };
     virtual bool isTerminal(Stream) const { return false; }
+    // The size of the terminal the standard output shows on, when it obeys
+    // cursor movement and erasing (on Windows once virtual-terminal
+    // processing is on); none for a pipe, a file or an older console.
+    // Asked anew on every call: the window may be resized at any time.
+    virtual std::optional<TerminalSize> terminalSize() const { return std::nullopt; }
 };
 
 }  // namespace kv::platform

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/Ascii.h"
+#include "platform/linux/TerminalSize.h"
 
 namespace kv::platform::linux_impl {
 
@@ -66,7 +67,14 @@ Result<void> LinuxFiles::fileToOpen(const std::string& path) {
 }
 
 bool LinuxFiles::isTerminal(Stream stream) const {
-    return ::isatty(stream == Stream::Input ? STDIN_FILENO : STDOUT_FILENO) == 1;
+    const int fd = stream == Stream::Input    ? STDIN_FILENO
+                   : stream == Stream::Output ? STDOUT_FILENO
+                                              : STDERR_FILENO;
+    return ::isatty(fd) == 1;
+}
+
+std::optional<TerminalSize> LinuxFiles::terminalSize() const {
+    return terminalSizeOf(STDOUT_FILENO);
 }
 
 }  // namespace kv::platform::linux_impl

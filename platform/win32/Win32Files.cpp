@@ -39,7 +39,8 @@ Result<void> Win32Files::fileToOpen(const std::string& path) {
 }
 
 bool Win32Files::isTerminal(Stream stream) const {
-    return _isatty(_fileno(stream == Stream::Input ? stdin : stdout)) != 0;
+    std::FILE* file = stream == Stream::Input ? stdin : stream == Stream::Output ? stdout : stderr;
+    return _isatty(_fileno(file)) != 0;
 }
 
 }  // namespace kv::platform::win32

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Files.h"
+#include "platform/win32/ConsoleScreen.h"
 
 namespace kv::platform::win32 {
 
@@ -14,7 +15,12 @@ public:
     // system's file dialog leaves it.
     Result<void> fileToOpen(const std::string& path) override;
     bool isTerminal(Stream stream) const override;
+    // The console's window, with virtual-terminal processing on.
+    std::optional<TerminalSize> terminalSize() const override { return screen_.size(); }
     char folderSeparator() const override { return '\\'; }
+
+private:
+    mutable ConsoleScreen screen_;
 };
 
 }  // namespace kv::platform::win32
