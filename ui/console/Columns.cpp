@@ -35,12 +35,21 @@ size_t lineWidthOf(const std::optional<platform::TerminalSize>& terminal) {
     return terminal && terminal->columns > 1 ? terminal->columns - 1 : kAnyWidth;
 }
 
-std::vector<size_t> fitColumns(const std::vector<Column>& columns, size_t width) {
-    std::vector<size_t> widths;
-    for (const Column& c : columns) widths.push_back(c.natural);
+std::vector<size_t> fitColumns(const std::vector<Column>& columns, const std::vector<Cells>& rows,
+                               size_t width) {
+    std::vector<size_t> natural(columns.size(), 0);
+    for (const Cells& cells : rows) {
+        for (size_t i = 0; i < cells.size() && i < columns.size(); ++i) {
+            natural[i] = std::max(natural[i], std::min(columns[i].most, shownWidth(cells[i])));
+        }
+    }
+    const auto least = [&](size_t i) {
+        return columns[i].least ? std::min(columns[i].least, natural[i]) : natural[i];
+    };
+    std::vector<size_t> widths = natural;
     std::vector<size_t> order;
     for (size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i].givesWay > 0 && columns[i].natural > 0) order.push_back(i);
+        if (columns[i].givesWay > 0 && natural[i] > 0) order.push_back(i);
     }
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return columns[a].givesWay < columns[b].givesWay; });
@@ -48,8 +57,7 @@ std::vector<size_t> fitColumns(const std::vector<Column>& columns, size_t width)
     for (size_t i : order) {
         const size_t total = tableWidth(widths);
         if (total <= width) break;
-        const size_t least = std::min(columns[i].least, widths[i]);
-        widths[i] -= std::min(total - width, widths[i] - least);
+        widths[i] -= std::min(total - width, widths[i] - least(i));
         if (tableWidth(widths) > width) {
             widths[i] = 0;
             gone.push_back(i);
@@ -57,17 +65,13 @@ std::vector<size_t> fitColumns(const std::vector<Column>& columns, size_t width)
     }
     for (auto it = gone.rbegin(); it != gone.rend(); ++it) {
         const size_t total = tableWidth(widths);
-        const size_t least =
-            std::max<size_t>(1, std::min(columns[*it].least, columns[*it].natural));
-        if (total + 1 + least <= width) {
-            widths[*it] = std::min(columns[*it].natural, width - total - 1);
-        }
+        if (total + 1 + least(*it) <= width)
+            widths[*it] = std::min(natural[*it], width - total - 1);
     }
     return widths;
 }
 
-std::string fittedRow(const std::vector<std::string>& cells, const std::vector<size_t>& widths,
-                      size_t width) {
+std::string fittedRow(const Cells& cells, const std::vector<size_t>& widths, size_t width) {
     const size_t count = std::min(cells.size(), widths.size());
     size_t last = 0;
     for (size_t i = 0; i < count; ++i) {

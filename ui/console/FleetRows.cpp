@@ -34,26 +34,19 @@ std::string progressOf(const PrinterSnapshot& p) {
     }
 }
 
-std::vector<std::string> cellsOf(const PrinterSnapshot& p) {
+Cells cellsOf(const PrinterSnapshot& p) {
     return {p.endpoint.text(), p.model, stateOf(p), progressOf(p), p.detail};
 }
 
 // Laid out over every printer, shown or not, so that the columns stay put
 // while rows come and go. The detail gives way first, then the model, then
 // the progress; the address and the state never.
-std::vector<Column> rowColumns(const std::vector<PrinterSnapshot>& printers) {
-    std::vector<Column> columns = {{0, 0, 0}, {0, 0, 2}, {0, 0, 0}, {0, 0, 3}, {0, 10, 1}};
-    for (const PrinterSnapshot& p : printers) {
-        const std::vector<std::string> cells = cellsOf(p);
-        for (size_t i = 0; i < cells.size(); ++i) {
-            columns[i].natural = std::max(columns[i].natural, shownWidth(cells[i]));
-        }
-    }
-    columns[1].natural = std::min<size_t>(columns[1].natural, 12);
-    for (Column& c : columns) {
-        if (c.givesWay != 1) c.least = c.natural;
-    }
-    return columns;
+const std::vector<Column> kRowColumns = {{}, {2, 0, 12}, {}, {3}, {1, 10}};
+
+std::vector<Cells> cellsOfAll(const std::vector<PrinterSnapshot>& printers) {
+    std::vector<Cells> rows;
+    for (const PrinterSnapshot& p : printers) rows.push_back(cellsOf(p));
+    return rows;
 }
 
 bool running(const PrinterSnapshot& p) {
@@ -100,14 +93,13 @@ bool endedBadly(const PrinterSnapshot& p) {
 }
 
 std::string fleetRow(const PrinterSnapshot& p) {
-    const std::vector<Column> columns = rowColumns({p});
-    return fittedRow(cellsOf(p), fitColumns(columns, kAnyWidth), kAnyWidth);
+    return fittedRow(cellsOf(p), fitColumns(kRowColumns, {cellsOf(p)}, kAnyWidth), kAnyWidth);
 }
 
 std::vector<std::string> fleetRowBlock(const std::vector<PrinterSnapshot>& printers,
                                        const platform::TerminalSize& size) {
     const size_t width = lineWidthOf(size);
-    const std::vector<size_t> widths = fitColumns(rowColumns(printers), width);
+    const std::vector<size_t> widths = fitColumns(kRowColumns, cellsOfAll(printers), width);
     std::vector<bool> shown(printers.size(), true);
     // The rows, the count of all and the cursor's line.
     const size_t lines = std::max<size_t>(size.lines, kLeastRowLines);

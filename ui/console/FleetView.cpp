@@ -28,22 +28,19 @@ std::string fleetEventLine(const fleet::Endpoint& endpoint, const fleet::PhaseEv
 }
 
 std::string formatFleetPlan(const fleet::Fleet& fleet, size_t width) {
-    std::vector<std::vector<std::string>> lines;
-    std::vector<Column> columns = {{21, 21, 0}, {12, 12, 2}, {12, 12, 3}, {0, 0, 0}, {0, 10, 1}};
+    std::vector<Cells> lines;
     for (size_t i = 0; i < fleet.size(); ++i) {
         const fleet::ScanResult& scan = fleet.scans()[i];
         const fleet::PlanEntry& entry = fleet.planned()[i];
         lines.push_back({addressOf(scan.endpoint), scan.model, scan.reportedVersion.value_or(""),
                          std::string(fleet::decisionName(entry.decision)),
                          entry.reason.empty() ? "" : "(" + entry.reason + ")"});
-        for (size_t c : {3, 4}) {
-            columns[c].natural = std::max(columns[c].natural, shownWidth(lines.back()[c]));
-        }
     }
-    columns[3].least = columns[3].natural;
-    const std::vector<size_t> widths = fitColumns(columns, width);
+    // The reason gives way first, then the model, then the firmware.
+    const std::vector<size_t> widths =
+        fitColumns({{0, 0, 21}, {2, 0, 12}, {3, 0, 12}, {}, {1, 10}}, lines, width);
     std::string out;
-    for (const auto& cells : lines) out += fittedRow(cells, widths, width) + "\n";
+    for (const Cells& cells : lines) out += fittedRow(cells, widths, width) + "\n";
     out += "Planned: " + std::to_string(fleet.plannedFlashes()) + " of " +
            std::to_string(fleet.size()) + " printers to flash\n";
     return out;
@@ -122,20 +119,17 @@ std::vector<const fleet::ScanResult*> foundByAddress(const std::vector<fleet::Sc
 }  // namespace
 
 std::string formatScanTable(const std::vector<fleet::ScanResult>& results, size_t width) {
-    std::vector<std::vector<std::string>> lines = {
+    std::vector<Cells> lines = {
         {"ADDRESS", "MODEL", "FIRMWARE", "LOGIC BOARD", "LANGUAGE", "STATE"}};
     for (const fleet::ScanResult* r : foundByAddress(results)) {
         lines.push_back(
             {addressOf(r->endpoint), r->model, r->firmware, r->logicBoard, r->language, r->status});
     }
-    std::vector<Column> columns = {{21, 21, 0}, {12, 12, 0}, {12, 12, 0},
-                                   {20, 20, 3}, {16, 16, 2}, {0, 10, 1}};
-    for (const auto& cells : lines) {
-        columns[5].natural = std::max(columns[5].natural, shownWidth(cells[5]));
-    }
-    const std::vector<size_t> widths = fitColumns(columns, width);
+    // The state is cut first, then the language and the logic board go.
+    const std::vector<size_t> widths = fitColumns(
+        {{0, 0, 21}, {0, 0, 12}, {0, 0, 12}, {3, 0, 20}, {2, 0, 16}, {1, 10}}, lines, width);
     std::string out;
-    for (const auto& cells : lines) out += fittedRow(cells, widths, width) + "\n";
+    for (const Cells& cells : lines) out += fittedRow(cells, widths, width) + "\n";
     return out;
 }
 

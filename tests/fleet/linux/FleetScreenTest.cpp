@@ -108,11 +108,15 @@ TEST(FleetScreen, RowsFitEachTerminalAndAreNeverTorn) {
         f.plan(w.image(imageBytes(8192)), settings);
         Pty pty(c.columns, c.lines);
         const auto size = [&] { return platform::linux_impl::terminalSizeOf(pty.slave()); };
-        pty.write(ui::formatFleetPlan(f, ui::lineWidthOf(size())));
+        // The scan's table and the plan fit the terminal too.
+        const std::string before = ui::formatScanTable(f.scans(), ui::lineWidthOf(size())) +
+                                   ui::formatFleetPlan(f, ui::lineWidthOf(size()));
+        pty.write(before);
         testing::ScreenModel screen(c.columns, c.lines);
         screen.feed(pty.take());
-        // The plan's lines fit the terminal too.
-        for (const std::string& line : screen.screen()) EXPECT_LT(line.size(), c.columns);
+        for (const auto& lines : {screen.scrolledOff(), screen.screen()}) {
+            for (const std::string& line : lines) EXPECT_LT(line.size(), c.columns) << line;
+        }
         ui::FleetRenderer view(f, size, [&](const std::string& piece) { pty.write(piece); });
         // --trace's echo, from the workers, goes above the rows.
         platform::linux_impl::SyslogTrace trace(true, w.dir.file("no-log"));
@@ -131,7 +135,7 @@ TEST(FleetScreen, RowsFitEachTerminalAndAreNeverTorn) {
         std::vector<std::string> all = screen.scrolledOff();
         const std::vector<std::string> last = screen.screen();
         all.insert(all.end(), last.begin(), last.end());
-        all.erase(all.begin(), all.begin() + static_cast<long>(c.printers) + 1);  // the plan
+        all.erase(all.begin(), all.begin() + std::count(before.begin(), before.end(), '\n'));
         const fleet::FleetSummary summary = fleet::summarize(f);
         for (const fleet::PrinterSnapshot& p : summary.printers) {
             const std::string address = p.endpoint.text() + " ";
