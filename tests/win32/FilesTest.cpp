@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/ConsoleScreen.h"
 #include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32Files.h"
 #include "tests/support/Files.h"
@@ -99,6 +100,43 @@ TEST(Win32Files, AutoLoadFollowsTheProgramsNameAndFolder) {
         EXPECT_EQ(field(r.out, "name"), std::string(c.file));
         EXPECT_EQ(field(r.out, "path"), c.mode ? folder.path() + c.file : std::string());
     }
+}
+
+// The fleet's rows take the console's window (not its far taller buffer),
+// with virtual-terminal processing on while they are drawn and the
+// console's own mode back after; a pipe has no size, so lines.
+TEST(ConsoleScreen, WindowSizeWithSequencesOnAndTheModeBackAfter) {
+    // Run on a terminal (tests/wine), where the program has a console.
+    HANDLE buffer = ::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                CONSOLE_TEXTMODE_BUFFER, nullptr);
+    ASSERT_NE(buffer, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(::SetConsoleScreenBufferSize(buffer, {100, 300}));
+    const SMALL_RECT window{0, 0, 99, 29};
+    ASSERT_TRUE(::SetConsoleWindowInfo(buffer, TRUE, &window));
+    DWORD own = 0;
+    ASSERT_TRUE(::GetConsoleMode(buffer, &own));
+    own &= ~ENABLE_VIRTUAL_TERMINAL_PROCESSING;
+    ASSERT_TRUE(::SetConsoleMode(buffer, own));
+    {
+        platform::win32::ConsoleScreen screen(buffer);
+        const auto size = screen.size();
+        ASSERT_TRUE(size);
+        EXPECT_EQ(size->columns, 100u);
+        EXPECT_EQ(size->lines, 30u);
+        DWORD mode = 0;
+        ::GetConsoleMode(buffer, &mode);
+        EXPECT_TRUE(mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    }
+    DWORD after = 0;
+    ::GetConsoleMode(buffer, &after);
+    EXPECT_EQ(after, own);
+    ::CloseHandle(buffer);
+    HANDLE in = nullptr, out = nullptr;
+    ASSERT_TRUE(::CreatePipe(&in, &out, nullptr, 0));
+    EXPECT_FALSE(platform::win32::ConsoleScreen(out).size());
+    ::CloseHandle(in);
+    ::CloseHandle(out);
 }
 
 }  // namespace
