@@ -103,6 +103,9 @@ TEST(FleetScreen, RowsFitEachTerminalAndAreNeverTorn) {
         const std::string before = ui::formatScanTable(f.scans(), ui::lineWidthOf(pty.size())) +
                                    ui::formatFleetPlan(f, ui::lineWidthOf(pty.size()));
         pty.write(before);
+        testing::ScreenModel screen(c.columns, c.lines);
+        screen.feed(pty.take());
+        EXPECT_EQ(screen.wraps(), 0u);
         ui::FleetRenderer view(
             f, [&] { return pty.size(); }, [&](const std::string& piece) { pty.write(piece); });
         // --trace's echo, from the workers, goes above the rows.
@@ -116,7 +119,6 @@ TEST(FleetScreen, RowsFitEachTerminalAndAreNeverTorn) {
         view.stop();
         trace.echoThrough({});
 
-        testing::ScreenModel screen(c.columns, c.lines);
         screen.feed(pty.take());
         EXPECT_TRUE(screen.odd().empty()) << screen.odd().front();
         EXPECT_TRUE(!rows || screen.wraps() == 0) << screen.wraps() << " wraps";
