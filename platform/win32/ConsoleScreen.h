@@ -9,8 +9,9 @@ namespace kv::platform::win32 {
 // A console screen buffer drawn on with cursor movement and erasing:
 // virtual-terminal processing is switched on at the first ask and back to
 // the console's own mode when this ends (the console is the user's shell's
-// too). No size when the handle is no console, or the console cannot take
-// the sequences (before Windows 10): the view then writes lines.
+// too). No size when the handle is no console, or the console does not
+// obey the sequences (before Windows 10; Wine's keeps the flag and prints
+// them): the view then writes lines.
 class ConsoleScreen {
 public:
     // The handle stays the caller's; STD_OUTPUT_HANDLE's when null.

@@ -102,10 +102,11 @@ TEST(Win32Files, AutoLoadFollowsTheProgramsNameAndFolder) {
     }
 }
 
-// The fleet's rows take the console's window (not its far taller buffer),
-// with virtual-terminal processing on while they are drawn and the
-// console's own mode back after; a pipe has no size, so lines.
-TEST(ConsoleScreen, WindowSizeWithSequencesOnAndTheModeBackAfter) {
+// The fleet's rows take the console's window (not its far taller buffer)
+// once the console obeys the sequences; Wine's keeps the flag and prints
+// them, so lines there, with the probe wiped. The console's own mode comes
+// back; a pipe has no size.
+TEST(ConsoleScreen, WindowSizeWhereTheSequencesAreObeyed) {
     // Run on a terminal (tests/wine), where the program has a console.
     HANDLE buffer = ::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -121,12 +122,17 @@ TEST(ConsoleScreen, WindowSizeWithSequencesOnAndTheModeBackAfter) {
     {
         platform::win32::ConsoleScreen screen(buffer);
         const auto size = screen.size();
-        ASSERT_TRUE(size);
-        EXPECT_EQ(size->columns, 100u);
-        EXPECT_EQ(size->lines, 30u);
-        DWORD mode = 0;
-        ::GetConsoleMode(buffer, &mode);
-        EXPECT_TRUE(mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        ::GetConsoleScreenBufferInfo(buffer, &info);
+        EXPECT_EQ(info.dwCursorPosition.X + info.dwCursorPosition.Y, 0);
+        char line[8] = {};
+        DWORD read = 0;
+        ::ReadConsoleOutputCharacterA(buffer, line, sizeof line, {0, 0}, &read);
+        EXPECT_EQ(std::string(line, read), std::string(sizeof line, ' '));
+        if (size) {
+            EXPECT_EQ(size->columns, 100u);
+            EXPECT_EQ(size->lines, 30u);
+        }
     }
     DWORD after = 0;
     ::GetConsoleMode(buffer, &after);
