@@ -1,5 +1,6 @@
 #include "ui/console/FleetRenderer.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "platform/Format.h"
@@ -24,7 +25,8 @@ std::string screenSafe(std::string_view line) {
 }
 
 // The screen lines a line of `length` characters takes at `columns`: a
-// terminal that reflows its lines on a resize splits a row drawn wider.
+// terminal that reflows its lines on a resize splits a row drawn wider
+// (and counts what a line once held, though erased since).
 size_t screenLines(size_t length, size_t columns) {
     return length <= columns ? 1 : (length + columns - 1) / columns;
 }
@@ -84,7 +86,7 @@ void FleetRenderer::lineAbove(std::string_view line) {
 
 std::string FleetRenderer::upOverRows(size_t columns) const {
     size_t lines = 0;
-    for (const std::string& row : drawn_) lines += screenLines(row.size(), columns);
+    for (size_t length : widest_) lines += screenLines(length, columns);
     return lines ? "\x1b[" + std::to_string(lines) + "A\r" : "";
 }
 
@@ -95,11 +97,19 @@ std::string FleetRenderer::rowsPiece(const platform::TerminalSize& size,
     std::vector<std::string> rows = fleetRowBlock(printers, size);
     if (above.empty() && rows == drawn_ && size.columns == drawnColumns_) return "";
     // Back to the first row; each line is erased after its text, and
-    // whatever a shorter block left below goes too.
+    // whatever a shorter block left below goes too. After a resize, or
+    // with lines to put above, all of it is erased first.
     std::string out = upOverRows(size.columns);
-    if (!above.empty()) out += "\x1b[J";
+    if (!above.empty() || size.columns != drawnColumns_) {
+        out += "\x1b[J";
+        widest_.clear();
+    }
     for (const std::string& line : above) out += screenSafe(line);
-    for (const std::string& row : rows) out += row + "\x1b[K\n";
+    widest_.resize(rows.size(), 0);
+    for (size_t i = 0; i < rows.size(); ++i) {
+        out += rows[i] + "\x1b[K\n";
+        widest_[i] = std::max(widest_[i], rows[i].size());
+    }
     out += "\x1b[J";
     drawn_ = std::move(rows);
     drawnColumns_ = size.columns;
@@ -137,6 +147,7 @@ void FleetRenderer::drawOnce() {
         if (!drawn_.empty()) {
             out = upOverRows(size ? size->columns : drawnColumns_) + "\x1b[J";
             drawn_.clear();
+            widest_.clear();
         }
         for (const std::string& line : above) out += screenSafe(line);
         out += events;

@@ -51,9 +51,12 @@ private:
     ScreenSize screenSize_;
     Sink sink_;
     std::vector<size_t> seen_;
-    // The rows on screen as last drawn, and the columns they were drawn at.
+    // The rows on screen as last drawn, and the columns they were drawn at;
+    // the longest text each of their lines held since it was last erased
+    // whole.
     std::vector<std::string> drawn_;
     size_t drawnColumns_ = 0;
+    std::vector<size_t> widest_;
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable wake_;
