@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Result.h"
@@ -29,15 +30,19 @@ public:
     virtual Result<void> fileToOpen(const std::string& path) = 0;
     // The character that ends a folder's name in executablePath().
     virtual char folderSeparator() const { return '/'; }
-    // Whether the program's standard input, output or error is a terminal:
-    // a person may answer there, rows may be redrawn in place.
+    // Whether the program's standard input or output is a terminal: a
+    // person may answer there, rows may be redrawn in place.
     enum class Stream { Input, Output, Error };
     virtual bool isTerminal(Stream) const { return false; }
-    // The size of the terminal the standard output shows on, when it obeys
-    // cursor movement and erasing (on Windows once virtual-terminal
+    // Writes `text` to the standard error only as far as it takes it at
+    // once: for the last words of a program ending now, which must not hang
+    // on a stalled terminal or pipe. What it did not take is lost.
+    virtual void writeErrorNow(std::string_view text) { (void)text; }
+    // The size of the terminal the standard output or error shows on, when
+    // it obeys cursor movement and erasing (on Windows once virtual-terminal
     // processing is on); none for a pipe, a file or an older console.
     // Asked anew on every call: the window may be resized at any time.
-    virtual std::optional<TerminalSize> terminalSize() const { return std::nullopt; }
+    virtual std::optional<TerminalSize> terminalSize(Stream) const { return std::nullopt; }
 };
 
 }  // namespace kv::platform

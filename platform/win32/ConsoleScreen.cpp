@@ -14,7 +14,7 @@ namespace {
 bool obeysSequences(HANDLE out) {
     CONSOLE_SCREEN_BUFFER_INFO before{}, after{};
     if (!::GetConsoleScreenBufferInfo(out, &before)) return false;
-    std::fflush(stdout);
+    std::fflush(nullptr);
     const char probe[] = "\x1b[0K";
     DWORD count = 0;
     if (!::WriteConsoleA(out, probe, sizeof probe - 1, &count, nullptr) ||
@@ -38,7 +38,10 @@ ConsoleScreen::~ConsoleScreen() {
 
 std::optional<TerminalSize> ConsoleScreen::size() {
     std::call_once(once_, [this] {
-        if (!output_) output_ = ::GetStdHandle(STD_OUTPUT_HANDLE);
+        if (!output_) {
+            output_ = ::GetStdHandle(standard_ == Standard::Output ? STD_OUTPUT_HANDLE
+                                                                   : STD_ERROR_HANDLE);
+        }
         const HANDLE out = static_cast<HANDLE>(output_);
         DWORD mode = 0;
         if (!::GetConsoleMode(out, &mode)) return;

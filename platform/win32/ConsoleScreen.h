@@ -14,8 +14,10 @@ namespace kv::platform::win32 {
 // them): the view then writes lines.
 class ConsoleScreen {
 public:
-    // The handle stays the caller's; STD_OUTPUT_HANDLE's when null.
-    explicit ConsoleScreen(void* output = nullptr) : output_(output) {}
+    // The handle stays the caller's.
+    explicit ConsoleScreen(void* output) : output_(output) {}
+    enum class Standard { Output, Error };
+    explicit ConsoleScreen(Standard which) : standard_(which) {}
     ~ConsoleScreen();
     ConsoleScreen(const ConsoleScreen&) = delete;
     ConsoleScreen& operator=(const ConsoleScreen&) = delete;
@@ -25,7 +27,8 @@ public:
     std::optional<TerminalSize> size();
 
 private:
-    void* output_;
+    void* output_ = nullptr;
+    Standard standard_ = Standard::Output;
     std::once_flag once_;
     bool on_ = false;
     bool restore_ = false;

@@ -16,11 +16,13 @@ public:
     Result<void> fileToOpen(const std::string& path) override;
     bool isTerminal(Stream stream) const override;
     // The console's window, with virtual-terminal processing on.
-    std::optional<TerminalSize> terminalSize() const override { return screen_.size(); }
+    std::optional<TerminalSize> terminalSize(Stream stream) const override;
+    void writeErrorNow(std::string_view text) override;
     char folderSeparator() const override { return '\\'; }
 
 private:
-    mutable ConsoleScreen screen_;
+    mutable ConsoleScreen output_{ConsoleScreen::Standard::Output};
+    mutable ConsoleScreen error_{ConsoleScreen::Standard::Error};
 };
 
 }  // namespace kv::platform::win32

@@ -68,7 +68,7 @@ void FleetRenderer::stop() {
     stopped_ = true;
 }
 
-void FleetRenderer::lineAbove(std::string_view line) {
+void FleetRenderer::print(std::string_view line) {
     {
         std::lock_guard lock(mutex_);
         if (!stopped_) {

@@ -40,7 +40,7 @@ public:
     void drawOnce();
     // A line for the same terminal (a stop line, a trace line) put above the
     // rows at the next drawing; never blocks. After stop(), written at once.
-    void lineAbove(std::string_view line);
+    void print(std::string_view line);
 
 private:
     std::string rowsPiece(const platform::TerminalSize& size,

@@ -74,13 +74,18 @@ std::string moreLine(const std::vector<PrinterSnapshot>& hidden) {
 }
 
 std::string countLine(const std::vector<PrinterSnapshot>& printers) {
-    size_t done = 0, waiting = 0;
+    size_t done = 0, skipped = 0, waiting = 0;
     for (const PrinterSnapshot& p : printers) {
-        if (p.phase == Phase::Done) ++done;
+        if (p.phase == Phase::Done && p.outcome && fleet::isSkip(*p.outcome)) {
+            ++skipped;
+        } else if (p.phase == Phase::Done) {
+            ++done;
+        }
         if (p.phase == Phase::Waiting) ++waiting;
     }
-    return platform::formatted("%zu printers: %zu done, %zu running, %zu waiting", printers.size(),
-                               done, printers.size() - done - waiting, waiting);
+    return platform::formatted("%zu printers: %zu done, %zu running, %zu waiting, %zu skipped",
+                               printers.size(), done, printers.size() - done - waiting - skipped,
+                               waiting, skipped);
 }
 
 }  // namespace

@@ -27,11 +27,13 @@ std::string fleetEventLine(const fleet::Endpoint& endpoint, const fleet::PhaseEv
     return "fleet " + addressOf(endpoint) + " " + phase + " " + quotedConsoleText(detail);
 }
 
-std::string formatFleetPlan(const fleet::Fleet& fleet, size_t width) {
-    std::vector<Cells> lines;
+std::string formatFleetPlan(const fleet::Fleet& fleet, bool verbose, size_t width) {
+    std::vector<Cells> lines = {{"ADDRESS", "MODEL", "FIRMWARE", "PLAN", ""}};
     for (size_t i = 0; i < fleet.size(); ++i) {
         const fleet::ScanResult& scan = fleet.scans()[i];
         const fleet::PlanEntry& entry = fleet.planned()[i];
+        // A subnet's empty addresses are counted below, not listed.
+        if (!verbose && scan.reach != fleet::Reach::Found) continue;
         lines.push_back({addressOf(scan.endpoint), scan.model, scan.reportedVersion.value_or(""),
                          std::string(fleet::decisionName(entry.decision)),
                          entry.reason.empty() ? "" : "(" + entry.reason + ")"});
@@ -41,8 +43,10 @@ std::string formatFleetPlan(const fleet::Fleet& fleet, size_t width) {
         fitColumns({{0, 0, 21}, {2, 0, 12}, {3, 0, 12}, {}, {1, 10}}, lines, width);
     std::string out;
     for (const Cells& cells : lines) out += fittedRow(cells, widths, width) + "\n";
+    const fleet::ReachCounts reached = fleet::countReaches(fleet.scans());
+    if (reached.misses() > 0) out += fleet::reachCountsText(reached) + "\n";
     out += "Planned: " + std::to_string(fleet.plannedFlashes()) + " of " +
-           std::to_string(fleet.size()) + " printers to flash\n";
+           std::to_string(reached.found) + " printers to flash\n";
     return out;
 }
 
@@ -56,23 +60,13 @@ std::string formatFleetSummary(const fleet::FleetSummary& s, double wallSeconds)
     }
     if (first) out += " no printers";
     out += platform::formatted("; wall time %.1f s\n", wallSeconds);
-    if (s.stoppedBy != fleet::StopRule::None) {
-        out += "Stopped: " + std::string(fleet::stopRuleText(s.stoppedBy));
-        if (s.signalNumber != 0) out += " " + std::to_string(s.signalNumber);
-        out += "\n";
-    }
+    if (s.stop.rule != fleet::StopRule::None) out += fleet::stopLine(s.stop) + "\n";
     if (!s.untouched.empty()) {
         out += "Not started (left untouched):";
         for (const auto& e : s.untouched) out += " " + addressOf(e);
         out += "\n";
     }
-    if (!s.mayBeInFlashMode.empty()) {
-        out += "May be left in flash mode:";
-        for (const auto& e : s.mayBeInFlashMode) out += " " + addressOf(e);
-        out +=
-            "\n  Power-cycle each of them, then run the same command again: printers\n"
-            "  already verified are skipped.\n";
-    }
+    if (!s.mayBeInFlashMode.empty()) out += mayBeInFlashModeText(s.mayBeInFlashMode);
     out += "Nothing is retried by itself.\n";
     return out;
 }
@@ -87,6 +81,30 @@ std::string formatFleetReasons(const fleet::FleetSummary& s) {
         out += "\n";
     }
     return out;
+}
+
+std::string mayBeInFlashModeText(const std::vector<fleet::Endpoint>& printers) {
+    std::string out = "May be left in flash mode:";
+    for (const auto& e : printers) out += " " + addressOf(e);
+    return out +
+           "\n  Power-cycle each of them, then run the same command again: printers\n"
+           "  already verified are skipped.\n";
+}
+
+std::string stoppingLine(const fleet::StopCause& cause, size_t inFlashMode) {
+    (void)cause;
+    return platform::formatted(
+        "Stopping: no new printer starts; %zu in flash mode finish (a second stop ends at once)",
+        inFlashMode);
+}
+
+std::string scanStoppedLine(const fleet::StopCause& cause,
+                            const std::vector<fleet::ScanResult>& results) {
+    const size_t left = static_cast<size_t>(std::count_if(
+        results.begin(), results.end(), [](const fleet::ScanResult& r) { return !r.scanned; }));
+    return fleet::stopLine(cause) +
+           platform::formatted(": %zu of %zu %s not scanned\n", left, results.size(),
+                               results.size() == 1 ? "address" : "addresses");
 }
 
 std::string fleetJsonLine(const PrinterSnapshot& p) {

@@ -16,9 +16,11 @@ namespace kv::ui {
 inline constexpr size_t kFleetDetailColumn = 160;
 std::string fleetEventLine(const fleet::Endpoint& endpoint, const fleet::PhaseEvent& event);
 
-// The plan, one line per target fitted to `width` (the reason gives way
-// first, then the model, then the firmware), and the count to flash.
-std::string formatFleetPlan(const fleet::Fleet& fleet, size_t width = kAnyWidth);
+// The plan, one line per printer found (with `verbose` per target) fitted
+// to `width` (the reason gives way first, then the model, then the
+// firmware), the count of the addresses that are none, and the count to
+// flash.
+std::string formatFleetPlan(const fleet::Fleet& fleet, bool verbose, size_t width = kAnyWidth);
 // The end: count per outcome, wall time, the rule that stopped the run,
 // the printers not started, those that may be left in flash mode with the
 // advice, and that nothing is retried by itself.
@@ -28,6 +30,14 @@ std::string formatFleetSummary(const fleet::FleetSummary& summary, double wallSe
 // only ever seen cut in its row. Skipped printers are in the summary's
 // counts only.
 std::string formatFleetReasons(const fleet::FleetSummary& summary);
+// The first stop, at once: "Stopping: no new printer starts; 2 in flash
+// mode finish (a second stop ends at once)".
+std::string stoppingLine(const fleet::StopCause& cause, size_t inFlashMode);
+// A scan cut short: its stop line and the addresses it never looked at.
+std::string scanStoppedLine(const fleet::StopCause& cause,
+                            const std::vector<fleet::ScanResult>& results);
+// The printers that may be left in flash mode, and what to do.
+std::string mayBeInFlashModeText(const std::vector<fleet::Endpoint>& printers);
 // One JSON object per printer (address, model, firmware before and after,
 // outcome, detail, bytes sent, seconds).
 std::string fleetJsonLine(const fleet::PrinterSnapshot& printer);

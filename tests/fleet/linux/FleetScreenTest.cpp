@@ -95,13 +95,13 @@ TEST(FleetScreen, RowsFitEachTerminalAndAreNeverTorn) {
         FleetTestWorld w(configs, first += 20);
         fleet::FleetSettings settings;
         settings.canary = 0;
-        fleet::Fleet f(w.shared(), w.endpoints(), settings.parallel);
+        fleet::Fleet f(w.shared(), w.endpoints(), settings);
         f.scan();
-        f.plan(w.image(imageBytes(8192)), settings);
+        f.plan(w.image(imageBytes(8192)));
         Pty pty(c.columns, c.lines);
         // The scan's table and the plan fit the terminal too.
         const std::string before = ui::formatScanTable(f.scans(), ui::lineWidthOf(pty.size())) +
-                                   ui::formatFleetPlan(f, ui::lineWidthOf(pty.size()));
+                                   ui::formatFleetPlan(f, false, ui::lineWidthOf(pty.size()));
         pty.write(before);
         testing::ScreenModel screen(c.columns, c.lines);
         screen.feed(pty.take());
@@ -110,7 +110,7 @@ TEST(FleetScreen, RowsFitEachTerminalAndAreNeverTorn) {
             f, [&] { return pty.size(); }, [&](const std::string& piece) { pty.write(piece); });
         // --trace's echo, from the workers, goes above the rows.
         platform::linux_impl::SyslogTrace trace(true, w.dir.file("no-log"));
-        trace.echoThrough([&](std::string_view line) { view.lineAbove(line); });
+        trace.echoThrough([&](std::string_view line) { view.print(line); });
         size_t traced = 0;
         w.realInhibitor.onEvent(
             [&](const auto&) { trace.write("trace line " + std::to_string(++traced) + "\r\n"); });
