@@ -145,7 +145,7 @@ TEST(FleetWindow, OpenedByTheButtonShowsEveryPrintersVerdict) {
         EXPECT_EQ(rows[i].colour, expected[i].colour) << i;
     }
     const std::string question = sim.ui.boxTexts().front();
-    EXPECT_EQ(question.rfind("Flash 2 printers with FMVQ_V5.20.bin (V5.20)? 1 are skipped: ", 0),
+    EXPECT_EQ(question.rfind("Flash 2 printers with FMVQ_V5.20.bin (V5.20)? 1 is skipped: ", 0),
               0u)
         << question;
     ::DestroyWindow(main);
