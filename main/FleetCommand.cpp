@@ -13,6 +13,7 @@
 #include "fleet/PrinterLog.h"
 #include "fleet/WorldParts.h"
 #include "platform/Format.h"
+#include "ui/console/FleetRenderer.h"
 #include "ui/console/FleetView.h"
 
 namespace kv::entry {
@@ -68,11 +69,14 @@ bool confirmed(std::FILE* out, size_t count) {
 }
 
 // What the terminal shows of a session: the stop line at once, the rows
-// (or event lines) while printers run, the summary at the end. Everything
-// but the JSON goes to `text`.
+// (or event lines) while printers run, the summary and the reasons at the
+// end. Everything but the JSON goes to `text`; with a screen size, rows,
+// and --trace's lines on the same terminal (`echo`) go above them.
 class TerminalObserver final : public FleetObserver {
 public:
-    TerminalObserver(std::FILE* text, bool rows) : text_(text), rows_(rows) {}
+    TerminalObserver(std::FILE* text, ui::FleetRenderer::ScreenSize screen = {},
+                     platform::Trace* echo = nullptr)
+        : text_(text), screen_(std::move(screen)), echo_(echo) {}
 
     void stopping(const fleet::StopCause& cause, size_t inFlashMode) override {
         say(ui::stoppingLine(cause, inFlashMode));
@@ -80,18 +84,23 @@ public:
     void running(const fleet::Fleet& fleet) override {
         std::lock_guard lock(mutex_);
         renderer_ = std::make_unique<ui::FleetRenderer>(
-            fleet, rows_ ? ui::FleetRenderer::Mode::Rows : ui::FleetRenderer::Mode::Lines,
-            [this](const std::string& piece) { writeOut(text_, piece); });
+            fleet, screen_, [this](const std::string& piece) { writeOut(text_, piece); });
         renderer_->start();
+        if (echo_) {
+            ui::FleetRenderer* view = renderer_.get();
+            echo_->echoThrough([view](std::string_view line) { view->print(line); });
+        }
     }
     void ended(const fleet::Fleet&, const fleet::FleetSummary& summary,
                double wallSeconds) override {
         {
             std::lock_guard lock(mutex_);
+            if (echo_) echo_->echoThrough({});
             if (renderer_) renderer_->stop();
             renderer_.reset();
         }
-        writeOut(text_, ui::formatFleetSummary(summary, wallSeconds));
+        writeOut(text_,
+                 ui::formatFleetSummary(summary, wallSeconds) + ui::formatFleetReasons(summary));
     }
     void say(const std::string& line) {
         std::lock_guard lock(mutex_);
@@ -104,7 +113,8 @@ public:
 
 private:
     std::FILE* const text_;
-    const bool rows_;
+    const ui::FleetRenderer::ScreenSize screen_;
+    platform::Trace* const echo_;
     std::mutex mutex_;
     std::unique_ptr<ui::FleetRenderer> renderer_;
 };
@@ -124,7 +134,7 @@ int runScanCommand(platform::Services& sys, const Options& options,
     if (!targets) return 2;
     AppState state;
     Context ctx{state, sys};
-    TerminalObserver observer(options.json ? stderr : stdout, false);
+    TerminalObserver observer(options.json ? stderr : stdout);
     FleetSession session(ctx, fleet::sharedServicesOf(sys), settingsOf(options),
                          FleetSession::Lock::TakeForRun, observer);
     // The first stop ends the scan within its bounds and shows what it
@@ -149,7 +159,9 @@ int runScanCommand(platform::Services& sys, const Options& options,
         }
     }
     if (!options.json) {
-        out = ui::formatScanTable(session.scans()) + ui::formatScanCounts(session.scans());
+        const size_t width =
+            ui::lineWidthOf(sys.files().terminalSize(platform::Files::Stream::Output));
+        out = ui::formatScanTable(session.scans(), width) + ui::formatScanCounts(session.scans());
     } else {
         err += ui::formatScanCounts(session.scans());
     }
@@ -175,7 +187,10 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     AppState state;
     Context ctx{state, sys};
     const bool rows = sys.files().isTerminal(textStream);
-    TerminalObserver observer(text, rows);
+    const auto screen = [&sys, textStream] { return sys.files().terminalSize(textStream); };
+    const bool echoAbove = rows && sys.files().isTerminal(platform::Files::Stream::Error);
+    TerminalObserver observer(text, rows ? screen : ui::FleetRenderer::ScreenSize{},
+                              echoAbove ? &sys.trace() : nullptr);
     fleet::SharedServices shared = fleet::sharedServicesOf(sys);
     shared.logFolder = options.logDir.value_or("");
     FleetSession session(ctx, shared, settingsOf(options), FleetSession::Lock::TakeForRun,
@@ -226,7 +241,8 @@ int runFleetCommand(platform::Services& sys, const Options& options,
         return 128 + cause->signalNumber;
     }
     const fleet::Fleet& fleet = session.planAll();
-    writeOut(text, ui::formatFleetPlan(fleet, options.verbose));
+    writeOut(text, ui::formatFleetPlan(fleet, options.verbose,
+                                       rows ? ui::lineWidthOf(screen()) : ui::kAnyWidth));
     const size_t count = fleet.plannedFlashes();
     if (count > 0 && !options.yes) {
         const bool terminal = sys.files().isTerminal(platform::Files::Stream::Input) &&

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -6,6 +8,11 @@
 #include "platform/Result.h"
 
 namespace kv::platform {
+
+struct TerminalSize {
+    size_t columns = 0;
+    size_t lines = 0;
+};
 
 class Files {
 public:
@@ -31,6 +38,11 @@ public:
     // once: for the last words of a program ending now, which must not hang
     // on a stalled terminal or pipe. What it did not take is lost.
     virtual void writeErrorNow(std::string_view text) { (void)text; }
+    // The size of the terminal the standard output or error shows on, when
+    // it obeys cursor movement and erasing (on Windows once virtual-terminal
+    // processing is on); none for a pipe, a file or an older console.
+    // Asked anew on every call: the window may be resized at any time.
+    virtual std::optional<TerminalSize> terminalSize(Stream) const { return std::nullopt; }
 };
 
 }  // namespace kv::platform

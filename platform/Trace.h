@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +13,10 @@ class Trace {
 public:
     virtual ~Trace() = default;
     virtual void write(std::string_view line) = 0;
+    // Where a trace that echoes its lines (--trace) puts them: stderr when
+    // empty. A trace that does not echo ignores it.
+    using EchoSink = std::function<void(std::string_view line)>;
+    virtual void echoThrough(EchoSink) {}
 };
 
 // printf-style line. Only literal formats belong here; device data goes in

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/Ascii.h"
+#include "platform/linux/TerminalSize.h"
 
 namespace kv::platform::linux_impl {
 
@@ -86,6 +87,10 @@ void LinuxFiles::writeErrorNow(std::string_view text) {
     pollfd p{STDERR_FILENO, POLLOUT, 0};
     if (::poll(&p, 1, 0) != 1 || (p.revents & POLLOUT) == 0) return;
     (void)!::write(STDERR_FILENO, text.data(), text.size());
+}
+
+std::optional<TerminalSize> LinuxFiles::terminalSize(Stream stream) const {
+    return terminalSizeOf(descriptorOf(stream));
 }
 
 }  // namespace kv::platform::linux_impl

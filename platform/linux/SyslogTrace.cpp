@@ -14,8 +14,6 @@ namespace kv::platform::linux_impl {
 
 namespace {
 
-std::mutex stderrMutex;
-
 // user facility, debug priority
 constexpr const char* kPriority = "<15>";
 
@@ -28,7 +26,7 @@ uint64_t steadyMs() {
 }  // namespace
 
 SyslogTrace::SyslogTrace(bool echoToStderr, std::string socketPath, uint64_t retryMs, Ticks ticks)
-    : echo_(echoToStderr),
+    : echoing_(echoToStderr),
       socketPath_(std::move(socketPath)),
       retryMs_(retryMs),
       ticks_(ticks ? std::move(ticks) : Ticks(steadyMs)),
@@ -94,18 +92,11 @@ void SyslogTrace::write(std::string_view line) {
         std::lock_guard lock(mutex_);
         sendLocked(line);
     }
-    if (echo_) {
-        // Lines carry their own "\r\n" as the device-debug service took them;
-        // a terminal wants plain newlines.
-        std::string shown;
-        shown.reserve(line.size() + 1);
-        for (char c : line) {
-            if (c != '\r') shown += c;
-        }
-        if (shown.empty() || shown.back() != '\n') shown += '\n';
-        std::lock_guard lock(stderrMutex);
-        std::fputs(shown.c_str(), stderr);
-    }
+    if (echoing_) echo_.write(line);
+}
+
+void SyslogTrace::echoThrough(EchoSink sink) {
+    if (echoing_) echo_.redirect(std::move(sink));
 }
 
 }  // namespace kv::platform::linux_impl

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Trace.h"
+#include "platform/TraceEcho.h"
 
 namespace kv::platform::linux_impl {
 
@@ -26,12 +27,14 @@ public:
     SyslogTrace(const SyslogTrace&) = delete;
     SyslogTrace& operator=(const SyslogTrace&) = delete;
     void write(std::string_view line) override;
+    void echoThrough(EchoSink sink) override;
 
 private:
     bool connectLocked();
     void sendLocked(std::string_view line);
 
-    const bool echo_;
+    const bool echoing_;
+    TraceEcho echo_;
     const std::string socketPath_;
     const uint64_t retryMs_;
     Ticks ticks_;

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Trace.h"
+#include "platform/TraceEcho.h"
 
 namespace kv::platform::win32 {
 
@@ -7,11 +8,13 @@ namespace kv::platform::win32 {
 // debug-output viewer shows it; optionally echoed to stderr.
 class DebugStringTrace final : public Trace {
 public:
-    explicit DebugStringTrace(bool echoToStderr = false) : echo_(echoToStderr) {}
+    explicit DebugStringTrace(bool echoToStderr = false) : echoing_(echoToStderr) {}
     void write(std::string_view line) override;
+    void echoThrough(EchoSink sink) override;
 
 private:
-    bool echo_;
+    const bool echoing_;
+    TraceEcho echo_;
 };
 
 }  // namespace kv::platform::win32

@@ -59,4 +59,9 @@ void Win32Files::writeErrorNow(std::string_view text) {
     (void)::WriteFile(out, text.data(), length, &written, nullptr);
 }
 
+std::optional<TerminalSize> Win32Files::terminalSize(Stream stream) const {
+    if (stream == Stream::Input) return std::nullopt;
+    return (stream == Stream::Output ? output_ : error_).size();
+}
+
 }  // namespace kv::platform::win32

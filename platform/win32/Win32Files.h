@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/Files.h"
+#include "platform/win32/ConsoleScreen.h"
 
 namespace kv::platform::win32 {
 
@@ -14,8 +15,14 @@ public:
     // system's file dialog leaves it.
     Result<void> fileToOpen(const std::string& path) override;
     bool isTerminal(Stream stream) const override;
+    // The console's window, with virtual-terminal processing on.
+    std::optional<TerminalSize> terminalSize(Stream stream) const override;
     void writeErrorNow(std::string_view text) override;
     char folderSeparator() const override { return '\\'; }
+
+private:
+    mutable ConsoleScreen output_{ConsoleScreen::Standard::Output};
+    mutable ConsoleScreen error_{ConsoleScreen::Standard::Error};
 };
 
 }  // namespace kv::platform::win32

@@ -11,6 +11,8 @@
 #include "flash/FlashHistory.h"
 #include "fleet/FleetSummary.h"
 #include "tests/fleet/FleetTestWorld.h"
+#include "ui/console/FleetRenderer.h"
+#include "ui/console/FleetRows.h"
 #include "ui/console/FleetView.h"
 
 namespace kv::fleettest {
@@ -315,7 +317,7 @@ TEST(FleetRun, BlockedOutputDoesNotHoldTheFlash) {
     std::condition_variable cv;
     bool release = false;
     std::string written;
-    ui::FleetRenderer renderer(f, ui::FleetRenderer::Mode::Lines, [&](const std::string& s) {
+    ui::FleetRenderer renderer(f, {}, [&](const std::string& s) {
         std::unique_lock lock(m);
         cv.wait(lock, [&] { return release; });
         written += s;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/ConsoleScreen.h"
 #include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32Files.h"
 #include "tests/support/Files.h"
@@ -99,6 +100,49 @@ TEST(Win32Files, AutoLoadFollowsTheProgramsNameAndFolder) {
         EXPECT_EQ(field(r.out, "name"), std::string(c.file));
         EXPECT_EQ(field(r.out, "path"), c.mode ? folder.path() + c.file : std::string());
     }
+}
+
+// The fleet's rows take the console's window (not its far taller buffer)
+// once the console obeys the sequences; Wine's keeps the flag and prints
+// them, so lines there, with the probe wiped. The console's own mode comes
+// back; a pipe has no size.
+TEST(ConsoleScreen, WindowSizeWhereTheSequencesAreObeyed) {
+    // Run on a terminal (tests/wine), where the program has a console.
+    HANDLE buffer = ::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                CONSOLE_TEXTMODE_BUFFER, nullptr);
+    ASSERT_NE(buffer, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(::SetConsoleScreenBufferSize(buffer, {100, 300}));
+    const SMALL_RECT window{0, 0, 99, 29};
+    ASSERT_TRUE(::SetConsoleWindowInfo(buffer, TRUE, &window));
+    DWORD own = 0;
+    ASSERT_TRUE(::GetConsoleMode(buffer, &own));
+    own &= ~ENABLE_VIRTUAL_TERMINAL_PROCESSING;
+    ASSERT_TRUE(::SetConsoleMode(buffer, own));
+    {
+        platform::win32::ConsoleScreen screen(buffer);
+        const auto size = screen.size();
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        ::GetConsoleScreenBufferInfo(buffer, &info);
+        EXPECT_EQ(info.dwCursorPosition.X + info.dwCursorPosition.Y, 0);
+        char line[8] = {};
+        DWORD read = 0;
+        ::ReadConsoleOutputCharacterA(buffer, line, sizeof line, {0, 0}, &read);
+        EXPECT_EQ(std::string(line, read), std::string(sizeof line, ' '));
+        if (size) {
+            EXPECT_EQ(size->columns, 100u);
+            EXPECT_EQ(size->lines, 30u);
+        }
+    }
+    DWORD after = 0;
+    ::GetConsoleMode(buffer, &after);
+    EXPECT_EQ(after, own);
+    ::CloseHandle(buffer);
+    HANDLE in = nullptr, out = nullptr;
+    ASSERT_TRUE(::CreatePipe(&in, &out, nullptr, 0));
+    EXPECT_FALSE(platform::win32::ConsoleScreen(out).size());
+    ::CloseHandle(in);
+    ::CloseHandle(out);
 }
 
 }  // namespace

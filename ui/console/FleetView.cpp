@@ -1,11 +1,11 @@
 #include "ui/console/FleetView.h"
 
 #include <algorithm>
-#include <chrono>
 
 #include "flash/FlashHistory.h"
 #include "platform/Format.h"
 #include "ui/console/ConsoleText.h"
+#include "ui/console/FleetRows.h"
 
 namespace kv::ui {
 
@@ -14,57 +14,6 @@ using fleet::Phase;
 using fleet::PrinterSnapshot;
 
 namespace {
-
-// Escaped, then cut to `width` characters without splitting an escape.
-std::string cell(std::string_view text, size_t width) {
-    std::string out;
-    for (char c : text) {
-        const std::string piece = escapeConsoleText(std::string_view(&c, 1));
-        if (out.size() + piece.size() > width) break;
-        out += piece;
-    }
-    return out;
-}
-
-std::string padded(std::string text, size_t width) {
-    if (text.size() < width) text.append(width - text.size(), ' ');
-    return text;
-}
-
-std::string stateOf(const PrinterSnapshot& p) {
-    if (p.phase == Phase::Done && p.outcome) return std::string(fleet::outcomeName(*p.outcome));
-    return std::string(fleet::phaseName(p.phase));
-}
-
-std::string progressOf(const PrinterSnapshot& p) {
-    switch (p.phase) {
-        case Phase::Sending:
-            return std::to_string(p.progress.done / 1024) + "/" +
-                   std::to_string(p.progress.total / 1024) + " KB";
-        case Phase::StartDelay:
-        case Phase::ResetWait:
-            return std::to_string(p.progress.total > p.progress.done
-                                      ? p.progress.total - p.progress.done
-                                      : 0) +
-                   " s left";
-        default: return "";
-    }
-}
-
-std::string summaryRow(const std::vector<PrinterSnapshot>& printers) {
-    size_t done = 0, skipped = 0, waiting = 0;
-    for (const PrinterSnapshot& p : printers) {
-        if (p.phase == Phase::Done && p.outcome && fleet::isSkip(*p.outcome)) {
-            ++skipped;
-        } else if (p.phase == Phase::Done) {
-            ++done;
-        }
-        if (p.phase == Phase::Waiting) ++waiting;
-    }
-    return platform::formatted("%zu printers: %zu done, %zu running, %zu waiting, %zu skipped",
-                               printers.size(), done, printers.size() - done - waiting - skipped,
-                               waiting, skipped);
-}
 
 std::string addressOf(const fleet::Endpoint& e) { return e.text(); }
 
@@ -78,95 +27,22 @@ std::string fleetEventLine(const fleet::Endpoint& endpoint, const fleet::PhaseEv
     return "fleet " + addressOf(endpoint) + " " + phase + " " + quotedConsoleText(detail);
 }
 
-std::string fleetRow(const PrinterSnapshot& p) {
-    return padded(cell(addressOf(p.endpoint), 21), 22) + padded(cell(p.model, 12), 13) +
-           padded(stateOf(p), 15) + padded(progressOf(p), 17) + cell(p.detail, 40);
-}
-
-FleetRenderer::FleetRenderer(const fleet::Fleet& fleet, Mode mode, Sink sink)
-    : fleet_(fleet), mode_(mode), sink_(std::move(sink)), seen_(fleet.size(), 0) {}
-
-FleetRenderer::~FleetRenderer() { stop(); }
-
-void FleetRenderer::start(uint32_t intervalMs) {
-    thread_ = std::thread([this, intervalMs] {
-        std::unique_lock lock(mutex_);
-        while (!stopping_) {
-            lock.unlock();
-            drawOnce();
-            lock.lock();
-            wake_.wait_for(lock, std::chrono::milliseconds(intervalMs),
-                           [this] { return stopping_ || !pending_.empty(); });
-        }
-        lock.unlock();
-        drawOnce();
-    });
-}
-
-void FleetRenderer::stop() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_all();
-    if (thread_.joinable()) thread_.join();
-}
-
-void FleetRenderer::print(const std::string& line) {
-    {
-        std::lock_guard lock(mutex_);
-        pending_.push_back(line);
-    }
-    wake_.notify_all();
-}
-
-void FleetRenderer::drawOnce() {
-    std::string out;
-    std::vector<std::string> lines;
-    {
-        std::lock_guard lock(mutex_);
-        lines.swap(pending_);
-    }
-    if (mode_ == Mode::Rows && rowsDrawn_ > 0 && !lines.empty()) {
-        // The rows give way to the lines and are drawn again below them.
-        out += "\x1b[" + std::to_string(rowsDrawn_) + "A\r\x1b[J";
-        rowsDrawn_ = 0;
-    }
-    for (const std::string& line : lines) out += line + "\n";
-    if (mode_ == Mode::Lines) {
-        for (size_t i = 0; i < fleet_.size(); ++i) {
-            const fleet::PrinterSlot& slot = fleet_.slot(i);
-            for (const fleet::PhaseEvent& e : slot.eventsSince(seen_[i])) {
-                out += fleetEventLine(slot.snapshot().endpoint, e) + "\n";
-            }
-        }
-    } else {
-        std::vector<PrinterSnapshot> printers;
-        for (size_t i = 0; i < fleet_.size(); ++i) printers.push_back(fleet_.slot(i).snapshot());
-        // Back to the first row, each row cleared as it is drawn again.
-        if (rowsDrawn_ > 0) out += "\x1b[" + std::to_string(rowsDrawn_) + "A";
-        for (const PrinterSnapshot& p : printers) out += "\r\x1b[2K" + fleetRow(p) + "\n";
-        out += "\r\x1b[2K" + summaryRow(printers) + "\n";
-        rowsDrawn_ = printers.size() + 1;
-    }
-    if (!out.empty()) sink_(out);
-}
-
-std::string formatFleetPlan(const fleet::Fleet& fleet, bool verbose) {
-    std::string out =
-        padded("ADDRESS", 22) + padded("MODEL", 13) + padded("FIRMWARE", 13) + "PLAN\n";
+std::string formatFleetPlan(const fleet::Fleet& fleet, bool verbose, size_t width) {
+    std::vector<Cells> lines = {{"ADDRESS", "MODEL", "FIRMWARE", "PLAN", ""}};
     for (size_t i = 0; i < fleet.size(); ++i) {
         const fleet::ScanResult& scan = fleet.scans()[i];
         const fleet::PlanEntry& entry = fleet.planned()[i];
         // A subnet's empty addresses are counted below, not listed.
         if (!verbose && scan.reach != fleet::Reach::Found) continue;
-        std::string line = padded(cell(addressOf(scan.endpoint), 21), 22) +
-                           padded(cell(scan.model, 12), 13) +
-                           padded(cell(scan.reportedVersion.value_or(""), 12), 13) +
-                           std::string(fleet::decisionName(entry.decision));
-        if (!entry.reason.empty()) line += " (" + cell(entry.reason, 60) + ")";
-        out += line + "\n";
+        lines.push_back({addressOf(scan.endpoint), scan.model, scan.reportedVersion.value_or(""),
+                         std::string(fleet::decisionName(entry.decision)),
+                         entry.reason.empty() ? "" : "(" + entry.reason + ")"});
     }
+    // The reason gives way first, then the model, then the firmware.
+    const std::vector<size_t> widths =
+        fitColumns({{0, 0, 21}, {2, 0, 12}, {3, 0, 12}, {}, {1, 10}}, lines, width);
+    std::string out;
+    for (const Cells& cells : lines) out += fittedRow(cells, widths, width) + "\n";
     const fleet::ReachCounts reached = fleet::countReaches(fleet.scans());
     if (reached.misses() > 0) out += fleet::reachCountsText(reached) + "\n";
     out += "Planned: " + std::to_string(fleet.plannedFlashes()) + " of " +
@@ -192,6 +68,18 @@ std::string formatFleetSummary(const fleet::FleetSummary& s, double wallSeconds)
     }
     if (!s.mayBeInFlashMode.empty()) out += mayBeInFlashModeText(s.mayBeInFlashMode);
     out += "Nothing is retried by itself.\n";
+    return out;
+}
+
+std::string formatFleetReasons(const fleet::FleetSummary& s) {
+    std::string out;
+    for (const PrinterSnapshot& p : s.printers) {
+        if (!endedBadly(p)) continue;
+        out += addressOf(p.endpoint) + " " +
+               std::string(p.outcome ? fleet::outcomeName(*p.outcome) : "may be in flash mode");
+        if (!p.detail.empty()) out += ": " + escapeConsoleText(p.detail);
+        out += "\n";
+    }
     return out;
 }
 
@@ -248,14 +136,18 @@ std::vector<const fleet::ScanResult*> foundByAddress(const std::vector<fleet::Sc
 
 }  // namespace
 
-std::string formatScanTable(const std::vector<fleet::ScanResult>& results) {
-    std::string out = padded("ADDRESS", 22) + padded("MODEL", 13) + padded("FIRMWARE", 13) +
-                      padded("LOGIC BOARD", 21) + padded("LANGUAGE", 17) + "STATE\n";
+std::string formatScanTable(const std::vector<fleet::ScanResult>& results, size_t width) {
+    std::vector<Cells> lines = {
+        {"ADDRESS", "MODEL", "FIRMWARE", "LOGIC BOARD", "LANGUAGE", "STATE"}};
     for (const fleet::ScanResult* r : foundByAddress(results)) {
-        out += padded(cell(addressOf(r->endpoint), 21), 22) + padded(cell(r->model, 12), 13) +
-               padded(cell(r->firmware, 12), 13) + padded(cell(r->logicBoard, 20), 21) +
-               padded(cell(r->language, 16), 17) + r->status + "\n";
+        lines.push_back(
+            {addressOf(r->endpoint), r->model, r->firmware, r->logicBoard, r->language, r->status});
     }
+    // The state is cut first, then the language and the logic board go.
+    const std::vector<size_t> widths = fitColumns(
+        {{0, 0, 21}, {0, 0, 12}, {0, 0, 12}, {3, 0, 20}, {2, 0, 16}, {1, 10}}, lines, width);
+    std::string out;
+    for (const Cells& cells : lines) out += fittedRow(cells, widths, width) + "\n";
     return out;
 }
 
