@@ -4,15 +4,12 @@
 #include <variant>
 
 #include "app/HistoryCommand.h"
-#include "app/HistoryTable.h"
 #include "app/MainDialog.h"
 #include "flash/FlashAttempt.h"
-#include "flash/FlashHistory.h"
 #include "fleet/FleetImage.h"
 #include "fleet/FleetSummary.h"
 #include "fleet/Targets.h"
 #include "platform/DurableFile.h"
-#include "platform/HistoryFile.h"
 #include "platform/Trace.h"
 #include "platform/Ui.h"
 
