@@ -25,6 +25,8 @@ public:
     // opened (or brought to the front) by the Network Printers button.
     virtual bool hasFleetWindow() const { return false; }
     virtual void openFleetWindow() {}
+    // The network printers' window is open now.
+    virtual bool fleetWindowOpen() { return false; }
 };
 
 }  // namespace kv

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <variant>
 
-#include "app/HistoryTable.h"
+#include "app/HistoryCommand.h"
 #include "app/MainDialog.h"
 #include "flash/FlashAttempt.h"
-#include "flash/FlashHistory.h"
 #include "fleet/FleetImage.h"
+#include "fleet/FleetSummary.h"
 #include "fleet/Targets.h"
 #include "platform/DurableFile.h"
-#include "platform/HistoryFile.h"
 #include "platform/Trace.h"
 #include "platform/Ui.h"
 
@@ -126,6 +125,7 @@ void FleetDialog::onScan() {
     picture_.rows.clear();
     picture_.unreachable.clear();
     picture_.summary.clear();
+    clearAdvice();
     session_ = newSession();
     picture_.scanning = true;
     startWork([this, targets = std::get<std::vector<fleet::Endpoint>>(std::move(parsed))] {
@@ -192,6 +192,7 @@ void FleetDialog::onFlashSelected() {
         return;
     }
     runSlot_ = std::move(slots);
+    clearAdvice();
     for (size_t i = 0; i < picture_.rows.size(); ++i) {
         if (runSlot_[i]) showRun(picture_.rows[i], planned.slot(*runSlot_[i]).snapshot());
     }
@@ -249,6 +250,18 @@ void FleetDialog::onTimer() {
 void FleetDialog::finishWork() {
     if (worker_.joinable()) worker_.join();
     if (picture_.scanning) picture_.unreachable = unreachableLine(misses_);
+    if (const fleet::Fleet* run = session_->runFleet(); run && picture_.flashing) {
+        // The terminal's rule and words for what may be left in flash mode.
+        const auto left = fleet::summarize(*run).mayBeInFlashMode;
+        if (!left.empty()) {
+            picture_.flashModeAdvice =
+                fleet::mayBeInFlashModeLine(left) + "\n" + fleet::kFlashModeAdvice;
+            for (const fleet::Endpoint& e : left) {
+                picture_.flashModeAddresses += (picture_.flashModeAddresses.empty() ? "" : " ");
+                picture_.flashModeAddresses += e.text();
+            }
+        }
+    }
     picture_.scanning = false;
     picture_.flashing = false;
     picture_.stopping = false;
@@ -314,21 +327,26 @@ std::string FleetDialog::detailOf(size_t row) const {
 
 void FleetDialog::onShowHistory(size_t row) {
     if (row >= picture_.rows.size()) return;
-    const std::string& address = picture_.rows[row].address;
-    platform::HistoryFile& file = ctx_.sys.history();
-    const auto text = file.read();
-    if (!text) {
-        ctx_.ui().showReport(kHistoryCaption, "The flash history cannot be read: " + text.reason());
-        return;
+    host_.showHistory(historyView(ctx_.sys, picture_.rows[row].address));
+}
+
+void FleetDialog::clearAdvice() {
+    picture_.flashModeAdvice.clear();
+    picture_.flashModeAddresses.clear();
+}
+
+WindowSize FleetDialog::openingSize(WindowSize wanted, WindowSize screen) {
+    openedAt_ = openingWindowSize(keptWindowSize(ctx_.sys.fleetWindow()), wanted, screen);
+    return *openedAt_;
+}
+
+void FleetDialog::keepSize(WindowSize size) {
+    if (openedAt_ == size) return;
+    openedAt_ = size;
+    if (!ctx_.sys.fleetWindow().replace(windowSizeText(size))) {
+        platform::tracef(ctx_.trace(), "Network printers - window size not kept in %s",
+                         ctx_.sys.fleetWindow().location().c_str());
     }
-    HistoryContent mine;
-    for (const HistoryEntry& e : parseHistory(*text).entries) {
-        if (e.record.address == address) mine.entries.push_back(e);
-    }
-    ctx_.ui().showReport(kHistoryCaption,
-                         mine.entries.empty()
-                             ? "No flash of " + address + " recorded in " + file.location() + ".\n"
-                             : "Flashes of " + address + ", newest last:\n\n" + historyTable(mine));
 }
 
 void FleetDialog::redraw() { host_.draw(picture_); }

@@ -13,6 +13,8 @@
 
 #include "app/FleetRows.h"
 #include "app/FleetSession.h"
+#include "app/FleetWindowSize.h"
+#include "app/HistoryRows.h"
 #include "fleet/FleetRun.h"
 #include "fleet/WorldParts.h"
 #include "state/Context.h"
@@ -33,6 +35,11 @@ struct FleetPicture {
     // The addresses that answered as no KV printer, counted below the table.
     std::string unreachable;
     std::string summary;
+    // After a run, the printers that may be left in flash mode and what to
+    // do (two lines), and their addresses for the clipboard as the targets
+    // field takes them; empty when there are none.
+    std::string flashModeAdvice;
+    std::string flashModeAddresses;
     bool scanning = false;
     bool flashing = false;
     // Stop was pressed: the button shows it until the work has ended.
@@ -52,6 +59,8 @@ public:
     // One-shot: the logic starts it again while it has something to watch.
     virtual void startTimer(unsigned intervalMs) = 0;
     virtual void stopTimer() = 0;
+    // The flash history's table, of one printer's flashes.
+    virtual void showHistory(const HistoryView& view) = 0;
 };
 
 // The window of many network printers, free of any toolkit: targets and
@@ -91,7 +100,14 @@ public:
     bool onClose();
     // The row's detail, for the clipboard.
     std::string detailOf(size_t row) const;
+    // The History table of the row's printer.
     void onShowHistory(size_t row);
+
+    // The size the window opens at: the one it was left at, else `wanted`
+    // (kFleetDefaultRows rows), within `screen`.
+    WindowSize openingSize(WindowSize wanted, WindowSize screen);
+    // Kept for the next opening when the user changed it.
+    void keepSize(WindowSize size);
 
     const FleetPicture& picture() const { return picture_; }
     // Waits until no scan or run thread works (tests; the end of the
@@ -107,6 +123,7 @@ private:
     bool anyInFlashMode() const;
     void useImage(const std::string& path);
     void redraw();
+    void clearAdvice();
     std::unique_ptr<FleetSession> newSession();
 
     Context& ctx_;
@@ -124,6 +141,7 @@ private:
     // Row -> the run fleet's slot, for the rows in the run.
     std::vector<std::optional<size_t>> runSlot_;
     uint64_t runStartMs_ = 0;
+    std::optional<WindowSize> openedAt_;
 
     // What the scan thread hands over.
     std::mutex mutex_;

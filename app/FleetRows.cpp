@@ -61,6 +61,25 @@ const std::string& fleetCell(const FleetRow& row, FleetColumn column) {
     return row.phase;
 }
 
+const std::string& fleetTip(const FleetRow& row, FleetColumn column) {
+    return column == FleetColumn::Phase && row.ended ? row.phase : row.detail;
+}
+
+const char* fleetColumnSample(FleetColumn column) {
+    switch (column) {
+        case FleetColumn::Address: return "255.255.255.255:65535";
+        case FleetColumn::Model: return "ZOW3004F";
+        case FleetColumn::Firmware: return "V5.12 -> V5.20";
+        case FleetColumn::LogicBoard: return "LOGIC BD II ROHS";
+        case FleetColumn::Language: return "FGL";
+        case FleetColumn::State: return "ready";
+        case FleetColumn::Image: return "the printer already reports V5.20";
+        case FleetColumn::Progress: return "65536/65536 KB";
+        case FleetColumn::Phase: return "not started: Stopped by the Stop button";
+    }
+    return "";
+}
+
 FleetRow scannedRow(const fleet::ScanResult& scan, const PreloadedImage* image,
                     const fleet::FleetSettings& settings) {
     FleetRow row;
@@ -97,9 +116,19 @@ void showRun(FleetRow& row, const fleet::PrinterSnapshot& p) {
     row.verdict.reset();
     row.progressValue = row.progressMaximum = 0;
     row.progressText.clear();
-    if (p.phase == Phase::Done && p.outcome) {
-        row.phase = std::string(fleet::outcomeName(*p.outcome));
-        row.verdict = verdictOf(*p.outcome);
+    row.ended = p.phase == Phase::Done && p.outcome;
+    if (row.ended) {
+        const Outcome outcome = *p.outcome;
+        // A printer not started says so in its detail ("not started: ...").
+        row.phase = outcome == Outcome::Untouched && !p.detail.empty()
+                        ? p.detail
+                        : std::string(fleet::outcomeName(outcome)) +
+                              (p.detail.empty() ? "" : ": " + p.detail);
+        row.verdict = verdictOf(outcome);
+        if (outcome == Outcome::Verified || outcome == Outcome::Mismatch) {
+            row.firmware = (p.firmwareBefore.empty() ? "unknown" : p.firmwareBefore) + " -> " +
+                           (p.firmwareAfter.empty() ? "unknown" : p.firmwareAfter);
+        }
         return;
     }
     row.phase = std::string(fleet::phaseName(p.phase));

@@ -34,8 +34,10 @@ struct FleetRow {
     uint64_t progressValue = 0;
     uint64_t progressMaximum = 0;
     std::string progressText;
-    // The phase under way, or how the printer's part ended.
+    // The phase under way; once the printer's part has ended, how it ended
+    // with its detail ("failed: Failed to entered flash programming mode").
     std::string phase;
+    bool ended = false;
     // A flashed printer's verdict, for its colour; nothing for the rest.
     std::optional<platform::VerifyOutcome> verdict;
     // The latest status line, box or verdict detail: the row's tooltip.
@@ -58,13 +60,20 @@ inline constexpr int kFleetColumnCount = 9;
 const char* fleetColumnTitle(FleetColumn column);
 // A row's text in a column (the progress as its text).
 const std::string& fleetCell(const FleetRow& row, FleetColumn column);
+// The whole text of a cell's tooltip: an ended printer's phase in its Phase
+// cell, the row's detail elsewhere.
+const std::string& fleetTip(const FleetRow& row, FleetColumn column);
+// The widest text a column is sized for before its rows show wider ones:
+// an address and a verdict are never cut.
+const char* fleetColumnSample(FleetColumn column);
 
 // A row as the scan found the printer; what the image is to it, by the
 // plan's rule, when there is an image.
 FleetRow scannedRow(const fleet::ScanResult& scan, const PreloadedImage* image,
                     const fleet::FleetSettings& settings);
 // The run's part of a row: progress, phase, verdict and detail from the
-// printer's snapshot.
+// printer's snapshot; a verified or mismatched printer's firmware before
+// and after ("V5.12 -> V5.20").
 void showRun(FleetRow& row, const fleet::PrinterSnapshot& printer);
 
 // The verdict of a flashed printer, whose colour the main window uses too;

@@ -11,16 +11,17 @@ namespace kv {
 
 namespace {
 
-std::string noFlashText(const std::string& location) {
-    return "No flash recorded yet in " + location + ".\n";
+// `what` names the flashes meant ("No flash of 10.0.0.7:10001").
+std::string noFlashText(const std::string& location, const std::string& what = "No flash") {
+    return what + " recorded yet in " + location + ".\n";
 }
 
 std::string unreadableText(const std::string& reason) {
     return "The flash history cannot be read: " + reason + "\n";
 }
 
-std::string recordedInText(const std::string& location) {
-    return "Flashes recorded in " + location + ", newest last:\n";
+std::string recordedInText(const std::string& location, const std::string& what = "Flashes") {
+    return what + " recorded in " + location + ", newest last:\n";
 }
 
 // How many flashes `file` records; 0 when it cannot be read.
@@ -69,14 +70,19 @@ std::string historyReport(platform::Services& sys) {
            damagedLinesText(history, file.location());
 }
 
-HistoryView historyView(platform::Services& sys) {
+HistoryView historyView(platform::Services& sys, const std::string& address) {
     platform::HistoryFile& file = sys.history();
     const auto text = file.read();
     if (!text) return {unreadableText(text.reason()), {}, {}};
-    const HistoryContent history = parseHistory(*text);
+    HistoryContent history = parseHistory(*text);
     HistoryView view;
-    view.heading =
-        history.entries.empty() ? noFlashText(file.location()) : recordedInText(file.location());
+    if (!address.empty()) {
+        std::erase_if(history.entries,
+                      [&](const HistoryEntry& e) { return e.record.address != address; });
+    }
+    const std::string of = address.empty() ? "" : " of " + address;
+    view.heading = history.entries.empty() ? noFlashText(file.location(), "No flash" + of)
+                                           : recordedInText(file.location(), "Flashes" + of);
     view.rows = historyRows(history);
     view.damaged = damagedLinesText(history, file.location());
     return view;

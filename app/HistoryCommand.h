@@ -18,8 +18,9 @@ int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostr
 // What the History button shows: the table and any damaged lines, or why
 // there is nothing to show.
 std::string historyReport(platform::Services& sys);
-// The same as rows, for a window's table.
-HistoryView historyView(platform::Services& sys);
+// The same as rows, for a window's table; with `address`, only the flashes
+// of the printer there.
+HistoryView historyView(platform::Services& sys, const std::string& address = {});
 
 // At start-up: a box when the newest flash was cut off (the printer may be
 // in flash mode still); in automatic-load mode a notice and a trace line

@@ -72,17 +72,31 @@ void MainDialog::onInit() {
 void MainDialog::onTimer(int id) {
     applyPendingEdits();
     if (id == ids::kFlashEndTimer) {
-        host_.stopTimer(id);
-        if (ctx_.state.flashInProgress) {
-            host_.startTimer(id, ids::kFlashEndPollMs);
-        } else {
-            ctx_.controls().enable(Control::networkPrintersButton, true);
-        }
+        watchFlashFlag();
         return;
     }
     if (id != ids::kAutoLoadTimer) return;
     host_.stopTimer(ids::kAutoLoadTimer);
     if (ctx_.state.autoLoadMode) runAutoLoadSearch();
+}
+
+void MainDialog::watchFlashFlag() {
+    host_.stopTimer(ids::kFlashEndTimer);
+    const bool flag = ctx_.state.flashInProgress;
+    if (!flag) {
+        ownFlash_ = false;
+        if (flagSeen_) ctx_.controls().enable(Control::networkPrintersButton, true);
+    }
+    flagSeen_ = flag;
+    // Another window's run: what would do nothing here looks it.
+    const bool hold = flag && !ownFlash_;
+    if (hold != refusedHeld_) {
+        refusedHeld_ = hold;
+        for (Control c : kRefusedWhileFlashing) ctx_.controls().hold(c, hold);
+    }
+    if (flag || host_.fleetWindowOpen()) {
+        host_.startTimer(ids::kFlashEndTimer, ids::kFlashEndPollMs);
+    }
 }
 
 void MainDialog::runAutoLoadSearch() {
@@ -126,6 +140,7 @@ void MainDialog::flash() {
     // Whatever went wrong was shown; a worker ends on its own.
     if (!FlashPrinterNow(ctx_, ctx_.controls(), ctx_.state.printerData)) return;
     if (!host_.hasFleetWindow()) return;
+    ownFlash_ = flagSeen_ = true;
     ctx_.controls().enable(Control::networkPrintersButton, false);
     host_.startTimer(ids::kFlashEndTimer, ids::kFlashEndPollMs);
 }
@@ -134,6 +149,8 @@ void MainDialog::openFleetWindow() {
     // One flash at a time on this machine: a fleet run also holds the flag,
     // and its window is already open then.
     if (ctx_.state.flashInProgress || ctx_.state.autoLoadMode || !host_.hasFleetWindow()) return;
+    // Watched from before it opens: a native window's loop runs inside.
+    host_.startTimer(ids::kFlashEndTimer, ids::kFlashEndPollMs);
     host_.openFleetWindow();
 }
 

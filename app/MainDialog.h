@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <map>
 #include <string>
 
@@ -13,8 +14,9 @@ namespace dialog {
 // The one-shot timer of the automatic-load search.
 inline constexpr int kAutoLoadTimer = 1;
 inline constexpr unsigned kAutoLoadDelayMs = 100;
-// While the dialog's own flash runs: the Network Printers button comes back
-// once it has ended.
+// While the machine's flash flag is held or the network printers' window is
+// open: the controls that refuse meanwhile show it, and after the dialog's
+// own flash the Network Printers button comes back.
 inline constexpr int kFlashEndTimer = 2;
 inline constexpr unsigned kFlashEndPollMs = 250;
 }  // namespace dialog
@@ -34,6 +36,14 @@ inline constexpr const char* kHelpText =
     "3 - Click Flash Printer Now.\r\n"
     "\n"
     "4 - Wait till flash update is complete, verify new version number.";
+
+// The controls whose commands do nothing while the machine's one flash flag
+// is held: shown disabled while a network printers' run holds it.
+inline constexpr std::array<platform::Control, 5> kRefusedWhileFlashing{
+    platform::Control::findPrinterButton,     platform::Control::findEthernetButton,
+    platform::Control::selectFileButton,      platform::Control::flashButton,
+    platform::Control::networkPrintersButton,
+};
 
 // The main dialog's behaviour, free of any toolkit: a front end forwards
 // its events here and renders what this changes through the controls, the
@@ -65,12 +75,19 @@ private:
     void applyPendingEdits();
     void flash();
     void openFleetWindow();
+    void watchFlashFlag();
 
     Context& ctx_;
     DialogHost& host_;
     bool ended_ = false;
     int result_ = 0;
     bool ethernetFoundReady_ = false;
+    // The flag is held by the dialog's own flash, not by another window.
+    bool ownFlash_ = false;
+    // The flag was held at the last look, or the own flash disabled the
+    // Network Printers button: it comes back once the flag is free.
+    bool flagSeen_ = false;
+    bool refusedHeld_ = false;
     // Address text typed while a worker may read the address, by item id.
     std::map<int, std::string> pendingEdits_;
 };

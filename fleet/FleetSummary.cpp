@@ -35,4 +35,10 @@ FleetSummary summarize(const Fleet& fleet) {
     return s;
 }
 
+std::string mayBeInFlashModeLine(const std::vector<Endpoint>& printers) {
+    std::string line = "May be left in flash mode:";
+    for (const Endpoint& e : printers) line += " " + e.text();
+    return line;
+}
+
 }  // namespace kv::fleet

@@ -29,4 +29,12 @@ struct FleetSummary {
 
 FleetSummary summarize(const Fleet& fleet);
 
+// What to do about the printers a run may have left in flash mode, in the
+// same words wherever they are shown.
+inline constexpr const char* kFlashModeAdvice =
+    "Power-cycle each of them, then run the same command again: printers already verified are "
+    "skipped.";
+// "May be left in flash mode: A.B.C.D:PORT ...".
+std::string mayBeInFlashModeLine(const std::vector<Endpoint>& printers);
+
 }  // namespace kv::fleet

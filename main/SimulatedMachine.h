@@ -55,6 +55,7 @@ public:
         sys.wired.history = historyFile_ ? historyFile_.get() : &history;
         sys.wired.sleepInhibitor = &inhibitor;
         sys.wired.fleetTargets = &fleetTargets;
+        sys.wired.fleetWindow = &fleetWindow;
     }
     // The clock of the program and its printers.
     platform::Clock& wiredClock() const { return *wiredClock_; }
@@ -66,6 +67,7 @@ public:
     platform::sim::MemorySpooler spooler;
     platform::sim::MemoryFile journal;
     platform::sim::MemoryFile fleetTargets{"memory:fleet-targets"};
+    platform::sim::MemoryFile fleetWindow{"memory:fleet-window"};
     platform::sim::MemoryHistory history;
     platform::sim::RecordingSleepInhibitor inhibitor;
 

@@ -23,7 +23,8 @@ public:
     LinuxMachine()
         : journal_(lx::LinuxDurableFile::queueJournalPath()),
           history_(lx::LinuxHistoryFile::historyPath()),
-          fleetTargets_(lx::stateFolder() + "/fleet-targets") {}
+          fleetTargets_(lx::stateFolder() + "/fleet-targets"),
+          fleetWindow_(lx::stateFolder() + "/fleet-window") {}
 
     void wireInto(platform::Services& sys) override {
         sys.wired.clock = &clock_;
@@ -34,6 +35,7 @@ public:
         sys.wired.history = &history_;
         sys.wired.sleepInhibitor = &inhibitor_;
         sys.wired.fleetTargets = &fleetTargets_;
+        sys.wired.fleetWindow = &fleetWindow_;
     }
 
 private:
@@ -45,6 +47,7 @@ private:
     lx::LinuxHistoryFile history_;
     lx::LogindSleepInhibitor inhibitor_;
     lx::LinuxDurableFile fleetTargets_;
+    lx::LinuxDurableFile fleetWindow_;
 };
 
 }  // namespace

@@ -97,6 +97,9 @@ public:
     virtual void setText(Control control, const std::string& text) = 0;
     virtual void enable(Control control, bool enabled) = 0;
     virtual void show(Control control, bool visible) = 0;
+    // Shown disabled while held, whatever enable() says meanwhile; released,
+    // it shows its own state again. Front ends without a window ignore it.
+    virtual void hold(Control, bool) {}
     // Front ends without a bar ignore it.
     virtual void setProgress(const TransferProgress&) {}
     // The image line and the verification line under the program lines;

@@ -30,6 +30,7 @@ std::vector<std::string> Services::missing(Stage stage) const {
         {wired.history, "history", true},
         {wired.sleepInhibitor, "sleepInhibitor", true},
         {wired.fleetTargets, "fleetTargets", true},
+        {wired.fleetWindow, "fleetWindow", true},
     };
     std::vector<std::string> names;
     for (const auto& s : services) {

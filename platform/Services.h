@@ -61,6 +61,8 @@ struct Services {
         SleepInhibitor* sleepInhibitor = nullptr;
         // The network printers' window's targets, kept between runs.
         DurableFile* fleetTargets = nullptr;
+        // The network printers' window's size, kept between runs.
+        DurableFile* fleetWindow = nullptr;
     };
     Wiring wired;
 
@@ -93,6 +95,7 @@ struct Services {
         return require(wired.sleepInhibitor, "sleepInhibitor");
     }
     DurableFile& fleetTargets() const { return require(wired.fleetTargets, "fleetTargets"); }
+    DurableFile& fleetWindow() const { return require(wired.fleetWindow, "fleetWindow"); }
 };
 
 }  // namespace kv::platform

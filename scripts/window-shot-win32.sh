@@ -2,7 +2,8 @@
 # Renders the Windows build's windows under Wine on a private X display:
 # the main window after a verified flash of the demo image into
 # docs/window-win32.png, and the network printers' window in the middle of
-# a run over twenty emulated printers into docs/fleet-window-win32.png.
+# a run over twenty emulated printers into docs/fleet-window-win32.png and
+# at its end into docs/fleet-window-win32-end.png.
 #   scripts/window-shot-win32.sh [BUILD-FOLDER]   (default: build)
 # Needs the Windows build (BUILD/windows), Wine, Debian's fonts-wine,
 # xvfb-run and python3. Run the Windows tests once first: they create the
@@ -18,7 +19,8 @@ marlett=/usr/share/wine/fonts/marlett.ttf
 [ -f "$marlett" ] && cp "$marlett" "$prefix/drive_c/windows/Fonts/"
 image=$(ls "$build"/demo/*.bin | head -n 1)
 shot=$(mktemp --suffix=.bmp)
-trap 'rm -f "$shot"' EXIT
+end=$(mktemp --suffix=.bmp)
+trap 'rm -f "$shot" "$end"' EXIT
 
 # The picture program writes a 24-bit BMP; the pictures in docs/ are PNG.
 bmp_to_png() {
@@ -49,17 +51,21 @@ open(sys.argv[2], "wb").write(png)
 PY
 }
 
-# shoot OUT.png [--fleet]
+# shoot OUT.png [--fleet END.png]
 shoot() {
-  local out=$1
-  shift
+  local out=$1 fleet=() ending=()
+  [ $# -eq 3 ] && fleet=(--fleet) && ending=("Z:${end//\//\\}")
   WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' \
-    xvfb-run -a -s '-screen 0 1024x768x24' \
-    wine "$build/windows/bin/kvflash-window-shot.exe" "$@" "Z:${shot//\//\\}" \
-    "Z:${image//\//\\}"
+    xvfb-run -a -s '-screen 0 1600x1000x24' \
+    wine "$build/windows/bin/kvflash-window-shot.exe" "${fleet[@]}" "Z:${shot//\//\\}" \
+    "Z:${image//\//\\}" "${ending[@]}"
   bmp_to_png "$shot" "$out"
   echo "$out"
+  if [ $# -eq 3 ]; then
+    bmp_to_png "$end" "$3"
+    echo "$3"
+  fi
 }
 
 shoot docs/window-win32.png
-shoot docs/fleet-window-win32.png --fleet
+shoot docs/fleet-window-win32.png --fleet docs/fleet-window-win32-end.png

@@ -1,8 +1,10 @@
 // Renders the network printers' window in the middle of a run into a PNG
 // (the README's picture): the real window scans and flashes IMAGE onto
 // twenty emulated printers on loopback in virtual time, and is taken while
-// some are verified, some flash and one has failed.
-//   kvflash-fleet-shot OUT.png IMAGE
+// some are verified, some flash and one has failed; with END.png, again
+// once every printer has ended (versions before and after, the reasons, the
+// advice for the printer that may be left in flash mode).
+//   kvflash-fleet-shot OUT.png IMAGE [END.png]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -37,8 +39,8 @@ bool spinUntil(const std::function<bool()>& done) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fputs("usage: kvflash-fleet-shot OUT.png IMAGE\n", stderr);
+    if (argc != 3 && argc != 4) {
+        std::fputs("usage: kvflash-fleet-shot OUT.png IMAGE [END.png]\n", stderr);
         return 2;
     }
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -89,21 +91,31 @@ int main(int argc, char** argv) {
         return 1;
     }
     logic.onTimer();
-    // Widened as a user would, to show every row and column.
-    window.table()->resizeColumnsToContents();
-    window.resize(1180, 760);
+    // At the size it opens at on a screen large enough: twenty rows.
+    window.resize(window.defaultSize());
     window.stopButton()->setFocus();
     QApplication::processEvents();
-    const bool saved = window.grab().save(QString::fromLocal8Bit(argv[1]));
+    bool saved = window.grab().save(QString::fromLocal8Bit(argv[1]));
     stage.release();
-    spinUntil([&] {
+    const bool ended = spinUntil([&] {
         logic.onTimer();
         return !logic.picture().flashing;
     });
+    const char* written = argv[1];
+    if (saved && ended && argc == 4) {
+        window.flashButton()->setFocus();
+        QApplication::processEvents();
+        written = argv[3];
+        saved = window.grab().save(QString::fromLocal8Bit(argv[3]));
+    }
     window.hide();
     logic.waitIdle(std::chrono::milliseconds(kBoundMs));
+    if (!ended) {
+        std::fputs("kvflash-fleet-shot: the run did not end\n", stderr);
+        return 1;
+    }
     if (!saved) {
-        std::fprintf(stderr, "kvflash-fleet-shot: cannot write %s\n", argv[1]);
+        std::fprintf(stderr, "kvflash-fleet-shot: cannot write %s\n", written);
         return 1;
     }
     return 0;

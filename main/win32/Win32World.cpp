@@ -59,7 +59,8 @@ public:
     Win32Machine()
         : journal_(win::Win32DurableFile::queueJournalPath()),
           history_(win::Win32HistoryFile::historyPath()),
-          fleetTargets_(win::stateFolder() + "\\fleet-targets") {}
+          fleetTargets_(win::stateFolder() + "\\fleet-targets"),
+          fleetWindow_(win::stateFolder() + "\\fleet-window") {}
 
     void wireInto(platform::Services& sys) override {
         sys.wired.clock = &clock_;
@@ -70,6 +71,7 @@ public:
         sys.wired.history = &history_;
         sys.wired.sleepInhibitor = &inhibitor_;
         sys.wired.fleetTargets = &fleetTargets_;
+        sys.wired.fleetWindow = &fleetWindow_;
     }
 
 private:
@@ -81,6 +83,7 @@ private:
     win::Win32HistoryFile history_;
     win::ExecutionStateInhibitor inhibitor_;
     win::Win32DurableFile fleetTargets_;
+    win::Win32DurableFile fleetWindow_;
 };
 
 }  // namespace

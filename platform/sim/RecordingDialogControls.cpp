@@ -27,6 +27,11 @@ void RecordingDialogControls::show(Control control, bool visible) {
     record({visible ? Kind::Show : Kind::Hide, control, {}, std::this_thread::get_id()});
 }
 
+void RecordingDialogControls::hold(Control control, bool held) {
+    std::lock_guard lock(mutex_);
+    states_[static_cast<size_t>(control)].held = held;
+}
+
 std::vector<RecordingDialogControls::Event> RecordingDialogControls::events() const {
     std::lock_guard lock(mutex_);
     return events_;

@@ -25,11 +25,13 @@ public:
         std::string text;
         bool enabled = true;
         bool visible = true;
+        bool held = false;
     };
 
     void setText(Control control, const std::string& text) override;
     void enable(Control control, bool enabled) override;
     void show(Control control, bool visible) override;
+    void hold(Control control, bool held) override;
     void setProgress(const TransferProgress& progress) override;
     void setImageFacts(const std::optional<ImageFacts>& facts) override;
     void setVerification(const std::optional<Verification>& verification) override;
@@ -39,6 +41,7 @@ public:
     std::string text(Control control) const { return state(control).text; }
     bool enabled(Control control) const { return state(control).enabled; }
     bool visible(Control control) const { return state(control).visible; }
+    bool held(Control control) const { return state(control).held; }
     // Every text a control was given, in order.
     std::vector<std::string> textsOf(Control control) const;
     // Every progress report, in order.

@@ -29,7 +29,9 @@ public:
     }
     void startTimer(unsigned) override { timer = true; }
     void stopTimer() override { timer = false; }
+    void showHistory(const HistoryView& view) override { history = view; }
     FleetPicture last;
+    std::optional<HistoryView> history;
     int draws = 0;
     bool timer = false;
 };
@@ -76,17 +78,21 @@ struct FleetWindowWorld {
                        [this](size_t i) -> platform::Clock& { return fleet.printers[i]->clock; }};
 };
 
-// Scan, the plan's reasons, the question, and a run of three printers with
-// one dropping the link: every row ends in its verdict and colour, from the
-// fleet's own snapshots; device text arrives as it came.
+// Scan, the plan's reasons, the question, and a run of four printers with
+// one dropping the link and one never ready for the image: every row ends
+// in its verdict, colour and reason, from the fleet's own snapshots, with
+// the versions before and after; the one that may be left in flash mode is
+// named with the advice; device text arrives as it came.
 TEST(FleetDialog, ScanPlanAndFlashDrawEveryRowFromTheFleet) {
     PrinterConfig dropped = printer();
     dropped.dropAfterImageBytes = 20000;
-    FleetWindowWorld w(
-        {printer(), dropped, printer(),
-         printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.20;"),
-         printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V6.01<b>x</b>;"), std::nullopt},
-        fleettest::kFirstAddress + 120);
+    PrinterConfig noFlashReady = printer();
+    noFlashReady.flashReadyMissing = true;
+    FleetWindowWorld w({printer(), dropped, printer(),
+                        printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.20;"),
+                        printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V6.01<b>x</b>;"),
+                        noFlashReady, std::nullopt},
+                       fleettest::kFirstAddress + 120);
     ASSERT_TRUE(w.host.last.image);
     EXPECT_EQ(w.host.last.image->version, "V5.20");
     w.dialog.onScan();
@@ -101,13 +107,20 @@ TEST(FleetDialog, ScanPlanAndFlashDrawEveryRowFromTheFleet) {
         const char* suitsHas;
         const char* phase;
         std::optional<VerifyOutcome> verdict;
+        const char* firmware;
     };
+    const char* verified =
+        "verified: the printer reports V5.20, the image's version (before: V5.12)";
     const std::vector<Expected> expected = {
-        {true, "yes", "verified", VerifyOutcome::Verified},
-        {true, "yes", "mismatch", VerifyOutcome::Mismatch},
-        {true, "yes", "verified", VerifyOutcome::Verified},
-        {false, "already reports V5.20", "", std::nullopt},
-        {false, "", "", std::nullopt},
+        {true, "yes", verified, VerifyOutcome::Verified, "V5.12 -> V5.20"},
+        {true, "yes",
+         "mismatch: version unchanged: the printer still reports V5.12; the image carries V5.20",
+         VerifyOutcome::Mismatch, "V5.12 -> V5.12"},
+        {true, "yes", verified, VerifyOutcome::Verified, "V5.12 -> V5.20"},
+        {false, "already reports V5.20", "", std::nullopt, "V5.20"},
+        {false, "", "", std::nullopt, "V6.01<b>x</b>"},
+        {true, "yes", "failed: Failed to entered flash programming mode", VerifyOutcome::Failed,
+         "V5.12"},
     };
     ASSERT_EQ(w.host.last.rows.size(), expected.size()) << "the unreachable one is not listed";
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -126,7 +139,7 @@ TEST(FleetDialog, ScanPlanAndFlashDrawEveryRowFromTheFleet) {
     w.dialog.onFlashSelected();
     const auto boxes = w.sim.ui.boxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Flash 3 printers with FMVQ_V5.20.bin (V5.20)? 2 are skipped: " +
+    EXPECT_EQ(boxes[0].text, "Flash 4 printers with FMVQ_V5.20.bin (V5.20)? 2 are skipped: " +
                                  w.row(3).address + " (the printer already reports V5.20), " +
                                  w.row(4).address + " (" + w.row(4).suitsText + ")");
     w.settle();
@@ -141,18 +154,24 @@ TEST(FleetDialog, ScanPlanAndFlashDrawEveryRowFromTheFleet) {
         const FleetRow& r = w.row(i);
         EXPECT_EQ(r.phase, expected[i].phase) << i;
         EXPECT_EQ(r.verdict, expected[i].verdict) << i;
+        EXPECT_EQ(r.firmware, expected[i].firmware) << i;
         EXPECT_EQ(r.progressMaximum, 0u) << i;
         EXPECT_EQ(r.detail.empty(), !expected[i].verdict) << i;
     }
     EXPECT_EQ(w.host.last.summary.substr(0, w.host.last.summary.find(';')),
-              "3 printers: 2 verified, 1 mismatch");
+              "4 printers: 2 verified, 1 mismatch, 1 failed");
+    EXPECT_EQ(w.host.last.flashModeAdvice,
+              "May be left in flash mode: " + w.row(5).address + "\n" + fleet::kFlashModeAdvice);
+    EXPECT_EQ(w.host.last.flashModeAddresses, w.row(5).address);
     EXPECT_EQ(w.fleet.printers[0]->model->flashImage().size(), 40002u);
 
-    // The row's history: its own record only.
+    // The row's history: the History table of its own records only.
     w.dialog.onShowHistory(1);
-    const std::string report = w.sim.ui.boxes().back().text;
-    EXPECT_NE(report.find(w.row(1).address), std::string::npos) << report;
-    EXPECT_EQ(report.find(w.row(0).address), std::string::npos) << report;
+    ASSERT_TRUE(w.host.history);
+    EXPECT_EQ(w.host.history->heading.rfind("Flashes of " + w.row(1).address + " recorded", 0), 0u)
+        << w.host.history->heading;
+    ASSERT_EQ(w.host.history->rows.size(), 1u);
+    EXPECT_EQ(w.host.history->rows[0][HistoryColumn::Address].text, w.row(1).address);
 }
 
 // Stop while the canary is in flash mode: it finishes, no other starts.
@@ -196,6 +215,9 @@ TEST(FleetDialog, StopAndOneFlashPerMachine) {
     EXPECT_EQ(w.sim.ui.boxTexts().back(), kCannotExitText);
     QuietHost mainHost;
     MainDialog main(w.sim.ctx, mainHost);
+    // The main window's controls that refuse meanwhile look it.
+    main.onTimer(dialog::kFlashEndTimer);
+    for (platform::Control c : kRefusedWhileFlashing) EXPECT_TRUE(w.sim.controls.held(c));
     main.onCommand(dialog::kExit);
     EXPECT_FALSE(main.ended());
     EXPECT_EQ(w.sim.ui.boxTexts().back(), kCannotExitText);
@@ -210,17 +232,18 @@ TEST(FleetDialog, StopAndOneFlashPerMachine) {
     }
     cv.notify_all();
     w.settle();
-    EXPECT_EQ(w.row(0).phase, "verified");
-    EXPECT_EQ(w.row(1).phase, "untouched");
-    EXPECT_EQ(w.row(1).detail, "not started: Stopped by the Stop button");
-    EXPECT_EQ(w.row(2).phase, "untouched");
+    EXPECT_EQ(w.row(0).verdict, VerifyOutcome::Verified);
+    EXPECT_EQ(w.row(1).phase, "not started: Stopped by the Stop button");
+    EXPECT_EQ(w.row(2).phase, "not started: Stopped by the Stop button");
     EXPECT_TRUE(w.dialog.onClose());
+    main.onTimer(dialog::kFlashEndTimer);
+    for (platform::Control c : kRefusedWhileFlashing) EXPECT_FALSE(w.sim.controls.held(c));
     main.onCommand(dialog::kExit);
     EXPECT_TRUE(main.ended());
 }
 
-// A row's bar, phase and colour, and the summary's time left, from a
-// printer's snapshot alone.
+// A row's bar, phase (with how it ended and why), versions and colour, and
+// the summary's time left, from a printer's snapshot alone.
 TEST(FleetDialog, RowsAndSummaryFollowTheSnapshot) {
     struct Case {
         Phase phase;
@@ -255,10 +278,17 @@ TEST(FleetDialog, RowsAndSummaryFollowTheSnapshot) {
          "5 s left",
          std::nullopt,
          5000},
-        {Phase::Done, {}, Outcome::Verified, "verified", "", VerifyOutcome::Verified, 0},
-        {Phase::Done, {}, Outcome::Unchecked, "unchecked", "", VerifyOutcome::Unchecked, 0},
-        {Phase::Done, {}, Outcome::NotFound, "not-found", "", VerifyOutcome::NotFound, 0},
-        {Phase::Done, {}, Outcome::Untouched, "untouched", "", std::nullopt, 0},
+        {Phase::Done, {}, Outcome::Verified, "verified: <i>x</i>", "", VerifyOutcome::Verified, 0},
+        {Phase::Done,
+         {},
+         Outcome::Unchecked,
+         "unchecked: <i>x</i>",
+         "",
+         VerifyOutcome::Unchecked,
+         0},
+        {Phase::Done, {}, Outcome::NotFound, "not-found: <i>x</i>", "", VerifyOutcome::NotFound, 0},
+        // Its detail says it was not started, and why.
+        {Phase::Done, {}, Outcome::Untouched, "<i>x</i>", "", std::nullopt, 0},
     };
     std::vector<fleet::PrinterSnapshot> all;
     for (const Case& c : cases) {
@@ -266,10 +296,16 @@ TEST(FleetDialog, RowsAndSummaryFollowTheSnapshot) {
         p.phase = c.phase;
         p.progress = c.progress;
         p.outcome = c.outcome;
-        p.detail = "<i>from the device</i>";
+        p.detail = "<i>x</i>";
+        p.firmwareBefore = "V5.12";
+        p.firmwareAfter = "V5.20";
         FleetRow row;
         showRun(row, p);
         EXPECT_EQ(row.phase, c.phaseText);
+        // Only a verified or mismatched printer shows its versions.
+        EXPECT_EQ(row.firmware, c.outcome == Outcome::Verified ? "V5.12 -> V5.20" : "");
+        // The tooltip is the whole of what ended it; a running one's is its detail.
+        EXPECT_EQ(fleetTip(row, FleetColumn::Phase), c.outcome ? row.phase : p.detail);
         EXPECT_EQ(row.progressText, c.progressText) << c.phaseText;
         EXPECT_EQ(row.progressMaximum > 0, *c.progressText != '\0') << c.phaseText;
         EXPECT_EQ(row.verdict, c.verdict) << c.phaseText;
@@ -282,6 +318,39 @@ TEST(FleetDialog, RowsAndSummaryFollowTheSnapshot) {
     EXPECT_EQ(fleetSummaryLine(all, 61000, 32),
               "8 printers: 1 verified, 1 not-found, 1 unchecked, 1 untouched, 3 running, 1 "
               "waiting; 61 s elapsed, about 80 s left");
+}
+
+// The window opens at the size it was left at, within the screen; the
+// file's anything else is ignored for the size that shows twenty rows.
+TEST(FleetDialog, WindowSizeKeptBetweenRuns) {
+    struct Case {
+        std::optional<std::string> file;
+        WindowSize opened;
+    };
+    const WindowSize wanted{1400, 900}, screen{1920, 1080};
+    const std::vector<Case> cases = {
+        {std::nullopt, wanted},      {"1000 700\n", {1000, 700}},
+        {"3000 2000\n", screen},     {"1000 700", wanted},
+        {"1000 700\n1 1\n", wanted}, {"1000x700\n", wanted},
+        {"-1000 700\n", wanted},     {"100000 700\n", wanted},
+        {"150 700\n", wanted},       {std::string(300 * 1024, '9'), wanted},
+    };
+    for (const Case& c : cases) {
+        testing::SimWorld sim;
+        RecordingHost host;
+        FleetDialog dialog(sim.ctx, host);
+        sim.fleetWindow.setContent(c.file);
+        EXPECT_EQ(dialog.openingSize(wanted, screen), c.opened) << c.file.value_or("none");
+    }
+    // Kept only when the user changed it.
+    testing::SimWorld sim;
+    RecordingHost host;
+    FleetDialog dialog(sim.ctx, host);
+    dialog.openingSize(wanted, {800, 600});
+    dialog.keepSize({800, 600});
+    EXPECT_FALSE(sim.fleetWindow.content());
+    dialog.keepSize({1200, 640});
+    EXPECT_EQ(sim.fleetWindow.content(), "1200 640\n");
 }
 
 }  // namespace

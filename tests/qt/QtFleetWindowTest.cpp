@@ -2,19 +2,24 @@
 // emulated printers on loopback, each on a virtual clock of its own.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTableWidget>
 #include <QTest>
 #include <QTextDocument>
 
 #include "app/MainDialog.h"
+#include "fleet/FleetSummary.h"
 #include "tests/fleet/FleetTestWorld.h"
 #include "tests/qt/QtTestSupport.h"
 #include "tests/support/SimWorld.h"
+#include "ui/qt/HistoryWindow.h"
 #include "ui/qt/QtDialogSession.h"
 #include "ui/qt/QtFleetWindow.h"
 #include "ui/template/FlashLines.h"
@@ -40,9 +45,12 @@ TEST(QtFleetWindow, OpenedFromTheButtonScansFlashesAndColoursEveryRow) {
     // Markup in what a printer says stays text, in its cells and tooltip.
     PrinterConfig dropped = printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12<u>u</u>;");
     dropped.dropAfterImageBytes = 9000;
+    PrinterConfig noFlashReady = printer();
+    noFlashReady.flashReadyMissing = true;
     fleettest::FleetTestWorld fleet(
         {printer(), dropped, printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.20;"),
-         printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V6.01<b>x</b>;"), std::nullopt},
+         printer("MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V6.01<b>x</b>;"), noFlashReady,
+         std::nullopt},
         fleettest::kFirstAddress + 160);
     testing::SimWorld sim;
     sim.sys.wired.network = &fleet.network;
@@ -64,6 +72,15 @@ TEST(QtFleetWindow, OpenedFromTheButtonScansFlashesAndColoursEveryRow) {
     window.show();
     QWidget* button = window.control(Control::networkPrintersButton);
     ASSERT_TRUE(button->isVisible());
+    // Held, a control shows disabled whatever it is told meanwhile, then
+    // its own state again: Find Printer enabled, Flash still disabled.
+    for (Control c : {Control::findPrinterButton, Control::flashButton}) {
+        session.controls().hold(c, true);
+        session.controls().enable(c, c == Control::findPrinterButton);
+        EXPECT_FALSE(window.control(c)->isEnabled());
+        session.controls().hold(c, false);
+        EXPECT_EQ(window.control(c)->isEnabled(), c == Control::findPrinterButton);
+    }
     QTest::mouseClick(button, Qt::LeftButton);
     QtFleetWindow* fleetWindow = session.host().fleetWindow();
     ASSERT_TRUE(fleetWindow);
@@ -75,7 +92,7 @@ TEST(QtFleetWindow, OpenedFromTheButtonScansFlashesAndColoursEveryRow) {
     QTest::mouseClick(fleetWindow->scanButton(), Qt::LeftButton);
     ASSERT_TRUE(test::spinUntil([&] { return fleetWindow->scanButton()->isEnabled(); }, 30000));
     QTableWidget* table = fleetWindow->table();
-    ASSERT_EQ(table->rowCount(), 4);
+    ASSERT_EQ(table->rowCount(), 5);
     EXPECT_EQ(fleetWindow->unreachable()->text(),
               "1 address refused, 0 silent, 0 no-reply, 0 not-kv");
     EXPECT_EQ(table->item(2, QtFleetWindow::kCheckColumn)->checkState(), Qt::Unchecked);
@@ -105,7 +122,12 @@ TEST(QtFleetWindow, OpenedFromTheButtonScansFlashesAndColoursEveryRow) {
     EXPECT_EQ(table->item(2, QtFleetWindow::kCheckColumn)->checkState(), Qt::Unchecked);
 
     QString question;
+    int historyRows = -1;
     test::ModalWatcher watcher([&](QWidget* modal) {
+        if (auto* history = qobject_cast<HistoryWindow*>(modal)) {
+            historyRows = history->model()->rowCount();
+            history->reject();
+        }
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (!box) return;
         question = box->text();
@@ -113,41 +135,75 @@ TEST(QtFleetWindow, OpenedFromTheButtonScansFlashesAndColoursEveryRow) {
     });
     QTest::mouseClick(fleetWindow->flashButton(), Qt::LeftButton);
     ASSERT_TRUE(test::spinUntil([&] { return !question.isEmpty(); }));
-    EXPECT_TRUE(question.startsWith("Flash 2 printers with FMVQ_V5.20.bin (V5.20)? 2 are skipped:"))
+    EXPECT_TRUE(question.startsWith("Flash 3 printers with FMVQ_V5.20.bin (V5.20)? 2 are skipped:"))
         << question.toStdString();
     ASSERT_TRUE(test::spinUntil([&] { return fleetWindow->scanButton()->isEnabled(); }, 30000));
 
     struct Expected {
+        const char* firmware;
         const char* phase;
         std::optional<platform::VerifyOutcome> verdict;
     };
-    const Expected expected[] = {{"verified", platform::VerifyOutcome::Verified},
-                                 {"mismatch", platform::VerifyOutcome::Mismatch},
-                                 {"", std::nullopt},
-                                 {"", std::nullopt}};
-    // Laid out again (a resize), the view shows its cell widgets anew.
-    table->resizeColumnsToContents();
-    fleetWindow->resize(fleetWindow->width() + 40, fleetWindow->height() + 40);
+    const Expected expected[] = {
+        {"V5.12 -> V5.20",
+         "verified: the printer reports V5.20, the image's version (before: V5.12)",
+         platform::VerifyOutcome::Verified},
+        {"V5.12<u>u</u> -> V5.12<u>u</u>",
+         "mismatch: version unchanged: the printer still reports V5.12<u>u</u>; the image "
+         "carries V5.20",
+         platform::VerifyOutcome::Mismatch},
+        {"V5.20", "", std::nullopt},
+        {"V6.01<b>x</b>", "", std::nullopt},
+        {"V5.12", "failed: Failed to entered flash programming mode",
+         platform::VerifyOutcome::Failed}};
+    // At the size it opens at where the screen allows (this one is small),
+    // and laid out again: the view shows its cell widgets anew.
+    fleetWindow->resize(fleetWindow->defaultSize());
     QApplication::processEvents();
-    for (int row = 0; row < 4; ++row) {
+    EXPECT_GE(table->viewport()->height(), kFleetDefaultRows * table->rowHeight(0));
+    const int phaseColumn = QtFleetWindow::columnOf(FleetColumn::Phase);
+    for (int row = 0; row < 5; ++row) {
         // An ended or skipped printer shows no bar, not even a busy one.
         const QProgressBar* bar = fleetWindow->progress(row);
         EXPECT_TRUE(!bar || !bar->isVisible()) << row;
-        QTableWidgetItem* phase = table->item(row, QtFleetWindow::columnOf(FleetColumn::Phase));
+        EXPECT_EQ(cell(table, row, QtFleetWindow::columnOf(FleetColumn::Firmware)).toStdString(),
+                  expected[row].firmware)
+            << row;
+        QTableWidgetItem* phase = table->item(row, phaseColumn);
         EXPECT_EQ(phase->text().toStdString(), expected[row].phase) << row;
         if (expected[row].verdict) {
             const Rgb c = verdictColour(*expected[row].verdict);
             EXPECT_EQ(phase->foreground().color(), QColor(c.red, c.green, c.blue)) << row;
-            EXPECT_EQ(shownToolTip(phase->toolTip()).toStdString(),
-                      fleetWindow->logic().detailOf(static_cast<size_t>(row)))
-                << row;
+            EXPECT_EQ(shownToolTip(phase->toolTip()).toStdString(), expected[row].phase) << row;
         }
     }
+    // Nothing cut: every address whole, every phase from where it starts
+    // to its verdict in sight.
+    for (int c = 0; c <= phaseColumn; ++c) {
+        EXPECT_GE(table->columnWidth(c),
+                  static_cast<QAbstractItemView*>(table)->sizeHintForColumn(c))
+            << c;
+    }
+    EXPECT_LE(table->columnViewportPosition(phaseColumn) +
+                  table->fontMetrics().horizontalAdvance(QStringLiteral("mismatch")),
+              table->viewport()->width());
+    // The printer that may be left in flash mode, the advice and its address.
+    const std::string left = fleet.printers[4]->endpoint.text();
+    EXPECT_EQ(fleetWindow->flashModeAdvice()->text().toStdString(),
+              "May be left in flash mode: " + left + "\n" + fleet::kFlashModeAdvice);
+    EXPECT_EQ(fleetWindow->flashModeAdvice()->textFormat(), Qt::PlainText);
+    ASSERT_TRUE(fleetWindow->copyAddressesButton()->isVisible());
+    QTest::mouseClick(fleetWindow->copyAddressesButton(), Qt::LeftButton);
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), left);
+    // A row's history: the History table of its printer.
+    fleetWindow->logic().onShowHistory(4);
+    EXPECT_EQ(historyRows, 1);
     EXPECT_NE(shownToolTip(table->item(1, QtFleetWindow::columnOf(FleetColumn::Address))->toolTip())
                   .indexOf("<u>u</u>"),
               -1)
         << fleetWindow->logic().detailOf(1);
-    EXPECT_TRUE(fleetWindow->summary()->text().startsWith("2 printers: 1 verified, 1 mismatch"))
+    EXPECT_TRUE(
+        fleetWindow->summary()->text().startsWith("3 printers: 1 verified, 1 mismatch, 1 failed"))
         << fleetWindow->summary()->text().toStdString();
     EXPECT_EQ(fleetWindow->summary()->textFormat(), Qt::PlainText);
     EXPECT_FALSE(sim.state.flashInProgress);

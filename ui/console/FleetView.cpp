@@ -1,6 +1,8 @@
 #include "ui/console/FleetView.h"
 
 #include <algorithm>
+#include <chrono>
+#include <string_view>
 
 #include "flash/FlashHistory.h"
 #include "platform/Format.h"
@@ -84,11 +86,16 @@ std::string formatFleetReasons(const fleet::FleetSummary& s) {
 }
 
 std::string mayBeInFlashModeText(const std::vector<fleet::Endpoint>& printers) {
-    std::string out = "May be left in flash mode:";
-    for (const auto& e : printers) out += " " + addressOf(e);
-    return out +
-           "\n  Power-cycle each of them, then run the same command again: printers\n"
-           "  already verified are skipped.\n";
+    // The advice under the line, indented, in lines that fit 72 columns.
+    std::string out = fleet::mayBeInFlashModeLine(printers);
+    std::string_view words = fleet::kFlashModeAdvice;
+    while (!words.empty()) {
+        size_t cut = words.size() <= 70 ? words.size() : words.rfind(' ', 70);
+        if (cut == std::string_view::npos || cut == 0) cut = std::min<size_t>(words.size(), 70);
+        out += "\n  " + std::string(words.substr(0, cut));
+        words.remove_prefix(std::min(words.size(), cut + 1));
+    }
+    return out + "\n";
 }
 
 std::string stoppingLine(const fleet::StopCause& cause, size_t inFlashMode) {

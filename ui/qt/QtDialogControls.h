@@ -20,6 +20,9 @@ public:
     void show(platform::Control control, bool visible) override {
         dispatcher_.run([&] { window_.applyVisible(control, visible); });
     }
+    void hold(platform::Control control, bool held) override {
+        dispatcher_.run([&] { window_.applyHeld(control, held); });
+    }
     void setProgress(const platform::TransferProgress& progress) override {
         dispatcher_.run([&] { window_.applyProgress(progress); });
     }

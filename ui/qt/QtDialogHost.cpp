@@ -64,6 +64,12 @@ void QtDialogHost::openFleetWindow() {
     });
 }
 
+bool QtDialogHost::fleetWindowOpen() {
+    bool open = false;
+    dispatcher_.run([&] { open = fleetWindow_ && fleetWindow_->isVisible(); });
+    return open;
+}
+
 void QtDialogHost::endDialog(int result) {
     dispatcher_.run([&] {
         for (auto& [id, timer] : timers_) timer->stop();

@@ -37,6 +37,7 @@ public:
     void offerFleetWindow(Context& ctx, std::function<platform::Clock&(size_t)> clockFor = {});
     bool hasFleetWindow() const override { return fleetContext_ != nullptr; }
     void openFleetWindow() override;
+    bool fleetWindowOpen() override;
     // The window once opened; nullptr before.
     QtFleetWindow* fleetWindow() const { return fleetWindow_; }
 

@@ -202,7 +202,21 @@ void QtDialogWindow::applyVerification(const std::optional<platform::Verificatio
 }
 
 void QtDialogWindow::applyEnabled(platform::Control which, bool enabled) {
-    control(which)->setEnabled(enabled);
+    const auto i = static_cast<size_t>(which);
+    if (held_[i]) {
+        wanted_[i] = enabled;
+    } else {
+        control(which)->setEnabled(enabled);
+    }
+}
+
+void QtDialogWindow::applyHeld(platform::Control which, bool held) {
+    const auto i = static_cast<size_t>(which);
+    if (held_[i] == held) return;
+    QWidget* widget = control(which);
+    if (held) wanted_[i] = widget->isEnabledTo(this);
+    held_[i] = held;
+    widget->setEnabled(!held && wanted_[i]);
 }
 
 void QtDialogWindow::applyVisible(platform::Control which, bool visible) {

@@ -31,6 +31,7 @@ public:
 
     void applyText(platform::Control control, const std::string& text);
     void applyEnabled(platform::Control control, bool enabled);
+    void applyHeld(platform::Control control, bool held);
     void applyVisible(platform::Control control, bool visible);
     void applyProgress(const platform::TransferProgress& progress);
     void applyImageFacts(const std::optional<platform::ImageFacts>& facts);
@@ -69,6 +70,9 @@ private:
     std::vector<QWidget*> items_;
     QProgressBar* progress_ = nullptr;
     TransferProgress tracker_;
+    // Per control: shown disabled by applyHeld, and its own state meanwhile.
+    std::array<bool, platform::kControlCount> held_{};
+    std::array<bool, platform::kControlCount> wanted_{};
     bool finished_ = false;
     int finishResult_ = 0;
 };

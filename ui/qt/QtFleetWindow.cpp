@@ -12,11 +12,17 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/qt/AppIcons.h"
+#include "ui/qt/HistoryWindow.h"
 #include "ui/qt/QtText.h"
 #include "ui/template/FlashLines.h"
 
@@ -74,17 +80,38 @@ QtFleetWindow::QtFleetWindow(Context& ctx, std::function<platform::Clock&(size_t
     // Tab goes on to the buttons; the arrows move between rows.
     table_->setTabKeyNavigation(false);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
-    table_->setMinimumSize(900, 300);
+    table_->setWordWrap(false);
     table_->installEventFilter(this);
+    const int margin = table_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table_);
+    QFont bold = table_->font();
+    bold.setBold(true);
+    for (int c = 1; c < kColumnCount; ++c) {
+        const auto column = static_cast<FleetColumn>(c - 1);
+        // The Phase column shows verdicts in bold.
+        const QFontMetrics metrics(column == FleetColumn::Phase ? bold : table_->font());
+        sampleWidths_[c] =
+            metrics.horizontalAdvance(toQt(fleetColumnSample(column))) + 2 * (margin + 1) + 4;
+    }
     unreachable_ = plainLabel(this);
     unreachable_->setObjectName(QStringLiteral("fleetUnreachable"));
     summary_ = plainLabel(this);
     summary_->setObjectName(QStringLiteral("fleetSummary"));
+    advice_ = plainLabel(this);
+    advice_->setObjectName(QStringLiteral("fleetAdvice"));
+    advice_->setWordWrap(true);
+    QPalette bad = advice_->palette();
+    const Rgb tone = toneColour(platform::VerdictTone::Bad);
+    bad.setColor(QPalette::WindowText, QColor(tone.red, tone.green, tone.blue));
+    advice_->setPalette(bad);
+    advice_->hide();
+    copyAddresses_ = new QPushButton(QStringLiteral("Copy Addresses"), this);
+    copyAddresses_->hide();
     flash_ = new QPushButton(QStringLiteral("Flash Selected"), this);
     stop_ = new QPushButton(QStringLiteral("Stop"), this);
     close_ = new QPushButton(QStringLiteral("Close"), this);
-    for (QPushButton* b : {scan_, selectFile_, flash_, stop_, close_}) b->setAutoDefault(false);
+    for (QPushButton* b : {scan_, selectFile_, copyAddresses_, flash_, stop_, close_}) {
+        b->setAutoDefault(false);
+    }
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(QStringLiteral("Printers:"), this));
@@ -95,6 +122,9 @@ QtFleetWindow::QtFleetWindow(Context& ctx, std::function<platform::Clock&(size_t
     auto* image = new QHBoxLayout;
     image->addWidget(selectFile_);
     image->addWidget(imageLine_, 1);
+    auto* advice = new QHBoxLayout;
+    advice->addWidget(advice_, 1);
+    advice->addWidget(copyAddresses_, 0, Qt::AlignTop);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(summary_, 1);
     bottom->addWidget(flash_);
@@ -105,13 +135,15 @@ QtFleetWindow::QtFleetWindow(Context& ctx, std::function<platform::Clock&(size_t
     all->addLayout(image);
     all->addWidget(table_, 1);
     all->addWidget(unreachable_);
+    all->addLayout(advice);
     all->addLayout(bottom);
     // Tab: the fields, Scan, the image, the table, then the buttons.
     setTabOrder(targets_, port_);
     setTabOrder(port_, scan_);
     setTabOrder(scan_, selectFile_);
     setTabOrder(selectFile_, table_);
-    setTabOrder(table_, flash_);
+    setTabOrder(table_, copyAddresses_);
+    setTabOrder(copyAddresses_, flash_);
     setTabOrder(flash_, stop_);
     setTabOrder(stop_, close_);
 
@@ -127,6 +159,9 @@ QtFleetWindow::QtFleetWindow(Context& ctx, std::function<platform::Clock&(size_t
     connect(flash_, &QPushButton::clicked, this, [this] { logic_.onFlashSelected(); });
     connect(stop_, &QPushButton::clicked, this, [this] { logic_.onStop(); });
     connect(close_, &QPushButton::clicked, this, [this] { reject(); });
+    connect(copyAddresses_, &QPushButton::clicked, this, [this] {
+        QApplication::clipboard()->setText(toQt(logic_.picture().flashModeAddresses));
+    });
     connect(table_, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (drawing_ || item->column() != kCheckColumn) return;
         logic_.onToggle(static_cast<size_t>(item->row()), item->checkState() == Qt::Checked);
@@ -141,10 +176,62 @@ void QtFleetWindow::present() {
     if (!opened_) {
         opened_ = true;
         logic_.onOpen();
+        const QSize wanted = defaultSize();
+        // The frame is not known before the window is shown: room for a title bar.
+        QSize screen = this->screen()->availableGeometry().size();
+        screen.rheight() -= 2 * style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        const WindowSize size = logic_.openingSize({wanted.width(), wanted.height()},
+                                                   {screen.width(), screen.height()});
+        resize(size.width, size.height);
     }
     show();
     raise();
     activateWindow();
+}
+
+QSize QtFleetWindow::defaultSize() {
+    int tableWidth = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < kColumnCount; ++c) tableWidth += fittedWidth(c);
+    const int tableHeight = 2 * table_->frameWidth() +
+                            table_->horizontalHeader()->sizeHint().height() +
+                            table_->verticalHeader()->defaultSectionSize() * kFleetDefaultRows +
+                            table_->horizontalScrollBar()->sizeHint().height();
+    // Room for the two lines of advice a run may end with.
+    const int advice = advice_->isVisible() ? 0 : 2 * advice_->fontMetrics().lineSpacing();
+    const QMargins margins = layout()->contentsMargins();
+    const QSize hint = layout()->sizeHint();
+    return {std::max(hint.width(), tableWidth + margins.left() + margins.right()),
+            hint.height() - table_->sizeHint().height() + tableHeight + advice};
+}
+
+int QtFleetWindow::fittedWidth(int column) const {
+    return std::max({sampleWidths_[static_cast<size_t>(column)],
+                     // Public as the view's, protected as the table's.
+                     static_cast<const QAbstractItemView*>(table_)->sizeHintForColumn(column),
+                     table_->horizontalHeader()->sectionSizeHint(column)});
+}
+
+void QtFleetWindow::fitColumns() {
+    int others = 0;
+    for (int c = 0; c < kColumnCount; ++c) {
+        // The last one takes what room is left, and never less than its texts.
+        const int width = c + 1 < kColumnCount
+                              ? fittedWidth(c)
+                              : std::max(fittedWidth(c), table_->viewport()->width() - others);
+        others += width;
+        if (table_->columnWidth(c) != width) table_->setColumnWidth(c, width);
+    }
+}
+
+void QtFleetWindow::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    fitColumns();
+}
+
+void QtFleetWindow::showHistory(const HistoryView& view) {
+    HistoryWindow history(view, this);
+    history.resize(std::max(width(), 960), height());
+    history.exec();
 }
 
 QProgressBar* QtFleetWindow::progress(int row) const {
@@ -172,11 +259,14 @@ void QtFleetWindow::draw(const FleetPicture& p) {
     for (size_t i = 0; i < p.rows.size(); ++i) drawRow(static_cast<int>(i), p.rows[i]);
     unreachable_->setText(toQt(p.unreachable));
     summary_->setText(toQt(p.summary));
+    advice_->setText(toQt(p.flashModeAdvice));
+    advice_->setVisible(!p.flashModeAdvice.empty());
+    copyAddresses_->setVisible(!p.flashModeAddresses.empty());
+    fitColumns();
     drawing_ = false;
 }
 
 void QtFleetWindow::drawRow(int row, const FleetRow& r) {
-    const QString tip = plainToolTip(r.detail);
     for (int c = 0; c < kColumnCount; ++c) {
         QTableWidgetItem* item = table_->item(row, c);
         if (!item) {
@@ -184,12 +274,14 @@ void QtFleetWindow::drawRow(int row, const FleetRow& r) {
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
             table_->setItem(row, c, item);
         }
+        if (c == kCheckColumn) {
+            item->setToolTip(plainToolTip(r.detail));
+            continue;
+        }
         const auto column = static_cast<FleetColumn>(c - 1);
         // The bar shows the progress' text.
-        if (c != kCheckColumn && column != FleetColumn::Progress) {
-            item->setText(toQt(fleetCell(r, column)));
-        }
-        item->setToolTip(tip);
+        if (column != FleetColumn::Progress) item->setText(toQt(fleetCell(r, column)));
+        item->setToolTip(plainToolTip(fleetTip(r, column)));
     }
     QTableWidgetItem* check = table_->item(row, kCheckColumn);
     check->setFlags(r.suits ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable
@@ -265,11 +357,14 @@ bool QtFleetWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void QtFleetWindow::reject() {
-    if (logic_.onClose()) QDialog::reject();
+    if (!logic_.onClose()) return;
+    logic_.keepSize({width(), height()});
+    QDialog::reject();
 }
 
 void QtFleetWindow::closeEvent(QCloseEvent* event) {
     if (logic_.onClose()) {
+        logic_.keepSize({width(), height()});
         event->accept();
     } else {
         event->ignore();

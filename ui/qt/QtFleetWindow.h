@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -17,10 +18,14 @@ namespace kv::ui {
 
 // The network printers' window over the fleet logic: targets and port,
 // Scan, the image line, a table with a check box per printer, its progress
-// bar, phase and verdict in the main window's colours, the summary, Flash
-// Selected and Stop. Space toggles the current row, Ctrl+A checks every
-// printer the image suits; a row's context menu copies its detail or shows
-// its history. Every text from a device is plain text. UI thread only.
+// bar, phase and verdict in the main window's colours, columns as wide as
+// their texts, the printers that may be left in flash mode with the advice
+// and Copy Addresses, the summary, Flash Selected and Stop. Space toggles
+// the current row, Ctrl+A checks every printer the image suits; a row's
+// context menu copies its detail or opens the History table of its
+// printer. It opens tall enough for kFleetDefaultRows rows where the
+// screen allows, or at the size it was left at. Every text from a device is
+// plain text. UI thread only.
 class QtFleetWindow final : public QDialog, private FleetWindowHost {
     Q_OBJECT
 
@@ -41,6 +46,8 @@ public:
     QLabel* summary() const { return summary_; }
     QLabel* unreachable() const { return unreachable_; }
     QLabel* imageLine() const { return imageLine_; }
+    QLabel* flashModeAdvice() const { return advice_; }
+    QPushButton* copyAddressesButton() const { return copyAddresses_; }
     QPushButton* scanButton() const { return scan_; }
     QPushButton* flashButton() const { return flash_; }
     QPushButton* stopButton() const { return stop_; }
@@ -48,11 +55,15 @@ public:
 
     // Opens the window, or brings it to the front.
     void present();
+    // The size that shows kFleetDefaultRows rows and every column at its
+    // widest sample, whatever the screen.
+    QSize defaultSize();
     // Escape and the close button ask the logic, as the close box does.
     void reject() override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -60,7 +71,10 @@ private:
     void startTimer(unsigned intervalMs) override;
     void stopTimer() override;
     void drawRow(int row, const FleetRow& r);
+    void showHistory(const HistoryView& view) override;
     void showRowMenu(const QPoint& at);
+    int fittedWidth(int column) const;
+    void fitColumns();
 
     QLineEdit* targets_ = nullptr;
     QLineEdit* port_ = nullptr;
@@ -70,6 +84,10 @@ private:
     QTableWidget* table_ = nullptr;
     QLabel* unreachable_ = nullptr;
     QLabel* summary_ = nullptr;
+    QLabel* advice_ = nullptr;
+    QPushButton* copyAddresses_ = nullptr;
+    // Each column's least width: its widest sample text.
+    std::array<int, kColumnCount> sampleWidths_{};
     QPushButton* flash_ = nullptr;
     QPushButton* stop_ = nullptr;
     QPushButton* close_ = nullptr;

@@ -18,7 +18,23 @@ void Win32DialogControls::setText(platform::Control c, const std::string& text) 
 
 void Win32DialogControls::enable(platform::Control c, bool enabled) {
     window_.runOnUi([&] {
-        if (HWND h = control(window_, c)) ::EnableWindow(h, enabled ? TRUE : FALSE);
+        const auto i = static_cast<size_t>(c);
+        if (held_[i]) {
+            wanted_[i] = enabled;
+        } else if (HWND h = control(window_, c)) {
+            ::EnableWindow(h, enabled ? TRUE : FALSE);
+        }
+    });
+}
+
+void Win32DialogControls::hold(platform::Control c, bool held) {
+    window_.runOnUi([&] {
+        const auto i = static_cast<size_t>(c);
+        HWND h = control(window_, c);
+        if (held_[i] == held || !h) return;
+        if (held) wanted_[i] = ::IsWindowEnabled(h) != FALSE;
+        held_[i] = held;
+        ::EnableWindow(h, !held && wanted_[i] ? TRUE : FALSE);
     });
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <array>
+
 #include "platform/DialogControls.h"
 #include "ui/win32/Win32DialogWindow.h"
 
@@ -16,12 +18,17 @@ public:
     void setText(platform::Control control, const std::string& text) override;
     void enable(platform::Control control, bool enabled) override;
     void show(platform::Control control, bool visible) override;
+    void hold(platform::Control control, bool held) override;
     void setProgress(const platform::TransferProgress& progress) override;
     void setImageFacts(const std::optional<platform::ImageFacts>& facts) override;
     void setVerification(const std::optional<platform::Verification>& verification) override;
 
 private:
     Win32DialogWindow& window_;
+    // Per control, on the UI thread: shown disabled by hold(), and its own
+    // state meanwhile.
+    std::array<bool, platform::kControlCount> held_{};
+    std::array<bool, platform::kControlCount> wanted_{};
 };
 
 }  // namespace kv::ui

@@ -27,6 +27,8 @@ void Win32DialogHost::openFleetWindow() {
     window_.runOnUi([&] { fleetWindow_->runModal(window_.hwnd()); });
 }
 
+bool Win32DialogHost::fleetWindowOpen() { return fleetWindow_ && fleetWindow_->hwnd() != nullptr; }
+
 std::string Win32DialogHost::title() {
     std::string text;
     window_.runOnUi([&] {

@@ -36,6 +36,7 @@ public:
                           std::function<platform::Clock&(size_t)> clockFor = {});
     bool hasFleetWindow() const override { return fleetWindow_ != nullptr; }
     void openFleetWindow() override;
+    bool fleetWindowOpen() override;
     // The network printers' window, once offered; nullptr before.
     Win32FleetWindow* fleetWindow() const { return fleetWindow_.get(); }
 

@@ -9,14 +9,18 @@
 
 namespace kv::ui {
 
-// The network printers' window as a Win32 dialog over the fleet logic:
-// targets and port, Scan, the image line, a report-mode list view with a
-// check box per printer the image suits, the progress as text, the phase
-// and the verdict in the main window's colours (custom draw), the detail as
-// the row's tip, the summary, Flash Selected, Stop and Close. Ctrl+A checks
+// The network printers' window as a resizable Win32 dialog over the fleet
+// logic: targets and port, Scan, the image line, a report-mode list view
+// with a check box per printer the image suits, its progress as a bar, the
+// phase (with how it ended and why: Wine shows no tips) and the verdict in
+// the main window's colours (custom draw), columns as wide as their texts,
+// the printers that may be left in flash mode with the advice and Copy
+// Addresses, the summary, Flash Selected, Stop and Close. Ctrl+A checks
 // every printer the image suits, Space toggles the focused row; a row's
-// context menu copies its detail or shows its history. The logic lives as
-// long as this object, across openings. UI thread only.
+// context menu copies its detail or opens the History table of its
+// printer. It opens tall enough for kFleetDefaultRows rows where the screen
+// allows, or at the size it was left at. The logic lives as long as this
+// object, across openings. UI thread only.
 class Win32FleetWindow final : private FleetWindowHost {
 public:
     // Item ids.
@@ -31,6 +35,10 @@ public:
         kSummary,
         kFlashSelected,
         kStop,
+        kAdvice,
+        kCopyAddresses,
+        kPrintersLabel,
+        kPortLabel,
     };
 
     Win32FleetWindow(void* instance, Context& ctx,
@@ -54,13 +62,25 @@ public:
                        intptr_t& result);
 
 private:
+    // A row's bar, drawn in its Progress cell.
+    struct Bar {
+        uint64_t value = 0;
+        uint64_t maximum = 0;
+    };
+
     void draw(const FleetPicture& picture) override;
     void startTimer(unsigned intervalMs) override;
     void stopTimer() override;
+    void showHistory(const HistoryView& view) override;
     void initialise();
     void setItemText(int row, int column, const std::string& text);
+    void fitColumns(const FleetPicture& picture);
+    void layOut();
+    void openAtSize();
+    bool drawBar(void* customDraw);
     bool notify(intptr_t lParam, intptr_t& result);
     void rowMenu(int x, int y);
+    void copy(const std::string& text);
     void close();
 
     void* instance_;
@@ -70,6 +90,10 @@ private:
     bool drawing_ = false;
     bool opened_ = false;
     std::vector<std::optional<unsigned long>> colours_;
+    std::vector<Bar> bars_;
+    // Each column's width for its widest text, by the last drawing.
+    std::vector<int> fitted_;
+    bool adviceShown_ = false;
 };
 
 }  // namespace kv::ui

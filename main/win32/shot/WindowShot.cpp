@@ -2,9 +2,11 @@
 // (docs/windows.md's picture): the real dialog finds the simulated USB printer,
 // takes IMAGE and flashes it in virtual time, then the window is read off
 // the screen. With --fleet, the network printers' window instead, in the
-// middle of a run of IMAGE over twenty emulated printers on loopback. Run
-// under Wine on an X display by scripts/window-shot-win32.sh.
-//   kvflash-window-shot [--fleet] OUT.bmp IMAGE
+// middle of a run of IMAGE over twenty emulated printers on loopback, and
+// with END.bmp again once every printer has ended. Run under Wine on an X
+// display by scripts/window-shot-win32.sh.
+//   kvflash-window-shot OUT.bmp IMAGE
+//   kvflash-window-shot --fleet OUT.bmp IMAGE [END.bmp]
 #include <windows.h>
 #include <commctrl.h>
 
@@ -82,8 +84,10 @@ bool settleUntil(const std::function<bool()>& done) {
 }
 
 // The network printers' window while the stage's printers flash: seven
-// verified and one failed, the others held part way.
-int fleetShot(kv::platform::Services& sys, const char* out, const char* imagePath) {
+// verified and one failed, the others held part way; then, with `end`, once
+// they have all ended.
+int fleetShot(kv::platform::Services& sys, const char* out, const char* imagePath,
+              const char* end) {
     const kv::fleet::FleetImage image = kv::fleet::loadFleetImage(sys.fileReader(), imagePath);
     if (!image.image) {
         std::fprintf(stderr, "kvflash-window-shot: %s\n", image.error.c_str());
@@ -132,13 +136,20 @@ int fleetShot(kv::platform::Services& sys, const char* out, const char* imagePat
         saved = saveWindow(hwnd, out);
     }
     stage.release();
-    settleUntil([&] {
+    const bool ended = settleUntil([&] {
         logic.onTimer();
         return !logic.picture().flashing;
     });
+    if (saved && ended && end) {
+        settle(700);
+        out = end;
+        saved = saveWindow(hwnd, end);
+    }
     logic.waitIdle(std::chrono::milliseconds(kFlashBoundMs));
-    if (!placed) {
-        std::fputs("kvflash-window-shot: the printers did not reach their places\n", stderr);
+    if (!placed || !ended) {
+        std::fputs(placed ? "kvflash-window-shot: the run did not end\n"
+                          : "kvflash-window-shot: the printers did not reach their places\n",
+                   stderr);
         return 1;
     }
     if (!saved) {
@@ -151,9 +162,9 @@ int fleetShot(kv::platform::Services& sys, const char* out, const char* imagePat
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool fleet = argc == 4 && std::string_view(argv[1]) == "--fleet";
+    const bool fleet = (argc == 4 || argc == 5) && std::string_view(argv[1]) == "--fleet";
     if (argc != 3 && !fleet) {
-        std::fputs("usage: kvflash-window-shot [--fleet] OUT.bmp IMAGE\n", stderr);
+        std::fputs("usage: kvflash-window-shot [--fleet] OUT.bmp IMAGE [END.bmp]\n", stderr);
         return 2;
     }
     INITCOMMONCONTROLSEX common{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
@@ -165,7 +176,7 @@ int main(int argc, char** argv) {
     // The picture's flash is not one of the machine's.
     kv::platform::sim::MemoryHistory history;
     world->sys.wired.history = &history;
-    if (fleet) return fleetShot(world->sys, argv[2], argv[3]);
+    if (fleet) return fleetShot(world->sys, argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
     kv::AppState state;
     kv::Context ctx{state, world->sys};
     kv::platform::sim::ScriptedUi ui;
