@@ -16,6 +16,8 @@ if(NOT KVFLASH_DEMO_IMAGE_DIR)
   return()
 endif()
 set(_kv_demo_image ${KVFLASH_DEMO_IMAGE_DIR}/${KVFLASH_DEMO_IMAGE_NAME})
+# Made once with the demo key: kvimage makes the same image on every build.
+set(_kv_demo_signature ${PROJECT_SOURCE_DIR}/main/demo/${KVFLASH_DEMO_IMAGE_NAME}.minisig)
 find_program(KVFLASH_ZIP zip)
 find_program(KVFLASH_MAKENSIS makensis)
 if(NOT KVFLASH_ZIP OR NOT KVFLASH_MAKENSIS)
@@ -29,7 +31,8 @@ set(_kv_programs kvflash-cli.exe kvflash.exe kvimage.exe libgcrypt-20.dll libgpg
 # The library's licence and, for each DLL, Debian's copyright file, which
 # names the source (Debian's source packages of the same version).
 set(_kv_licences LGPL-2.1.txt libgcrypt-copyright.txt libgpg-error-copyright.txt)
-set(_kv_data ${KVFLASH_DEMO_IMAGE_NAME} LICENSE.txt README.txt ${_kv_licences})
+set(_kv_data ${KVFLASH_DEMO_IMAGE_NAME} ${KVFLASH_DEMO_IMAGE_NAME}.minisig LICENSE.txt README.txt
+  ${_kv_licences})
 # In the C locale's order, as the ZIP lists them.
 set(_kv_members ${_kv_data} ${_kv_programs})
 list(SORT _kv_members)
@@ -49,7 +52,7 @@ add_custom_command(OUTPUT ${_kv_staged_stamp}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kvflash> $<TARGET_FILE:kvflash-cli>
           $<TARGET_FILE:kvimage> ${_kv_demo_image} ${KV_GENERATED_DIR}/README.txt ${_kv_stage}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${_kv_stage}/LICENSE.txt
-  COMMAND ${CMAKE_COMMAND} -E copy ${KVFLASH_CRYPTO_DLLS} ${_kv_stage}
+  COMMAND ${CMAKE_COMMAND} -E copy ${KVFLASH_CRYPTO_DLLS} ${_kv_demo_signature} ${_kv_stage}
   COMMAND ${CMAKE_COMMAND} -E copy /usr/share/common-licenses/LGPL-2.1 ${_kv_stage}/LGPL-2.1.txt
   COMMAND ${CMAKE_COMMAND} -E copy /usr/share/doc/libgcrypt-mingw-w64-dev/copyright
           ${_kv_stage}/libgcrypt-copyright.txt
@@ -60,7 +63,7 @@ add_custom_command(OUTPUT ${_kv_staged_stamp}
   COMMAND touch -d @${KVFLASH_SOURCE_DATE_EPOCH} ${_kv_staged} ${_kv_stage}
   COMMAND ${CMAKE_COMMAND} -E touch ${_kv_staged_stamp}
   DEPENDS kvflash kvflash-cli kvimage ${_kv_demo_image} ${KV_GENERATED_DIR}/README.txt
-          ${PROJECT_SOURCE_DIR}/LICENSE ${KVFLASH_CRYPTO_DLLS}
+          ${PROJECT_SOURCE_DIR}/LICENSE ${KVFLASH_CRYPTO_DLLS} ${_kv_demo_signature}
   COMMENT "The Windows release folder"
   VERBATIM)
 

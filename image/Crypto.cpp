@@ -84,23 +84,27 @@ std::string Hash::finish() {
     return std::string(reinterpret_cast<const char*>(digest), gcry_md_get_algo_dlen(algorithm));
 }
 
-bool ed25519Verify(const std::array<uint8_t, kEd25519KeyBytes>& publicKey,
-                   const uint8_t* message, size_t length,
-                   const std::array<uint8_t, kEd25519SignatureBytes>& signature) {
+std::string digestOf(Hash::Kind kind, const uint8_t* data, size_t length) {
+    Hash hash(kind);
+    hash.update(data, length);
+    return hash.finish();
+}
+
+bool ed25519Verify(const std::array<uint8_t, kEd25519KeyBytes>& publicKey, const uint8_t* message,
+                   size_t length, const std::array<uint8_t, kEd25519SignatureBytes>& signature) {
     Sexp key, sig, data;
-    if (const gcry_error_t e =
-            gcry_sexp_build(&key.value, nullptr,
-                            "(public-key (ecc (curve Ed25519) (flags eddsa) (q %b)))",
-                            static_cast<int>(publicKey.size()), publicKey.data()))
+    if (const gcry_error_t e = gcry_sexp_build(
+            &key.value, nullptr, "(public-key (ecc (curve Ed25519) (flags eddsa) (q %b)))",
+            static_cast<int>(publicKey.size()), publicKey.data()))
         cryptoFailure("Ed25519 key", e);
     if (const gcry_error_t e =
             gcry_sexp_build(&sig.value, nullptr, "(sig-val (eddsa (r %b) (s %b)))", 32,
                             signature.data(), 32, signature.data() + 32))
         cryptoFailure("Ed25519 signature", e);
     static const uint8_t empty = 0;
-    if (const gcry_error_t e = gcry_sexp_build(
-            &data.value, nullptr, "(data (flags eddsa) (hash-algo sha512) (value %b))",
-            static_cast<int>(length), length ? message : &empty))
+    if (const gcry_error_t e = gcry_sexp_build(&data.value, nullptr,
+                                               "(data (flags eddsa) (hash-algo sha512) (value %b))",
+                                               static_cast<int>(length), length ? message : &empty))
         cryptoFailure("Ed25519 message", e);
     return gcry_pk_verify(sig.value, data.value, key.value) == 0;
 }

@@ -32,13 +32,15 @@ private:
     Kind kind_;
 };
 
+// The digest of these bytes.
+std::string digestOf(Hash::Kind kind, const uint8_t* data, size_t length);
+
 inline constexpr size_t kEd25519KeyBytes = 32;
 inline constexpr size_t kEd25519SignatureBytes = 64;
 
 // Whether `signature` is the Ed25519 signature of `message` by `publicKey`.
-bool ed25519Verify(const std::array<uint8_t, kEd25519KeyBytes>& publicKey,
-                   const uint8_t* message, size_t length,
-                   const std::array<uint8_t, kEd25519SignatureBytes>& signature);
+bool ed25519Verify(const std::array<uint8_t, kEd25519KeyBytes>& publicKey, const uint8_t* message,
+                   size_t length, const std::array<uint8_t, kEd25519SignatureBytes>& signature);
 
 // "libgcrypt 1.10.1", for the tools' version texts.
 std::string libraryVersion();

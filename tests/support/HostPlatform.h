@@ -6,6 +6,7 @@
 #include "platform/FileReader.h"
 #include "platform/Files.h"
 #include "platform/InstanceLock.h"
+#include "platform/KeyFolders.h"
 #include "platform/Network.h"
 #include "platform/TerminationSignals.h"
 
@@ -23,6 +24,10 @@ std::unique_ptr<platform::InstanceLock> makeHostInstanceLock(const std::string& 
 std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0);
 // Opens the files a test wrote for the program to read.
 std::unique_ptr<platform::FileReader> makeHostFileReader();
+// The trusted keys' folders, the system's being `systemFolder`.
+std::unique_ptr<platform::KeyFolders> makeHostKeyFolders(const std::string& systemFolder);
+// Whether the tests run as the administrator (root).
+bool runningAsRoot();
 // Must be made before any other thread of the test program starts.
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals();
 // Asks the platform to end this process, as a user's Ctrl-C or a service

@@ -1,7 +1,10 @@
 #include "tests/support/HostPlatform.h"
 
+#include <unistd.h>
+
 #include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxFiles.h"
+#include "platform/linux/LinuxKeyFolders.h"
 #include "platform/linux/PosixFileReader.h"
 #include "platform/linux/PosixNetwork.h"
 #include "platform/linux/SigwaitTermination.h"
@@ -25,6 +28,12 @@ std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0) {
 std::unique_ptr<platform::FileReader> makeHostFileReader() {
     return std::make_unique<lx::PosixFileReader>();
 }
+
+std::unique_ptr<platform::KeyFolders> makeHostKeyFolders(const std::string& systemFolder) {
+    return std::make_unique<lx::LinuxKeyFolders>(systemFolder);
+}
+
+bool runningAsRoot() { return ::geteuid() == 0; }
 
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {
     return std::make_unique<lx::SigwaitTermination>();

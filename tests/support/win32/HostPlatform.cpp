@@ -8,6 +8,7 @@
 #include "platform/win32/ConsoleCtrlTermination.h"
 #include "platform/win32/MutexInstanceLock.h"
 #include "platform/win32/Win32FileReader.h"
+#include "platform/win32/Win32KeyFolders.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/WinsockNetwork.h"
 
@@ -71,6 +72,12 @@ std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0) {
 std::unique_ptr<platform::FileReader> makeHostFileReader() {
     return std::make_unique<win::Win32FileReader>();
 }
+
+std::unique_ptr<platform::KeyFolders> makeHostKeyFolders(const std::string& systemFolder) {
+    return std::make_unique<win::Win32KeyFolders>(systemFolder);
+}
+
+bool runningAsRoot() { return false; }
 
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {
     return std::make_unique<win::ConsoleCtrlTermination>();
