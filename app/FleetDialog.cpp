@@ -96,10 +96,13 @@ void FleetDialog::onTargetsEdited(const std::string& text) {
 void FleetDialog::onPortEdited(const std::string& text) { picture_.port = text; }
 
 void FleetDialog::useImage(const std::string& path) {
-    fleet::FleetImage loaded = fleet::loadFleetImage(ctx_.sys.fileReader(), path);
+    fleet::FleetImage loaded =
+        fleet::loadFleetImage(ctx_.sys.fileReader(), ctx_.sys.trustedKeys(), path);
     if (!loaded.image) {
         platform::box(ctx_.ui(), kFleetCaption,
-                      "Cannot read the image " + path + ": " + loaded.error);
+                      (loaded.refused ? "This image is not flashed: " : "Cannot read the image " +
+                                                                             path + ": ") +
+                          loaded.error);
         return;
     }
     image_ = std::move(loaded.image);

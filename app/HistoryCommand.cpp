@@ -66,6 +66,8 @@ HistoryView historyView(platform::Services& sys) {
         history.entries.empty() ? noFlashText(file.location()) : recordedInText(file.location());
     view.rows = historyRows(history);
     view.damaged = damagedLinesText(history, file.location());
+    for (const HistoryEntry& e : history.entries)
+        if (!e.record.signatureKey.empty()) view.signatureColumn = true;
     return view;
 }
 

@@ -5,9 +5,13 @@
 #include <string>
 #include <string_view>
 
-#include "state/TrustedKeys.h"
+#include "platform/TrustedKeys.h"
 
 namespace kv {
+
+using platform::MinisignKey;
+using platform::TrustedKey;
+using platform::TrustedKeys;
 
 // minisign's files, at most this long: a key is about 110 bytes, a
 // signature a few hundred.

@@ -3,9 +3,13 @@
 #include <string_view>
 
 #include "platform/FileReader.h"
-#include "state/TrustedKeys.h"
+#include "platform/TrustedKeys.h"
 
 namespace kv {
+
+using platform::MinisignKey;
+using platform::TrustedKey;
+using platform::TrustedKeys;
 
 enum class SignatureStatus {
     Good,

@@ -4,9 +4,13 @@
 
 #include "platform/FileReader.h"
 #include "platform/KeyFolders.h"
-#include "state/TrustedKeys.h"
+#include "platform/TrustedKeys.h"
 
 namespace kv {
+
+using platform::MinisignKey;
+using platform::TrustedKey;
+using platform::TrustedKeys;
 
 // Reads the trusted keys: the *.pub files of the system's folder, of
 // `extraFolder` (KVFLASH_TRUSTED_KEYS: an absolute path, added, never

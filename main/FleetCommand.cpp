@@ -97,10 +97,13 @@ int runFleetCommand(platform::Services& sys, const Options& options,
 
     const auto targets = targetsOf(sys, options.fleetTargets, options);
     if (!targets) return 2;
-    const fleet::FleetImage loaded = fleet::loadFleetImage(sys.fileReader(), *options.image);
+    const fleet::FleetImage loaded =
+        fleet::loadFleetImage(sys.fileReader(), sys.trustedKeys(), *options.image);
     if (!loaded.image) {
-        usageError("cannot read the image " + platform::escapeDeviceText(*options.image) + ": " +
-                   loaded.error);
+        usageError((loaded.refused ? "the image's signature refuses it: "
+                                   : "cannot read the image ") +
+                   platform::escapeDeviceText(*options.image) + ": " +
+                   platform::escapeDeviceText(loaded.error));
         return 2;
     }
     const platform::ImageFacts& facts = loaded.image->facts;
@@ -115,6 +118,12 @@ int runFleetCommand(platform::Services& sys, const Options& options,
                                        static_cast<unsigned long long>(facts.size),
                                        platform::escapeDeviceText(facts.version).c_str(),
                                        facts.sha256.c_str()));
+    if (const platform::SignatureFacts& signature = facts.signature; signature.shown) {
+        writeOut(text, signature.good ? "Signed by " + signature.keyId + ": " +
+                                            platform::quotedEventText(signature.trustedComment) +
+                                            "\n"
+                                      : "Signature: " + signature.reason + "\n");
+    }
     if (loaded.headed) {
         writeOut(text,
                  "The image starts with a KV_FIRMWARE header: over the network it is "
@@ -208,7 +217,8 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     writeOut(text, ui::formatFleetSummary(summary, wallSeconds));
     if (options.json) {
         std::string out;
-        for (const fleet::PrinterSnapshot& p : summary.printers) out += ui::fleetJsonLine(p) + "\n";
+        for (const fleet::PrinterSnapshot& p : summary.printers)
+            out += ui::fleetJsonLine(p, &facts.signature) + "\n";
         writeOut(stdout, out);
     }
     return summary.exitCode;

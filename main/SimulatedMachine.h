@@ -5,6 +5,7 @@
 
 #include "emulator/sim/SimDeviceEnumerator.h"
 #include "emulator/sim/SimDeviceIo.h"
+#include "main/DemoKey.h"
 #include "main/ServiceBundle.h"
 #include "platform/Clock.h"
 #include "platform/HistoryFile.h"
@@ -55,6 +56,8 @@ public:
         sys.wired.history = historyFile_ ? historyFile_.get() : &history;
         sys.wired.sleepInhibitor = &inhibitor;
         sys.wired.fleetTargets = &fleetTargets;
+        trust_ = simulatedWorldKeys(sys.wired.trustedKeys);
+        sys.wired.trustedKeys = &trust_;
     }
     // The clock of the program and its printers.
     platform::Clock& wiredClock() const { return *wiredClock_; }
@@ -73,6 +76,8 @@ private:
     platform::RealClock realClock_;
     platform::Clock* wiredClock_ = &clock;
     std::unique_ptr<platform::HistoryFile> historyFile_;
+    // The host's keys and the demo key.
+    platform::TrustedKeys trust_;
 };
 
 }  // namespace kv::entry

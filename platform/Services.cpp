@@ -3,7 +3,7 @@
 namespace kv::platform {
 
 // A service added to Wiring is added to the list below too.
-static_assert(sizeof(Services::Wiring) == 17 * sizeof(void*));
+static_assert(sizeof(Services::Wiring) == 18 * sizeof(void*));
 
 std::vector<std::string> Services::missing(Stage stage) const {
     const bool frontEnd = stage == Stage::FrontEndWired;
@@ -29,6 +29,7 @@ std::vector<std::string> Services::missing(Stage stage) const {
         {wired.history, "history", true},
         {wired.sleepInhibitor, "sleepInhibitor", true},
         {wired.fleetTargets, "fleetTargets", true},
+        {wired.trustedKeys, "trustedKeys", true},
     };
     std::vector<std::string> names;
     for (const auto& s : services) {

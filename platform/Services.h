@@ -9,6 +9,7 @@
 #include "platform/Files.h"
 #include "platform/InstanceLock.h"
 #include "platform/Trace.h"
+#include "platform/TrustedKeys.h"
 #include "platform/Ui.h"
 
 namespace kv::platform {
@@ -58,6 +59,9 @@ struct Services {
         SleepInhibitor* sleepInhibitor = nullptr;
         // The network printers' window's targets, kept between runs.
         DurableFile* fleetTargets = nullptr;
+        // The keys images must be signed by; none configured is a set with
+        // checking off, never a missing service.
+        const TrustedKeys* trustedKeys = nullptr;
     };
     Wiring wired;
 
@@ -89,6 +93,7 @@ struct Services {
         return require(wired.sleepInhibitor, "sleepInhibitor");
     }
     DurableFile& fleetTargets() const { return require(wired.fleetTargets, "fleetTargets"); }
+    const TrustedKeys& trustedKeys() const { return require(wired.trustedKeys, "trustedKeys"); }
 };
 
 }  // namespace kv::platform

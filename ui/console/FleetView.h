@@ -63,7 +63,9 @@ std::string formatFleetPlan(const fleet::Fleet& fleet);
 std::string formatFleetSummary(const fleet::FleetSummary& summary, double wallSeconds);
 // One JSON object per printer (address, model, firmware before and after,
 // outcome, detail, bytes sent, seconds).
-std::string fleetJsonLine(const fleet::PrinterSnapshot& printer);
+// With `signature` shown, signature_key and trusted_comment too.
+std::string fleetJsonLine(const fleet::PrinterSnapshot& printer,
+                          const platform::SignatureFacts* signature = nullptr);
 
 // --scan: the table of printers found, sorted by address, and the counts
 // of the rest.

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -47,12 +48,24 @@ struct EmulatedPrinter {
     std::string target;
 };
 
+// A folder of trusted keys holding the demo key, which signed the demo image.
+std::string demoKeyFolder(const kv::testing::TempDir& dir) {
+    std::filesystem::create_directories(dir.path() / "keys");
+    std::filesystem::copy_file(std::string(KVFLASH_SOURCE_DIR) + "/main/demo/demo-key.pub",
+                               dir.path() / "keys" / "demo.pub",
+                               std::filesystem::copy_options::overwrite_existing);
+    return (dir.path() / "keys").string();
+}
+
 struct FleetRun {
+    // `keys`: the KVFLASH_TRUSTED_KEYS folder, if any.
     explicit FleetRun(std::vector<std::string> arguments,
-                      ChildProcess::Output output = ChildProcess::Output::File)
+                      ChildProcess::Output output = ChildProcess::Output::File,
+                      const std::string& keys = "")
         : kvflash(buildDir() + "/bin/kvflash", arguments,
                   {{"KVFLASH_STATE_DIR", dir.path().string()},
-                   {"KVFLASH_LOCK_DIR", dir.path().string()}},
+                   {"KVFLASH_LOCK_DIR", dir.path().string()},
+                   {"KVFLASH_TRUSTED_KEYS", keys}},
                   dir.path().string(), output) {}
     kv::testing::TempDir dir;
     ChildProcess kvflash;
@@ -98,8 +111,10 @@ TEST(FleetCommand, ThreePrintersInRealTimeWithTheirOwnEnds) {
         << table;
     EXPECT_NE(table.find("3 printers found; 1 address refused"), std::string::npos);
 
+    // Signed, with its key trusted: the plan and each JSON line name it.
     FleetRun run({"--fleet", targets[0], targets[1], targets[2], "--image", demoImage(), "--yes",
-                  "--canary", "0", "--json"});
+                  "--canary", "0", "--json"},
+                 ChildProcess::Output::File, demoKeyFolder(dir));
     const auto code = run.kvflash.waitFor(120s);
     ASSERT_TRUE(code) << "still running";
     EXPECT_EQ(*code, 1) << run.kvflash.err();
@@ -118,6 +133,12 @@ TEST(FleetCommand, ThreePrintersInRealTimeWithTheirOwnEnds) {
             std::string::npos)
             << line;
     }
+    EXPECT_NE(json.find("\"signature_key\":\"4657CEF660F2F093\",\"trusted_comment\":\"kvflash demo"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(run.kvflash.err().find("Signed by 4657CEF660F2F093: \"kvflash demo image V5.20"),
+              std::string::npos)
+        << run.kvflash.err();
     EXPECT_NE(run.kvflash.err().find("fleet " + targets[0] + " verified \""), std::string::npos);
     EXPECT_NE(run.kvflash.err().find("Summary: 2 verified"), std::string::npos)
         << run.kvflash.err();
@@ -197,10 +218,21 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
     EmulatedPrinter printer("127.0.0.51", {}, dir.path().string());
     const std::string unmarked = dir.file("FMVQ_plain.bin");
     kv::testing::writeAll(unmarked, std::vector<uint8_t>(4096, 0x5A));
+    // The demo image with one byte changed after it was signed.
+    const std::string tampered = dir.file("FMVQ_V5.20.bin");
+    std::vector<uint8_t> image = kv::testing::readAll(demoImage());
+    image[40000] ^= 0x01;
+    kv::testing::writeAll(tampered, image);
+    std::filesystem::copy_file(demoImage() + ".minisig", tampered + ".minisig");
+    const std::string keys = demoKeyFolder(dir);
     const struct {
         std::vector<std::string> arguments;
         const char* says;
+        std::string keys = "";
     } cases[] = {
+        {{"--fleet", printer.target, "--image", tampered, "--yes"},
+         "does not match its signature",
+         keys},
         {{"--fleet", printer.target, "--image", unmarked, "--yes"}, "no \"FWV:\" version marker"},
         {{"--fleet", printer.target, "--image", dir.file("missing.bin"), "--yes"},
          "cannot read the image"},
@@ -213,7 +245,7 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
          "cannot write logs in"},
     };
     for (const auto& c : cases) {
-        FleetRun run(c.arguments);
+        FleetRun run(c.arguments, ChildProcess::Output::File, c.keys);
         EXPECT_EQ(run.kvflash.waitFor(20s), 2) << c.says;
         EXPECT_NE(run.kvflash.err().find(c.says), std::string::npos) << run.kvflash.err();
     }

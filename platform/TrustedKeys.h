@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace kv {
+namespace kv::platform {
 
 // A minisign public key: its 8-byte key ID, as stored (little-endian), and
 // the Ed25519 key.
@@ -19,7 +19,8 @@ struct TrustedKey {
     std::string file;  // where it was read from
 };
 
-// The keys images must be signed by, read once when the program starts.
+// The keys images must be signed by, read once when a world is made (the
+// image library reads them; the world wires them in as a service).
 struct TrustedKeys {
     std::vector<TrustedKey> keys;
     // Key files present but not trusted (unreadable, malformed, or open to
@@ -35,4 +36,4 @@ struct TrustedKeys {
     std::vector<TrustedKey> demoKeys;
 };
 
-}  // namespace kv
+}  // namespace kv::platform
