@@ -100,8 +100,8 @@ void FleetDialog::useImage(const std::string& path) {
         fleet::loadFleetImage(ctx_.sys.fileReader(), ctx_.sys.trustedKeys(), path);
     if (!loaded.image) {
         platform::box(ctx_.ui(), kFleetCaption,
-                      (loaded.refused ? "This image is not flashed: " : "Cannot read the image " +
-                                                                             path + ": ") +
+                      (loaded.refused ? "This image is not flashed: "
+                                      : "Cannot read the image " + path + ": ") +
                           loaded.error);
         return;
     }

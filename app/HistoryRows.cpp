@@ -7,8 +7,8 @@ namespace {
 constexpr size_t kShaShown = 12;
 
 constexpr const char* kColumnTitles[kHistoryColumnCount] = {
-    "Fleet run", "Start (UTC)", "Outcome", "Model", "Link", "Address", "Before",
-    "After",     "Image",       "SHA-256", "Signed by", "Size", "Sent", "Seconds", "Detail",
+    "Fleet run", "Start (UTC)", "Outcome",   "Model", "Link", "Address", "Before", "After",
+    "Image",     "SHA-256",     "Signed by", "Size",  "Sent", "Seconds", "Detail",
 };
 
 // USB paths are long; the serial in them names the printer.

@@ -36,8 +36,8 @@ bool signatureAllowsFlash(Context& ctx, const platform::SignatureFacts& facts) {
 }
 
 bool checkImageBeforeFlash(Context& ctx, const FirmwareImage& image) {
-    const std::string digest = crypto::digestOf(crypto::Hash::Kind::Blake2b512,
-                                                image.data.data(), image.data.size());
+    const std::string digest =
+        crypto::digestOf(crypto::Hash::Kind::Blake2b512, image.data.data(), image.data.size());
     const platform::SignatureFacts facts = signatureFactsFor(
         ctx.sys.trustedKeys(), ctx.sys.fileReader(), ctx.state.firmwareFileName, digest);
     FlashAttempt& attempt = ctx.state.flashAttempt;

@@ -127,8 +127,8 @@ bool showImageFacts(Context& ctx, const std::string& path) {
     facts.sha256 = summary.sha256;
     // An unreadable image is refused by the flash itself, as it always was.
     if (summary.readable)
-        facts.signature = signatureFactsFor(ctx.sys.trustedKeys(), ctx.sys.fileReader(), path,
-                                            summary.blake2b);
+        facts.signature =
+            signatureFactsFor(ctx.sys.trustedKeys(), ctx.sys.fileReader(), path, summary.blake2b);
     ctx.controls().setImageFacts(facts);
     return signatureAllowsFlash(ctx, facts.signature);
 }
@@ -219,16 +219,15 @@ void SelectFirmwareFile(Context& ctx) {
     fileName = *chosen;
 
     if (ValidateFirmwareFile(ctx, fileName) == 1) {
+        controls.setText(Control::flashButton, "Flash Printer NOW");
+        controls.show(Control::flashButton, true);
+        controls.enable(Control::flashButton, true);
         if (!showImageFacts(ctx, fileName)) {
             // Its line stays, saying why; it is never flashed.
             fileName.clear();
             controls.show(Control::flashButton, false);
             controls.enable(Control::flashButton, false);
-            return;
         }
-        controls.setText(Control::flashButton, "Flash Printer NOW");
-        controls.show(Control::flashButton, true);
-        controls.enable(Control::flashButton, true);
         return;
     }
     // A rejected file must never be flashed, whatever an earlier choice allowed.

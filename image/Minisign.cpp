@@ -55,8 +55,10 @@ Parsed<MinisignKey> parseMinisignKey(std::string_view text) {
 
 Parsed<MinisignSignature> parseMinisignSignature(std::string_view text) {
     const auto lines = linesOf(text, 4);
-    if (!lines) return {std::nullopt, "not four lines (comment, signature, trusted comment, "
-                                      "global signature)"};
+    if (!lines)
+        return {std::nullopt,
+                "not four lines (comment, signature, trusted comment, "
+                "global signature)"};
     if (!startsWith((*lines)[0], kUntrusted))
         return {std::nullopt, "the first line is no \"untrusted comment:\""};
     const auto signature = decodeBase64((*lines)[1]);

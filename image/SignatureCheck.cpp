@@ -73,8 +73,9 @@ SignatureCheck checkSignature(const TrustedKeys& trust, std::string_view signatu
     const std::vector<const MinisignKey*> keys = keysWithId(trust, s.keyId);
     if (!s.prehashed) {
         check.status = SignatureStatus::Legacy;
-        check.reason = "a legacy signature (minisign -l, over the whole file): sign the image "
-                       "again without -l";
+        check.reason =
+            "a legacy signature (minisign -l, over the whole file): sign the image "
+            "again without -l";
     } else if (keys.empty()) {
         check.status = SignatureStatus::UnknownKey;
         check.reason = "signed by an unknown key " + check.keyId;

@@ -13,10 +13,10 @@ using platform::TrustedKeys;
 
 enum class SignatureStatus {
     Good,
-    None,            // no IMAGE.minisig
-    Unreadable,      // there, but no regular file, too large, or unreadable
+    None,        // no IMAGE.minisig
+    Unreadable,  // there, but no regular file, too large, or unreadable
     Malformed,
-    Legacy,          // minisign -l
+    Legacy,  // minisign -l
     UnknownKey,
     ImageMismatch,   // the image is not what was signed
     CommentAltered,  // the trusted comment is not what was signed

@@ -17,9 +17,8 @@ void readKeyFile(platform::FileReader& files, const std::string& path, TrustedKe
     } else if (file.status == FileBytes::Status::Unreadable) {
         why = file.reason;
     } else {
-        const Parsed<MinisignKey> key =
-            parseMinisignKey(std::string_view(reinterpret_cast<const char*>(file.bytes.data()),
-                                              file.bytes.size()));
+        const Parsed<MinisignKey> key = parseMinisignKey(
+            std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
         if (key.value) {
             trust.keys.push_back({*key.value, path});
             return;

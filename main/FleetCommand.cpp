@@ -13,6 +13,7 @@
 #include "fleet/FleetSummary.h"
 #include "fleet/PrinterLog.h"
 #include "fleet/WorldParts.h"
+#include "platform/EventText.h"
 #include "platform/Format.h"
 #include "ui/console/FleetView.h"
 
@@ -100,10 +101,10 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     const fleet::FleetImage loaded =
         fleet::loadFleetImage(sys.fileReader(), sys.trustedKeys(), *options.image);
     if (!loaded.image) {
-        usageError((loaded.refused ? "the image's signature refuses it: "
-                                   : "cannot read the image ") +
-                   platform::escapeDeviceText(*options.image) + ": " +
-                   platform::escapeDeviceText(loaded.error));
+        usageError(
+            (loaded.refused ? "the image's signature refuses it: " : "cannot read the image ") +
+            platform::escapeDeviceText(*options.image) + ": " +
+            platform::escapeDeviceText(loaded.error));
         return 2;
     }
     const platform::ImageFacts& facts = loaded.image->facts;
@@ -119,10 +120,10 @@ int runFleetCommand(platform::Services& sys, const Options& options,
                                        platform::escapeDeviceText(facts.version).c_str(),
                                        facts.sha256.c_str()));
     if (const platform::SignatureFacts& signature = facts.signature; signature.shown) {
-        writeOut(text, signature.good ? "Signed by " + signature.keyId + ": " +
-                                            platform::quotedEventText(signature.trustedComment) +
-                                            "\n"
-                                      : "Signature: " + signature.reason + "\n");
+        writeOut(text, signature.good
+                           ? "Signed by " + signature.keyId + ": " +
+                                 platform::quotedEventText(signature.trustedComment) + "\n"
+                           : "Signature: " + signature.reason + "\n");
     }
     if (loaded.headed) {
         writeOut(text,

@@ -86,8 +86,8 @@ struct SignatureFacts {
     bool good = false;      // signed by a trusted key, both signatures valid
     std::string keyId;      // of the signature, once read
     std::string trustedComment;
-    std::string reason;      // why it is not good
-    std::string extraKeys;   // the KVFLASH_TRUSTED_KEYS folder, when used
+    std::string reason;     // why it is not good
+    std::string extraKeys;  // the KVFLASH_TRUSTED_KEYS folder, when used
     // Whether the image may be flashed.
     bool allows() const { return good || !checking; }
     friend bool operator==(const SignatureFacts&, const SignatureFacts&) = default;

@@ -31,7 +31,8 @@ namespace win = platform::win32;
 class Win32Host final : public ServiceBundle {
 public:
     explicit Win32Host(bool echoTrace)
-        : trace_(echoTrace), trust_(loadTrustedKeys(fileReader_, keyFolders_, trustedKeysVariable())) {}
+        : trace_(echoTrace),
+          trust_(loadTrustedKeys(fileReader_, keyFolders_, trustedKeysVariable())) {}
 
     void wireInto(platform::Services& sys) override {
         sys.wired.trace = &trace_;

@@ -10,6 +10,7 @@
 #include "flash/FlashHistory.h"
 #include "flash/Selection.h"
 #include "image/ImageTool.h"
+#include "image/Sha256.h"
 #include "image/Minisign.h"
 #include "tests/flash/EthernetFlashWorld.h"
 #include "tests/flash/LocalFlashWorld.h"
@@ -33,17 +34,19 @@ platform::TrustedKeys siteKeys() {
 }
 
 struct Seen {
-    bool selected = false;     // the selection's check let it through
-    bool started = false;      // a transfer worker ran
-    bool printerTouched = false;  // anything reached the printer after the press
+    bool selected = false;          // the selection's check let it through
+    bool started = false;           // a transfer worker ran
+    bool flashModeEntered = false;  // the printer saw flash mode
     std::vector<std::string> boxes;
     std::string signatureKey;  // of the flash's record
+    std::string sha256;        // of what the printer was sent
 };
 
 // The image the fixture signs, beside its signature; selected, then, when
 // `replaced`, changed by one byte; then Flash Printer NOW.
-template <typename World, typename Sent, typename Flash>
-Seen run(World& w, const std::string& path, bool replaced, Sent sent, Flash flash) {
+template <typename World, typename Flash>
+Seen run(World& w, const emulator::PrinterModel& printer, const std::string& path, bool replaced,
+         Flash flash) {
     testing::Bytes bytes = makeTestPayload("V1.00", 64u << 10);
     testing::writeAll(path, bytes);
     testing::writeFile(path + ".minisig", fixture("small.minisig"));
@@ -54,9 +57,9 @@ Seen run(World& w, const std::string& path, bool replaced, Sent sent, Flash flas
         bytes[30000] ^= 0x01;
         testing::writeAll(path, bytes);
     }
-    const auto before = sent();
     seen.started = flash();
-    seen.printerTouched = sent() != before;
+    seen.flashModeEntered = printer.flashSummary().flashes > 0;
+    seen.sha256 = printer.flashSummary().imageSha256;
     seen.boxes = w.ui.boxTexts();
     const HistoryContent h = parseHistory(w.history.content());
     if (!h.entries.empty()) seen.signatureKey = h.entries.back().record.signatureKey;
@@ -74,23 +77,26 @@ TEST(SignedFlash, SelectedThenReplacedIsRefusedBeforeFlashMode) {
                 ethtest::EthernetFlashWorld w;
                 w.sys.wired.trustedKeys = &trust;
                 ASSERT_TRUE(w.find());
-                seen = run(
-                    w, w.dir.file("image.bin"), replaced,
-                    [&] { return w.server->bytesReceived(); }, [&] { return w.flash(); });
+                seen =
+                    run(w, w.model, w.dir.file("image.bin"), replaced, [&] { return w.flash(); });
             } else {
                 testing::LocalFlashWorld w;
                 w.sys.wired.trustedKeys = &trust;
                 emulator::PrinterConfig c;
+                c.link = emulator::LinkKind::Usb;
                 c.deviceId = ethtest::kDeviceId;
                 w.attach(c);
                 w.find();
-                seen = run(
-                    w, w.dir.file("image.bin"), replaced, [&] { return w.io.written(w.port); },
-                    [&] { return w.flash().ended; });
+                seen = run(w, *w.printer, w.dir.file("image.bin"), replaced,
+                           [&] { return w.flash().ended; });
             }
             EXPECT_TRUE(seen.selected);
-            EXPECT_EQ(seen.started, !replaced);
-            EXPECT_EQ(seen.printerTouched, !replaced);
+            EXPECT_EQ(seen.started, !replaced) << ::testing::PrintToString(seen.boxes);
+            EXPECT_EQ(seen.flashModeEntered, !replaced);
+            // Sent from the bytes that were checked.
+            if (!replaced) {
+                EXPECT_EQ(seen.sha256, sha256Hex(makeTestPayload("V1.00", 64u << 10)));
+            }
             EXPECT_EQ(seen.signatureKey, replaced ? "" : "03C33CDB3149F848");
             const bool refusedBox =
                 std::any_of(seen.boxes.begin(), seen.boxes.end(), [](const std::string& b) {

@@ -38,9 +38,9 @@ std::vector<uint8_t> image(bool large) {
 struct Case {
     const char* what;
     bool large = false;
-    size_t flip = SIZE_MAX;       // a byte flipped after signing
-    const char* signature = "";   // a fixture; "" none; "@big" too large; "@folder" a folder
-    const char* key = "site.pub"; // in the KVFLASH_TRUSTED_KEYS folder
+    size_t flip = SIZE_MAX;        // a byte flipped after signing
+    const char* signature = "";    // a fixture; "" none; "@big" too large; "@folder" a folder
+    const char* key = "site.pub";  // in the KVFLASH_TRUSTED_KEYS folder
     Status expected = Status::Good;
     const char* keyId = "";
     const char* reason = "";  // a part of the refusal
@@ -85,7 +85,8 @@ TEST(Signature, VerificationCases) {
         testing::writeAll(path, bytes);
         const std::string sig = c.signature;
         if (sig == "@big") {
-            testing::writeFile(path + ".minisig", fixture("small.minisig") + std::string(4000, '#'));
+            testing::writeFile(path + ".minisig",
+                               fixture("small.minisig") + std::string(4000, '#'));
         } else if (sig == "@folder") {
             fs::create_directory(path + ".minisig");
         } else if (!sig.empty()) {
@@ -139,8 +140,8 @@ TEST(Signature, LiveMinisign) {
     const std::vector<uint8_t> bytes = makeTestPayload("V2.00", 100000);
     testing::writeAll(path, bytes);
     ASSERT_EQ(std::system(("minisign -G -W -p " + pub + " -s " + key + " >/dev/null").c_str()), 0);
-    ASSERT_EQ(std::system(("minisign -S -s " + key + " -m " + path +
-                           " -t 'live test' >/dev/null").c_str()),
+    ASSERT_EQ(std::system(
+                  ("minisign -S -s " + key + " -m " + path + " -t 'live test' >/dev/null").c_str()),
               0);
     auto reader = testing::makeHostFileReader();
     auto folders = testing::makeHostKeyFolders(dir.file("none"));

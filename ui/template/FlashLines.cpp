@@ -7,8 +7,8 @@ namespace kv::ui {
 std::string imageLine(const platform::ImageFacts& f) {
     if (!f.readable) return f.fileName + " cannot be read: " + f.reason;
     const std::string version = f.version.empty() ? "no version marker" : "version " + f.version;
-    std::string line = f.fileName + ": " + std::to_string(f.size) + " bytes, " + version +
-                       ", SHA-256 " + f.sha256;
+    std::string line =
+        f.fileName + ": " + std::to_string(f.size) + " bytes, " + version + ", SHA-256 " + f.sha256;
     const platform::SignatureFacts& s = f.signature;
     if (!s.shown) return line;
     if (s.good) {

@@ -84,7 +84,8 @@ bool settleUntil(const std::function<bool()>& done) {
 // The network printers' window while the stage's printers flash: seven
 // verified and one failed, the others held part way.
 int fleetShot(kv::platform::Services& sys, const char* out, const char* imagePath) {
-    const kv::fleet::FleetImage image = kv::fleet::loadFleetImage(sys.fileReader(), imagePath);
+    const kv::fleet::FleetImage image =
+        kv::fleet::loadFleetImage(sys.fileReader(), sys.trustedKeys(), imagePath);
     if (!image.image) {
         std::fprintf(stderr, "kvflash-window-shot: %s\n", image.error.c_str());
         return 1;

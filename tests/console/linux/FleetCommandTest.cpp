@@ -133,8 +133,9 @@ TEST(FleetCommand, ThreePrintersInRealTimeWithTheirOwnEnds) {
             std::string::npos)
             << line;
     }
-    EXPECT_NE(json.find("\"signature_key\":\"4657CEF660F2F093\",\"trusted_comment\":\"kvflash demo"),
-              std::string::npos)
+    EXPECT_NE(
+        json.find("\"signature_key\":\"4657CEF660F2F093\",\"trusted_comment\":\"kvflash demo"),
+        std::string::npos)
         << json;
     EXPECT_NE(run.kvflash.err().find("Signed by 4657CEF660F2F093: \"kvflash demo image V5.20"),
               std::string::npos)
