@@ -72,6 +72,8 @@ TEST(Signature, VerificationCases) {
         {"no signature", false, SIZE_MAX, "", "site.pub", Status::None, "", "no signature"},
         {"a key file that does not parse", false, SIZE_MAX, "small.minisig", "small.minisig",
          Status::BadKeyFile, kSiteId, "is not trusted: not two lines"},
+        {"a key the library cannot use", false, SIZE_MAX, "small.minisig", "zero-key.pub",
+         Status::BadKeyFile, kSiteId, "not a usable Ed25519 key"},
     };
     auto reader = testing::makeHostFileReader();
     for (const Case& c : cases) {

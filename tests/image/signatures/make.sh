@@ -29,3 +29,4 @@ head -c 120 small.minisig >cut-short.minisig
 awk 'NR == 2 { $0 = substr($0, 1, 10) "*" substr($0, 12) } { print }' small.minisig >bad-base64.minisig
 sed 's/$/\r/' small.minisig >crlf.minisig
 sed 's/$/\r/' site.pub >site-crlf.pub
+# zero-key.pub was written by hand: the site key's ID with 32 zero bytes.
