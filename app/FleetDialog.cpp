@@ -18,12 +18,6 @@ namespace kv {
 
 namespace {
 
-constexpr const char* kDefaultPortText = "10001";
-constexpr const char* kOneFlashText =
-    "A printer is being flashed from the main window: one flash at a time.";
-constexpr const char* kNoMarkerText =
-    "The image has no \"FWV:\" version marker, so no flash of it can be verified.";
-
 std::vector<std::string> targetTokens(const std::string& text) {
     std::vector<std::string> tokens;
     std::string token;
@@ -58,27 +52,30 @@ bool byAddress(const fleet::Endpoint& a, const fleet::Endpoint& b) {
 
 FleetDialog::FleetDialog(Context& ctx, FleetWindowHost& host,
                          std::function<platform::Clock&(size_t)> clockFor)
-    : ctx_(ctx),
-      host_(host),
-      clockFor_(std::move(clockFor)),
-      inhibitor_(ctx.sys.sleepInhibitor()) {}
+    : ctx_(ctx), host_(host), clockFor_(std::move(clockFor)), session_(newSession()) {}
 
 FleetDialog::~FleetDialog() {
-    if (worker_.joinable()) worker_.join();
+    // Nothing enters flash mode behind a closed window, and a scan's
+    // remaining addresses are not waited for.
+    if (worker_.joinable()) {
+        session_->requestStop(fleet::StopCause::of(fleet::StopRule::WindowClosed));
+        worker_.join();
+    }
 }
 
-fleet::SharedServices FleetDialog::shared(const std::vector<size_t>& targetIndexes) {
-    fleet::SharedServices s = fleet::sharedServicesOf(ctx_.sys, inhibitor_);
-    if (clockFor_) {
-        s.clockFor = [this, targetIndexes](size_t k) -> platform::Clock& {
-            return clockFor_(targetIndexes.at(k));
-        };
-    }
-    return s;
+std::unique_ptr<FleetSession> FleetDialog::newSession() {
+    fleet::SharedServices shared = fleet::sharedServicesOf(ctx_.sys);
+    if (clockFor_) shared.clockFor = clockFor_;
+    auto session = std::make_unique<FleetSession>(ctx_, shared, fleet::FleetSettings{},
+                                                  FleetSession::Lock::HeldByWindow,
+                                                  static_cast<FleetObserver&>(*this));
+    // The image chosen before stays chosen, as it was read then.
+    session->adoptImage(image_);
+    return session;
 }
 
 void FleetDialog::onOpen() {
-    if (picture_.port.empty()) picture_.port = kDefaultPortText;
+    if (picture_.port.empty()) picture_.port = std::to_string(fleet::kDefaultPort);
     if (picture_.targets.empty()) {
         if (const auto kept = ctx_.sys.fleetTargets().read()) {
             picture_.targets = kept->substr(0, std::min(kept->find('\n'), kFleetTargetsLimit));
@@ -96,19 +93,14 @@ void FleetDialog::onTargetsEdited(const std::string& text) {
 void FleetDialog::onPortEdited(const std::string& text) { picture_.port = text; }
 
 void FleetDialog::useImage(const std::string& path) {
-    fleet::FleetImage loaded =
-        fleet::loadFleetImage(ctx_.sys.fileReader(), ctx_.sys.trustedKeys(), path);
-    if (!loaded.image) {
-        platform::box(ctx_.ui(), kFleetCaption,
-                      (loaded.refused ? "This image is not flashed: "
-                                      : "Cannot read the image " + path + ": ") +
-                          loaded.error);
+    if (const auto refused = session_->useImage(path)) {
+        platform::box(ctx_.ui(), kFleetCaption, refused->text);
         return;
     }
-    image_ = std::move(loaded.image);
+    image_ = session_->image();
     picture_.image = image_->facts;
     for (size_t i = 0; i < found_.size(); ++i)
-        picture_.rows[i] = scannedRow(found_[i], image_.get());
+        picture_.rows[i] = scannedRow(found_[i], image_.get(), session_->settings());
 }
 
 void FleetDialog::onScan() {
@@ -127,25 +119,24 @@ void FleetDialog::onScan() {
         platform::tracef(ctx_.trace(), "Network printers - targets not kept in %s",
                          ctx_.sys.fleetTargets().location().c_str());
     }
-    targets_ = std::get<std::vector<fleet::Endpoint>>(std::move(parsed));
     found_.clear();
+    foundIndex_.clear();
     misses_.clear();
-    runFleet_.reset();
     runSlot_.clear();
     picture_.rows.clear();
     picture_.unreachable.clear();
     picture_.summary.clear();
-    std::vector<size_t> all(targets_.size());
-    for (size_t i = 0; i < all.size(); ++i) all[i] = i;
-    scanFleet_ = std::make_unique<fleet::Fleet>(shared(all), targets_, fleet::kDefaultParallel);
+    session_ = newSession();
     picture_.scanning = true;
-    startWork([this] {
-        scanFleet_->scan([this](size_t, const fleet::ScanResult& r) {
-            std::lock_guard lock(mutex_);
-            answers_.push_back(r);
-        });
+    startWork([this, targets = std::get<std::vector<fleet::Endpoint>>(std::move(parsed))] {
+        session_->scan(targets);
     });
     redraw();
+}
+
+void FleetDialog::scanned(size_t index, const fleet::ScanResult& result) {
+    std::lock_guard lock(mutex_);
+    answers_.emplace_back(index, result);
 }
 
 void FleetDialog::onSelectFile() {
@@ -175,57 +166,46 @@ void FleetDialog::onSelectAllCompatible() {
 
 void FleetDialog::onFlashSelected() {
     if (picture_.scanning || picture_.flashing || !image_) return;
-    std::vector<fleet::Endpoint> chosen;
-    std::vector<size_t> targetIndexes;
+    std::vector<size_t> chosen;
     std::vector<std::optional<size_t>> slots(picture_.rows.size());
     for (size_t i = 0; i < picture_.rows.size(); ++i) {
-        const FleetRow& r = picture_.rows[i];
-        if (!r.checked) continue;
+        if (!picture_.rows[i].checked) continue;
         slots[i] = chosen.size();
-        chosen.push_back(r.endpoint);
-        const auto at = std::find(targets_.begin(), targets_.end(), r.endpoint);
-        targetIndexes.push_back(static_cast<size_t>(at - targets_.begin()));
+        chosen.push_back(foundIndex_[i]);
     }
     if (chosen.empty()) return;
-    if (image_->facts.version.empty()) {
-        platform::box(ctx_.ui(), kFleetCaption, kNoMarkerText);
-        return;
-    }
     if (ctx_.state.flashInProgress) {
-        platform::box(ctx_.ui(), kFleetCaption, kOneFlashText);
+        platform::box(ctx_.ui(), kFleetCaption, kFleetOneFlashText);
         return;
     }
+    // What an earlier run may have left in flash mode comes before the
+    // question, as it does at the main window's start.
+    const auto notice = session_->earlierRunNotice();
+    const std::string question = flashQuestion(picture_.rows, image_->facts);
     if (!platform::askYesNo(ctx_.ui(), kFleetCaption,
-                            flashQuestion(picture_.rows, image_->facts))) {
+                            notice ? *notice + "\r\n\n" + question : question)) {
         return;
     }
-    // Claimed at once: the main window may have started its flash while
-    // the question was open.
-    bool idle = false;
-    if (!ctx_.state.flashInProgress.compare_exchange_strong(idle, true)) {
-        platform::box(ctx_.ui(), kFleetCaption, kOneFlashText);
+    const fleet::Fleet& planned = session_->plan(chosen);
+    if (const auto refused = session_->beginRun()) {
+        platform::box(ctx_.ui(), kFleetCaption, *refused);
         return;
     }
-    runFleet_ =
-        std::make_unique<fleet::Fleet>(shared(targetIndexes), chosen, fleet::kDefaultParallel);
     runSlot_ = std::move(slots);
     for (size_t i = 0; i < picture_.rows.size(); ++i) {
-        if (runSlot_[i]) showRun(picture_.rows[i], runFleet_->slot(*runSlot_[i]).snapshot());
+        if (runSlot_[i]) showRun(picture_.rows[i], planned.slot(*runSlot_[i]).snapshot());
     }
     runStartMs_ = ctx_.clock().tickMs();
     picture_.flashing = true;
-    startWork([this, image = image_] {
-        runFleet_->scan();
-        runFleet_->plan(image, fleet::FleetSettings{});
-        runFleet_->run(newRecordId());
-        // The machine's flag goes last: the main window may flash again.
-        ctx_.state.workerSignal.notifyEnded(ctx_.state.flashInProgress);
-    });
+    startWork([this] { (void)session_->run(); });
     redraw();
 }
 
 void FleetDialog::onStop() {
-    if (picture_.flashing && runFleet_) runFleet_->requestStop(0);
+    if (!picture_.scanning && !picture_.flashing) return;
+    session_->requestStop(fleet::StopCause::of(fleet::StopRule::StopButton));
+    picture_.stopping = true;
+    redraw();
 }
 
 void FleetDialog::startWork(std::function<void()> work) {
@@ -271,16 +251,17 @@ void FleetDialog::finishWork() {
     if (picture_.scanning) picture_.unreachable = unreachableLine(misses_);
     picture_.scanning = false;
     picture_.flashing = false;
+    picture_.stopping = false;
     host_.stopTimer();
 }
 
 void FleetDialog::pollScan() {
-    std::vector<fleet::ScanResult> answers;
+    std::vector<std::pair<size_t, fleet::ScanResult>> answers;
     {
         std::lock_guard lock(mutex_);
         answers.swap(answers_);
     }
-    for (fleet::ScanResult& r : answers) {
+    for (auto& [index, r] : answers) {
         if (r.reach != fleet::Reach::Found) {
             misses_.push_back(std::move(r));
             continue;
@@ -288,32 +269,32 @@ void FleetDialog::pollScan() {
         const auto at = std::upper_bound(
             found_.begin(), found_.end(), r,
             [](const auto& a, const auto& b) { return byAddress(a.endpoint, b.endpoint); });
-        const auto row = picture_.rows.begin() + (at - found_.begin());
-        picture_.rows.insert(row, scannedRow(r, image_.get()));
+        const auto place = at - found_.begin();
+        picture_.rows.insert(picture_.rows.begin() + place,
+                             scannedRow(r, image_.get(), session_->settings()));
+        foundIndex_.insert(foundIndex_.begin() + place, index);
         found_.insert(at, std::move(r));
     }
     if (!answers.empty() && !misses_.empty()) picture_.unreachable = unreachableLine(misses_);
 }
 
 void FleetDialog::pollRun() {
-    if (!runFleet_) return;
+    const fleet::Fleet* run = session_->runFleet();
+    if (!run || runSlot_.empty()) return;
     std::vector<fleet::PrinterSnapshot> printers;
-    for (size_t i = 0; i < runFleet_->size(); ++i)
-        printers.push_back(runFleet_->slot(i).snapshot());
+    for (size_t i = 0; i < run->size(); ++i) printers.push_back(run->slot(i).snapshot());
     for (size_t i = 0; i < picture_.rows.size(); ++i) {
         if (runSlot_[i]) showRun(picture_.rows[i], printers[*runSlot_[i]]);
     }
-    picture_.summary =
-        fleetSummaryLine(printers, ctx_.clock().tickMs() - runStartMs_, fleet::kDefaultParallel);
+    picture_.summary = fleetSummaryLine(printers, ctx_.clock().tickMs() - runStartMs_,
+                                        session_->settings().parallel);
+    if (const auto cause = run->stopCause(); cause.rule != fleet::StopRule::None) {
+        picture_.summary += "; " + fleet::stopLine(cause);
+    }
 }
 
 bool FleetDialog::anyInFlashMode() const {
-    if (!runFleet_ || !picture_.flashing) return false;
-    for (size_t i = 0; i < runFleet_->size(); ++i) {
-        const fleet::PrinterSnapshot p = runFleet_->slot(i).snapshot();
-        if (p.flashModeEntered && p.phase != fleet::Phase::Done) return true;
-    }
-    return false;
+    return picture_.flashing && !session_->inFlashMode().empty();
 }
 
 bool FleetDialog::onClose() {
@@ -321,7 +302,9 @@ bool FleetDialog::onClose() {
         platform::box(ctx_.ui(), kCannotExitText);
         return false;
     }
-    onStop();
+    if (picture_.scanning || picture_.flashing) {
+        session_->requestStop(fleet::StopCause::of(fleet::StopRule::WindowClosed));
+    }
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/FleetRows.h"
+#include "app/FleetSession.h"
 #include "fleet/FleetRun.h"
 #include "fleet/WorldParts.h"
 #include "state/Context.h"
@@ -34,6 +35,12 @@ struct FleetPicture {
     std::string summary;
     bool scanning = false;
     bool flashing = false;
+    // Stop was pressed: the button shows it until the work has ended.
+    bool stopping = false;
+
+    // Stop works during a scan or a run, once.
+    bool stopEnabled() const { return (scanning || flashing) && !stopping; }
+    const char* stopCaption() const { return stopping ? "Stopping..." : "Stop"; }
 };
 
 // What the fleet logic needs from the window that shows it; called on the
@@ -49,12 +56,11 @@ public:
 
 // The window of many network printers, free of any toolkit: targets and
 // port, Scan, the image, Flash Selected, Stop, the rows and the summary.
-// Scans and runs go on a thread of their own; the window polls the
-// printers' slots on its timer and never waits for a printer. It computes
-// nothing about printers or verdicts: it draws the fleet's scan, plan and
-// snapshots. Its run holds the machine's one flash flag (flashInProgress)
-// from the question's Yes to the last printer's end.
-class FleetDialog {
+// It drives a FleetSession: scans and runs go on a thread of their own; the
+// window polls the printers' slots on its timer and never waits for a
+// printer. It computes nothing about printers or verdicts, and asks only
+// the question.
+class FleetDialog final : private FleetObserver {
 public:
     // `clockFor` gives a printer's clock by its place among the targets
     // (a test's own clocks); by default every printer has the program's.
@@ -75,11 +81,13 @@ public:
     // Every row whose printer the image suits.
     void onSelectAllCompatible();
     void onFlashSelected();
-    // No printer starts from now on; those started finish.
+    // No printer starts from now on, a scan ends within its bounds; the
+    // printers in flash mode finish.
     void onStop();
     void onTimer();
-    // False (and a box) while a printer is in flash mode. A run with none
-    // in flash mode is stopped and goes on behind the closed window.
+    // False (and a box) while a printer is in flash mode. Otherwise the
+    // scan or run is stopped: no printer enters flash mode behind the
+    // closed window.
     bool onClose();
     // The row's detail, for the clipboard.
     std::string detailOf(size_t row) const;
@@ -91,6 +99,7 @@ public:
     bool waitIdle(std::chrono::milliseconds timeout);
 
 private:
+    void scanned(size_t index, const fleet::ScanResult& result) override;
     void startWork(std::function<void()> work);
     void finishWork();
     void pollScan();
@@ -98,28 +107,27 @@ private:
     bool anyInFlashMode() const;
     void useImage(const std::string& path);
     void redraw();
-    fleet::SharedServices shared(const std::vector<size_t>& targetIndexes);
+    std::unique_ptr<FleetSession> newSession();
 
     Context& ctx_;
     FleetWindowHost& host_;
     std::function<platform::Clock&(size_t)> clockFor_;
-    fleet::CountingInhibitor inhibitor_;
     FleetPicture picture_;
     std::shared_ptr<const PreloadedImage> image_;
+    std::unique_ptr<FleetSession> session_;
 
-    // The targets of the last scan, and each found printer's scan by row.
-    std::vector<fleet::Endpoint> targets_;
+    // The targets of the last scan, and each found printer's scan by row
+    // (with its place among the targets).
     std::vector<fleet::ScanResult> found_;
+    std::vector<size_t> foundIndex_;
     std::vector<fleet::ScanResult> misses_;
-    std::unique_ptr<fleet::Fleet> scanFleet_;
-    std::unique_ptr<fleet::Fleet> runFleet_;
     // Row -> the run fleet's slot, for the rows in the run.
     std::vector<std::optional<size_t>> runSlot_;
     uint64_t runStartMs_ = 0;
 
     // What the scan thread hands over.
     std::mutex mutex_;
-    std::vector<fleet::ScanResult> answers_;
+    std::vector<std::pair<size_t, fleet::ScanResult>> answers_;
     std::condition_variable idle_;
     bool working_ = false;
     std::thread worker_;

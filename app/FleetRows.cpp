@@ -61,7 +61,8 @@ const std::string& fleetCell(const FleetRow& row, FleetColumn column) {
     return row.phase;
 }
 
-FleetRow scannedRow(const fleet::ScanResult& scan, const PreloadedImage* image) {
+FleetRow scannedRow(const fleet::ScanResult& scan, const PreloadedImage* image,
+                    const fleet::FleetSettings& settings) {
     FleetRow row;
     row.endpoint = scan.endpoint;
     row.address = scan.endpoint.text();
@@ -71,7 +72,7 @@ FleetRow scannedRow(const fleet::ScanResult& scan, const PreloadedImage* image) 
     row.language = fleet::boundedText(scan.language);
     row.state = fleet::boundedText(scan.status);
     if (image) {
-        const fleet::PlanEntry plan = fleet::planPrinter(scan, *image, false);
+        const fleet::PlanEntry plan = fleet::planPrinter(scan, *image, settings);
         row.suits = plan.decision == fleet::Decision::Flash;
         row.suitsText = fleet::boundedText(
             row.suits ? (plan.reason.empty() ? "yes" : "yes, " + plan.reason) : plan.reason);
@@ -131,10 +132,12 @@ std::string flashQuestion(const std::vector<FleetRow>& rows, const platform::Ima
             skipped.push_back(r.address + " (" + (r.suits ? "not selected" : r.suitsText) + ")");
         }
     }
-    std::string text = platform::formatted("Flash %zu printers with %s (%s)?", chosen,
+    std::string text = platform::formatted("Flash %zu %s with %s (%s)?", chosen,
+                                           chosen == 1 ? "printer" : "printers",
                                            image.fileName.c_str(), image.version.c_str());
     if (skipped.empty()) return text;
-    text += platform::formatted(" %zu are skipped:", skipped.size());
+    text +=
+        platform::formatted(" %zu %s skipped:", skipped.size(), skipped.size() == 1 ? "is" : "are");
     for (size_t i = 0; i < skipped.size() && i < kNamedSkips; ++i) {
         text += (i ? ", " : " ") + skipped[i];
     }

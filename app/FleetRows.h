@@ -61,7 +61,8 @@ const std::string& fleetCell(const FleetRow& row, FleetColumn column);
 
 // A row as the scan found the printer; what the image is to it, by the
 // plan's rule, when there is an image.
-FleetRow scannedRow(const fleet::ScanResult& scan, const PreloadedImage* image);
+FleetRow scannedRow(const fleet::ScanResult& scan, const PreloadedImage* image,
+                    const fleet::FleetSettings& settings);
 // The run's part of a row: progress, phase, verdict and detail from the
 // printer's snapshot.
 void showRun(FleetRow& row, const fleet::PrinterSnapshot& printer);

@@ -23,9 +23,16 @@ std::string recordedInText(const std::string& location) {
     return "Flashes recorded in " + location + ", newest last:\n";
 }
 
+// How many flashes `file` records; 0 when it cannot be read.
+size_t recordCount(platform::HistoryFile& file) {
+    const auto text = file.read();
+    return text ? parseHistory(*text).entries.size() : 0;
+}
+
 }  // namespace
 
-int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostream& err) {
+int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostream& err,
+                platform::HistoryFile* simulated) {
     platform::HistoryFile& file = sys.history();
     const auto text = file.read();
     if (!text) {
@@ -41,6 +48,12 @@ int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostr
         out << historyTable(history);
     }
     err << damagedLinesText(history, file.location());
+    if (history.entries.empty() && simulated) {
+        if (const size_t n = recordCount(*simulated)) {
+            err << "The simulated printers' history has " << n << (n == 1 ? " record" : " records")
+                << ": kvflash --history --simulate\n";
+        }
+    }
     return 0;
 }
 

@@ -9,8 +9,11 @@ namespace kv {
 
 // kvflash --history: the flashes as a table, or with `json` the records'
 // lines as the file holds them; damaged lines are reported on `err` and
-// skipped. 0, or 1 when the file cannot be read.
-int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostream& err);
+// skipped. 0, or 1 when the file cannot be read. When there is no record
+// and `simulated` (the simulated runs' history, where a demo's flashes go)
+// has some, `err` says how to see them.
+int showHistory(platform::Services& sys, bool json, std::ostream& out, std::ostream& err,
+                platform::HistoryFile* simulated = nullptr);
 
 // What the History button shows: the table and any damaged lines, or why
 // there is nothing to show.

@@ -1,6 +1,6 @@
 // What a fleet run costs: the real kvflash --fleet (and --scan) as a child
 // process against emulated printers served from this process on loopback
-// addresses, in real time. Not a test: run it by hand (see the README).
+// addresses, in real time. Not a test: run it by hand (see docs/development.md).
 //
 //   kvflash-fleet-bench [--printers N] [--image-kib K] [--scan]
 //

@@ -24,6 +24,12 @@ if(NOT KVFLASH_ZIP OR NOT KVFLASH_MAKENSIS)
   message(WARNING "zip or makensis not found (Debian packages zip, nsis): no release files")
   return()
 endif()
+# The demo image is made by the Linux build's kvimage: without it the build
+# would stop later at a missing file, which says nothing of the way out. (The
+# leading blank keeps CMake from wrapping the line.)
+if(NOT EXISTS ${_kv_demo_image})
+  message(FATAL_ERROR " No demo image: build the program preset first (cmake --workflow --preset program)")
+endif()
 
 set(_kv_name kvflash-${PROJECT_VERSION}-win64)
 set(_kv_stage ${PROJECT_BINARY_DIR}/release/${_kv_name})

@@ -21,6 +21,7 @@ const char* const kEmuUsage =
     "  --busy                    set the busy bit 0x20 of status byte 4\n"
     "  --reply-split N           send replies in pieces of N bytes\n"
     "  --piece-gap MS            pause between reply pieces (default 50)\n"
+    "  --reply-delay MS          wait MS before each reply (a printer slow to answer)\n"
     "  --silent                  accept requests and never answer\n"
     "  --status-reply HEX        answer status requests with exactly these bytes (e.g. 533030)\n"
     "  --drop-after N            close the connection once N bytes were received on it\n"
@@ -226,6 +227,8 @@ const Option kOptions[] = {
      [](Draft& d, Value v) { return setNumber(d.options.printer.replySplit, v, kMaxPiece); }},
     {"--piece-gap", true,
      [](Draft& d, Value v) { return setNumber(d.options.pieceGapMs, v, 60000); }},
+    {"--reply-delay", true,
+     [](Draft& d, Value v) { return setNumber(d.options.replyDelayMs, v, 600000); }},
     {"--status-reply", true,
      [](Draft& d, Value v) { return setStatusReply(d.options.printer, v); }},
     {"--drop-after", true,

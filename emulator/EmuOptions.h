@@ -14,6 +14,7 @@ struct EmuOptions {
     std::string listenAddress = "127.0.0.1";
     uint16_t listenPort = 10001;
     uint32_t pieceGapMs = 50;
+    uint32_t replyDelayMs = 0;
     bool help = false;
 
     // --- A fleet: many printers from one process ---

@@ -44,7 +44,10 @@ std::string formatAddress(uint32_t address, uint16_t port) {
 }
 
 TcpServer::TcpServer(PrinterModel& model, platform::Network& network, Options options)
-    : model_(model), network_(network), options_(std::move(options)) {}
+    : model_(model),
+      network_(network),
+      options_(std::move(options)),
+      replyDelayMs_(options_.replyDelayMs) {}
 
 TcpServer::~TcpServer() { stop(); }
 
@@ -211,6 +214,10 @@ void TcpServer::serve(platform::SocketHandle connection, size_t number) {
         logNewRequests(number);
         if (model_.linkDropped()) {
             why = "printer dropped the link";
+            break;
+        }
+        if (model_.hasPending() && replyDelayMs_ > 0 && !pause(replyDelayMs_)) {
+            why = "server stopping";
             break;
         }
         bool first = true;

@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -40,6 +41,9 @@ public:
         // the host sends then stays unread in the socket (a printer that
         // hangs mid-flash).
         std::optional<uint64_t> stopReadingAfterImageBytes;
+        // Each request's reply waits this long first: a printer slow to
+        // answer (wall time; a stop of the server ends the wait).
+        uint32_t replyDelayMs = 0;
         // Each event and request as a readable line.
         std::function<void(const std::string&)> log;
     };
@@ -56,6 +60,9 @@ public:
     uint16_t port() const;
     // Ends the current connection and the serving; idempotent.
     void stop();
+
+    // From now on each reply waits `ms` first (as Options::replyDelayMs).
+    void setReplyDelay(uint32_t ms) { replyDelayMs_ = ms; }
 
     size_t connectionsServed() const;
     // Bytes received on all connections and handed to the model.
@@ -93,6 +100,7 @@ private:
     uint16_t port_ = 0;
     size_t served_ = 0;
     size_t logged_ = 0;
+    std::atomic<uint32_t> replyDelayMs_{0};
 };
 
 }  // namespace kv::emulator

@@ -231,7 +231,7 @@ bool EnterFlashModeEthernet(Context& ctx, platform::SocketHandle socket,
         platform::box(ctx.ui(), notReadyText(printer));
         return false;
     }
-    enterFlashMode(ctx, controls, printer);
+    if (!enterFlashMode(ctx, controls, printer)) return false;
     if (const auto refused = askForFlashMode(ctx, socket)) {
         platform::box(ctx.ui(), std::string(*refused));
         return false;

@@ -122,12 +122,17 @@ void noteFlashStopped(Context& ctx, const std::string& reason) {
     if (a.open && !a.stopReason) a.stopReason = reason;
 }
 
-void enterFlashMode(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
-    // Entered before the line shows: whoever reacts to it finds the printer
-    // in flash mode.
-    ctx.state.flashMode.enter();
-    controls.setText(platform::Control::programStatusText, "Printer responding");
+bool enterFlashMode(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
     FlashAttempt& a = ctx.state.flashAttempt;
+    if (FlashSteps* steps = ctx.state.flashSteps; steps && !steps->admitFlashMode()) {
+        noteFlashStopped(ctx, "not started");
+        return false;
+    }
+    // Entered before anyone hears of it: whoever reacts finds the printer in
+    // flash mode.
+    ctx.state.flashMode.enter();
+    if (FlashSteps* steps = ctx.state.flashSteps) steps->began(FlashStep::FlashMode);
+    controls.setText(platform::Control::programStatusText, "Printer responding");
     // A flash started below Flash Printer NOW (the Ethernet branch alone).
     if (!a.open) beginFlashAttempt(ctx, ctx.controls());
     a.flashModeEntered = true;
@@ -146,6 +151,7 @@ void enterFlashMode(Context& ctx, platform::DialogControls& controls, PrinterDat
         platform::tracef(ctx.trace(), "Sleep inhibitor - none held: %s",
                          platform::escapeDeviceText(held.reason()).c_str());
     }
+    return true;
 }
 
 void noteTransferEnded(Context& ctx, bool completed) {
@@ -189,7 +195,12 @@ void concludeFlashAttempt(Context& ctx, platform::DialogControls& controls,
     r.outcome = verdict.outcome;
     r.detail = verdict.detail;
     r.boxes = a.boxes.texts();
-    appendLine(ctx, endedLine(r), "ended");
+    // Its run stopped it before flash mode: the printer heard nothing of a
+    // flash.
+    const FlashSteps* steps = ctx.state.flashSteps;
+    if (a.flashModeEntered || !steps || !steps->runStopped()) {
+        appendLine(ctx, endedLine(r), "ended");
+    }
 
     if (a.sleepHeld) {
         ctx.sys.sleepInhibitor().release();

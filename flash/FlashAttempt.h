@@ -30,8 +30,10 @@ void noteFlashStopped(Context& ctx, const std::string& reason);
 // The printer is about to enter flash mode: the status line says "Printer
 // responding", the "started" line goes on disk before any image byte, and
 // the machine is kept from sleeping. Until the verdict, a request to end
-// the program may be held (FlashModeGate).
-void enterFlashMode(Context& ctx, platform::DialogControls& controls, PrinterData& printer);
+// the program may be held (FlashModeGate). False, with nothing of that
+// done, when the run the printer belongs to no longer admits it.
+[[nodiscard]] bool enterFlashMode(Context& ctx, platform::DialogControls& controls,
+                                  PrinterData& printer);
 // The worker's transfer is over, the image sent whole or not.
 void noteTransferEnded(Context& ctx, bool completed);
 // The verdict: judged from what the probe after the flash read (or from the

@@ -105,7 +105,7 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
     if (!isPrinterReady(ctx.sys, handle, printer)) {
         return fail(ctx, notReadyText(printer));
     }
-    enterFlashMode(ctx, controls, printer);
+    if (!enterFlashMode(ctx, controls, printer)) return false;
 
     if (!printer.isZor1Family) {
         ctx.clock().sleepMs(500);

@@ -1,5 +1,8 @@
 #include "fleet/FleetImage.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "image/FileBytes.h"
 #include "image/FirmwareHeader.h"
 #include "image/FirmwareImage.h"
@@ -21,7 +24,10 @@ FleetImage loadFleetImage(platform::FileReader& files, const platform::TrustedKe
         case FileBytes::Status::Ok: break;
     }
     auto loaded = std::make_shared<PreloadedImage>();
-    loaded->path = path;
+    // Records name the file wherever the run was started from.
+    std::error_code error;
+    const std::filesystem::path whole = std::filesystem::absolute(path, error);
+    loaded->path = error ? path : whole.lexically_normal().string();
     loaded->facts.fileName = path.substr(path.find_last_of("/\\") + 1);
     loaded->facts.readable = true;
     loaded->facts.size = file.bytes.size();

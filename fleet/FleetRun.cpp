@@ -8,16 +8,32 @@
 
 namespace kv::fleet {
 
-std::string_view stopRuleText(StopRule rule) {
-    switch (rule) {
+StopCause StopCause::signal(int number, std::string_view source) {
+    return {StopRule::Signal, number, std::string(source)};
+}
+
+bool StopCause::byUser() const {
+    return rule == StopRule::Signal || rule == StopRule::StopButton ||
+           rule == StopRule::WindowClosed;
+}
+
+std::string stopLine(const StopCause& cause) {
+    switch (cause.rule) {
         case StopRule::None: return "";
-        case StopRule::Canary: return "the canary printers were not all verified (--canary)";
-        case StopRule::MaxFailures: return "too many printers failed (--max-failures)";
-        case StopRule::Signal: return "a stop was requested (signal)";
-        case StopRule::Stop: return "Stop was pressed";
+        case StopRule::Canary:
+            return "Stopped: the canary printers were not all verified (--canary)";
+        case StopRule::MaxFailures: return "Stopped: too many printers failed (--max-failures)";
+        case StopRule::Signal:
+            return "Stopped by " + (cause.source.empty()
+                                        ? "signal " + std::to_string(cause.signalNumber)
+                                        : cause.source);
+        case StopRule::StopButton: return "Stopped by the Stop button";
+        case StopRule::WindowClosed: return "Stopped by closing the window";
     }
     return "";
 }
+
+std::string notStartedDetail(const StopCause& cause) { return "not started: " + stopLine(cause); }
 
 void runBounded(size_t count, size_t parallel, const std::function<void(size_t)>& task) {
     std::atomic<size_t> next{0};
@@ -37,42 +53,60 @@ void runBounded(size_t count, size_t parallel, const std::function<void(size_t)>
     for (std::thread& t : threads) t.join();
 }
 
-Fleet::Fleet(SharedServices shared, std::vector<Endpoint> targets, size_t parallel)
-    : shared_(std::move(shared)), targets_(std::move(targets)), parallel_(parallel) {
+Fleet::Fleet(SharedServices shared, std::vector<Endpoint> targets, FleetSettings settings)
+    : shared_(std::move(shared)), targets_(std::move(targets)), settings_(std::move(settings)) {
     for (const Endpoint& e : targets_) slots_.push_back(std::make_unique<PrinterSlot>(e));
-    started_.assign(targets_.size(), 0);
+    admitted_.assign(targets_.size(), 0);
+    begun_.assign(targets_.size(), 0);
+    live_.assign(targets_.size(), nullptr);
+    scans_.resize(targets_.size());
+    for (size_t i = 0; i < targets_.size(); ++i) scans_[i].endpoint = targets_[i];
+}
+
+void Fleet::track(size_t index, BoundedNetwork* network) {
+    std::lock_guard lock(mutex_);
+    live_[index] = network;
+    // Stopped before it began: it ends at its first step.
+    if (network && stopped_ && stopCause_.byUser()) network->cut();
 }
 
 void Fleet::scan(const ScanAnswer& answered) {
-    scans_.assign(targets_.size(), ScanResult{});
-    runBounded(targets_.size(), parallel_, [&](size_t i) {
-        // A slot of its own: the scan is no phase of the run's rows.
+    runBounded(targets_.size(), settings_.parallel, [&](size_t i) {
+        if (stopped()) return;
+        // A slot of its own: the scan is no phase of the run's rows. A scan
+        // world never enters flash mode.
         PrinterSlot scratch(targets_[i]);
-        PrinterWorld world(shared_, i, scratch, kScanBounds, false);
-        scans_[i] = scanPrinter(world);
+        PrinterWorld world(
+            shared_, i, scratch, kScanBounds, false, [] { return false; },
+            [this] { return stopped(); });
+        track(i, &world.network);
+        ScanResult result = scanPrinter(world, settings_.makers);
+        track(i, nullptr);
         localCalls_ += world.localCalls();
+        // A cut identification says nothing about the address.
+        if (world.network.isCut()) return;
+        scans_[i] = std::move(result);
         if (answered) answered(i, scans_[i]);
     });
 }
 
-void Fleet::plan(std::shared_ptr<const PreloadedImage> image, const FleetSettings& settings) {
+void Fleet::adoptScans(std::vector<ScanResult> scans) {
+    for (size_t i = 0; i < scans.size() && i < scans_.size(); ++i) scans_[i] = std::move(scans[i]);
+}
+
+void Fleet::plan(std::shared_ptr<const PreloadedImage> image) {
     image_ = std::move(image);
-    settings_ = settings;
     plan_.clear();
     for (size_t i = 0; i < scans_.size(); ++i) {
         const ScanResult& scan = scans_[i];
-        PlanEntry entry = planPrinter(scan, *image_, settings.flashSameVersion);
+        PlanEntry entry = planPrinter(scan, *image_, settings_);
         slots_[i]->update([&](PrinterSnapshot& s) {
             s.model = boundedText(scan.model);
             s.firmwareBefore = boundedText(scan.reportedVersion.value_or(""));
-            if (entry.decision == Decision::Flash) return;
-            s.detail = boundedText(entry.reason);
-            s.phase = Phase::Done;
-            switch (entry.decision) {
-                case Decision::SameVersion: s.outcome = Outcome::SameVersion; break;
-                case Decision::Incompatible: s.outcome = Outcome::Incompatible; break;
-                case Decision::NotKv: s.outcome = Outcome::NotKv; break;
-                default: s.outcome = Outcome::Unreachable; break;
+            if (const auto skipped = skipOutcome(entry.decision)) {
+                s.detail = boundedText(entry.reason);
+                s.phase = Phase::Done;
+                s.outcome = *skipped;
             }
         });
         plan_.push_back(std::move(entry));
@@ -91,97 +125,136 @@ void Fleet::run(const std::string& fleetId) {
         if (plan_[i].decision == Decision::Flash) order.push_back(i);
     }
     const size_t canary = std::min(settings_.canary, order.size());
-    runBounded(canary, parallel_, [&](size_t k) { flashOne(order[k], fleetId); });
+    runBounded(canary, settings_.parallel, [&](size_t k) { flashOne(order[k], fleetId); });
     for (size_t k = 0; k < canary; ++k) {
         const auto outcome = slots_[order[k]]->snapshot().outcome;
         const bool accepted = outcome == Outcome::Verified ||
                               (settings_.uncheckedOk && outcome == Outcome::Unchecked);
-        if (!accepted) stopBy(StopRule::Canary);
+        if (!accepted) stopBy(StopCause::of(StopRule::Canary));
     }
-    runBounded(order.size() - canary, parallel_,
+    runBounded(order.size() - canary, settings_.parallel,
                [&](size_t k) { flashOne(order[canary + k], fleetId); });
 }
 
-void Fleet::stopBy(StopRule rule) {
+void Fleet::stopBy(const StopCause& cause) {
     std::lock_guard lock(mutex_);
-    if (stopRule_ == StopRule::None) stopRule_ = rule;
+    if (stopped_) return;
+    stopCause_ = cause;
+    stopped_ = true;
 }
 
-void Fleet::requestStop(int signalNumber) {
-    int none = 0;
-    stopSignal_.compare_exchange_strong(none, signalNumber);
-    stopBy(signalNumber != 0 ? StopRule::Signal : StopRule::Stop);
-}
-
-StopRule Fleet::stoppedBy() const {
+size_t Fleet::requestStop(const StopCause& cause) {
     std::lock_guard lock(mutex_);
-    return stopRule_;
-}
-
-std::vector<size_t> Fleet::untouched() const {
-    std::vector<size_t> out;
-    std::lock_guard lock(mutex_);
+    if (!stopped_) {
+        stopCause_ = cause;
+        stopped_ = true;
+    }
+    // Whatever stopped the run before, a person's stop cuts what is under
+    // way now, and those still waiting for their turn show at once that
+    // they will not start.
+    for (BoundedNetwork* network : live_) {
+        if (network) network->cut();
+    }
     for (size_t i = 0; i < plan_.size(); ++i) {
-        if (plan_[i].decision == Decision::Flash && !started_[i]) out.push_back(i);
+        if (plan_[i].decision != Decision::Flash || begun_[i]) continue;
+        begun_[i] = 1;
+        endSkipped(i, Outcome::Untouched, notStartedDetail(stopCause_));
+    }
+    size_t inFlash = 0;
+    for (const auto& slot : slots_) {
+        const PrinterSnapshot p = slot->snapshot();
+        if (p.flashModeEntered && p.phase != Phase::Done) ++inFlash;
+    }
+    return inFlash;
+}
+
+StopCause Fleet::stopCause() const {
+    std::lock_guard lock(mutex_);
+    return stopCause_;
+}
+
+std::vector<Endpoint> Fleet::inFlashMode() const {
+    std::vector<Endpoint> out;
+    for (const auto& slot : slots_) {
+        const PrinterSnapshot p = slot->snapshot();
+        if (p.flashModeEntered && p.phase != Phase::Done) out.push_back(p.endpoint);
     }
     return out;
 }
 
+std::vector<size_t> Fleet::untouched() const {
+    std::vector<size_t> out;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i]->snapshot().outcome == Outcome::Untouched) out.push_back(i);
+    }
+    return out;
+}
+
+bool Fleet::mayStartLocked() {
+    if (!stopped_ && settings_.maxFailures > 0 && failures_ >= settings_.maxFailures) {
+        stopCause_ = StopCause::of(StopRule::MaxFailures);
+        stopped_ = true;
+    }
+    return !stopped_;
+}
+
+bool Fleet::begin(size_t index, BoundedNetwork* network) {
+    std::lock_guard lock(mutex_);
+    // A stop may have ended it while it waited for its turn.
+    if (begun_[index] || !mayStartLocked()) return false;
+    begun_[index] = 1;
+    live_[index] = network;
+    return true;
+}
+
+bool Fleet::admit(size_t index) {
+    std::lock_guard lock(mutex_);
+    if (!mayStartLocked()) return false;
+    admitted_[index] = 1;
+    // In flash mode from here: no stop cuts it.
+    live_[index] = nullptr;
+    return true;
+}
+
+bool Fleet::isAdmitted(size_t index) const {
+    std::lock_guard lock(mutex_);
+    return admitted_[index] != 0;
+}
+
 void Fleet::leaveUntouched(size_t index) {
-    const std::string why = "not started: " + std::string(stopRuleText(stoppedBy()));
+    endSkipped(index, Outcome::Untouched, notStartedDetail(stopCause()));
+}
+
+void Fleet::endSkipped(size_t index, Outcome outcome, const std::string& detail) {
     slots_[index]->update([&](PrinterSnapshot& s) {
         s.phase = Phase::Done;
-        s.outcome = Outcome::Untouched;
-        s.detail = why;
+        s.outcome = outcome;
+        s.detail = boundedText(detail);
     });
 }
 
 void Fleet::flashOne(size_t index, const std::string& fleetId) {
-    bool start = false;
-    {
-        // Decided and marked at once, so a stop cannot fall between.
-        std::lock_guard lock(mutex_);
-        const bool stopped = stopRule_ != StopRule::None;
-        const bool tooMany = settings_.maxFailures > 0 && failures_.load() >= settings_.maxFailures;
-        if (tooMany && !stopped) stopRule_ = StopRule::MaxFailures;
-        start = !stopped && !tooMany;
-        started_[index] = start;
-    }
-    if (!start) {
+    PrinterSlot& slot = *slots_[index];
+    PrinterWorld world(
+        shared_, index, slot, shared_.network->bounds(), settings_.flashSameVersion,
+        [this, index] { return admit(index); }, [this] { return stopped(); });
+    if (!begin(index, &world.network)) {
         leaveUntouched(index);
         return;
     }
-    PrinterSlot& slot = *slots_[index];
-    PrinterWorld world(shared_, index, slot, shared_.network->bounds(), settings_.flashSameVersion);
     world.state.preloadedImage = image_;
     world.state.firmwareFileName = image_->path;
     world.state.fleetId = fleetId;
     if (!shared_.logFolder.empty()) world.keepLog(shared_.logFolder);
-    const uint64_t startedMs = world.clock.tickMs();
-    slot.update([&](PrinterSnapshot& s) { s.startedMs = startedMs; });
+    slot.update([&](PrinterSnapshot& s) { s.startedMs = world.clock.tickMs(); });
+    flashIdentified(world, index);
+    track(index, nullptr);
 
-    std::optional<Outcome> outcome;
-    if (world.find()) {
-        if (flashFoundEthernetPrinter(world.ctx, world.controls, world.state.printerData)) {
-            world.waitForWorker();
-        }
-        if (const auto verdict = world.controls.verdict()) outcome = outcomeOf(verdict->outcome);
-    } else {
-        // Found but not ready, or not found: nothing was sent.
-        outcome = world.state.lastProbe.identified ? Outcome::Failed : Outcome::NotFound;
+    if (!isAdmitted(index) && slot.snapshot().phase != Phase::Done) {
+        // Stopped before flash mode: whatever the cut made of the steps
+        // before, the printer heard nothing of a flash.
+        leaveUntouched(index);
     }
-    const FlashRecord& record = world.state.flashAttempt.record;
-    const auto verdict = world.controls.verdict();
-    const uint64_t endedMs = world.clock.tickMs();
-    slot.update([&](PrinterSnapshot& s) {
-        s.outcome = outcome.value_or(Outcome::Failed);
-        if (verdict) s.detail = boundedText(verdict->detail);
-        if (!record.firmwareBefore.empty()) s.firmwareBefore = boundedText(record.firmwareBefore);
-        s.firmwareAfter = boundedText(record.firmwareAfter);
-        s.bytesSent = record.bytesSent;
-        s.endedMs = endedMs;
-        s.phase = Phase::Done;
-    });
     if (PrinterLog* log = world.log()) {
         // The transcript: every phase and box, then the verdict.
         size_t seen = 0;
@@ -191,8 +264,40 @@ void Fleet::flashOne(size_t index, const std::string& fleetId) {
         }
         for (const std::string& box : slot.snapshot().boxes) log->write("box: " + box);
     }
-    if (isFailure(outcome.value_or(Outcome::Failed))) ++failures_;
+    if (isFailure(slot.snapshot().outcome.value_or(Outcome::Untouched))) {
+        std::lock_guard lock(mutex_);
+        ++failures_;
+    }
     localCalls_ += world.localCalls();
+}
+
+void Fleet::flashIdentified(PrinterWorld& world, size_t index) {
+    PrinterSlot& slot = *slots_[index];
+    // Planned again on what the printer says now: it must still be the
+    // printer the plan meant.
+    const ScanResult now = identityOf(world, world.find(), settings_.makers);
+    if (stopped()) return;
+    if (const auto change = changeSinceScan(scans_[index], now)) {
+        endSkipped(index, Outcome::Changed, *change);
+        return;
+    }
+    if (flashFoundEthernetPrinter(world.ctx, world.controls, world.state.printerData)) {
+        world.waitForWorker();
+    }
+    const auto verdict = world.controls.verdict();
+    // Stopped before flash mode, the failure is the cut's, not the printer's.
+    if (!verdict || (!isAdmitted(index) && stopped())) return;
+    const FlashRecord& record = world.state.flashAttempt.record;
+    const uint64_t endedMs = world.clock.tickMs();
+    slot.update([&](PrinterSnapshot& s) {
+        s.outcome = outcomeOf(verdict->outcome);
+        s.detail = boundedText(verdict->detail);
+        if (!record.firmwareBefore.empty()) s.firmwareBefore = boundedText(record.firmwareBefore);
+        s.firmwareAfter = boundedText(record.firmwareAfter);
+        s.bytesSent = record.bytesSent;
+        s.endedMs = endedMs;
+        s.phase = Phase::Done;
+    });
 }
 
 }  // namespace kv::fleet

@@ -2,18 +2,26 @@
 
 namespace kv::fleet {
 
+namespace {
+
+// A KV printer the run found but did not update; running it again may.
+bool leftBehind(Outcome outcome) {
+    return isFailure(outcome) || outcome == Outcome::NotReady || outcome == Outcome::Changed;
+}
+
+}  // namespace
+
 FleetSummary summarize(const Fleet& fleet) {
     FleetSummary s;
-    s.stoppedBy = fleet.stoppedBy();
-    s.signalNumber = fleet.stopSignal();
-    bool failed = false;
+    s.stop = fleet.stopCause();
+    bool behind = false;
     bool unchecked = false;
     bool anyPrinter = false;
     for (size_t i = 0; i < fleet.size(); ++i) {
         PrinterSnapshot p = fleet.slot(i).snapshot();
         if (p.outcome) {
             ++s.counts[*p.outcome];
-            failed = failed || isFailure(*p.outcome);
+            behind = behind || leftBehind(*p.outcome);
             unchecked = unchecked || *p.outcome == Outcome::Unchecked;
             anyPrinter =
                 anyPrinter || (*p.outcome != Outcome::Unreachable && *p.outcome != Outcome::NotKv);
@@ -22,8 +30,8 @@ FleetSummary summarize(const Fleet& fleet) {
         s.printers.push_back(std::move(p));
     }
     for (size_t i : fleet.untouched()) s.untouched.push_back(fleet.slot(i).snapshot().endpoint);
-    s.exitCode = failed || !anyPrinter ? 1 : unchecked ? 3 : 0;
-    if (s.signalNumber != 0) s.exitCode = 128 + s.signalNumber;
+    s.exitCode = behind || !anyPrinter ? 1 : unchecked ? 3 : 0;
+    if (s.stop.rule == StopRule::Signal) s.exitCode = 128 + s.stop.signalNumber;
     return s;
 }
 

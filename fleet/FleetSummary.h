@@ -13,8 +13,7 @@ namespace kv::fleet {
 struct FleetSummary {
     std::vector<PrinterSnapshot> printers;  // in target order
     std::map<Outcome, size_t> counts;
-    StopRule stoppedBy = StopRule::None;
-    int signalNumber = 0;
+    StopCause stop;
     // Planned, never started.
     std::vector<Endpoint> untouched;
     // Entered flash mode and did not come back working: power-cycle them
@@ -22,8 +21,9 @@ struct FleetSummary {
     std::vector<Endpoint> mayBeInFlashMode;
     // 0 every flashed printer verified (skipped ones do not count), 3 some
     // unchecked and none worse, 1 any failed, mismatched or not found after
-    // the flash, or when no target was a KV printer at all; a signal's
-    // 128 + N goes before all of them.
+    // the flash, a KV printer left not ready or changed since the scan, or
+    // no target a KV printer at all; a signal's 128 + N goes before all of
+    // them.
     int exitCode = 0;
 };
 

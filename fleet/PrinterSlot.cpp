@@ -52,6 +52,18 @@ bool isFailure(Outcome outcome) {
            outcome == Outcome::NotFound;
 }
 
+bool isSkip(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::SameVersion:
+        case Outcome::Incompatible:
+        case Outcome::NotKv:
+        case Outcome::Unreachable:
+        case Outcome::NotReady:
+        case Outcome::Changed: return true;
+        default: return false;
+    }
+}
+
 bool PrinterSnapshot::mayBeLeftInFlashMode() const {
     // Flash mode entered and the printer never came back with a verdict of
     // a working printer.

@@ -46,6 +46,8 @@ std::string_view outcomeName(Outcome outcome);
 Outcome outcomeOf(platform::VerifyOutcome verdict);
 // Failed, mismatched or not back: what --max-failures counts and exit 1 means.
 bool isFailure(Outcome outcome);
+// Not flashed because of what the printer is or says (not a rule's stop).
+bool isSkip(Outcome outcome);
 
 // What a front end draws of one printer: a copy, taken at once.
 struct PrinterSnapshot {

@@ -7,27 +7,29 @@
 
 namespace kv::fleet {
 
-SharedServices sharedServicesOf(platform::Services& sys, platform::SleepInhibitor& inhibitor) {
+SharedServices sharedServicesOf(platform::Services& sys) {
     SharedServices shared;
     shared.network = &sys.network();
     shared.trace = &sys.trace();
     shared.history = &sys.history();
     shared.threads = &sys.threads();
     shared.fileReader = &sys.fileReader();
-    shared.sleepInhibitor = &inhibitor;
     platform::Clock& clock = sys.clock();
     shared.clockFor = [&clock](size_t) -> platform::Clock& { return clock; };
     return shared;
 }
 
 PrinterWorld::PrinterWorld(const SharedServices& shared, size_t index, PrinterSlot& slot,
-                           const platform::NetworkBounds& bounds, bool flashSameVersion)
+                           const platform::NetworkBounds& bounds, bool flashSameVersion,
+                           std::function<bool()> admit, std::function<bool()> stopped)
     : controls(slot),
+      steps(slot, std::move(admit), std::move(stopped)),
       ui(slot, flashSameVersion),
       trace(*shared.trace, slot.snapshot().endpoint.text() + ": "),
       network(*shared.network, bounds),
       endpoint(slot.snapshot().endpoint),
       clock(shared.clockFor(index)) {
+    state.flashSteps = &steps;
     sys.wired.clock = &clock;
     sys.wired.trace = &trace;
     // Every box through the flash record's tap, as a front end's.

@@ -39,9 +39,9 @@ struct SharedServices {
 };
 
 // The shared services of a run on this machine: `sys`'s own, every printer
-// on its one clock, the machine kept awake through `inhibitor` (the
-// counting wrapper).
-SharedServices sharedServicesOf(platform::Services& sys, platform::SleepInhibitor& inhibitor);
+// on its one clock; the sleep inhibitor is the session's counting wrapper,
+// which it sets.
+SharedServices sharedServicesOf(platform::Services& sys);
 
 // How long a scan waits for a printer: the scan's own, whatever the
 // network's bounds are elsewhere.
@@ -50,11 +50,13 @@ inline constexpr platform::NetworkBounds kScanBounds{1000, 2000, 2000};
 // One printer's world: its own state (printer record, link, flash job,
 // flashInProgress) and services, as the window has them for one printer,
 // over the shared ones. Its local devices, print queues and USB list refuse
-// every call.
+// every call. It enters flash mode only when `admit` says so, just before;
+// `stopped` tells whether its run stopped.
 class PrinterWorld {
 public:
     PrinterWorld(const SharedServices& shared, size_t index, PrinterSlot& slot,
-                 const platform::NetworkBounds& bounds, bool flashSameVersion);
+                 const platform::NetworkBounds& bounds, bool flashSameVersion,
+                 std::function<bool()> admit, std::function<bool()> stopped);
     PrinterWorld(const PrinterWorld&) = delete;
     PrinterWorld& operator=(const PrinterWorld&) = delete;
     // A flash under way is waited for: its worker uses this world.
@@ -75,6 +77,7 @@ public:
     platform::Services sys;
     Context ctx{state, sys};
     SlotControls controls;
+    SlotSteps steps;
     SlotUi ui;
     PrefixTrace trace;
     BoundedNetwork network;

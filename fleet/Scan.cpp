@@ -1,26 +1,10 @@
 #include "fleet/Scan.h"
 
 #include "platform/Format.h"
+#include "printer/DeviceIdFields.h"
 #include "printer/Identity.h"
 
 namespace kv::fleet {
-
-namespace {
-
-// Shows nothing: the identity decoder's answer alone is wanted.
-class SilentUi final : public platform::Ui {
-public:
-    platform::BoxAnswer messageBox(const std::optional<std::string>&, const std::string&,
-                                   platform::BoxButtons) override {
-        return platform::BoxAnswer::No;
-    }
-    std::optional<std::string> openFile(const platform::OpenFileRequest&) override {
-        return std::nullopt;
-    }
-    void postQuit(int) override {}
-};
-
-}  // namespace
 
 std::string_view reachName(Reach reach) {
     switch (reach) {
@@ -33,12 +17,15 @@ std::string_view reachName(Reach reach) {
     return "";
 }
 
-ScanResult scanPrinter(PrinterWorld& world) {
+ScanResult identityOf(const PrinterWorld& world, bool ready,
+                      const std::vector<std::string>& makers) {
     ScanResult r;
     r.endpoint = world.endpoint;
-    r.ready = world.find();
+    r.scanned = true;
+    r.ready = ready;
     const AppState& state = world.state;
     r.printer = state.printerData;
+    r.statusBytes = state.lastProbe.statusBytes;
     if (state.activePortType != PORT_TYPE_ETHERNET) {
         r.reach = Reach::Refused;
         return r;
@@ -47,10 +34,7 @@ ScanResult scanPrinter(PrinterWorld& world) {
         r.reach = Reach::NoReply;
         return r;
     }
-    // The decoder names no model: whatever answered is no KV printer.
-    PrinterData copy = r.printer;
-    SilentUi silent;
-    if (!GetPrinterTypeNameFromID(silent, copy)) {
+    if (!isKvPrinterId(r.printer.deviceId, makers)) {
         r.reach = Reach::NotKv;
         return r;
     }
@@ -62,6 +46,11 @@ ScanResult scanPrinter(PrinterWorld& world) {
     r.language = languageTextEthernet(r.printer.printerType).text;
     r.status = r.ready ? "ready" : "not ready";
     return r;
+}
+
+ScanResult scanPrinter(PrinterWorld& world, const std::vector<std::string>& makers) {
+    const bool ready = world.find();
+    return identityOf(world, ready, makers);
 }
 
 ReachCounts countReaches(const std::vector<ScanResult>& results) {

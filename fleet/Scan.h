@@ -1,4 +1,6 @@
 #pragma once
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,8 +25,12 @@ std::string_view reachName(Reach reach);
 // One address as Find Ethernet Printer saw it.
 struct ScanResult {
     Endpoint endpoint;
+    // False for a target a stopped scan never looked at.
+    bool scanned = false;
     Reach reach = Reach::Refused;
     bool ready = false;
+    // The ready check's two status bytes, when it got a reply.
+    std::optional<std::array<uint8_t, 2>> statusBytes;
     PrinterData printer;
     // The whole "FWV:" value of its ID, where it has one.
     std::optional<std::string> reportedVersion;
@@ -37,8 +43,12 @@ struct ScanResult {
 };
 
 // Find Ethernet Printer in `world` (whose bounds should be kScanBounds),
-// and what it found; the socket is closed again.
-ScanResult scanPrinter(PrinterWorld& world);
+// and what it found; the socket is closed again. A device counts as a KV
+// printer by isKvPrinterId with `makers`.
+ScanResult scanPrinter(PrinterWorld& world, const std::vector<std::string>& makers);
+// What `world`'s last Find Ethernet Printer found (`ready`: what it said).
+ScanResult identityOf(const PrinterWorld& world, bool ready,
+                      const std::vector<std::string>& makers);
 
 // How many addresses ended each way.
 struct ReachCounts {

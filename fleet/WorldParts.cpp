@@ -9,8 +9,6 @@ using platform::TransferPhase;
 
 namespace {
 
-constexpr std::string_view kProbing = "Probing for printers";
-constexpr std::string_view kResponding = "Printer responding";
 constexpr const char* kNoQueues = "no print queues in a fleet run";
 
 }  // namespace
@@ -26,13 +24,41 @@ void SlotControls::setText(Control control, const std::string& text) {
             return;
         }
         s.detail = boundedText(text);
-        if (control == Control::statusText && std::string_view(text).starts_with(kProbing)) {
-            s.phase = s.flashModeEntered ? Phase::Reidentifying : Phase::Identifying;
-        } else if (control == Control::programStatusText && text == kResponding) {
-            s.phase = Phase::FlashMode;
-            s.flashModeEntered = true;
+    });
+}
+
+void SlotSteps::began(FlashStep step) {
+    slot_.update([&](PrinterSnapshot& s) {
+        switch (step) {
+            case FlashStep::Identifying:
+                s.phase = s.flashModeEntered ? Phase::Reidentifying : Phase::Identifying;
+                break;
+            case FlashStep::FlashMode:
+                s.phase = Phase::FlashMode;
+                s.flashModeEntered = true;
+                break;
         }
     });
+}
+
+platform::SocketHandle BoundedNetwork::openTcp() {
+    std::lock_guard lock(mutex_);
+    if (isCut()) return platform::SocketHandle::invalid();
+    const platform::SocketHandle socket = inner_.openTcp();
+    if (socket.valid()) open_.push_back(socket);
+    return socket;
+}
+
+void BoundedNetwork::close(platform::SocketHandle socket) {
+    std::lock_guard lock(mutex_);
+    std::erase(open_, socket);
+    inner_.close(socket);
+}
+
+void BoundedNetwork::cut() {
+    std::lock_guard lock(mutex_);
+    cut_ = true;
+    for (const platform::SocketHandle socket : open_) inner_.shutdown(socket);
 }
 
 void SlotControls::setProgress(const platform::TransferProgress& progress) {

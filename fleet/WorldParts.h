@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "fleet/PrinterLog.h"
 #include "fleet/PrinterSlot.h"
@@ -15,12 +17,13 @@
 #include "platform/SleepInhibitor.h"
 #include "platform/Trace.h"
 #include "platform/Ui.h"
+#include "state/FlashPhases.h"
 
 // The services a printer's world has of its own, over those the run shares.
 namespace kv::fleet {
 
-// The dialog a printer's world writes to: phases, texts and progress go to
-// its slot (latest state only); the verdict is kept for the world.
+// The dialog a printer's world writes to: texts and progress go to its slot
+// (latest state only); the verdict is kept for the world.
 class SlotControls final : public platform::DialogControls {
 public:
     explicit SlotControls(PrinterSlot& slot) : slot_(slot) {}
@@ -122,28 +125,34 @@ private:
     platform::Result<void> held_ = platform::Failure{};
 };
 
-// A shared network with bounds of this world's own.
+// A shared network with bounds of this world's own, which a stop can cut:
+// every socket the world has open is shut (waking its waits) and every step
+// after fails at once, so an identification under way ends within moments.
 class BoundedNetwork final : public platform::Network {
 public:
     BoundedNetwork(platform::Network& inner, const platform::NetworkBounds& bounds)
         : inner_(inner), bounds_(bounds) {}
+    // Safe from any thread; for good.
+    void cut();
+    bool isCut() const { return cut_.load(); }
+
     // Winsock counts its start-ups, so each world may start and clean up its own.
     bool startup() override { return inner_.startup(); }
     void cleanup() override { inner_.cleanup(); }
-    platform::SocketHandle openTcp() override { return inner_.openTcp(); }
+    platform::SocketHandle openTcp() override;
     bool connectWithin(platform::SocketHandle socket, uint32_t address, uint16_t port,
                        uint32_t timeoutMs) override {
-        return inner_.connectWithin(socket, address, port, timeoutMs);
+        return !isCut() && inner_.connectWithin(socket, address, port, timeoutMs);
     }
     int64_t sendWithin(platform::SocketHandle socket, const uint8_t* data, size_t length,
                        platform::SendBudget& budget) override {
-        return inner_.sendWithin(socket, data, length, budget);
+        return isCut() ? -1 : inner_.sendWithin(socket, data, length, budget);
     }
     int64_t receiveWithin(platform::SocketHandle socket, uint8_t* buffer, size_t capacity,
                           uint32_t timeoutMs) override {
-        return inner_.receiveWithin(socket, buffer, capacity, timeoutMs);
+        return isCut() ? -1 : inner_.receiveWithin(socket, buffer, capacity, timeoutMs);
     }
-    void close(platform::SocketHandle socket) override { inner_.close(socket); }
+    void close(platform::SocketHandle socket) override;
     int lastError() const override { return inner_.lastError(); }
     platform::NetworkBounds bounds() const override { return bounds_; }
     void setBounds(const platform::NetworkBounds& bounds) override { bounds_ = bounds; }
@@ -155,13 +164,35 @@ public:
         return inner_.accept(listener);
     }
     bool waitReadable(platform::SocketHandle socket, uint32_t timeoutMs) override {
-        return inner_.waitReadable(socket, timeoutMs);
+        return isCut() || inner_.waitReadable(socket, timeoutMs);
     }
     void shutdown(platform::SocketHandle socket) override { inner_.shutdown(socket); }
 
 private:
     platform::Network& inner_;
     platform::NetworkBounds bounds_;
+    std::atomic<bool> cut_{false};
+    // The sockets open now; closed ones leave under the same lock, so a cut
+    // never shuts a handle that is gone.
+    std::mutex mutex_;
+    std::vector<platform::SocketHandle> open_;
+};
+
+// The steps of a printer's world as its slot shows them, and its admission
+// to flash mode as the run decides it.
+class SlotSteps final : public FlashSteps {
+public:
+    // `admit` decides the admission; `stopped` tells whether the run stopped.
+    SlotSteps(PrinterSlot& slot, std::function<bool()> admit, std::function<bool()> stopped)
+        : slot_(slot), admit_(std::move(admit)), stopped_(std::move(stopped)) {}
+    void began(FlashStep step) override;
+    bool admitFlashMode() override { return admit_ && admit_(); }
+    bool runStopped() const override { return stopped_ && stopped_(); }
+
+private:
+    PrinterSlot& slot_;
+    std::function<bool()> admit_;
+    std::function<bool()> stopped_;
 };
 
 }  // namespace kv::fleet

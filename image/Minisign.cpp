@@ -40,9 +40,8 @@ bool usableEd25519Key(const std::array<uint8_t, 32>& key) {
     y[31] &= 0x7F;
     if (std::all_of(y.begin() + 24, y.end(), [](uint8_t b) { return b == 0; })) return false;
     // p - 1 = 2^255 - 20, and everything from there up.
-    const bool topOnes = y[31] == 0x7F && std::all_of(y.begin() + 1, y.begin() + 31, [](uint8_t b) {
-                             return b == 0xFF;
-                         });
+    const bool topOnes = y[31] == 0x7F && std::all_of(y.begin() + 1, y.begin() + 31,
+                                                      [](uint8_t b) { return b == 0xFF; });
     return !(topOnes && y[0] >= 0xEC);
 }
 

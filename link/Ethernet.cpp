@@ -107,7 +107,8 @@ bool GetPrinterIDEthernet(platform::Services& sys, platform::SocketHandle socket
 }
 
 bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle socket,
-                            const PrinterData& /*printer*/) {
+                            const PrinterData& /*printer*/,
+                            std::optional<std::array<uint8_t, 2>>* statusBytes) {
     platform::Trace& t = sys.trace();
     std::array<uint8_t, kEthernetReplySize> reply{};
     t.write("isPrinterReadyEthernet - Entry");
@@ -135,6 +136,7 @@ bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle sock
         platform::tracef(t, "%X ", static_cast<unsigned>(reply[i]));
 
     // Bytes the reply did not reach are still zero and count as such.
+    if (statusBytes) *statusBytes = std::array<uint8_t, 2>{reply[3], reply[4]};
     if (reply[3] == 0 && (reply[4] & 0xFE) == 0) {
         t.write("GetPrinterIDEthernet - Returning printer ready");
         return true;

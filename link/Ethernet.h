@@ -1,4 +1,6 @@
 #pragma once
+#include <optional>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -31,8 +33,10 @@ void closeSocket(platform::Services& sys, platform::SocketHandle socket);
 [[nodiscard]] bool GetPrinterIDEthernet(platform::Services& sys, platform::SocketHandle socket,
                                         PrinterData& printer);
 // "<SS>": true when bytes 3 and 4 say ready (only low paper tolerated).
-[[nodiscard]] bool isPrinterReadyEthernet(platform::Services& sys, platform::SocketHandle socket,
-                                          const PrinterData& printer);
+// `statusBytes`, when given, gets those two bytes of a reply that came.
+[[nodiscard]] bool isPrinterReadyEthernet(
+    platform::Services& sys, platform::SocketHandle socket, const PrinterData& printer,
+    std::optional<std::array<uint8_t, 2>>* statusBytes = nullptr);
 
 // One send; bytesSent gets its result (-1 on failure).
 [[nodiscard]] bool WriteFileEthernet(platform::Services& sys, platform::SocketHandle socket,

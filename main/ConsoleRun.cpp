@@ -26,7 +26,7 @@ void refuseEndInFlashMode() {
 }
 
 int runMaintenance(platform::Services& sys, const Options& options,
-                   platform::TerminationSignals& signals) {
+                   platform::TerminationSignals& signals, platform::HistoryFile* simulatedHistory) {
     ui::ConsoleUi consoleUi(stdout, sys.files(), options.yes);
     // What the identify command's search fills in stands for the dialog.
     IdentifyFields fields;
@@ -64,7 +64,9 @@ int runMaintenance(platform::Services& sys, const Options& options,
 
     if (options.listQueues) return listQueues(sys, std::cout);
     if (options.restoreQueues) return restoreQueues(sys, std::cout);
-    if (options.history) return showHistory(sys, options.json, std::cout, std::cerr);
+    if (options.history) {
+        return showHistory(sys, options.json, std::cout, std::cerr, simulatedHistory);
+    }
     // A network printer only: no local port or queue is touched, so no
     // instance lock or administrator rights are needed.
     std::string report;

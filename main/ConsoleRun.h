@@ -14,10 +14,11 @@ void refuseEndInFlashMode();
 
 // --identify, --list-queues, --restore-queues or --history, in the
 // terminal: their exit code. Only for options that ask for one of them.
+// `simulatedHistory`: where --history looks when the world's is empty.
 // SIGINT, SIGTERM and SIGHUP (through `signals`) end them at once with 128 +
 // the signal number; the journal --restore-queues writes is left whole.
 int runMaintenance(platform::Services& sys, const Options& options,
-                   platform::TerminationSignals& signals);
+                   platform::TerminationSignals& signals, platform::HistoryFile* simulatedHistory);
 
 // The dialog in the terminal front end (through runDialog): the commands
 // in order, or, with none, a simulated world and `demoWhenIdle`, the demo's

@@ -1,14 +1,13 @@
 #include "main/FleetCommand.h"
 
-#include <atomic>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <mutex>
 #include <string>
 
+#include "app/FleetSession.h"
 #include "app/QueueCommands.h"
-#include "app/EthernetTarget.h"
-#include "flash/FlashAttempt.h"
-#include "fleet/FleetImage.h"
 #include "fleet/FleetRun.h"
 #include "fleet/FleetSummary.h"
 #include "fleet/PrinterLog.h"
@@ -21,34 +20,100 @@ namespace kv::entry {
 
 namespace {
 
-constexpr uint16_t kDefaultPort = 10001;
-
 void writeOut(std::FILE* out, const std::string& text) {
     // A closed pipe or a full disk fails the write; the run goes on.
     (void)std::fwrite(text.data(), 1, text.size(), out);
     (void)std::fflush(out);
 }
 
-void usageError(const std::string& text) { writeOut(stderr, "kvflash: " + text + "\n"); }
+// One line on stderr: the program's name, then `text`, its line breaks
+// written as spaces.
+void refuse(const std::string& text) {
+    std::string line = "kvflash: " + text;
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    writeOut(stderr, line + "\n");
+}
 
 std::optional<std::vector<fleet::Endpoint>> targetsOf(platform::Services& sys,
                                                       const std::vector<std::string>& tokens,
                                                       const Options& options) {
     auto parsed =
-        fleet::parseTargets(tokens, options.port.value_or(kDefaultPort), sys.fileReader());
+        fleet::parseTargets(tokens, options.port.value_or(fleet::kDefaultPort), sys.fileReader());
     if (auto* error = std::get_if<fleet::TargetError>(&parsed)) {
-        usageError(fleet::describe(*error));
+        refuse(fleet::describe(*error));
         return std::nullopt;
     }
     return std::get<std::vector<fleet::Endpoint>>(std::move(parsed));
 }
 
+fleet::FleetSettings settingsOf(const Options& options) {
+    fleet::FleetSettings s;
+    s.parallel = options.parallel.value_or(s.parallel);
+    s.canary = options.canary.value_or(s.canary);
+    s.maxFailures = options.maxFailures.value_or(s.maxFailures);
+    s.flashSameVersion = options.sameVersionFlash;
+    s.uncheckedOk = options.uncheckedOk;
+    s.makers.insert(s.makers.end(), options.makers.begin(), options.makers.end());
+    return s;
+}
+
 // "Flash N printers? [y/N]" on a terminal; anything but y or yes is no.
-bool confirmed(size_t count) {
-    writeOut(stdout, "Flash " + std::to_string(count) + " printers? [y/N] ");
+bool confirmed(std::FILE* out, size_t count) {
+    writeOut(out, "Flash " + std::to_string(count) + (count == 1 ? " printer" : " printers") +
+                      "? [y/N] ");
     std::string answer;
     if (!std::getline(std::cin, answer)) return false;
     return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+// What the terminal shows of a session: the stop line at once, the rows
+// (or event lines) while printers run, the summary at the end. Everything
+// but the JSON goes to `text`.
+class TerminalObserver final : public FleetObserver {
+public:
+    TerminalObserver(std::FILE* text, bool rows) : text_(text), rows_(rows) {}
+
+    void stopping(const fleet::StopCause& cause, size_t inFlashMode) override {
+        say(ui::stoppingLine(cause, inFlashMode));
+    }
+    void running(const fleet::Fleet& fleet) override {
+        std::lock_guard lock(mutex_);
+        renderer_ = std::make_unique<ui::FleetRenderer>(
+            fleet, rows_ ? ui::FleetRenderer::Mode::Rows : ui::FleetRenderer::Mode::Lines,
+            [this](const std::string& piece) { writeOut(text_, piece); });
+        renderer_->start();
+    }
+    void ended(const fleet::Fleet&, const fleet::FleetSummary& summary,
+               double wallSeconds) override {
+        {
+            std::lock_guard lock(mutex_);
+            if (renderer_) renderer_->stop();
+            renderer_.reset();
+        }
+        writeOut(text_, ui::formatFleetSummary(summary, wallSeconds));
+    }
+    void say(const std::string& line) {
+        std::lock_guard lock(mutex_);
+        if (renderer_) {
+            renderer_->print(line);
+        } else {
+            writeOut(text_, line + "\n");
+        }
+    }
+
+private:
+    std::FILE* const text_;
+    const bool rows_;
+    std::mutex mutex_;
+    std::unique_ptr<ui::FleetRenderer> renderer_;
+};
+
+// What a second stop says on its way out, without waiting for anyone.
+std::string leftBehindText(const std::vector<fleet::Endpoint>& inFlashMode) {
+    if (inFlashMode.empty()) return "kvflash: stopped at once; no printer was in flash mode\n";
+    return "kvflash: stopped at once; " + ui::mayBeInFlashModeText(inFlashMode);
 }
 
 }  // namespace
@@ -56,23 +121,27 @@ bool confirmed(size_t count) {
 int runScanCommand(platform::Services& sys, const Options& options,
                    platform::TerminationSignals& signals) {
     platform::ignoreBrokenPipe();
-    signals.watch([](const platform::EndRequest& r) { endProgramNow(128 + r.signalNumber); });
-    struct StopWatching {
-        platform::TerminationSignals& signals;
-        ~StopWatching() { signals.stop(); }
-    } stopWatching{signals};
-
     const auto targets = targetsOf(sys, options.scanTargets, options);
     if (!targets) return 2;
-    fleet::CountingInhibitor inhibitor(sys.sleepInhibitor());
-    fleet::Fleet fleet(fleet::sharedServicesOf(sys, inhibitor), *targets,
-                       options.parallel.value_or(fleet::kDefaultParallel));
-    fleet.scan();
+    AppState state;
+    Context ctx{state, sys};
+    TerminalObserver observer(options.json ? stderr : stdout, false);
+    FleetSession session(ctx, fleet::sharedServicesOf(sys), settingsOf(options),
+                         FleetSession::Lock::TakeForRun, observer);
+    // The first stop ends the scan within its bounds and shows what it
+    // found; a second ends at once.
+    signals.watch([&](const platform::EndRequest& r) {
+        if (!r.canWait || session.stopRequested()) endProgramNow(128 + r.signalNumber);
+        session.requestStop(fleet::StopCause::signal(r.signalNumber, r.source));
+    });
+    const platform::StopWatchingAtEnd stopWatching(signals);
+    session.scan(*targets);
 
     bool found = false;
     std::string out;
     std::string err;
-    for (const fleet::ScanResult& r : fleet.scans()) {
+    for (const fleet::ScanResult& r : session.scans()) {
+        if (!r.scanned) continue;
         found = found || r.reach == fleet::Reach::Found;
         if (options.json && (r.reach == fleet::Reach::Found || options.verbose)) {
             out += ui::scanJsonLine(r) + "\n";
@@ -81,12 +150,16 @@ int runScanCommand(platform::Services& sys, const Options& options,
         }
     }
     if (!options.json) {
-        out = ui::formatScanTable(fleet.scans()) + ui::formatScanCounts(fleet.scans());
+        out = ui::formatScanTable(session.scans()) + ui::formatScanCounts(session.scans());
     } else {
-        err += ui::formatScanCounts(fleet.scans());
+        err += ui::formatScanCounts(session.scans());
     }
     writeOut(stdout, out);
     writeOut(stderr, err);
+    if (const auto cause = session.stopCause()) {
+        writeOut(stderr, ui::scanStoppedLine(*cause, session.scans()));
+        return 128 + cause->signalNumber;
+    }
     return found ? 0 : 1;
 }
 
@@ -95,25 +168,26 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     platform::ignoreBrokenPipe();
     // Everything but the JSON goes to stderr with --json.
     std::FILE* text = options.json ? stderr : stdout;
+    const platform::Files::Stream textStream =
+        options.json ? platform::Files::Stream::Error : platform::Files::Stream::Output;
 
     const auto targets = targetsOf(sys, options.fleetTargets, options);
     if (!targets) return 2;
-    const fleet::FleetImage loaded =
-        fleet::loadFleetImage(sys.fileReader(), sys.trustedKeys(), *options.image);
-    if (!loaded.image) {
-        usageError(
-            (loaded.refused ? "the image's signature refuses it: " : "cannot read the image ") +
-            platform::escapeDeviceText(*options.image) + ": " +
-            platform::escapeDeviceText(loaded.error));
+    AppState state;
+    Context ctx{state, sys};
+    const bool rows = sys.files().isTerminal(textStream);
+    TerminalObserver observer(text, rows);
+    fleet::SharedServices shared = fleet::sharedServicesOf(sys);
+    shared.logFolder = options.logDir.value_or("");
+    FleetSession session(ctx, shared, settingsOf(options), FleetSession::Lock::TakeForRun,
+                         observer);
+
+    if (const auto refused = session.useImage(*options.image)) {
+        const bool hint = refused->kind == ImageRefusal::Kind::NoMarker;
+        refuse(refused->text + (hint ? " --unchecked-ok flashes it anyway." : ""));
         return 2;
     }
-    const platform::ImageFacts& facts = loaded.image->facts;
-    if (facts.version.empty() && !options.uncheckedOk) {
-        usageError(
-            "the image has no \"FWV:\" version marker, so no flash of it can be "
-            "verified; --unchecked-ok flashes it anyway");
-        return 2;
-    }
+    const platform::ImageFacts& facts = session.image()->facts;
     writeOut(text, platform::formatted("Image %s: %llu bytes, version \"%s\", SHA-256 %s\n",
                                        platform::escapeDeviceText(*options.image).c_str(),
                                        static_cast<unsigned long long>(facts.size),
@@ -125,97 +199,62 @@ int runFleetCommand(platform::Services& sys, const Options& options,
                                  platform::quotedEventText(signature.trustedComment) + "\n"
                            : "Signature: " + signature.reason + "\n");
     }
-    if (loaded.headed) {
+    if (session.imageHeaded()) {
         writeOut(text,
                  "The image starts with a KV_FIRMWARE header: over the network it is "
                  "sent whole, header and all.\n");
     }
-
     if (options.logDir) {
         const std::string why = fleet::prepareLogFolder(*options.logDir);
         if (!why.empty()) {
-            usageError("cannot write logs in " + platform::escapeDeviceText(*options.logDir) +
-                       ": " + why);
+            refuse("cannot write logs in " + platform::escapeDeviceText(*options.logDir) + ": " +
+                   why);
             return 2;
         }
     }
+    if (const auto notice = session.earlierRunNotice()) writeOut(text, *notice + "\n");
 
-    // One flash at a time per machine, as the window.
-    if (sys.instanceLock().create() != 0) {
-        usageError("another KV tool is running");
-        return 2;
-    }
-    struct Unlock {
-        platform::InstanceLock& lock;
-        ~Unlock() { lock.release(); }
-    } unlock{sys.instanceLock()};
-
-    fleet::CountingInhibitor inhibitor(sys.sleepInhibitor());
-    fleet::FleetSettings settings;
-    settings.parallel = options.parallel.value_or(fleet::kDefaultParallel);
-    settings.canary = options.canary.value_or(1);
-    settings.maxFailures = options.maxFailures.value_or(3);
-    settings.flashSameVersion = options.sameVersionFlash;
-    settings.uncheckedOk = options.uncheckedOk;
-    fleet::SharedServices shared = fleet::sharedServicesOf(sys, inhibitor);
-    shared.logFolder = options.logDir.value_or("");
-    fleet::Fleet fleet(shared, *targets, settings.parallel);
-
-    // Before the run a signal ends the program at once: nothing is in flash
-    // mode. From the run on, the first lets the printers started finish.
-    std::atomic<bool> running{false};
+    // Until the run nothing is in flash mode: a stop cuts the scan and
+    // ends; while the question waits for its answer, it ends at once. From
+    // the run on, the first lets the printers in flash mode finish.
+    std::atomic<bool> asking{false};
     signals.watch([&](const platform::EndRequest& r) {
-        if (!running.load() || fleet.stopSignal() != 0 || !r.canWait) {
+        if (!r.canWait || asking.load() || session.stopRequested()) {
+            sys.files().writeErrorNow(leftBehindText(session.inFlashMode()));
             endProgramNow(128 + r.signalNumber);
         }
-        fleet.requestStop(r.signalNumber);
-        writeOut(stderr, "kvflash: signal " + std::to_string(r.signalNumber) +
-                             ": no new printer starts; those under way finish (a second "
-                             "signal ends at once)\n");
+        session.requestStop(fleet::StopCause::signal(r.signalNumber, r.source));
     });
-    struct StopWatching {
-        platform::TerminationSignals& signals;
-        ~StopWatching() { signals.stop(); }
-    } stopWatching{signals};
+    const platform::StopWatchingAtEnd stopWatching(signals);
 
-    fleet.scan();
-    fleet.plan(loaded.image, settings);
-    writeOut(text, ui::formatFleetPlan(fleet));
+    session.scan(*targets);
+    if (const auto cause = session.stopCause()) {
+        writeOut(text, ui::scanStoppedLine(*cause, session.scans()));
+        return 128 + cause->signalNumber;
+    }
+    const fleet::Fleet& fleet = session.planAll();
+    writeOut(text, ui::formatFleetPlan(fleet, options.verbose));
     const size_t count = fleet.plannedFlashes();
     if (count > 0 && !options.yes) {
         const bool terminal = sys.files().isTerminal(platform::Files::Stream::Input) &&
-                              sys.files().isTerminal(platform::Files::Stream::Output);
+                              sys.files().isTerminal(textStream);
         if (!terminal) {
-            usageError("--fleet asks before it flashes; without a terminal, --yes answers");
+            refuse("--fleet asks before it flashes; without a terminal, --yes answers");
             return 2;
         }
-        if (!confirmed(count)) {
+        asking = true;
+        const bool yes = confirmed(text, count);
+        asking = false;
+        if (!yes) {
             writeOut(text, "Nothing flashed.\n");
             return 2;
         }
     }
-
-    // The machine stays awake from here until the last printer has ended.
-    const auto awake = inhibitor.acquire(kInhibitorWho, kInhibitorWhy);
-    if (!awake) {
-        platform::tracef(sys.trace(), "Sleep inhibitor - none held: %s", awake.reason().c_str());
+    if (const auto refused = session.beginRun()) {
+        refuse(*refused);
+        return 2;
     }
-    const uint64_t startMs = sys.clock().tickMs();
-    {
-        const bool rows = !options.json && sys.files().isTerminal(platform::Files::Stream::Output);
-        ui::FleetRenderer renderer(
-            fleet, rows ? ui::FleetRenderer::Mode::Rows : ui::FleetRenderer::Mode::Lines,
-            [text](const std::string& piece) { writeOut(text, piece); });
-        renderer.start();
-        running = true;
-        fleet.run(newRecordId());
-        renderer.stop();
-    }
-    inhibitor.release();
-
-    const fleet::FleetSummary summary = fleet::summarize(fleet);
-    const double wallSeconds = static_cast<double>(sys.clock().tickMs() - startMs) / 1000.0;
-    writeOut(text, ui::formatFleetSummary(summary, wallSeconds));
+    const fleet::FleetSummary summary = session.run();
     if (options.json) {
         std::string out;
         for (const fleet::PrinterSnapshot& p : summary.printers)

@@ -18,7 +18,7 @@
 
 namespace kv::entry {
 
-// The stage of the README's pictures of the network printers' window in the
+// The stage of the network printers' window's pictures (docs/) in the
 // middle of a run: twenty emulated printers on loopback (127.0.0.2 to
 // 127.0.0.21, one port), each on a virtual clock of its own. The window's
 // fleet really scans and flashes them; some are held part way through the

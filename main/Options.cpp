@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "fleet/FleetSettings.h"
 #include "image/FileBytes.h"
 #include "platform/Format.h"
 #include "platform/Trace.h"
@@ -14,10 +15,11 @@ const char* const kUsageText =
     "       kvflash --console [--yes] [--trace] [--simulate ...] [COMMAND ...]\n"
     "       kvflash --list-queues | --restore-queues | --identify A.B.C.D[:PORT]\n"
     "       kvflash --history [--json] [--simulate]\n"
-    "       kvflash --scan TARGETS [--port P] [--parallel N] [--json] [--verbose]\n"
+    "       kvflash --scan TARGETS [--port P] [--parallel N] [--maker NAME] [--json]\n"
+    "               [--verbose]\n"
     "       kvflash --fleet TARGETS --image FILE [--port P] [--parallel N] [--canary N]\n"
     "               [--max-failures K] [--same-version skip|flash] [--unchecked-ok]\n"
-    "               [--log-dir DIR] [--yes] [--json] [--verbose]\n"
+    "               [--maker NAME] [--log-dir DIR] [--yes] [--json] [--verbose]\n"
     "       kvflash --help | --version\n"
     "\n"
     "Without --console kvflash opens its window where there is a display, and\n"
@@ -75,10 +77,12 @@ const char* const kUsageText =
     "  --same-version skip|flash  a printer already on the image's version\n"
     "                   (default skip)\n"
     "  --unchecked-ok   accept an image without a version marker\n"
+    "  --maker NAME     also count a device whose ID names this maker (MFG:) as a\n"
+    "                   KV printer (repeatable; KV always counts)\n"
     "  --log-dir DIR    each printer's transcript and trace in a file of its own\n"
     "  --yes            (--fleet) flash without asking \"Flash N printers? [y/N]\"\n"
     "  --json           (--scan, --fleet) stdout carries only JSON, one object a line\n"
-    "  --verbose        (--scan) the addresses not found, on stderr\n"
+    "  --verbose        (--scan, --fleet) the addresses not found, on stderr\n"
     "\n"
     "Event lines (terminal front end), one per event on stdout; texts are quoted\n"
     "and escaped as in C:\n"
@@ -113,7 +117,8 @@ const char* const kUsageText =
     "1 when a command was refused, the last flash failed, did not take\n"
     "(mismatch) or lost the printer (not-found), or the run ended on quit;\n"
     "(--fleet: 0 every flashed printer verified, 3 some unchecked and none worse,\n"
-    "1 any failed, mismatched or not found; --scan: 0 a printer found, 1 none)\n"
+    "1 any failed, mismatched or not found, or a printer left not ready or changed\n"
+    "since the scan; --scan: 0 a printer found, 1 none)\n"
     "2 for a usage error; 128 + N when signal N (SIGINT, SIGTERM, SIGHUP) ended\n"
     "the run: in flash mode the first one waits for the flash's verdict.\n";
 
@@ -136,7 +141,7 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
         {"--verbose", &o.verbose},
     };
     const std::map<std::string, std::pair<std::optional<size_t>*, size_t>> counts{
-        {"--parallel", {&o.parallel, 256}},
+        {"--parallel", {&o.parallel, fleet::kMaxParallel}},
         {"--canary", {&o.canary, 65536}},
         {"--max-failures", {&o.maxFailures, 65536}},
     };
@@ -205,6 +210,12 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
                 return r;
             }
             (a == "--image" ? o.image : o.logDir) = args[++i];
+        } else if (a == "--maker") {
+            if (!hasNext || args[i + 1].empty() || args[i + 1].find(';') != std::string::npos) {
+                r.error = "--maker needs a maker's name";
+                return r;
+            }
+            o.makers.push_back(args[++i]);
         } else if (a == "--same-version") {
             if (!hasNext || (args[i + 1] != "skip" && args[i + 1] != "flash")) {
                 r.error = "--same-version needs skip or flash";
@@ -255,8 +266,8 @@ ParseResult parseOptions(const std::vector<std::string>& args) {
             "--log-dir go with --fleet";
         return r;
     }
-    if ((o.port || o.parallel || o.verbose) && !many) {
-        r.error = "--port, --parallel and --verbose go with --scan or --fleet";
+    if ((o.port || o.parallel || o.verbose || !o.makers.empty()) && !many) {
+        r.error = "--port, --parallel, --maker and --verbose go with --scan or --fleet";
         return r;
     }
     if (!o.fleetTargets.empty() && !o.image) {

@@ -44,6 +44,8 @@ struct Options {
     bool sameVersionFlash = false;
     bool uncheckedOk = false;
     std::optional<std::string> logDir;
+    // Makers besides KV whose devices count as KV printers (--maker).
+    std::vector<std::string> makers;
     bool verbose = false;
 
     bool customSimulatedWorld() const {

@@ -11,7 +11,8 @@ namespace kv::entry {
 
 std::optional<ImmediateAnswer> immediateAnswer(const ParseResult& parsed) {
     if (!parsed.error.empty()) {
-        return ImmediateAnswer{2, "kvflash: " + parsed.error + "\n" + kUsageText, true};
+        // One line: the whole usage would bury the error.
+        return ImmediateAnswer{2, "kvflash: " + parsed.error + " (see kvflash --help)\n", true};
     }
     if (parsed.options.help) return ImmediateAnswer{0, kUsageText, false};
     if (parsed.options.version) return ImmediateAnswer{0, std::string(kVersionText) + "\n", false};
@@ -29,7 +30,9 @@ int runInWorld(World& world, const Options& options, platform::TerminationSignal
                std::function<void()> refuse, const std::function<int(Context&)>& runFrontEnd) {
     if (!options.scanTargets.empty()) return runScanCommand(world.sys, options, signals);
     if (!options.fleetTargets.empty()) return runFleetCommand(world.sys, options, signals);
-    if (options.isMaintenance()) return runMaintenance(world.sys, options, signals);
+    if (options.isMaintenance()) {
+        return runMaintenance(world.sys, options, signals, world.simulatedHistory());
+    }
     AppState state;
     Context ctx{state, world.sys};
     restoreQueuesOnTermination(ctx, signals, endProgramNow, std::move(refuse));

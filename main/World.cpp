@@ -50,8 +50,9 @@ private:
 }  // namespace
 
 std::unique_ptr<World> makeRealWorld(const Options& options, const std::string& argv0) {
-    return std::make_unique<World>(std::make_unique<LinuxHost>(options.trace, argv0),
-                                   std::make_unique<LinuxMachine>());
+    return std::make_unique<World>(
+        std::make_unique<LinuxHost>(options.trace, argv0), std::make_unique<LinuxMachine>(),
+        std::make_unique<lx::LinuxHistoryFile>(lx::LinuxHistoryFile::simulatedHistoryPath()));
 }
 
 std::unique_ptr<World> makeSimulatedWorld(const Options& options, const std::string& argv0) {

@@ -4,6 +4,7 @@
 
 #include "main/Options.h"
 #include "main/ServiceBundle.h"
+#include "platform/HistoryFile.h"
 #include "platform/Services.h"
 
 namespace kv::entry {
@@ -16,8 +17,11 @@ namespace kv::entry {
 // start with its name.
 class World {
 public:
-    World(std::unique_ptr<ServiceBundle> host, std::unique_ptr<ServiceBundle> machine)
-        : host_(std::move(host)), machine_(std::move(machine)) {
+    World(std::unique_ptr<ServiceBundle> host, std::unique_ptr<ServiceBundle> machine,
+          std::unique_ptr<platform::HistoryFile> simulatedHistory = nullptr)
+        : host_(std::move(host)),
+          machine_(std::move(machine)),
+          simulatedHistory_(std::move(simulatedHistory)) {
         host_->wireInto(sys);
         machine_->wireInto(sys);
         sys.requireWired(platform::Services::Stage::WorldBuilt);
@@ -27,9 +31,15 @@ public:
 
     platform::Services sys;
 
+    // A real world's view of the simulated runs' history, where a demo's
+    // flashes go: --history points there when its own is empty. None in a
+    // simulated world.
+    platform::HistoryFile* simulatedHistory() const { return simulatedHistory_.get(); }
+
 private:
     std::unique_ptr<ServiceBundle> host_;
     std::unique_ptr<ServiceBundle> machine_;
+    std::unique_ptr<platform::HistoryFile> simulatedHistory_;
 };
 
 // The machine's own devices, print queues, network and clock.

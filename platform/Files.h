@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Result.h"
@@ -24,8 +25,12 @@ public:
     virtual char folderSeparator() const { return '/'; }
     // Whether the program's standard input or output is a terminal: a
     // person may answer there, rows may be redrawn in place.
-    enum class Stream { Input, Output };
+    enum class Stream { Input, Output, Error };
     virtual bool isTerminal(Stream) const { return false; }
+    // Writes `text` to the standard error only as far as it takes it at
+    // once: for the last words of a program ending now, which must not hang
+    // on a stalled terminal or pipe. What it did not take is lost.
+    virtual void writeErrorNow(std::string_view text) { (void)text; }
 };
 
 }  // namespace kv::platform

@@ -9,7 +9,19 @@ struct EndRequest {
     // False when the program is ended anyway as soon as the handler returns
     // (a closed console, logoff, shutdown): it cannot be put off.
     bool canWait = true;
+    // What the user did, as a stop line names it: "SIGINT", "Ctrl+C", ...
+    const char* source = "";
 };
+
+// The POSIX name of a termination signal's number ("SIGINT"); "" for others.
+constexpr const char* terminationSignalName(int signalNumber) {
+    switch (signalNumber) {
+        case 1: return "SIGHUP";
+        case 2: return "SIGINT";
+        case 15: return "SIGTERM";
+        default: return "";
+    }
+}
 
 // Delivers the requests to end the program (SIGINT, SIGTERM, SIGHUP; on
 // Windows the console's events) as an ordinary call on a thread of its own,

@@ -20,7 +20,7 @@ image=$(ls "$build"/demo/*.bin | head -n 1)
 shot=$(mktemp --suffix=.bmp)
 trap 'rm -f "$shot"' EXIT
 
-# The picture program writes a 24-bit BMP; the README's pictures are PNG.
+# The picture program writes a 24-bit BMP; the pictures in docs/ are PNG.
 bmp_to_png() {
   python3 - "$1" "$2" <<'PY'
 import struct, sys, zlib

@@ -6,6 +6,7 @@
 #include "state/FlashAttempt.h"
 #include "state/FlashJob.h"
 #include "state/FlashModeGate.h"
+#include "state/FlashPhases.h"
 #include "state/PreloadedImage.h"
 #include "state/TextFields.h"
 #include "state/WorkerSignal.h"
@@ -32,6 +33,8 @@ struct FlashState {
     // The run a flash belongs to when many printers are flashed in one; its
     // records carry it. Empty for a flash of its own.
     std::string fleetId;
+    // The watcher of a printer in a run of many; none for the window's own.
+    FlashSteps* flashSteps = nullptr;
 };
 
 }  // namespace kv

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,9 @@ struct ProbeReading {
     // The firmware version it reported: its ID's "FWV:" value, else the
     // status reply's version text; nothing when the link reports neither.
     std::optional<std::string> version;
+    // Over Ethernet: the status reply's two status bytes (3 and 4), when
+    // the ready check got a reply.
+    std::optional<std::array<uint8_t, 2>> statusBytes;
 };
 
 // What travels with the printer record.

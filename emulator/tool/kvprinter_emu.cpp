@@ -103,6 +103,7 @@ int serveFleet(const kv::emulator::EmuOptions& options, kv::platform::Clock& clo
             kv::platform::dottedDecimal(kv::platform::swapToNetworkOrder(printer.address));
         serverOptions.port = printer.port;
         serverOptions.pieceGapMs = printer.options.pieceGapMs;
+        serverOptions.replyDelayMs = printer.options.replyDelayMs;
         serverOptions.stopReadingAfterImageBytes = printer.options.stopReadingAfterImageBytes;
         const std::string tag = serverOptions.address + ":" + std::to_string(printer.port);
         serverOptions.log = [tag](const std::string& line) { logLine(tag + " " + line); };
@@ -156,6 +157,7 @@ int main(int argc, char** argv) {
     serverOptions.address = options->listenAddress;
     serverOptions.port = options->listenPort;
     serverOptions.pieceGapMs = options->pieceGapMs;
+    serverOptions.replyDelayMs = options->replyDelayMs;
     serverOptions.stopReadingAfterImageBytes = options->stopReadingAfterImageBytes;
     serverOptions.log = logLine;
     TcpServer server(model, network, serverOptions);

@@ -91,8 +91,9 @@ private:
 }  // namespace
 
 std::unique_ptr<World> makeWin32RealWorld(const Options& options) {
-    return std::make_unique<World>(std::make_unique<Win32Host>(options.trace),
-                                   std::make_unique<Win32Machine>());
+    return std::make_unique<World>(
+        std::make_unique<Win32Host>(options.trace), std::make_unique<Win32Machine>(),
+        std::make_unique<win::Win32HistoryFile>(win::Win32HistoryFile::simulatedHistoryPath()));
 }
 
 std::unique_ptr<World> makeWin32SimulatedWorld(const Options& options) {

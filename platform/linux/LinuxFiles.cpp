@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,8 +66,26 @@ Result<void> LinuxFiles::fileToOpen(const std::string& path) {
     return {};
 }
 
-bool LinuxFiles::isTerminal(Stream stream) const {
-    return ::isatty(stream == Stream::Input ? STDIN_FILENO : STDOUT_FILENO) == 1;
+namespace {
+
+int descriptorOf(Files::Stream stream) {
+    switch (stream) {
+        case Files::Stream::Input: return STDIN_FILENO;
+        case Files::Stream::Output: return STDOUT_FILENO;
+        case Files::Stream::Error: return STDERR_FILENO;
+    }
+    return STDERR_FILENO;
+}
+
+}  // namespace
+
+bool LinuxFiles::isTerminal(Stream stream) const { return ::isatty(descriptorOf(stream)) == 1; }
+
+void LinuxFiles::writeErrorNow(std::string_view text) {
+    // One write, and only when the descriptor can take some now.
+    pollfd p{STDERR_FILENO, POLLOUT, 0};
+    if (::poll(&p, 1, 0) != 1 || (p.revents & POLLOUT) == 0) return;
+    (void)!::write(STDERR_FILENO, text.data(), text.size());
 }
 
 }  // namespace kv::platform::linux_impl

@@ -14,6 +14,7 @@ public:
     std::vector<std::string> binFilesIn(const std::string& folder) override;
     Result<void> fileToOpen(const std::string& path) override;
     bool isTerminal(Stream stream) const override;
+    void writeErrorNow(std::string_view text) override;
 
 private:
     std::string path_;

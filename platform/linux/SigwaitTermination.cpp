@@ -41,7 +41,7 @@ void SigwaitTermination::watch(Handler handler) {
             int signalNumber = 0;
             if (sigwait(&set, &signalNumber) != 0) continue;
             if (stopping_) return;
-            handler_(EndRequest{signalNumber});
+            handler_(EndRequest{signalNumber, true, terminationSignalName(signalNumber)});
         }
     });
 }

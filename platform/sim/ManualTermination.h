@@ -25,7 +25,7 @@ public:
             handler = handler_;
         }
         if (!handler) return false;
-        handler(EndRequest{signalNumber, canWait});
+        handler(EndRequest{signalNumber, canWait, terminationSignalName(signalNumber)});
         return true;
     }
 

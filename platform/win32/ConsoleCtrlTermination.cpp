@@ -36,12 +36,12 @@ ConsoleCtrlTermination::~ConsoleCtrlTermination() {
 
 EndRequest ConsoleCtrlTermination::requestFor(unsigned long ctrlType) {
     switch (ctrlType) {
-        case CTRL_C_EVENT: return {SIGINT, true};
-        case CTRL_BREAK_EVENT: return {SIGTERM, true};
-        case CTRL_CLOSE_EVENT:
-        case CTRL_LOGOFF_EVENT:
-        case CTRL_SHUTDOWN_EVENT: return {SIGTERM, false};
-        default: return {0, false};
+        case CTRL_C_EVENT: return {SIGINT, true, "Ctrl+C"};
+        case CTRL_BREAK_EVENT: return {SIGTERM, true, "Ctrl+Break"};
+        case CTRL_CLOSE_EVENT: return {SIGTERM, false, "closing the console"};
+        case CTRL_LOGOFF_EVENT: return {SIGTERM, false, "logoff"};
+        case CTRL_SHUTDOWN_EVENT: return {SIGTERM, false, "shutdown"};
+        default: return {0, false, ""};
     }
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kv::platform::win32 {
@@ -39,7 +40,23 @@ Result<void> Win32Files::fileToOpen(const std::string& path) {
 }
 
 bool Win32Files::isTerminal(Stream stream) const {
-    return _isatty(_fileno(stream == Stream::Input ? stdin : stdout)) != 0;
+    std::FILE* file = stream == Stream::Input ? stdin : stream == Stream::Output ? stdout : stderr;
+    return _isatty(_fileno(file)) != 0;
+}
+
+void Win32Files::writeErrorNow(std::string_view text) {
+    // A console takes it at once; a pipe nobody reads could hold it, so a
+    // pipe gets only what fits into its free space.
+    const HANDLE out = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+    DWORD length = static_cast<DWORD>(text.size());
+    if (::GetFileType(out) == FILE_TYPE_PIPE) {
+        DWORD outBuffer = 0;
+        if (!::GetNamedPipeInfo(out, nullptr, &outBuffer, nullptr, nullptr)) return;
+        length = std::min(length, outBuffer);
+    }
+    DWORD written = 0;
+    (void)::WriteFile(out, text.data(), length, &written, nullptr);
 }
 
 }  // namespace kv::platform::win32

@@ -14,6 +14,7 @@ public:
     // system's file dialog leaves it.
     Result<void> fileToOpen(const std::string& path) override;
     bool isTerminal(Stream stream) const override;
+    void writeErrorNow(std::string_view text) override;
     char folderSeparator() const override { return '\\'; }
 };
 

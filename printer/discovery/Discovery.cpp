@@ -227,6 +227,7 @@ bool refreshPrinterData(Context& ctx, platform::DialogControls& controls, Printe
     trace.write("refreshPrinterData - Entry");
     trace.write(kSlashBreak);
     controls.enable(Control::optionList, false);
+    if (FlashSteps* steps = ctx.state.flashSteps) steps->began(FlashStep::Identifying);
     controls.setText(Control::statusText, "Probing for printers");
     controls.show(Control::optionList, false);
 

@@ -13,6 +13,7 @@ using platform::Control;
 bool findEthernetPrinter(Context& ctx, platform::DialogControls& controls, PrinterData& printer) {
     AppState& state = ctx.state;
     state.lastProbe = ProbeReading{};
+    if (FlashSteps* steps = state.flashSteps) steps->began(FlashStep::Identifying);
     controls.enable(Control::optionList, false);
     controls.setText(Control::statusText,
                      "Probing for printers - Operation may take up to 30 seconds");
@@ -49,7 +50,7 @@ bool findEthernetPrinter(Context& ctx, platform::DialogControls& controls, Print
         if (language.enablesOptionList) controls.enable(Control::optionList, true);
         controls.setText(Control::logicBoardText, logicBoardTextEthernet(printer.boardCode));
 
-        ready = isPrinterReadyEthernet(ctx.sys, socket, printer);
+        ready = isPrinterReadyEthernet(ctx.sys, socket, printer, &state.lastProbe.statusBytes);
     }
 
     if (ready) {

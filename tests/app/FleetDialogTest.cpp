@@ -118,8 +118,7 @@ TEST(FleetDialog, ScanPlanAndFlashDrawEveryRowFromTheFleet) {
     }
     EXPECT_NE(w.row(4).firmware.find("<b>x</b>"), std::string::npos) << "kept as text";
     EXPECT_FALSE(w.row(4).suitsText.empty());
-    EXPECT_EQ(w.host.last.unreachable,
-              "1 address refused, 0 silent, 0 no-reply, 0 not-kv");
+    EXPECT_EQ(w.host.last.unreachable, "1 address refused, 0 silent, 0 no-reply, 0 not-kv");
     w.dialog.onToggle(3, true);  // the plan's skip cannot be checked
     EXPECT_FALSE(w.row(3).checked);
 
@@ -132,6 +131,12 @@ TEST(FleetDialog, ScanPlanAndFlashDrawEveryRowFromTheFleet) {
                                  w.row(4).address + " (" + w.row(4).suitsText + ")");
     w.settle();
     EXPECT_FALSE(w.sim.state.flashInProgress);
+    // Awake from the question's Yes to the last printer's end: one hold,
+    // not one per printer with gaps between the canary and the rest.
+    const auto held = w.sim.inhibitor.events();
+    ASSERT_EQ(held.size(), 2u);
+    EXPECT_TRUE(held[0].acquire);
+    EXPECT_FALSE(held[1].acquire);
     for (size_t i = 0; i < expected.size(); ++i) {
         const FleetRow& r = w.row(i);
         EXPECT_EQ(r.phase, expected[i].phase) << i;
@@ -166,16 +171,18 @@ TEST(FleetDialog, StopAndOneFlashPerMachine) {
     EXPECT_FALSE(w.host.last.flashing);
     w.sim.state.flashInProgress = false;
 
+    // The canary's first pause after its started record: it is in flash
+    // mode.
     std::mutex m;
     std::condition_variable cv;
     bool inFlashMode = false, go = false;
-    w.sim.inhibitor.onEvent([&](const auto& e) {
-        if (!e.acquire) return;
+    w.fleet.printers[0]->clock.beforeSleep = [&] {
+        if (w.sim.history.content().find("\"started\"") == std::string::npos) return;
         std::unique_lock lock(m);
         inFlashMode = true;
         cv.notify_all();
         cv.wait_for(lock, std::chrono::seconds(30), [&] { return go; });
-    });
+    };
     w.sim.ui.queueAnswer(true);
     w.dialog.onFlashSelected();
     {
@@ -205,7 +212,7 @@ TEST(FleetDialog, StopAndOneFlashPerMachine) {
     w.settle();
     EXPECT_EQ(w.row(0).phase, "verified");
     EXPECT_EQ(w.row(1).phase, "untouched");
-    EXPECT_EQ(w.row(1).detail, "not started: Stop was pressed");
+    EXPECT_EQ(w.row(1).detail, "not started: Stopped by the Stop button");
     EXPECT_EQ(w.row(2).phase, "untouched");
     EXPECT_TRUE(w.dialog.onClose());
     main.onCommand(dialog::kExit);

@@ -9,6 +9,7 @@
 #include "app/HistoryTable.h"
 #include "app/MainDialog.h"
 #include "flash/FlashHistory.h"
+#include "platform/sim/MemoryHistory.h"
 #include "tests/app/HistorySample.h"
 #include "tests/flash/LocalFlashWorld.h"
 #include "tests/support/Files.h"
@@ -170,10 +171,19 @@ TEST(HistoryCommand, TableJsonDamagedLinesAndAnUnreadableFile) {
     std::ostringstream out, err;
     EXPECT_EQ(showHistory(w.sys, false, out, err), 0);
     EXPECT_EQ(out.str(), "No flash recorded yet in memory:history.\n");
+    // None here, but a demo flashed the simulated printers: stderr says so.
+    platform::sim::MemoryHistory simulated;
+    simulated.setContent(endedLine(record("s", kMay1, platform::VerifyOutcome::Verified)) + "\n");
+    out.str("");
+    EXPECT_EQ(showHistory(w.sys, false, out, err, &simulated), 0);
+    EXPECT_EQ(out.str(), "No flash recorded yet in memory:history.\n");
+    EXPECT_EQ(err.str(),
+              "The simulated printers' history has 1 record: kvflash --history --simulate\n");
 
     const std::string good = endedLine(record("a", kMay1, platform::VerifyOutcome::Mismatch));
     w.history.setContent("garbage\n" + good + "\n{\"event\":\"ended\"}\n");
     out.str("");
+    err.str("");
     EXPECT_EQ(showHistory(w.sys, true, out, err), 0);
     EXPECT_EQ(out.str(), good + "\n");
     EXPECT_EQ(lines(err.str()),
@@ -183,7 +193,7 @@ TEST(HistoryCommand, TableJsonDamagedLinesAndAnUnreadableFile) {
 
     out.str("");
     err.str("");
-    EXPECT_EQ(showHistory(w.sys, false, out, err), 0);
+    EXPECT_EQ(showHistory(w.sys, false, out, err, &simulated), 0);
     EXPECT_EQ(lines(out.str()).size(), 2u);
     EXPECT_NE(out.str().find("mismatch: "), std::string::npos);
     EXPECT_EQ(lines(err.str()).size(), 2u);

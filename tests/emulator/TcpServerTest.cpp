@@ -106,7 +106,7 @@ TEST(EmuOptionsTest, EveryOptionOfTheUsageIsRead) {
         }
         ++named;
     }
-    EXPECT_EQ(named, 38u);
+    EXPECT_EQ(named, 39u);
 }
 
 TEST(TcpServerTest, LogsEveryRequestAndEndsOnStopEvenWithAClientConnected) {

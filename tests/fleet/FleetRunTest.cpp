@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "flash/EthernetFlash.h"
 #include "flash/FlashHistory.h"
@@ -28,9 +29,9 @@ FleetOutcome runFleet(FleetTestWorld& w, std::shared_ptr<const PreloadedImage> i
                       fleet::FleetSettings settings,
                       const std::function<void(fleet::Fleet&)>& before = {}) {
     FleetOutcome r;
-    r.fleet = std::make_unique<fleet::Fleet>(w.shared(), w.endpoints(), settings.parallel);
+    r.fleet = std::make_unique<fleet::Fleet>(w.shared(), w.endpoints(), settings);
     r.fleet->scan();
-    r.fleet->plan(std::move(image), settings);
+    r.fleet->plan(std::move(image));
     if (before) before(*r.fleet);
     r.fleet->run("f1ee7f1ee7f1ee70");
     r.summary = fleet::summarize(*r.fleet);
@@ -70,7 +71,13 @@ TEST(FleetRun, MixedEndsEachPrinterItsOwnVerdictBytesAndRecord) {
         // The host's sends went out; the printer kept its old firmware.
         {"dropped mid-image", dropped, Outcome::Mismatch, "unchanged", false},
         {"dropped after the last byte", droppedAtEnd, Outcome::Mismatch, "unchanged", false},
-        {"not ready", notReady, Outcome::Failed, "NOT ready", false},
+        // Skipped at the plan with its state: no record, no failure.
+        {"not ready", notReady, Outcome::NotReady, "not ready (status 80 00)", false},
+        // Another maker's device answering on the printer port.
+        {"another maker", printer("MFG:ACME;CMD:PCL;MDL:LJ100;CLS:PRINTER;"), Outcome::NotKv,
+         "its ID names the maker ACME", false},
+        {"no maker, its firmware", printer("CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;"),
+         Outcome::Verified, "V5.20", false},
         // Asked into flash mode without an answer: it may be there.
         {"no FLASH READY", noFlashReady, Outcome::Failed, "flash programming mode", true,
          "Failed to entered flash programming mode"},
@@ -109,6 +116,13 @@ TEST(FleetRun, MixedEndsEachPrinterItsOwnVerdictBytesAndRecord) {
                 EXPECT_EQ(has, i == j) << c.name << " / " << cases[j].ownBox;
             }
         }
+        if (c.outcome != Outcome::Verified && c.outcome != Outcome::Mismatch &&
+            !c.leftInFlashMode && w.printers[i]->model) {
+            // Never asked into flash mode.
+            EXPECT_EQ(w.printers[i]->model->flashSummary().phase, emulator::FlashPhase::Idle)
+                << c.name;
+            EXPECT_EQ(w.printers[i]->model->flashSummary().flashes, 0u) << c.name;
+        }
         if (c.outcome == Outcome::Verified) {
             EXPECT_EQ(w.printers[i]->model->flashImage(), onTheWire(image)) << c.name;
             EXPECT_EQ(p.firmwareBefore, "V5.12");
@@ -135,8 +149,8 @@ TEST(FleetRun, MixedEndsEachPrinterItsOwnVerdictBytesAndRecord) {
     EXPECT_EQ(r.fleet->localCalls(), 0u) << "a fleet world used a local device or queue";
     EXPECT_EQ(w.inhibitor.holders(), 0);
     const std::string text = ui::formatFleetSummary(r.summary, 1.0);
-    EXPECT_NE(text.find("May be left in flash mode: " + w.printers[4]->endpoint.text() + " " +
-                        w.printers[8]->endpoint.text()),
+    EXPECT_NE(text.find("May be left in flash mode: " + w.printers[6]->endpoint.text() + " " +
+                        w.printers[10]->endpoint.text()),
               std::string::npos)
         << text;
     EXPECT_NE(text.find("Nothing is retried by itself."), std::string::npos);
@@ -203,7 +217,7 @@ TEST(FleetRun, RulesStopStartingPrinters) {
         settings.canary = c.canary;
         settings.maxFailures = c.maxFailures;
         const FleetOutcome r = runFleet(w, w.image(imageBytes(8192)), settings);
-        EXPECT_EQ(r.summary.stoppedBy, c.rule) << c.name;
+        EXPECT_EQ(r.summary.stop.rule, c.rule) << c.name;
         for (size_t i = 0; i < c.outcomes.size(); ++i) {
             EXPECT_EQ(r.summary.printers[i].outcome, c.outcomes[i]) << c.name << " #" << i;
         }
@@ -224,14 +238,52 @@ TEST(FleetRun, StopRequestLetsTheFlashUnderWayFinish) {
     settings.canary = 0;
     const FleetOutcome r = runFleet(w, w.image(imageBytes(8192)), settings, [&](fleet::Fleet& f) {
         w.realInhibitor.onEvent([&f](const auto& e) {
-            if (e.acquire) f.requestStop(15);
+            if (e.acquire) f.requestStop(fleet::StopCause::signal(15, "SIGTERM"));
         });
     });
     EXPECT_EQ(r.summary.printers[0].outcome, Outcome::Verified);
     EXPECT_EQ(r.summary.printers[1].outcome, Outcome::Untouched);
     EXPECT_EQ(r.summary.printers[2].outcome, Outcome::Untouched);
     EXPECT_EQ(r.summary.exitCode, 128 + 15);
-    EXPECT_EQ(r.summary.stoppedBy, fleet::StopRule::Signal);
+    EXPECT_EQ(r.summary.stop.rule, fleet::StopRule::Signal);
+    EXPECT_EQ(r.summary.printers[1].detail, "not started: Stopped by SIGTERM");
+}
+
+// A stop while the run identifies its printers, slow to answer: each
+// identification is cut, none is asked into flash mode, none is recorded,
+// and the run ends without waiting for their replies.
+TEST(FleetRun, StopDuringIdentificationStartsNoPrinter) {
+    FleetTestWorld w(std::vector<std::optional<PrinterConfig>>(6, printer()), kFirstAddress + 100);
+    fleet::FleetSettings settings;
+    settings.canary = 0;
+    fleet::Fleet f(w.shared(), w.endpoints(), settings);
+    f.scan();
+    f.plan(w.image(imageBytes(8192)));
+    ASSERT_EQ(f.plannedFlashes(), 6u);
+    w.network.setBounds({2000, 60000, 2000});
+    std::vector<uint64_t> heard;
+    for (auto& p : w.printers) {
+        p->server->setReplyDelay(60000);
+        heard.push_back(p->server->bytesReceived());
+    }
+    const auto start = std::chrono::steady_clock::now();
+    std::thread run([&] { f.run("5709570957095709"); });
+    // Every printer has the run's ID request and sits on its answer.
+    for (size_t i = 0; i < w.printers.size(); ++i) {
+        EXPECT_TRUE(
+            w.printers[i]->server->waitForBytesReceived(heard[i] + 1, std::chrono::seconds(10)));
+    }
+    EXPECT_EQ(f.requestStop(fleet::StopCause::signal(2, "SIGINT")), 0u);
+    run.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    const fleet::FleetSummary summary = fleet::summarize(f);
+    for (size_t i = 0; i < w.printers.size(); ++i) {
+        EXPECT_EQ(summary.printers[i].outcome, Outcome::Untouched) << i;
+        EXPECT_EQ(summary.printers[i].detail, "not started: Stopped by SIGINT") << i;
+        EXPECT_EQ(w.printers[i]->model->flashSummary().flashes, 0u) << i;
+    }
+    EXPECT_EQ(summary.exitCode, 130);
+    EXPECT_EQ(w.history.content(), "");
 }
 
 // The machine stays awake until the last holder lets go.
@@ -252,9 +304,9 @@ TEST(FleetRun, BlockedOutputDoesNotHoldTheFlash) {
     FleetTestWorld w({printer(), printer()}, kFirstAddress + 90);
     fleet::FleetSettings settings;
     settings.canary = 0;
-    fleet::Fleet f(w.shared(), w.endpoints(), settings.parallel);
+    fleet::Fleet f(w.shared(), w.endpoints(), settings);
     f.scan();
-    f.plan(w.image(imageBytes(8192)), settings);
+    f.plan(w.image(imageBytes(8192)));
     std::mutex m;
     std::condition_variable cv;
     bool release = false;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,11 +51,14 @@ public:
     }
     void sleepMs(uint32_t ms) override {
         deliver();
+        if (beforeSleep) beforeSleep();
         clock.sleepMs(ms);
     }
     uint64_t tickMs() override { return clock.tickMs(); }
     int64_t wallMs() override { return clock.wallMs(); }
     platform::sim::VirtualClock clock;
+    // Runs on the printer's world's thread before each of its pauses.
+    std::function<void()> beforeSleep;
 
 private:
     void deliver() {

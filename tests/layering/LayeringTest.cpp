@@ -1,4 +1,4 @@
-// Includes may only point down the layer order of the README's layout
+// Includes may only point down the layer order of docs/development.md's layout
 // section; within one layer they may not form a cycle.
 #include <gtest/gtest.h>
 

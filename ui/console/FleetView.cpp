@@ -52,13 +52,18 @@ std::string progressOf(const PrinterSnapshot& p) {
 }
 
 std::string summaryRow(const std::vector<PrinterSnapshot>& printers) {
-    size_t done = 0, waiting = 0;
+    size_t done = 0, skipped = 0, waiting = 0;
     for (const PrinterSnapshot& p : printers) {
-        if (p.phase == Phase::Done) ++done;
+        if (p.phase == Phase::Done && p.outcome && fleet::isSkip(*p.outcome)) {
+            ++skipped;
+        } else if (p.phase == Phase::Done) {
+            ++done;
+        }
         if (p.phase == Phase::Waiting) ++waiting;
     }
-    return platform::formatted("%zu printers: %zu done, %zu running, %zu waiting", printers.size(),
-                               done, printers.size() - done - waiting, waiting);
+    return platform::formatted("%zu printers: %zu done, %zu running, %zu waiting, %zu skipped",
+                               printers.size(), done, printers.size() - done - waiting - skipped,
+                               waiting, skipped);
 }
 
 std::string addressOf(const fleet::Endpoint& e) { return e.text(); }
@@ -91,7 +96,7 @@ void FleetRenderer::start(uint32_t intervalMs) {
             drawOnce();
             lock.lock();
             wake_.wait_for(lock, std::chrono::milliseconds(intervalMs),
-                           [this] { return stopping_; });
+                           [this] { return stopping_ || !pending_.empty(); });
         }
         lock.unlock();
         drawOnce();
@@ -107,8 +112,27 @@ void FleetRenderer::stop() {
     if (thread_.joinable()) thread_.join();
 }
 
+void FleetRenderer::print(const std::string& line) {
+    {
+        std::lock_guard lock(mutex_);
+        pending_.push_back(line);
+    }
+    wake_.notify_all();
+}
+
 void FleetRenderer::drawOnce() {
     std::string out;
+    std::vector<std::string> lines;
+    {
+        std::lock_guard lock(mutex_);
+        lines.swap(pending_);
+    }
+    if (mode_ == Mode::Rows && rowsDrawn_ > 0 && !lines.empty()) {
+        // The rows give way to the lines and are drawn again below them.
+        out += "\x1b[" + std::to_string(rowsDrawn_) + "A\r\x1b[J";
+        rowsDrawn_ = 0;
+    }
+    for (const std::string& line : lines) out += line + "\n";
     if (mode_ == Mode::Lines) {
         for (size_t i = 0; i < fleet_.size(); ++i) {
             const fleet::PrinterSlot& slot = fleet_.slot(i);
@@ -128,11 +152,14 @@ void FleetRenderer::drawOnce() {
     if (!out.empty()) sink_(out);
 }
 
-std::string formatFleetPlan(const fleet::Fleet& fleet) {
-    std::string out;
+std::string formatFleetPlan(const fleet::Fleet& fleet, bool verbose) {
+    std::string out =
+        padded("ADDRESS", 22) + padded("MODEL", 13) + padded("FIRMWARE", 13) + "PLAN\n";
     for (size_t i = 0; i < fleet.size(); ++i) {
         const fleet::ScanResult& scan = fleet.scans()[i];
         const fleet::PlanEntry& entry = fleet.planned()[i];
+        // A subnet's empty addresses are counted below, not listed.
+        if (!verbose && scan.reach != fleet::Reach::Found) continue;
         std::string line = padded(cell(addressOf(scan.endpoint), 21), 22) +
                            padded(cell(scan.model, 12), 13) +
                            padded(cell(scan.reportedVersion.value_or(""), 12), 13) +
@@ -140,8 +167,10 @@ std::string formatFleetPlan(const fleet::Fleet& fleet) {
         if (!entry.reason.empty()) line += " (" + cell(entry.reason, 60) + ")";
         out += line + "\n";
     }
+    const fleet::ReachCounts reached = fleet::countReaches(fleet.scans());
+    if (reached.misses() > 0) out += fleet::reachCountsText(reached) + "\n";
     out += "Planned: " + std::to_string(fleet.plannedFlashes()) + " of " +
-           std::to_string(fleet.size()) + " printers to flash\n";
+           std::to_string(reached.found) + " printers to flash\n";
     return out;
 }
 
@@ -155,25 +184,39 @@ std::string formatFleetSummary(const fleet::FleetSummary& s, double wallSeconds)
     }
     if (first) out += " no printers";
     out += platform::formatted("; wall time %.1f s\n", wallSeconds);
-    if (s.stoppedBy != fleet::StopRule::None) {
-        out += "Stopped: " + std::string(fleet::stopRuleText(s.stoppedBy));
-        if (s.signalNumber != 0) out += " " + std::to_string(s.signalNumber);
-        out += "\n";
-    }
+    if (s.stop.rule != fleet::StopRule::None) out += fleet::stopLine(s.stop) + "\n";
     if (!s.untouched.empty()) {
         out += "Not started (left untouched):";
         for (const auto& e : s.untouched) out += " " + addressOf(e);
         out += "\n";
     }
-    if (!s.mayBeInFlashMode.empty()) {
-        out += "May be left in flash mode:";
-        for (const auto& e : s.mayBeInFlashMode) out += " " + addressOf(e);
-        out +=
-            "\n  Power-cycle each of them, then run the same command again: printers\n"
-            "  already verified are skipped.\n";
-    }
+    if (!s.mayBeInFlashMode.empty()) out += mayBeInFlashModeText(s.mayBeInFlashMode);
     out += "Nothing is retried by itself.\n";
     return out;
+}
+
+std::string mayBeInFlashModeText(const std::vector<fleet::Endpoint>& printers) {
+    std::string out = "May be left in flash mode:";
+    for (const auto& e : printers) out += " " + addressOf(e);
+    return out +
+           "\n  Power-cycle each of them, then run the same command again: printers\n"
+           "  already verified are skipped.\n";
+}
+
+std::string stoppingLine(const fleet::StopCause& cause, size_t inFlashMode) {
+    (void)cause;
+    return platform::formatted(
+        "Stopping: no new printer starts; %zu in flash mode finish (a second stop ends at once)",
+        inFlashMode);
+}
+
+std::string scanStoppedLine(const fleet::StopCause& cause,
+                            const std::vector<fleet::ScanResult>& results) {
+    const size_t left = static_cast<size_t>(std::count_if(
+        results.begin(), results.end(), [](const fleet::ScanResult& r) { return !r.scanned; }));
+    return fleet::stopLine(cause) +
+           platform::formatted(": %zu of %zu %s not scanned\n", left, results.size(),
+                               results.size() == 1 ? "address" : "addresses");
 }
 
 std::string fleetJsonLine(const PrinterSnapshot& p, const platform::SignatureFacts* signature) {

@@ -42,6 +42,9 @@ public:
     void stop();
     // One drawing of what changed, on the caller's thread.
     void drawOnce();
+    // A line of its own, written before the next drawing, so that it never
+    // lands inside the rows. Safe from any thread.
+    void print(const std::string& line);
 
 private:
     const fleet::Fleet& fleet_;
@@ -49,18 +52,28 @@ private:
     Sink sink_;
     std::vector<size_t> seen_;
     size_t rowsDrawn_ = 0;
+    std::vector<std::string> pending_;
     std::thread thread_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
 };
 
-// The plan, one line per target, and the count to flash.
-std::string formatFleetPlan(const fleet::Fleet& fleet);
+// The plan, one line per printer found (with `verbose` per target), the
+// count of the addresses that are none, and the count to flash.
+std::string formatFleetPlan(const fleet::Fleet& fleet, bool verbose);
 // The end: count per outcome, wall time, the rule that stopped the run,
 // the printers not started, those that may be left in flash mode with the
 // advice, and that nothing is retried by itself.
 std::string formatFleetSummary(const fleet::FleetSummary& summary, double wallSeconds);
+// The first stop, at once: "Stopping: no new printer starts; 2 in flash
+// mode finish (a second stop ends at once)".
+std::string stoppingLine(const fleet::StopCause& cause, size_t inFlashMode);
+// A scan cut short: its stop line and the addresses it never looked at.
+std::string scanStoppedLine(const fleet::StopCause& cause,
+                            const std::vector<fleet::ScanResult>& results);
+// The printers that may be left in flash mode, and what to do.
+std::string mayBeInFlashModeText(const std::vector<fleet::Endpoint>& printers);
 // One JSON object per printer (address, model, firmware before and after,
 // outcome, detail, bytes sent, seconds).
 // With `signature` shown, signature_key and trusted_comment too.

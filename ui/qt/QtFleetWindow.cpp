@@ -166,7 +166,8 @@ void QtFleetWindow::draw(const FleetPicture& p) {
     scan_->setEnabled(!busy);
     selectFile_->setEnabled(!p.flashing);
     flash_->setEnabled(!busy && p.image && !p.rows.empty());
-    stop_->setEnabled(p.flashing);
+    stop_->setEnabled(p.stopEnabled());
+    stop_->setText(QString::fromLatin1(p.stopCaption()));
     table_->setRowCount(static_cast<int>(p.rows.size()));
     for (size_t i = 0; i < p.rows.size(); ++i) drawRow(static_cast<int>(i), p.rows[i]);
     unreachable_->setText(toQt(p.unreachable));

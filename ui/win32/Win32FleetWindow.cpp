@@ -145,7 +145,8 @@ void Win32FleetWindow::draw(const FleetPicture& p) {
     ::EnableWindow(::GetDlgItem(h, kScan), !busy);
     ::EnableWindow(::GetDlgItem(h, kSelectFile), !p.flashing);
     ::EnableWindow(::GetDlgItem(h, kFlashSelected), !busy && p.image && !p.rows.empty());
-    ::EnableWindow(::GetDlgItem(h, kStop), p.flashing);
+    ::EnableWindow(::GetDlgItem(h, kStop), p.stopEnabled());
+    setText(::GetDlgItem(h, kStop), p.stopCaption());
 
     HWND list = ::GetDlgItem(h, kList);
     const int count = static_cast<int>(p.rows.size());

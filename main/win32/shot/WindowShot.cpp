@@ -1,5 +1,5 @@
 // Renders the Windows build's main window after a verified flash into a BMP
-// (the README's picture): the real dialog finds the simulated USB printer,
+// (docs/windows.md's picture): the real dialog finds the simulated USB printer,
 // takes IMAGE and flashes it in virtual time, then the window is read off
 // the screen. With --fleet, the network printers' window instead, in the
 // middle of a run of IMAGE over twenty emulated printers on loopback. Run

@@ -159,47 +159,63 @@ TEST(FleetCommand, ThreePrintersInRealTimeWithTheirOwnEnds) {
 }
 
 // The first signal lets the flash under way finish and starts no other;
-// a second ends the run at once, its record left started only.
+// a second ends the run at once, naming what it leaves in flash mode (its
+// record left started only); a signal while the run identifies printers
+// that answer slowly cuts them: none enters flash mode, and the run ends
+// at once.
 TEST(FleetCommand, SignalsStopStartingThenEndAtOnce) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
-    for (const int signals : {1, 2}) {
-        SCOPED_TRACE(signals);
+    const struct {
+        const char* name;
+        int signal;
+        int signals;
+        size_t printers;
+        std::vector<std::string> faults;
+        const char* after;  // the line of the first printer the signal waits for
+        std::chrono::seconds within;
+    } cases[] = {
+        {"in flash mode", SIGTERM, 1, 3, {}, " start-delay", 90s},
+        {"twice", SIGTERM, 2, 3, {}, " start-delay", 5s},
+        {"while identifying", SIGINT, 1, 6, {"--reply-delay", "1500"}, " identifying", 10s},
+    };
+    uint32_t address = 41;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         kv::testing::TempDir dir;
         std::vector<std::unique_ptr<EmulatedPrinter>> printers;
         std::vector<std::string> arguments{"--fleet"};
-        for (int i = 0; i < 3; ++i) {
-            printers.push_back(
-                std::make_unique<EmulatedPrinter>("127.0.0." + std::to_string(41 + 3 * signals + i),
-                                                  std::vector<std::string>{}, dir.path().string()));
+        for (size_t i = 0; i < c.printers; ++i) {
+            printers.push_back(std::make_unique<EmulatedPrinter>(
+                "127.0.0." + std::to_string(address++), c.faults, dir.path().string()));
             arguments.push_back(printers.back()->target);
         }
-        for (const char* a : {"--image", "", "--yes", "--parallel", "1", "--canary", "0"}) {
+        for (const char* a : {"--image", "", "--yes", "--canary", "0"}) {
             arguments.push_back(*a ? a : demoImage());
         }
+        if (c.faults.empty()) arguments.insert(arguments.end(), {"--parallel", "1"});
         FleetRun run(arguments, ChildProcess::Output::Pipe);
-        ASSERT_TRUE(run.kvflash.readOutUntil("fleet " + printers[0]->target + " start-delay", 30s))
-            << run.kvflash.out();
-        run.kvflash.signal(SIGTERM);
-        if (signals == 2) {
+        ASSERT_TRUE(run.kvflash.readOutUntil("fleet " + printers[0]->target + c.after, 60s))
+            << run.kvflash.out() << run.kvflash.err();
+        run.kvflash.signal(c.signal);
+        if (c.signals == 2) {
             // Signals of one kind do not queue: the second after the first was taken.
-            for (int i = 0;
-                 i < 500 && run.kvflash.err().find("no new printer") == std::string::npos; ++i) {
+            for (int i = 0; i < 500 && run.kvflash.err().find("Stopping: no new printer starts") ==
+                                           std::string::npos;
+                 ++i) {
                 ASSERT_FALSE(run.kvflash.waitFor(20ms));
             }
-            run.kvflash.signal(SIGTERM);
+            run.kvflash.signal(c.signal);
         }
-        const auto code = run.kvflash.waitFor(signals == 1 ? 90s : 5s);
+        const auto code = run.kvflash.waitFor(c.within);
         ASSERT_TRUE(code) << "still running";
-        EXPECT_EQ(*code, 128 + SIGTERM) << run.kvflash.out();
-        if (signals == 1) {
-            EXPECT_NE(run.kvflash.out().find("fleet " + printers[0]->target + " verified"),
-                      std::string::npos)
-                << run.kvflash.out();
-            EXPECT_NE(run.kvflash.out().find("Not started (left untouched): " +
-                                             printers[1]->target + " " + printers[2]->target),
-                      std::string::npos)
-                << run.kvflash.out();
-        } else {
+        EXPECT_EQ(*code, 128 + c.signal) << run.kvflash.out();
+        const std::string out = run.kvflash.out();
+        if (c.signals == 2) {
+            EXPECT_NE(
+                run.kvflash.err().find("kvflash: stopped at once; May be left in flash mode: " +
+                                       printers[0]->target),
+                std::string::npos)
+                << run.kvflash.err();
             // Its record says it was cut off.
             ChildProcess history(buildDir() + "/bin/kvflash", {"--history"},
                                  {{"KVFLASH_STATE_DIR", run.dir.path().string()}},
@@ -209,7 +225,20 @@ TEST(FleetCommand, SignalsStopStartingThenEndAtOnce) {
             EXPECT_NE(history.out().find("interrupted: the printer may still be in flash mode"),
                       std::string::npos)
                 << history.out();
+            continue;
         }
+        const bool firstFinishes = c.signal == SIGTERM;
+        EXPECT_EQ(out.find("fleet " + printers[0]->target + " verified") != std::string::npos,
+                  firstFinishes)
+            << out;
+        EXPECT_EQ(out.find(" flash-mode ") != std::string::npos, firstFinishes) << out;
+        std::string untouched = "Not started (left untouched):";
+        for (size_t i = firstFinishes ? 1 : 0; i < printers.size(); ++i)
+            untouched += " " + printers[i]->target;
+        EXPECT_NE(out.find(untouched), std::string::npos) << out;
+        EXPECT_NE(out.find(c.signal == SIGINT ? "Stopped by SIGINT" : "Stopped by SIGTERM"),
+                  std::string::npos)
+            << out;
     }
 }
 
@@ -236,7 +265,7 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
          keys},
         {{"--fleet", printer.target, "--image", unmarked, "--yes"}, "no \"FWV:\" version marker"},
         {{"--fleet", printer.target, "--image", dir.file("missing.bin"), "--yes"},
-         "cannot read the image"},
+         "Cannot read the image"},
         {{"--fleet", "10.0.0.300", "--image", demoImage(), "--yes"}, "bad target \"10.0.0.300\""},
         {{"--scan", "127.0.0.1:70000"}, "bad target"},
         {{"--fleet", printer.target, "--image", demoImage()}, "without a terminal, --yes"},

@@ -1,6 +1,6 @@
-// The manual pages and the bash completion say what the programs' own usage
-// texts say: the same option names, console commands and event lines. A
-// name added to one and not the others fails here.
+// The manual pages, the guides under docs/ and the bash completion say what
+// the programs' own usage texts say: the same option names, console commands
+// and event lines. A name added to one and not the others fails here.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -55,13 +55,15 @@ Names optionNames(const std::string& text) {
     return names;
 }
 
-// The lines of a manual page's section "# TITLE", up to the next section.
-std::vector<std::string> pageSection(const std::string& page, const std::string& title) {
+// The lines of a manual page's section "# TITLE" (a guide's "## TITLE" with
+// level "## "), up to the next section of that level.
+std::vector<std::string> pageSection(const std::string& page, const std::string& title,
+                                     const std::string& level = "# ") {
     std::vector<std::string> out;
     bool inside = false;
     for (const auto& line : lines(page)) {
-        if (line.rfind("# ", 0) == 0) {
-            inside = line == "# " + title;
+        if (line.rfind(level, 0) == 0) {
+            inside = line == level + title;
             continue;
         }
         if (inside) out.push_back(line);
@@ -160,6 +162,10 @@ std::string manSource(const std::string& program) {
     return readFile(std::string(KVFLASH_SOURCE_DIR) + "/docs/man/" + program + ".1.scd");
 }
 
+std::string docsFile(const std::string& name) {
+    return readFile(std::string(KVFLASH_SOURCE_DIR) + "/docs/" + name);
+}
+
 std::string completion(const std::string& program) {
     return readFile(std::string(KVFLASH_SOURCE_DIR) + "/dist/bash-completion/" + program);
 }
@@ -195,6 +201,40 @@ TEST(UsageDrift, KvimagePageListsTheVerbsOfItsUsage) {
     const Names verbs = verbNames(usage);
     EXPECT_EQ(verbs, (Names{"check", "make", "verify", "wrap"}));
     EXPECT_EQ(pageItems(pageSection(manSource("kvimage"), "COMMANDS")), verbs);
+}
+
+// The guides under docs/ that hold a program's options name exactly the
+// usage's (its --help aside); kvflash's terminal guide also names each
+// command and event line. "FILE#TITLE" is one "## TITLE" section of FILE.
+TEST(UsageDrift, GuidesDescribeExactlyTheOptionsOfTheUsage) {
+    const std::pair<std::string, std::vector<std::string>> guides[] = {
+        {"kvflash", {"terminal.md", "fleet.md", "print-queues.md"}},
+        {"kvprinter-emu", {"emulator.md#kvprinter-emu"}},
+        {"kvimage", {"emulator.md#kvimage"}}};
+    for (const auto& [program, files] : guides) {
+        SCOPED_TRACE(program);
+        std::string text;
+        for (const auto& file : files) {
+            const size_t hash = file.find('#');
+            const std::string guide = docsFile(file.substr(0, hash));
+            text += hash == std::string::npos
+                        ? guide
+                        : joined(pageSection(guide, file.substr(hash + 1), "## "));
+        }
+        Names usage = optionNames(usageOf(program, "--help"));
+        Names described = optionNames(ownLines(text, program));
+        usage.erase("--help");
+        described.erase("--help");
+        EXPECT_EQ(described, usage);
+    }
+    const std::string usage = usageOf("kvflash", "--help"), terminal = docsFile("terminal.md");
+    for (const char* block : {"Commands", "Event lines"}) {
+        for (const auto& name : entryNames(usageBlock(usage, block))) {
+            EXPECT_TRUE(terminal.find("`" + name + "`") != std::string::npos ||
+                        terminal.find("`" + name + " ") != std::string::npos)
+                << name;
+        }
+    }
 }
 
 TEST(UsageDrift, BashCompletionOffersTheOptionsAndCommandsOfTheUsage) {
