@@ -20,7 +20,10 @@ bool loadTheImageBesideTheProgram(Context& ctx, PrinterData& printer, bool goOn)
         return false;
     }
     state.firmwareFileName = fitField(state.autoLoadFilePath, kPathSize);
-    showImageFacts(ctx.sys.fileReader(), controls, state.firmwareFileName);
+    if (!showImageFacts(ctx, state.firmwareFileName)) {
+        state.firmwareFileName.clear();
+        return false;
+    }
     return FlashPrinterNow(ctx, controls, printer);
 }
 

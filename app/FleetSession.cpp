@@ -28,7 +28,12 @@ FleetSession::FleetSession(Context& ctx, fleet::SharedServices shared,
 FleetSession::~FleetSession() { release(); }
 
 std::optional<ImageRefusal> FleetSession::useImage(const std::string& path) {
-    fleet::FleetImage loaded = fleet::loadFleetImage(*shared_.fileReader, path);
+    fleet::FleetImage loaded =
+        fleet::loadFleetImage(*shared_.fileReader, ctx_.sys.trustedKeys(), path);
+    if (loaded.refused) {
+        return ImageRefusal{ImageRefusal::Kind::Signature,
+                            "This image is not flashed: " + loaded.error};
+    }
     if (!loaded.image) {
         return ImageRefusal{ImageRefusal::Kind::Unreadable,
                             cannotReadImageText(path, loaded.error)};

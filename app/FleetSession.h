@@ -24,7 +24,7 @@ std::string cannotReadImageText(const std::string& path, const std::string& why)
 
 // Why an image is not flashed.
 struct ImageRefusal {
-    enum class Kind { Unreadable, NoMarker };
+    enum class Kind { Unreadable, NoMarker, Signature };
     Kind kind;
     std::string text;
 };

@@ -85,6 +85,8 @@ HistoryView historyView(platform::Services& sys, const std::string& address) {
                                            : recordedInText(file.location(), "Flashes" + of);
     view.rows = historyRows(history);
     view.damaged = damagedLinesText(history, file.location());
+    for (const HistoryEntry& e : history.entries)
+        if (!e.record.signatureKey.empty()) view.signatureColumn = true;
     return view;
 }
 

@@ -7,8 +7,8 @@ namespace {
 constexpr size_t kShaShown = 12;
 
 constexpr const char* kColumnTitles[kHistoryColumnCount] = {
-    "Fleet run", "Start (UTC)", "Outcome", "Model", "Link", "Address", "Before",
-    "After",     "Image",       "SHA-256", "Size",  "Sent", "Seconds", "Detail",
+    "Fleet run", "Start (UTC)", "Outcome",   "Model", "Link", "Address", "Before", "After",
+    "Image",     "SHA-256",     "Signed by", "Size",  "Sent", "Seconds", "Detail",
 };
 
 // USB paths are long; the serial in them names the printer.
@@ -49,6 +49,7 @@ HistoryRow rowOf(const HistoryEntry& e) {
     set(HistoryColumn::After, e.ended ? textCell(r.firmwareAfter) : HistoryCell{"-", "-"});
     set(HistoryColumn::Image, textCell(fileNameOf(r.imagePath)));
     set(HistoryColumn::Sha256, textCell(r.imageSha256.substr(0, kShaShown)));
+    set(HistoryColumn::Signature, textCell(r.signatureKey));
     set(HistoryColumn::Size, countCell(r.imageSize, true));
     set(HistoryColumn::Sent, countCell(r.bytesSent, e.ended));
     set(HistoryColumn::Seconds, countCell((r.durationMs + 500) / 1000, e.ended));

@@ -24,6 +24,8 @@ enum class HistoryColumn {
     After,
     Image,
     Sha256,
+    // The key that signed the image; shown only when some record has one.
+    Signature,
     Size,
     Sent,
     Seconds,
@@ -72,6 +74,8 @@ struct HistoryView {
     std::string heading;
     std::vector<HistoryRow> rows;
     std::string damaged;
+    // Some record names the key that signed its image.
+    bool signatureColumn = false;
 };
 
 // Text from a record as one line of printable text: control characters

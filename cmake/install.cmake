@@ -11,7 +11,8 @@ set(KVFLASH_POLKIT_ACTION ${KVFLASH_APP_ID}.run)
 set(_kv_out ${PROJECT_BINARY_DIR}/install)
 
 install(TARGETS kvflash kvprinter-emu kvimage RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${KVFLASH_DEMO_IMAGE} DESTINATION ${KVFLASH_DEMO_IMAGE_INSTALL_DIR})
+install(FILES ${KVFLASH_DEMO_IMAGE} ${KVFLASH_DEMO_IMAGE}.minisig
+        DESTINATION ${KVFLASH_DEMO_IMAGE_INSTALL_DIR})
 install(FILES ${PROJECT_SOURCE_DIR}/dist/bash-completion/kvflash
               ${PROJECT_SOURCE_DIR}/dist/bash-completion/kvprinter-emu
               ${PROJECT_SOURCE_DIR}/dist/bash-completion/kvimage

@@ -1,5 +1,6 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (posix threads).
-# Everything links statically, so the programs need no DLL beside them.
+# Everything links statically but the cryptography library, whose DLLs
+# go beside the programs (cmake/crypto.cmake).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

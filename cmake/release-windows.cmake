@@ -4,7 +4,9 @@
 #   SHA256SUMS                    of both
 # Both pack one folder, release/kvflash-VERSION-win64: the window program,
 # the terminal program, kvimage, the demo image, the licence and a short
-# README. No DLL goes with them: everything is linked statically. Every file
+# README, and the cryptography library's two DLLs with their licence texts
+# (cmake/crypto.cmake says why DLLs); everything else is linked statically.
+# Every file
 # of that folder carries the changelog's date and a fixed mode, and the ZIP
 # lists them in a fixed order without extra fields, so two builds of one
 # commit give the same bytes wherever and whenever they run.
@@ -14,6 +16,8 @@ if(NOT KVFLASH_DEMO_IMAGE_DIR)
   return()
 endif()
 set(_kv_demo_image ${KVFLASH_DEMO_IMAGE_DIR}/${KVFLASH_DEMO_IMAGE_NAME})
+# Made once with the demo key: kvimage makes the same image on every build.
+set(_kv_demo_signature ${PROJECT_SOURCE_DIR}/main/demo/${KVFLASH_DEMO_IMAGE_NAME}.minisig)
 find_program(KVFLASH_ZIP zip)
 find_program(KVFLASH_MAKENSIS makensis)
 if(NOT KVFLASH_ZIP OR NOT KVFLASH_MAKENSIS)
@@ -29,10 +33,15 @@ endif()
 
 set(_kv_name kvflash-${PROJECT_VERSION}-win64)
 set(_kv_stage ${PROJECT_BINARY_DIR}/release/${_kv_name})
+set(_kv_programs kvflash-cli.exe kvflash.exe kvimage.exe libgcrypt-20.dll libgpg-error-0.dll)
+# The library's licence and, for each DLL, Debian's copyright file, which
+# names the source (Debian's source packages of the same version).
+set(_kv_licences LGPL-2.1.txt libgcrypt-copyright.txt libgpg-error-copyright.txt)
+set(_kv_data ${KVFLASH_DEMO_IMAGE_NAME} ${KVFLASH_DEMO_IMAGE_NAME}.minisig LICENSE.txt README.txt
+  ${_kv_licences})
 # In the C locale's order, as the ZIP lists them.
-set(_kv_programs kvflash-cli.exe kvflash.exe kvimage.exe)
-set(_kv_data ${KVFLASH_DEMO_IMAGE_NAME} LICENSE.txt README.txt)
 set(_kv_members ${_kv_data} ${_kv_programs})
+list(SORT _kv_members)
 list(TRANSFORM _kv_members PREPEND ${_kv_stage}/ OUTPUT_VARIABLE _kv_staged)
 list(TRANSFORM _kv_data PREPEND ${_kv_stage}/ OUTPUT_VARIABLE _kv_staged_data)
 list(TRANSFORM _kv_programs PREPEND ${_kv_stage}/ OUTPUT_VARIABLE _kv_staged_programs)
@@ -49,12 +58,18 @@ add_custom_command(OUTPUT ${_kv_staged_stamp}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kvflash> $<TARGET_FILE:kvflash-cli>
           $<TARGET_FILE:kvimage> ${_kv_demo_image} ${KV_GENERATED_DIR}/README.txt ${_kv_stage}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${_kv_stage}/LICENSE.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${KVFLASH_CRYPTO_DLLS} ${_kv_demo_signature} ${_kv_stage}
+  COMMAND ${CMAKE_COMMAND} -E copy /usr/share/common-licenses/LGPL-2.1 ${_kv_stage}/LGPL-2.1.txt
+  COMMAND ${CMAKE_COMMAND} -E copy /usr/share/doc/libgcrypt-mingw-w64-dev/copyright
+          ${_kv_stage}/libgcrypt-copyright.txt
+  COMMAND ${CMAKE_COMMAND} -E copy /usr/share/doc/libgpg-error-mingw-w64-dev/copyright
+          ${_kv_stage}/libgpg-error-copyright.txt
   COMMAND chmod 0644 ${_kv_staged_data}
   COMMAND chmod 0755 ${_kv_staged_programs}
   COMMAND touch -d @${KVFLASH_SOURCE_DATE_EPOCH} ${_kv_staged} ${_kv_stage}
   COMMAND ${CMAKE_COMMAND} -E touch ${_kv_staged_stamp}
   DEPENDS kvflash kvflash-cli kvimage ${_kv_demo_image} ${KV_GENERATED_DIR}/README.txt
-          ${PROJECT_SOURCE_DIR}/LICENSE
+          ${PROJECT_SOURCE_DIR}/LICENSE ${KVFLASH_CRYPTO_DLLS} ${_kv_demo_signature}
   COMMENT "The Windows release folder"
   VERBATIM)
 

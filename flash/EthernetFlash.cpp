@@ -10,6 +10,7 @@
 #include "flash/FlashAttempt.h"
 #include "flash/FlashEntry.h"
 #include "flash/FlashWorker.h"
+#include "flash/ImageSignature.h"
 #include "flash/LoadFirmwareImage.h"
 #include "link/Ethernet.h"
 #include "platform/Format.h"
@@ -185,8 +186,11 @@ bool flashPrinterNowEthernet(Context& ctx, platform::DialogControls& controls,
     if (state.preloadedImage) {
         image = state.preloadedImage->image;
     } else {
+        // Checked over the bytes that are sent, before the printer hears
+        // of a flash; a preloaded image was checked when it was read.
         auto loaded = std::make_shared<FirmwareImage>();
-        if (!loadFirmwareImage(ctx, *loaded)) {
+        if (!loadFirmwareImage(ctx, *loaded) ||
+            (signaturesRequired(ctx) && !checkImageBeforeFlash(ctx, *loaded))) {
             RestorePortsToOriginal(ctx.sys, state);
             return false;
         }

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "flash/FlashHistory.h"
+#include "flash/ImageSignature.h"
 #include "flash/Verification.h"
 #include "image/ImageSummary.h"
 #include "kvflash/Version.h"
@@ -97,12 +98,19 @@ void beginFlashAttempt(Context& ctx, platform::DialogControls& controls) {
         r.imageSize = preloaded->facts.size;
         r.imageSha256 = preloaded->facts.sha256;
         r.imageVersion = preloaded->facts.version;
+        const platform::SignatureFacts& signature = preloaded->facts.signature;
+        if (signature.good) r.signatureKey = signature.keyId;
     } else if (!r.imagePath.empty()) {
         const ImageSummary image = summarizeImageFile(ctx.sys.fileReader(), r.imagePath);
         if (image.readable) {
             r.imageSize = image.size;
             r.imageSha256 = image.sha256;
             r.imageVersion = image.version;
+            // With checking on, the check before flash mode sets it again
+            // from the bytes that are sent.
+            const platform::SignatureFacts signature = signatureFactsFor(
+                ctx.sys.trustedKeys(), ctx.sys.fileReader(), r.imagePath, image.blake2b);
+            if (signature.good) r.signatureKey = signature.keyId;
         }
     }
     ctx.state.flashJob.bytesSent = 0;

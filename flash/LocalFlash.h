@@ -10,6 +10,7 @@
 
 namespace kv {
 
+struct FirmwareImage;
 struct FlashJob;
 
 // "Flash Printer NOW": re-probes the printer, then flashes it over
@@ -27,11 +28,13 @@ struct FlashJob;
 
 // Puts the printer on `handle` into flash-programming mode (the ZOR1
 // family needs no request) and starts ProgramFlash, which streams `image`,
-// the opened firmware file. True when the worker runs and owns the handle
-// and the file; false after a failure, which was shown.
+// the opened firmware file, or sends `checked`, the image read whole and
+// checked against its signature. True when the worker runs and owns the
+// handle and the file; false after a failure, which was shown.
 [[nodiscard]] bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
                                        platform::DialogControls& controls, PrinterData& printer,
-                                       std::shared_ptr<platform::ReadableFile> image);
+                                       std::shared_ptr<platform::ReadableFile> image,
+                                       std::shared_ptr<const FirmwareImage> checked = nullptr);
 
 // The box of a firmware file that cannot be opened, or is no regular file.
 void showFileDidNotOpen(Context& ctx, const std::string& reason);

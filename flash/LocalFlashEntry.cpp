@@ -6,6 +6,8 @@
 #include "flash/FlashEntry.h"
 #include "state/FlashJob.h"
 #include "flash/FlashWorker.h"
+#include "flash/ImageSignature.h"
+#include "flash/LoadFirmwareImage.h"
 #include "flash/LocalFlash.h"
 #include "flash/WriteWholeBlock.h"
 #include "link/local/LocalHandles.h"
@@ -90,11 +92,12 @@ void showFileDidNotOpen(Context& ctx, const std::string& reason) {
 
 bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
                          platform::DialogControls& controls, PrinterData& printer,
-                         std::shared_ptr<platform::ReadableFile> image) {
+                         std::shared_ptr<platform::ReadableFile> image,
+                         std::shared_ptr<const FirmwareImage> checked) {
     std::array<uint8_t, kStatusReplySize> reply{};
     uint32_t length = 0;
 
-    if (!image) {
+    if (!image && !checked) {
         showFileDidNotOpen(ctx, "no file");
         return false;
     }
@@ -134,13 +137,14 @@ bool EnterFlashModeLocal(Context& ctx, platform::DeviceHandle handle,
     FlashJob& job = ctx.state.flashJob;
     job.handle = handle;
     job.controls = &controls;
-    job.image.reset();
+    job.image = std::move(checked);
     job.file = std::move(image);
     job.printer = &printer;
     ctx.state.flashInProgress = true;
     if (!startFlashWorker(ctx, &ProgramFlash)) {
         ctx.state.flashInProgress = false;
         job.file.reset();
+        job.image.reset();
         return fail(ctx, "Flash update thread did not start");
     }
     return true;
@@ -161,19 +165,33 @@ bool startFlash(Context& ctx, platform::DialogControls& controls, PrinterData& p
     }
 
     // The image is opened and checked before the printer hears of a flash:
-    // one that cannot be read leaves the printer as it is.
-    auto image = ctx.sys.fileReader().openRegular(state.firmwareFileName);
-    if (!image) {
-        showFileDidNotOpen(ctx, image.reason());
-        RestorePortsToOriginal(ctx.sys, state);
-        return false;
+    // one that cannot be read leaves the printer as it is. With signatures
+    // required it is read whole and checked, and those bytes are sent, so a
+    // file replaced since its selection is refused here.
+    std::shared_ptr<platform::ReadableFile> file;
+    std::shared_ptr<FirmwareImage> checked;
+    if (signaturesRequired(ctx)) {
+        checked = std::make_shared<FirmwareImage>();
+        if (!loadFirmwareImage(ctx, *checked) || !checkImageBeforeFlash(ctx, *checked)) {
+            RestorePortsToOriginal(ctx.sys, state);
+            return false;
+        }
+    } else {
+        auto opened = ctx.sys.fileReader().openRegular(state.firmwareFileName);
+        if (!opened) {
+            showFileDidNotOpen(ctx, opened.reason());
+            RestorePortsToOriginal(ctx.sys, state);
+            return false;
+        }
+        file = std::move(*opened);
     }
     if (!GetPrinterHandle(ctx, state.printerHandle, printer)) {
         platform::box(ctx.ui(), "Programming could NOT get printer handle");
         RestorePortsToOriginal(ctx.sys, state);
         return false;
     }
-    if (!EnterFlashModeLocal(ctx, state.printerHandle, controls, printer, std::move(*image))) {
+    if (!EnterFlashModeLocal(ctx, state.printerHandle, controls, printer, std::move(file),
+                             std::move(checked))) {
         // Nobody else will close it.
         ctx.sys.deviceIo().close(state.printerHandle);
         RestorePortsToOriginal(ctx.sys, state);

@@ -8,6 +8,7 @@
 
 #include "image/FileBytes.h"
 #include "image/FirmwareHeader.h"
+#include "image/FirmwareImage.h"
 #include "state/FlashJob.h"
 #include "flash/FlashAttempt.h"
 #include "flash/FlashWorker.h"
@@ -40,7 +41,8 @@ public:
           controls_(*job.controls),
           printer_(*job.printer),
           params_(transferParametersFor(printer_)),
-          file_(std::move(job.file)) {}
+          file_(std::move(job.file)),
+          checked_(job.image) {}
 
     // Everything up to the ending: true when the image went over and the
     // reset wait passed.
@@ -51,7 +53,13 @@ public:
         // The file was opened and checked before the printer entered flash
         // mode (EnterFlashModeLocal takes no other). What is streamed is what the file held when it was opened: one
         // that grows meanwhile is not followed, one that shrinks is an error.
-        fileLeft_ = file_->size();
+        fileLeft_ = checked_ ? checked_->data.size() : file_->size();
+        // A checked image is sent from the bytes that were checked.
+        if (checked_) {
+            payload_ = checked_->data.data();
+            remaining_ = checked_->data.size();
+            inMemory_ = true;
+        }
         // The size as a 32-bit count, as the printer's protocol carries it.
         const uint32_t fileSize = static_cast<uint32_t>(fileLeft_ & 0xFFFFFFFFu);
         setStatus(formatted("Programming %d KBytes", static_cast<int>(fileSize / 1024)));
@@ -66,6 +74,7 @@ public:
         setState("End Of File");
         setProgress({TransferPhase::Data, streamed_, std::max(dataTotal_, streamed_)});
         file_.reset();
+        memory_.reset();
         ctx_.clock().sleepMs(1000);
 
         setStatus("Waiting for reset");
@@ -94,7 +103,7 @@ private:
     bool announcePayload(uint32_t fileSize) {
         uint32_t payloadLength = fileSize;
         // Past the image limit there is no room either.
-        if (fileSize <= kMaxFirmwareImageBytes) {
+        if (!inMemory_ && fileSize <= kMaxFirmwareImageBytes) {
             try {
                 memory_.emplace(fileSize, uint8_t{0});
             } catch (const std::bad_alloc&) {
@@ -105,10 +114,13 @@ private:
         if (memory_) {
             if (!readFully(memory_->data(), fileSize)) return false;
             payload_ = memory_->data();
+            inMemory_ = true;
+        }
+        if (inMemory_) {
+            const uint8_t* whole = payload_;
             if (isZor1xa(printer_.boardCode)) {
                 const uint8_t* behindHeader = nullptr;
-                const int32_t result =
-                    CheckFirmwareHeader(memory_->data(), fileSize, &behindHeader);
+                const int32_t result = CheckFirmwareHeader(whole, fileSize, &behindHeader);
                 if (result == -2) return false;
                 if (result >= 0) {
                     payload_ = behindHeader;
@@ -132,7 +144,7 @@ private:
     // up to the size it had when opened. Nothing on a read error (shown).
     std::optional<size_t> nextBlock(bool& last) {
         last = false;
-        if (memory_) {
+        if (inMemory_) {
             size_t n = params_.blockSize;
             if (remaining_ < n) {
                 n = remaining_;
@@ -220,6 +232,10 @@ private:
     uint64_t fileLeft_ = 0;
     std::array<uint8_t, kBlockBufferSize> buffer_{};
     std::optional<std::vector<uint8_t>> memory_;
+    // The image checked against its signature, read before flash mode.
+    const std::shared_ptr<const FirmwareImage> checked_;
+    // Blocks come from payload_ (memory_ or checked_), not the file.
+    bool inMemory_ = false;
     const uint8_t* payload_ = nullptr;
     size_t remaining_ = 0;
     // Bytes the data phase sends, and those sent so far.

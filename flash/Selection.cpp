@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "flash/ImageSignature.h"
 #include "image/ImageSummary.h"
 #include "state/FlashState.h"
 
@@ -115,9 +116,8 @@ std::string fileNameOf(const std::string& path) {
 
 }  // namespace
 
-void showImageFacts(platform::FileReader& files, platform::DialogControls& controls,
-                    const std::string& path) {
-    const ImageSummary summary = summarizeImageFile(files, path);
+bool showImageFacts(Context& ctx, const std::string& path) {
+    const ImageSummary summary = summarizeImageFile(ctx.sys.fileReader(), path);
     platform::ImageFacts facts;
     facts.fileName = fileNameOf(path);
     facts.readable = summary.readable;
@@ -125,7 +125,12 @@ void showImageFacts(platform::FileReader& files, platform::DialogControls& contr
     facts.size = summary.size;
     facts.version = summary.version;
     facts.sha256 = summary.sha256;
-    controls.setImageFacts(facts);
+    // An unreadable image is refused by the flash itself, as it always was.
+    if (summary.readable)
+        facts.signature =
+            signatureFactsFor(ctx.sys.trustedKeys(), ctx.sys.fileReader(), path, summary.blake2b);
+    ctx.controls().setImageFacts(facts);
+    return signatureAllowsFlash(ctx, facts.signature);
 }
 
 FirmwareFileFilter firmwareFileFilter(LogicBoard board) {
@@ -217,7 +222,12 @@ void SelectFirmwareFile(Context& ctx) {
         controls.setText(Control::flashButton, "Flash Printer NOW");
         controls.show(Control::flashButton, true);
         controls.enable(Control::flashButton, true);
-        showImageFacts(ctx.sys.fileReader(), controls, fileName);
+        if (!showImageFacts(ctx, fileName)) {
+            // Its line stays, saying why; it is never flashed.
+            fileName.clear();
+            controls.show(Control::flashButton, false);
+            controls.enable(Control::flashButton, false);
+        }
         return;
     }
     // A rejected file must never be flashed, whatever an earlier choice allowed.

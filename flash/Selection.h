@@ -25,10 +25,10 @@ int ValidateFirmwareFile(platform::Ui& ui, const std::string& path,
                          platform::DialogControls& controls, const PrinterData& printerData);
 int ValidateFirmwareFile(Context& ctx, const std::string& path);
 
-// Shows what the accepted file at `path` holds: its size, version marker and
-// SHA-256 (or why it cannot be read).
-void showImageFacts(platform::FileReader& files, platform::DialogControls& controls,
-                    const std::string& path);
+// Shows what the accepted file at `path` holds: its size, version marker,
+// SHA-256 and signature (or why it cannot be read). False, after the box
+// that says why, when its signature refuses it.
+[[nodiscard]] bool showImageFacts(Context& ctx, const std::string& path);
 
 // "Select Firmware File": the file dialog, then the check. Only an accepted
 // file is left in firmwareFileName with the Flash button live; any other

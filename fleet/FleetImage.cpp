@@ -6,11 +6,14 @@
 #include "image/FileBytes.h"
 #include "image/FirmwareHeader.h"
 #include "image/FirmwareImage.h"
+#include "flash/ImageSignature.h"
+#include "image/Crypto.h"
 #include "image/Sha256.h"
 
 namespace kv::fleet {
 
-FleetImage loadFleetImage(platform::FileReader& files, const std::string& path) {
+FleetImage loadFleetImage(platform::FileReader& files, const platform::TrustedKeys& trust,
+                          const std::string& path) {
     FleetImage out;
     FileBytes file = readFileBytes(files, path, kMaxFirmwareImageBytes);
     switch (file.status) {
@@ -29,6 +32,14 @@ FleetImage loadFleetImage(platform::FileReader& files, const std::string& path) 
     loaded->facts.readable = true;
     loaded->facts.size = file.bytes.size();
     loaded->facts.sha256 = sha256Hex(file.bytes);
+    loaded->facts.signature = signatureFactsFor(
+        trust, files, path,
+        crypto::digestOf(crypto::Hash::Kind::Blake2b512, file.bytes.data(), file.bytes.size()));
+    if (!loaded->facts.signature.allows()) {
+        out.error = loaded->facts.signature.reason;
+        out.refused = true;
+        return out;
+    }
     out.headed =
         examineFirmwareHeader(file.bytes.data(), static_cast<uint32_t>(file.bytes.size())).hasMagic;
     auto image = std::make_shared<FirmwareImage>(makeFirmwareImage(std::move(file.bytes)));

@@ -10,10 +10,12 @@ namespace kv {
 ImageSummary summarizeImageFile(platform::FileReader& files, const std::string& path,
                                 uint64_t maxBytes) {
     Sha256 hash;
+    crypto::Hash blake2b(crypto::Hash::Kind::Blake2b512);
     FirmwareMarkerScanner marker;
     const FileBytes file =
         readFilePieces(files, path, maxBytes, [&](const uint8_t* piece, size_t n, uint64_t) {
             hash.update(piece, n);
+            blake2b.update(piece, n);
             marker.feed(piece, n);
         });
     ImageSummary summary;
@@ -23,6 +25,7 @@ ImageSummary summarizeImageFile(platform::FileReader& files, const std::string& 
             summary.readable = true;
             summary.version = marker.version();
             summary.sha256 = hash.finishHex();
+            summary.blake2b = blake2b.finish();
             break;
         case FileBytes::Status::TooLarge:
             summary.reason = "larger than " + std::to_string(maxBytes) + " bytes";

@@ -14,6 +14,7 @@ struct ImageSummary {
     uint64_t size = 0;
     std::string version;  // the "FWV:" marker's value; empty without one
     std::string sha256;   // lower-case hex of the whole file
+    std::string blake2b;  // its BLAKE2b-512 digest, what a signature signs
 };
 
 ImageSummary summarizeImageFile(platform::FileReader& files, const std::string& path,

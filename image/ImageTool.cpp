@@ -10,6 +10,10 @@
 #include "image/FileBytes.h"
 #include "image/FirmwareHeader.h"
 #include "image/FirmwareMarker.h"
+#include "image/ImageSummary.h"
+#include "image/SignatureCheck.h"
+#include "image/TrustedKeyFiles.h"
+#include "platform/EventText.h"
 #include "platform/Format.h"
 
 namespace kv {
@@ -23,8 +27,14 @@ const char* const kUsage =
     "usage: kvimage wrap PAYLOAD OUT [--header-version MAJOR.MINOR]   (default 5.12)\n"
     "       kvimage check FILE      exit 0 valid, 1 refused, 2 not headed\n"
     "       kvimage make --version TEXT --size BYTES OUT\n"
+    "       kvimage verify IMAGE [--keys DIR]\n"
+    "                               exit 0 signed by a trusted key, 1 refused, 2 usage\n"
     "       kvimage --help\n"
     "Any error exits with 3.\n";
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 std::optional<uint64_t> parseUnsigned(std::string_view text) {
     uint64_t value = 0;
@@ -210,6 +220,42 @@ int make(const std::vector<std::string>& args, std::ostream& out) {
     return kImageToolOk;
 }
 
+// The image judged as kvflash judges it, against the trusted keys and
+// those of --keys.
+int verify(platform::FileReader& files, const ImageToolTrust& trust,
+           const std::vector<std::string>& args, std::ostream& out) {
+    CommandLine line;
+    try {
+        line = splitArguments(args, 1, {"keys"}, "verify");
+    } catch (const ToolError& e) {
+        throw UsageError(e.what());
+    }
+    if (line.positional.size() != 1) throw UsageError("verify: expected IMAGE [--keys DIR]");
+    const std::string& path = line.positional[0];
+    std::vector<std::string> more;
+    if (auto keys = line.options.find("keys"); keys != line.options.end())
+        more.push_back(keys->second);
+    if (!trust.folders) throw ToolError("verify: no trusted keys' folders on this system");
+    const TrustedKeys keys = loadTrustedKeys(files, *trust.folders, trust.extraFolder, more);
+    if (keys.keys.empty() && keys.badFiles.empty()) {
+        out << path << ": refused: no trusted key (the system's folder "
+            << trust.folders->systemFolder() << " has none, nor KVFLASH_TRUSTED_KEYS or --keys)\n";
+        return kImageToolRefused;
+    }
+    const ImageSummary image = summarizeImageFile(files, path);
+    if (!image.readable) throw ToolError("verify: cannot read " + path + ": " + image.reason);
+    const SignatureCheck check = checkImageSignature(files, keys, path, image.blake2b);
+    if (!check.keyId.empty()) out << "key ID: " << check.keyId << "\n";
+    if (!check.keyId.empty())
+        out << "trusted comment: " << platform::quotedEventText(check.trustedComment) << "\n";
+    if (check.good()) {
+        out << path << ": good\n";
+        return kImageToolOk;
+    }
+    out << path << ": refused: " << platform::escapeEventText(check.reason) << "\n";
+    return kImageToolRefused;
+}
+
 }  // namespace
 
 std::optional<HeaderVersion> parseHeaderVersion(std::string_view text) {
@@ -238,7 +284,7 @@ std::vector<uint8_t> makeTestPayload(const std::string& version, size_t size) {
 }
 
 int runImageTool(platform::FileReader& files, const std::vector<std::string>& args,
-                 std::ostream& out, std::ostream& err) {
+                 std::ostream& out, std::ostream& err, const ImageToolTrust& trust) {
     if (args.empty()) {
         err << kUsage;
         return kImageToolError;
@@ -252,7 +298,12 @@ int runImageTool(platform::FileReader& files, const std::vector<std::string>& ar
         if (verb == "wrap") return wrap(files, args, out);
         if (verb == "check") return check(files, args, out);
         if (verb == "make") return make(args, out);
-        throw ToolError("unknown verb \"" + verb + "\" (wrap, check or make; --help for usage)");
+        if (verb == "verify") return verify(files, trust, args, out);
+        throw ToolError("unknown verb \"" + verb +
+                        "\" (wrap, check, make or verify; --help for usage)");
+    } catch (const UsageError& e) {
+        err << "kvimage: " << e.what() << "\n";
+        return kImageToolUsage;
     } catch (const std::exception& e) {
         err << "kvimage: " << e.what() << "\n";
         return kImageToolError;

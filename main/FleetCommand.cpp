@@ -12,6 +12,7 @@
 #include "fleet/FleetSummary.h"
 #include "fleet/PrinterLog.h"
 #include "fleet/WorldParts.h"
+#include "platform/EventText.h"
 #include "platform/Format.h"
 #include "ui/console/FleetRenderer.h"
 #include "ui/console/FleetView.h"
@@ -207,6 +208,12 @@ int runFleetCommand(platform::Services& sys, const Options& options,
                                        static_cast<unsigned long long>(facts.size),
                                        platform::escapeDeviceText(facts.version).c_str(),
                                        facts.sha256.c_str()));
+    if (const platform::SignatureFacts& signature = facts.signature; signature.shown) {
+        writeOut(text, signature.good
+                           ? "Signed by " + signature.keyId + ": " +
+                                 platform::quotedEventText(signature.trustedComment) + "\n"
+                           : "Signature: " + signature.reason + "\n");
+    }
     if (session.imageHeaded()) {
         writeOut(text,
                  "The image starts with a KV_FIRMWARE header: over the network it is "
@@ -266,7 +273,8 @@ int runFleetCommand(platform::Services& sys, const Options& options,
     const fleet::FleetSummary summary = session.run();
     if (options.json) {
         std::string out;
-        for (const fleet::PrinterSnapshot& p : summary.printers) out += ui::fleetJsonLine(p) + "\n";
+        for (const fleet::PrinterSnapshot& p : summary.printers)
+            out += ui::fleetJsonLine(p, &facts.signature) + "\n";
         writeOut(stdout, out);
     }
     return summary.exitCode;

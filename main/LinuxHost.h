@@ -1,9 +1,12 @@
 #pragma once
 #include <string>
 
+#include "image/TrustedKeyFiles.h"
+#include "main/DemoKey.h"
 #include "main/ServiceBundle.h"
 #include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxFiles.h"
+#include "platform/linux/LinuxKeyFolders.h"
 #include "platform/linux/PosixFileReader.h"
 #include "platform/linux/PosixFileWriter.h"
 #include "platform/linux/PosixNetwork.h"
@@ -15,10 +18,14 @@ namespace kv::entry {
 // What every world on a Linux machine takes from the machine itself: the
 // trace (syslog; stderr too with `echoTrace`), the program's own files as
 // started from `argv0`, the file reader and writer, the instance lock, the
-// administrator check, the network and threads.
+// administrator check, the network and threads, and the trusted keys, read
+// once here.
 class LinuxHost final : public ServiceBundle {
 public:
-    LinuxHost(bool echoTrace, const std::string& argv0) : trace_(echoTrace), files_(argv0) {}
+    LinuxHost(bool echoTrace, const std::string& argv0)
+        : trace_(echoTrace),
+          files_(argv0),
+          trust_(loadTrustedKeys(fileReader_, keyFolders_, trustedKeysVariable())) {}
 
     void wireInto(platform::Services& sys) override {
         sys.wired.trace = &trace_;
@@ -29,6 +36,7 @@ public:
         sys.wired.admin = &admin_;
         sys.wired.network = &network_;
         sys.wired.threads = &threads_;
+        sys.wired.trustedKeys = &trust_;
     }
 
 private:
@@ -40,6 +48,8 @@ private:
     platform::linux_impl::PosixAdmin admin_;
     platform::linux_impl::PosixNetwork network_;
     platform::linux_impl::PthreadThreads threads_;
+    platform::linux_impl::LinuxKeyFolders keyFolders_;
+    platform::TrustedKeys trust_;
 };
 
 }  // namespace kv::entry

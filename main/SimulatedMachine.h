@@ -5,6 +5,7 @@
 
 #include "emulator/sim/SimDeviceEnumerator.h"
 #include "emulator/sim/SimDeviceIo.h"
+#include "main/DemoKey.h"
 #include "main/ServiceBundle.h"
 #include "platform/Clock.h"
 #include "platform/HistoryFile.h"
@@ -56,6 +57,8 @@ public:
         sys.wired.sleepInhibitor = &inhibitor;
         sys.wired.fleetTargets = &fleetTargets;
         sys.wired.fleetWindow = &fleetWindow;
+        trust_ = simulatedWorldKeys(sys.wired.trustedKeys);
+        sys.wired.trustedKeys = &trust_;
     }
     // The clock of the program and its printers.
     platform::Clock& wiredClock() const { return *wiredClock_; }
@@ -75,6 +78,8 @@ private:
     platform::RealClock realClock_;
     platform::Clock* wiredClock_ = &clock;
     std::unique_ptr<platform::HistoryFile> historyFile_;
+    // The host's keys and the demo key.
+    platform::TrustedKeys trust_;
 };
 
 }  // namespace kv::entry

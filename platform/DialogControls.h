@@ -78,6 +78,21 @@ struct Verification {
     friend bool operator==(const Verification&, const Verification&) = default;
 };
 
+// What the image's signature says, with trusted keys configured or a
+// .minisig beside the image.
+struct SignatureFacts {
+    bool shown = false;     // checking is on, or a .minisig lies beside the image
+    bool checking = false;  // a trusted key is configured: a refusal stops the flash
+    bool good = false;      // signed by a trusted key, both signatures valid
+    std::string keyId;      // of the signature, once read
+    std::string trustedComment;
+    std::string reason;     // why it is not good
+    std::string extraKeys;  // the KVFLASH_TRUSTED_KEYS folder, when used
+    // Whether the image may be flashed.
+    bool allows() const { return good || !checking; }
+    friend bool operator==(const SignatureFacts&, const SignatureFacts&) = default;
+};
+
 // The image file accepted for the next flash.
 struct ImageFacts {
     std::string fileName;  // without its folders
@@ -86,6 +101,7 @@ struct ImageFacts {
     uint64_t size = 0;
     std::string version;  // its "FWV:" value; empty without a marker
     std::string sha256;   // lower-case hex
+    SignatureFacts signature;
     friend bool operator==(const ImageFacts&, const ImageFacts&) = default;
 };
 

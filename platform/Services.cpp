@@ -31,6 +31,7 @@ std::vector<std::string> Services::missing(Stage stage) const {
         {wired.sleepInhibitor, "sleepInhibitor", true},
         {wired.fleetTargets, "fleetTargets", true},
         {wired.fleetWindow, "fleetWindow", true},
+        {wired.trustedKeys, "trustedKeys", true},
     };
     std::vector<std::string> names;
     for (const auto& s : services) {

@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/InstanceLock.h"
 #include "platform/Trace.h"
+#include "platform/TrustedKeys.h"
 #include "platform/Ui.h"
 
 namespace kv::platform {
@@ -63,6 +64,9 @@ struct Services {
         DurableFile* fleetTargets = nullptr;
         // The network printers' window's size, kept between runs.
         DurableFile* fleetWindow = nullptr;
+        // The keys images must be signed by; none configured is a set with
+        // checking off, never a missing service.
+        const TrustedKeys* trustedKeys = nullptr;
     };
     Wiring wired;
 
@@ -96,6 +100,7 @@ struct Services {
     }
     DurableFile& fleetTargets() const { return require(wired.fleetTargets, "fleetTargets"); }
     DurableFile& fleetWindow() const { return require(wired.fleetWindow, "fleetWindow"); }
+    const TrustedKeys& trustedKeys() const { return require(wired.trustedKeys, "trustedKeys"); }
 };
 
 }  // namespace kv::platform

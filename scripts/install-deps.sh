@@ -14,8 +14,9 @@ esac
 packages=(
   build-essential cmake ninja-build pkg-config
   # The window (and a font for its text), the print queues (CUPS), the flash
-  # history (JSON) and the sleep inhibitor (logind over sd-bus).
-  qt6-base-dev fonts-dejavu-core libcups2-dev nlohmann-json3-dev libsystemd-dev
+  # history (JSON), the sleep inhibitor (logind over sd-bus) and the
+  # cryptography of image signatures and hashes.
+  qt6-base-dev fonts-dejavu-core libcups2-dev nlohmann-json3-dev libsystemd-dev libgcrypt20-dev
 )
 if $all; then
   packages+=(
@@ -42,6 +43,9 @@ if $all; then
     # installer (NSIS); Wine to test them, with its own fonts (the title
     # bar's buttons).
     g++-mingw-w64-x86-64-posix mingw-w64-tools googletest zip nsis wine wine64 fonts-wine
+    # The cryptography library for the Windows build (its DLLs are shipped),
+    # and minisign, which made the signature fixtures and runs the live test.
+    libgcrypt-mingw-w64-dev minisign
   )
 fi
 missing=()

@@ -31,6 +31,9 @@ struct FlashRecord {
     uint64_t imageSize = 0;
     std::string imageSha256;
     std::string imageVersion;
+    // The key ID of the signature the image was checked against; empty
+    // when there was none to check.
+    std::string signatureKey;
     uint64_t bytesSent = 0;
     // None while running.
     std::optional<platform::VerifyOutcome> outcome;
@@ -73,6 +76,7 @@ inline constexpr FlashField kFlashFields[] = {
     {"image_size", &FlashRecord::imageSize},
     {"image_sha256", &FlashRecord::imageSha256},
     {"image_version", &FlashRecord::imageVersion},
+    {"signature_key", &FlashRecord::signatureKey, FlashField::Written::WhenSet},
     {"firmware_after", &FlashRecord::firmwareAfter, FlashField::Written::WhenEnded},
     {"bytes_sent", &FlashRecord::bytesSent, FlashField::Written::WhenEnded},
     {"outcome", &FlashRecord::outcome, FlashField::Written::WhenEnded},

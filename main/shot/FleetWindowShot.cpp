@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
     // The picture's flashes are not the machine's.
     kv::platform::sim::MemoryHistory history;
     world->sys.wired.history = &history;
-    const kv::fleet::FleetImage image = kv::fleet::loadFleetImage(world->sys.fileReader(), argv[2]);
+    const kv::fleet::FleetImage image =
+        kv::fleet::loadFleetImage(world->sys.fileReader(), world->sys.trustedKeys(), argv[2]);
     if (!image.image) {
         std::fprintf(stderr, "kvflash-fleet-shot: %s\n", image.error.c_str());
         return 1;

@@ -1,5 +1,7 @@
 #include "main/win32/Win32World.h"
 
+#include "image/TrustedKeyFiles.h"
+#include "main/DemoKey.h"
 #include "main/SimulatedPrinters.h"
 #include "platform/win32/DebugStringTrace.h"
 #include "platform/win32/ExecutionStateInhibitor.h"
@@ -12,6 +14,7 @@
 #include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32FileWriter.h"
 #include "platform/win32/Win32Files.h"
+#include "platform/win32/Win32KeyFolders.h"
 #include "platform/win32/Win32HistoryFile.h"
 #include "platform/win32/Win32Threads.h"
 #include "platform/win32/WinsockNetwork.h"
@@ -28,7 +31,9 @@ namespace win = platform::win32;
 // administrator check, the network and threads.
 class Win32Host final : public ServiceBundle {
 public:
-    explicit Win32Host(bool echoTrace) : trace_(echoTrace) {}
+    explicit Win32Host(bool echoTrace)
+        : trace_(echoTrace),
+          trust_(loadTrustedKeys(fileReader_, keyFolders_, trustedKeysVariable())) {}
 
     void wireInto(platform::Services& sys) override {
         sys.wired.trace = &trace_;
@@ -39,6 +44,7 @@ public:
         sys.wired.admin = &admin_;
         sys.wired.network = &network_;
         sys.wired.threads = &threads_;
+        sys.wired.trustedKeys = &trust_;
     }
 
 private:
@@ -50,6 +56,8 @@ private:
     win::TokenAdmin admin_;
     win::WinsockNetwork network_;
     win::Win32Threads threads_;
+    win::Win32KeyFolders keyFolders_;
+    platform::TrustedKeys trust_;
 };
 
 // The machine's own printers, print queues and their journal, the flash

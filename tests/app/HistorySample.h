@@ -53,6 +53,8 @@ inline std::string sampleHistoryText() {
         r.imagePath = "C:\\fw\\FMVQ_V5.20.bin";
         r.imageSize = 100000;
         r.imageSha256 = "26f3be5617dfe4246ca3101f1bc284567886a69dccdec245964d3b36d983961d";
+        // One image was checked against its signature.
+        if (n == 1) r.signatureKey = "03C33CDB3149F848";
         r.bytesSent = row.bytesSent;
         r.outcome = platform::verifyOutcomeNamed(row.outcome);
         r.detail = "detail of r" + std::to_string(n);

@@ -159,6 +159,7 @@ TEST(HistoryRows, EveryOutcomeTheCutOffFlashAFleetRunAndDeviceText) {
                   n < 2 ? "sim1001" : "10.0.0." + std::to_string(n) + ":10001");
         EXPECT_EQ(row[HistoryColumn::Image].text, "FMVQ_V5.20.bin");
         EXPECT_EQ(row[HistoryColumn::Sha256].text, "26f3be5617df");
+        EXPECT_EQ(row[HistoryColumn::Signature].text, n == 1 ? "03C33CDB3149F848" : "-");
         EXPECT_EQ(row[HistoryColumn::Model].text,
                   n == 4 ? testing::kHostileModelShown : "ZOW3004F");
         EXPECT_EQ(row[HistoryColumn::Model].key, HistorySortKey(row[HistoryColumn::Model].text));

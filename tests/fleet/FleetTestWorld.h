@@ -167,7 +167,8 @@ struct FleetTestWorld {
                                                 const std::string& name = "FMVQ_V5.20.bin") {
         const std::string path = dir.file(name);
         testing::writeAll(path, bytes);
-        fleet::FleetImage loaded = fleet::loadFleetImage(*fileReader, path);
+        fleet::FleetImage loaded =
+            fleet::loadFleetImage(*fileReader, platform::TrustedKeys{}, path);
         EXPECT_TRUE(loaded.image) << loaded.error;
         return loaded.image;
     }

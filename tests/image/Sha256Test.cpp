@@ -29,6 +29,14 @@ TEST(Sha256, KnownAnswerVectors) {
     Sha256 whole;
     whole.update(data.data(), data.size());
     EXPECT_EQ(pieces.finish(), whole.finish());
+    // A copy taken mid-stream (the emulator's summary) leaves the original
+    // running.
+    Sha256 running;
+    running.update(data.data(), 500);
+    Sha256 copy = running;
+    EXPECT_EQ(copy.finishHex(), sha256Hex(data.data(), 500));
+    running.update(data.data() + 500, 500);
+    EXPECT_EQ(running.finishHex(), sha256Hex(data));
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Priority)" = optional ] || fail "Priority: $(field Priority)"
 [ "$(field Recommends)" = cups ] || fail "Recommends: $(field Recommends)"
 depends=$(field Depends)
-for dep in libc6 libstdc++6 libcups2 libqt6core6 libqt6gui6 libqt6widgets6 pkexec; do
+for dep in libc6 libstdc++6 libcups2 libgcrypt20 libqt6core6 libqt6gui6 libqt6widgets6 pkexec; do
   [[ ", $depends," == *", $dep "* || ", $depends," == *", $dep,"* ]] || fail "Depends lacks $dep: $depends"
 done
 dpkg-deb -e "$deb" "$work/control"
@@ -73,6 +73,7 @@ expected_files=(
   "-rw-r--r-- ./usr/share/doc/kvflash/changelog.gz"
   "-rw-r--r-- ./usr/share/doc/kvflash/copyright"
   "-rw-r--r-- ./usr/share/kvflash/FMVQ_V5.20.bin"
+  "-rw-r--r-- ./usr/share/kvflash/FMVQ_V5.20.bin.minisig"
   "-rw-r--r-- ./usr/share/man/man1/kvflash.1.gz"
   "-rw-r--r-- ./usr/share/man/man1/kvimage.1.gz"
   "-rw-r--r-- ./usr/share/man/man1/kvprinter-emu.1.gz"
@@ -151,6 +152,8 @@ demo=$share/kvflash/FMVQ_V5.20.bin
   || fail "the installed kvflash's flash exited with $?: $(tail -n 5 "$work/flash.txt")"
 grep -qx 'text programStatusText "Printer successfully flashed"' "$work/flash.txt" || fail "no successful flash"
 grep -qx 'text currentVersionText "V5.20"' "$work/flash.txt" || fail "the printer does not report V5.20 afterwards"
+# Its signature, by the demo key, which only a simulated world trusts.
+grep -q '^signature 4657CEF660F2F093 "kvflash demo image V5.20' "$work/flash.txt" || fail "the demo's signature was not shown"
 # With no command and no display, the demo flashes the installed image, not
 # the build's.
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/kvflash" --simulate --fast \

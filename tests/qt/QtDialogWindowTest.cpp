@@ -352,6 +352,13 @@ TEST(QtDialogWindow, TheVerdictInItsColourAndTheImageLine) {
     facts.version.clear();
     session.controls().setImageFacts(facts);
     EXPECT_NE(image->text().indexOf("no version marker"), -1);
+    // A signed image names its key, and its trusted comment escaped.
+    facts.signature.shown = facts.signature.good = true;
+    facts.signature.keyId = "03C33CDB3149F848";
+    facts.signature.trustedComment = "V5.20 \"QA\"\n";
+    session.controls().setImageFacts(facts);
+    EXPECT_TRUE(image->text().endsWith(R"(; signed by 03C33CDB3149F848: "V5.20 \"QA\"\n")"))
+        << image->text().toStdString();
     session.controls().setImageFacts(std::nullopt);
     EXPECT_EQ(image->text(), "");
 }

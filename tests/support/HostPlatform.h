@@ -7,6 +7,7 @@
 #include "platform/FileWriter.h"
 #include "platform/Files.h"
 #include "platform/InstanceLock.h"
+#include "platform/KeyFolders.h"
 #include "platform/Network.h"
 #include "platform/TerminationSignals.h"
 
@@ -26,6 +27,10 @@ std::unique_ptr<platform::Files> makeHostFiles(const std::string& argv0);
 std::unique_ptr<platform::FileReader> makeHostFileReader();
 // Creates the files the program writes (in a test's own folder).
 std::unique_ptr<platform::FileWriter> makeHostFileWriter();
+// The trusted keys' folders, the system's being `systemFolder`.
+std::unique_ptr<platform::KeyFolders> makeHostKeyFolders(const std::string& systemFolder);
+// Whether the tests run as the administrator (root).
+bool runningAsRoot();
 // Must be made before any other thread of the test program starts.
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals();
 // Asks the platform to end this process, as a user's Ctrl-C or a service

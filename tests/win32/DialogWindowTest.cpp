@@ -255,6 +255,8 @@ TEST_F(DialogWindow, FindPrinterFillsTheFieldsAndAFlashRunsToTheEnd) {
     const std::string imageLine = textOf(item(kv::dialog::kImageText));
     EXPECT_EQ(imageLine.rfind("FMVQ_V5.20.bin: ", 0), 0u) << imageLine;
     EXPECT_NE(imageLine.find(" bytes, version V5.20, SHA-256 "), std::string::npos) << imageLine;
+    // Signed by the demo key, which the simulated world trusts.
+    EXPECT_NE(imageLine.find("; signed by 4657CEF660F2F093: "), std::string::npos) << imageLine;
     HWND verdict = item(kv::dialog::kVerifyText);
     EXPECT_NE(textOf(verdict).find("V5.20"), std::string::npos) << textOf(verdict);
     EXPECT_EQ(staticTextColour(hwnd, verdict), colourOf(platform::VerdictTone::Good));

@@ -52,7 +52,9 @@ install() {
 
   echo "== $name: $installed"
   (cd "$folder" 2>/dev/null && ls -l --time-style=+ | awk 'NR > 1 { print $5, $NF }') | tee "$work/files"
-  local expected="$demo LICENSE.txt README.txt kvflash-cli.exe kvflash.exe kvimage.exe uninstall.exe"
+  local expected="$demo $demo.minisig LGPL-2.1.txt LICENSE.txt README.txt kvflash-cli.exe kvflash.exe"
+  expected+=" kvimage.exe libgcrypt-20.dll libgcrypt-copyright.txt libgpg-error-0.dll"
+  expected+=" libgpg-error-copyright.txt uninstall.exe"
   local found
   found=$(awk '{ print $2 }' "$work/files" | LC_ALL=C sort | xargs)
   [ "$found" = "$expected" ] || fail "$name: files are '$found', not '$expected'"
@@ -76,6 +78,7 @@ EOF
   for link in "${links[@]}"; do
     [ -f "$menu/$link" ] || fail "$name: no Start-menu entry $link"
   done
+  [ -d "$WINEPREFIX/drive_c/ProgramData/kvflash/trusted-keys" ] || fail "$name: no trusted keys' folder"
   # The window's entry starts kvflash.exe; the terminal's, cmd.exe in the
   # install folder.
   strings -e l "$menu/${links[0]}" 2>/dev/null | grep -qF "$installed\\kvflash.exe" ||

@@ -56,6 +56,14 @@ void ConsoleDialogControls::setImageFacts(const std::optional<platform::ImageFac
     }
     line("image " + std::to_string(facts->size) + " " + quotedConsoleText(facts->version) + " " +
          facts->sha256);
+    // Only where signatures matter: the lines of a site without keys stay.
+    const platform::SignatureFacts& signature = facts->signature;
+    if (!signature.shown) return;
+    if (signature.good) {
+        line("signature " + signature.keyId + " " + quotedConsoleText(signature.trustedComment));
+    } else {
+        line("signature none " + quotedConsoleText(signature.reason));
+    }
 }
 
 void ConsoleDialogControls::setVerification(

@@ -114,8 +114,8 @@ std::string scanStoppedLine(const fleet::StopCause& cause,
                                results.size() == 1 ? "address" : "addresses");
 }
 
-std::string fleetJsonLine(const PrinterSnapshot& p) {
-    return jsonLine({
+std::string fleetJsonLine(const PrinterSnapshot& p, const platform::SignatureFacts* signature) {
+    std::vector<std::pair<std::string, JsonValue>> fields = {
         {"address", addressOf(p.endpoint)},
         {"model", p.model},
         {"firmware_before", p.firmwareBefore},
@@ -124,7 +124,12 @@ std::string fleetJsonLine(const PrinterSnapshot& p) {
         {"detail", p.detail},
         {"bytes_sent", p.bytesSent},
         {"seconds", p.seconds()},
-    });
+    };
+    if (signature && signature->shown) {
+        fields.emplace_back("signature_key", signature->good ? signature->keyId : "");
+        fields.emplace_back("trusted_comment", signature->trustedComment);
+    }
+    return jsonLine(fields);
 }
 
 namespace {

@@ -40,7 +40,9 @@ std::string scanStoppedLine(const fleet::StopCause& cause,
 std::string mayBeInFlashModeText(const std::vector<fleet::Endpoint>& printers);
 // One JSON object per printer (address, model, firmware before and after,
 // outcome, detail, bytes sent, seconds).
-std::string fleetJsonLine(const fleet::PrinterSnapshot& printer);
+// With `signature` shown, signature_key and trusted_comment too.
+std::string fleetJsonLine(const fleet::PrinterSnapshot& printer,
+                          const platform::SignatureFacts* signature = nullptr);
 
 // --scan: the table of printers found, sorted by address, fitted to
 // `width` (the state is cut first, then the language and the logic board

@@ -65,6 +65,7 @@ HistoryWindow::HistoryWindow(const HistoryView& view, QWidget* parent)
     for (const HistoryRow& row : view.rows) model_->appendRow(itemsOf(row));
 
     table_->setModel(model_);
+    table_->setColumnHidden(static_cast<int>(HistoryColumn::Signature), !view.signatureColumn);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->verticalHeader()->hide();
     table_->setWordWrap(false);

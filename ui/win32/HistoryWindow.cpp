@@ -66,7 +66,9 @@ void fillList(HWND list, const Shown& shown) {
         }
     }
     for (size_t c = 0; c < kHistoryColumnCount; ++c) {
-        ::SendMessageA(list, LVM_SETCOLUMNWIDTH, c, LVSCW_AUTOSIZE_USEHEADER);
+        const bool hidden =
+            c == static_cast<size_t>(HistoryColumn::Signature) && !shown.view.signatureColumn;
+        ::SendMessageA(list, LVM_SETCOLUMNWIDTH, c, hidden ? 0 : LVSCW_AUTOSIZE_USEHEADER);
     }
 }
 

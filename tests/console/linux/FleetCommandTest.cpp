@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -50,14 +51,25 @@ struct EmulatedPrinter {
     std::string target;
 };
 
+// A folder of trusted keys holding the demo key, which signed the demo image.
+std::string demoKeyFolder(const kv::testing::TempDir& dir) {
+    std::filesystem::create_directories(dir.path() / "keys");
+    std::filesystem::copy_file(std::string(KVFLASH_SOURCE_DIR) + "/main/demo/demo-key.pub",
+                               dir.path() / "keys" / "demo.pub",
+                               std::filesystem::copy_options::overwrite_existing);
+    return (dir.path() / "keys").string();
+}
+
 struct FleetRun {
-    // The instance lock in `lockFolder`, or in a folder of its own.
+    // The instance lock in `lockFolder`, or in a folder of its own; `keys`:
+    // the KVFLASH_TRUSTED_KEYS folder, if any.
     explicit FleetRun(std::vector<std::string> arguments,
                       ChildProcess::Output output = ChildProcess::Output::File,
-                      const std::string& lockFolder = {})
+                      const std::string& lockFolder = {}, const std::string& keys = {})
         : kvflash(buildDir() + "/bin/kvflash", arguments,
                   {{"KVFLASH_STATE_DIR", dir.path().string()},
-                   {"KVFLASH_LOCK_DIR", lockFolder.empty() ? dir.path().string() : lockFolder}},
+                   {"KVFLASH_LOCK_DIR", lockFolder.empty() ? dir.path().string() : lockFolder},
+                   {"KVFLASH_TRUSTED_KEYS", keys}},
                   dir.path().string(), output) {}
     kv::testing::TempDir dir;
     ChildProcess kvflash;
@@ -103,8 +115,10 @@ TEST(FleetCommand, ThreePrintersInRealTimeWithTheirOwnEnds) {
         << table;
     EXPECT_NE(table.find("3 printers found; 1 address refused"), std::string::npos);
 
+    // Signed, with its key trusted: the plan and each JSON line name it.
     FleetRun run({"--fleet", targets[0], targets[1], targets[2], "--image", demoImage(), "--yes",
-                  "--canary", "0", "--json"});
+                  "--canary", "0", "--json"},
+                 ChildProcess::Output::File, demoKeyFolder(dir));
     const auto code = run.kvflash.waitFor(120s);
     ASSERT_TRUE(code) << "still running";
     EXPECT_EQ(*code, 1) << run.kvflash.err();
@@ -123,6 +137,13 @@ TEST(FleetCommand, ThreePrintersInRealTimeWithTheirOwnEnds) {
             std::string::npos)
             << line;
     }
+    EXPECT_NE(
+        json.find("\"signature_key\":\"4657CEF660F2F093\",\"trusted_comment\":\"kvflash demo"),
+        std::string::npos)
+        << json;
+    EXPECT_NE(run.kvflash.err().find("Signed by 4657CEF660F2F093: \"kvflash demo image V5.20"),
+              std::string::npos)
+        << run.kvflash.err();
     EXPECT_NE(run.kvflash.err().find("fleet " + targets[0] + " verified \""), std::string::npos);
     EXPECT_NE(run.kvflash.err().find("Summary: 2 verified"), std::string::npos)
         << run.kvflash.err();
@@ -326,11 +347,23 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
     ASSERT_EQ(::mkfifo(fifo.file("KV_TOOLS").c_str(), 0666), 0);
     const std::vector<std::string> flash{"--fleet", printer.target, "--image", demoImage(),
                                          "--yes"};
+    // The demo image with one byte changed after it was signed.
+    const std::string tampered = dir.file("FMVQ_V5.20.bin");
+    std::vector<uint8_t> image = kv::testing::readAll(demoImage());
+    image[40000] ^= 0x01;
+    kv::testing::writeAll(tampered, image);
+    std::filesystem::copy_file(demoImage() + ".minisig", tampered + ".minisig");
+    const std::string keys = demoKeyFolder(dir);
     const struct {
         std::vector<std::string> arguments;
         std::string says;
         std::string lockFolder = {};
+        std::string keys = {};
     } cases[] = {
+        {{"--fleet", printer.target, "--image", tampered, "--yes"},
+         "does not match its signature",
+         {},
+         keys},
         {{"--fleet", printer.target, "--image", unmarked, "--yes"}, "no \"FWV:\" version marker"},
         {{"--fleet", printer.target, "--image", dir.file("missing.bin"), "--yes"},
          "Cannot read the image"},
@@ -349,7 +382,7 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
          fifo.str()},
     };
     for (const auto& c : cases) {
-        FleetRun run(c.arguments, ChildProcess::Output::File, c.lockFolder);
+        FleetRun run(c.arguments, ChildProcess::Output::File, c.lockFolder, c.keys);
         EXPECT_EQ(run.kvflash.waitFor(20s), 2) << c.says;
         EXPECT_NE(run.kvflash.err().find(c.says), std::string::npos) << run.kvflash.err();
     }

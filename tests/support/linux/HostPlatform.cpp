@@ -1,7 +1,10 @@
 #include "tests/support/HostPlatform.h"
 
+#include <unistd.h>
+
 #include "platform/linux/FlockInstanceLock.h"
 #include "platform/linux/LinuxFiles.h"
+#include "platform/linux/LinuxKeyFolders.h"
 #include "platform/linux/PosixFileReader.h"
 #include "platform/linux/PosixFileWriter.h"
 #include "platform/linux/PosixNetwork.h"
@@ -30,6 +33,12 @@ std::unique_ptr<platform::FileReader> makeHostFileReader() {
 std::unique_ptr<platform::FileWriter> makeHostFileWriter() {
     return std::make_unique<lx::PosixFileWriter>();
 }
+
+std::unique_ptr<platform::KeyFolders> makeHostKeyFolders(const std::string& systemFolder) {
+    return std::make_unique<lx::LinuxKeyFolders>(systemFolder);
+}
+
+bool runningAsRoot() { return ::geteuid() == 0; }
 
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {
     return std::make_unique<lx::SigwaitTermination>();

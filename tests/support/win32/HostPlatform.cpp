@@ -9,6 +9,7 @@
 #include "platform/win32/MutexInstanceLock.h"
 #include "platform/win32/Win32FileReader.h"
 #include "platform/win32/Win32FileWriter.h"
+#include "platform/win32/Win32KeyFolders.h"
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/WinsockNetwork.h"
 
@@ -76,6 +77,12 @@ std::unique_ptr<platform::FileReader> makeHostFileReader() {
 std::unique_ptr<platform::FileWriter> makeHostFileWriter() {
     return std::make_unique<win::Win32FileWriter>();
 }
+
+std::unique_ptr<platform::KeyFolders> makeHostKeyFolders(const std::string& systemFolder) {
+    return std::make_unique<win::Win32KeyFolders>(systemFolder);
+}
+
+bool runningAsRoot() { return false; }
 
 std::unique_ptr<platform::TerminationSignals> makeHostTerminationSignals() {
     return std::make_unique<win::ConsoleCtrlTermination>();

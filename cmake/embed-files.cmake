@@ -1,0 +1,21 @@
+# kv_embed_files(TARGET HEADER FILE...): the files' bytes compiled into
+# TARGET as kEmbeddedFiles in HEADER (an include of its own generated
+# folder), so a test reads its fixtures the same way under Wine.
+function(kv_embed_files target header)
+  set(_out ${CMAKE_CURRENT_BINARY_DIR}/${target}-embedded/${header})
+  set(_text "// Made by cmake/embed-files.cmake.\n#pragma once\n#include <cstddef>\n\n")
+  string(APPEND _text "struct EmbeddedFile {\n    const char* name;\n    const char* bytes;\n")
+  string(APPEND _text "    size_t size;\n};\n\ninline const EmbeddedFile kEmbeddedFiles[] = {\n")
+  foreach(_file ${ARGN})
+    get_filename_component(_name ${_file} NAME)
+    file(READ ${_file} _hex HEX)
+    string(LENGTH "${_hex}" _length)
+    math(EXPR _size "${_length} / 2")
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "\\\\x\\1" _escaped "${_hex}")
+    string(APPEND _text "    {\"${_name}\", \"${_escaped}\", ${_size}},\n")
+  endforeach()
+  string(APPEND _text "};\n")
+  file(CONFIGURE OUTPUT ${_out} CONTENT "${_text}" @ONLY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ARGN})
+  target_include_directories(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}-embedded)
+endfunction()
