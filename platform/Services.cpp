@@ -3,7 +3,7 @@
 namespace kv::platform {
 
 // A service added to Wiring is added to the list below too.
-static_assert(sizeof(Services::Wiring) == 18 * sizeof(void*));
+static_assert(sizeof(Services::Wiring) == 20 * sizeof(void*));
 
 std::vector<std::string> Services::missing(Stage stage) const {
     const bool frontEnd = stage == Stage::FrontEndWired;

@@ -389,8 +389,7 @@ TEST(FleetCommand, RefusalsEndWithTwoBeforeAnyFlash) {
     // Only the runs refused for want of --yes or of the lock (taken after
     // the question) got as far as their scans: the sweep's connection and
     // the identification's for each.
-    EXPECT_NE(printer.stop().find("connections served: 5
-"), std::string::npos);
+    EXPECT_NE(printer.stop().find("connections served: 5\n"), std::string::npos);
 }
 
 }  // namespace
