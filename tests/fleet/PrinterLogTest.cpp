@@ -8,6 +8,7 @@
 
 #include "fleet/FleetSummary.h"
 #include "fleet/PrinterLog.h"
+#include "platform/Trace.h"
 #include "kvflash/Version.h"
 #include "tests/fleet/FleetTestWorld.h"
 
@@ -114,8 +115,8 @@ TEST(PrinterLog, AStalledDiskHoldsUpNoFlashAndTheLogKeepsItsOrder) {
         const std::vector<std::string> header = {
             "fleet " + fleetId + ", " + kVersionText + "; times in ms since the run began",
             "printer " + e.text(),
-            "image " + image->path + ": 8192 bytes, version \"V5.20\", SHA-256 " +
-                image->facts.sha256,
+            "image " + platform::escapeDeviceText(image->path) +
+                ": 8192 bytes, version \"V5.20\", SHA-256 " + image->facts.sha256,
             "settings --parallel 32 --canary 0 --max-failures 3 --same-version skip",
         };
         // Each kind whole and in order up to the bound; times never go back.

@@ -147,7 +147,7 @@ TEST(FleetWindow, OpenedByTheButtonShowsEveryPrintersVerdict) {
                                     host.fleetWindow()->phaseColour(r)});
                     addressText = std::max(addressText, textWidth(list, rows.back().address));
                 }
-                advice = windowText(::GetDlgItem(fleetWindow, Win32FleetWindow::kAdvice));
+                advice = ui::windowText(::GetDlgItem(fleetWindow, Win32FleetWindow::kAdvice));
                 copyShown =
                     ::IsWindowVisible(::GetDlgItem(fleetWindow, Win32FleetWindow::kCopyAddresses));
                 addressWidth = columnWidth(list, FleetColumn::Address);

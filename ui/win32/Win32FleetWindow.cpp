@@ -173,7 +173,9 @@ void Win32FleetWindow::openAtSize() {
     for (const int width : fitted_) listWidth += width;
     const int listHeight = 2 * ::GetSystemMetrics(SM_CYEDGE) + (header.bottom - header.top) +
                            kFleetDefaultRows * (row.bottom - row.top) +
-                           ::GetSystemMetrics(SM_CYHSCROLL);
+                           ::GetSystemMetrics(SM_CYHSCROLL) +
+                           // layOut rounds each dialog unit on its own
+                           (row.bottom - row.top) / 2;
     // Around the list: the margins, the lines above it and those below with
     // the advice (layOut); no narrower than the template.
     const POINT around = pixels(h, 2 * 7, 42 + 71);
@@ -274,7 +276,8 @@ void Win32FleetWindow::fitColumns(const FleetPicture& p) {
         // The last column takes what room is left.
         const int width = c + 1 < kFleetColumnCount
                               ? fitted_[static_cast<size_t>(c)]
-                              : std::max(fitted_[static_cast<size_t>(c)], client.right - others);
+                              : std::max(fitted_[static_cast<size_t>(c)],
+                                         static_cast<int>(client.right - others));
         others += width;
         if (::SendMessageA(list, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0) != width) {
             ::SendMessageA(list, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), MAKELPARAM(width, 0));

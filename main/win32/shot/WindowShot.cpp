@@ -88,7 +88,8 @@ bool settleUntil(const std::function<bool()>& done) {
 // they have all ended.
 int fleetShot(kv::platform::Services& sys, const char* out, const char* imagePath,
               const char* end) {
-    const kv::fleet::FleetImage image = kv::fleet::loadFleetImage(sys.fileReader(), sys.trustedKeys(), imagePath);
+    const kv::fleet::FleetImage image =
+        kv::fleet::loadFleetImage(sys.fileReader(), sys.trustedKeys(), imagePath);
     if (!image.image) {
         std::fprintf(stderr, "kvflash-window-shot: %s\n", image.error.c_str());
         return 1;
