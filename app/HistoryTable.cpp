@@ -1,7 +1,6 @@
 #include "app/HistoryTable.h"
 
 #include <algorithm>
-#include <array>
 #include <iterator>
 #include <vector>
 
@@ -61,30 +60,35 @@ std::string fleetInterruptedNotice(const HistoryContent& history) {
 std::string historyTable(const HistoryContent& history) {
     if (history.entries.empty()) return {};
     // The window's columns but the fleet run (a heading line here), with
-    // the detail after the outcome.
-    constexpr HistoryColumn kShown[] = {
+    // the detail after the outcome; the signer's key only when some record
+    // has one, as in the window.
+    std::vector<HistoryColumn> shown = {
         HistoryColumn::Start,  HistoryColumn::Link,  HistoryColumn::Address, HistoryColumn::Model,
         HistoryColumn::Before, HistoryColumn::After, HistoryColumn::Image,   HistoryColumn::Sha256,
         HistoryColumn::Size,   HistoryColumn::Sent,  HistoryColumn::Seconds,
     };
-    constexpr size_t kColumns = std::size(kShown) + 1;
-    using Row = std::array<std::string, kColumns>;
-    std::vector<Row> rows(1);
-    for (size_t i = 0; i < std::size(kShown); ++i)
-        rows[0][i] = platform::asciiUpperCase(historyColumnTitle(kShown[i]));
+    if (std::any_of(history.entries.begin(), history.entries.end(),
+                    [](const HistoryEntry& e) { return !e.record.signatureKey.empty(); })) {
+        shown.push_back(HistoryColumn::Signature);
+    }
+    const size_t kColumns = shown.size() + 1;
+    using Row = std::vector<std::string>;
+    std::vector<Row> rows(1, Row(kColumns));
+    for (size_t i = 0; i < shown.size(); ++i)
+        rows[0][i] = platform::asciiUpperCase(historyColumnTitle(shown[i]));
     rows[0].back() = "OUTCOME";
     const std::vector<HistoryRow> model = historyRows(history);
     for (size_t n = 0; n < model.size(); ++n) {
         const HistoryEntry& e = history.entries[n];
         const FlashRecord& r = e.record;
-        Row row;
-        for (size_t i = 0; i < std::size(kShown); ++i) row[i] = model[n][kShown[i]].text;
+        Row row(kColumns);
+        for (size_t i = 0; i < shown.size(); ++i) row[i] = model[n][shown[i]].text;
         const std::string outcome = e.ended ? outcomeName(r) : kInterruptedOutcome;
         const std::string detail = e.ended ? r.detail : kInterruptedDetail;
         row.back() = historyCellText(outcome + (detail.empty() ? "" : ": " + detail));
         rows.push_back(row);
     }
-    std::array<size_t, kColumns> width{};
+    std::vector<size_t> width(kColumns);
     for (const Row& row : rows)
         for (size_t i = 0; i < row.size(); ++i) width[i] = std::max(width[i], row[i].size());
     std::string text;

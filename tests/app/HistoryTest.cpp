@@ -78,6 +78,14 @@ TEST(HistoryTable, OneAlignedLinePerFlashNewestLastWithTheCutOffOneMarked) {
     EXPECT_EQ(table[2].substr(outcomeColumn),
               "interrupted: the printer may still be in flash mode");
     EXPECT_EQ(historyTable(parseHistory("")), "");
+    // The signer's column only once some record names one.
+    EXPECT_EQ(table[0].find("SIGNED BY"), std::string::npos);
+    FlashRecord signedOne = record("s", kMay1, platform::VerifyOutcome::Verified);
+    signedOne.signatureKey = "03C33CDB3149F848";
+    const auto withKey = lines(historyTable(parseHistory(text + endedLine(signedOne) + "\n")));
+    ASSERT_EQ(withKey.size(), 4u);
+    EXPECT_NE(withKey[0].find("  SIGNED BY  "), std::string::npos) << withKey[0];
+    EXPECT_NE(withKey[3].find("  03C33CDB3149F848  "), std::string::npos) << withKey[3];
 }
 
 TEST(HistoryTable, TheNoticeNamesTheCutOffFlashOnlyWhenItIsTheNewest) {
