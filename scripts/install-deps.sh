@@ -34,8 +34,8 @@ if $all; then
     # entry, metainfo and polkit action validators, man and groff, completion.
     dpkg-dev scdoc lintian desktop-file-utils appstream libxml2-utils polkitd pkexec
     man-db groff-base bash-completion file
-    # The scan's test at a site of its own: network namespaces, a veth pair
-    # and a rule that drops the printer port.
+    # The scan's test at a site of its own: a network namespace (unshare,
+    # nsenter: util-linux), its routes and a rule that drops the printer port.
     iproute2 nftables
     # The kernel tests: a virtual machine booting Debian's kernel.
     qemu-system-x86 busybox-static cpio

@@ -246,27 +246,23 @@ TEST(FleetCommand, SignalsStopStartingThenEndAtOnce) {
     }
 }
 
-// Two network namespaces joined by a veth pair: $S, where kvflash and the
-// emulated printers run, and $T, which answers for 10.77.0.0/16 and drops
-// the printer port of 10.77.0.0/20, as a site's unused addresses stay silent.
-constexpr const char* kSiteUp = R"(set -e; ip netns add $S; ip netns add $T
-ip -n $S link set lo up; ip -n $T link set lo up
-ip link add $S netns $S type veth peer name $T netns $T
-ip -n $S addr add 10.78.0.1/30 dev $S; ip -n $T addr add 10.78.0.2/30 dev $T
-ip -n $S link set $S up; ip -n $T link set $T up
-ip -n $S route add 10.77.0.0/16 via 10.78.0.2; ip -n $T route add local 10.77.0.0/16 dev lo
+// A network namespace of the test's own, made by unshare (no mount of
+// /run/netns, so it works in a chroot too) and held by the shell that made
+// it: 10.77.0.0/16 is local to it, nothing listens there (a reset), the
+// printer port of 10.77.0.0/20 is dropped on arrival, as a site's unused
+// addresses stay silent, and 10.99.0.0 has no route.
+constexpr const char* kSiteUp = R"(set -e; ip link set lo up
+ip route add local 10.77.0.0/16 dev lo
 echo 'table inet site { chain input { type filter hook input priority 0;
-  ip daddr 10.77.0.0/20 tcp dport 10001 drop; }; }' | ip netns exec $T nft -f -)";
+  ip daddr 10.77.0.0/20 tcp dport 10001 drop; }; }' | nft -f -
+echo "site $$"; echo up; exec sleep 600)";
 
-// A shell command line with the namespaces' names in $S and $T.
+// A shell command line; `site` runs a command inside the namespace.
 std::unique_ptr<ChildProcess> shell(const std::string& command, const std::string& folder,
                                     ChildProcess::Output output = ChildProcess::Output::File) {
-    const std::string id = std::to_string(::getpid());
     return std::make_unique<ChildProcess>(
         "/bin/sh", std::vector<std::string>{"-c", "PATH=$PATH:/usr/sbin:/sbin; " + command},
-        std::map<std::string, std::string>{{"S", "kvsweep" + id + "s"},
-                                           {"T", "kvsweep" + id + "t"},
-                                           {"KVFLASH_STATE_DIR", folder},
+        std::map<std::string, std::string>{{"KVFLASH_STATE_DIR", folder},
                                            {"KVFLASH_LOCK_DIR", folder}},
         folder, output);
 }
@@ -277,29 +273,35 @@ TEST(FleetCommand, ScanTellsEveryReasonAndSweepsASilentSlash20) {
     if (buildDir().empty()) GTEST_SKIP() << "KVFLASH_BUILD_DIR is not set (run through ctest)";
     kv::testing::TempDir dir;
     const std::string folder = dir.path().string();
-    const struct Down {
-        std::string folder;
-        ~Down() { (void)shell("ip netns del $S; ip netns del $T", folder)->waitFor(20s); }
-    } down{folder};
     std::string missing;
+    std::unique_ptr<ChildProcess> holder;
     if (::geteuid() != 0) {
-        missing = "not root: network namespaces need root";
-    } else if (const auto up = shell(kSiteUp, folder); up->waitFor(20s) != 0) {
+        missing = "not root: a network namespace needs root";
+    } else {
         // ip and nft: scripts/install-deps.sh --all
-        missing = "cannot make network namespaces: " + up->err();
+        holder = std::make_unique<ChildProcess>(
+            "/usr/bin/unshare",
+            std::vector<std::string>{"-n", "/bin/sh", "-c",
+                                     std::string("PATH=$PATH:/usr/sbin:/sbin; ") + kSiteUp},
+            std::map<std::string, std::string>{}, folder, ChildProcess::Output::Pipe);
+        if (!holder->readOutUntil("up", 20s)) {
+            missing = "cannot make a network namespace: " + holder->err();
+        }
     }
     if (!missing.empty()) {
         const char* ci = std::getenv("CI");
         if (ci && std::string(ci) == "true") FAIL() << missing;
         GTEST_SKIP() << missing;
     }
+    const std::string pid = std::to_string(std::stoi(holder->out().substr(5)));
+    const std::string site = "exec nsenter -t " + pid + " -n ";
     const std::string kv = "MFG:KV;CMD:FGL;MDL:ZOW3004F;CLS:PRINTER;FWV:V5.12;";
     ASSERT_TRUE(kv::testing::writeFile(
         dir.file("fleet.txt"), "127.0.0.71:0 " + kv + "\n127.0.0.72:0 " + kv +
                                    " silent\n127.0.0.73:0 MFG:ACME;CMD:PCL;CLS:PRINTER;\n"));
-    const auto emu = shell("exec ip netns exec $S " + buildDir() + "/bin/kvprinter-emu --fleet " +
-                               dir.file("fleet.txt"),
-                           folder, ChildProcess::Output::Pipe);
+    const auto emu =
+        shell(site + buildDir() + "/bin/kvprinter-emu --fleet " + dir.file("fleet.txt"), folder,
+              ChildProcess::Output::Pipe);
     ASSERT_TRUE(emu->readOutUntil("listening 127.0.0.73:", 10s)) << emu->err();
     const struct {
         std::string target;
@@ -313,8 +315,7 @@ TEST(FleetCommand, ScanTellsEveryReasonAndSweepsASilentSlash20) {
         {"10.77.0.1:10001", "\"reason\":\"silent\""},
         {"10.77.15.254:10001", "\"reason\":\"silent\""},
     };
-    std::string command =
-        "exec ip netns exec $S " + buildDir() + "/bin/kvflash --scan 10.77.0.0/20";
+    std::string command = site + buildDir() + "/bin/kvflash --scan 10.77.0.0/20";
     for (size_t i = 0; i < 5; ++i) command += " " + rows[i].target;
     const auto start = std::chrono::steady_clock::now();
     const auto scan = shell(command + " --json --verbose", folder);
